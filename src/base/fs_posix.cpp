@@ -1,0 +1,87 @@
+// POSIX implementation of the file system edge, for the Linux test host.
+// Paths are wide strings inside the program and UTF-8 on disk.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "base/fs.h"
+#include "base/str.h"
+
+namespace fs {
+
+// The logic builds Windows paths with "\\"; on the test host they become "/".
+static std::string Native(const std::wstring& p) {
+    std::string s = str::ToUtf8(p);
+    for (char& c : s)
+        if (c == '\\') c = '/';
+    return s;
+}
+
+std::optional<uint64_t> FileSize(const std::wstring& path) {
+    struct stat st {};
+    if (path.empty() || stat(Native(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return static_cast<uint64_t>(st.st_size);
+}
+
+bool IsDirectory(const std::wstring& path) {
+    struct stat st {};
+    return !path.empty() && stat(Native(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool CreateDir(const std::wstring& path) {
+    return !path.empty() && mkdir(Native(path).c_str(), 0755) == 0;
+}
+
+std::optional<std::string> ReadFile(const std::wstring& path) {
+    FILE* f = fopen(Native(path).c_str(), "rb");
+    if (!f) return std::nullopt;
+    std::string data;
+    char buf[65536];
+    size_t got;
+    while ((got = fread(buf, 1, sizeof buf, f)) > 0) data.append(buf, got);
+    fclose(f);
+    return data;
+}
+
+bool WriteFile(const std::wstring& path, std::string_view bytes) {
+    FILE* f = fopen(Native(path).c_str(), "wb");
+    if (!f) return false;
+    bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    ok = (fflush(f) == 0) && ok;
+    ok = (fclose(f) == 0) && ok;
+    return ok;
+}
+
+bool WriteFileReplacing(const std::wstring& path, std::string_view bytes) {
+    std::wstring tmp = path + L".new";
+    if (!WriteFile(tmp, bytes) || rename(Native(tmp).c_str(), Native(path).c_str()) != 0) {
+        unlink(Native(tmp).c_str());
+        return false;
+    }
+    return true;
+}
+
+bool CopyFileTo(const std::wstring& from, const std::wstring& to) {
+    auto data = ReadFile(from);
+    return data && WriteFile(to, *data);
+}
+
+bool DeleteFileAt(const std::wstring& path) { return unlink(Native(path).c_str()) == 0; }
+
+std::optional<std::wstring> GetEnv(const std::wstring& name) {
+    const char* v = getenv(Native(name).c_str());
+    if (!v) return std::nullopt;
+    return str::FromUtf8(v);
+}
+
+std::wstring ProgramFile() {
+    char buf[2048];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    return n > 0 ? str::FromUtf8(std::string_view(buf, static_cast<size_t>(n))) : std::wstring();
+}
+
+}  // namespace fs

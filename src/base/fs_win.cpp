@@ -1,0 +1,86 @@
+// Win32 implementation of the file system edge.
+#include "base/fs.h"
+
+#include <windows.h>
+
+#include "base/handle.h"
+
+namespace fs {
+
+std::optional<uint64_t> FileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (path.empty() || !GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return std::nullopt;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool IsDirectory(const std::wstring& path) {
+    if (path.empty()) return false;
+    DWORD a = GetFileAttributesW(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool CreateDir(const std::wstring& path) {
+    return !path.empty() && CreateDirectoryW(path.c_str(), nullptr) != 0;
+}
+
+std::optional<std::string> ReadFile(const std::wstring& path) {
+    win::Handle f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f) return std::nullopt;
+    std::string data;
+    char buf[65536];
+    DWORD got = 0;
+    while (::ReadFile(f.get(), buf, sizeof buf, &got, nullptr) && got > 0) data.append(buf, got);
+    return data;
+}
+
+bool WriteFile(const std::wstring& path, std::string_view bytes) {
+    win::Handle f(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f) return false;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
+        DWORD wrote = 0;
+        if (!::WriteFile(f.get(), bytes.data() + done, chunk, &wrote, nullptr) || wrote == 0)
+            return false;
+        done += wrote;
+    }
+    return FlushFileBuffers(f.get()) != 0;
+}
+
+bool WriteFileReplacing(const std::wstring& path, std::string_view bytes) {
+    std::wstring tmp = path + L".new";
+    if (!WriteFile(tmp, bytes)) {
+        DeleteFileW(tmp.c_str());
+        return false;
+    }
+    if (!MoveFileExW(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileW(tmp.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool CopyFileTo(const std::wstring& from, const std::wstring& to) {
+    return CopyFileW(from.c_str(), to.c_str(), FALSE) != 0;
+}
+
+bool DeleteFileAt(const std::wstring& path) { return DeleteFileW(path.c_str()) != 0; }
+
+std::optional<std::wstring> GetEnv(const std::wstring& name) {
+    wchar_t buf[32768];
+    DWORD n = GetEnvironmentVariableW(name.c_str(), buf, 32768);
+    if (n == 0 || n >= 32768) return std::nullopt;
+    return std::wstring(buf, n);
+}
+
+std::wstring ProgramFile() {
+    wchar_t buf[2048];
+    DWORD n = GetModuleFileNameW(nullptr, buf, 2048);
+    return std::wstring(buf, n < 2048 ? n : 0);
+}
+
+}  // namespace fs

@@ -1,0 +1,37 @@
+// String helpers shared by every subsystem: trimming, ASCII-insensitive
+// comparison, number parsing and UTF-8 conversion. No platform headers.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace str {
+
+std::wstring Trim(std::wstring_view s);
+std::wstring ToLower(std::wstring_view s);  // ASCII and Latin-1 letters
+wchar_t LowerChar(wchar_t c);
+
+bool EqualsI(std::wstring_view a, std::wstring_view b);
+// Position of needle in hay ignoring case, or npos; an empty needle is never found.
+size_t FindI(std::wstring_view hay, std::wstring_view needle);
+inline bool ContainsI(std::wstring_view hay, std::wstring_view needle) {
+    return FindI(hay, needle) != std::wstring_view::npos;
+}
+bool StartsWith(std::wstring_view s, std::wstring_view prefix);
+bool EndsWith(std::wstring_view s, std::wstring_view suffix);
+
+// The leading decimal integer of the trimmed text (optional sign), 0 when there
+// is none. Saturates at the limits of int64 instead of wrapping.
+int64_t LeadingInt(std::wstring_view s);
+// LeadingInt clamped into the int range.
+int LeadingInt32(std::wstring_view s);
+
+std::wstring FromInt(int64_t v);
+
+// UTF-8 <-> wide. Invalid UTF-8 falls back to one character per byte, so no
+// input is ever lost or rejected.
+std::string ToUtf8(std::wstring_view s);
+std::wstring FromUtf8(std::string_view s);
+
+}  // namespace str
