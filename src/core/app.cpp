@@ -1,0 +1,242 @@
+// Start-up in its fixed order, the event loop that dispatches every click,
+// menu choice and timer tick, and shutdown with the settings write-back.
+#include "core/app.h"
+
+#include <shellapi.h>
+#include <winsock2.h>
+
+#include "base/fs.h"
+#include "base/handle.h"
+#include "base/str.h"
+#include "core/folders.h"
+#include "core/journal.h"
+#include "core/log_button.h"
+#include "core/settings.h"
+#include "core/state.h"
+#include "flashair/card_http.h"
+#include "ui/bar.h"
+#include "ui/ids.h"
+#include "ui/info_panel.h"
+#include "viewer/catalogue.h"
+#include "viewer/commands.h"
+#include "viewer/desktop.h"
+#include "viewer/window_search.h"
+
+namespace app {
+
+namespace {
+
+bool g_buttonBusy = false;     // an action runs; further clicks are dropped
+win::KernelHandle g_instanceMutex;
+
+// Lowest idle wait: a [System] group without Delay would otherwise spin.
+constexpr int kMinIdleWaitMs = 8;
+
+bool SettingsFileUsable() { return fs::IsNonEmptyFile(g_run.SettingsFile); }
+
+void RunButtonAction(int n) {
+    switch (n) {
+    case 1: WLX_btn_01(); break;
+    case 2: WLX_btn_02(); break;
+    case 3: WLX_btn_03(); break;
+    case 4: WLX_btn_04(); break;
+    case 5: WLX_btn_05(); break;
+    case 6: break;  // card transfer
+    case 7: WLX_btn_07(); break;
+    case 8: WLX_btn_8(); break;
+    case 9: WLX_btn_09(); break;
+    case 10: WLX_btn_10(); break;
+    case 11: WLX_btn_11(); break;
+    }
+}
+
+void OnButton(int n) {
+    if (g_buttonBusy) return;
+    g_buttonBusy = true;
+    bar::ShowButtonImage(n, ids::kBusyImageOffset + n);
+    RunButtonAction(n);
+    Sleep(static_cast<DWORD>(g_settings.Graphics.DelayChg));
+    bar::ShowButtonImage(n, n);
+    g_buttonBusy = false;
+}
+
+bool IsBarWindow(HWND h) {
+    HWND barWindow = bar::Window();
+    return h && barWindow && (h == barWindow || IsChild(barWindow, h));
+}
+
+// The picture given on the command line goes to the viewer before the
+// single-instance test, so a second start still shows it.
+void HandOverCommandLineFile(int argc, wchar_t** argv) {
+    if (argc < 2 || !fs::IsNonEmptyFile(argv[1])) return;
+    std::wstring rawMode = WLX_LoadPreferences(L"Main", L"Mode");
+    if (DerivesToTransferOnly(rawMode)) return;
+    std::wstring file = L"\"" + std::wstring(argv[1]) + L"\"";
+    // Without a viewer the shell opens the picture with its associated program.
+    LaunchCommandLine(g_run.ViewerPath.empty() ? file : L"\"" + g_run.ViewerPath + L"\" " + file);
+}
+
+// True when another instance already runs (its bar was brought to the front).
+bool GiveWayToRunningInstance() {
+    HWND other = SearchTopLevelWindow(kProgramName, false);
+    g_instanceMutex.reset(CreateMutexW(nullptr, TRUE, L"Wemlox.exe"));
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    if (other) {
+        if (IsIconic(other)) ShowWindow(other, SW_RESTORE);
+        SetForegroundWindow(other);
+        BringWindowToTop(other);
+    }
+    return true;
+}
+
+bool PrepareSettings(int argc, wchar_t** argv) {
+    g_run.SettingsFolder = own_GetEnv(L"appdata") + L"\\Wemlox\\";
+    if (!WLX_CheckCreateDir(g_run.SettingsFolder)) return false;
+    g_run.SettingsFile = g_run.SettingsFolder + L"Wemlox.ini";
+    if (!SettingsFileUsable()) {
+        std::wstring text = own_ReadData();
+        if (text.empty() || !own_SaveTextFile(g_run.SettingsFile, text, 0)) return false;
+    }
+    if (!SettingsFileUsable()) return false;
+
+    g_run.GraphicsPath = ResolveGraphicsPath(str::Trim(WLX_LoadPreferences(L"Graphics", L"Location")),
+                                             own_GetProgramFolder());
+    g_run.FoundViewerId.clear();
+    std::wstring location = str::Trim(WLX_LoadPreferences(L"Viewer", L"Location"));
+    if (str::StartsWith(location, L"%ERR%")) return false;
+    if (str::EqualsI(location, L"autosearch")) location = WLX_AutoSearch_Viewer();
+    if (fs::IsNonEmptyFile(location)) g_run.ViewerPath = location;
+
+    HandOverCommandLineFile(argc, argv);
+    if (GiveWayToRunningInstance()) return false;
+
+    g_run.TfaActive = str::ToLower(str::Trim(WLX_LoadPreferences(L"TFA", L"Active"))) == L"yes";
+    if (str::StartsWith(WLX_LoadPreferences(L"", L""), L"%ERR%")) return false;
+    return WLX_CheckCreateDir(L"") != 0;
+}
+
+void WriteStartJournal() {
+    ShowInfo(L"Graphics: " + g_run.GraphicsPath);
+    ShowInfo(L"Viewer: " + g_run.ViewerPath + L" (" + g_settings.Mode + L")");
+    ShowInfo(L"Settings: " + g_run.SettingsFile + L"\r");
+    if (bar::Geometry().unknownMode)
+        ShowInfo(L"Position: '" + g_settings.Position + L"' is no known position, the bar is placed Right");
+    SetState(11, L"y", L"b");
+}
+
+void StartCardAccess() {
+    if (!g_run.TfaActive) return;
+    if (!OpenInternetHandle()) {
+        g_run.TfaActive = false;
+        SetState(6, L"r", L"t");
+        ShowInfo(L"TFA Deactivated");
+        return;
+    }
+    ShowInfo(L"TFA Search in " + str::FromInt(g_settings.CheckNewFilesSec) + L" sec");
+    SetState(6, L"y", L"b");
+    TFA_StartPolling(1);
+}
+
+void EventLoop() {
+    g_run.QuitRequested = 0;
+    DWORD idleWait = static_cast<DWORD>(g_settings.Delay < kMinIdleWaitMs ? kMinIdleWaitMs : g_settings.Delay);
+    while (g_run.QuitRequested == 0) {
+        MSG msg;
+        if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            // New input ends the idle wait at once.
+            MsgWaitForMultipleObjectsEx(0, nullptr, idleWait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            continue;
+        }
+        if (msg.message == WM_QUIT) break;
+        // The raw press reaches the loop before the control reports its click.
+        if (msg.message == WM_LBUTTONDOWN && IsBarWindow(msg.hwnd))
+            g_run.ClickModifiers = static_cast<uint16_t>(LOWORD(msg.wParam));
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+void WriteBackSettings() {
+    if (!g_settings.SaveChangesOnExit || !g_run.TfaActive) return;
+    const Settings& s = g_settings;
+    (void)WLX_SavePreference(L"TFA", L"UrlLastConnect", s.UrlLastConnect);
+    (void)WLX_SavePreference(L"TFA", L"DoNotLoad", s.DoNotLoad);
+    (void)WLX_SavePreference(L"TFA", L"Path", s.Path);
+    (void)WLX_SavePreference(L"TFA", L"OccurenceName", s.OccurenceName);
+    (void)WLX_SavePreference(L"TFA", L"TransferHiRes", s.TransferHiRes);
+    (void)WLX_SavePreference(L"TFA", L"TransferLoRes", s.TransferLoRes);
+    (void)WLX_SavePreference(L"Menu", L"PositionX", str::FromInt(s.PositionX));
+    (void)WLX_SavePreference(L"Menu", L"PositionY", str::FromInt(s.PositionY));
+}
+
+void Shutdown() {
+    CloseInternetHandle();
+    WriteBackSettings();
+    own_ShowHideTaskBar(SW_SHOW);
+    if (bar::Window()) DestroyWindow(bar::Window());
+    WSACleanup();
+}
+
+}  // namespace
+
+int Run(int argc, wchar_t** argv) {
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_TREEVIEW_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&icc);
+    WSADATA wsa;
+    WSAStartup(MAKEWORD(2, 2), &wsa);
+
+    if (!PrepareSettings(argc, argv)) {
+        WSACleanup();
+        return 0;
+    }
+    if (g_settings.HideTaskBar) own_ShowHideTaskBar(SW_HIDE);
+    OpenMainWindow();
+    if (!bar::Window()) {
+        Shutdown();
+        return 1;
+    }
+    if (g_settings.HideTaskBar) EnableWindow(bar::Control(11), FALSE);
+    WriteStartJournal();
+    ShowWindow(bar::Window(), SW_SHOWNOACTIVATE);
+    UpdateWindow(bar::Window());
+    StartCardAccess();
+    ShowInfo(L"\r**********");
+    ShowInfo(L"Programmversion: " + std::wstring(kProgramVersion));
+    ShowInfo(L"\r**********");
+    SetTimer(bar::Window(), ids::kHousekeepingTimer, 1000, nullptr);
+    EventLoop();
+    Shutdown();
+    return 0;
+}
+
+void OnCommand(int id, int code, HWND control) {
+    if (id >= ids::kFirstButton && id <= ids::kButtonCount && control) {
+        if (code == BN_CLICKED) OnButton(id);
+        return;
+    }
+}
+
+LRESULT OnNotify(const NMHDR&) { return 0; }
+
+void OnTimer(unsigned id) {
+    if (id == ids::kCardTimer) {
+        // The tree is not rebuilt under the user's hands.
+        if (GetInfoState() != 2) TFA_CardTimerStep();
+    } else if (id == ids::kHousekeepingTimer) {
+        SetState(1, L"c", L"t");
+        SetState(6, L"c", L"t");
+        SetWindowPos(bar::Window(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+    }
+}
+
+void OnMoved() {
+    if (bar::PlacingWindow()) return;  // the panel opening or closing, not the user
+    RECT rc;
+    if (!GetWindowRect(bar::Window(), &rc)) return;
+    g_settings.PositionX = rc.left;
+    g_settings.PositionY = rc.top;
+}
+
+void OnClose() { g_run.QuitRequested = 1; }
+
+}  // namespace app

@@ -1,0 +1,36 @@
+// Every control, image, menu, timer and private message number of the
+// program, in one place. The event loop dispatches on these.
+#pragma once
+
+namespace ids {
+
+constexpr int kButtonCount = 11;
+constexpr int kFirstButton = 1;            // buttons 1..11 have control ids 1..11
+constexpr int kBusyImageOffset = 20;       // button n shows image 20 + n while busy
+constexpr int kJournal = 101;              // rich-edit journal text
+constexpr int kTree = 111;                 // card tree
+constexpr int kThumbArea = 801;            // scrolling thumbnail container
+constexpr int kThumbPictureBase = 1000;    // + record index
+constexpr int kThumbToggleBase = 2000;     // + record index
+constexpr int kThumbCaptionBase = 3000;    // + record index
+constexpr int kThumbIdLimit = 4000;
+
+constexpr int kTreeMenu = 160;
+constexpr int kMenuTransfer = 161;
+constexpr int kMenuFileInfo = 162;
+constexpr int kMenuSourcePath = 165;
+constexpr int kMenuNeverLoad = 166;
+constexpr int kMenuOccurenceName = 167;
+constexpr int kMenuRefresh = 168;
+constexpr int kMenuClose = 169;
+constexpr int kMenuLoRes = 170;
+constexpr int kMenuHiRes = 171;
+
+// Image numbers: 1..11 faces, 21..31 busy faces, 53..56 tree icons.
+constexpr int kFirstTreeImage = 53;
+constexpr int kImageSlots = 57;
+
+constexpr unsigned kCardTimer = 2805;
+constexpr unsigned kHousekeepingTimer = 2906;
+
+}  // namespace ids

@@ -1,0 +1,15 @@
+// The scrolling container of the thumbnail view: a child window whose inner
+// area can be taller than itself; its children scroll with it.
+#pragma once
+
+#include <windows.h>
+
+namespace thumbarea {
+
+HWND Create(HWND parent, HINSTANCE inst, int id, int x, int y, int w, int h);
+// Sets the scrollable inner size and the step of one scroll-bar arrow click.
+void SetInnerSize(HWND area, int width, int height);
+void SetScrollStep(HWND area, int step);
+int InnerHeight(HWND area);
+
+}  // namespace thumbarea

@@ -1,0 +1,29 @@
+// Finding top-level windows by title or class (the viewer, the taskbar, a
+// running Wemlox), reading a window's text, and starting programs.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// State shared by every top-level window search.
+struct WindowSearchState {
+    std::wstring SearchText;      // grows to the first match's whole text
+    HWND ViewerWindow = nullptr;  // last window that matched
+    bool MatchByClass = false;    // compare class names instead of titles
+};
+extern WindowSearchState g_search;
+
+// EnumWindows callback: compares one window's title or class with SearchText.
+BOOL CALLBACK own_GetWinHandle(HWND window, LPARAM parameter);
+
+// Sets the search state, enumerates all top-level windows and returns the
+// window found (nullptr when none).
+HWND SearchTopLevelWindow(const std::wstring& text, bool byClass);
+
+// The window's text through WM_GETTEXT, or "%ERR%".
+std::wstring own_GetTextControl(HWND window);
+
+// Starts a command line ("program" args) without waiting; hands it to the
+// shell when it cannot be started as a program. True when either worked.
+bool LaunchCommandLine(const std::wstring& commandLine);
