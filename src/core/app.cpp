@@ -34,6 +34,14 @@ constexpr int kMinIdleWaitMs = 8;
 
 bool SettingsFileUsable() { return fs::IsNonEmptyFile(g_run.SettingsFile); }
 
+// Waits without handling input, but lets what was drawn reach the screen
+// (a plain Sleep can hold back the busy face on compositing systems).
+void PauseShowingPaint(DWORD ms) {
+    ULONGLONG end = GetTickCount64() + ms;
+    for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64())
+        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), 0, 0);
+}
+
 void RunButtonAction(int n) {
     switch (n) {
     case 1: WLX_btn_01(); break;
@@ -55,7 +63,7 @@ void OnButton(int n) {
     g_buttonBusy = true;
     bar::ShowButtonImage(n, ids::kBusyImageOffset + n);
     RunButtonAction(n);
-    Sleep(static_cast<DWORD>(g_settings.Graphics.DelayChg));
+    PauseShowingPaint(static_cast<DWORD>(g_settings.Graphics.DelayChg));
     bar::ShowButtonImage(n, n);
     g_buttonBusy = false;
 }
@@ -211,7 +219,8 @@ int Run(int argc, wchar_t** argv) {
 
 void OnCommand(int id, int code, HWND control) {
     if (id >= ids::kFirstButton && id <= ids::kButtonCount && control) {
-        if (code == BN_CLICKED) OnButton(id);
+        // Owner-drawn buttons report a quick second click as a double click.
+        if (code == BN_CLICKED || code == BN_DOUBLECLICKED) OnButton(id);
         return;
     }
 }

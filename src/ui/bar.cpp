@@ -249,7 +249,7 @@ int OpenMainWindowImpl() {
     LoadImages();
     int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
     DWORD style = WS_POPUP | WS_CLIPCHILDREN;
-    DWORD exStyle = 0;
+    DWORD exStyle = WS_EX_TOPMOST;
     if (g_settings.Titled) {
         style |= WS_CAPTION;
         exStyle |= WS_EX_TOOLWINDOW;

@@ -1,0 +1,17 @@
+# Windows-only tests: the stand-ins, the driver and the system tests that start
+# the real Wemlox.exe under Wine.
+add_executable(standin_viewer WIN32 ${CMAKE_SOURCE_DIR}/tests/standins/standin_viewer.cpp)
+target_link_libraries(standin_viewer PRIVATE wemlox_logic)
+target_link_options(standin_viewer PRIVATE -static -municode -mwindows)
+
+add_library(wemlox_driver STATIC ${CMAKE_SOURCE_DIR}/tests/system/driver.cpp)
+target_link_libraries(wemlox_driver PUBLIC wemlox_logic user32 gdi32)
+target_include_directories(wemlox_driver PUBLIC ${CMAKE_SOURCE_DIR}/tests/system)
+
+file(GLOB WEMLOX_SYSTEM_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/system/*_test.cpp)
+add_executable(wemlox_system_tests ${WEMLOX_SYSTEM_TESTS})
+target_link_libraries(wemlox_system_tests PRIVATE wemlox_driver GTest::gtest_main)
+target_link_options(wemlox_system_tests PRIVATE -static)
+add_dependencies(wemlox_system_tests Wemlox standin_viewer)
+add_test(NAME system COMMAND wemlox_system_tests)
+set_tests_properties(system PROPERTIES TIMEOUT 900)

@@ -1,0 +1,183 @@
+// Test driver for system tests.
+#include "driver.h"
+
+#include <vector>
+
+#include "base/fs.h"
+#include "base/str.h"
+#include "core/settings.h"
+
+namespace driver {
+
+static std::wstring TempRoot() {
+    wchar_t buf[MAX_PATH];
+    DWORD n = GetTempPathW(MAX_PATH, buf);
+    std::wstring base(buf, n);
+    static int counter = 0;
+    std::wstring dir = base + L"wemlox-st-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                       std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(++counter);
+    CreateDirectoryW(dir.c_str(), nullptr);
+    return dir;
+}
+
+Sandbox::Sandbox() : root(TempRoot()) {
+    appdata = root + L"\\AppData";
+    profile = root + L"\\Profile";
+    programFiles = root + L"\\Program Files";
+    programFiles86 = root + L"\\Program Files (x86)";
+    for (auto* d : {&appdata, &profile, &programFiles, &programFiles86}) CreateDirectoryW(d->c_str(), nullptr);
+}
+
+void Sandbox::WriteSettings(std::initializer_list<std::pair<std::wstring, std::wstring>> changes) const {
+    IniDocument ini(str::ToUtf8(DefaultSettingsText()));
+    (void)ini.SetValue(L"TFA", L"Url", L"127.0.0.1");
+    (void)ini.SetValue(L"TFA", L"UrlLastConnect", L"127.0.0.1");
+    for (auto& [groupKey, value] : changes) {
+        size_t dot = groupKey.find(L'.');
+        (void)ini.SetValue(groupKey.substr(0, dot), groupKey.substr(dot + 1), value);
+    }
+    CreateDirectoryW(SettingsFolder().c_str(), nullptr);
+    (void)fs::WriteFile(SettingsFile(), ini.Serialize());
+}
+
+std::wstring TestBinDir() {
+    std::wstring p = fs::ProgramFile();
+    return p.substr(0, p.find_last_of(L'\\') + 1);
+}
+
+std::wstring WemloxExe() { return TestBinDir() + L"Wemlox.exe"; }
+
+static std::vector<wchar_t> EnvironmentWith(const Sandbox& box) {
+    struct Var { const wchar_t* name; const std::wstring* value; } vars[] = {
+        {L"APPDATA", &box.appdata}, {L"USERPROFILE", &box.profile},
+        {L"ProgramFiles", &box.programFiles}, {L"ProgramFiles(x86)", &box.programFiles86}};
+    std::vector<wchar_t> block;
+    wchar_t* env = GetEnvironmentStringsW();
+    for (const wchar_t* p = env; *p; p += wcslen(p) + 1) {
+        std::wstring_view entry(p);
+        bool replaced = false;
+        for (auto& v : vars) {
+            std::wstring prefix = std::wstring(v.name) + L"=";
+            if (entry.size() >= prefix.size() && str::EqualsI(entry.substr(0, prefix.size()), prefix)) replaced = true;
+        }
+        if (!replaced) block.insert(block.end(), entry.begin(), entry.end()), block.push_back(0);
+    }
+    FreeEnvironmentStringsW(env);
+    for (auto& v : vars) {
+        std::wstring entry = std::wstring(v.name) + L"=" + *v.value;
+        block.insert(block.end(), entry.begin(), entry.end());
+        block.push_back(0);
+    }
+    block.push_back(0);
+    return block;
+}
+
+Started Start(const Sandbox& box, const std::wstring& exe, const std::wstring& args) {
+    std::wstring cmd = L"\"" + exe + L"\"" + (args.empty() ? L"" : L" " + args);
+    std::vector<wchar_t> line(cmd.begin(), cmd.end());
+    line.push_back(0);
+    std::vector<wchar_t> env = EnvironmentWith(box);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    Started s;
+    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, env.data(),
+                       box.root.c_str(), &si, &pi)) {
+        CloseHandle(pi.hThread);
+        s.process.reset(pi.hProcess);
+        s.pid = pi.dwProcessId;
+    }
+    return s;
+}
+
+bool WaitFor(const std::function<bool()>& cond, int timeoutMs) {
+    ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs);
+    for (;;) {
+        if (cond()) return true;
+        if (GetTickCount64() > end) return false;
+        Sleep(25);
+    }
+}
+
+int WaitExit(const Started& p, int timeoutMs) {
+    if (!p.process || WaitForSingleObject(p.process.get(), static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(p.process.get(), &code);
+    return static_cast<int>(code);
+}
+
+HWND FindBar(DWORD pid) {
+    struct Search { DWORD pid; HWND found; } s{pid, nullptr};
+    EnumWindows(
+        [](HWND h, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(h, &owner);
+            wchar_t cls[64] = {};
+            GetClassNameW(h, cls, 64);
+            if (owner == s->pid && wcscmp(cls, L"WemloxBar") == 0 && IsWindowVisible(h)) {
+                s->found = h;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+HWND WaitForBar(const Started& p, int timeoutMs) {
+    HWND bar = nullptr;
+    WaitFor([&] { return (bar = FindBar(p.pid)) != nullptr; }, timeoutMs);
+    return bar;
+}
+
+RECT ClientOnScreen(HWND h) {
+    RECT rc{};
+    GetClientRect(h, &rc);
+    MapWindowPoints(h, nullptr, reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+void Click(HWND control) {
+    RECT rc = ClientOnScreen(control);
+    int x = (rc.left + rc.right) / 2, y = (rc.top + rc.bottom) / 2;
+    SetCursorPos(x, y);
+    INPUT in[2]{};
+    in[0].type = in[1].type = INPUT_MOUSE;
+    in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(1, &in[0], sizeof(INPUT));
+    Sleep(30);  // lets the press arrive before the release, as with a hand
+    SendInput(1, &in[1], sizeof(INPUT));
+}
+
+std::wstring WindowText(HWND h) {
+    DWORD_PTR len = 0;
+    if (!SendMessageTimeoutW(h, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &len)) return {};
+    std::vector<wchar_t> buf(len + 1);
+    DWORD_PTR got = 0;
+    SendMessageTimeoutW(h, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()), SMTO_ABORTIFHUNG, 5000, &got);
+    return std::wstring(buf.data(), got);
+}
+
+std::wstring ReadTextFile(const std::wstring& path) {
+    auto data = fs::ReadFile(path);
+    return data ? str::FromUtf8(*data) : std::wstring();
+}
+
+bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool WriteTextFile(const std::wstring& path, const std::string& bytes) { return fs::WriteFile(path, bytes); }
+
+bool MakeDirs(const std::wstring& path) {
+    for (size_t i = 3; i <= path.size(); i++)
+        if (i == path.size() || path[i] == L'\\') CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
+    return fs::IsDirectory(path);
+}
+
+int CloseBar(const Started& p, HWND bar) {
+    PostMessageW(bar, WM_CLOSE, 0, 0);
+    return WaitExit(p);
+}
+
+}  // namespace driver

@@ -1,0 +1,56 @@
+// Test driver: starts Wemlox.exe in a folder tree of its own and acts on its
+// window as a user would (mouse clicks, reading what the window shows).
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "base/handle.h"
+
+namespace driver {
+
+// Folders a started program sees as its application data, profile and
+// program-files folders, below one fresh temporary folder.
+struct Sandbox {
+    std::wstring root, appdata, profile, programFiles, programFiles86;
+    Sandbox();
+    std::wstring SettingsFolder() const { return appdata + L"\\Wemlox"; }
+    std::wstring SettingsFile() const { return SettingsFolder() + L"\\Wemlox.ini"; }
+    // Writes the built-in settings with Group.Key=Value changes into the
+    // settings file (the card address always points at loopback).
+    void WriteSettings(std::initializer_list<std::pair<std::wstring, std::wstring>> changes) const;
+};
+
+std::wstring TestBinDir();  // folder of the running test program (ends in "\")
+std::wstring WemloxExe();
+
+struct Started {
+    win::KernelHandle process;
+    DWORD pid = 0;
+};
+// Starts a program with the sandbox's folders in its environment.
+Started Start(const Sandbox& box, const std::wstring& exe, const std::wstring& args = L"");
+
+// Polls cond until it holds or the deadline passes.
+bool WaitFor(const std::function<bool()>& cond, int timeoutMs = 15000);
+// Waits for the process to end; its exit code, or -1 on time-out.
+int WaitExit(const Started& p, int timeoutMs = 15000);
+
+// The visible bar window of the given process, nullptr when none.
+HWND FindBar(DWORD pid);
+HWND WaitForBar(const Started& p, int timeoutMs = 20000);
+
+RECT ClientOnScreen(HWND h);  // client area in screen coordinates
+void Click(HWND control);     // real mouse press and release at its centre
+std::wstring WindowText(HWND h);
+std::wstring ReadTextFile(const std::wstring& path);  // UTF-8 file as text
+bool FileExists(const std::wstring& path);
+bool WriteTextFile(const std::wstring& path, const std::string& bytes);
+bool MakeDirs(const std::wstring& path);  // creates every missing level
+
+// Closes the bar as the system would and waits for the process to end.
+int CloseBar(const Started& p, HWND bar);
+
+}  // namespace driver

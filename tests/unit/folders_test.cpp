@@ -1,0 +1,170 @@
+#include "core/folders.h"
+
+#include <gtest/gtest.h>
+
+#include "base/fs.h"
+#include "base/str.h"
+#include "core/state.h"
+#include "test_util.h"
+
+namespace {
+
+using testutil::ScopedEnv;
+using testutil::TempDir;
+
+std::string Utf8(const std::wstring& s) { return str::ToUtf8(s); }
+
+// Runs with clean [Copy] folders and restores the globals afterwards.
+class WorkingTree : public ::testing::Test {
+protected:
+    void SetUp() override {
+        savedSettings_ = g_settings;
+        savedRun_ = g_run;
+        g_settings.SourcePath = g_settings.TargetPath = g_settings.StoragePath = L"";
+        g_settings.ThumbnailPath = g_settings.TmpPath = L"";
+    }
+    void TearDown() override {
+        g_settings = savedSettings_;
+        g_run = savedRun_;
+    }
+    TempDir profile_;
+
+private:
+    Settings savedSettings_;
+    RunState savedRun_;
+};
+
+}  // namespace
+
+TEST(Folders, GetEnv) {
+    const std::wstring name = L"WEMLOX_TEST_VALUE";
+    struct Case { std::optional<std::wstring> value; std::wstring expected; };
+    const Case cases[] = {
+        {L"C:\\Users\\u1", L"C:\\Users\\u1"},
+        {std::wstring(255, L'x'), std::wstring(255, L'x')},
+        {std::wstring(300, L'y'), std::wstring(300, L'y')},  // longer values stay whole
+        {std::nullopt, std::wstring(256, L' ')},             // unset
+    };
+    for (const Case& c : cases) {
+        ScopedEnv env(name, c.value);
+        EXPECT_EQ(own_GetEnv(name), c.expected) << (c.value ? Utf8(*c.value) : "unset");
+    }
+}
+
+TEST(Folders, ProgramFolderEndsWithSeparator) {
+    std::wstring folder = own_GetProgramFolder();
+    ASSERT_FALSE(folder.empty());
+    EXPECT_TRUE(str::EndsWith(folder, L"\\") || str::EndsWith(folder, L"/"));
+    EXPECT_TRUE(str::StartsWith(fs::ProgramFile(), folder));
+    EXPECT_TRUE(fs::IsDirectory(folder));
+}
+
+TEST(Folders, PathPartsWithoutDiskAccess) {
+    struct Case { const wchar_t* path; const wchar_t* kind; const wchar_t* expected; };
+    const Case cases[] = {
+        {L"C:\\a\\b\\photo.tar.JPG", L"pathfile", L"C:\\a\\b\\photo.tar.JPG"},
+        {L"C:\\a\\b\\photo.tar.JPG", L"PATHFILE", L"C:\\a\\b\\photo.tar.JPG"},
+        {L"C:\\a\\b\\photo.tar.JPG", L"Path", L"C:\\a\\b\\"},
+        {L"C:\\a\\b\\photo.tar.JPG", L"file", L"photo.tar.JPG"},
+        {L"C:\\a\\b\\photo.tar.JPG", L"EXT", L"JPG"},
+        {L"C:\\a\\b\\photo.tar.JPG", L"name", L""},
+        {L"C:\\a\\b\\photo.tar.JPG", L"", L""},
+        {L"  C:\\a\\x.cr2 \t", L"pathfile", L"C:\\a\\x.cr2"},
+        {L"C:\\a.d\\README", L"ext", L""},  // the dot of a folder is no extension
+        {L"C:\\a\\", L"file", L""},
+        {L"C:\\a\\", L"path", L"C:\\a\\"},
+        {L"x.jpg", L"path", L""},
+        {L"x.jpg", L"file", L"x.jpg"},
+        {L"", L"pathfile", L""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(own_CheckPathFile(c.path, 0, c.kind), c.expected)
+            << Utf8(c.path) << " / " << Utf8(c.kind);
+}
+
+TEST(Folders, PathPartsOfExistingFilesOnly) {
+    TempDir dir;
+    std::wstring file = dir.Write(L"pic.jpg", "data");
+    std::wstring empty = dir.Write(L"empty.jpg", "");
+    std::wstring folder = dir.MakeDir(L"sub");
+    std::wstring missing = dir / L"missing.jpg";
+    struct Case { std::wstring path; const wchar_t* kind; std::wstring expected; };
+    const Case cases[] = {
+        {file, L"PathFile", file},
+        {L" " + file + L" ", L"pathfile", file},
+        {file, L"ext", L"jpg"},
+        {file, L"path", dir.path() + L"\\"},
+        {empty, L"pathfile", L""},  // 0 bytes counts as missing
+        {empty, L"file", L""},
+        {missing, L"pathfile", L""},
+        {missing, L"path", L""},
+        {folder, L"pathfile", L""},
+        {folder, L"path", dir.path() + L"\\"},  // a folder passes for "path" alone
+        {folder + L"\\", L"path", folder + L"\\"},
+        {file, L"other", L""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(own_CheckPathFile(c.path, 1, c.kind), c.expected)
+            << Utf8(c.path) << " / " << Utf8(c.kind);
+}
+
+TEST(Folders, CheckCreateOneFolder) {
+    TempDir dir;
+    std::wstring file = dir.Write(L"file", "x");
+    EXPECT_EQ(WLX_CheckCreateDir(dir / L"new"), 1);
+    EXPECT_TRUE(fs::IsDirectory(dir / L"new"));
+    EXPECT_EQ(WLX_CheckCreateDir(dir / L"new"), 1);           // exists already
+    EXPECT_EQ(WLX_CheckCreateDir(dir / L"trail\\"), 1);       // settings folder form
+    EXPECT_TRUE(fs::IsDirectory(dir / L"trail"));
+    EXPECT_EQ(WLX_CheckCreateDir(dir / L"a\\b"), 0);          // one level only
+    EXPECT_FALSE(fs::IsDirectory(dir / L"a"));
+    EXPECT_EQ(WLX_CheckCreateDir(file), 0);                   // a file is no folder
+}
+
+TEST_F(WorkingTree, DefaultTreeBelowProfile) {
+    ScopedEnv env(L"userprofile", profile_.path());
+    for (bool tfa : {false, true}) {
+        g_run.TfaActive = tfa;
+        ASSERT_EQ(WLX_CheckCreateDir(L""), 1);
+        const std::wstring base = profile_ / L"Wemlox";
+        EXPECT_EQ(g_settings.SourcePath, base);
+        EXPECT_EQ(g_settings.TargetPath, base + L"\\Selected");
+        EXPECT_EQ(g_settings.StoragePath, base + L"\\Storage");
+        EXPECT_EQ(g_settings.ThumbnailPath, base + L"\\Storage\\Thumbnails");
+        EXPECT_EQ(g_settings.TmpPath, base + L"\\Storage\\tmp");
+        for (const std::wstring& f : {g_settings.SourcePath, g_settings.TargetPath,
+                                      g_settings.StoragePath, g_settings.ThumbnailPath,
+                                      g_settings.TmpPath})
+            EXPECT_TRUE(fs::IsDirectory(f)) << Utf8(f);
+        EXPECT_EQ(fs::IsDirectory(base + L"\\HiRes"), tfa);
+        EXPECT_EQ(fs::IsDirectory(base + L"\\LoRes"), tfa);
+    }
+}
+
+TEST_F(WorkingTree, ConfiguredFoldersAndFtpTargets) {
+    ScopedEnv env(L"userprofile", profile_.path());
+    g_settings.SourcePath = profile_ / L"Pics";
+    g_settings.TargetPath = L"FTP://host/dir";
+    g_settings.StoragePath = L"ftp://host/store";
+    g_settings.ThumbnailPath = L"ftp://host/thumbs";
+    g_settings.TmpPath = profile_ / L"Tmp";
+    ASSERT_EQ(WLX_CheckCreateDir(L""), 1);
+    EXPECT_TRUE(fs::IsDirectory(profile_ / L"Pics"));
+    EXPECT_TRUE(fs::IsDirectory(profile_ / L"Tmp"));
+    EXPECT_EQ(g_settings.TargetPath, L"FTP://host/dir");  // kept as written
+    EXPECT_FALSE(fs::IsDirectory(profile_ / L"Wemlox"));  // no default was needed
+}
+
+TEST_F(WorkingTree, FailsWhenAFolderCannotBeCreated) {
+    ScopedEnv env(L"userprofile", profile_.path());
+    g_settings.TargetPath = profile_ / L"no\\parent";
+    EXPECT_EQ(WLX_CheckCreateDir(L""), 0);
+    EXPECT_TRUE(fs::IsDirectory(profile_ / L"Wemlox"));  // created before the failure
+    EXPECT_FALSE(fs::IsDirectory(profile_ / L"Wemlox\\Storage"));
+}
+
+TEST_F(WorkingTree, FailsWithoutProfile) {
+    ScopedEnv env(L"userprofile", std::nullopt);
+    EXPECT_EQ(WLX_CheckCreateDir(L""), 0);
+    EXPECT_TRUE(str::StartsWith(g_settings.SourcePath, std::wstring(256, L' ')));
+}

@@ -1,0 +1,549 @@
+#include "core/settings.h"
+
+#include <gtest/gtest.h>
+
+#include "base/fs.h"
+#include "base/str.h"
+#include "test_util.h"
+
+namespace {
+
+using testutil::TempDir;
+
+std::string Utf8(const std::wstring& s) { return str::ToUtf8(s); }
+
+const wchar_t* const kImageFiles[] = {
+    L"Copy.jpg",      L"1to1.jpg",         L"Fit.jpg",           L"Left.jpg",
+    L"Right.jpg",     L"TFA.jpg",          L"Misc.jpg",          L"Info.jpg",
+    L"End.jpg",       L"Keyb.jpg",         L"WLX.jpg",           L"Progress.jpg",
+    L"Red-16px.jpg",  L"Yellow-16px.jpg",  L"Green-16px.jpg",    L"Blue-16px.jpg",
+    L"Thumb.jpg",     L"NotLoadedUnchecked.jpg", L"NotLoadedChecked.jpg",
+    L"LoadedUnchecked.jpg", L"LoadedChecked.jpg",
+};
+
+// A graphics folder holding every image the default settings name.
+class GraphicsFolder {
+public:
+    GraphicsFolder() {
+        dir_.MakeDir(L"Graphics");
+        for (const wchar_t* f : kImageFiles) dir_.Write(L"Graphics\\" + std::wstring(f), "jpg");
+    }
+    std::wstring path() const { return dir_ / L"Graphics\\"; }
+
+private:
+    TempDir dir_;
+};
+
+// The default file with one key's value replaced (or added).
+std::string DefaultsWith(const wchar_t* group, const wchar_t* key, const wchar_t* value) {
+    IniDocument ini(Utf8(DefaultSettingsText()));
+    EXPECT_TRUE(ini.SetValue(group, key, value));
+    return ini.Serialize();
+}
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+    size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
+
+struct Loaded {
+    std::wstring error;
+    Settings settings;
+};
+
+Loaded Load(const std::string& ini, const std::wstring& graphicsPath,
+            const std::wstring& foundViewerId = L"", const std::wstring& viewerPath = L"") {
+    Loaded r;
+    r.error = LoadAllSettings(IniDocument(ini), graphicsPath, foundViewerId, viewerPath, r.settings);
+    return r;
+}
+
+}  // namespace
+
+// --- built-in text ---------------------------------------------------------
+
+TEST(Settings, BuiltInTextIsTheDefaultFileByteForByte) {
+    std::wstring text = DefaultSettingsText();
+    EXPECT_TRUE(str::StartsWith(text, L"[Main]\r\nMode = ViewerDefined\r\n"));  // no BOM
+    EXPECT_TRUE(str::EndsWith(text, L"\r\nDelay = 100\r\nSaveChangesOnExit = Yes\r\n"));
+    const wchar_t* exactRuns[] = {
+        L"\r\n[Menu]\r\nPosition = Right\r\n; Position = Left\r\n",
+        L"\r\nInfoSize = -1\r\nInfoTouchSpace = 0\r\n; InfoSize = 340\r\n",
+        L"\r\n[Viewer]\r\nLocation = AutoSearch\r\n[Graphics]\r\nLocation = \r\nButton_1 = Copy.jpg\r\n",
+        L"\r\nButton_21 = Progress.jpg\r\nTree_3 = Red-16px.jpg\r\nTree_1 = Yellow-16px.jpg\r\n",
+        (L"\r\n; TmpPath = C:\\Aufnahmen\\Storage\\tmp\r\nSourcePath = \r\nTargetPath = \r\n"
+         L"StoragePath = \r\nThumbnailPath = \r\nTmpPath = \r\n[TFA]\r\nActive = Yes\r\n"),
+        L"\r\n; Url = 192.168.0.201-209\r\n; Url=192.168.0.21-29\r\n; Url=192.168.0.*\r\n",
+        L"\r\nUseUpdateFlag = No\r\n[System]\r\nHideTaskBar = No\r\n",
+    };
+    for (const wchar_t* run : exactRuns)
+        EXPECT_NE(text.find(run), std::wstring::npos) << Utf8(run);
+    // Every line ends in CR LF and there are no others.
+    size_t lines = 0;
+    for (size_t i = 0; i < text.size(); i++) {
+        if (text[i] == L'\r') {
+            ASSERT_EQ(text[i + 1], L'\n') << i;
+            lines++;
+        } else if (text[i] == L'\n') {
+            ASSERT_EQ(text[i - 1], L'\r') << i;
+        }
+    }
+    EXPECT_EQ(lines, 102u);
+    EXPECT_EQ(text.find(L">###<"), std::wstring::npos);
+}
+
+TEST(Settings, ReadDataReturnsTheBlockOnceThenNothing) {
+    ResetBuiltInData();
+    EXPECT_EQ(own_ReadData(), DefaultSettingsText());
+    EXPECT_EQ(own_ReadData(), L"");
+    EXPECT_EQ(own_ReadData(), L"");
+    ResetBuiltInData();
+    EXPECT_EQ(own_ReadData(), DefaultSettingsText());
+    ResetBuiltInData();
+}
+
+// --- INI document ------------------------------------------------------------
+
+TEST(IniDocument, FindsGroupsAndKeysIgnoringCaseAndBlanks) {
+    IniDocument ini(
+        "\xEF\xBB\xBF"
+        "orphan = before any group\r\n"
+        "[Main]\r\n"
+        "  Mode   =   ViewerDefined  \r\n"
+        "; Hidden = comment\r\n"
+        "= no key\r\n"
+        "Empty =\r\n"
+        "Dup = first\r\n"
+        "dup = second\r\n"
+        "no equals sign\r\n"
+        "Eq = a=b\r\n"
+        "[ Menu ]\n"
+        "Position=Left\r"
+        "[main]\r\n"
+        "Late = in a second [Main]\r\n"
+        "Last = no line end");
+    struct Case { const wchar_t* group; const wchar_t* key; std::optional<std::wstring> value; };
+    const Case cases[] = {
+        {L"MAIN", L"mode", L"ViewerDefined"},
+        {L"Main", L"Hidden", std::nullopt},
+        {L"Main", L"", std::nullopt},
+        {L"Main", L"Empty", L""},
+        {L"Main", L"DUP", L"first"},
+        {L"Main", L"Eq", L"a=b"},
+        {L"Main", L"orphan", std::nullopt},
+        {L"Menu", L"Position", L"Left"},
+        {L"Menu", L"Mode", std::nullopt},
+        {L"Main", L"Late", std::nullopt},  // the first [Main] is the group
+        {L"main", L"Last", std::nullopt},
+        {L"Viewer", L"Location", std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ini.Value(c.group, c.key), c.value) << Utf8(c.group) << "/" << Utf8(c.key);
+    EXPECT_TRUE(ini.HasGroup(L"menu"));
+    EXPECT_FALSE(ini.HasGroup(L"Viewer"));
+}
+
+TEST(IniDocument, RewritesUnchangedTextIdentically) {
+    const std::string texts[] = {
+        Utf8(DefaultSettingsText()),
+        "\xEF\xBB\xBF[A]\r\nx = 1\r\n\r\n; \xC3\xA4 comment\r\n[B]\r\n",
+        "",
+    };
+    for (const std::string& t : texts) EXPECT_EQ(IniDocument(t).Serialize(), t);
+    // Other line ends come back as CR LF; a missing last line end is added.
+    EXPECT_EQ(IniDocument("[A]\nx=1\ry=2").Serialize(), "[A]\r\nx=1\r\ny=2\r\n");
+}
+
+TEST(IniDocument, SurvivesGarbage) {
+    std::string garbage;
+    for (int i = 0; i < 5000; i++) garbage.push_back(static_cast<char>((i * 7919) % 256));
+    std::string longLine = "[G]\r\nk = " + std::string(200000, 'v') + "\r\n=\r\n[\r\n]\r\n[]\r\n";
+    for (const std::string& t : {garbage, longLine}) {
+        IniDocument ini(t);
+        (void)ini.Value(L"G", L"k");
+        (void)ini.Serialize();
+        (void)ini.SetValue(L"G", L"k", L"x");
+    }
+    IniDocument ini(longLine);
+    EXPECT_EQ(ini.Value(L"G", L"k")->size(), 200000u);
+    EXPECT_TRUE(ini.HasGroup(L""));  // "[]" is a group without a name
+}
+
+TEST(IniDocument, SetValueRewritesOnlyThatLine) {
+    IniDocument ini("[Main]\r\n; Mode = x\r\nMODE=Old\r\nMode = shadowed\r\n\r\n[TFA]\r\nPath = p\r\n");
+    ASSERT_TRUE(ini.SetValue(L"main", L"mode", L"New"));
+    EXPECT_EQ(ini.Serialize(),
+              "[Main]\r\n; Mode = x\r\nMODE = New\r\nMode = shadowed\r\n\r\n[TFA]\r\nPath = p\r\n");
+    EXPECT_EQ(ini.Value(L"Main", L"Mode"), L"New");
+}
+
+TEST(IniDocument, SetValueAddsMissingKeyAfterGroupsLastLine) {
+    IniDocument ini("[Main]\r\nMode = a\r\n; note\r\n\r\n\r\n[TFA]\r\n[Last]");
+    ASSERT_TRUE(ini.SetValue(L"Main", L"Extra", L"1"));
+    ASSERT_TRUE(ini.SetValue(L"TFA", L"Path", L"DCIM"));
+    ASSERT_TRUE(ini.SetValue(L"Last", L"K", L""));
+    EXPECT_EQ(ini.Serialize(),
+              "[Main]\r\nMode = a\r\n; note\r\nExtra = 1\r\n\r\n\r\n[TFA]\r\nPath = DCIM\r\n"
+              "[Last]\r\nK = \r\n");
+}
+
+TEST(IniDocument, SetValueRefusesWhatWouldBreakTheFile) {
+    const std::string text = "[Main]\r\nMode = a\r\n";
+    struct Case { const wchar_t* group; const wchar_t* key; const wchar_t* value; };
+    const Case refused[] = {
+        {L"Missing", L"Mode", L"x"}, {L"Main", L"", L"x"},       {L"Main", L"  ", L"x"},
+        {L"Main", L"a=b", L"x"},     {L"Main", L"; c", L"x"},    {L"Main", L"[G]", L"x"},
+        {L"Main", L"Mode", L"x\r\n[Evil]"}, {L"Main", L"K\nX", L"x"},
+    };
+    for (const Case& c : refused) {
+        IniDocument ini(text);
+        EXPECT_FALSE(ini.SetValue(c.group, c.key, c.value)) << Utf8(c.key) << "=" << Utf8(c.value);
+        EXPECT_EQ(ini.Serialize(), text);
+    }
+}
+
+// --- loading all settings ------------------------------------------------------
+
+TEST(SettingsLoad, DefaultFile) {
+    GraphicsFolder gfx;
+    Loaded r = Load(Utf8(DefaultSettingsText()), gfx.path(), L"irfan", L"C:\\x\\i_view64.exe");
+    ASSERT_EQ(r.error, L"");
+    const Settings& s = r.settings;
+    EXPECT_EQ(s.Mode, L"irfan");
+    EXPECT_EQ(s.Position, L"right");
+    EXPECT_EQ(s.PositionX, 112);
+    EXPECT_EQ(s.ButtonSize, 48);
+    EXPECT_EQ(s.ThumbCols, 3);
+    EXPECT_EQ(s.BorderSpace, 2);
+    EXPECT_EQ(s.InfoSize, 511);  // 3 * 160 + 2 * 5 + 0 + 21
+    EXPECT_EQ(s.Graphics.Button[1], gfx.path() + L"Copy.jpg");
+    EXPECT_EQ(s.Graphics.Busy, gfx.path() + L"Progress.jpg");
+    EXPECT_EQ(s.Graphics.Tree[3], gfx.path() + L"Red-16px.jpg");
+    EXPECT_EQ(s.Graphics.DelayChg, 240);
+    EXPECT_TRUE(s.Active);
+    EXPECT_EQ(s.TransferHiRes, L".cr2");
+    EXPECT_EQ(s.OccurenceName, L"TFA");
+    EXPECT_EQ(s.TransferModeAuto, L"lores");
+    EXPECT_EQ(s.CheckNewFilesSec, 2);
+    EXPECT_EQ(s.Delay, 100);
+    EXPECT_TRUE(s.SaveChangesOnExit);
+}
+
+TEST(SettingsLoad, DefaultsForMissingKeysDifferFromTheDefaultFile) {
+    GraphicsFolder gfx;
+    std::string ini = "[Main]\r\n[Menu]\r\n[Graphics]\r\n";
+    const char* imageKeys[] = {"Button_1", "Button_2", "Button_3", "Button_4", "Button_5",
+                               "Button_6", "Button_7", "Button_8", "Button_9", "Button_10",
+                               "Button_11", "Button_21", "Tree_1", "Tree_2", "Tree_3", "Tree_4",
+                               "Thumb", "NotLoadedUnchecked", "NotLoadedChecked",
+                               "LoadedUnchecked", "LoadedChecked"};
+    for (const char* k : imageKeys) ini += std::string(k) + " = Copy.jpg\r\n";
+    ini += "[Copy]\r\n[TFA]\r\nActive = yes\r\n[System]\r\n";
+    Loaded r = Load(ini, gfx.path(), L"irfan", L"C:\\i_view32.exe");
+    ASSERT_EQ(r.error, L"");
+    const Settings& s = r.settings;
+    EXPECT_EQ(s.Mode, L"systemonly");  // a missing Mode key reads as SystemOnly
+    EXPECT_EQ(s.Position, L"right");
+    EXPECT_EQ(s.PositionX, -1);
+    EXPECT_EQ(s.ButtonSize, 80);
+    EXPECT_EQ(s.ThumbCols, 12);  // "36", above 8
+    EXPECT_EQ(s.BorderSpace, 10);
+    EXPECT_EQ(s.InfoSize, 280);
+    EXPECT_EQ(s.Graphics.DelayChg, 300);
+    EXPECT_EQ(s.OccurenceName, L"FlashAir");
+    EXPECT_EQ(s.CheckNewFilesSec, 4);
+    EXPECT_EQ(s.TransferModeMan, L"hires");
+    EXPECT_TRUE(s.TransferOnlyAddedFiles);
+    EXPECT_EQ(s.Delay, 50);
+    EXPECT_TRUE(s.SaveChangesOnExit);
+}
+
+TEST(SettingsLoad, NumbersAreLimited) {
+    GraphicsFolder gfx;
+    struct Case {
+        const wchar_t* group; const wchar_t* key; const wchar_t* value;
+        int Settings::*field; int expected;
+    };
+    const Case cases[] = {
+        {L"Menu", L"ThumbCols", L"9", &Settings::ThumbCols, 12},
+        {L"Menu", L"ThumbCols", L"8", &Settings::ThumbCols, 8},
+        {L"Menu", L"ThumbCols", L"0", &Settings::ThumbCols, 1},
+        {L"Menu", L"ThumbCols", L"-4", &Settings::ThumbCols, 1},
+        {L"TFA", L"CheckNewFilesSec", L"300", &Settings::CheckNewFilesSec, 44},
+        {L"TFA", L"CheckNewFilesSec", L"200", &Settings::CheckNewFilesSec, 1},
+        {L"TFA", L"CheckNewFilesSec", L"90", &Settings::CheckNewFilesSec, 60},
+        {L"TFA", L"CheckNewFilesSec", L"256", &Settings::CheckNewFilesSec, 1},
+        {L"TFA", L"CheckNewFilesSec", L"-250", &Settings::CheckNewFilesSec, 6},
+        {L"TFA", L"CheckNewFilesSec", L"99999999999999999999", &Settings::CheckNewFilesSec, 1},
+        {L"System", L"Delay", L"5", &Settings::Delay, 8},
+        {L"System", L"Delay", L"9000", &Settings::Delay, 8000},
+        {L"System", L"Delay", L"fast", &Settings::Delay, 8},
+        {L"System", L"Delay", L"", &Settings::Delay, 8},
+        {L"Menu", L"ButtonSize", L"200", &Settings::ButtonSize, 80},
+        {L"Menu", L"ButtonSize", L"10", &Settings::ButtonSize, 24},
+        {L"Menu", L"ThumbSize", L"50", &Settings::ThumbSize, 160},
+        {L"Menu", L"ThumbSelSize", L"99", &Settings::ThumbSelSize, 36},
+        {L"Menu", L"ButtonSpace", L"30", &Settings::ButtonSpace, 20},
+        {L"Menu", L"BorderSpace", L"-3", &Settings::BorderSpace, 0},
+        {L"Menu", L"BorderSpace", L"250", &Settings::BorderSpace, 200},
+        {L"Menu", L"InfoTouchSpace", L"-4", &Settings::InfoTouchSpace, 0},
+        {L"Menu", L"InfoSize", L"30", &Settings::InfoSize, 60},
+        {L"Menu", L"InfoSize", L"5000", &Settings::InfoSize, 2400},
+        {L"Menu", L"InfoSize", L"340px", &Settings::InfoSize, 340},
+        {L"Menu", L"PositionX", L"-7", &Settings::PositionX, -7},
+        {L"TFA", L"PingTimeoutMs", L"1", &Settings::PingTimeoutMs, 10},
+        {L"TFA", L"PingTimeoutMs", L"5000", &Settings::PingTimeoutMs, 1000},
+    };
+    for (const Case& c : cases) {
+        Loaded r = Load(DefaultsWith(c.group, c.key, c.value), gfx.path());
+        ASSERT_EQ(r.error, L"");
+        EXPECT_EQ(r.settings.*c.field, c.expected) << Utf8(c.key) << " = " << Utf8(c.value);
+    }
+    Loaded delayChg = Load(DefaultsWith(L"Graphics", L"DelayChg", L"5"), gfx.path());
+    EXPECT_EQ(delayChg.settings.Graphics.DelayChg, 10);
+}
+
+TEST(SettingsLoad, ComputedInfoSizeUsesLimitedValues) {
+    GraphicsFolder gfx;
+    struct Case { const wchar_t* key; const wchar_t* value; int expected; };
+    const Case cases[] = {
+        {L"Position", L"Top", (160 + 36 + 2 + 1) * 3 + 20},
+        {L"Position", L"UserVerticalLeft", 511},
+        {L"ThumbCols", L"9", 12 * 160 + 2 * 14 + 21},
+        {L"InfoTouchSpace", L"300", 3 * 160 + 2 * 5 + 200 + 21},
+        {L"ThumbSize", L"10", 511},
+    };
+    for (const Case& c : cases) {
+        Loaded r = Load(DefaultsWith(L"Menu", c.key, c.value), gfx.path());
+        ASSERT_EQ(r.error, L"");
+        EXPECT_EQ(r.settings.InfoSize, c.expected) << Utf8(c.key) << " = " << Utf8(c.value);
+    }
+}
+
+TEST(SettingsLoad, BarPosition) {
+    struct Case { const wchar_t* raw; int x, y; const wchar_t* expected; };
+    const Case cases[] = {
+        {L"UserVerticalRight", 112, 112, L"verticalright"},
+        {L"UserVerticalRight", -1, 112, L"right"},
+        {L"UserVerticalRight", 112, -1, L"right"},
+        {L"UserHorizontalBottom", -1, -1, L"bottom"},
+        {L"UserHorizontalBottom", 0, 0, L"horizontalbottom"},
+        {L"userhorizontaltop", 5, 5, L"horizontaltop"},
+        {L"VerticalLeft", 1, 1, L"verticalleft"},
+        {L"LEFT", 1, 1, L"left"},
+        {L"TopLeft", -1, -1, L"left"},  // "left" is tested first
+        {L"Middle", 5, 5, L"Middle"},   // unknown: kept as written
+        {L"", 5, 5, L""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(DeriveBarPosition(c.raw, c.x, c.y), c.expected) << Utf8(c.raw);
+
+    GraphicsFolder gfx;
+    std::string ini = DefaultsWith(L"Menu", L"Position", L"  UserVerticalRight ");
+    EXPECT_EQ(Load(ini, gfx.path()).settings.Position, L"verticalright");
+    ini = Replace(ini, "PositionX = 112", "PositionX = -1");
+    EXPECT_EQ(Load(ini, gfx.path()).settings.Position, L"right");
+}
+
+TEST(SettingsLoad, TextNormalisation) {
+    GraphicsFolder gfx;
+    struct Case {
+        const wchar_t* key; const wchar_t* value;
+        std::wstring Settings::*field; const wchar_t* expected;
+    };
+    const Case cases[] = {
+        {L"TransferHiRes", L"arw", &Settings::TransferHiRes, L".arw"},
+        {L"TransferHiRes", L".ARW", &Settings::TransferHiRes, L".ARW"},
+        {L"TransferLoRes", L" JPG ", &Settings::TransferLoRes, L".JPG"},
+        {L"TransferModeAuto", L"Both", &Settings::TransferModeAuto, L"both"},
+        {L"TransferModeMan", L"LoRes", &Settings::TransferModeMan, L"lores"},
+        {L"Path", L" DCIM/100EOS5D ", &Settings::Path, L"DCIM/100EOS5D"},
+    };
+    for (const Case& c : cases) {
+        Loaded r = Load(DefaultsWith(L"TFA", c.key, c.value), gfx.path());
+        ASSERT_EQ(r.error, L"");
+        EXPECT_EQ(r.settings.*c.field, c.expected) << Utf8(c.key) << " = " << Utf8(c.value);
+    }
+}
+
+TEST(SettingsLoad, TfaOffLeavesCardKeysUnread) {
+    GraphicsFolder gfx;
+    for (const wchar_t* active : {L"No", L"", L"true"}) {
+        Loaded r = Load(DefaultsWith(L"TFA", L"Active", active), gfx.path());
+        ASSERT_EQ(r.error, L"");
+        const Settings& s = r.settings;
+        EXPECT_FALSE(s.Active);
+        EXPECT_EQ(s.Path, L"");
+        EXPECT_EQ(s.Url, L"");
+        EXPECT_EQ(s.TransferHiRes, L"");
+        EXPECT_EQ(s.OccurenceName, L"");
+        EXPECT_EQ(s.CheckNewFilesSec, 0);
+        EXPECT_FALSE(s.TransferOnlyAddedFiles);
+        EXPECT_EQ(s.Delay, 100);  // the groups after [TFA] are still read
+    }
+}
+
+TEST(SettingsLoad, WithoutSystemGroupKeepsStartValues) {
+    GraphicsFolder gfx;
+    std::string ini = Replace(Utf8(DefaultSettingsText()), "[System]", "[Sys]");
+    Loaded r = Load(ini, gfx.path());
+    ASSERT_EQ(r.error, L"");
+    EXPECT_EQ(r.settings.Delay, 0);
+    EXPECT_FALSE(r.settings.SaveChangesOnExit);
+    EXPECT_FALSE(r.settings.HideTaskBar);
+}
+
+TEST(SettingsLoad, MissingGroupsAreErrors) {
+    GraphicsFolder gfx;
+    struct Case { const char* group; const wchar_t* error; };
+    const Case cases[] = {
+        {"[Main]", L"%ERR% Main"},      {"[Menu]", L"%ERR% Menu"}, {"[Graphics]", L"%ERR% Graphics"},
+        {"[Copy]", L"%ERR% Copy"},      {"[TFA]", L"%ERR% TFA"},
+    };
+    for (const Case& c : cases) {
+        std::string ini = Replace(Utf8(DefaultSettingsText()), c.group, "[Renamed]");
+        Settings s;
+        s.Delay = 77;
+        EXPECT_EQ(LoadAllSettings(IniDocument(ini), gfx.path(), L"", L"", s), c.error) << c.group;
+        EXPECT_EQ(s.Delay, 77);  // nothing applied on failure
+        EXPECT_EQ(s.Mode, L"");
+    }
+}
+
+TEST(SettingsLoad, EveryImageMustBeANonEmptyFile) {
+    struct Case { const wchar_t* key; const wchar_t* error; };
+    const Case cases[] = {
+        {L"Button_1", L"%ERR% Graphics_Button_1"},   {L"Button_10", L"%ERR% Graphics_Button_10"},
+        {L"Button_11", L"%ERR% Graphics_Button_11"}, {L"Button_21", L"%ERR% Graphics_Button_21"},
+        {L"Tree_1", L"%ERR% Tree_1"},                {L"Tree_4", L"%ERR% Tree_4"},
+        {L"Thumb", L"%ERR% Thumb"},
+        {L"NotLoadedUnchecked", L"%ERR% NotLoadedUnchecked"},
+        {L"NotLoadedChecked", L"%ERR% NotLoadedChecked"},
+        {L"LoadedUnchecked", L"%ERR% LoadedUnchecked"},
+        {L"LoadedChecked", L"%ERR% LoadedChecked"},
+    };
+    GraphicsFolder gfx;
+    ASSERT_TRUE(fs::WriteFile(gfx.path() + L"Empty.jpg", ""));
+    for (const Case& c : cases) {
+        for (const wchar_t* bad : {L"Missing.jpg", L"Empty.jpg", L""}) {
+            Loaded r = Load(DefaultsWith(L"Graphics", c.key, bad), gfx.path());
+            EXPECT_EQ(r.error, c.error) << Utf8(c.key) << " = " << Utf8(bad);
+        }
+    }
+    // The first missing image in checking order is the one reported.
+    std::string ini = DefaultsWith(L"Graphics", L"Tree_1", L"Missing.jpg");
+    IniDocument both(ini);
+    ASSERT_TRUE(both.SetValue(L"Graphics", L"Button_21", L"Missing.jpg"));
+    EXPECT_EQ(Load(both.Serialize(), gfx.path()).error, L"%ERR% Graphics_Button_21");
+    // A graphics folder that does not exist fails on the first button.
+    EXPECT_EQ(Load(ini, gfx.path() + L"nowhere\\").error, L"%ERR% Graphics_Button_1");
+}
+
+TEST(SettingsLoad, ModeIsDerived) {
+    GraphicsFolder gfx;
+    Loaded r = Load(DefaultsWith(L"Main", L"Mode", L"fast"), gfx.path(), L"", L"C:\\XnView\\XnView.exe");
+    EXPECT_EQ(r.settings.Mode, L"xnview");
+    r = Load(DefaultsWith(L"Main", L"Mode", L""), gfx.path(), L"nomacs", L"C:\\nomacs.exe");
+    EXPECT_EQ(r.settings.Mode, L"nomacs");  // present but empty: from the path
+}
+
+TEST(SettingsLoad, GraphicsPathResolution) {
+    struct Case { const wchar_t* location; const wchar_t* expected; };
+    const Case cases[] = {
+        {L"", L"C:\\Prog\\Graphics\\"},
+        {L"   ", L"C:\\Prog\\Graphics\\"},
+        {L"D:\\Art", L"D:\\Art\\"},
+        {L" D:\\Art\\ ", L"D:\\Art\\"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ResolveGraphicsPath(c.location, L"C:\\Prog\\"), c.expected) << Utf8(c.location);
+}
+
+// --- the settings file ----------------------------------------------------------
+
+class SettingsFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        savedRun_ = g_run;
+        savedSettings_ = g_settings;
+        g_run.SettingsFile = dir_ / L"Wemlox.ini";
+    }
+    void TearDown() override {
+        g_run = savedRun_;
+        g_settings = savedSettings_;
+    }
+    void WriteIni(const std::string& text) { ASSERT_TRUE(fs::WriteFile(g_run.SettingsFile, text)); }
+    std::string IniBytes() const { return testutil::ReadAll(g_run.SettingsFile); }
+
+    TempDir dir_;
+
+private:
+    RunState savedRun_;
+    Settings savedSettings_;
+};
+
+TEST_F(SettingsFile, SingleReads) {
+    WriteIni("[Graphics]\r\nLocation = \r\n[Viewer]\r\nlocation =  AutoSearch \r\n");
+    EXPECT_EQ(WLX_LoadPreferences(L"Viewer", L"Location"), L"AutoSearch");
+    EXPECT_EQ(WLX_LoadPreferences(L"GRAPHICS", L"LOCATION"), L"");
+    EXPECT_EQ(WLX_LoadPreferences(L"Viewer", L"Other"), L"");
+    EXPECT_EQ(WLX_LoadPreferences(L"TFA", L"Active"), L"%ERR% GroupKey:TFA/Active");
+    g_run.SettingsFile = dir_ / L"missing.ini";
+    EXPECT_EQ(WLX_LoadPreferences(L"Viewer", L"Location"), L"%ERR% OpenPreferences");
+    EXPECT_EQ(WLX_LoadPreferences(L"", L""), L"%ERR% OpenPreferences");
+}
+
+TEST_F(SettingsFile, FullLoadFillsGlobalSettings) {
+    GraphicsFolder gfx;
+    WriteIni(Utf8(DefaultSettingsText()));
+    g_run.GraphicsPath = gfx.path();
+    g_run.FoundViewerId = L"nomacs";
+    g_run.ViewerPath = L"C:\\Program Files\\nomacs\\nomacs-x64\\nomacs.exe";
+    EXPECT_EQ(WLX_LoadPreferences(L"", L"Mode"), L"");
+    EXPECT_EQ(g_settings.Mode, L"nomacs");
+    EXPECT_EQ(g_settings.InfoSize, 511);
+    EXPECT_EQ(g_settings.Graphics.Thumb, gfx.path() + L"Thumb.jpg");
+}
+
+TEST_F(SettingsFile, SaveKeepsEveryOtherLine) {
+    const std::string before =
+        "; my settings\r\n[Main]\r\nMode = ViewerDefined\r\n\r\n[tfa]\r\n; Path = DCIM/102_PANA\r\n"
+        "  path=DCIM/101_PANA  \r\nDoNotLoad = A.JPG\r\n\r\n[System]\r\nDelay = 100\r\n";
+    WriteIni(before);
+    EXPECT_EQ(WLX_SavePreference(L"TFA", L"PATH", L"DCIM/100EOS5D"), 1);
+    EXPECT_EQ(WLX_SavePreference(L"TFA", L"TransferHiRes", L".arw"), 1);
+    EXPECT_EQ(IniBytes(),
+              "; my settings\r\n[Main]\r\nMode = ViewerDefined\r\n\r\n[tfa]\r\n; Path = DCIM/102_PANA\r\n"
+              "path = DCIM/100EOS5D\r\nDoNotLoad = A.JPG\r\nTransferHiRes = .arw\r\n\r\n"
+              "[System]\r\nDelay = 100\r\n");
+    EXPECT_EQ(WLX_LoadPreferences(L"TFA", L"TransferHiRes"), L".arw");
+    EXPECT_FALSE(fs::FileSize(g_run.SettingsFile + L".new"));  // no temporary file left
+}
+
+TEST_F(SettingsFile, FailedSaveLeavesFileUntouched) {
+    const std::string before = "[Main]\r\nMode = a\r\n";
+    WriteIni(before);
+    EXPECT_EQ(WLX_SavePreference(L"Menu", L"PositionX", L"5"), 0);
+    EXPECT_EQ(WLX_SavePreference(L"", L"Mode", L"b"), 0);
+    EXPECT_EQ(WLX_SavePreference(L"Main", L"", L"b"), 0);
+    EXPECT_EQ(IniBytes(), before);
+    g_run.SettingsFile = dir_ / L"missing.ini";
+    EXPECT_EQ(WLX_SavePreference(L"Main", L"Mode", L"b"), 0);
+    EXPECT_FALSE(fs::FileSize(g_run.SettingsFile));  // not created
+}
+
+TEST_F(SettingsFile, SaveToleratesByteOrderMark) {
+    WriteIni("\xEF\xBB\xBF[Menu]\r\nPositionX = 112\r\n");
+    EXPECT_EQ(WLX_LoadPreferences(L"Menu", L"PositionX"), L"112");
+    EXPECT_EQ(WLX_SavePreference(L"menu", L"positionx", L"-20"), 1);
+    EXPECT_EQ(IniBytes(), "\xEF\xBB\xBF[Menu]\r\nPositionX = -20\r\n");
+    EXPECT_EQ(WLX_LoadPreferences(L"Menu", L"PositionX"), L"-20");
+}
+
+TEST_F(SettingsFile, SaveKeepsNonAsciiText) {
+    WriteIni("[Copy]\r\nSourcePath = C:\\Bl\xC3\xBCten\r\n[TFA]\r\nPath = x\r\n");
+    EXPECT_EQ(WLX_SavePreference(L"TFA", L"Path", L"\x20AC"), 1);
+    EXPECT_EQ(IniBytes(), "[Copy]\r\nSourcePath = C:\\Bl\xC3\xBCten\r\n[TFA]\r\nPath = \xE2\x82\xAC\r\n");
+}
