@@ -12,6 +12,7 @@ add_library(wemlox_shell STATIC
   src/ui/thumb_area.cpp
   src/viewer/commands.cpp
   src/viewer/desktop.cpp
+  src/viewer/handover.cpp
   src/viewer/window_search.cpp
   src/flashair/card_http.cpp
   src/flashair/card_views.cpp

@@ -15,3 +15,20 @@ target_link_options(wemlox_system_tests PRIVATE -static)
 add_dependencies(wemlox_system_tests Wemlox standin_viewer)
 add_test(NAME system COMMAND wemlox_system_tests)
 set_tests_properties(system PROPERTIES TIMEOUT 900)
+
+add_executable(wemlox_drive ${CMAKE_SOURCE_DIR}/tests/system/drive_main.cpp)
+target_link_libraries(wemlox_drive PRIVATE wemlox_driver)
+target_link_options(wemlox_drive PRIVATE -static -municode)
+
+# The Win32 shell tested in-process against the real controls.
+file(GLOB WEMLOX_WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*_test.cpp)
+add_executable(wemlox_win_tests ${WEMLOX_WIN_TESTS})
+target_link_libraries(wemlox_win_tests PRIVATE wemlox_shell GTest::gtest_main)
+target_link_options(wemlox_win_tests PRIVATE -static)
+add_dependencies(wemlox_win_tests Wemlox)
+add_test(NAME win COMMAND wemlox_win_tests)
+
+# Benchmarks: programs that print figures; run by scripts/bench.sh.
+add_executable(journal_bench ${CMAKE_SOURCE_DIR}/tests/bench/journal_bench.cpp)
+target_link_libraries(journal_bench PRIVATE wemlox_shell)
+target_link_options(journal_bench PRIVATE -static -municode)

@@ -11,9 +11,15 @@ fi
 ip link set lo up
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe="
-export WINEPREFIX=${WINEPREFIX:-$(mktemp -d /tmp/wemlox-wine.XXXXXX)}
+own_prefix=""
+if [ -z "${WINEPREFIX:-}" ]; then
+  WINEPREFIX=$(mktemp -d /tmp/wemlox-wine.XXXXXX)
+  own_prefix=$WINEPREFIX
+fi
+export WINEPREFIX
 export WINEARCH=win64
-export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/wemlox-xdg.XXXXXX)}
+own_xdg=$(mktemp -d /tmp/wemlox-xdg.XXXXXX)
+export XDG_RUNTIME_DIR=$own_xdg
 
 display=${WEMLOX_DISPLAY:-:$((90 + RANDOM % 500))}
 Xvfb "$display" -screen 0 ${WEMLOX_SCREEN:-1920x1080x24} -nolisten tcp >/dev/null 2>&1 &
@@ -22,6 +28,8 @@ export DISPLAY=$display
 cleanup() {
   wineserver -k >/dev/null 2>&1 || true
   kill "$xvfb_pid" >/dev/null 2>&1 || true
+  [ -z "$own_prefix" ] || rm -rf "$own_prefix"
+  rm -rf "$own_xdg"
 }
 trap cleanup EXIT
 for _ in $(seq 100); do

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace fs {
 
@@ -20,6 +21,9 @@ inline bool IsNonEmptyFile(const std::wstring& path) {
 bool IsDirectory(const std::wstring& path);
 // Creates one folder level; true when it was created.
 [[nodiscard]] bool CreateDir(const std::wstring& path);
+// Names of the files (not folders) directly in a folder, in no set order;
+// empty when the folder cannot be listed.
+std::vector<std::wstring> ListFileNames(const std::wstring& folder);
 
 // Whole file as bytes; nothing when it cannot be opened.
 std::optional<std::string> ReadFile(const std::wstring& path);

@@ -1,5 +1,6 @@
 // POSIX implementation of the file system edge, for the Linux test host.
 // Paths are wide strings inside the program and UTF-8 on disk.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,6 +35,20 @@ bool IsDirectory(const std::wstring& path) {
 
 bool CreateDir(const std::wstring& path) {
     return !path.empty() && mkdir(Native(path).c_str(), 0755) == 0;
+}
+
+std::vector<std::wstring> ListFileNames(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    DIR* dir = folder.empty() ? nullptr : opendir(Native(folder).c_str());
+    if (!dir) return names;
+    std::string base = Native(folder) + "/";
+    while (dirent* e = readdir(dir)) {
+        struct stat st {};
+        if (stat((base + e->d_name).c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            names.push_back(str::FromUtf8(e->d_name));
+    }
+    closedir(dir);
+    return names;
 }
 
 std::optional<std::string> ReadFile(const std::wstring& path) {

@@ -25,6 +25,22 @@ bool CreateDir(const std::wstring& path) {
     return !path.empty() && CreateDirectoryW(path.c_str(), nullptr) != 0;
 }
 
+std::vector<std::wstring> ListFileNames(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    if (folder.empty()) return names;
+    std::wstring pattern = folder;
+    if (pattern.back() != L'\\') pattern += L'\\';
+    pattern += L"*.*";
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(pattern.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.emplace_back(data.cFileName);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return names;
+}
+
 std::optional<std::string> ReadFile(const std::wstring& path) {
     win::Handle f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));

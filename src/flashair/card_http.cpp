@@ -1,19 +1,133 @@
-// WinInet session and card poll timer.
+// WinInet requests, the ICMP echo and the card poll timer.
 #include "flashair/card_http.h"
 
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <iphlpapi.h>
+#include <icmpapi.h>
+
+#include <optional>
+
+#include "base/handle.h"
 #include "core/state.h"
 #include "ui/bar.h"
 #include "ui/ids.h"
+#include "ui/info_panel.h"
 
 HINTERNET InternetHandle = nullptr;
+
+namespace {
+
+// WinInet's own defaults let a card that accepts a request and then stalls
+// hold the program for minutes (under some WinInet versions for ever); a
+// card on the local network answers well within these.
+constexpr DWORD kConnectTimeoutMs = 5000;
+constexpr DWORD kReceiveTimeoutMs = 10000;
+
+struct InternetTraits {
+    static HINTERNET Invalid() { return nullptr; }
+    static void Close(HINTERNET h) { InternetCloseHandle(h); }
+};
+using InternetRequest = win::Owned<HINTERNET, InternetTraits>;
+
+struct IcmpTraits {
+    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE h) { IcmpCloseHandle(h); }
+};
+using IcmpHandle = win::Owned<HANDLE, IcmpTraits>;
+
+void LimitWaiting(HINTERNET session) {
+    DWORD connect = kConnectTimeoutMs, receive = kReceiveTimeoutMs;
+    InternetSetOptionW(session, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
+    InternetSetOptionW(session, INTERNET_OPTION_SEND_TIMEOUT, &receive, sizeof receive);
+    InternetSetOptionW(session, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof receive);
+}
+
+// An error page is no answer of the card: its text must not be read as a
+// listing, an SSID or an update flag.
+bool AnsweredWithSuccess(HINTERNET request) {
+    DWORD status = 0, size = sizeof status;
+    if (!HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
+        return false;
+    return status >= 200 && status < 300;
+}
+
+// One InternetReadFile may return only part of what has arrived; read until
+// the capacity is full or the card ends the answer.
+std::string ReadBody(HINTERNET request, size_t capacity) {
+    std::string body(capacity, '\0');
+    size_t got = 0;
+    while (got < capacity) {
+        DWORD n = 0;
+        if (!InternetReadFile(request, body.data() + got, static_cast<DWORD>(capacity - got), &n) || n == 0) break;
+        got += n;
+    }
+    body.resize(got);
+    return body;
+}
+
+std::optional<IN_ADDR> Ipv4Address(const std::wstring& host) {
+    IN_ADDR addr{};
+    if (InetPtonW(AF_INET, host.c_str(), &addr) == 1) return addr;
+    ADDRINFOW hints{};
+    hints.ai_family = AF_INET;
+    ADDRINFOW* found = nullptr;
+    if (GetAddrInfoW(host.c_str(), nullptr, &hints, &found) != 0 || !found) return std::nullopt;
+    addr = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
+    FreeAddrInfoW(found);
+    return addr;
+}
+
+// The system's echo request in place of starting the "Ping" command: the
+// same one request with the same reply time-out, without a console process.
+bool EchoAnswered(const std::wstring& host, int timeoutMs) {
+    std::optional<IN_ADDR> addr = Ipv4Address(host);
+    if (!addr) return false;
+    IcmpHandle icmp(IcmpCreateFile());
+    if (!icmp) return false;
+    char payload[32] = "Wemlox";
+    // Room for the reply, the echoed data, an ICMP error and the status block.
+    char reply[sizeof(ICMP_ECHO_REPLY) + sizeof payload + 8 + 32];
+    DWORD replies = IcmpSendEcho(icmp.get(), addr->S_un.S_addr, payload, sizeof payload, nullptr, reply, sizeof reply,
+                                 static_cast<DWORD>(timeoutMs));
+    return replies > 0 && reinterpret_cast<const ICMP_ECHO_REPLY*>(reply)->Status == IP_SUCCESS;
+}
+
+class WinCardPort final : public card::CardPort {
+public:
+    card::CardAnswer Get(const std::wstring& url, size_t capacity) override {
+        if (!InternetHandle) return {};
+        InternetRequest request(
+            InternetOpenUrlW(InternetHandle, url.c_str(), nullptr, 0, INTERNET_FLAG_NO_CACHE_WRITE, 0));
+        if (!request) return {};
+        card::CardAnswer answer{true, {}};
+        if (AnsweredWithSuccess(request.get())) answer.body = ReadBody(request.get(), capacity);
+        return answer;
+    }
+    bool Ping(const std::wstring& host, int timeoutMs) override { return EchoAnswered(host, timeoutMs); }
+    void Journal(const std::wstring& text) override { ShowInfo(text); }
+    void Lamp(int image, const std::wstring& colour, const std::wstring& position) override {
+        SetState(image, colour, position);
+    }
+    bool JournalVisible() override { return GetInfoState() == 1; }
+};
+
+WinCardPort g_port;
+
+}  // namespace
 
 bool OpenInternetHandle() {
     std::wstring agent = std::wstring(kProgramName) + L"/" + kProgramVersion;
     InternetHandle = InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-    return InternetHandle != nullptr;
+    if (!InternetHandle) return false;
+    LimitWaiting(InternetHandle);
+    card::SetPort(&g_port);
+    card::BeginSession();
+    return true;
 }
 
 void CloseInternetHandle() {
+    card::SetPort(nullptr);
     if (InternetHandle) InternetCloseHandle(InternetHandle);
     InternetHandle = nullptr;
 }
@@ -23,5 +137,10 @@ uint8_t TFA_StartPolling(uint8_t on) {
     return 1;
 }
 
-// The card is found, listed and transferred from here once card access exists.
-void TFA_CardTimerStep() {}
+void TFA_CardTimerStep() {
+    if (card::PollCard()) {
+        // The automatic transfer of the new pictures (TFA_Transfer(1), with
+        // button 6 showing its busy image meanwhile) goes here.
+    }
+    g_run.UpdateFlag = 0;
+}

@@ -1,5 +1,5 @@
-// The one WinInet session used for every short request to the card, and the
-// card poll timer.
+// The Win32 side of the card session: the one WinInet session for every
+// short request to the card, the ICMP echo, and the card poll timer.
 #pragma once
 
 #include <windows.h>
@@ -7,9 +7,12 @@
 
 #include <cstdint>
 
+#include "flashair/card_session.h"
+
 extern HINTERNET InternetHandle;
 
-// Opens InternetHandle; false when WinInet refuses.
+// Opens InternetHandle and connects the card session to WinInet, the echo
+// request and the bar; false when WinInet refuses.
 [[nodiscard]] bool OpenInternetHandle();
 void CloseInternetHandle();
 // Starts the card poll timer on the bar when `on` is non-zero; always 1.

@@ -2,7 +2,13 @@
 // thumbnail grid.
 #pragma once
 
-// Rebuilds the card tree below its root.
-void TFA_CreateTree();
+#include <cstdint>
+
+// Walks the card and rebuilds the tree (control 111): the root "SSID
+// (address)", the folders sorted, each with its files sorted; files in the
+// storage folder carry the tree image for loaded files. 0 when the card did
+// not answer (the old tree stays), else the number of card entries, at most
+// 255.
+uint8_t TFA_CreateTree();
 // Rebuilds the thumbnail grid; returns its number of rows.
 int TFA_CreateThumbs();

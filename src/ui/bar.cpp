@@ -140,6 +140,8 @@ void CreateInfoViews(HINSTANCE inst) {
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(ids::kJournal)), inst, nullptr);
     // The journal has no length limit of its own.
     SendMessageW(g_bar.journal, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
+    // Nobody undoes a journal line; an undo record per line only costs time.
+    SendMessageW(g_bar.journal, EM_SETUNDOLIMIT, 0, 0);
     g_bar.tree = CreateWindowExW(
         0, WC_TREEVIEWW, L"",
         WS_CHILD | TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS,

@@ -28,8 +28,6 @@ void AppendJournalLine(const std::wstring& text) {
     std::wstring line = JournalLine(own_DateTime(0), text);
     SendMessageW(journal, EM_SETSEL, 0, 0);
     SendMessageW(journal, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
-    SendMessageW(journal, EM_SETSEL, 0, 0);
-    SendMessageW(journal, EM_SCROLLCARET, 0, 0);
 }
 
 void SetOpen(bool open) {

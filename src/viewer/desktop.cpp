@@ -22,8 +22,7 @@ void WLX_btn_10() {
     LaunchCommandLine(L"TabTip.exe");
     // The viewers that grab the foreground would otherwise cover the bar.
     if (g_settings.Mode == L"fast" || g_settings.Mode == L"irfan") {
-        const wchar_t* cls = g_settings.Mode == L"fast" ? L"TFullScreenWindow" : L"FullScreenClass";
-        if (SearchTopLevelWindow(cls, true)) BringWindowToTop(bar::Window());
+        if (FindModeViewerWindow()) BringWindowToTop(bar::Window());
     }
 }
 

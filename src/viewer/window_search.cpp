@@ -7,6 +7,8 @@
 
 #include "base/handle.h"
 #include "base/str.h"
+#include "core/state.h"
+#include "viewer/key_table.h"
 
 WindowSearchState g_search;
 
@@ -28,6 +30,24 @@ HWND SearchTopLevelWindow(const std::wstring& text, bool byClass) {
     g_search.ViewerWindow = nullptr;
     g_search.MatchByClass = byClass;
     EnumWindows(own_GetWinHandle, 0);
+    return g_search.ViewerWindow;
+}
+
+// The one finder behind the five named ones.
+static std::wstring GetPGMData(std::wstring_view viewerId, const std::wstring& request) {
+    if (!SearchTopLevelWindow(ViewerWindowClass(viewerId), true)) return L"%ERR%";
+    return str::ToLower(str::Trim(request)) == L"hwnd" ? g_search.SearchText : L"%ERR%";
+}
+
+std::wstring Irfan_GetPGMData(const std::wstring& request) { return GetPGMData(L"irfan", request); }
+std::wstring Fast_GetPGMData(const std::wstring& request) { return GetPGMData(L"fast", request); }
+std::wstring XnView_GetPGMData(const std::wstring& request) { return GetPGMData(L"xnview", request); }
+std::wstring Nomacs_GetPGMData(const std::wstring& request) { return GetPGMData(L"nomacs", request); }
+std::wstring PS_GetPGMData(const std::wstring& request) { return GetPGMData(L"ps", request); }
+
+HWND FindModeViewerWindow() {
+    if (!ViewerWindowClass(g_settings.Mode)) return nullptr;
+    GetPGMData(g_settings.Mode, L"hwnd");
     return g_search.ViewerWindow;
 }
 

@@ -21,6 +21,19 @@ BOOL CALLBACK own_GetWinHandle(HWND window, LPARAM parameter);
 // window found (nullptr when none).
 HWND SearchTopLevelWindow(const std::wstring& text, bool byClass);
 
+// The viewer finders: request "hwnd" finds the last top-level window of the
+// viewer's class. The class name found, with ViewerWindow holding its window,
+// or "%ERR%" when none matched or for any other request.
+std::wstring Irfan_GetPGMData(const std::wstring& request);
+std::wstring Fast_GetPGMData(const std::wstring& request);
+std::wstring XnView_GetPGMData(const std::wstring& request);
+std::wstring Nomacs_GetPGMData(const std::wstring& request);
+std::wstring PS_GetPGMData(const std::wstring& request);
+
+// The window of the working mode's viewer, nullptr when the mode names no
+// viewer or none is running. Searched anew on every call.
+HWND FindModeViewerWindow();
+
 // The window's text through WM_GETTEXT, or "%ERR%".
 std::wstring own_GetTextControl(HWND window);
 

@@ -1,21 +1,34 @@
-// Stand-in for an image viewer: logs the command line it was started with
-// and, when "<exe>.window" names a class and title ("class|title"), opens a
-// top-level window of that class that logs every key it receives. The log is
-// "<exe>.log" beside the program.
+// Stand-in for an image viewer or the Windows taskbar. It logs the command
+// line it was started with and, when "<exe>.window" names a class and title
+// ("class|title"), opens a top-level window of that class that logs every
+// key it receives with the modifiers held, in order, and each time it is
+// shown or hidden. Like a viewer it closes on Alt+F4. The log is "<exe>.log"
+// beside the program; several instances may append to it.
+//
+// With the class "Shell_TrayWnd" it stands in for the taskbar: a strip at the
+// bottom of the screen that never takes the focus and lies below every other
+// window, so that a search by class meets it last.
 #include <windows.h>
 
 #include <string>
 
-#include "base/fs.h"
+#include "base/handle.h"
 #include "base/str.h"
+#include "base/fs.h"
 
 namespace {
 
 std::wstring g_log;
+bool g_closeOnAltRelease = false;
 
+// One append per line: lines of concurrent instances never mix.
 void Log(const std::wstring& line) {
-    std::string bytes = fs::ReadFile(g_log).value_or("") + str::ToUtf8(line) + "\r\n";
-    (void)fs::WriteFile(g_log, bytes);
+    win::Handle file(CreateFileW(g_log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
+    std::string bytes = str::ToUtf8(line) + "\r\n";
+    DWORD written = 0;
+    WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 std::wstring Modifiers() {
@@ -26,16 +39,35 @@ std::wstring Modifiers() {
     return m;
 }
 
-LRESULT CALLBACK ViewerProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+void OnKeyDown(WPARAM key) {
+    Log(L"down " + std::to_wstring(key) + Modifiers());
+    if (key == VK_F4 && (GetKeyState(VK_MENU) & 0x8000)) g_closeOnAltRelease = true;
+}
+
+// Closes once Alt is let go, so the log holds the whole chord.
+void OnKeyUp(HWND h, WPARAM key) {
+    Log(L"up " + std::to_wstring(key) + Modifiers());
+    if (key == VK_MENU && g_closeOnAltRelease) PostMessageW(h, WM_CLOSE, 0, 0);
+}
+
+void OnPositionChanged(const WINDOWPOS& pos) {
+    if (pos.flags & SWP_SHOWWINDOW) Log(L"shown");
+    if (pos.flags & SWP_HIDEWINDOW) Log(L"hidden");
+}
+
+LRESULT CALLBACK StandInProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
-        Log(L"down " + std::to_wstring(wp) + Modifiers());
+        OnKeyDown(wp);
         return 0;
     case WM_KEYUP:
     case WM_SYSKEYUP:
-        Log(L"up " + std::to_wstring(wp) + Modifiers());
+        OnKeyUp(h, wp);
         return 0;
+    case WM_WINDOWPOSCHANGED:
+        OnPositionChanged(*reinterpret_cast<const WINDOWPOS*>(lp));
+        break;
     case WM_CLOSE:
         Log(L"close");
         DestroyWindow(h);
@@ -45,6 +77,19 @@ LRESULT CALLBACK ViewerProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     }
     return DefWindowProcW(h, msg, wp, lp);
+}
+
+HWND CreateViewerWindow(HINSTANCE inst, const std::wstring& cls, const std::wstring& title) {
+    return CreateWindowExW(0, cls.c_str(), title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 640, 480,
+                           nullptr, nullptr, inst, nullptr);
+}
+
+HWND CreateTaskbarWindow(HINSTANCE inst, const std::wstring& cls, const std::wstring& title) {
+    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    HWND h = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, cls.c_str(), title.c_str(), WS_POPUP, 0,
+                             height - 30, width, 30, nullptr, nullptr, inst, nullptr);
+    if (h) SetWindowPos(h, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    return h;
 }
 
 }  // namespace
@@ -59,13 +104,12 @@ int WINAPI wWinMain(HINSTANCE inst, HINSTANCE, PWSTR, int) {
     size_t bar = s.find(L'|');
     std::wstring cls = s.substr(0, bar), title = bar == std::wstring::npos ? cls : s.substr(bar + 1);
     WNDCLASSW wc{};
-    wc.lpfnWndProc = ViewerProc;
+    wc.lpfnWndProc = StandInProc;
     wc.hInstance = inst;
     wc.lpszClassName = cls.c_str();
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
     RegisterClassW(&wc);
-    HWND w = CreateWindowExW(0, cls.c_str(), title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 640, 480,
-                             nullptr, nullptr, inst, nullptr);
+    HWND w = cls == L"Shell_TrayWnd" ? CreateTaskbarWindow(inst, cls, title) : CreateViewerWindow(inst, cls, title);
     if (!w) return 1;
     SetTimer(w, 1, 120000, nullptr);  // never outlives a test run
     MSG m;

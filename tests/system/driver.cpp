@@ -29,6 +29,10 @@ Sandbox::Sandbox() : root(TempRoot()) {
 }
 
 void Sandbox::WriteSettings(std::initializer_list<std::pair<std::wstring, std::wstring>> changes) const {
+    WriteSettings(std::vector<std::pair<std::wstring, std::wstring>>(changes));
+}
+
+void Sandbox::WriteSettings(const std::vector<std::pair<std::wstring, std::wstring>>& changes) const {
     IniDocument ini(str::ToUtf8(DefaultSettingsText()));
     (void)ini.SetValue(L"TFA", L"Url", L"127.0.0.1");
     (void)ini.SetValue(L"TFA", L"UrlLastConnect", L"127.0.0.1");

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "base/handle.h"
 
@@ -21,6 +22,7 @@ struct Sandbox {
     // Writes the built-in settings with Group.Key=Value changes into the
     // settings file (the card address always points at loopback).
     void WriteSettings(std::initializer_list<std::pair<std::wstring, std::wstring>> changes) const;
+    void WriteSettings(const std::vector<std::pair<std::wstring, std::wstring>>& changes) const;
 };
 
 std::wstring TestBinDir();  // folder of the running test program (ends in "\")

@@ -1,0 +1,88 @@
+// The card session: the card's address and lists, and the card operations
+// (requests, update poll, discovery, listing) over a narrow port to the
+// outside world. The Win32 shell plugs in WinInet, the ICMP echo and the bar;
+// tests plug in fakes. No platform headers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "flashair/card_list.h"
+
+namespace card {
+
+// Read capacities of the requests: anything beyond is not read.
+inline constexpr size_t kListingReadBytes = 32768;
+inline constexpr size_t kSsidReadBytes = 32;
+inline constexpr size_t kUpdateReadBytes = 8;
+
+// What one short request brought back.
+struct CardAnswer {
+    bool opened = false;  // the card accepted the request and answered with a status
+    std::string body;     // at most the capacity asked for; empty for an error status
+};
+
+// Everything the card operations need from outside.
+class CardPort {
+public:
+    virtual ~CardPort() = default;
+    // GET of an URL, reading at most `capacity` bytes of the body.
+    virtual CardAnswer Get(const std::wstring& url, size_t capacity) = 0;
+    // One echo request with the time-out; true when the host answered.
+    virtual bool Ping(const std::wstring& host, int timeoutMs) = 0;
+    virtual void Journal(const std::wstring& text) = 0;
+    virtual void Lamp(int image, const std::wstring& colour, const std::wstring& position) = 0;
+    // True while the info panel shows the journal.
+    virtual bool JournalVisible() = 0;
+};
+
+// The port in use; without one no request is made and nothing is reachable.
+void SetPort(CardPort* port);
+CardPort& Port();
+
+struct CardSession {
+    std::wstring CardHost;   // address probed, after success the card's address
+    std::wstring UpdateUrl;  // "http://" + CardHost + "/command.cgi?op=102" once accepted
+    std::wstring CardSsid;   // last op=104 answer
+    CardLists Lists;
+    std::vector<std::wstring> NoTransferNames;
+    std::vector<std::wstring> InitialCandidates;
+    bool InitialSnapshotTaken = false;
+    bool PathChanged = false;  // set when the tree menu stores a new [TFA] Path
+    std::set<std::wstring> SaidOnce;  // journal texts already written this run
+};
+
+// Writes a journal line the first time the text comes up in this run, so a
+// polled listing does not repeat its remarks on every tick.
+void JournalOnce(const std::wstring& text);
+
+// Start of a run with card access: the first search starts from [TFA] Url.
+void BeginSession();
+
+// Part of the card timer step before the automatic transfer: finds and lists
+// the card while it is not connected, polls its update flag, and lists the
+// camera folder again when the flag asks for it. True when the automatic
+// transfer should run now.
+bool PollCard();
+
+}  // namespace card
+
+extern card::CardSession g_card;
+
+// Requests of the kinds "DIR", "ExamineTREE" (argument: card path) and
+// "SSID"; 0 for any other kind or when the card gave nothing.
+int32_t TFA_GetData(const std::wstring& kind, const std::wstring& argument);
+// Works on an answer: "DIR" candidates (their count), "ExamineTREE" lines
+// (their count), "SSID" the card's name (1).
+int32_t TFA_Split(const std::wstring& kind, const std::string& answer);
+// First byte of the op=102 answer ('0' or '1'), 0 when the card did not
+// answer; paints button 6's lower lamp green or red.
+int8_t TFA_CheckUpdate();
+// 1 when the host answered one echo request within [TFA] PingTimeoutMs.
+uint8_t TFA_CheckUrlPing(const std::wstring& host);
+// Finds the card: last good address, configured host, then the range sweep
+// (only while the journal is visible). 1 when a card was accepted.
+uint8_t TFA_SearchUrl();

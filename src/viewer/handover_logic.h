@@ -1,0 +1,50 @@
+// Handing pictures to the viewer, without the windows: what showing a stored
+// file amounts to in each working mode, and copying the picture the viewer
+// shows into the selection folder.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// What showing a file comes to; the shell carries it out in field order.
+struct ShowFilePlan {
+    bool closeRunningViewer = false;  // close the viewer's window before launching
+    std::wstring journal;             // journal line, empty for none
+    std::wstring commandLine;         // launched without waiting, empty for nothing
+    bool raiseBar = false;            // bring the bar back above the new viewer
+    uint8_t result = 0;               // 1 handled, 0 not shown
+};
+
+// Extensions are held with their leading "." (as the settings keep them).
+ShowFilePlan PlanShowFile(const std::wstring& path, std::wstring_view mode, const std::wstring& viewerPath,
+                          std::wstring_view hiResExtension, std::wstring_view loResExtension);
+
+// The extension with a "." in front unless it has one.
+std::wstring WithLeadingDot(std::wstring_view extension);
+
+// The picture's file name in a text such as a viewer's title: everything up
+// to and including the first occurrence of the extension (ignoring case),
+// without any folder part, so a title can never name a file outside the
+// picture folders. Nothing when the extension does not occur.
+std::optional<std::wstring> CutFileName(std::wstring_view text, std::wstring_view extension);
+
+struct SelectionFolders {
+    std::wstring sourcePath;   // holds \Lores, \HiRes and \Selected
+    std::wstring storagePath;  // searched last
+    std::wstring hiResExtension, loResExtension;
+};
+
+// Progress as the user sees it: journal lines and lamps on button 1.
+struct CopyFeedback {
+    std::function<void(const std::wstring& line)> journal;
+    std::function<void(const wchar_t* colour, const wchar_t* position)> lamp;
+};
+
+// Copies the file named in text from the first local copy found (low
+// resolution, high resolution, storage) into the selection folder. 1 when the
+// file is in the selection afterwards (copied now or already there), else 0.
+uint8_t CopyShownFileToSelection(const std::wstring& text, const SelectionFolders& folders,
+                                 const CopyFeedback& feedback);

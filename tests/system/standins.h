@@ -1,0 +1,178 @@
+// Helpers for the tests that drive the viewers: stand-in viewers installed
+// where the program looks for them, their logs, a running bar, and clicks
+// that wait until the button's action has finished.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/fs.h"
+#include "base/str.h"
+#include "driver.h"
+
+namespace standins {
+
+using namespace driver;
+
+// A stand-in program at a chosen path, optionally with a window of its own.
+struct StandIn {
+    std::wstring exe;
+    Started process;
+    HWND window = nullptr;
+
+    std::wstring LogPath() const { return exe + L".log"; }
+    std::wstring Log() const { return ReadTextFile(LogPath()); }
+};
+
+inline std::vector<std::wstring> Lines(const std::wstring& text) {
+    std::vector<std::wstring> lines;
+    size_t from = 0;
+    while (from < text.size()) {
+        size_t end = text.find_first_of(L"\r\n", from);
+        if (end == std::wstring::npos) end = text.size();
+        if (end > from) lines.push_back(text.substr(from, end - from));
+        from = end + 1;
+    }
+    return lines;
+}
+
+// The key lines of a stand-in's log ("down 17 ctrl", "up 9 ctrl shift", ...).
+inline std::vector<std::wstring> KeyLines(const StandIn& s) {
+    std::vector<std::wstring> keys;
+    for (auto& line : Lines(s.Log()))
+        if (str::StartsWith(line, L"down ") || str::StartsWith(line, L"up ")) keys.push_back(line);
+    return keys;
+}
+
+// Copies the stand-in to path; with a window spec ("class|title") it opens
+// that window when started.
+inline StandIn Install(const std::wstring& path, const std::wstring& windowSpec) {
+    StandIn s;
+    s.exe = path;
+    MakeDirs(path.substr(0, path.find_last_of(L'\\')));
+    EXPECT_TRUE(CopyFileW((TestBinDir() + L"standin_viewer.exe").c_str(), path.c_str(), FALSE)) << str::ToUtf8(path);
+    if (!windowSpec.empty()) {
+        EXPECT_TRUE(WriteTextFile(path + L".window", str::ToUtf8(windowSpec)));
+    }
+    return s;
+}
+
+// The top-level window of the class owned by the process, nullptr when none.
+inline HWND WindowOf(DWORD pid, const std::wstring& windowClass) {
+    struct Search { DWORD pid; const std::wstring* cls; HWND found; } s{pid, &windowClass, nullptr};
+    EnumWindows(
+        [](HWND h, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(h, &owner);
+            wchar_t cls[300] = {};
+            GetClassNameW(h, cls, 300);
+            if (owner != s->pid || *s->cls != cls) return TRUE;
+            s->found = h;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+// Starts an installed stand-in and waits for its window.
+inline void Run(const Sandbox& box, StandIn& s, const std::wstring& windowClass) {
+    s.process = Start(box, s.exe);
+    ASSERT_TRUE(s.process.process) << str::ToUtf8(s.exe);
+    ASSERT_TRUE(WaitFor([&] { return (s.window = WindowOf(s.process.pid, windowClass)) != nullptr; }))
+        << "no window of class " << str::ToUtf8(windowClass);
+}
+
+// Every top-level window of a class, in the system's enumeration order.
+inline std::vector<HWND> WindowsOfClass(const std::wstring& windowClass) {
+    struct Search { const std::wstring* cls; std::vector<HWND> found; } s{&windowClass, {}};
+    EnumWindows(
+        [](HWND h, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            wchar_t cls[300] = {};
+            GetClassNameW(h, cls, 300);
+            if (*s->cls == cls) s->found.push_back(h);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
+inline void Stop(StandIn& s) {
+    HANDLE p = s.process.process.get();
+    if (p && WaitForSingleObject(p, 0) == WAIT_TIMEOUT) TerminateProcess(p, 0);
+}
+
+// The bar with its settings written first. Card access is off so that no
+// card lines reach the journal, and the buttons are as large as their
+// pictures so the lamps can be read pixel for pixel.
+struct RunningBar {
+    Sandbox& box;
+    Started process;
+    HWND bar = nullptr;
+
+    RunningBar(Sandbox& b, std::vector<std::pair<std::wstring, std::wstring>> changes) : box(b) {
+        changes.insert(changes.begin(), {{L"TFA.Active", L"No"}, {L"Menu.ButtonSize", L"80"},
+                                         {L"Graphics.DelayChg", L"300"}});
+        box.WriteSettings(changes);
+        process = Start(box, WemloxExe());
+        bar = WaitForBar(process);
+    }
+    ~RunningBar() {
+        if (bar && FindBar(process.pid)) CloseBar(process, bar);
+    }
+    HWND Control(int id) const { return GetDlgItem(bar, id); }
+    std::wstring Journal() const { return WindowText(Control(101)); }
+};
+
+// The journal's messages, newest first, without their time stamps.
+inline std::vector<std::wstring> JournalMessages(const RunningBar& run) {
+    constexpr size_t kStampLength = 20;  // "DD.MM.YYYY HH:MM:SS "
+    std::vector<std::wstring> messages;
+    for (auto& line : Lines(run.Journal())) messages.push_back(line.size() > kStampLength ? line.substr(kStampLength) : L"");
+    return messages;
+}
+
+// The busy face is amber; the normal faces are grey on dark grey.
+inline bool ShowsBusyFace(HWND button) {
+    RECT rc = ClientOnScreen(button);
+    HDC screen = GetDC(nullptr);
+    bool amber = false;
+    for (int y = rc.top; y < rc.bottom && !amber; y += 3)
+        for (int x = rc.left; x < rc.right && !amber; x += 3) {
+            COLORREF c = GetPixel(screen, x, y);
+            amber = GetRValue(c) > 150 && GetBValue(c) < 100 && GetGValue(c) > 80;
+        }
+    ReleaseDC(nullptr, screen);
+    return amber;
+}
+
+// Clicks a button and waits until its action has run: the busy face comes
+// up when the action starts and goes when it has ended.
+inline void ClickAndSettle(const RunningBar& run, int button) {
+    HWND b = run.Control(button);
+    Click(b);
+    ASSERT_TRUE(WaitFor([&] { return ShowsBusyFace(b); }, 5000)) << "button " << button << " showed no busy face";
+    ASSERT_TRUE(WaitFor([&] { return !ShowsBusyFace(b); }, 10000)) << "button " << button << " stayed busy";
+}
+
+// The colour of a button's lamp as the screen shows it: 'r', 'g', 'b', 'y',
+// or 0 for none of them. The pictures are drawn unscaled (ButtonSize 80).
+inline char LampOn(HWND button, bool top) {
+    RECT rc = ClientOnScreen(button);
+    HDC screen = GetDC(nullptr);
+    COLORREF c = GetPixel(screen, rc.left + 40, top ? rc.top + 27 : rc.bottom - 27);
+    ReleaseDC(nullptr, screen);
+    int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
+    auto high = [](int v) { return v > 200; };
+    auto low = [](int v) { return v < 60; };
+    if (high(r) && low(g) && low(b)) return 'r';
+    if (low(r) && high(g) && low(b)) return 'g';
+    if (low(r) && low(g) && high(b)) return 'b';
+    if (high(r) && high(g) && low(b)) return 'y';
+    return 0;
+}
+
+}  // namespace standins

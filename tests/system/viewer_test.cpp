@@ -1,0 +1,138 @@
+// The viewer buttons against stand-in viewers: the keys each viewer receives,
+// whether the bar comes back on top, and which window a search finds.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "standins.h"
+
+using namespace driver;
+using namespace standins;
+
+namespace {
+
+constexpr int kCtrl = 0x11, kShift = 0x10, kAlt = 0x12;
+
+std::wstring Held(const std::vector<int>& held) {
+    std::wstring text;
+    for (int m : {kCtrl, kShift, kAlt})
+        for (int h : held)
+            if (h == m) text += m == kCtrl ? L" ctrl" : m == kShift ? L" shift" : L" alt";
+    return text;
+}
+
+// The log lines a chord (modifiers, then the key) leaves at the viewer: the
+// modifiers pressed in order, the key pressed and released, the modifiers
+// released in the order they were pressed; each with the modifiers held then.
+std::vector<std::wstring> ChordLines(const std::vector<int>& chord) {
+    std::vector<std::wstring> lines;
+    if (chord.empty()) return lines;
+    std::vector<int> held;
+    for (size_t i = 0; i + 1 < chord.size(); i++) {
+        held.push_back(chord[i]);
+        lines.push_back(L"down " + std::to_wstring(chord[i]) + Held(held));
+    }
+    lines.push_back(L"down " + std::to_wstring(chord.back()) + Held(held));
+    lines.push_back(L"up " + std::to_wstring(chord.back()) + Held(held));
+    for (size_t i = 0; i + 1 < chord.size(); i++) {
+        held.erase(held.begin());
+        lines.push_back(L"up " + std::to_wstring(chord[i]) + Held(held));
+    }
+    return lines;
+}
+
+std::string Utf8(const std::vector<std::wstring>& lines) {
+    std::string s;
+    for (auto& l : lines) s += "[" + str::ToUtf8(l) + "] ";
+    return s;
+}
+
+struct Press {
+    int button;
+    std::vector<int> chord;  // modifiers then key; empty when nothing is sent
+    bool raised;             // the bar is back in front afterwards
+};
+
+struct ViewerCase {
+    const wchar_t* mode;
+    const wchar_t* subPath;  // below the program-files folder
+    const wchar_t* windowClass;
+    std::vector<Press> presses;  // buttons 1 to 5; then button 9 ends the program
+    std::vector<int> endChord;
+};
+
+// The viewer installed where the auto-search finds it, its window open.
+struct InstalledViewer {
+    StandIn standIn;
+    explicit InstalledViewer(const Sandbox& box, const std::wstring& subPath, const std::wstring& windowClass,
+                             const std::wstring& title = L"IMG_0001.JPG") {
+        standIn = Install(box.programFiles + L"\\" + subPath, windowClass + L"|" + title);
+        Run(box, standIn, windowClass);
+    }
+    ~InstalledViewer() { Stop(standIn); }
+};
+
+// Waits for n more key lines after the first `seen` ones and returns them.
+std::vector<std::wstring> NewKeyLines(const StandIn& viewer, size_t seen, size_t n) {
+    std::vector<std::wstring> keys;
+    WaitFor([&] { return (keys = KeyLines(viewer)).size() >= seen + n; }, 5000);
+    return std::vector<std::wstring>(keys.begin() + static_cast<std::ptrdiff_t>(std::min(seen, keys.size())), keys.end());
+}
+
+}  // namespace
+
+TEST(Viewer, ChordLinesFollowPressOrder) {
+    EXPECT_EQ(ChordLines({kCtrl, kShift, 0x09}),
+              (std::vector<std::wstring>{L"down 17 ctrl", L"down 16 ctrl shift", L"down 9 ctrl shift",
+                                         L"up 9 ctrl shift", L"up 17 shift", L"up 16"}));
+}
+
+TEST(Viewer, ButtonsSendEachViewersKeysAndRaiseTheBarAsItsTableSays) {
+    const ViewerCase cases[] = {
+        {L"irfan", L"IrfanView\\i_view64.exe", L"FullScreenClass",
+         {{1, {0x77}, true}, {2, {0x31}, true}, {3, {0x32}, true}, {4, {0x25}, true}, {5, {0x27}, true}},
+         {0x1B}},
+        {L"fast", L"FastStone Image Viewer\\FSViewer.exe", L"TFullScreenWindow",
+         {{1, {0x43}, true}, {2, {0x31}, true}, {3, {0x30}, true}, {4, {0x25}, true}, {5, {0x27}, true}},
+         {0x1B}},
+        {L"xnview", L"XnView\\XnView.exe", L"XmainClass",
+         {{1, {kAlt, 0x43}, true}, {2, {0x6A}, true}, {3, {0x6F}, true}, {4, {0x25}, true}, {5, {0x27}, true}},
+         {0x1B}},
+        {L"nomacs", L"nomacs\\nomacs-x64\\nomacs.exe", L"Qt5QWindowIcon",
+         {{1, {}, false}, {2, {kCtrl, 0x31}, true}, {3, {kCtrl, 0x30}, true}, {4, {0x25}, false},
+          {5, {0x27}, false}},
+         {kAlt, 0x73}},
+        {L"ps", L"Adobe\\Adobe Photoshop CS6 (64 Bit)\\Photoshop.exe", L"Photoshop",
+         {{1, {}, false}, {2, {kCtrl, 0x61}, true}, {3, {kCtrl, 0x60}, true}, {4, {kCtrl, kShift, 0x09}, true},
+          {5, {kCtrl, 0x09}, true}},
+         {kCtrl, 0x51}},
+    };
+    for (const ViewerCase& c : cases) {
+        SCOPED_TRACE(str::ToUtf8(c.mode));
+        Sandbox box;
+        InstalledViewer viewer(box, c.subPath, c.windowClass);
+        RunningBar run(box, {});
+        ASSERT_TRUE(run.bar);
+        ASSERT_TRUE(WaitFor([&] { return run.Journal().find(L" (" + std::wstring(c.mode) + L")") != std::wstring::npos; }))
+            << str::ToUtf8(run.Journal());
+
+        size_t seen = 0;
+        for (const Press& p : c.presses) {
+            SCOPED_TRACE("button " + std::to_string(p.button));
+            ClickAndSettle(run, p.button);
+            std::vector<std::wstring> expected = ChordLines(p.chord);
+            std::vector<std::wstring> got = NewKeyLines(viewer.standIn, seen, expected.size());
+            EXPECT_EQ(got, expected) << Utf8(got);
+            seen += got.size();
+            if (!p.chord.empty()) {
+                EXPECT_EQ(GetForegroundWindow(), p.raised ? run.bar : viewer.standIn.window);
+            }
+        }
+        Click(run.Control(9));
+        EXPECT_EQ(WaitExit(run.process), 0);
+        std::vector<std::wstring> expected = ChordLines(c.endChord);
+        std::vector<std::wstring> got = NewKeyLines(viewer.standIn, seen, expected.size());
+        EXPECT_EQ(got, expected) << Utf8(got);
+    }
+}

@@ -1,0 +1,67 @@
+// A card port for unit tests: answers from a table, hosts that answer the
+// echo request, and a record of every request, journal line and lamp. While
+// it lives it is the card code's port and the card globals start clean.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/state.h"
+#include "flashair/card_session.h"
+
+namespace testutil {
+
+class FakeCardPort final : public card::CardPort {
+public:
+    std::map<std::wstring, card::CardAnswer> answers;  // by URL; others cannot be opened
+    std::set<std::wstring> pingable;
+    bool journalVisible = true;
+
+    std::vector<std::wstring> requests, pings, journal, lamps;
+
+    FakeCardPort() : savedSettings_(g_settings), savedRun_(g_run) {
+        g_card = card::CardSession{};
+        g_settings.PingTimeoutMs = 100;
+        card::SetPort(this);
+    }
+    ~FakeCardPort() override {
+        card::SetPort(nullptr);
+        g_card = card::CardSession{};
+        g_settings = savedSettings_;
+        g_run = savedRun_;
+    }
+
+    void Answer(const std::wstring& url, std::string body) { answers[url] = {true, std::move(body)}; }
+    // A card at host: echo, SSID and, when given, its update flag.
+    void Card(const std::wstring& host, const std::string& ssid = "flashair_e8e0b756a7fb") {
+        pingable.insert(host);
+        Answer(L"http://" + host + L"/command.cgi?op=104", ssid);
+    }
+
+    card::CardAnswer Get(const std::wstring& url, size_t capacity) override {
+        requests.push_back(url);
+        auto it = answers.find(url);
+        if (it == answers.end()) return {};
+        return {it->second.opened, it->second.body.substr(0, capacity)};
+    }
+    bool Ping(const std::wstring& host, int timeoutMs) override {
+        EXPECT_EQ(timeoutMs, g_settings.PingTimeoutMs);
+        pings.push_back(host);
+        return pingable.count(host) > 0;
+    }
+    void Journal(const std::wstring& text) override { journal.push_back(text); }
+    void Lamp(int image, const std::wstring& colour, const std::wstring& position) override {
+        lamps.push_back(std::to_wstring(image) + colour + position);
+    }
+    bool JournalVisible() override { return journalVisible; }
+
+private:
+    Settings savedSettings_;
+    RunState savedRun_;
+};
+
+}  // namespace testutil

@@ -1,0 +1,319 @@
+#include "flashair/card_list.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "base/str.h"
+
+namespace {
+
+using card::CardFileRecord;
+
+struct Journal {
+    std::vector<std::wstring> lines;
+    card::JournalSink sink() {
+        return [this](const std::wstring& t) { lines.push_back(t); };
+    }
+    bool Has(const std::wstring& part) const {
+        for (auto& l : lines)
+            if (l.find(part) != std::wstring::npos) return true;
+        return false;
+    }
+};
+
+std::string Listing(std::initializer_list<const char*> lines) {
+    std::string s = "WLANSD_FILELIST\r\n";
+    for (const char* l : lines) s += std::string(l) + "\r\n";
+    return s;
+}
+
+}  // namespace
+
+TEST(CardList, SplitLines) {
+    struct Case { std::string in; std::vector<std::string> out; } cases[] = {
+        {"", {}},
+        {"no line end", {}},
+        {"a\r\nb\r\n", {"a", "b"}},
+        {"a\r\nb", {"a"}},               // text after the last CR is no line
+        {"a\rb\r", {"a", "b"}},          // a CR alone ends a line too, nothing is skipped
+        {"\r\n\r\n", {"", ""}},
+        {"a\n\r\nb\r\n", {"a\n", "b"}},  // an LF not after a CR stays in the line
+        {std::string("x\0y\r\n", 5), {std::string("x\0y", 3)}},
+    };
+    for (auto& c : cases) {
+        auto lines = card::SplitLines(c.in);
+        EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.end()), c.out) << c.in;
+    }
+}
+
+TEST(CardList, SplitLinesStopsAtItsCapacity) {
+    std::string many;
+    for (size_t i = 0; i <= card::kLineCapacity; i++) many += "l\r\n";
+    bool full = false;
+    EXPECT_EQ(card::SplitLines(many, &full).size(), card::kLineCapacity);
+    EXPECT_TRUE(full);
+    many.resize(many.size() - 3);
+    EXPECT_EQ(card::SplitLines(many, &full).size(), card::kLineCapacity);
+    EXPECT_FALSE(full);
+}
+
+TEST(CardList, ParseRecordFields) {
+    struct Case {
+        const char* line;
+        const wchar_t* dir;
+        const wchar_t* name;
+        int32_t size, attr, date, time;
+    } cases[] = {
+        {"/DCIM/101_PANA,P1010001.JPG,4123456,32,19310,30257", L"/DCIM/101_PANA", L"P1010001.JPG", 4123456, 32, 19310, 30257},
+        {",DCIM,0,16,16508,2777", L"", L"DCIM", 0, 16, 16508, 2777},  // root entry
+        {"/DCIM,.hidden,0,18,1,2", L"/DCIM", L".hidden", 0, 18, 1, 2},
+        {"/D,EMPTY.JPG,0,32,19310,30257", L"/D", L"EMPTY.JPG", 0, 32, 19310, 30257},
+        // Commas in the name: the last four fields are counted from the end.
+        {"/D,Holiday, day 1.JPG,100,32,1,2", L"/D", L"Holiday, day 1.JPG", 100, 32, 1, 2},
+        {"/D,a,,b,7,32,1,2", L"/D", L"a,,b", 7, 32, 1, 2},
+        // Numbers as the card's text gives them: blanks, sign, junk, overflow.
+        {"/D,N, 12x,+3,-1,", L"/D", L"N", 12, 3, -1, 0},
+        {"/D,N,99999999999,abc,,7", L"/D", L"N", INT32_MAX, 0, 0, 7},
+        {"/D,N,-99999999999,0,0,0", L"/D", L"N", INT32_MIN, 0, 0, 0},
+        {",,,,,", L"", L"", 0, 0, 0, 0},
+    };
+    for (auto& c : cases) {
+        auto r = card::ParseRecord(c.line);
+        ASSERT_TRUE(r) << c.line;
+        EXPECT_EQ(r->Directory, c.dir) << c.line;
+        EXPECT_EQ(r->Name, c.name) << c.line;
+        EXPECT_EQ(std::make_tuple(r->Size, r->Attribute, r->RawDate, r->RawTime),
+                  std::make_tuple(c.size, c.attr, c.date, c.time)) << c.line;
+        EXPECT_EQ(r->Index, 0);
+        EXPECT_EQ(r->ThumbImage, 0);
+        EXPECT_EQ(r->Selected, 0);
+    }
+}
+
+TEST(CardList, ParseRecordRejectsLinesThatAreNoEntry) {
+    for (const char* line : {"", "WLANSD_FILELIST", "garbage", "a,b", "/D,N,1,32,5", ",,,,", "<html><body>404, Not Found</body>"})
+        EXPECT_FALSE(card::ParseRecord(line)) << line;
+}
+
+TEST(CardList, FatDateAndTime) {
+    struct Case { int32_t date, time; int y, mo, d, h, mi, s; } cases[] = {
+        {19310, 30257, 2017, 11, 14, 14, 49, 34},
+        {17953, 20181, 2015, 1, 1, 9, 54, 42},
+        {0, 0, 1980, 0, 0, 0, 0, 0},
+        {0xFFFF, 0xFFFF, 2107, 15, 31, 31, 63, 62},  // every bit set: no field runs into another
+        {-1, -1, 2107, 15, 31, 31, 63, 62},          // only the low 16 bits count
+    };
+    for (auto& c : cases) {
+        CardFileRecord r;
+        card::SetFatDate(r, c.date);
+        card::SetFatTime(r, c.time);
+        EXPECT_EQ(std::make_tuple(r.Year, r.Month, r.Day, r.Hour, r.Minute, r.Second),
+                  std::make_tuple(c.y, c.mo, c.d, c.h, c.mi, c.s)) << c.date << "," << c.time;
+        EXPECT_EQ(std::make_pair(r.RawDate, r.RawTime), std::make_pair(c.date, c.time));
+    }
+}
+
+TEST(CardList, NamesAreDecodedAndTheirBytesKept) {
+    struct Case { std::string name; std::wstring shown; } cases[] = {
+        {"P1010001.JPG", L"P1010001.JPG"},
+        {"\xC3\x84rger \xE2\x82\xAC.JPG", L"\xC4rger \x20AC.JPG"},  // UTF-8
+        {"\xC4rger.JPG", L"\xC4rger.JPG"},                          // not UTF-8: one character per byte
+        {"\xFF\xFE.JPG", L"\xFF\xFE.JPG"},
+        {"\xF0\x9F\x93\xB7.JPG", str::FromUtf8("\xF0\x9F\x93\xB7.JPG")},
+    };
+    for (auto& c : cases) {
+        auto r = card::ParseRecord("/D\xC3\xA9," + c.name + ",1,32,0,0");
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->Name, c.shown) << c.name;
+        EXPECT_EQ(r->RawName, c.name);
+        EXPECT_EQ(r->Directory, L"/D\xE9");
+        EXPECT_EQ(r->RawDirectory, "/D\xC3\xA9");
+    }
+}
+
+TEST(CardList, CandidatesOfTheCameraFolder) {
+    const std::string twoLines = Listing({"/DCIM/101_PANA,P1010001.JPG,4123456,32,19310,30257",
+                                          "/DCIM/101_PANA,P1010001.RW2,20123456,32,19310,30257"});
+    struct Case {
+        const char* what;
+        std::string answer;
+        const wchar_t* hiRes;
+        const wchar_t* loRes;
+        std::vector<std::wstring> names;
+    } cases[] = {
+        {"the two pictures in listing order", twoLines, L".rw2", L".jpg", {L"P1010001.JPG", L"P1010001.RW2"}},
+        {"only one kind named", twoLines, L".cr2", L".JPG", {L"P1010001.JPG"}},
+        {"no kind named: an empty text matches nothing", twoLines, L"", L"", {}},
+        {"header only", "WLANSD_FILELIST\r\n", L".rw2", L".jpg", {}},
+        {"a contained text, not an ending", Listing({"/D,P1.JPG.txt,1,32,0,0", "/D,P2.JPEG,1,32,0,0"}), L".rw2",
+         L".jpg", {L"P1.JPG.txt"}},
+        {"an answer without any CR is one line", "/D,P9.JPG,1,32,0,0", L".rw2", L".jpg", {L"P9.JPG"}},
+        {"a last line without CR LF is dropped", twoLines + "/DCIM/101_PANA,P1010002.JP", L".rw2", L".jpg",
+         {L"P1010001.JPG", L"P1010001.RW2"}},
+        {"garbage around entries", Listing({"\x01\x02", "x,y", "/D,P3.JPG,1,32,0,0", "\xFF\xFF,,,"}), L".rw2",
+         L".jpg", {L"P3.JPG"}},
+        {"a name with commas", Listing({"/D,a, b.JPG,5,32,0,0"}), L".rw2", L".jpg", {L"a, b.JPG"}},
+    };
+    for (auto& c : cases) {
+        Journal j;
+        auto got = card::ListingCandidates(c.answer, c.hiRes, c.loRes, j.sink());
+        std::vector<std::wstring> names;
+        for (auto& r : got) names.push_back(r.Name);
+        EXPECT_EQ(names, c.names) << c.what;
+        EXPECT_TRUE(j.lines.empty()) << c.what;
+    }
+}
+
+TEST(CardList, CandidatesWithUnsafeNamesAreSkippedAndSaidSo) {
+    Journal j;
+    auto got = card::ListingCandidates(
+        Listing({"/D,..\\..\\evil.jpg,1,32,0,0", "/D,CON.JPG,1,32,0,0", "/D,ok.jpg,1,32,0,0", "/D,a:b.jpg,1,32,0,0"}),
+        L".cr2", L".jpg", j.sink());
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].Name, L"ok.jpg");
+    EXPECT_EQ(j.lines.size(), 3u);
+    EXPECT_TRUE(j.Has(L"/D/CON.JPG"));
+}
+
+TEST(CardList, CandidatesStopAtTheLineCapacity) {
+    std::string answer = "WLANSD_FILELIST\r\n";
+    for (size_t i = 0; i < card::kLineCapacity + 5; i++) answer += "/D,P" + std::to_string(i) + ".JPG,1,32,0,0\r\n";
+    Journal j;
+    auto got = card::ListingCandidates(answer, L".cr2", L".jpg", j.sink());
+    ASSERT_EQ(got.size(), card::kLineCapacity - 1);  // the header is one of the lines
+    EXPECT_EQ(got.front().Name, L"P0.JPG");
+    EXPECT_EQ(got.back().Name, L"P8190.JPG");
+    EXPECT_EQ(got.back().Index, 8191);
+    EXPECT_TRUE(j.Has(L"more than 8192 lines"));
+}
+
+TEST(CardList, AListingCutAtTheReadCapacityLosesOnlyItsLastLine) {
+    std::string answer = "WLANSD_FILELIST\r\n";
+    int n = 0;
+    while (answer.size() < 40000) answer += "/DCIM/100TEST,IMG_" + std::to_string(10000 + n++) + ".JPG,123456,32,19310,30257\r\n";
+    answer.resize(32768);
+    ASSERT_NE(answer.substr(answer.size() - 2), "\r\n");
+    Journal j;
+    auto got = card::ListingCandidates(answer, L".cr2", L".jpg", j.sink());
+    auto lines = card::SplitLines(answer);
+    EXPECT_EQ(got.size(), lines.size() - 1);  // every complete line but the header
+    EXPECT_EQ(got.back().Name, L"IMG_" + std::to_wstring(10000 + got.size() - 1) + L".JPG");
+}
+
+namespace {
+
+// A card as a map from request path to listing; records every request.
+struct FakeCard {
+    std::map<std::string, std::string> listings;
+    std::vector<std::string> requests;
+    std::string unreachable;  // this path cannot be opened
+    card::ListingFetch fetch() {
+        return [this](const std::string& path) -> std::optional<std::string> {
+            requests.push_back(path);
+            if (path == unreachable) return std::nullopt;
+            auto it = listings.find(path);
+            return it == listings.end() ? std::string("<html>404, Not Found</html>") : it->second;
+        };
+    }
+};
+
+std::vector<std::wstring> Names(const card::CardLists& l) {
+    std::vector<std::wstring> out;
+    for (auto& r : l.CardRecords) out.push_back(r.Name);
+    return out;
+}
+
+}  // namespace
+
+TEST(CardWalk, BreadthFirstInListingOrderWithTheCardsPaths) {
+    FakeCard fake;
+    fake.listings["/"] = Listing({",B,0,16,0,0", ",A,0,16,0,0", ",ROOT.JPG,10,32,0,0"});
+    fake.listings["/B"] = Listing({"/B,D,0,16,0,0", "/B,b1.jpg,5,32,0,0"});
+    fake.listings["/A"] = Listing({"/A,C,0,16,0,0", "/A,Z.JPG,0,32,0,0", "/A,\xC3\x84 x,0,16,0,0"});
+    fake.listings["/B/D"] = Listing({"/B/D,d1.jpg,7,32,19310,30257"});
+    fake.listings["/A/C"] = Listing({});
+    card::CardLists lists;
+    Journal j;
+    EXPECT_EQ(card::ExamineTree("/", fake.fetch(), lists, j.sink()), 9);
+    // A zero-byte file is taken for a folder and requested like one.
+    EXPECT_EQ(fake.requests, (std::vector<std::string>{"/", "/B", "/A", "/B/D", "/A/C", "/A/Z.JPG", "/A/\xC3\x84 x"}));
+    EXPECT_EQ(lists.CardDirectories,
+              (std::vector<std::wstring>{L"/B", L"/A", L"/B/D", L"/A/C", L"/A/Z.JPG", L"/A/\xC4 x"}));
+    ASSERT_EQ(lists.CardFiles.size(), 3u);
+    EXPECT_EQ(lists.CardFiles[0].FullPath, L"/ROOT.JPG");
+    EXPECT_EQ(lists.CardFiles[2].FullPath, L"/B/D/d1.jpg");
+    EXPECT_EQ(lists.CardFiles[2].Directory, L"/B/D");
+    EXPECT_EQ(lists.CardFiles[2].Name, L"d1.jpg");
+    const CardFileRecord* d1 = lists.Record(lists.CardFiles[2].RecordIndex);
+    ASSERT_TRUE(d1);
+    EXPECT_EQ(d1->Name, L"d1.jpg");
+    EXPECT_EQ(std::make_tuple(d1->Year, d1->Month, d1->Day, d1->Hour, d1->Minute, d1->Second),
+              std::make_tuple(2017, 11, 14, 14, 49, 34));
+    for (size_t i = 0; i < lists.CardRecords.size(); i++) EXPECT_EQ(lists.CardRecords[i].Index, static_cast<int32_t>(i + 1));
+    EXPECT_EQ(lists.Record(0), nullptr);
+    EXPECT_EQ(lists.Record(10), nullptr);
+    EXPECT_TRUE(j.lines.empty());
+}
+
+TEST(CardWalk, FailedListings) {
+    card::CardLists lists;
+    lists.CardRecords.resize(2);
+    lists.CardDirectories = {L"/old"};
+    Journal j;
+
+    FakeCard gone;
+    gone.unreachable = "/";
+    EXPECT_EQ(card::ExamineTree("/", gone.fetch(), lists, j.sink()), 0);
+    EXPECT_EQ(lists.CardDirectories, std::vector<std::wstring>{L"/old"});  // the previous walk stays
+
+    FakeCard partly;
+    partly.listings["/"] = Listing({",A,0,16,0,0", ",B,0,16,0,0", ",r.jpg,1,32,0,0"});
+    partly.listings["/B"] = Listing({"/B,b.jpg,1,32,0,0"});
+    partly.unreachable = "/A";
+    EXPECT_EQ(card::ExamineTree("/", partly.fetch(), lists, j.sink()), 3);
+    EXPECT_EQ(partly.requests, (std::vector<std::string>{"/", "/A"}));  // the walk ends at /A
+    EXPECT_EQ(Names(lists), (std::vector<std::wstring>{L"A", L"B", L"r.jpg"}));
+
+    FakeCard empty;
+    empty.listings["/"] = "";
+    EXPECT_EQ(card::ExamineTree("/", empty.fetch(), lists, j.sink()), 0);
+    EXPECT_TRUE(lists.CardRecords.empty());
+    EXPECT_TRUE(lists.CardDirectories.empty());
+}
+
+TEST(CardWalk, UnsafeNamesAreSkippedWithAJournalLine) {
+    FakeCard fake;
+    fake.listings["/"] = Listing({",..,0,16,0,0", ",ok,0,16,0,0", ",a/b.jpg,3,32,0,0", ",NUL,0,16,0,0",
+                                  ",x\x01y.jpg,3,32,0,0", ",,0,16,0,0"});
+    fake.listings["/ok"] = Listing({"/ok,f.jpg,1,32,0,0"});
+    card::CardLists lists;
+    Journal j;
+    card::ExamineTree("/", fake.fetch(), lists, j.sink());
+    EXPECT_EQ(fake.requests, (std::vector<std::string>{"/", "/ok"}));
+    EXPECT_EQ(Names(lists), (std::vector<std::wstring>{L"ok", L"f.jpg"}));
+    EXPECT_EQ(j.lines.size(), 5u);
+    EXPECT_TRUE(j.Has(L"/x?y.jpg"));  // control characters are not written into the journal
+}
+
+TEST(CardWalk, CapacitiesKeepTheOrderAndAreSaid) {
+    FakeCard fake;
+    std::string root = "WLANSD_FILELIST\r\n";
+    for (size_t i = 0; i < card::kDirectoryCapacity + 3; i++) root += ",F" + std::to_string(i) + ",0,16,0,0\r\n";
+    fake.listings["/"] = root;
+    std::string big = "WLANSD_FILELIST\r\n";
+    for (int i = 0; i < 5000; i++) big += "/F0,p" + std::to_string(i) + ".jpg,1,32,0,0\r\n";
+    fake.listings["/F0"] = big;
+    fake.listings["/F1"] = big;
+    card::CardLists lists;
+    Journal j;
+    EXPECT_EQ(card::ExamineTree("/", fake.fetch(), lists, j.sink()), static_cast<int32_t>(card::kRecordCapacity));
+    EXPECT_EQ(lists.CardDirectories.size(), card::kDirectoryCapacity);
+    EXPECT_EQ(lists.CardDirectories.back(), L"/F255");
+    EXPECT_EQ(lists.CardRecords.size(), card::kRecordCapacity);
+    EXPECT_EQ(lists.CardRecords.back().Name, L"p" + std::to_wstring(card::kRecordCapacity - 259 - 5000 - 1) + L".jpg");
+    // Once the records are full the walk asks for nothing more.
+    EXPECT_EQ(fake.requests, (std::vector<std::string>{"/", "/F0", "/F1"}));
+    EXPECT_TRUE(j.Has(L"more than 256 folders"));
+    EXPECT_TRUE(j.Has(L"more than 8192 entries"));
+}

@@ -1,0 +1,249 @@
+#include "flashair/card_session.h"
+
+#include <gtest/gtest.h>
+
+#include "base/str.h"
+#include "card_fakes.h"
+#include "test_util.h"
+
+namespace {
+
+using testutil::FakeCardPort;
+
+std::string Utf8(const std::wstring& s) { return str::ToUtf8(s); }
+
+const std::string kTwoPictures =
+    "WLANSD_FILELIST\r\n"
+    "/DCIM/101_PANA,P1010001.JPG,4123456,32,19310,30257\r\n"
+    "/DCIM/101_PANA,P1010001.RW2,20123456,32,19310,30257\r\n";
+
+std::wstring Host(int n) { return L"127.0.0." + std::to_wstring(n); }
+
+std::vector<std::wstring> Hosts(int from, int to) {
+    std::vector<std::wstring> out;
+    for (int n = from; n <= to; n++) out.push_back(Host(n));
+    return out;
+}
+
+}  // namespace
+
+TEST(CardSession, GetDataKindsAndTheirRequests) {
+    FakeCardPort port;
+    g_card.CardHost = L"127.0.0.5";
+    g_settings.Path = L"DCIM/101_PANA";
+    g_settings.TransferHiRes = L".rw2";
+    g_settings.TransferLoRes = L".jpg";
+    port.Answer(L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM/101_PANA", kTwoPictures);
+    port.Answer(L"http://127.0.0.5/command.cgi?op=104", "flashair_e8e0b756a7fb_and_more_than_32_bytes");
+
+    for (const wchar_t* kind : {L"dir", L"Dir", L"THUMB", L"", L"examinetree", L"ssid"})
+        EXPECT_EQ(TFA_GetData(kind, L"/"), 0) << Utf8(kind);
+    EXPECT_TRUE(port.requests.empty());
+
+    EXPECT_EQ(TFA_GetData(L"SSID", L"ignored"), 1);
+    EXPECT_EQ(g_card.CardSsid, L"flashair_e8e0b756a7fb_and_more_t");  // 32 bytes are read
+
+    EXPECT_FALSE(g_run.CardConnected);
+    EXPECT_EQ(TFA_GetData(L"DIR", L"ignored"), 2);
+    EXPECT_TRUE(g_run.CardConnected);
+    EXPECT_EQ(g_run.TransferCandidateCount, 2);
+    ASSERT_EQ(g_card.Lists.TransferCandidates.size(), 2u);
+    EXPECT_EQ(g_card.Lists.TransferCandidates[0].Name, L"P1010001.JPG");
+    EXPECT_EQ(g_card.Lists.TransferCandidates[1].Name, L"P1010001.RW2");
+    EXPECT_EQ(port.requests.back(), L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM/101_PANA");
+}
+
+TEST(CardSession, DirWithoutAnAnswerChangesNothing) {
+    struct Case { const char* what; bool opened; } cases[] = {{"cannot be opened", false}, {"empty answer", true}};
+    for (auto& c : cases) {
+        FakeCardPort port;
+        g_card.CardHost = L"127.0.0.5";
+        g_settings.Path = L"DCIM/101_PANA";
+        g_card.Lists.TransferCandidates.resize(3);
+        if (c.opened) port.Answer(L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM/101_PANA", "");
+        EXPECT_EQ(TFA_GetData(L"DIR", L""), 0) << c.what;
+        EXPECT_FALSE(g_run.CardConnected) << c.what;
+        EXPECT_EQ(g_card.Lists.TransferCandidates.size(), 3u) << c.what;
+    }
+}
+
+TEST(CardSession, PathsGoIntoUrlsPercentEncoded) {
+    FakeCardPort port;
+    g_card.CardHost = L"127.0.0.5";
+    g_settings.Path = L"DCIM/\xC4 & 1";
+    TFA_GetData(L"DIR", L"");
+    EXPECT_EQ(port.requests.back(), L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM/%C3%84%20%26%201");
+
+    // The walk asks for each folder by the card's own bytes, valid UTF-8 or not.
+    port.Answer(L"http://127.0.0.5/command.cgi?op=100&DIR=/",
+                "WLANSD_FILELIST\r\n,\xC3\x84 b,0,16,0,0\r\n,\xC4#,0,16,0,0\r\n");
+    port.Answer(L"http://127.0.0.5/command.cgi?op=100&DIR=/%C3%84%20b", "");  // an error status reads as empty
+    EXPECT_EQ(TFA_GetData(L"ExamineTREE", L"/"), 2);
+    EXPECT_EQ(std::vector<std::wstring>(port.requests.end() - 3, port.requests.end()),
+              (std::vector<std::wstring>{L"http://127.0.0.5/command.cgi?op=100&DIR=/",
+                                         L"http://127.0.0.5/command.cgi?op=100&DIR=/%C3%84%20b",
+                                         L"http://127.0.0.5/command.cgi?op=100&DIR=/%C4%23"}));
+    EXPECT_EQ(g_card.Lists.CardDirectories, (std::vector<std::wstring>{L"/\xC4 b", L"/\xC4#"}));
+}
+
+TEST(CardSession, CheckUpdate) {
+    struct Case {
+        const char* what;
+        bool accepted;  // a card was accepted, so UpdateUrl is set
+        std::optional<std::string> answer;
+        int8_t result;
+        const wchar_t* lamp;
+    } cases[] = {
+        {"changed", true, "1", 0x31, L"6gb"},
+        {"unchanged", true, "0", 0x30, L"6gb"},
+        {"only 8 bytes are read", true, "1234567890", 0x31, L"6gb"},
+        {"empty body", true, "", 0, L"6rb"},
+        {"cannot be opened", true, std::nullopt, 0, L"6rb"},
+        {"no card accepted yet", false, "1", 0, L"6rb"},
+    };
+    for (auto& c : cases) {
+        FakeCardPort port;
+        if (c.accepted) g_card.UpdateUrl = L"http://127.0.0.5/command.cgi?op=102";
+        if (c.answer) port.Answer(L"http://127.0.0.5/command.cgi?op=102", *c.answer);
+        EXPECT_EQ(TFA_CheckUpdate(), c.result) << c.what;
+        EXPECT_EQ(port.lamps, std::vector<std::wstring>{c.lamp}) << c.what;
+        EXPECT_EQ(port.requests.size(), c.accepted ? 1u : 0u) << c.what;
+    }
+}
+
+TEST(CardSession, SweepFindsTheCardAndRemembersIt) {
+    FakeCardPort port;
+    g_settings.Url = L"127.0.0.*";
+    g_settings.UrlLastConnect = L"";
+    card::BeginSession();
+    port.Card(Host(57));
+    EXPECT_EQ(TFA_SearchUrl(), 1);
+    std::vector<std::wstring> want;
+    for (int n = 1; n <= 57; n++) want.push_back(L"TFA Checking: " + Host(n));
+    want.push_back(L"TFA Success: 127.0.0.57");
+    EXPECT_EQ(port.journal, want);
+    EXPECT_EQ(g_settings.UrlLastConnect, Host(57));
+    EXPECT_EQ(g_card.CardHost, Host(57));
+    EXPECT_EQ(g_card.UpdateUrl, L"http://127.0.0.57/command.cgi?op=102");
+    EXPECT_EQ(g_card.CardSsid, L"flashair_e8e0b756a7fb");
+
+    // The next search tries the remembered address first.
+    port.pings.clear();
+    EXPECT_EQ(TFA_SearchUrl(), 1);
+    EXPECT_EQ(port.pings, std::vector<std::wstring>{Host(57)});
+}
+
+TEST(CardSession, SearchOrderAndJournal) {
+    struct Case {
+        const char* what;
+        std::wstring url, lastGood;
+        std::vector<int> cards, echoOnly;  // hosts with a card, hosts that answer only the echo
+        bool journalVisible;
+        uint8_t result;
+        std::vector<std::wstring> pings;
+        std::vector<std::wstring> journal;  // in order, possibly with other lines between
+    } cases[] = {
+        {"a range downwards is probed upwards", L"127.0.0.209-201", L"", {}, {}, true, 0, Hosts(201, 209),
+         {L"TFA Checking: 127.0.0.201", L"TFA Checking: 127.0.0.209", L"TFA Fail: 127.0.0.209"}},
+        {"one address, also the last good one, no card: probed once", Host(1), Host(1), {}, {1}, true, 0,
+         {Host(1)}, {L"TFA Fail: 127.0.0.1"}},
+        {"a range while the journal is hidden: nothing probed", L"127.0.0.1-5", L"", {5}, {}, false, 0, {},
+         {L"TFA Fail: 127.0.0.1-5"}},
+        {"the last good address goes first", Host(5), Host(9), {5, 9}, {}, true, 1, {Host(9)},
+         {L"TFA Success: 127.0.0.9"}},
+        {"then the configured address", Host(5), Host(9), {5}, {}, true, 1, {Host(9), Host(5)},
+         {L"TFA Success: 127.0.0.5"}},
+        {"a host that answers the echo but is no card", L"127.0.0.3-6", L"", {6}, {4}, true, 1, Hosts(3, 6),
+         {L"TFA Checking: 127.0.0.4", L"TFA Fail: 127.0.0.4", L"TFA Checking: 127.0.0.5", L"TFA Success: 127.0.0.6"}},
+        {"a host name has no range", L"card.local", L"", {}, {}, true, 0, {L"card.local"},
+         {L"TFA Fail: card.local"}},
+    };
+    for (auto& c : cases) {
+        FakeCardPort port;
+        g_settings.Url = c.url;
+        g_settings.UrlLastConnect = c.lastGood;
+        card::BeginSession();
+        for (int n : c.cards) port.Card(Host(n));
+        for (int n : c.echoOnly) port.pingable.insert(Host(n));
+        port.journalVisible = c.journalVisible;
+        EXPECT_EQ(TFA_SearchUrl(), c.result) << c.what;
+        EXPECT_EQ(port.pings, c.pings) << c.what;
+        auto at = port.journal.begin();
+        for (auto& line : c.journal) {
+            at = std::find(at, port.journal.end(), line);
+            EXPECT_NE(at, port.journal.end()) << c.what << ": " << Utf8(line);
+        }
+        ASSERT_FALSE(port.journal.empty());
+        EXPECT_EQ(port.journal.back(), c.journal.back()) << c.what;
+    }
+}
+
+TEST(CardSession, SweepTakesTheUrlFromTheSettingsFileAsItIsNow) {
+    testutil::TempDir dir;
+    FakeCardPort port;
+    g_run.SettingsFile = dir.Write(L"Wemlox.ini", "[TFA]\r\nUrl = 127.0.0.7-8\r\n");
+    g_settings.Url = L"127.0.0.1-2";
+    g_settings.UrlLastConnect = L"";
+    card::BeginSession();
+    port.Card(Host(8));
+    EXPECT_EQ(TFA_SearchUrl(), 1);
+    EXPECT_EQ(port.pings, Hosts(7, 8));
+}
+
+TEST(CardSession, PollListsTheCameraFolderWhenTheFlagSaysSo) {
+    struct Case {
+        bool useUpdateFlag;
+        std::optional<std::string> flag;  // op=102 answer; nothing: the card is gone
+        int listings;                     // op=100 requests of the tick
+        bool transfer;
+    } cases[] = {
+        {false, "0", 2, true}, {false, "1", 2, true}, {true, "1", 2, true},
+        {true, "0", 1, false}, {false, std::nullopt, 1, false}, {false, "x", 1, false},
+    };
+    for (auto& c : cases) {
+        FakeCardPort port;
+        g_settings.Url = Host(5);
+        g_settings.UrlLastConnect = L"";
+        g_settings.Path = L"DCIM/101_PANA";
+        g_settings.TransferHiRes = L".rw2";
+        g_settings.TransferLoRes = L".jpg";
+        g_settings.UseUpdateFlag = c.useUpdateFlag;
+        card::BeginSession();
+        port.Card(Host(5));
+        port.Answer(L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM/101_PANA", kTwoPictures);
+        if (c.flag) port.Answer(L"http://127.0.0.5/command.cgi?op=102", *c.flag);
+        std::string label = std::to_string(c.useUpdateFlag) + " " + c.flag.value_or("gone");
+        EXPECT_EQ(card::PollCard(), c.transfer) << label;
+        EXPECT_TRUE(g_run.CardConnected) << label;
+        EXPECT_EQ(std::count_if(port.requests.begin(), port.requests.end(),
+                                [](const std::wstring& u) { return u.find(L"op=100") != std::wstring::npos; }),
+                  c.listings) << label;
+        EXPECT_EQ(g_run.TransferCandidateCount, 2) << label;
+        // A connected card is not searched for again.
+        port.pings.clear();
+        card::PollCard();
+        EXPECT_TRUE(port.pings.empty()) << label;
+    }
+}
+
+TEST(CardSession, PollWithoutACardOnlySearches) {
+    FakeCardPort port;
+    g_settings.Url = Host(5);
+    g_settings.UrlLastConnect = L"";
+    card::BeginSession();
+    EXPECT_FALSE(card::PollCard());
+    EXPECT_FALSE(g_run.CardConnected);
+    EXPECT_EQ(g_run.UpdateFlag, 0);
+    EXPECT_TRUE(port.requests.empty());  // the echo failed, so no request at all
+}
+
+TEST(CardSession, RemarksAreWrittenOncePerRun) {
+    FakeCardPort port;
+    g_settings.TransferLoRes = L".jpg";
+    std::string answer = "WLANSD_FILELIST\r\n/D,CON.JPG,1,32,0,0\r\n/D,ok.jpg,1,32,0,0\r\n";
+    EXPECT_EQ(TFA_Split(L"DIR", answer), 1);
+    EXPECT_EQ(TFA_Split(L"DIR", answer), 1);
+    EXPECT_EQ(port.journal.size(), 1u);
+    EXPECT_EQ(TFA_Split(L"ExamineTREE", answer), 3);
+    EXPECT_EQ(TFA_Split(L"other", answer), 0);
+}
