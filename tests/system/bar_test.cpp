@@ -160,3 +160,89 @@ TEST(Bar, ClickShowsTheBusyFaceThenTheFaceAgain) {
     EXPECT_TRUE(WaitFor(centre, 3000));
     EXPECT_TRUE(WaitFor([&] { return !centre(); }, 5000));
 }
+
+namespace {
+
+// The save dialog of the given process, once it is up.
+HWND WaitForSaveDialog(DWORD pid) {
+    HWND found = nullptr;
+    WaitFor([&] {
+        HWND h = FindWindowW(L"#32770", L"Wemlox Save Log");
+        DWORD owner = 0;
+        if (h) GetWindowThreadProcessId(h, &owner);
+        found = owner == pid ? h : nullptr;
+        return found != nullptr;
+    });
+    return found;
+}
+
+// The file-name field: the one edit box of the dialog, however deeply the
+// dialog nests it in combo boxes.
+HWND FileNameEdit(HWND dialog) {
+    HWND edit = nullptr;
+    EnumChildWindows(
+        dialog,
+        [](HWND h, LPARAM lp) -> BOOL {
+            wchar_t cls[16] = {};
+            GetClassNameW(h, cls, 16);
+            if (_wcsicmp(cls, L"Edit") != 0) return TRUE;
+            *reinterpret_cast<HWND*>(lp) = h;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&edit));
+    return edit;
+}
+
+// Types a file name into the dialog and presses Save, as a user would.
+void SaveAs(HWND dialog, const std::wstring& path) {
+    HWND edit = FileNameEdit(dialog);
+    ASSERT_TRUE(edit);
+    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+}
+
+std::wstring WithoutLineFeeds(std::wstring s) {
+    std::erase(s, L'\n');
+    return s;
+}
+
+}  // namespace
+
+TEST(Bar, InfoButtonSavesTheJournalThroughTheDialogOnce) {
+    RunningBar run;
+    ASSERT_TRUE(run.bar);
+    Click(run.Control(8));
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(run.Control(101)) != 0; }));
+
+    std::wstring file = run.box.root + L"\\journal.txt";
+    Click(run.Control(7));
+    HWND dialog = WaitForSaveDialog(run.process.pid);
+    ASSERT_TRUE(dialog);
+    // The proposed name carries the minute: Wemlox_Log_YYYYMMDDHHMM.txt.
+    std::wstring proposed;
+    WaitFor([&] { return !(proposed = WindowText(FileNameEdit(dialog))).empty(); }, 5000);
+    EXPECT_EQ(proposed.rfind(L"Wemlox_Log_", 0), 0u) << str::ToUtf8(proposed);
+    EXPECT_EQ(proposed.size(), std::wstring(L"Wemlox_Log_201711140905.txt").size());
+    SaveAs(dialog, file);
+    ASSERT_TRUE(WaitFor([&] { return fs::IsNonEmptyFile(file); }));
+    std::string saved = fs::ReadFile(file).value_or("");
+    std::wstring journal = run.Journal();
+    EXPECT_EQ(WithoutLineFeeds(str::FromUtf8(saved)), WithoutLineFeeds(journal));
+    EXPECT_NE(saved.find("Programmversion: 2017.11.14.4268"), std::string::npos);
+
+    // A second save onto the same name keeps the file and says so.
+    ASSERT_TRUE(WaitFor([&] { return !FindWindowW(L"#32770", L"Wemlox Save Log"); }));
+    Sleep(400);  // the busy face of the first click is still up for DelayChg
+    Click(run.Control(7));
+    dialog = WaitForSaveDialog(run.process.pid);
+    ASSERT_TRUE(dialog);
+    SaveAs(dialog, file);
+    // Wine asks before overwriting: answer yes so the program itself decides.
+    WaitFor([&] {
+        HWND ask = FindWindowW(L"#32770", L"Wemlox Save Log");
+        if (ask && ask != dialog) PostMessageW(ask, WM_COMMAND, IDYES, 0);
+        return run.Journal().find(L"Log not saved, the file exists: ") != std::wstring::npos;
+    });
+    EXPECT_NE(run.Journal().find(L"Log not saved, the file exists: " + file), std::wstring::npos);
+    EXPECT_EQ(fs::ReadFile(file).value_or(""), saved);
+}
