@@ -32,3 +32,8 @@ add_test(NAME win COMMAND wemlox_win_tests)
 add_executable(journal_bench ${CMAKE_SOURCE_DIR}/tests/bench/journal_bench.cpp)
 target_link_libraries(journal_bench PRIVATE wemlox_shell)
 target_link_options(journal_bench PRIVATE -static -municode)
+
+add_executable(startup_bench ${CMAKE_SOURCE_DIR}/tests/bench/startup_bench.cpp)
+target_link_libraries(startup_bench PRIVATE wemlox_driver)
+target_link_options(startup_bench PRIVATE -static -municode)
+add_dependencies(startup_bench Wemlox)

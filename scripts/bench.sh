@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Runs the benchmarks and prints their figures: the native ones (Google
+# Benchmark) and the Windows ones under Wine in the sandbox.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh >/dev/null
+export WEMLOX_DEPS=/var/cache/wemlox-deps/current
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target journal_bench startup_bench >/dev/null
+bash scripts/sandbox.sh bash -c 'wine build/windows/journal_bench.exe; wine build/windows/startup_bench.exe'
