@@ -44,16 +44,25 @@ ui::Rect ScreenRect(HWND h) {
 }  // namespace
 
 TEST(Bar, AppearsAtTheComputedPlaceWithElevenButtons) {
-    struct Case { const wchar_t* position; bool center; } cases[] = {
-        {L"Right", true}, {L"Bottom", true}, {L"Left", false}, {L"Top", false}};
+    struct Case { const wchar_t* position; bool center, titled; } cases[] = {
+        {L"Right", true, false}, {L"Bottom", true, false}, {L"Bottom", false, true},
+        {L"Left", false, false}, {L"Top", false, true}, {L"UserVerticalLeft", true, false}};
     for (auto& c : cases) {
-        RunningBar run({{L"Menu.Position", c.position}, {L"Menu.Center", c.center ? L"Yes" : L"No"}});
-        ASSERT_TRUE(run.bar) << str::ToUtf8(c.position);
+        RunningBar run({{L"Menu.Position", c.position}, {L"Menu.Center", c.center ? L"Yes" : L"No"},
+                        {L"Menu.Titled", c.titled ? L"Yes" : L"No"}, {L"Menu.PositionX", L"300"},
+                        {L"Menu.PositionY", L"150"}});
+        std::string what = str::ToUtf8(c.position) + (c.titled ? " titled" : "");
+        ASSERT_TRUE(run.bar) << what;
         Settings s = run.Loaded();
         ui::BarGeometry geo = ui::ComputeBarGeometry(
             ui::BarInputFromSettings(s, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), 0));
-        ui::Rect want{geo.window.x, geo.window.y, geo.window.width, geo.window.height};
-        EXPECT_EQ(ScreenRect(run.bar), want) << str::ToUtf8(c.position);
+        // The window's corner sits at the computed place; the frame of a
+        // titled bar grows outside the computed client size.
+        RECT outer{};
+        GetWindowRect(run.bar, &outer);
+        ui::Rect client = ScreenRect(run.bar);
+        EXPECT_EQ(ui::Rect({outer.left, outer.top, client.width, client.height}),
+                  ui::Rect({geo.window.x, geo.window.y, geo.window.width, geo.window.height})) << what;
         for (int i = 1; i <= 11; i++) {
             HWND b = run.Control(i);
             ASSERT_TRUE(b && IsWindowVisible(b)) << i;
@@ -63,6 +72,15 @@ TEST(Bar, AppearsAtTheComputedPlaceWithElevenButtons) {
         }
         EXPECT_TRUE(WaitFor([&] { return (GetWindowLongW(run.bar, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }, 3000));
     }
+}
+
+TEST(Bar, UnknownPositionFallsBackToTheRightEdgeAndSaysSo) {
+    RunningBar run({{L"Menu.Position", L"Diagonal"}});
+    ASSERT_TRUE(run.bar);
+    RECT outer{};
+    GetWindowRect(run.bar, &outer);
+    EXPECT_EQ(outer.right, GetSystemMetrics(SM_CXSCREEN) - 2);  // BorderSpace 2 from the right edge
+    EXPECT_TRUE(WaitFor([&] { return run.Journal().find(L"Position: 'Diagonal'") != std::wstring::npos; }));
 }
 
 TEST(Bar, JournalShowsTheStartLinesNewestFirst) {
