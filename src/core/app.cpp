@@ -14,6 +14,7 @@
 #include "core/settings.h"
 #include "core/state.h"
 #include "flashair/card_http.h"
+#include "flashair/download.h"
 #include "ui/bar.h"
 #include "ui/ids.h"
 #include "ui/info_panel.h"
@@ -182,6 +183,7 @@ void Shutdown() {
     WriteBackSettings();
     own_ShowHideTaskBar(SW_SHOW);
     if (bar::Window()) DestroyWindow(bar::Window());
+    ShutdownDownloads();
     WSACleanup();
 }
 
@@ -192,8 +194,10 @@ int Run(int argc, wchar_t** argv) {
     InitCommonControlsEx(&icc);
     WSADATA wsa;
     WSAStartup(MAKEWORD(2, 2), &wsa);
+    InitDownloads();
 
     if (!PrepareSettings(argc, argv)) {
+        ShutdownDownloads();
         WSACleanup();
         return 0;
     }
