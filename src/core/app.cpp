@@ -15,6 +15,7 @@
 #include "core/state.h"
 #include "flashair/card_http.h"
 #include "flashair/download.h"
+#include "flashair/transfer.h"
 #include "ui/bar.h"
 #include "ui/ids.h"
 #include "ui/info_panel.h"
@@ -50,7 +51,7 @@ void RunButtonAction(int n) {
     case 3: WLX_btn_03(); break;
     case 4: WLX_btn_04(); break;
     case 5: WLX_btn_05(); break;
-    case 6: break;  // card transfer
+    case 6: TFA_Transfer(0); break;
     case 7: WLX_btn_07(); break;
     case 8: WLX_btn_8(); break;
     case 9: WLX_btn_09(); break;

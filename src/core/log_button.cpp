@@ -12,6 +12,7 @@
 #include "core/journal.h"
 #include "core/state.h"
 #include "flashair/card_views.h"
+#include "flashair/thumbs.h"
 #include "ui/bar.h"
 #include "ui/ids.h"
 #include "ui/info_panel.h"
@@ -77,7 +78,6 @@ uint8_t WLX_btn_07() {
     } else if (IsWindowVisible(bar::Control(ids::kThumbArea))) {
         RebuildTree();
         int rows = TFA_CreateThumbs();
-        ThumbRowCount = rows;
         const Settings& s = g_settings;
         HWND area = bar::Control(ids::kThumbArea);
         thumbarea::SetInnerSize(area, ui::ThumbAreaInnerWidth(s.ThumbCols, s.ThumbSize, s.ButtonSpace),

@@ -115,4 +115,3 @@ uint8_t TFA_CreateTree() {
     return static_cast<uint8_t>(std::min<size_t>(g_card.Lists.CardRecords.size(), 255));
 }
 
-int TFA_CreateThumbs() { return 0; }

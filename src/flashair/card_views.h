@@ -10,5 +10,3 @@
 // not answer (the old tree stays), else the number of card entries, at most
 // 255.
 uint8_t TFA_CreateTree();
-// Rebuilds the thumbnail grid; returns its number of rows.
-int TFA_CreateThumbs();

@@ -48,12 +48,17 @@ bool NextEventCancels() {
     return false;
 }
 
+// The request for a card file. A CGI part ("/thumbnail.cgi?") is kept as it
+// is; the folder and file names are percent-encoded.
 std::wstring CardUrl(const std::wstring& cardDir, const std::wstring& name, const std::string& rawName) {
     std::wstring dir = cardDir;
     if (!str::StartsWith(dir, L"/")) dir = L"/" + dir;
     if (!str::EndsWith(dir, L"/")) dir += L"/";
+    size_t query = dir.find(L'?');
+    std::wstring cgi = query == std::wstring::npos ? L"" : dir.substr(0, query + 1);
+    std::wstring folder = query == std::wstring::npos ? dir : dir.substr(query + 1);
     std::wstring file = rawName.empty() ? card::UrlPath(name) : card::UrlPathFromBytes(rawName);
-    return L"http://" + g_card.CardHost + card::UrlPath(dir) + file;
+    return L"http://" + g_card.CardHost + cgi + card::UrlPath(folder) + file;
 }
 
 void DeleteTmp(const std::wstring& name) { (void)fs::DeleteFileAt(TmpFile(name)); }

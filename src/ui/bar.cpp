@@ -8,6 +8,7 @@
 #include "base/handle.h"
 #include "core/app.h"
 #include "core/state.h"
+#include "flashair/thumbs.h"
 #include "ui/ids.h"
 #include "ui/thumb_area.h"
 
@@ -66,7 +67,8 @@ LRESULT OnCtlColor(HDC dc) {
 LRESULT CALLBACK BarProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_DRAWITEM:
-        DrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp));
+        if (!thumbs::DrawTile(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp)))
+            DrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp));
         return TRUE;
     case WM_ERASEBKGND: {
         RECT rc;

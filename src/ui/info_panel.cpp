@@ -8,6 +8,7 @@
 #include "core/journal.h"
 #include "core/state.h"
 #include "flashair/card_views.h"
+#include "flashair/thumbs.h"
 #include "ui/bar.h"
 #include "ui/ids.h"
 #include "ui/info_logic.h"
