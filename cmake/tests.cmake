@@ -31,3 +31,8 @@ target_link_libraries(make_settings PRIVATE wemlox_logic)
 if(WIN32)
   target_link_options(make_settings PRIVATE -static)
 endif()
+
+include(${CMAKE_SOURCE_DIR}/cmake/card_simulator.cmake)
+if(NOT WIN32)
+  include(${CMAKE_SOURCE_DIR}/cmake/native_tools.cmake)
+endif()

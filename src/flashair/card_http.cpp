@@ -23,12 +23,13 @@ namespace {
 // card on the local network answers well within these.
 constexpr DWORD kConnectTimeoutMs = 5000;
 constexpr DWORD kReceiveTimeoutMs = 10000;
+constexpr DWORD kRequestFlags = INTERNET_FLAG_NO_CACHE_WRITE;
 
 struct InternetTraits {
     static HINTERNET Invalid() { return nullptr; }
     static void Close(HINTERNET h) { InternetCloseHandle(h); }
 };
-using InternetRequest = win::Owned<HINTERNET, InternetTraits>;
+using InternetObject = win::Owned<HINTERNET, InternetTraits>;
 
 struct IcmpTraits {
     static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
@@ -36,11 +37,45 @@ struct IcmpTraits {
 };
 using IcmpHandle = win::Owned<HANDLE, IcmpTraits>;
 
-void LimitWaiting(HINTERNET session) {
+// Set on each request: not every WinInet passes a session's time-outs on.
+void LimitWaiting(HINTERNET request) {
     DWORD connect = kConnectTimeoutMs, receive = kReceiveTimeoutMs;
-    InternetSetOptionW(session, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
-    InternetSetOptionW(session, INTERNET_OPTION_SEND_TIMEOUT, &receive, sizeof receive);
-    InternetSetOptionW(session, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof receive);
+    InternetSetOptionW(request, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
+    InternetSetOptionW(request, INTERNET_OPTION_SEND_TIMEOUT, &receive, sizeof receive);
+    InternetSetOptionW(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof receive);
+}
+
+struct UrlParts {
+    std::wstring host, pathAndQuery;
+    INTERNET_PORT port = INTERNET_DEFAULT_HTTP_PORT;
+};
+
+std::optional<UrlParts> SplitUrl(const std::wstring& url) {
+    URL_COMPONENTSW c{};
+    c.dwStructSize = sizeof c;
+    c.dwHostNameLength = c.dwUrlPathLength = c.dwExtraInfoLength = 1;  // ask for pointers into url
+    if (!InternetCrackUrlW(url.c_str(), 0, 0, &c) || !c.lpszHostName || c.dwHostNameLength == 0) return std::nullopt;
+    UrlParts parts;
+    parts.host.assign(c.lpszHostName, c.dwHostNameLength);
+    if (c.lpszUrlPath) parts.pathAndQuery.assign(c.lpszUrlPath, c.dwUrlPathLength);
+    if (c.lpszExtraInfo) parts.pathAndQuery.append(c.lpszExtraInfo, c.dwExtraInfoLength);
+    if (parts.pathAndQuery.empty()) parts.pathAndQuery = L"/";
+    parts.port = c.nPort;
+    return parts;
+}
+
+// The request opened and sent; null when the card cannot be reached or
+// does not answer in time. The connection handle is kept beside it.
+InternetObject SendRequest(const UrlParts& url, InternetObject& connection) {
+    connection.reset(InternetConnectW(InternetHandle, url.host.c_str(), url.port, nullptr, nullptr,
+                                      INTERNET_SERVICE_HTTP, 0, 0));
+    if (!connection) return {};
+    InternetObject request(HttpOpenRequestW(connection.get(), L"GET", url.pathAndQuery.c_str(), nullptr, nullptr,
+                                             nullptr, kRequestFlags, 0));
+    if (!request) return {};
+    LimitWaiting(request.get());
+    if (!HttpSendRequestW(request.get(), nullptr, 0, nullptr, 0)) return {};
+    return request;
 }
 
 // An error page is no answer of the card: its text must not be read as a
@@ -96,12 +131,15 @@ bool EchoAnswered(const std::wstring& host, int timeoutMs) {
 class WinCardPort final : public card::CardPort {
 public:
     card::CardAnswer Get(const std::wstring& url, size_t capacity) override {
-        if (!InternetHandle) return {};
-        InternetRequest request(
-            InternetOpenUrlW(InternetHandle, url.c_str(), nullptr, 0, INTERNET_FLAG_NO_CACHE_WRITE, 0));
+        std::optional<UrlParts> parts = SplitUrl(url);
+        if (!InternetHandle || !parts) return {};
+        InternetObject connection;
+        InternetObject request = SendRequest(*parts, connection);
         if (!request) return {};
-        card::CardAnswer answer{true, {}};
-        if (AnsweredWithSuccess(request.get())) answer.body = ReadBody(request.get(), capacity);
+        card::CardAnswer answer;
+        answer.opened = true;
+        answer.success = AnsweredWithSuccess(request.get());
+        if (answer.success) answer.body = ReadBody(request.get(), capacity);
         return answer;
     }
     bool Ping(const std::wstring& host, int timeoutMs) override { return EchoAnswered(host, timeoutMs); }
@@ -120,7 +158,6 @@ bool OpenInternetHandle() {
     std::wstring agent = std::wstring(kProgramName) + L"/" + kProgramVersion;
     InternetHandle = InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (!InternetHandle) return false;
-    LimitWaiting(InternetHandle);
     card::SetPort(&g_port);
     card::BeginSession();
     return true;

@@ -27,6 +27,8 @@ public:
 NoPort g_noPort;
 CardPort* g_port = &g_noPort;
 
+constexpr int kCardButton = 6;  // the FlashAir button carries the card's lamps
+
 const std::wstring kListingPath = L"/command.cgi?op=100&DIR=";
 const std::wstring kUpdatePath = L"/command.cgi?op=102";
 const std::wstring kSsidPath = L"/command.cgi?op=104";
@@ -51,7 +53,7 @@ uint8_t Accept(const std::wstring& host) {
     return 1;
 }
 
-void ShowSearching() { Port().Lamp(6, L"b", L"t"); }
+void ShowSearching() { Port().Lamp(kCardButton, L"b", L"t"); }
 
 // [TFA] Url as the settings file holds it now; the loaded value when the
 // file cannot be read.
@@ -108,6 +110,10 @@ int32_t TFA_GetData(const std::wstring& kind, const std::wstring& argument) {
     if (kind == L"DIR") {
         std::wstring path = card::kListingPath + L"/" + card::UrlPath(g_settings.Path);
         card::CardAnswer a = Port().Get(card::CardUrl(g_card.CardHost, path), card::kListingReadBytes);
+        if (!a.opened) return 0;
+        // A card that has no such folder (yet) lists nothing: it is connected
+        // and the first pictures in a new camera folder count as added.
+        if (!a.success) return TFA_Split(kind, "");
         return a.body.empty() ? 0 : TFA_Split(kind, a.body);
     }
     if (kind == L"ExamineTREE")
@@ -137,10 +143,10 @@ int8_t TFA_CheckUpdate() {
     card::CardAnswer a;
     if (!g_card.UpdateUrl.empty()) a = Port().Get(g_card.UpdateUrl, card::kUpdateReadBytes);
     if (a.body.empty()) {
-        Port().Lamp(6, L"r", L"b");
+        Port().Lamp(card::kCardButton, L"r", L"b");
         return 0;
     }
-    Port().Lamp(6, L"g", L"b");
+    Port().Lamp(card::kCardButton, L"g", L"b");
     return static_cast<int8_t>(a.body[0]);
 }
 

@@ -22,7 +22,8 @@ inline constexpr size_t kUpdateReadBytes = 8;
 // What one short request brought back.
 struct CardAnswer {
     bool opened = false;  // the card accepted the request and answered with a status
-    std::string body;     // at most the capacity asked for; empty for an error status
+    bool success = false; // ... and that status was a success (2xx)
+    std::string body;     // at most the capacity asked for; empty unless success
 };
 
 // Everything the card operations need from outside.

@@ -30,40 +30,51 @@ std::vector<std::wstring> Hosts(int from, int to) {
 TEST(CardSession, GetDataKindsAndTheirRequests) {
     FakeCardPort port;
     g_card.CardHost = L"127.0.0.5";
-    g_settings.Path = L"DCIM/101_PANA";
-    g_settings.TransferHiRes = L".rw2";
-    g_settings.TransferLoRes = L".jpg";
-    port.Answer(L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM/101_PANA", kTwoPictures);
     port.Answer(L"http://127.0.0.5/command.cgi?op=104", "flashair_e8e0b756a7fb_and_more_than_32_bytes");
-
     for (const wchar_t* kind : {L"dir", L"Dir", L"THUMB", L"", L"examinetree", L"ssid"})
         EXPECT_EQ(TFA_GetData(kind, L"/"), 0) << Utf8(kind);
     EXPECT_TRUE(port.requests.empty());
-
     EXPECT_EQ(TFA_GetData(L"SSID", L"ignored"), 1);
     EXPECT_EQ(g_card.CardSsid, L"flashair_e8e0b756a7fb_and_more_t");  // 32 bytes are read
-
-    EXPECT_FALSE(g_run.CardConnected);
-    EXPECT_EQ(TFA_GetData(L"DIR", L"ignored"), 2);
-    EXPECT_TRUE(g_run.CardConnected);
-    EXPECT_EQ(g_run.TransferCandidateCount, 2);
-    ASSERT_EQ(g_card.Lists.TransferCandidates.size(), 2u);
-    EXPECT_EQ(g_card.Lists.TransferCandidates[0].Name, L"P1010001.JPG");
-    EXPECT_EQ(g_card.Lists.TransferCandidates[1].Name, L"P1010001.RW2");
-    EXPECT_EQ(port.requests.back(), L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM/101_PANA");
 }
 
-TEST(CardSession, DirWithoutAnAnswerChangesNothing) {
-    struct Case { const char* what; bool opened; } cases[] = {{"cannot be opened", false}, {"empty answer", true}};
+TEST(CardSession, CameraFolderListing) {
+    const std::wstring url = L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM/101_PANA";
+    enum class Answer { None, Error, Empty, Pictures };
+    struct Case {
+        const char* what;
+        Answer answer;
+        int32_t result;
+        bool connected;
+        std::vector<std::wstring> candidates;
+    } cases[] = {
+        {"two pictures", Answer::Pictures, 2, true, {L"P1010001.JPG", L"P1010001.RW2"}},
+        {"cannot be opened: nothing changes", Answer::None, 0, false, {L"old"}},
+        {"empty answer: nothing changes", Answer::Empty, 0, false, {L"old"}},
+        // A card without the folder (yet) lists nothing, so the camera's
+        // first pictures in it count as added.
+        {"no such folder", Answer::Error, 0, true, {}},
+    };
     for (auto& c : cases) {
         FakeCardPort port;
         g_card.CardHost = L"127.0.0.5";
         g_settings.Path = L"DCIM/101_PANA";
-        g_card.Lists.TransferCandidates.resize(3);
-        if (c.opened) port.Answer(L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM/101_PANA", "");
-        EXPECT_EQ(TFA_GetData(L"DIR", L""), 0) << c.what;
-        EXPECT_FALSE(g_run.CardConnected) << c.what;
-        EXPECT_EQ(g_card.Lists.TransferCandidates.size(), 3u) << c.what;
+        g_settings.TransferHiRes = L".rw2";
+        g_settings.TransferLoRes = L".jpg";
+        g_settings.TransferOnlyAddedFiles = true;
+        g_card.Lists.TransferCandidates.resize(1);
+        g_card.Lists.TransferCandidates[0].Name = L"old";
+        if (c.answer == Answer::Error) port.Error(url);
+        if (c.answer == Answer::Empty) port.Answer(url, "");
+        if (c.answer == Answer::Pictures) port.Answer(url, kTwoPictures);
+        EXPECT_EQ(TFA_GetData(L"DIR", L"ignored"), c.result) << c.what;
+        EXPECT_EQ(port.requests, std::vector<std::wstring>{url}) << c.what;
+        EXPECT_EQ(g_run.CardConnected, c.connected) << c.what;
+        std::vector<std::wstring> names;
+        for (auto& r : g_card.Lists.TransferCandidates) names.push_back(r.Name);
+        EXPECT_EQ(names, c.candidates) << c.what;
+        EXPECT_EQ(g_card.InitialSnapshotTaken, c.connected) << c.what;
+        if (c.connected) EXPECT_EQ(g_run.TransferCandidateCount, c.result) << c.what;
     }
 }
 
@@ -77,7 +88,7 @@ TEST(CardSession, PathsGoIntoUrlsPercentEncoded) {
     // The walk asks for each folder by the card's own bytes, valid UTF-8 or not.
     port.Answer(L"http://127.0.0.5/command.cgi?op=100&DIR=/",
                 "WLANSD_FILELIST\r\n,\xC3\x84 b,0,16,0,0\r\n,\xC4#,0,16,0,0\r\n");
-    port.Answer(L"http://127.0.0.5/command.cgi?op=100&DIR=/%C3%84%20b", "");  // an error status reads as empty
+    port.Error(L"http://127.0.0.5/command.cgi?op=100&DIR=/%C3%84%20b");  // the walk goes on
     EXPECT_EQ(TFA_GetData(L"ExamineTREE", L"/"), 2);
     EXPECT_EQ(std::vector<std::wstring>(port.requests.end() - 3, port.requests.end()),
               (std::vector<std::wstring>{L"http://127.0.0.5/command.cgi?op=100&DIR=/",
@@ -109,6 +120,22 @@ TEST(CardSession, CheckUpdate) {
         EXPECT_EQ(port.lamps, std::vector<std::wstring>{c.lamp}) << c.what;
         EXPECT_EQ(port.requests.size(), c.accepted ? 1u : 0u) << c.what;
     }
+}
+
+TEST(CardSession, ErrorPagesAreNoAnswers) {
+    FakeCardPort port;
+    g_settings.Url = Host(5);
+    g_settings.UrlLastConnect = L"";
+    card::BeginSession();
+    port.pingable.insert(Host(5));  // a web server, but no card
+    port.Error(L"http://127.0.0.5/command.cgi?op=104");
+    EXPECT_EQ(TFA_GetData(L"SSID", L""), 0);
+    EXPECT_EQ(TFA_SearchUrl(), 0);
+    EXPECT_EQ(port.journal.back(), L"TFA Fail: 127.0.0.5");
+    g_card.UpdateUrl = L"http://127.0.0.5/command.cgi?op=102";
+    port.Error(g_card.UpdateUrl);
+    EXPECT_EQ(TFA_CheckUpdate(), 0);
+    EXPECT_EQ(port.lamps.back(), L"6rb");
 }
 
 TEST(CardSession, SweepFindsTheCardAndRemembersIt) {

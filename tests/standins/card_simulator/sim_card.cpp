@@ -1,0 +1,462 @@
+// The simulated card's answers and control commands.
+#include "sim_card.h"
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+#include <utility>
+
+namespace sim {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kListingHeader[] = "WLANSD_FILELIST";
+
+std::string ErrorPage(int status) {
+    // With a comma, like many error pages: it must not pass for a listing line.
+    return "<html><body>" + std::to_string(status) + ", " + (status == 404 ? "Not Found" : "Internal Server Error") +
+           "</body></html>";
+}
+
+Reply Error(int status) {
+    Reply r;
+    r.status = status;
+    r.body = ErrorPage(status);
+    return r;
+}
+
+// Answers of command.cgi carry no length: they end when the card closes.
+Reply Text(std::string body) {
+    Reply r;
+    r.body = std::move(body);
+    r.contentLength = false;
+    return r;
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool IsJpegName(const std::string& name) {
+    std::string n = Lower(name);
+    auto ends = [&](std::string_view e) { return n.size() >= e.size() && n.compare(n.size() - e.size(), e.size(), e) == 0; };
+    return ends(".jpg") || ends(".jpeg");
+}
+
+std::string Utf8Name(const fs::path& p) {
+    std::u8string s = p.filename().u8string();
+    return std::string(s.begin(), s.end());
+}
+
+fs::path FromUtf8(const std::string& s) { return fs::path(std::u8string(s.begin(), s.end())); }
+
+std::tm LocalTime(const fs::file_time_type& t) {
+    auto sys = std::chrono::system_clock::now() +
+               std::chrono::duration_cast<std::chrono::system_clock::duration>(t - fs::file_time_type::clock::now());
+    std::time_t tt = std::chrono::system_clock::to_time_t(sys);
+    std::tm tm{};
+#ifdef _WIN32
+    localtime_s(&tm, &tt);
+#else
+    localtime_r(&tt, &tm);
+#endif
+    return tm;
+}
+
+// One listing line: directory field, name, size, attribute, date, time.
+std::string EntryLine(const std::string& dirField, const fs::directory_entry& e) {
+    std::error_code ec;
+    bool folder = e.is_directory(ec);
+    std::string name = Utf8Name(e.path());
+    bool hidden = !name.empty() && name[0] == '.';
+    uint64_t size = folder ? 0 : e.file_size(ec);
+    int attribute = (folder ? 16 : 32) | (hidden ? 2 : 0);
+    std::tm tm = LocalTime(e.last_write_time(ec));
+    return dirField + "," + name + "," + std::to_string(size) + "," + std::to_string(attribute) + "," +
+           std::to_string(FatDate(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday)) + "," +
+           std::to_string(FatTime(tm.tm_hour, tm.tm_min, tm.tm_sec)) + "\r\n";
+}
+
+std::vector<std::string> Words(std::string_view line) {
+    std::vector<std::string> words;
+    std::istringstream in{std::string(line)};
+    for (std::string w; in >> w;) words.push_back(w);
+    return words;
+}
+
+// The text after the first n blank-separated words, as it was written.
+std::string_view AfterWords(std::string_view line, int n) {
+    size_t at = 0;
+    for (int w = 0; w < n; w++) {
+        at = line.find_first_not_of(' ', at);
+        at = line.find(' ', at);
+        if (at == std::string_view::npos) return {};
+    }
+    return line.substr(at + 1);
+}
+
+std::string Joined(const std::vector<std::string>& segments) {
+    std::string s;
+    for (auto& seg : segments) s += "/" + seg;
+    return s;
+}
+
+bool WriteFile(const fs::path& p, std::string_view bytes) {
+    std::error_code ec;
+    fs::create_directories(p.parent_path(), ec);
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+// The picture, padded after its end mark to the size asked for (decoders
+// ignore what follows the end mark), so large files can be made.
+std::string Picture(uint64_t size) {
+    std::string data(SmallJpeg());
+    if (size > data.size()) data.resize(size, '\0');
+    return data;
+}
+
+// Camera-style names: P1010001, P1010002, ...
+std::string PictureName(int number) {
+    std::string name(1, 'P');
+    name += std::to_string(number);
+    return name;
+}
+
+std::optional<Fault> FaultNamed(const std::string& name) {
+    if (name == "empty") return Fault::Empty;
+    if (name == "cut") return Fault::Cut;
+    if (name == "stall") return Fault::Stall;
+    if (name == "404") return Fault::NotFound;
+    if (name == "500") return Fault::ServerError;
+    if (name == "reset") return Fault::Reset;
+    return std::nullopt;
+}
+
+}  // namespace
+
+uint16_t FatDate(int year, int month, int day) {
+    return static_cast<uint16_t>(((year - 1980) & 0x7F) << 9 | (month & 0x0F) << 5 | (day & 0x1F));
+}
+
+uint16_t FatTime(int hour, int minute, int second) {
+    return static_cast<uint16_t>((hour & 0x1F) << 11 | (minute & 0x3F) << 5 | ((second / 2) & 0x1F));
+}
+
+std::string PercentDecode(std::string_view text) {
+    auto hex = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
+    std::string out;
+    for (size_t i = 0; i < text.size(); i++) {
+        if (text[i] == '%' && i + 2 < text.size() && hex(text[i + 1]) >= 0 && hex(text[i + 2]) >= 0) {
+            out.push_back(static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2])));
+            i += 2;
+        } else {
+            out.push_back(text[i]);
+        }
+    }
+    return out;
+}
+
+std::string Unescape(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); i++) {
+        if (text.substr(i, 2) == "\\x" && i + 3 < text.size()) {
+            std::string hex(text.substr(i + 2, 2));
+            char* end = nullptr;
+            long v = std::strtol(hex.c_str(), &end, 16);
+            if (end == hex.c_str() + 2) {
+                out.push_back(static_cast<char>(v));
+                i += 3;
+                continue;
+            }
+        }
+        out.push_back(text[i]);
+    }
+    return out;
+}
+
+std::optional<std::string> RequestTarget(std::string_view head) {
+    if (head.substr(0, 4) != "GET ") return std::nullopt;
+    size_t end = head.find(' ', 4);
+    if (end == std::string_view::npos || head.substr(end + 1, 7) != "HTTP/1.") return std::nullopt;
+    return std::string(head.substr(4, end - 4));
+}
+
+std::optional<std::vector<std::string>> CardPathSegments(std::string_view path) {
+    std::vector<std::string> segments;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t slash = path.find('/', start);
+        if (slash == std::string_view::npos) slash = path.size();
+        std::string seg(path.substr(start, slash - start));
+        start = slash + 1;
+        if (seg.empty()) continue;
+        if (seg == "." || seg == ".." || seg.find_first_of(std::string("\\:\0", 3)) != std::string::npos)
+            return std::nullopt;
+        segments.push_back(seg);
+    }
+    return segments;
+}
+
+std::string ReplyHead(const Reply& r) {
+    std::string reason = r.status == 200 ? "OK" : r.status == 404 ? "Not Found" : "Internal Server Error";
+    std::string head = "HTTP/1.1 " + std::to_string(r.status) + " " + reason + "\r\n";
+    head += std::string("Content-Type: ") + (r.file || r.body.substr(0, 2) == "\xFF\xD8" ? "image/jpeg" : "text/plain") + "\r\n";
+    if (r.contentLength) head += "Content-Length: " + std::to_string(r.file ? r.fileSize : r.body.size()) + "\r\n";
+    return head + "Connection: close\r\n\r\n";
+}
+
+Card::Card(fs::path root, std::string ssid) : root_(std::move(root)), ssid_(std::move(ssid)) {}
+
+Reply Card::Answer(const std::string& target) {
+    std::lock_guard lock(mutex_);
+    log_.push_back(target);
+    Fault fault = TakeFault(target);
+    switch (fault) {
+    case Fault::NotFound: return Error(404);
+    case Fault::ServerError: return Error(500);
+    case Fault::Empty: return Text("");
+    case Fault::Stall:
+    case Fault::Reset: {
+        Reply r;
+        r.fault = fault;
+        return r;
+    }
+    default: break;
+    }
+    Reply r;
+    if (target.rfind("/command.cgi?", 0) == 0)
+        r = Command(target.substr(13));
+    else if (target.rfind("/thumbnail.cgi?", 0) == 0)
+        r = Thumbnail(PercentDecode(target.substr(15)));
+    else
+        r = File(PercentDecode(target.substr(0, target.find('?'))));
+    r.fault = fault;
+    return r;
+}
+
+Fault Card::TakeFault(const std::string& target) {
+    for (auto it = faults_.begin(); it != faults_.end(); ++it) {
+        if (target.find(it->match) == std::string::npos) continue;
+        Fault kind = it->kind;
+        if (it->remaining > 0 && --it->remaining == 0) faults_.erase(it);
+        return kind;
+    }
+    return Fault::None;
+}
+
+Reply Card::Command(const std::string& query) {
+    std::string op, dir;
+    bool hasDir = false;
+    for (size_t start = 0; start <= query.size();) {
+        size_t amp = query.find('&', start);
+        if (amp == std::string::npos) amp = query.size();
+        std::string pair = query.substr(start, amp - start);
+        start = amp + 1;
+        size_t eq = pair.find('=');
+        std::string key = pair.substr(0, eq), value = eq == std::string::npos ? "" : PercentDecode(pair.substr(eq + 1));
+        if (key == "op") op = value;
+        if (key == "DIR") dir = value, hasDir = true;
+    }
+    if (op == "100" && hasDir) return Listing(dir);
+    if (op == "102") {
+        bool changed = std::exchange(updateFlag_, false);
+        return Text(changed ? "1" : "0");
+    }
+    if (op == "104") return Text(ssid_);
+    return Error(404);
+}
+
+std::optional<fs::path> Card::Resolve(std::string_view cardPath) const {
+    auto segments = CardPathSegments(cardPath);
+    if (!segments) return std::nullopt;
+    try {
+        fs::path p = root_;
+        for (auto& seg : *segments) p /= FromUtf8(seg);
+        return p;
+    } catch (const std::exception&) {
+        return std::nullopt;  // not a name this system can spell
+    }
+}
+
+Reply Card::Listing(std::string_view dir) const {
+    auto segments = CardPathSegments(dir);
+    auto folder = Resolve(dir);
+    std::error_code ec;
+    if (!segments || !folder || !fs::is_directory(*folder, ec)) return Error(404);
+    std::string dirField = Joined(*segments);  // the root's entries have an empty directory field
+    std::vector<fs::directory_entry> entries;
+    for (const auto& e : fs::directory_iterator(*folder, ec)) entries.push_back(e);
+    std::sort(entries.begin(), entries.end(),
+              [](const auto& a, const auto& b) { return Utf8Name(a.path()) < Utf8Name(b.path()); });
+    std::string body = std::string(kListingHeader) + "\r\n";
+    for (const auto& e : entries) body += EntryLine(dirField, e);
+    for (const auto& [where, line] : extraLines_)
+        if (where == dirField) body += line + "\r\n";
+    return Text(std::move(body));
+}
+
+Reply Card::Thumbnail(std::string_view path) const {
+    auto file = Resolve(path);
+    std::error_code ec;
+    if (!file || !fs::is_regular_file(*file, ec) || !IsJpegName(Utf8Name(*file))) return Error(404);
+    Reply r;
+    r.body = std::string(SmallJpeg());
+    return r;
+}
+
+Reply Card::File(std::string_view path) const {
+    auto file = Resolve(path);
+    std::error_code ec;
+    if (!file || !fs::is_regular_file(*file, ec)) return Error(404);
+    Reply r;
+    r.file = *file;
+    r.fileSize = fs::file_size(*file, ec);
+    return r;
+}
+
+std::string Card::Shoot(const std::vector<std::string>& args) {
+    // shoot <folder> <count> [raw extension] [bytes]
+    if (args.size() < 3) return "error usage: shoot <folder> <count> [raw extension] [bytes]";
+    auto folder = Resolve(Unescape(args[1]));
+    if (!folder) return "error bad folder";
+    int count = std::max(0, std::atoi(args[2].c_str()));
+    std::string rawExt = args.size() > 3 ? args[3] : "CR2";
+    uint64_t size = args.size() > 4 ? std::strtoull(args[4].c_str(), nullptr, 10) : 0;
+    std::string reply = "ok";
+    for (int i = 0; i < count; i++) {
+        std::string base;
+        std::error_code ec;
+        do base = PictureName(nextPicture_++);
+        while (fs::exists(*folder / (base + ".JPG"), ec));
+        fs::path raw = *folder / base;
+        raw += "." + rawExt;
+        if (!WriteFile(*folder / (base + ".JPG"), Picture(size)) ||
+            !WriteFile(raw, std::string(std::max<uint64_t>(size, 4096), 'R')))
+            return "error cannot write " + base;
+        reply += "\n" + base;
+    }
+    updateFlag_ = updateFlag_ || count > 0;
+    return reply;
+}
+
+std::string Card::AddFile(const std::vector<std::string>& args) {
+    // add <card path> [bytes]
+    if (args.size() < 2) return "error usage: add <card path> [bytes]";
+    auto file = Resolve(Unescape(args[1]));
+    if (!file) return "error bad path";
+    uint64_t size = args.size() > 2 ? std::strtoull(args[2].c_str(), nullptr, 10) : SmallJpeg().size();
+    std::string bytes = IsJpegName(Utf8Name(*file)) ? Picture(size) : std::string(size, 'D');
+    if (!WriteFile(*file, bytes)) return "error cannot write";
+    updateFlag_ = true;
+    return "ok";
+}
+
+std::string Card::Control(std::string_view line) {
+    std::vector<std::string> args = Words(line);
+    if (args.empty()) return "error empty command";
+    const std::string& cmd = args[0];
+    std::lock_guard lock(mutex_);
+    if (cmd == "ping") return "ok";
+    if (cmd == "shoot") return Shoot(args);
+    if (cmd == "add") return AddFile(args);
+    if (cmd == "mkdir" && args.size() == 2) return MakeFolder(args[1]);
+    if (cmd == "line" && args.size() >= 3) return AddLine(line, args);
+    if (cmd == "fault" && args.size() >= 2) return PlanFault(args);
+    if (cmd == "log") {
+        std::string reply = "ok";
+        for (auto& l : log_) reply += "\n" + l;
+        return reply;
+    }
+    if (cmd == "clear") {
+        faults_.clear();
+        extraLines_.clear();
+    } else if (cmd == "quit") {
+        quit_ = true;
+    } else if (cmd == "refuse" || cmd == "accept") {
+        refusing_ = cmd == "refuse";
+    } else if (cmd == "rate" && args.size() == 2) {
+        bytesPerSecond_ = std::strtoull(args[1].c_str(), nullptr, 10);
+    } else if (cmd == "flag" && args.size() == 2) {
+        updateFlag_ = args[1] == "1";
+    } else if (cmd == "log-clear") {
+        log_.clear();
+    } else if (cmd != "release") {
+        return "error unknown command: " + cmd;
+    }
+    if (cmd == "clear" || cmd == "release" || cmd == "quit") {
+        releaseCount_++;
+        released_.notify_all();
+    }
+    return "ok";
+}
+
+std::string Card::MakeFolder(const std::string& cardPath) {
+    auto folder = Resolve(Unescape(cardPath));
+    std::error_code ec;
+    return folder && fs::create_directories(*folder, ec) ? "ok" : "error cannot make the folder";
+}
+
+std::string Card::AddLine(std::string_view line, const std::vector<std::string>& args) {
+    // line <card folder> <raw listing line>: sent after the folder's entries
+    auto segments = CardPathSegments(Unescape(args[1]));
+    if (!segments) return "error bad folder";
+    extraLines_.emplace_back(Joined(*segments), Unescape(AfterWords(line, 2)));
+    return "ok";
+}
+
+std::string Card::PlanFault(const std::vector<std::string>& args) {
+    // fault <kind> [count|always] [part of the target]
+    auto kind = FaultNamed(args[1]);
+    if (!kind) return "error unknown fault";
+    PlannedFault f;
+    f.kind = *kind;
+    if (args.size() > 2) f.remaining = args[2] == "always" ? -1 : std::max(1, std::atoi(args[2].c_str()));
+    if (args.size() > 3) f.match = Unescape(args[3]);
+    faults_.push_back(f);
+    return "ok";
+}
+
+bool Card::Refusing() const {
+    std::lock_guard lock(mutex_);
+    return refusing_;
+}
+
+bool Card::QuitRequested() const {
+    std::lock_guard lock(mutex_);
+    return quit_;
+}
+
+uint64_t Card::BytesPerSecond() const {
+    std::lock_guard lock(mutex_);
+    return bytesPerSecond_;
+}
+
+void Card::SetBytesPerSecond(uint64_t rate) {
+    std::lock_guard lock(mutex_);
+    bytesPerSecond_ = rate;
+}
+
+void Card::SetStallSeconds(int seconds) {
+    std::lock_guard lock(mutex_);
+    stallSeconds_ = seconds;
+}
+
+void Card::Stall() {
+    std::unique_lock lock(mutex_);
+    uint64_t seen = releaseCount_;
+    released_.wait_for(lock, std::chrono::seconds(stallSeconds_), [&] { return releaseCount_ != seen; });
+}
+
+}  // namespace sim
