@@ -10,6 +10,7 @@
 
 #include "base/handle.h"
 #include "core/state.h"
+#include "flashair/transfer.h"
 #include "ui/bar.h"
 #include "ui/ids.h"
 #include "ui/info_panel.h"
@@ -176,8 +177,9 @@ uint8_t TFA_StartPolling(uint8_t on) {
 
 void TFA_CardTimerStep() {
     if (card::PollCard()) {
-        // The automatic transfer of the new pictures (TFA_Transfer(1), with
-        // button 6 showing its busy image meanwhile) goes here.
+        bar::ShowButtonImage(6, ids::kBusyImageOffset + 6);
+        TFA_Transfer(1);
+        bar::ShowButtonImage(6, 6);
     }
     g_run.UpdateFlag = 0;
 }

@@ -151,6 +151,7 @@ std::vector<CardFileRecord> ListingCandidates(std::string_view answer, std::wstr
         c.Index = static_cast<int32_t>(candidates.size() + 1);
         c.Name = std::move(r->Name);
         c.RawName = std::move(r->RawName);
+        c.Size = r->Size;  // a download of another length is incomplete
         candidates.push_back(std::move(c));
     }
     return candidates;
