@@ -19,6 +19,7 @@ add_library(wemlox_shell STATIC
   src/flashair/download.cpp
   src/flashair/transfer.cpp
   src/flashair/thumbs.cpp
+  src/ui/tree_menu.cpp
 )
 target_link_libraries(wemlox_shell PUBLIC wemlox_logic JPEG::JPEG CURL::libcurl
   comctl32 comdlg32 gdi32 msimg32 user32 shell32 kernel32 wininet iphlpapi ws2_32)

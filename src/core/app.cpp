@@ -15,10 +15,13 @@
 #include "core/state.h"
 #include "flashair/card_http.h"
 #include "flashair/download.h"
+#include "flashair/card_session.h"
+#include "flashair/thumbs.h"
 #include "flashair/transfer.h"
 #include "ui/bar.h"
 #include "ui/ids.h"
 #include "ui/info_panel.h"
+#include "ui/tree_menu.h"
 #include "viewer/catalogue.h"
 #include "viewer/commands.h"
 #include "viewer/desktop.h"
@@ -42,6 +45,44 @@ void PauseShowingPaint(DWORD ms) {
     ULONGLONG end = GetTickCount64() + ms;
     for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64())
         MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), 0, 0);
+}
+
+// A click on a tile: its picture shows or fetches the file, its toggle
+// selects, its caption reports.
+void OnThumbCommand(int id) {
+    int32_t k = id % 1000;
+    const card::CardFileRecord* r = g_card.Lists.Record(k);
+    bool inUse = r && r->Index == k;
+    if (id < ids::kThumbToggleBase) {
+        if (inUse) WLX_TREE_POP(L"TransferFile", k);
+    } else if (id < ids::kThumbCaptionBase) {
+        g_run.PreviousThumb = g_run.CurrentThumb;
+        g_run.CurrentThumb = k;
+        switch (g_run.ClickModifiers) {
+        case MK_LBUTTON: WLX_THUMB_State(L"normal", k); break;
+        case MK_LBUTTON | MK_SHIFT: WLX_THUMB_State(L"shift", k); break;
+        case MK_LBUTTON | MK_CONTROL: WLX_THUMB_State(L"ctrl", k); break;
+        default: thumbs::RefreshToggleFace(k); break;
+        }
+    } else if (inUse) {
+        WLX_TREE_POP(L"ShowFileInfo", k);
+    }
+}
+
+// The menu acts on the item under the mouse, as in any Windows tree.
+void OnTreeRightClick(HWND tree) {
+    SetState(6, L"b", L"t");
+    POINT screen;
+    GetCursorPos(&screen);
+    TVHITTESTINFO hit{};
+    hit.pt = screen;
+    ScreenToClient(tree, &hit.pt);
+    if (HTREEITEM item = TreeView_HitTest(tree, &hit)) TreeView_SelectItem(tree, item);
+    WLX_TREE_POP_EnaDis();
+    SetForegroundWindow(bar::Window());  // so the menu closes when the user clicks elsewhere
+    TrackPopupMenu(bar::TreeMenu(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, screen.x, screen.y, 0,
+                   bar::Window(), nullptr);
+    PostMessageW(bar::Window(), WM_NULL, 0, 0);
 }
 
 void RunButtonAction(int n) {
@@ -228,14 +269,32 @@ void OnCommand(int id, int code, HWND control) {
         if (code == BN_CLICKED || code == BN_DOUBLECLICKED) OnButton(id);
         return;
     }
+    if (!control && id >= ids::kMenuTransfer && id <= ids::kMenuHiRes) {
+        WLX_TREE_POP(id);
+        return;
+    }
+    if (control && id >= ids::kThumbPictureBase && id < ids::kThumbIdLimit) OnThumbCommand(id);
 }
 
-LRESULT OnNotify(const NMHDR&) { return 0; }
+LRESULT OnNotify(const NMHDR& hdr) {
+    if (hdr.idFrom != static_cast<UINT_PTR>(ids::kTree)) return 0;
+    if (hdr.code == NM_RCLICK) {
+        OnTreeRightClick(hdr.hwndFrom);
+        return 1;
+    }
+    if (hdr.code == NM_DBLCLK) {
+        SetState(6, L"b", L"t");
+        WLX_TREE_POP(ids::kMenuTransfer);
+        return 1;
+    }
+    return 0;
+}
 
 void OnTimer(unsigned id) {
     if (id == ids::kCardTimer) {
-        // The tree is not rebuilt under the user's hands.
-        if (GetInfoState() != 2) TFA_CardTimerStep();
+        // The tree is not rebuilt under the user's hands, and the card
+        // waits while the file report is open.
+        if (GetInfoState() != 2 && !ReportOpen()) TFA_CardTimerStep();
     } else if (id == ids::kHousekeepingTimer) {
         SetState(1, L"c", L"t");
         SetState(6, L"c", L"t");

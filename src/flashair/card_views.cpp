@@ -115,3 +115,26 @@ uint8_t TFA_CreateTree() {
     return static_cast<uint8_t>(std::min<size_t>(g_card.Lists.CardRecords.size(), 255));
 }
 
+
+void MarkTreeItemStored(HTREEITEM item) {
+    if (!item) return;
+    TVITEMW tv{};
+    tv.mask = TVIF_HANDLE | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+    tv.hItem = item;
+    tv.iImage = tv.iSelectedImage = kLoadedImage;
+    TreeView_SetItem(bar::Control(ids::kTree), &tv);
+}
+
+HTREEITEM FindTreeItemOf(int32_t index) {
+    HWND tree = bar::Control(ids::kTree);
+    HTREEITEM root = TreeView_GetRoot(tree);
+    for (HTREEITEM folder = TreeView_GetChild(tree, root); folder; folder = TreeView_GetNextSibling(tree, folder)) {
+        for (HTREEITEM file = TreeView_GetChild(tree, folder); file; file = TreeView_GetNextSibling(tree, file)) {
+            TVITEMW tv{};
+            tv.mask = TVIF_HANDLE | TVIF_PARAM;
+            tv.hItem = file;
+            if (TreeView_GetItem(tree, &tv) && tv.lParam == index) return file;
+        }
+    }
+    return nullptr;
+}

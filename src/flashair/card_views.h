@@ -2,6 +2,9 @@
 // thumbnail grid.
 #pragma once
 
+#include <windows.h>
+#include <commctrl.h>
+
 #include <cstdint>
 
 // Walks the card and rebuilds the tree (control 111): the root "SSID
@@ -10,3 +13,8 @@
 // not answer (the old tree stays), else the number of card entries, at most
 // 255.
 uint8_t TFA_CreateTree();
+
+// Gives a file item the mark of a file present in the storage folder.
+void MarkTreeItemStored(HTREEITEM item);
+// The first file item (below the root) whose data is the record index.
+HTREEITEM FindTreeItemOf(int32_t index);

@@ -9,6 +9,7 @@
 #include "base/str.h"
 #include "core/state.h"
 #include "flashair/card_session.h"
+#include "flashair/card_views.h"
 #include "flashair/card_text.h"
 #include "flashair/download.h"
 #include "ui/bar.h"
@@ -64,16 +65,7 @@ std::wstring CardUrl(const std::wstring& cardDir, const std::wstring& name, cons
 void DeleteTmp(const std::wstring& name) { (void)fs::DeleteFileAt(TmpFile(name)); }
 
 // The tree item selected by the user shows the "stored" icon.
-void MarkSelectedTreeItem() {
-    HWND tree = bar::Control(ids::kTree);
-    HTREEITEM item = TreeView_GetSelection(tree);
-    if (!item) return;
-    TVITEMW tv{};
-    tv.mask = TVIF_HANDLE | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-    tv.hItem = item;
-    tv.iImage = tv.iSelectedImage = 1;  // first icon of the tree's image list: stored
-    TreeView_SetItem(tree, &tv);
-}
+void MarkSelectedTreeItem() { MarkTreeItemStored(TreeView_GetSelection(bar::Control(ids::kTree))); }
 
 // Downloads one candidate into SourcePath + "\" + kind + "\" + name unless it
 // is there already; true when the file is there afterwards.

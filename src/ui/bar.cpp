@@ -4,6 +4,7 @@
 #include <richedit.h>
 
 #include <array>
+#include <vector>
 
 #include "base/handle.h"
 #include "core/app.h"
@@ -11,6 +12,7 @@
 #include "flashair/thumbs.h"
 #include "ui/ids.h"
 #include "ui/thumb_area.h"
+#include "ui/tree_menu_logic.h"
 
 namespace bar {
 
@@ -159,20 +161,24 @@ void CreateTreeMenu() {
     g_bar.menu.reset(CreatePopupMenu());
     HMENU m = g_bar.menu.get();
     if (!m) return;
-    const Settings& s = g_settings;
-    auto add = [m](int id, const std::wstring& text) { AppendMenuW(m, MF_STRING, id, text.c_str()); };
-    add(ids::kMenuTransfer, L"Transfer to: " + s.StoragePath + L"\\");
-    add(ids::kMenuFileInfo, L"Show File Info");
+    std::vector<std::pair<int, std::wstring>> texts = treemenu::ItemTexts(g_settings);
+    auto add = [&](int id) {
+        for (auto& [itemId, text] : texts)
+            if (itemId == id) return (void)AppendMenuW(m, MF_STRING, id, text.c_str());
+    };
+    auto addPlain = [m](int id, const wchar_t* text) { AppendMenuW(m, MF_STRING, id, text); };
+    add(ids::kMenuTransfer);
+    add(ids::kMenuFileInfo);
     AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
-    add(ids::kMenuSourcePath, L"Use as Transfer Source Path - Current: '" + s.Path + L"'");
-    add(ids::kMenuNeverLoad, L"Never Load This File - Current: '" + s.DoNotLoad + L"'");
-    add(ids::kMenuOccurenceName, L"Flash Air Occurence Name - Current: '" + s.OccurenceName + L"'");
+    add(ids::kMenuSourcePath);
+    add(ids::kMenuNeverLoad);
+    add(ids::kMenuOccurenceName);
     AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
-    add(ids::kMenuLoRes, L"This extension is LoRes - Current: '" + s.TransferLoRes + L"'");
-    add(ids::kMenuHiRes, L"This extension is HiRes - Current: '" + s.TransferHiRes + L"'");
+    add(ids::kMenuLoRes);
+    add(ids::kMenuHiRes);
     AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
-    add(ids::kMenuRefresh, L"Refresh");
-    add(ids::kMenuClose, L"Close");
+    addPlain(ids::kMenuRefresh, L"Refresh");
+    addPlain(ids::kMenuClose, L"Close");
 }
 
 void StyleTextViews() {

@@ -1,0 +1,53 @@
+// Pure parts of the card tree's popup menu and of the thumbnail selection:
+// menu texts, which items apply to which kind of tree item, the file report,
+// and how plain, Shift and Ctrl clicks change the toggles.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+struct Settings;
+
+namespace treemenu {
+
+// Items whose text shows a current setting, with that text.
+std::vector<std::pair<int, std::wstring>> ItemTexts(const Settings& s);
+
+enum class ItemKind { Root, Folder, File };
+// Menu ids that are enabled for the selected item.
+std::vector<int> EnabledItems(ItemKind kind);
+
+// The extension a menu choice takes over from a file name: the text after
+// its last ".", when there is one and it is longer than two characters.
+std::optional<std::wstring> ExtensionToAdopt(std::wstring_view name);
+
+struct ReportFile {
+    std::wstring directory, name;
+    int64_t size = 0;
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+// The ten-line file report; isThere tells whether a file exists non-empty.
+std::wstring FileReport(const ReportFile& f, const Settings& s,
+                        const std::function<bool(const std::wstring&)>& isThere);
+
+}  // namespace treemenu
+
+namespace selection {
+
+// One thumbnail cell in display order: its record index and toggle state.
+struct Cell {
+    int32_t index = 0;
+    bool on = false;
+};
+// Applies a toggle click ("normal", "shift", "ctrl") for the current and
+// previous clicked records. setSelected records a record's Selected flag.
+// Returns false when nothing was done.
+bool ApplyClick(std::wstring_view mode, std::vector<Cell>& cells, int32_t current, int32_t previous,
+                const std::function<void(int32_t index, bool selected)>& setSelected);
+
+}  // namespace selection
