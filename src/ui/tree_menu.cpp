@@ -192,3 +192,23 @@ int32_t WLX_THUMB_State(const std::wstring& mode, int32_t index) {
     bar::ShowButtonImage(6, 6);
     return 1;
 }
+
+bool TransferSelectedThumbnails() {
+    HWND area = bar::Control(ids::kThumbArea);
+    if (!IsWindowVisible(area)) return false;
+    std::vector<selection::Cell> cells = ReadCells(area);
+    bool any = false;
+    for (const selection::Cell& c : cells) any = any || c.on;
+    if (!any) return false;
+    for (const selection::Cell& c : cells) {
+        card::CardFileRecord* r = g_card.Lists.Record(c.index);
+        if (!c.on || !r) continue;
+        // The cell's own tree item is marked below; the tree's selection may
+        // be another file.
+        TFA_TransferFileSpecial(r->Name, r->Directory, g_settings.StoragePath, 0);
+        r->Selected = 0;
+        SendMessageW(GetDlgItem(area, ids::kThumbToggleBase + c.index), BM_SETCHECK, BST_UNCHECKED, 0);
+        WLX_THUMB_State(L"transferfile", c.index);
+    }
+    return true;
+}
