@@ -23,9 +23,9 @@ target_link_options(wemlox_drive PRIVATE -static -municode)
 # The Win32 shell tested in-process against the real controls.
 file(GLOB WEMLOX_WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*_test.cpp)
 add_executable(wemlox_win_tests ${WEMLOX_WIN_TESTS})
-target_link_libraries(wemlox_win_tests PRIVATE wemlox_shell GTest::gtest_main)
+target_link_libraries(wemlox_win_tests PRIVATE wemlox_shell wemlox_driver GTest::gtest_main)
 target_link_options(wemlox_win_tests PRIVATE -static)
-add_dependencies(wemlox_win_tests Wemlox)
+add_dependencies(wemlox_win_tests Wemlox standin_viewer)
 add_test(NAME win COMMAND wemlox_win_tests)
 
 # Benchmarks: programs that print figures; run by scripts/bench.sh.
@@ -37,3 +37,16 @@ add_executable(startup_bench ${CMAKE_SOURCE_DIR}/tests/bench/startup_bench.cpp)
 target_link_libraries(startup_bench PRIVATE wemlox_driver)
 target_link_options(startup_bench PRIVATE -static -municode)
 add_dependencies(startup_bench Wemlox)
+
+# Benchmarks of the transfer against the card simulator.
+add_executable(transfer_bench ${CMAKE_SOURCE_DIR}/tests/bench/transfer_bench.cpp
+                              ${CMAKE_SOURCE_DIR}/tests/system/card_support.cpp)
+target_link_libraries(transfer_bench PRIVATE wemlox_shell wemlox_driver ws2_32 comctl32)
+target_link_options(transfer_bench PRIVATE -static -municode)
+add_dependencies(transfer_bench card_simulator)
+
+add_executable(shot_bench ${CMAKE_SOURCE_DIR}/tests/bench/shot_bench.cpp
+                          ${CMAKE_SOURCE_DIR}/tests/system/card_support.cpp)
+target_link_libraries(shot_bench PRIVATE wemlox_driver CURL::libcurl ws2_32 comctl32)
+target_link_options(shot_bench PRIVATE -static -municode)
+add_dependencies(shot_bench Wemlox card_simulator standin_viewer)

@@ -96,6 +96,7 @@ bool PollCard() {
         if (g_run.UpdateFlag) g_run.TransferCandidateCount = static_cast<uint16_t>(TFA_GetData(L"DIR", L""));
     }
     if (g_run.CardConnected) g_run.UpdateFlag = TFA_CheckUpdate();
+    if (g_run.UpdateFlag == '0' && g_card.ChangeNotListed) g_run.UpdateFlag = '1';
     bool relist = g_run.UpdateFlag == '1' || (g_run.UpdateFlag == '0' && !g_settings.UseUpdateFlag);
     if (!relist) return false;
     g_run.TransferCandidateCount = static_cast<uint16_t>(TFA_GetData(L"DIR", L""));
@@ -108,6 +109,7 @@ using card::Port;
 
 int32_t TFA_GetData(const std::wstring& kind, const std::wstring& argument) {
     if (kind == L"DIR") {
+        g_card.ChangeNotListed = false;  // this listing shows every change reported so far
         std::wstring path = card::kListingPath + L"/" + card::UrlPath(g_settings.Path);
         card::CardAnswer a = Port().Get(card::CardUrl(g_card.CardHost, path), card::kListingReadBytes);
         if (!a.opened) return 0;
@@ -147,6 +149,7 @@ int8_t TFA_CheckUpdate() {
         return 0;
     }
     Port().Lamp(card::kCardButton, L"g", L"b");
+    if (a.body[0] == '1') g_card.ChangeNotListed = true;
     return static_cast<int8_t>(a.body[0]);
 }
 

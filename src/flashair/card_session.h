@@ -53,6 +53,10 @@ struct CardSession {
     std::vector<std::wstring> InitialCandidates;
     bool InitialSnapshotTaken = false;
     bool PathChanged = false;  // set when the tree menu stores a new [TFA] Path
+    // The card reports a change only once. A "1" read by a transfer or a tree
+    // build is kept here until the camera folder is listed again, so a shot
+    // made meanwhile is not missed on the next tick.
+    bool ChangeNotListed = false;
     std::set<std::wstring> SaidOnce;  // journal texts already written this run
 };
 

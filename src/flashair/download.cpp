@@ -42,11 +42,13 @@ bool BackgroundDownload::Start(const std::string& url, const std::wstring& file,
     abort_ = false;
     httpStatus_ = 0;
     error_.clear();
+    ResetEvent(ended_.get());
     state_ = State::Running;
     try {
         worker_ = std::thread(&BackgroundDownload::Run, this, url, file, expectedSize, stallSeconds);
     } catch (...) {
         state_ = State::Failed;
+        SetEvent(ended_.get());
         return false;
     }
     return true;
@@ -68,6 +70,7 @@ void BackgroundDownload::Run(std::string url, std::wstring file, uint64_t expect
     if (!sink.file) {
         error_ = "cannot create " + str::ToUtf8(file);
         state_ = State::Failed;
+        SetEvent(ended_.get());
         return;
     }
     CURL* curl = curl_easy_init();
@@ -87,6 +90,7 @@ void BackgroundDownload::Run(std::string url, std::wstring file, uint64_t expect
         curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(stallSeconds > 0 ? stallSeconds : 15));
         curl_easy_setopt(curl, CURLOPT_PROXY, "");
+        curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 256L * 1024L);  // pictures are megabytes: fewer, larger writes
         rc = curl_easy_perform(curl);
         long status = 0;
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
@@ -106,4 +110,5 @@ void BackgroundDownload::Run(std::string url, std::wstring file, uint64_t expect
     }
     if (end != State::Finished) _wremove(file.c_str());  // never leave a partial file behind
     state_ = end;  // last, so a poller never sees the end before the file is settled
+    SetEvent(ended_.get());
 }

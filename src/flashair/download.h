@@ -7,6 +7,8 @@
 #include <string>
 #include <thread>
 
+#include "base/handle.h"
+
 class BackgroundDownload {
 public:
     enum class State { Idle, Running, Finished, Failed, Aborted };
@@ -22,6 +24,9 @@ public:
     [[nodiscard]] bool Start(const std::string& url, const std::wstring& file, uint64_t expectedSize,
                              int stallSeconds);
     State Poll() const { return state_.load(); }
+    // Signalled when the transfer has ended, so a poller waiting between two
+    // polls need not sleep past the end.
+    HANDLE EndedEvent() const { return ended_.get(); }
     // Asks the transfer to stop and waits for the worker; the state becomes
     // Aborted unless it had already ended.
     void Abort();
@@ -34,6 +39,7 @@ private:
     void Join();
 
     std::thread worker_;
+    win::KernelHandle ended_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     std::atomic<State> state_{State::Idle};
     std::atomic<bool> abort_{false};
     std::atomic<long> httpStatus_{0};

@@ -1,6 +1,8 @@
 // Thumbnail grid: cache, tiles, faces.
 #include "flashair/thumbs.h"
 
+#include <map>
+
 #include "base/fs.h"
 #include "base/str.h"
 #include "core/state.h"
@@ -20,8 +22,12 @@ namespace {
 constexpr int32_t kDefaultPicture = -1;  // the [Graphics] Thumb picture
 constexpr size_t kTileCapacity = 8192;
 
-// Decoded thumbnails; image number n is entry n - 1.
+// Decoded thumbnails; image number n is entry n - 1. A cache file is decoded
+// once per run: every card walk empties the records, and decoding again on
+// each refresh would pile up a bitmap per tile until the system's GDI quota
+// runs out.
 std::vector<images::Picture> g_pictures;
+std::map<std::wstring, int32_t> g_pictureOfFile;
 
 const images::Picture* PictureOf(int32_t number) {
     if (number == kDefaultPicture) return &bar::ThumbPicture();
@@ -56,10 +62,13 @@ int32_t TFA_TransferThumb(const std::wstring& name, const std::wstring& director
         (void)fs::DeleteFileAt(tmp);
     }
     if (!fs::IsNonEmptyFile(cacheFile)) return 0;
+    if (auto known = g_pictureOfFile.find(cacheFile); known != g_pictureOfFile.end()) return known->second;
     images::Picture pic = images::LoadJpeg(cacheFile);
     if (!pic) return 0;
     g_pictures.push_back(std::move(pic));
-    return static_cast<int32_t>(g_pictures.size());
+    int32_t number = static_cast<int32_t>(g_pictures.size());
+    g_pictureOfFile.emplace(cacheFile, number);
+    return number;
 }
 
 int32_t TFA_CreateThumbs() {

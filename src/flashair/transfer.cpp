@@ -19,8 +19,9 @@
 
 namespace {
 
-// Seconds without a byte after which a download counts as failed.
-constexpr int kStallSeconds = 15;
+// Seconds without a byte after which a download counts as failed; the same
+// bound as for the card's other requests.
+constexpr int kStallSeconds = 10;
 constexpr int kTransferButton = 6;
 
 std::wstring TmpFile(const std::wstring& name) { return g_settings.TmpPath + L"\\" + name; }
@@ -158,7 +159,10 @@ uint8_t TFA_TransFile(const std::wstring& name, const std::wstring& cardDir, uin
                 DiscardPendingInput();
                 break;
             }
-            MsgWaitForMultipleObjectsEx(0, nullptr, pause, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            // The pause ends early when input arrives or the download ends.
+            HANDLE ended = download.EndedEvent();
+            MsgWaitForMultipleObjectsEx(ended ? 1 : 0, ended ? &ended : nullptr, pause, QS_ALLINPUT,
+                                        MWMO_INPUTAVAILABLE);
         }
     }
     if (result) {

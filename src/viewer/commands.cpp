@@ -4,15 +4,34 @@
 
 #include "core/state.h"
 #include "ui/bar.h"
-#include "ui/ids.h"
 #include "ui/info_panel.h"
 #include "viewer/handover.h"
 #include "viewer/window_search.h"
 
 namespace {
 
-// The event time the viewers have always been given.
+// Fixed time stamp of the synthesised key-down (0 would let the system stamp it).
 constexpr DWORD kKeyEventTime = 160;
+static_assert(sizeof(void*) != 8 || sizeof(INPUT) == 40, "one keyboard input record of the 64-bit layout");
+// Longest wait for a viewer to take the keyboard; a hung one gets the keys late.
+constexpr ULONGLONG kFocusWaitMs = 1000;
+
+bool HasKeyboard(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetForegroundWindow() == window &&
+           GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndActive == window &&
+           info.hwndFocus != nullptr;
+}
+
+// Input goes to whichever window has the keyboard when it is queued, and the
+// viewer takes it over only when its own thread handles the activation; keys
+// sent before would reach the bar, a chord would lose its modifiers.
+void TakeKeyboard(HWND window) {
+    SetForegroundWindow(window);
+    const ULONGLONG deadline = GetTickCount64() + kFocusWaitMs;
+    while (!HasKeyboard(window) && GetTickCount64() < deadline) Sleep(2);
+}
 
 void ReleaseModifiers(const KeyChord& chord) {
     for (uint8_t i = 0; i < chord.modifierCount; i++) keybd_event(chord.modifiers[i], 0, KEYEVENTF_KEYUP, 0);
@@ -32,7 +51,11 @@ void DriveViewer(int button) {
         return;
     }
     PressChord(viewer, command.chord);
-    if (command.raiseBar) BringWindowToTop(bar::Window());
+    if (!command.raiseBar) return;
+    // Keys reach the viewer after SendInput has returned; the bar taking the
+    // foreground at once could take the last of them (the releases) away.
+    Sleep(static_cast<DWORD>(g_settings.Delay));
+    BringWindowToTop(bar::Window());
 }
 
 // TODO(thumbnail transfer): with the thumbnail view shown and cells checked,
@@ -54,6 +77,7 @@ UINT own_PressKey(HWND window, WORD virtualKey, DWORD inputType) {
 }
 
 void PressChord(HWND window, const KeyChord& chord) {
+    TakeKeyboard(window);
     PressModifiers(chord);
     own_PressKey(window, chord.key, INPUT_KEYBOARD);
     ReleaseModifiers(chord);

@@ -15,6 +15,10 @@ bool LooksLikePicture(const std::wstring& path, std::wstring_view hiRes, std::ws
     return false;
 }
 
+std::wstring ExtensionOrDefault(const std::wstring& extension, const wchar_t* fallback) {
+    return WithLeadingDot(extension.empty() ? std::wstring_view(fallback) : std::wstring_view(extension));
+}
+
 std::wstring NotFoundLine(const std::wstring& extension, const std::wstring& text) {
     return L"Extension: " + extension + L" not found in File Name: " + text;
 }
@@ -63,11 +67,11 @@ std::optional<std::wstring> CutFileName(std::wstring_view text, std::wstring_vie
 
 uint8_t CopyShownFileToSelection(const std::wstring& text, const SelectionFolders& folders,
                                  const CopyFeedback& feedback) {
-    const std::wstring hiRes = WithLeadingDot(folders.hiResExtension);
+    const std::wstring hiRes = ExtensionOrDefault(folders.hiResExtension, L"cr2");
     std::optional<std::wstring> name = CutFileName(text, hiRes);
     if (!name) {
         feedback.journal(NotFoundLine(hiRes, text));
-        const std::wstring loRes = WithLeadingDot(folders.loResExtension);
+        const std::wstring loRes = ExtensionOrDefault(folders.loResExtension, L"jpg");
         name = CutFileName(text, loRes);
         if (!name) feedback.journal(NotFoundLine(loRes, text));
     }

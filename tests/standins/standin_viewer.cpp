@@ -18,41 +18,59 @@
 
 namespace {
 
-std::wstring g_log;
+win::Handle g_log;
 bool g_closeOnAltRelease = false;
+bool g_isTaskbar = false;
+constexpr UINT kStayAtBottom = WM_APP + 1;
 
 // One append per line: lines of concurrent instances never mix.
 void Log(const std::wstring& line) {
-    win::Handle file(CreateFileW(g_log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return;
     std::string bytes = str::ToUtf8(line) + "\r\n";
     DWORD written = 0;
-    WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    WriteFile(g_log.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+// The modifiers held, as the downs and ups this window received tell. (Wine
+// may answer GetKeyState from the keyboard's state at the moment, which runs
+// ahead of the messages not yet handled.)
+bool g_ctrl = false, g_shift = false, g_alt = false;
+
+void Track(WPARAM key, bool down) {
+    if (key == VK_CONTROL) g_ctrl = down;
+    if (key == VK_SHIFT) g_shift = down;
+    if (key == VK_MENU) g_alt = down;
 }
 
 std::wstring Modifiers() {
     std::wstring m;
-    if (GetKeyState(VK_CONTROL) & 0x8000) m += L" ctrl";
-    if (GetKeyState(VK_SHIFT) & 0x8000) m += L" shift";
-    if (GetKeyState(VK_MENU) & 0x8000) m += L" alt";
+    if (g_ctrl) m += L" ctrl";
+    if (g_shift) m += L" shift";
+    if (g_alt) m += L" alt";
     return m;
 }
 
 void OnKeyDown(WPARAM key) {
+    Track(key, true);
     Log(L"down " + std::to_wstring(key) + Modifiers());
-    if (key == VK_F4 && (GetKeyState(VK_MENU) & 0x8000)) g_closeOnAltRelease = true;
+    if (key == VK_F4 && g_alt) g_closeOnAltRelease = true;
 }
 
 // Closes once Alt is let go, so the log holds the whole chord.
 void OnKeyUp(HWND h, WPARAM key) {
+    Track(key, false);
     Log(L"up " + std::to_wstring(key) + Modifiers());
     if (key == VK_MENU && g_closeOnAltRelease) PostMessageW(h, WM_CLOSE, 0, 0);
 }
 
-void OnPositionChanged(const WINDOWPOS& pos) {
+void OnPositionChanged(HWND h, const WINDOWPOS& pos) {
     if (pos.flags & SWP_SHOWWINDOW) Log(L"shown");
     if (pos.flags & SWP_HIDEWINDOW) Log(L"hidden");
+    // Showing or hiding may move it up; the taskbar goes back to the bottom.
+    if (g_isTaskbar && GetWindow(h, GW_HWNDNEXT)) PostMessageW(h, kStayAtBottom, 0, 0);
+}
+
+void MoveToBottom(HWND h) {
+    SetWindowPos(h, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 LRESULT CALLBACK StandInProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
@@ -66,8 +84,11 @@ LRESULT CALLBACK StandInProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         OnKeyUp(h, wp);
         return 0;
     case WM_WINDOWPOSCHANGED:
-        OnPositionChanged(*reinterpret_cast<const WINDOWPOS*>(lp));
+        OnPositionChanged(h, *reinterpret_cast<const WINDOWPOS*>(lp));
         break;
+    case kStayAtBottom:
+        MoveToBottom(h);
+        return 0;
     case WM_CLOSE:
         Log(L"close");
         DestroyWindow(h);
@@ -86,9 +107,10 @@ HWND CreateViewerWindow(HINSTANCE inst, const std::wstring& cls, const std::wstr
 
 HWND CreateTaskbarWindow(HINSTANCE inst, const std::wstring& cls, const std::wstring& title) {
     int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    g_isTaskbar = true;
     HWND h = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, cls.c_str(), title.c_str(), WS_POPUP, 0,
                              height - 30, width, 30, nullptr, nullptr, inst, nullptr);
-    if (h) SetWindowPos(h, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    if (h) ShowWindow(h, SW_SHOWNOACTIVATE);
     return h;
 }
 
@@ -96,7 +118,8 @@ HWND CreateTaskbarWindow(HINSTANCE inst, const std::wstring& cls, const std::wst
 
 int WINAPI wWinMain(HINSTANCE inst, HINSTANCE, PWSTR, int) {
     std::wstring exe = fs::ProgramFile();
-    g_log = exe + L".log";
+    g_log.reset(CreateFileW((exe + L".log").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     Log(L"start: " + std::wstring(GetCommandLineW()));
     auto spec = fs::ReadFile(exe + L".window");
     if (!spec) return 0;

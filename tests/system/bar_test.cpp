@@ -242,8 +242,12 @@ TEST(Bar, InfoButtonSavesTheJournalThroughTheDialogOnce) {
     EXPECT_EQ(proposed.rfind(L"Wemlox_Log_", 0), 0u) << str::ToUtf8(proposed);
     EXPECT_EQ(proposed.size(), std::wstring(L"Wemlox_Log_201711140905.txt").size());
     SaveAs(dialog, file);
-    ASSERT_TRUE(WaitFor([&] { return fs::IsNonEmptyFile(file); }));
-    std::string saved = fs::ReadFile(file).value_or("");
+    std::string saved;
+    // The file may be seen while it is still being written: wait for its end.
+    ASSERT_TRUE(WaitFor([&] {
+        saved = fs::ReadFile(file).value_or("");
+        return saved.find("Graphics: ") != std::string::npos;
+    }));
     std::wstring journal = run.Journal();
     EXPECT_EQ(WithoutLineFeeds(str::FromUtf8(saved)), WithoutLineFeeds(journal));
     EXPECT_NE(saved.find("Programmversion: 2017.11.14.4268"), std::string::npos);

@@ -52,9 +52,12 @@ std::wstring TestBinDir() {
 std::wstring WemloxExe() { return TestBinDir() + L"Wemlox.exe"; }
 
 static std::vector<wchar_t> EnvironmentWith(const Sandbox& box) {
+    // A 64-bit process under Wine takes ProgramFiles from ProgramW6432, so
+    // both name the sandbox's folder.
     struct Var { const wchar_t* name; const std::wstring* value; } vars[] = {
         {L"APPDATA", &box.appdata}, {L"USERPROFILE", &box.profile},
-        {L"ProgramFiles", &box.programFiles}, {L"ProgramFiles(x86)", &box.programFiles86}};
+        {L"ProgramFiles", &box.programFiles}, {L"ProgramW6432", &box.programFiles},
+        {L"ProgramFiles(x86)", &box.programFiles86}};
     std::vector<wchar_t> block;
     wchar_t* env = GetEnvironmentStringsW();
     for (const wchar_t* p = env; *p; p += wcslen(p) + 1) {

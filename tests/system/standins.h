@@ -78,7 +78,7 @@ inline HWND WindowOf(DWORD pid, const std::wstring& windowClass) {
 }
 
 // Starts an installed stand-in and waits for its window.
-inline void Run(const Sandbox& box, StandIn& s, const std::wstring& windowClass) {
+inline void Launch(const Sandbox& box, StandIn& s, const std::wstring& windowClass) {
     s.process = Start(box, s.exe);
     ASSERT_TRUE(s.process.process) << str::ToUtf8(s.exe);
     ASSERT_TRUE(WaitFor([&] { return (s.window = WindowOf(s.process.pid, windowClass)) != nullptr; }))
@@ -135,25 +135,64 @@ inline std::vector<std::wstring> JournalMessages(const RunningBar& run) {
     return messages;
 }
 
-// The busy face is amber; the normal faces are grey on dark grey.
-inline bool ShowsBusyFace(HWND button) {
+// The button as the screen shows it, captured at once (a pixel at a time
+// would be slower than the busy face stays up).
+inline std::vector<COLORREF> Capture(HWND button, int& width) {
     RECT rc = ClientOnScreen(button);
+    width = rc.right - rc.left;
+    int height = rc.bottom - rc.top;
+    std::vector<COLORREF> pixels;
+    if (width <= 0 || height <= 0) return pixels;
     HDC screen = GetDC(nullptr);
-    bool amber = false;
-    for (int y = rc.top; y < rc.bottom && !amber; y += 3)
-        for (int x = rc.left; x < rc.right && !amber; x += 3) {
-            COLORREF c = GetPixel(screen, x, y);
-            amber = GetRValue(c) > 150 && GetBValue(c) < 100 && GetGValue(c) > 80;
-        }
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, dib);
+    if (bits && BitBlt(mem, 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY)) {
+        GdiFlush();
+        const uint32_t* p = static_cast<const uint32_t*>(bits);  // 0x00RRGGBB
+        for (int i = 0; i < width * height; i++) pixels.push_back(RGB((p[i] >> 16) & 0xFF, (p[i] >> 8) & 0xFF, p[i] & 0xFF));
+    }
+    SelectObject(mem, old);
+    DeleteObject(dib);
+    DeleteDC(mem);
     ReleaseDC(nullptr, screen);
-    return amber;
+    return pixels;
+}
+
+// The busy face is amber (255, 190, 60); the normal faces are grey on dark
+// grey. The yellow lamp (255, 255, 0) must not pass for it.
+inline bool ShowsBusyFace(HWND button) {
+    int width = 0;
+    for (COLORREF c : Capture(button, width))
+        if (GetRValue(c) > 200 && GetGValue(c) > 140 && GetGValue(c) < 230 && GetBValue(c) < 110) return true;
+    return false;
+}
+
+// Clicks a button once the cursor rests on it. Under Wine the display
+// follows a cursor move late and may still report the old place for a
+// moment; a press then would hit the button clicked before.
+inline void ClickButton(HWND button) {
+    RECT rc = ClientOnScreen(button);
+    POINT centre{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+    SetCursorPos(centre.x, centre.y);
+    int steady = 0;
+    WaitFor([&] {
+        POINT p{};
+        GetCursorPos(&p);
+        steady = p.x == centre.x && p.y == centre.y && WindowFromPoint(p) == button ? steady + 1 : 0;
+        return steady >= 4;
+    }, 3000);
+    Click(button);
 }
 
 // Clicks a button and waits until its action has run: the busy face comes
 // up when the action starts and goes when it has ended.
 inline void ClickAndSettle(const RunningBar& run, int button) {
     HWND b = run.Control(button);
-    Click(b);
+    ClickButton(b);
     ASSERT_TRUE(WaitFor([&] { return ShowsBusyFace(b); }, 5000)) << "button " << button << " showed no busy face";
     ASSERT_TRUE(WaitFor([&] { return !ShowsBusyFace(b); }, 10000)) << "button " << button << " stayed busy";
 }
@@ -161,11 +200,11 @@ inline void ClickAndSettle(const RunningBar& run, int button) {
 // The colour of a button's lamp as the screen shows it: 'r', 'g', 'b', 'y',
 // or 0 for none of them. The pictures are drawn unscaled (ButtonSize 80).
 inline char LampOn(HWND button, bool top) {
-    RECT rc = ClientOnScreen(button);
-    HDC screen = GetDC(nullptr);
-    COLORREF c = GetPixel(screen, rc.left + 40, top ? rc.top + 27 : rc.bottom - 27);
-    ReleaseDC(nullptr, screen);
-    int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
+    int width = 0;
+    std::vector<COLORREF> pixels = Capture(button, width);
+    size_t at = static_cast<size_t>((top ? 27 : 80 - 27) * width + 40);
+    if (width != 80 || pixels.size() <= at) return 0;
+    int r = GetRValue(pixels[at]), g = GetGValue(pixels[at]), b = GetBValue(pixels[at]);
     auto high = [](int v) { return v > 200; };
     auto low = [](int v) { return v < 60; };
     if (high(r) && low(g) && low(b)) return 'r';
@@ -173,6 +212,12 @@ inline char LampOn(HWND button, bool top) {
     if (low(r) && low(g) && high(b)) return 'b';
     if (high(r) && high(g) && low(b)) return 'y';
     return 0;
+}
+
+// Waits for the lamp to show a colour: the screen follows the button's
+// drawing with a delay.
+inline bool LampShows(HWND button, bool top, char colour) {
+    return WaitFor([&] { return LampOn(button, top) == colour; }, 3000);
 }
 
 }  // namespace standins

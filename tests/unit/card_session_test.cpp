@@ -253,6 +253,35 @@ TEST(CardSession, PollListsTheCameraFolderWhenTheFlagSaysSo) {
     }
 }
 
+// The card reports a change once: a "1" that the transfer's own check reads
+// still leads to a listing on the next tick.
+TEST(CardSession, ChangeReadBetweenTicksIsListedOnTheNextTick) {
+    FakeCardPort port;
+    g_settings.Url = Host(5);
+    g_settings.UrlLastConnect = L"";
+    g_settings.Path = L"DCIM/101_PANA";
+    g_settings.TransferLoRes = L".jpg";
+    g_settings.UseUpdateFlag = true;
+    card::BeginSession();
+    port.Card(Host(5));
+    const std::wstring flag = L"http://127.0.0.5/command.cgi?op=102";
+    port.Answer(L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM/101_PANA", kTwoPictures);
+    port.Answer(flag, "0");
+    card::PollCard();
+    auto listings = [&] {
+        return std::count_if(port.requests.begin(), port.requests.end(),
+                             [](const std::wstring& u) { return u.find(L"op=100") != std::wstring::npos; });
+    };
+    const auto first = listings();
+    port.Answer(flag, "1");
+    EXPECT_EQ(TFA_CheckUpdate(), '1');  // read during a transfer
+    port.Answer(flag, "0");
+    EXPECT_TRUE(card::PollCard());
+    EXPECT_EQ(listings(), first + 1);
+    EXPECT_FALSE(card::PollCard());
+    EXPECT_EQ(listings(), first + 1);
+}
+
 TEST(CardSession, PollWithoutACardOnlySearches) {
     FakeCardPort port;
     g_settings.Url = Host(5);

@@ -123,6 +123,12 @@ TEST(CardSimulator, FaultsAndTheRequestLog) {
     EXPECT_EQ(s.card.Control("log"),
               "ok\n/command.cgi?op=104\n/command.cgi?op=102\n/command.cgi?op=102\n/command.cgi?op=104\n"
               "/command.cgi?op=104\n/x\n/x\n/command.cgi?op=100&DIR=/");
+    EXPECT_EQ(s.card.Control("fault gone 1 P1.JPG"), "ok");
+    EXPECT_FALSE(s.card.Refusing());
+    EXPECT_EQ(s.card.Answer("/DCIM/P1.JPG").fault, sim::Fault::Reset);
+    EXPECT_TRUE(s.card.Refusing());  // until "accept"
+    EXPECT_EQ(s.card.Control("accept"), "ok");
+    EXPECT_FALSE(s.card.Refusing());
     EXPECT_EQ(s.card.Control("refuse"), "ok");
     EXPECT_TRUE(s.card.Refusing());
     EXPECT_EQ(s.card.Control("nonsense").substr(0, 5), "error");

@@ -136,6 +136,7 @@ std::optional<Fault> FaultNamed(const std::string& name) {
     if (name == "404") return Fault::NotFound;
     if (name == "500") return Fault::ServerError;
     if (name == "reset") return Fault::Reset;
+    if (name == "gone") return Fault::Gone;
     return std::nullopt;
 }
 
@@ -227,6 +228,12 @@ Reply Card::Answer(const std::string& target) {
     case Fault::NotFound: return Error(404);
     case Fault::ServerError: return Error(500);
     case Fault::Empty: return Text("");
+    case Fault::Gone: {
+        refusing_ = true;
+        Reply r;
+        r.fault = Fault::Reset;
+        return r;
+    }
     case Fault::Stall:
     case Fault::Reset: {
         Reply r;

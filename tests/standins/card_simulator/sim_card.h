@@ -34,7 +34,9 @@ std::optional<std::string> RequestTarget(std::string_view head);
 // a character that could leave the card's folder.
 std::optional<std::vector<std::string>> CardPathSegments(std::string_view path);
 
-enum class Fault { None, Empty, Cut, Stall, NotFound, ServerError, Reset };
+// Gone: the connection is reset and the card refuses every later one until
+// "accept", as a card that is switched off or leaves the network.
+enum class Fault { None, Empty, Cut, Stall, NotFound, ServerError, Reset, Gone };
 
 // What to send for one request.
 struct Reply {

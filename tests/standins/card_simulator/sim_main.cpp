@@ -148,6 +148,8 @@ void SendBody(Socket s, const sim::Reply& r, uint64_t bytesPerSecond) {
 }
 
 void Serve(sim::Card& card, Socket s) {
+    // Accepted before the listener closed: a card that is gone answers nothing.
+    if (card.Refusing()) return ResetSocket(s);
     SetReceiveTimeout(s, 5000);
     auto target = sim::RequestTarget(ReadHead(s));
     if (!target) {

@@ -1,0 +1,243 @@
+// Viewer_ShowFile on the real bar, with stand-in viewers: what the journal
+// says, what is started, and whether the bar comes back on top.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/fs.h"
+#include "base/str.h"
+#include "core/log_button.h"
+#include "driver.h"
+#include "shell_fixture.h"
+#include "viewer/handover.h"
+
+namespace {
+
+using driver::MakeDirs;
+using driver::WaitFor;
+
+std::wstring Folder(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
+
+std::vector<std::wstring> LogLines(const std::wstring& exe) {
+    std::wstring text = driver::ReadTextFile(exe + L".log");
+    std::vector<std::wstring> lines;
+    for (size_t from = 0, end; from < text.size(); from = end + 2) {
+        end = text.find(L"\r\n", from);
+        if (end == std::wstring::npos) end = text.size();
+        lines.push_back(text.substr(from, end - from));
+    }
+    return lines;
+}
+
+size_t CountStarts(const std::wstring& exe) {
+    size_t n = 0;
+    for (auto& line : LogLines(exe)) n += str::StartsWith(line, L"start: ");
+    return n;
+}
+
+// The newest journal message, without its time stamp.
+std::wstring NewestJournalMessage() {
+    std::wstring j = JournalText();
+    size_t end = j.find(L'\r');
+    return end == std::wstring::npos || end < 20 ? std::wstring() : j.substr(20, end - 20);
+}
+
+// Counts the requests that bring the bar to the top of the Z order. Wine
+// keeps a top-most window below other top-most ones on such a request, so
+// the Z order itself cannot show it; the request reaching the bar can.
+int g_raises = 0;
+WNDPROC g_barProc = nullptr;
+
+LRESULT CALLBACK CountingBarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_WINDOWPOSCHANGING) {
+        auto* pos = reinterpret_cast<const WINDOWPOS*>(lp);
+        if (!(pos->flags & SWP_NOZORDER) && pos->hwndInsertAfter == HWND_TOP) g_raises++;
+    }
+    return CallWindowProcW(g_barProc, h, msg, wp, lp);
+}
+
+// A file type of the test's own, opened by the given program. Wine's
+// HKEY_CLASSES_ROOT shows only the machine's classes, Windows the user's too.
+class TestFileType {
+public:
+    TestFileType(const std::wstring& extension, const std::wstring& opener) : extension_(extension) {
+        const std::wstring command = L"\"" + opener + L"\" \"%1\"";
+        for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+            if (Registered()) break;
+            HKEY classes = nullptr;
+            if (RegCreateKeyExW(root, L"Software\\Classes", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &classes,
+                                nullptr) != ERROR_SUCCESS)
+                continue;
+            Set(classes, extension_, kProgId);
+            Set(classes, std::wstring(kProgId) + L"\\shell\\open\\command", command);
+            written_.push_back(classes);
+        }
+    }
+    ~TestFileType() {
+        for (HKEY classes : written_) {
+            RegDeleteTreeW(classes, extension_.c_str());
+            RegDeleteTreeW(classes, kProgId);
+            RegCloseKey(classes);
+        }
+    }
+    bool Registered() const {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, extension_.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+        RegCloseKey(key);
+        return true;
+    }
+
+private:
+    static constexpr const wchar_t* kProgId = L"Wemlox.TestPicture";
+    static void Set(HKEY classes, const std::wstring& sub, const std::wstring& value) {
+        RegSetKeyValueW(classes, sub.c_str(), nullptr, REG_SZ, value.c_str(),
+                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    }
+    std::wstring extension_;
+    std::vector<HKEY> written_;
+};
+
+class ShowFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(OpenTestBar());
+        savedSettings_ = g_settings;
+        savedRun_ = g_run;
+        g_settings.TransferHiRes = L".cr2";
+        g_settings.TransferLoRes = L".jpg";
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        root_ = std::wstring(temp) + L"wemlox-show-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(GetTickCount64());
+        MakeDirs(root_);
+        ShowWindow(bar::Window(), SW_SHOWNOACTIVATE);
+        g_barProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(bar::Window(), GWLP_WNDPROC,
+                                                                reinterpret_cast<LONG_PTR>(CountingBarProc)));
+        g_raises = 0;
+    }
+    void TearDown() override {
+        SetWindowLongPtrW(bar::Window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_barProc));
+        ShowWindow(bar::Window(), SW_HIDE);
+        g_settings = savedSettings_;
+        g_run = savedRun_;
+    }
+
+    // A stand-in viewer below the scratch folder; with a window spec it opens
+    // that window when started.
+    std::wstring InstallViewer(const std::wstring& subPath, const std::string& windowSpec = "") {
+        std::wstring exe = root_ + L"\\" + subPath;
+        MakeDirs(Folder(exe));
+        EXPECT_TRUE(CopyFileW((driver::TestBinDir() + L"standin_viewer.exe").c_str(), exe.c_str(), FALSE));
+        if (!windowSpec.empty()) {
+            EXPECT_TRUE(fs::WriteFile(exe + L".window", windowSpec));
+        }
+        return exe;
+    }
+    // Whether the bar was raised since the last call.
+    bool BarRaised() { return std::exchange(g_raises, 0) > 0; }
+
+    std::wstring root_;
+
+private:
+    Settings savedSettings_;
+    RunState savedRun_;
+};
+
+}  // namespace
+
+TEST_F(ShowFile, PicturesGoToTheViewerOtherFilesAreOnlyReported) {
+    const std::wstring viewer = InstallViewer(L"IrfanView\\i_view64.exe");
+    g_run.ViewerPath = viewer;
+    struct Case {
+        const wchar_t* mode;
+        std::wstring path;
+        std::wstring journal;  // "" when no line is added
+        uint8_t result;
+        bool opened;  // and the bar raised
+    } cases[] = {
+        {L"irfan", root_ + L"\\x\\clip.mov", L"TransferOnlyByExtension: ", 0, false},
+        {L"transferonly", root_ + L"\\x\\clip.mov", L"TransferOnly: ", 1, false},
+        {L"transferonly", root_ + L"\\x\\IMG_0002.JPG", L"TransferOnly: ", 1, false},
+        {L"irfan", L"", L"", 0, false},
+        {L"irfan", root_ + L"\\cards\\IMG_0001.CR2", L"View: ", 1, true},
+        {L"irfan", root_ + L"\\shoot.jpg\\clip.mov", L"View: ", 1, true},  // the folder name counts
+        {L"userdefined", root_ + L"\\x\\IMG_0003.jpeg", L"View: ", 1, true},
+    };
+    size_t opened = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(str::ToUtf8(std::wstring(c.mode) + L" " + c.path));
+        g_settings.Mode = c.mode;
+        BarRaised();
+        std::wstring before = NewestJournalMessage();
+        EXPECT_EQ(Viewer_ShowFile(c.path), c.result);
+        EXPECT_EQ(NewestJournalMessage(), c.journal.empty() ? before : c.journal + c.path);
+        EXPECT_EQ(BarRaised(), c.opened);
+        if (!c.opened) continue;
+        opened++;
+        std::wstring expected = L"start: \"" + viewer + L"\" \"" + c.path + L"\"";
+        EXPECT_TRUE(WaitFor([&] {
+            auto lines = LogLines(viewer);
+            return std::find(lines.begin(), lines.end(), expected) != lines.end();
+        })) << str::ToUtf8(expected);
+    }
+    // Anything started for the earlier files would have logged by now.
+    EXPECT_EQ(CountStarts(viewer), opened);
+}
+
+TEST_F(ShowFile, SystemOnlyOpensTheFileWithItsAssociatedProgram) {
+    const std::wstring opener = InstallViewer(L"Opener\\opener.exe");
+    const std::wstring ext = L".wlxtestpic";
+    TestFileType type(ext, opener);
+    ASSERT_TRUE(type.Registered());
+
+    g_settings.Mode = L"systemonly";
+    g_run.ViewerPath = InstallViewer(L"IrfanView\\i_view64.exe");
+    const std::wstring picture = root_ + L"\\set.jpg\\pic" + ext;
+    MakeDirs(Folder(picture));
+    ASSERT_TRUE(fs::WriteFile(picture, "not a program"));
+    EXPECT_EQ(Viewer_ShowFile(picture), 1);
+    EXPECT_EQ(NewestJournalMessage(), L"View: " + picture);
+    EXPECT_TRUE(WaitFor([&] { return CountStarts(opener) == 1; }));
+    auto lines = LogLines(opener);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines[0].find(picture), std::wstring::npos) << str::ToUtf8(lines[0]);
+    EXPECT_FALSE(BarRaised());
+    EXPECT_EQ(CountStarts(g_run.ViewerPath), 0u);
+}
+
+TEST_F(ShowFile, NomacsIsClosedWithAltF4AndStartedAgainWithTheFile) {
+    const std::wstring nomacs = InstallViewer(L"nomacs\\nomacs-x64\\nomacs.exe", "Qt5QWindowIcon|IMG_0001.JPG - nomacs");
+    std::wstring line = L"\"" + nomacs + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    CloseHandle(pi.hThread);
+    ASSERT_TRUE(WaitFor([] { return FindWindowW(L"Qt5QWindowIcon", nullptr) != nullptr; }));
+
+    g_settings.Mode = L"nomacs";
+    g_run.ViewerPath = nomacs;
+    const std::wstring picture = root_ + L"\\x\\IMG_0002.JPG";
+    EXPECT_EQ(Viewer_ShowFile(picture), 1);
+    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0) << "the first nomacs still runs";
+    CloseHandle(pi.hProcess);
+    const std::wstring restarted = L"start: \"" + nomacs + L"\" \"" + picture + L"\"";
+    EXPECT_TRUE(WaitFor([&] {
+        auto lines = LogLines(nomacs);
+        return std::find(lines.begin(), lines.end(), restarted) != lines.end();
+    }));
+    std::vector<std::wstring> keysAndClose;
+    for (auto& l : LogLines(nomacs))
+        if (str::StartsWith(l, L"down ") || str::StartsWith(l, L"up ") || l == L"close") keysAndClose.push_back(l);
+    EXPECT_EQ(keysAndClose,
+              (std::vector<std::wstring>{L"down 18 alt", L"down 115 alt", L"up 115 alt", L"up 18", L"close"}));
+    EXPECT_TRUE(BarRaised());
+
+    // The new nomacs opened a window of its own.
+    HWND again = nullptr;
+    EXPECT_TRUE(WaitFor([&] { return (again = FindWindowW(L"Qt5QWindowIcon", nullptr)) != nullptr; }));
+    if (again) PostMessageW(again, WM_CLOSE, 0, 0);
+}
