@@ -5,6 +5,7 @@
 #include "core/state.h"
 #include "ui/bar.h"
 #include "ui/info_panel.h"
+#include "ui/tree_menu.h"
 #include "viewer/handover.h"
 #include "viewer/window_search.h"
 
@@ -58,9 +59,9 @@ void DriveViewer(int button) {
     BringWindowToTop(bar::Window());
 }
 
-// TODO(thumbnail transfer): with the thumbnail view shown and cells checked,
-// button 1 transfers those files instead of copying. True when it did.
-bool TransferCheckedThumbnails() { return false; }
+// With the thumbnail view shown and cells checked, button 1 transfers those
+// files instead of copying. True when it did.
+bool TransferCheckedThumbnails() { return TransferSelectedThumbnails(); }
 
 }  // namespace
 
