@@ -121,9 +121,9 @@ int WINAPI wWinMain(HINSTANCE inst, HINSTANCE, PWSTR, int) {
     g_log.reset(CreateFileW((exe + L".log").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     Log(L"start: " + std::wstring(GetCommandLineW()));
-    auto spec = fs::ReadFile(exe + L".window");
-    if (!spec) return 0;
-    std::wstring s = str::Trim(str::FromUtf8(*spec));
+    auto windowLine = fs::ReadFile(exe + L".window");
+    if (!windowLine) return 0;
+    std::wstring s = str::Trim(str::FromUtf8(*windowLine));
     size_t bar = s.find(L'|');
     std::wstring cls = s.substr(0, bar), title = bar == std::wstring::npos ? cls : s.substr(bar + 1);
     WNDCLASSW wc{};

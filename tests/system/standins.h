@@ -46,15 +46,15 @@ inline std::vector<std::wstring> KeyLines(const StandIn& s) {
     return keys;
 }
 
-// Copies the stand-in to path; with a window spec ("class|title") it opens
+// Copies the stand-in to path; with a window line ("class|title") it opens
 // that window when started.
-inline StandIn Install(const std::wstring& path, const std::wstring& windowSpec) {
+inline StandIn Install(const std::wstring& path, const std::wstring& windowLine) {
     StandIn s;
     s.exe = path;
     MakeDirs(path.substr(0, path.find_last_of(L'\\')));
     EXPECT_TRUE(CopyFileW((TestBinDir() + L"standin_viewer.exe").c_str(), path.c_str(), FALSE)) << str::ToUtf8(path);
-    if (!windowSpec.empty()) {
-        EXPECT_TRUE(WriteTextFile(path + L".window", str::ToUtf8(windowSpec)));
+    if (!windowLine.empty()) {
+        EXPECT_TRUE(WriteTextFile(path + L".window", str::ToUtf8(windowLine)));
     }
     return s;
 }

@@ -125,14 +125,14 @@ protected:
         g_run = savedRun_;
     }
 
-    // A stand-in viewer below the scratch folder; with a window spec it opens
-    // that window when started.
-    std::wstring InstallViewer(const std::wstring& subPath, const std::string& windowSpec = "") {
+    // A stand-in viewer below the scratch folder; with a window line
+    // ("class|title") it opens that window when started.
+    std::wstring InstallViewer(const std::wstring& subPath, const std::string& windowLine = "") {
         std::wstring exe = root_ + L"\\" + subPath;
         MakeDirs(Folder(exe));
         EXPECT_TRUE(CopyFileW((driver::TestBinDir() + L"standin_viewer.exe").c_str(), exe.c_str(), FALSE));
-        if (!windowSpec.empty()) {
-            EXPECT_TRUE(fs::WriteFile(exe + L".window", windowSpec));
+        if (!windowLine.empty()) {
+            EXPECT_TRUE(fs::WriteFile(exe + L".window", windowLine));
         }
         return exe;
     }
