@@ -1,0 +1,518 @@
+// New pictures moving from the card into the local store as a photographer
+// meets it: a shoot in progress in each mode, the pictures that must not
+// come, faults of the card, the cancel click, and the thumbnail grid;
+// against the card simulator and a stand-in viewer.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "base/fs.h"
+#include "base/str.h"
+#include "card_support.h"
+#include "driver.h"
+#include "standins.h"
+
+using namespace driver;
+using cardtest::Simulator;
+
+namespace {
+
+constexpr int kCopyButton = 1, kCardButton = 6, kInfoButton = 8;
+constexpr int kJournal = 101, kTree = 111, kThumbs = 801;
+const std::wstring kCardAddress = L"127.0.0.5";
+const std::string kCamera = "/DCIM/101_PANA";
+using Changes = std::vector<std::pair<std::wstring, std::wstring>>;
+using Names = std::vector<std::wstring>;
+
+std::string Utf8(const std::wstring& s) { return str::ToUtf8(s); }
+
+std::string Dump(const Names& lines) {
+    std::string s;
+    for (auto& l : lines) s += "  " + Utf8(l) + "\n";
+    return s;
+}
+
+// Names of the files directly in a folder, sorted.
+Names FilesIn(const std::wstring& folder) {
+    Names names = fs::ListFileNames(folder);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Every file below a folder, as paths relative to it.
+Names FilesBelow(const std::wstring& root, const std::wstring& sub = L"") {
+    Names found;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((root + sub + L"\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return found;
+    do {
+        std::wstring name = fd.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            Names inner = FilesBelow(root, sub + L"\\" + name);
+            found.insert(found.end(), inner.begin(), inner.end());
+        } else {
+            found.push_back(sub + L"\\" + name);
+        }
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    return found;
+}
+
+std::string Bytes(const std::wstring& path) { return fs::ReadFile(path).value_or("<missing>"); }
+
+// Wemlox with its own folders, a card simulator on loopback and the stand-in
+// viewer installed where the auto-search finds it (it logs how it was started).
+struct CardStore {
+    Sandbox box;
+    std::wstring card = box.root + L"\\Card";
+    std::wstring source = box.profile + L"\\Wemlox";
+    standins::StandIn viewer = standins::Install(box.programFiles + L"\\IrfanView\\i_view64.exe", L"");
+    Started process;
+    HWND bar = nullptr;
+
+    ~CardStore() { Stop(); }
+
+    std::wstring Folder(const std::wstring& kind) const { return source + L"\\" + kind; }
+    std::wstring OnCard(const std::wstring& name) const { return card + L"\\DCIM\\101_PANA\\" + name; }
+    void PutOnCard(const std::wstring& name, const std::string& bytes) const {
+        std::wstring path = OnCard(name);
+        MakeDirs(path.substr(0, path.find_last_of(L'\\')));
+        ASSERT_TRUE(fs::WriteFile(path, bytes)) << Utf8(name);
+    }
+
+    void Start(const Changes& changes) {
+        Changes all = {{L"TFA.Url", kCardAddress}, {L"TFA.UrlLastConnect", kCardAddress},
+                       {L"TFA.CheckNewFilesSec", L"1"}, {L"TFA.Path", L"DCIM/101_PANA"},
+                       {L"Menu.ButtonSize", L"80"}};  // unscaled faces: lamps read pixel for pixel
+        all.insert(all.end(), changes.begin(), changes.end());
+        box.WriteSettings(all);
+        process = driver::Start(box, WemloxExe());
+        bar = WaitForBar(process);
+    }
+    void Stop() {
+        if (bar && FindBar(process.pid)) {
+            EXPECT_EQ(CloseBar(process, bar), 0);
+        }
+        bar = nullptr;
+    }
+    HWND Control(int id) const { return GetDlgItem(bar, id); }
+
+    // Journal messages, oldest first, without their time stamps.
+    Names Journal() const {
+        Names lines;
+        for (auto& l : standins::Lines(WindowText(Control(kJournal))))
+            if (l.size() > 20) lines.insert(lines.begin(), l.substr(20));
+        return lines;
+    }
+    size_t JournalCount(const std::wstring& prefix) const {
+        Names j = Journal();
+        return static_cast<size_t>(std::count_if(j.begin(), j.end(), [&](auto& l) { return str::StartsWith(l, prefix); }));
+    }
+    // The files handed to the viewer, sorted: viewers started in quick
+    // succession log in the order they happen to get going.
+    Names Shown() const {
+        Names shown;
+        for (auto& l : standins::Lines(viewer.Log())) {
+            size_t end = l.find_last_of(L'"'), begin = end == std::wstring::npos ? end : l.find_last_of(L'"', end - 1);
+            if (str::StartsWith(l, L"start: ") && begin != std::wstring::npos) shown.push_back(l.substr(begin + 1, end - begin - 1));
+        }
+        std::sort(shown.begin(), shown.end());
+        return shown;
+    }
+    bool WaitFiles(const std::wstring& kind, const Names& names, int timeoutMs = 15000) const {
+        return WaitFor([&] { return FilesIn(Folder(kind)) == names; }, timeoutMs);
+    }
+
+    // Problems with what the program stored: partial or temporary files,
+    // pictures that differ from the card's. Empty when all is well.
+    std::string StoreProblems() const {
+        std::string problems;
+        const Names onCard = FilesIn(card + L"\\DCIM\\101_PANA");
+        for (const std::wstring& f : FilesBelow(source)) {
+            std::wstring name = f.substr(f.find_last_of(L'\\') + 1);
+            if (str::EndsWith(f, L".part") || str::StartsWith(f, L"\\Storage\\tmp\\"))
+                problems += "left behind: " + Utf8(f) + "\n";
+            else if ((str::StartsWith(f, L"\\LoRes\\") || str::StartsWith(f, L"\\HiRes\\")) &&
+                     std::count(onCard.begin(), onCard.end(), name) && Bytes(source + f) != Bytes(OnCard(name)))
+                problems += "differs from the card: " + Utf8(f) + "\n";
+            else if (fs::FileSize(source + f).value_or(0) == 0)
+                problems += "empty: " + Utf8(f) + "\n";
+        }
+        return problems;
+    }
+};
+
+// GET requests of a file in the camera folder.
+size_t Fetches(const Simulator& sim, const std::wstring& name) {
+    std::string target = kCamera + "/" + Utf8(name);
+    auto log = sim.Log();
+    return static_cast<size_t>(std::count(log.begin(), log.end(), target));
+}
+
+bool Requested(const Simulator& sim, const std::wstring& name) { return Fetches(sim, name) > 0; }
+
+// Waits until the card was polled `n` more times, so n - 1 whole ticks have run.
+bool WaitTicks(const Simulator& sim, size_t n) {
+    size_t from = sim.Count("op=102");
+    return WaitFor([&] { return sim.Count("op=102") >= from + n; });
+}
+
+// Clicks until the click's effect shows. On the virtual display the first
+// click on the bar after its start is now and then lost; a click that changed
+// nothing within seconds is repeated (the effects waited for come within
+// milliseconds, so a repeat never lands on a running action).
+bool ClickUntil(HWND button, const std::function<bool()>& done) {
+    for (int i = 0; i < 3 && !done(); i++) {
+        Click(button);
+        WaitFor(done, 3000);
+    }
+    return done();
+}
+
+// Full paths of files in a folder, sorted.
+Names Paths(const std::wstring& folder, const Names& names) {
+    Names out;
+    for (auto& n : names) out.push_back(folder + L"\\" + n);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+}  // namespace
+
+// LoRes by the card timer, HiRes by button 6, while the camera keeps shooting:
+// each new picture once, complete, in its folder, and to the viewer.
+TEST(Transfer, ShootInProgressArrivesOnceLoResByItselfHiResByButton) {
+    CardStore run;
+    run.PutOnCard(L"P1010001.JPG", "old jpeg");
+    run.PutOnCard(L"P1010001.CR2", "old raw");
+    Simulator sim(run.card, kCardAddress, L"--rate 1000000");
+    ASSERT_TRUE(sim.Running());
+    run.Start({{L"TFA.TransferModeAuto", L"LoRes"}, {L"TFA.TransferModeMan", L"HiRes"}});
+    ASSERT_TRUE(run.bar);
+    ASSERT_TRUE(WaitFor([&] { return sim.Count("op=100&DIR=" + kCamera) > 0; }));
+
+    // The second shot lands while the first picture is on its way.
+    ASSERT_EQ(sim.Command("shoot " + kCamera + " 1 CR2 300000"), "ok\nP1010002\n");
+    ASSERT_TRUE(WaitFor([&] { return Requested(sim, L"P1010002.JPG"); }));
+    ASSERT_EQ(sim.Command("shoot " + kCamera + " 1 CR2 300000"), "ok\nP1010003\n");
+    ASSERT_TRUE(WaitFor([&] { return fs::FileSize(run.Folder(L"LoRes") + L"\\P1010002.JPG").has_value(); }));
+    ASSERT_EQ(sim.Command("shoot " + kCamera + " 1 CR2 300000"), "ok\nP1010004\n");
+    const Names jpegs = {L"P1010002.JPG", L"P1010003.JPG", L"P1010004.JPG"};
+    const Names raws = {L"P1010002.CR2", L"P1010003.CR2", L"P1010004.CR2"};
+    ASSERT_TRUE(run.WaitFiles(L"LoRes", jpegs)) << Dump(FilesIn(run.Folder(L"LoRes")));
+    ASSERT_TRUE(WaitTicks(sim, 2));
+    EXPECT_EQ(run.StoreProblems(), "");
+    EXPECT_EQ(FilesIn(run.Folder(L"HiRes")), Names{});
+    EXPECT_EQ(run.Shown(), Paths(run.Folder(L"LoRes"), jpegs));
+    for (auto& n : jpegs) {
+        EXPECT_EQ(Fetches(sim, n), 1u) << Utf8(n);
+        EXPECT_EQ(run.JournalCount(L"Transfer: " + run.Folder(L"LoRes") + L"\\" + n), 1u) << Utf8(n);
+    }
+    for (auto& n : raws) EXPECT_FALSE(Requested(sim, n)) << Utf8(n);
+
+    // Button 6 fetches the raw files of the new pictures, each shown; the old
+    // picture stays on the card.
+    ASSERT_TRUE(ClickUntil(run.Control(kCardButton), [&] { return Requested(sim, raws[0]); }));
+    ASSERT_TRUE(run.WaitFiles(L"HiRes", raws)) << Dump(FilesIn(run.Folder(L"HiRes")));
+    ASSERT_TRUE(WaitFor([&] { return run.Shown().size() == 6; })) << Dump(run.Shown());
+    Names shown = Paths(run.Folder(L"LoRes"), jpegs), hires = Paths(run.Folder(L"HiRes"), raws);
+    shown.insert(shown.begin(), hires.begin(), hires.end());  // "...\HiRes\..." sorts first
+    // Stored pictures are neither fetched nor shown again on later ticks.
+    ASSERT_TRUE(WaitTicks(sim, 2));
+    EXPECT_EQ(run.Shown(), shown);
+    EXPECT_EQ(run.StoreProblems(), "");
+    for (auto& n : raws) EXPECT_EQ(Fetches(sim, n), 1u) << Utf8(n);
+    for (auto& n : jpegs) EXPECT_EQ(Fetches(sim, n), 1u) << Utf8(n);
+    EXPECT_FALSE(Requested(sim, L"P1010001.JPG") || Requested(sim, L"P1010001.CR2"));
+}
+
+// "Both" with the update flag in use: the flag decides when the card is
+// listed, the JPEG is shown and the raw file only stored; a shot during a
+// transfer is not lost even though the transfer's own polls read the flag.
+TEST(Transfer, BothModeFollowsTheUpdateFlagAndLosesNoShot) {
+    CardStore run;
+    run.PutOnCard(L"README.TXT", "not a picture");
+    Simulator sim(run.card, kCardAddress, L"--rate 400000");
+    ASSERT_TRUE(sim.Running());
+    run.Start({{L"TFA.TransferModeAuto", L"Both"}, {L"TFA.UseUpdateFlag", L"Yes"}});
+    ASSERT_TRUE(run.bar);
+    ASSERT_TRUE(WaitFor([&] { return sim.Count("op=100&DIR=" + kCamera) > 0; }));
+    ASSERT_TRUE(WaitTicks(sim, 1));
+
+    // A picture that reaches the card without the flag: not listed, not fetched.
+    const size_t listings = sim.Count("op=100");
+    run.PutOnCard(L"P1010001.JPG", std::string(20000, 'j'));
+    run.PutOnCard(L"P1010001.CR2", std::string(30000, 'r'));
+    ASSERT_TRUE(WaitTicks(sim, 3));
+    EXPECT_EQ(sim.Count("op=100"), listings);
+    EXPECT_FALSE(Requested(sim, L"P1010001.JPG"));
+    ASSERT_EQ(sim.Command("flag 1"), "ok\n");
+    ASSERT_TRUE(run.WaitFiles(L"HiRes", {L"P1010001.CR2"}));
+    ASSERT_TRUE(run.WaitFiles(L"LoRes", {L"P1010001.JPG"}));
+
+    // The next shot comes while the raw file of the one before is on its way
+    // (the card lists it before the JPEG).
+    ASSERT_EQ(sim.Command("shoot " + kCamera + " 1 CR2 400000"), "ok\nP1010002\n");
+    ASSERT_TRUE(WaitFor([&] { return Requested(sim, L"P1010002.CR2"); }));
+    ASSERT_EQ(sim.Command("shoot " + kCamera + " 1 CR2 400000"), "ok\nP1010003\n");
+    const Names jpegs = {L"P1010001.JPG", L"P1010002.JPG", L"P1010003.JPG"};
+    const Names raws = {L"P1010001.CR2", L"P1010002.CR2", L"P1010003.CR2"};
+    EXPECT_TRUE(run.WaitFiles(L"LoRes", jpegs)) << Dump(FilesIn(run.Folder(L"LoRes")));
+    EXPECT_TRUE(run.WaitFiles(L"HiRes", raws)) << Dump(FilesIn(run.Folder(L"HiRes")));
+    ASSERT_TRUE(WaitTicks(sim, 2));
+    EXPECT_EQ(run.Shown(), Paths(run.Folder(L"LoRes"), jpegs));
+    EXPECT_EQ(run.StoreProblems(), "");
+    for (auto& n : jpegs) EXPECT_EQ(Fetches(sim, n), 1u) << Utf8(n);
+    for (auto& n : raws) EXPECT_EQ(Fetches(sim, n), 1u) << Utf8(n);
+    EXPECT_FALSE(Requested(sim, L"README.TXT"));
+}
+
+// Pictures that were on the card before, the one never to load, and the ones
+// already stored (whatever their letter case) are not fetched and not shown.
+TEST(Transfer, NoTransferRulesIgnoreCase) {
+    CardStore run;
+    run.PutOnCard(L"P1010001.JPG", "on the card before");
+    Simulator sim(run.card, kCardAddress);
+    ASSERT_TRUE(sim.Running());
+    MakeDirs(run.Folder(L"LoRes"));
+    ASSERT_TRUE(fs::WriteFile(run.Folder(L"LoRes") + L"\\p1010002.jpg", "stored before"));
+    run.Start({{L"TFA.DoNotLoad", L"fa000001.jpg"}, {L"TFA.TransferOnlyAddedFiles", L"Yes"}});
+    ASSERT_TRUE(run.bar);
+    ASSERT_TRUE(WaitFor([&] { return sim.Count("op=100&DIR=" + kCamera) > 0; }));
+    for (const char* name : {"P1010002.JPG", "FA000001.JPG", "P1010003.JPG"})
+        ASSERT_EQ(sim.Command("add " + kCamera + "/" + name + " 5000"), "ok\n") << name;
+    ASSERT_TRUE(run.WaitFiles(L"LoRes", {L"P1010003.JPG", L"p1010002.jpg"}));
+    ASSERT_TRUE(WaitTicks(sim, 2));
+    EXPECT_EQ(run.Shown(), Paths(run.Folder(L"LoRes"), {L"P1010003.JPG"}));
+    EXPECT_EQ(Bytes(run.Folder(L"LoRes") + L"\\p1010002.jpg"), "stored before");
+    for (const wchar_t* n : {L"P1010001.JPG", L"P1010002.JPG", L"FA000001.JPG"}) EXPECT_FALSE(Requested(sim, n)) << Utf8(n);
+
+    // Without TransferOnlyAddedFiles the earlier picture comes too; the rest stays.
+    run.Stop();
+    run.Start({{L"TFA.DoNotLoad", L"fa000001.jpg"}, {L"TFA.TransferOnlyAddedFiles", L"No"}});
+    ASSERT_TRUE(run.bar);
+    ASSERT_TRUE(run.WaitFiles(L"LoRes", {L"P1010001.JPG", L"P1010003.JPG", L"p1010002.jpg"}));
+    ASSERT_TRUE(WaitTicks(sim, 2));
+    EXPECT_EQ(run.Shown(), Paths(run.Folder(L"LoRes"), {L"P1010001.JPG", L"P1010003.JPG"}));
+    EXPECT_EQ(run.StoreProblems(), "");
+    for (const wchar_t* n : {L"P1010002.JPG", L"FA000001.JPG"}) EXPECT_FALSE(Requested(sim, n)) << Utf8(n);
+}
+
+// A body cut short, an error page, a card that stalls and one that goes away
+// mid-transfer: nothing partial or wrong is stored, the journal and lamps say
+// so, and once the card answers again the next tick brings every picture.
+TEST(Transfer, FaultsStoreNothingAndTheNextTickCompletes) {
+    CardStore run;
+    const Names jpegs = {L"P1010001.JPG", L"P1010002.JPG", L"P1010003.JPG", L"P1010004.JPG", L"P1010005.JPG"};
+    for (size_t i = 0; i < jpegs.size(); i++) run.PutOnCard(jpegs[i], std::string(50000 + i, char('a' + i)));
+    Simulator sim(run.card, kCardAddress, L"--stall 60");
+    ASSERT_TRUE(sim.Running());
+    for (const char* fault : {"cut 1 P1010001.JPG", "404 1 P1010002.JPG", "stall 1 P1010003.JPG", "gone 1 P1010004.JPG"})
+        ASSERT_EQ(sim.Command(std::string("fault ") + fault), "ok\n") << fault;
+    run.Start({{L"TFA.TransferOnlyAddedFiles", L"No"}});
+    ASSERT_TRUE(run.bar);
+
+    // The card went away at the fourth picture: the fifth is not tried.
+    ASSERT_TRUE(WaitFor([&] { return run.JournalCount(L"Transfer failed: P1010004.JPG") == 1; }, 30000))
+        << Dump(run.Journal());
+    ASSERT_TRUE(WaitFor([&] { return standins::LampOn(run.Control(kCardButton), false) == 'r'; }, 5000));
+    EXPECT_EQ(standins::LampOn(run.Control(kCopyButton), false), 'r');
+    ASSERT_EQ(sim.Command("release"), "ok\n");  // the stalled request is long given up
+    for (size_t i = 0; i < 4; i++) EXPECT_EQ(run.JournalCount(L"Transfer failed: " + jpegs[i] + L" ("), 1u) << Utf8(jpegs[i]);
+    EXPECT_EQ(run.JournalCount(L"Transfer failed: P1010005.JPG"), 0u);
+    EXPECT_EQ(Fetches(sim, L"P1010005.JPG"), 0u);
+    EXPECT_EQ(FilesBelow(run.source), Names{}) << Dump(FilesBelow(run.source));
+    EXPECT_EQ(run.Shown(), Names{});
+
+    ASSERT_EQ(sim.Command("accept"), "ok\n");
+    ASSERT_TRUE(run.WaitFiles(L"LoRes", jpegs)) << Dump(run.Journal());
+    ASSERT_TRUE(WaitFor([&] { return run.Shown().size() == jpegs.size(); }));
+    EXPECT_EQ(run.Shown(), Paths(run.Folder(L"LoRes"), jpegs));
+    EXPECT_EQ(run.StoreProblems(), "");
+    EXPECT_EQ(standins::LampOn(run.Control(kCardButton), false), 'g');
+    EXPECT_EQ(standins::LampOn(run.Control(kCopyButton), false), 'g');
+    for (auto& n : jpegs) EXPECT_EQ(run.JournalCount(L"Transfer: " + run.Folder(L"LoRes") + L"\\" + n), 1u) << Utf8(n);
+}
+
+// A second click on button 6 stops the running download; the transfer goes on
+// with the next picture, other clicks meanwhile are dropped, and the next
+// click fetches the stopped one.
+TEST(Transfer, ButtonSixCancelsTheRunningDownloadOnly) {
+    CardStore run;
+    const Names raws = {L"P1010001.CR2", L"P1010002.CR2", L"P1010003.CR2"};
+    for (auto& n : raws) run.PutOnCard(n, std::string(600000, 'r'));
+    Simulator sim(run.card, kCardAddress, L"--rate 300000");
+    ASSERT_TRUE(sim.Running());
+    run.Start({{L"TFA.TransferOnlyAddedFiles", L"No"}, {L"TFA.TransferModeMan", L"HiRes"}});
+    ASSERT_TRUE(run.bar);
+    ASSERT_TRUE(WaitFor([&] { return sim.Count("op=100&DIR=" + kCamera) > 0; }));
+
+    ASSERT_TRUE(ClickUntil(run.Control(kCardButton), [&] { return Requested(sim, raws[0]); })) << Dump(run.Journal());
+    Click(run.Control(kInfoButton));  // dropped: the panel stays closed
+    Click(run.Control(kCardButton));
+    ASSERT_TRUE(run.WaitFiles(L"HiRes", {raws[1], raws[2]}));
+    ASSERT_TRUE(WaitFor([&] { return run.Shown().size() == 2; }));
+    EXPECT_EQ(run.Shown(), Paths(run.Folder(L"HiRes"), {raws[1], raws[2]}));
+    EXPECT_EQ(run.JournalCount(L"Transfer failed: P1010001.CR2 (cancelled)"), 1u) << Dump(run.Journal());
+    EXPECT_FALSE(IsWindowVisible(run.Control(kJournal)));
+    EXPECT_EQ(run.StoreProblems(), "");
+
+    ASSERT_TRUE(ClickUntil(run.Control(kCardButton), [&] { return Fetches(sim, raws[0]) == 2; }));
+    ASSERT_TRUE(run.WaitFiles(L"HiRes", raws));
+    ASSERT_TRUE(WaitFor([&] { return run.Shown().size() == 3; }));
+    EXPECT_EQ(run.Shown(), Paths(run.Folder(L"HiRes"), raws));
+    EXPECT_EQ(run.StoreProblems(), "");
+    EXPECT_EQ(Fetches(sim, raws[0]), 2u);
+    EXPECT_EQ(Fetches(sim, raws[1]), 1u);
+    EXPECT_EQ(Fetches(sim, raws[2]), 1u);
+}
+
+namespace {
+
+struct Tile {
+    int index = 0;  // the file's record number: controls 1000, 2000 and 3000 + index
+    std::wstring caption;
+    RECT picture{}, toggle{}, label{};  // in the grid's client coordinates
+};
+
+RECT RectIn(HWND parent, HWND child) {
+    RECT rc{};
+    GetWindowRect(child, &rc);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+// The tiles of the grid, by caption.
+std::map<std::wstring, Tile> Tiles(HWND area) {
+    std::map<std::wstring, Tile> tiles;
+    for (HWND c = GetWindow(area, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        int id = GetDlgCtrlID(c);
+        if (id < 3000 || id >= 4000) continue;
+        Tile t;
+        t.index = id - 3000;
+        t.caption = WindowText(c);
+        t.label = RectIn(area, c);
+        t.picture = RectIn(area, GetDlgItem(area, 1000 + t.index));
+        t.toggle = RectIn(area, GetDlgItem(area, 2000 + t.index));
+        tiles[t.caption] = t;
+    }
+    return tiles;
+}
+
+std::string Text(const RECT& r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + "x" +
+           std::to_string(r.bottom - r.top);
+}
+
+// The picture of a tile as the screen shows it.
+std::vector<COLORREF> Face(HWND area, const Tile& t) {
+    int width = 0;
+    return standins::Capture(GetDlgItem(area, 1000 + t.index), width);
+}
+
+// Opens the journal, the tree (which walks the card) and the thumbnail grid.
+bool OpenGrid(const CardStore& run, size_t tiles) {
+    auto click = [&](int view) {
+        return ClickUntil(run.Control(kInfoButton), [&] { return IsWindowVisible(run.Control(view)) != 0; });
+    };
+    return WaitFor([&] { return run.JournalCount(L"TFA Success") > 0; }) && click(kJournal) && click(kTree) &&
+           WaitFor([&] { return cardtest::ReadTree(run.Control(kTree)).size() > 3; }) && click(kThumbs) &&
+           WaitFor([&] { return Tiles(run.Control(kThumbs)).size() == tiles; });
+}
+
+}  // namespace
+
+// The grid of the camera folder: one tile per picture laid out by ThumbCols
+// with its caption; card thumbnails fetched once into the cache and reused in
+// the next run; raw files and failed fetches show the default picture.
+TEST(Thumbnails, GridOfTheCameraFolderWithACacheAcrossRuns) {
+    CardStore run;
+    const Names pictures = {L"A_LONG_NAME_FOR_A_CAPTION.JPG", L"P1010001.CR2", L"P1010001.JPG",
+                            L"P1010002.JPG", L"P1010003.JPG", L"P1010004.JPG"};
+    for (auto& n : pictures) run.PutOnCard(n, "picture " + Utf8(n));
+    run.PutOnCard(L"CLIP.MOV", "no picture");
+    run.PutOnCard(L"SUB\\P1.JPG", "in a sub-folder");
+    MakeDirs(run.card + L"\\DCIM\\100TEST");
+    ASSERT_TRUE(fs::WriteFile(run.card + L"\\DCIM\\100TEST\\X.JPG", "another folder"));
+    // Cached from an earlier run: a good thumbnail, and one that came empty.
+    const std::wstring cache = run.Folder(L"Storage\\Thumbnails");
+    const std::string cached = Bytes(TestBinDir() + L"Graphics\\Copy.jpg");
+    MakeDirs(cache);
+    ASSERT_TRUE(fs::WriteFile(cache + L"\\_thm_P1010001.JPG", cached));
+    ASSERT_TRUE(fs::WriteFile(cache + L"\\_thm_P1010002.JPG", ""));
+    ASSERT_TRUE(fs::WriteFile(run.Folder(L"Storage") + L"\\P1010004.JPG", "stored"));
+    Simulator sim(run.card, kCardAddress);
+    ASSERT_TRUE(sim.Running());
+    ASSERT_EQ(sim.Command("fault 404 1 thumbnail.cgi?//DCIM/101_PANA/P1010003.JPG"), "ok\n");
+    run.Start({{L"Menu.ThumbCols", L"4"}, {L"Menu.ButtonSpace", L"2"}});
+    ASSERT_TRUE(run.bar);
+    ASSERT_TRUE(OpenGrid(run, pictures.size())) << Dump(run.Journal());
+
+    HWND area = run.Control(kThumbs);
+    std::map<std::wstring, Tile> tiles = Tiles(area);
+    std::vector<Tile> grid;
+    for (auto& n : pictures) {
+        std::wstring caption = L"/DCIM/101_PANA/" + n;
+        if (caption.size() > 36) caption = caption.substr(0, 18) + L" ... " + caption.substr(caption.size() - 18);
+        ASSERT_EQ(tiles.count(caption), 1u) << Utf8(caption);
+        grid.push_back(tiles[caption]);
+    }
+    EXPECT_EQ(grid[0].caption, L"/DCIM/101_PANA/A_L ... _FOR_A_CAPTION.JPG");
+    for (size_t n = 0; n < grid.size(); n++) {
+        // Tiles of 160 + a row of 36 below, 2 apart, four to a row, in path order.
+        int x = static_cast<int>(n % 4) * 162, y = static_cast<int>(n / 4) * 198;
+        SCOPED_TRACE(Utf8(pictures[n]));
+        EXPECT_EQ(Text(grid[n].picture), Text({x, y, x + 160, y + 160}));
+        EXPECT_EQ(Text(grid[n].toggle), Text({x, y + 161, x + 36, y + 197}));
+        EXPECT_EQ(Text(grid[n].label), Text({x + 36, y + 161, x + 160, y + 197}));
+    }
+
+    // One request per JPEG without a usable cached thumbnail, the card path
+    // after the CGI's "/".
+    auto thumbRequests = [&] {
+        std::vector<std::string> r;
+        for (auto& l : sim.Log())
+            if (l.rfind("/thumbnail.cgi?", 0) == 0) r.push_back(l);
+        std::sort(r.begin(), r.end());
+        return r;
+    };
+    const std::string cgi = "/thumbnail.cgi?/" + kCamera + "/";
+    EXPECT_EQ(thumbRequests(), (std::vector<std::string>{cgi + "A_LONG_NAME_FOR_A_CAPTION.JPG", cgi + "P1010002.JPG",
+                                                         cgi + "P1010003.JPG", cgi + "P1010004.JPG"}));
+    const std::string fetched = cardtest::HttpGet(kCardAddress, cgi + "P1010004.JPG").body;
+    ASSERT_FALSE(fetched.empty());
+    EXPECT_EQ(FilesIn(cache), (Names{L"_thm_A_LONG_NAME_FOR_A_CAPTION.JPG", L"_thm_P1010001.JPG", L"_thm_P1010002.JPG",
+                                     L"_thm_P1010004.JPG"}));
+    EXPECT_EQ(Bytes(cache + L"\\_thm_P1010001.JPG"), cached);
+    for (const wchar_t* n : {L"A_LONG_NAME_FOR_A_CAPTION.JPG", L"P1010002.JPG", L"P1010004.JPG"})
+        EXPECT_EQ(Bytes(cache + L"\\_thm_" + n), fetched) << Utf8(n);
+    EXPECT_EQ(run.StoreProblems(), "");
+
+    // The raw file and the failed fetch show the default picture; the others
+    // their thumbnails. The stored picture's toggle has the "loaded" face.
+    EXPECT_TRUE(WaitFor([&] { return !Face(area, grid[1]).empty() && Face(area, grid[1]) == Face(area, grid[4]); }));
+    EXPECT_EQ(Face(area, grid[0]), Face(area, grid[5]));
+    EXPECT_NE(Face(area, grid[5]), Face(area, grid[1]));
+    EXPECT_NE(Face(area, grid[2]), Face(area, grid[1]));
+    EXPECT_NE(Face(area, grid[2]), Face(area, grid[5]));
+    auto toggleFace = [&](const Tile& t) { return SendMessageW(GetDlgItem(area, 2000 + t.index), BM_GETIMAGE, IMAGE_BITMAP, 0); };
+    EXPECT_NE(toggleFace(grid[5]), toggleFace(grid[4]));
+    EXPECT_EQ(toggleFace(grid[3]), toggleFace(grid[4]));
+
+    // The next run asks only for the thumbnail that failed.
+    const size_t before = thumbRequests().size();  // with the test's own request
+    run.Stop();
+    run.Start({{L"Menu.ThumbCols", L"4"}, {L"Menu.ButtonSpace", L"2"}});
+    ASSERT_TRUE(run.bar);
+    ASSERT_TRUE(OpenGrid(run, pictures.size()));
+    std::vector<std::string> again = thumbRequests();
+    ASSERT_EQ(again.size(), before + 1);
+    EXPECT_EQ(std::count(again.begin(), again.end(), cgi + "P1010003.JPG"), 2);
+    EXPECT_EQ(Bytes(cache + L"\\_thm_P1010003.JPG"), fetched);
+    EXPECT_EQ(run.StoreProblems(), "");
+}
