@@ -1,7 +1,7 @@
 # Windows-only tests: the stand-ins, the driver and the system tests that start
 # the real Wemlox.exe under Wine.
 add_executable(standin_viewer WIN32 ${CMAKE_SOURCE_DIR}/tests/standins/standin_viewer.cpp)
-target_link_libraries(standin_viewer PRIVATE wemlox_logic)
+target_link_libraries(standin_viewer PRIVATE wemlox_shell)
 target_link_options(standin_viewer PRIVATE -static -municode -mwindows)
 
 add_library(wemlox_driver STATIC ${CMAKE_SOURCE_DIR}/tests/system/driver.cpp)

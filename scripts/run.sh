@@ -1,39 +1,118 @@
 #!/usr/bin/env bash
-# The main job, as a user would see it: Wemlox under Wine on a virtual display,
-# inside a private network namespace, with settings that point at a card on
-# loopback. Screenshots and the journal land in build/demo/.
+# The main job, as a photographer meets it: Wemlox under Wine on a virtual
+# display, inside a private network namespace, watching a simulated FlashAir
+# card on loopback while the camera shoots a JPEG and raw pair every few
+# seconds. Every new JPEG arrives in LoRes by itself and is shown in the
+# viewer (a stand-in installed where IrfanView would be); button 6 then
+# fetches the raw files into HiRes. Screenshots, the journal and the viewer's
+# log land in build/demo/; at the end it prints what arrived where.
+#
+# Environment: WEMLOX_DEMO_SHOTS (default 5), WEMLOX_DEMO_PAUSE seconds
+# between shots (default 4), WEMLOX_DEMO_RATE card bytes per second (default
+# 2500000), WEMLOX_DEMO_SIZE bytes per picture (default 2500000),
+# WEMLOX_DEMO_SETTINGS extra Section.Key=Value settings.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if [ "${WEMLOX_SANDBOX:-}" != "1" ]; then
   bash scripts/setup.sh
   export WEMLOX_DEPS=/var/cache/wemlox-deps/current
-  cmake --preset native >/dev/null && cmake --build --preset native --target make_settings >/dev/null
+  cmake --preset native >/dev/null && cmake --build --preset native --target make_settings card_simulator >/dev/null
   cmake --preset windows >/dev/null && cmake --build --preset windows --target Wemlox wemlox_drive standin_viewer >/dev/null
   exec bash scripts/sandbox.sh bash "$0" "$@"
 fi
 
+shots=${WEMLOX_DEMO_SHOTS:-5}
+pause=${WEMLOX_DEMO_PAUSE:-4}
+rate=${WEMLOX_DEMO_RATE:-2500000}
+size=${WEMLOX_DEMO_SIZE:-2500000}
+camera=DCIM/101_PANA
 out=build/demo
-rm -rf "$out"; mkdir -p "$out"
 bin=build/windows
+rm -rf "$out"; mkdir -p "$out/card/$camera"
+card=$(realpath "$out/card")
 user_dir="$WINEPREFIX/drive_c/users/$(whoami)"
+store="$user_dir/Wemlox"
+drive() { wine "$bin/wemlox_drive.exe" "$@"; }
+
+# Sends one line to the simulator's control port and prints the reply.
+control() {
+  (exec 3<>/dev/tcp/127.0.0.1/8080 && printf '%s\n' "$*" >&3 && cat <&3) 2>/dev/null
+}
+
+# Waits up to $2 seconds until folder $1 holds $3 files.
+wait_files() {
+  for _ in $(seq $(($2 * 5))); do
+    [ "$(find "$1" -maxdepth 1 -type f 2>/dev/null | wc -l)" -ge "$3" ] && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+# The card: a picture from before Wemlox started, which stays on the card.
+build/native/card_simulator --root "$card" --address 127.0.0.1 --port 80 --control-port 8080 \
+  --rate "$rate" --lifetime 900 >"$out/card_simulator.log" 2>&1 &
+simulator=$!
+for _ in $(seq 50); do control ping >/dev/null && break; sleep 0.1; done
+control shoot "/$camera" 1 CR2 "$size" >/dev/null
+
+# The viewer, where the auto-search looks first.
+viewer="$WINEPREFIX/drive_c/Program Files/IrfanView/i_view64.exe"
+mkdir -p "$(dirname "$viewer")"
+cp "$bin/standin_viewer.exe" "$viewer"
+echo "FullScreenClass|IrfanView" >"$viewer.window"
+
 settings_dir="$user_dir/AppData/Roaming/Wemlox"
 mkdir -p "$settings_dir"
 build/native/make_settings "$settings_dir/Wemlox.ini" \
-  TFA.Url=127.0.0.1 TFA.UrlLastConnect=127.0.0.1 ${WEMLOX_DEMO_SETTINGS:-}
+  TFA.Url=127.0.0.1 TFA.UrlLastConnect=127.0.0.1 TFA.Path=$camera ${WEMLOX_DEMO_SETTINGS:-}
 
 echo "Starting Wemlox (settings: $settings_dir/Wemlox.ini)"
 wine "$bin/Wemlox.exe" &
 wemlox=$!
-wine "$bin/wemlox_drive.exe" wait-bar 30000
-import -window root "$out/bar-closed.png"
-wine "$bin/wemlox_drive.exe" click 8
-sleep 1
-import -window root "$out/bar-journal.png"
-wine "$bin/wemlox_drive.exe" journal > "$out/journal.txt"
-wine "$bin/wemlox_drive.exe" close
-wait "$wemlox" || true
+drive wait-bar 30000
+for _ in $(seq 100); do control log | grep -q "op=100" && break; sleep 0.2; done
+import -window root "$out/1-bar-watching.png"
 
-echo "Journal:"; tr '\r' '\n' < "$out/journal.txt" | sed '/^$/d'
-echo "Screenshots: $out/bar-closed.png $out/bar-journal.png"
-echo "Picture store: $user_dir/Wemlox"; (cd "$user_dir/Wemlox" && find . | sort)
+echo "Shooting $shots pictures, one every $pause s (card: $rate bytes/s, $size bytes each)"
+for i in $(seq "$shots"); do
+  echo "  shot: $(control shoot "/$camera" 1 CR2 "$size" | tail -n 1)"
+  sleep "$pause"
+done
+wait_files "$store/LoRes" 60 "$shots" || echo "Not every JPEG arrived in LoRes"
+sleep 1
+import -window root "$out/2-viewer-last-shot.png"
+
+echo "Button 6: the raw files"
+drive click 6
+wait_files "$store/HiRes" 90 "$shots" || echo "Not every raw file arrived in HiRes"
+sleep 1
+drive click 8
+sleep 1
+import -window root "$out/3-journal.png"
+drive click 8
+sleep 2
+import -window root "$out/4-card-tree.png"
+drive click 8
+sleep 3
+import -window root "$out/5-thumbnails.png"
+drive journal >"$out/journal.txt"
+drive close
+wait "$wemlox" || true
+control quit >/dev/null 2>&1 || true
+wait "$simulator" || true
+cp "$viewer.log" "$out/viewer.log" 2>/dev/null || true
+
+echo; echo "Journal:"; tr '\r' '\n' <"$out/journal.txt" | sed '/^$/d'
+echo; echo "Viewer started with:"
+tr -d '\r' <"$out/viewer.log" | sed -n 's/^start: .*"\(.*\)"$/  \1/p'
+echo; echo "Picture store ($store):"
+(cd "$store" && find . -type f | sort) | while read -r f; do
+  name=$(basename "$f")
+  verdict=""
+  if [ -f "$card/$camera/$name" ]; then
+    if cmp -s "$store/$f" "$card/$camera/$name"; then verdict="identical to the card"; else verdict="DIFFERS from the card"; fi
+  fi
+  printf '  %-40s %9s bytes  %s\n' "$f" "$(stat -c %s "$store/$f")" "$verdict"
+done
+echo; echo "Screenshots: $out/*.png"

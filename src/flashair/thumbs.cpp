@@ -39,7 +39,8 @@ HWND MakeTileControl(HWND area, int id, const thumbs::TileRect& r, DWORD style, 
     HWND h = CreateWindowExW(0, L"BUTTON", text.c_str(), WS_CHILD | WS_VISIBLE | style, r.x, r.y, r.width,
                              r.height, area, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                              GetModuleHandleW(nullptr), nullptr);
-    if (h && bar::ProgramFont()) SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(bar::ProgramFont()), FALSE);
+    // The dialog font: the caption's path fits in two lines of the tile.
+    if (h) SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
     return h;
 }
 

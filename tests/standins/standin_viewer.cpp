@@ -2,25 +2,29 @@
 // line it was started with and, when "<exe>.window" names a class and title
 // ("class|title"), opens a top-level window of that class that logs every
 // key it receives with the modifiers held, in order, and each time it is
-// shown or hidden. Like a viewer it closes on Alt+F4. The log is "<exe>.log"
+// shown or hidden. Like a viewer it shows the JPEG picture it was started
+// with, its name in the title, and closes on Alt+F4. The log is "<exe>.log"
 // beside the program; several instances may append to it.
 //
 // With the class "Shell_TrayWnd" it stands in for the taskbar: a strip at the
 // bottom of the screen that never takes the focus and lies below every other
 // window, so that a search by class meets it last.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <string>
 
 #include "base/handle.h"
 #include "base/str.h"
 #include "base/fs.h"
+#include "ui/images.h"
 
 namespace {
 
 win::Handle g_log;
 bool g_closeOnAltRelease = false;
 bool g_isTaskbar = false;
+images::Picture g_picture;
 constexpr UINT kStayAtBottom = WM_APP + 1;
 
 // One append per line: lines of concurrent instances never mix.
@@ -69,6 +73,38 @@ void OnPositionChanged(HWND h, const WINDOWPOS& pos) {
     if (g_isTaskbar && GetWindow(h, GW_HWNDNEXT)) PostMessageW(h, kStayAtBottom, 0, 0);
 }
 
+// The picture scaled into the window on black, as a viewer shows it.
+void Paint(HWND h) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(h, &ps);
+    RECT rc;
+    GetClientRect(h, &rc);
+    FillRect(dc, &rc, static_cast<HBRUSH>(GetStockObject(g_picture ? BLACK_BRUSH : GRAY_BRUSH)));
+    if (g_picture) {
+        images::DrawScaled(dc, g_picture, rc, true);
+    } else {
+        // A file it cannot decode (a raw file): its name, as a viewer's
+        // placeholder would show.
+        wchar_t title[260];
+        GetWindowTextW(h, title, 260);
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, RGB(255, 255, 255));
+        DrawTextW(dc, title, -1, &rc, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    }
+    EndPaint(h, &ps);
+}
+
+// The last argument on the command line that names an existing file.
+std::wstring StartedWith() {
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    std::wstring file;
+    for (int i = argc - 1; i > 0 && argv && file.empty(); i--)
+        if (fs::IsNonEmptyFile(argv[i])) file = argv[i];
+    LocalFree(argv);
+    return file;
+}
+
 void MoveToBottom(HWND h) {
     SetWindowPos(h, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
@@ -86,6 +122,9 @@ LRESULT CALLBACK StandInProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_WINDOWPOSCHANGED:
         OnPositionChanged(h, *reinterpret_cast<const WINDOWPOS*>(lp));
         break;
+    case WM_PAINT:
+        Paint(h);
+        return 0;
     case kStayAtBottom:
         MoveToBottom(h);
         return 0;
@@ -132,6 +171,11 @@ int WINAPI wWinMain(HINSTANCE inst, HINSTANCE, PWSTR, int) {
     wc.lpszClassName = cls.c_str();
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
     RegisterClassW(&wc);
+    std::wstring file = StartedWith();
+    if (!file.empty() && cls != L"Shell_TrayWnd") {
+        g_picture = images::LoadJpeg(file);
+        title = file.substr(file.find_last_of(L"\\/") + 1) + L" - " + title;
+    }
     HWND w = cls == L"Shell_TrayWnd" ? CreateTaskbarWindow(inst, cls, title) : CreateViewerWindow(inst, cls, title);
     if (!w) return 1;
     SetTimer(w, 1, 120000, nullptr);  // never outlives a test run
