@@ -16,8 +16,8 @@ add_dependencies(wemlox_system_tests Wemlox standin_viewer)
 add_test(NAME system COMMAND wemlox_system_tests)
 set_tests_properties(system PROPERTIES TIMEOUT 900)
 
-add_executable(wemlox_drive ${CMAKE_SOURCE_DIR}/tests/system/drive_main.cpp)
-target_link_libraries(wemlox_drive PRIVATE wemlox_driver)
+add_executable(wemlox_drive ${CMAKE_SOURCE_DIR}/tests/system/drive_main.cpp ${CMAKE_SOURCE_DIR}/tests/system/card_support.cpp)
+target_link_libraries(wemlox_drive PRIVATE wemlox_driver ws2_32 comctl32)
 target_link_options(wemlox_drive PRIVATE -static -municode)
 
 # The Win32 shell tested in-process against the real controls.

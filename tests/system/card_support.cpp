@@ -144,7 +144,7 @@ std::vector<TreeItem> ReadTree(HWND tree) {
         ReadProcessMemory(process.get(), remote, &item, sizeof item, nullptr);
         ReadProcessMemory(process.get(), remoteText, text, sizeof text, nullptr);
         text[kTextChars - 1] = 0;
-        items.push_back({level, text, item.iImage, item.lParam});
+        items.push_back({level, text, item.iImage, item.lParam, h});
     };
     // Depth first, as the tree shows its items.
     std::vector<std::pair<HTREEITEM, int>> stack;
@@ -159,6 +159,25 @@ std::vector<TreeItem> ReadTree(HWND tree) {
     }
     VirtualFreeEx(process.get(), remote, 0, MEM_RELEASE);
     return items;
+}
+
+RECT TreeItemOnScreen(HWND tree, HTREEITEM item) {
+    SendMessageW(tree, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(item));
+    // The control writes the rectangle in its own process.
+    DWORD pid = 0;
+    GetWindowThreadProcessId(tree, &pid);
+    win::KernelHandle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
+    RECT rc{};
+    void* remote = process ? VirtualAllocEx(process.get(), nullptr, sizeof rc, MEM_COMMIT, PAGE_READWRITE) : nullptr;
+    if (!remote) return rc;
+    *reinterpret_cast<HTREEITEM*>(&rc) = item;
+    WriteProcessMemory(process.get(), remote, &rc, sizeof rc, nullptr);
+    LRESULT ok = SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(remote));
+    ReadProcessMemory(process.get(), remote, &rc, sizeof rc, nullptr);
+    VirtualFreeEx(process.get(), remote, 0, MEM_RELEASE);
+    if (!ok) return RECT{};
+    MapWindowPoints(tree, nullptr, reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
 }
 
 }  // namespace cardtest

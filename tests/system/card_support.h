@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
 #include <vector>
@@ -53,8 +54,12 @@ struct TreeItem {
     std::wstring text;
     int image = 0;
     LPARAM data = 0;
+    HTREEITEM handle = nullptr;
 };
 // Every item of another process's tree control, in display order.
 std::vector<TreeItem> ReadTree(HWND tree);
+// The item's text rectangle on screen, scrolled into view; empty when the
+// item is not shown.
+RECT TreeItemOnScreen(HWND tree, HTREEITEM item);
 
 }  // namespace cardtest

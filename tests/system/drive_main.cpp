@@ -1,18 +1,25 @@
 // Command-line driver for demos and scripts: acts on a running Wemlox bar as
-// a user would. Usage: wemlox_drive wait-bar [ms] | click N | journal | close
+// a user would. Usage:
+//   wemlox_drive wait-bar [ms] | click N | toggle K [shift|ctrl] | right-click-tree TEXT
+//                | escape | journal | close
+// "click 6" clicks button 6; "toggle 2 shift" clicks the second selection
+// toggle of the thumbnail grid with Shift held.
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
 
 #include "base/str.h"
+#include "card_support.h"
 #include "driver.h"
 
 static HWND AnyBar() { return FindWindowW(L"WemloxBar", nullptr); }
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: wemlox_drive wait-bar [ms] | click N | journal | close\n");
+        std::fprintf(stderr,
+                     "usage: wemlox_drive wait-bar [ms] | click N | toggle K [shift|ctrl] | "
+                     "right-click-tree TEXT | escape | journal | close\n");
         return 2;
     }
     std::wstring cmd = argv[1];
@@ -24,10 +31,35 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
     if (cmd == L"wait-bar") return 0;
-    if (cmd == L"click" && argc > 2) {
-        HWND button = GetDlgItem(bar, _wtoi(argv[2]));
-        if (!button) return 1;
-        driver::Click(button);
+    if ((cmd == L"click" || cmd == L"toggle") && argc > 2) {
+        HWND control = nullptr;
+        if (cmd == L"toggle") {
+            std::vector<HWND> toggles = driver::GridToggles(GetDlgItem(bar, 801));
+            size_t k = static_cast<size_t>(_wtoi(argv[2]));
+            if (k >= 1 && k <= toggles.size()) control = toggles[k - 1];
+        } else {
+            control = GetDlgItem(bar, _wtoi(argv[2]));
+        }
+        if (!control) return 1;
+        std::wstring key = argc > 3 ? argv[3] : L"";
+        if (key.empty()) driver::Click(control);
+        else driver::ClickWith(control, key == L"shift" ? VK_SHIFT : VK_CONTROL);
+        return 0;
+    }
+    if (cmd == L"right-click-tree" && argc > 2) {
+        HWND tree = GetDlgItem(bar, 111);
+        for (auto& item : cardtest::ReadTree(tree)) {
+            if (item.text != argv[2]) continue;
+            RECT rc = cardtest::TreeItemOnScreen(tree, item.handle);
+            if (rc.right <= rc.left) return 1;
+            driver::MouseAt((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2, true);
+            return 0;
+        }
+        return 1;
+    }
+    if (cmd == L"escape") {
+        keybd_event(VK_ESCAPE, 0, 0, 0);
+        keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
         return 0;
     }
     if (cmd == L"journal") {

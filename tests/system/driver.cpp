@@ -1,6 +1,7 @@
 // Test driver for system tests.
 #include "driver.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "base/fs.h"
@@ -156,6 +157,42 @@ void Click(HWND control) {
     SendInput(1, &in[0], sizeof(INPUT));
     Sleep(30);  // lets the press arrive before the release, as with a hand
     SendInput(1, &in[1], sizeof(INPUT));
+}
+
+void MouseAt(int x, int y, bool right) {
+    SetCursorPos(x, y);
+    INPUT in[2]{};
+    for (INPUT& i : in) {
+        i.type = INPUT_MOUSE;
+        i.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+        i.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    }
+    in[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | (right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN);
+    in[1].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | (right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP);
+    SendInput(1, &in[0], sizeof(INPUT));
+    Sleep(30);  // the press arrives before the release, as with a hand
+    SendInput(1, &in[1], sizeof(INPUT));
+}
+
+void ClickWith(HWND control, BYTE key) {
+    keybd_event(key, 0, 0, 0);
+    Sleep(30);
+    Click(control);
+    Sleep(30);
+    keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
+}
+
+std::vector<HWND> GridToggles(HWND area) {
+    std::vector<HWND> found;
+    for (int id = 2000; id < 3000; id++)
+        if (HWND h = GetDlgItem(area, id)) found.push_back(h);
+    std::sort(found.begin(), found.end(), [](HWND a, HWND b) {
+        RECT ra{}, rb{};
+        GetWindowRect(a, &ra);
+        GetWindowRect(b, &rb);
+        return std::make_pair(ra.top, ra.left) < std::make_pair(rb.top, rb.left);
+    });
+    return found;
 }
 
 std::wstring WindowText(HWND h) {

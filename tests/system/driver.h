@@ -46,11 +46,19 @@ HWND WaitForBar(const Started& p, int timeoutMs = 20000);
 
 RECT ClientOnScreen(HWND h);  // client area in screen coordinates
 void Click(HWND control);     // real mouse press and release at its centre
+// Mouse press and release of one button at a screen point.
+void MouseAt(int x, int y, bool right);
+// A left click on a control with a modifier key held (VK_SHIFT, VK_CONTROL).
+void ClickWith(HWND control, BYTE key);
 std::wstring WindowText(HWND h);
 std::wstring ReadTextFile(const std::wstring& path);  // UTF-8 file as text
 bool FileExists(const std::wstring& path);
 bool WriteTextFile(const std::wstring& path, const std::string& bytes);
 bool MakeDirs(const std::wstring& path);  // creates every missing level
+
+// The selection toggles of the thumbnail grid (ids 2000 to 2999), in display
+// order: rows top to bottom, left to right.
+std::vector<HWND> GridToggles(HWND area);
 
 // Closes the bar as the system would and waits for the process to end.
 int CloseBar(const Started& p, HWND bar);

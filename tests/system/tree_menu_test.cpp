@@ -1,7 +1,8 @@
 // The card tree's popup menu and the thumbnail grid as a user drives them:
 // which menu items apply to the root, a folder and a file, what the choices
 // change (and write back at exit), the file report, show-or-fetch from a
-// picture, and plain, Shift and Ctrl clicks on the selection toggles.
+// picture, plain, Shift and Ctrl clicks on the selection toggles, and
+// button 1 fetching the selected files.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -21,7 +22,7 @@ using cardtest::TreeItem;
 
 namespace {
 
-constexpr int kInfoButton = 8;
+constexpr int kCopyButton = 1, kInfoButton = 8;
 constexpr int kJournal = 101, kTree = 111, kThumbs = 801;
 const std::wstring kCard = L"127.0.0.7";
 const std::wstring kSsid = L"flashair_e8e0b756a7fb";
@@ -34,31 +35,6 @@ std::string Dump(const std::vector<std::wstring>& lines) {
     std::string s;
     for (auto& l : lines) s += "  " + str::ToUtf8(l) + "\n";
     return s;
-}
-
-// Mouse press and release of one button at a screen point.
-void MouseAt(int x, int y, bool right) {
-    SetCursorPos(x, y);
-    INPUT in[2]{};
-    for (INPUT& i : in) {
-        i.type = INPUT_MOUSE;
-        i.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-        i.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    }
-    in[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | (right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN);
-    in[1].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | (right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP);
-    SendInput(1, &in[0], sizeof(INPUT));
-    Sleep(30);  // the press arrives before the release, as with a hand
-    SendInput(1, &in[1], sizeof(INPUT));
-}
-
-// A left click on a control with a modifier key held (VK_SHIFT, VK_CONTROL).
-void ClickWith(HWND control, BYTE key) {
-    keybd_event(key, 0, 0, 0);
-    Sleep(30);
-    Click(control);
-    Sleep(30);
-    keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
 }
 
 void PressKey(BYTE key) {
@@ -214,37 +190,11 @@ struct CardApp {
 
     // Right-clicks the tree item with this text and returns the menu window.
     HWND RightClickItem(const std::wstring& text) const {
-        HWND tree = Control(kTree);
-        std::vector<TreeItem> items = Tree();
-        std::vector<HTREEITEM> handles;  // in the order ReadTree gives
-        std::vector<HTREEITEM> stack;
-        for (HTREEITEM h = TreeView_GetRoot(tree); h; h = TreeView_GetNextSibling(tree, h)) stack.insert(stack.begin(), h);
-        while (!stack.empty()) {
-            HTREEITEM h = stack.back();
-            stack.pop_back();
-            handles.push_back(h);
-            std::vector<HTREEITEM> children;
-            for (HTREEITEM c = TreeView_GetChild(tree, h); c; c = TreeView_GetNextSibling(tree, c)) children.push_back(c);
-            stack.insert(stack.end(), children.rbegin(), children.rend());
-        }
         HTREEITEM item = nullptr;
-        for (size_t i = 0; i < items.size() && i < handles.size(); i++)
-            if (items[i].text == text) item = handles[i];
-        if (!item) return nullptr;
-        SendMessageW(tree, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(item));
-        // The control writes the item's rectangle in its own process.
-        DWORD pid = 0;
-        GetWindowThreadProcessId(tree, &pid);
-        win::KernelHandle proc(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
-        void* remote = VirtualAllocEx(proc.get(), nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
-        RECT rc{};
-        *reinterpret_cast<HTREEITEM*>(&rc) = item;
-        WriteProcessMemory(proc.get(), remote, &rc, sizeof rc, nullptr);
-        LRESULT ok = SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(remote));
-        ReadProcessMemory(proc.get(), remote, &rc, sizeof rc, nullptr);
-        VirtualFreeEx(proc.get(), remote, 0, MEM_RELEASE);
-        if (!ok) return nullptr;
-        MapWindowPoints(tree, nullptr, reinterpret_cast<POINT*>(&rc), 2);
+        for (auto& i : Tree())
+            if (i.text == text) item = i.handle;
+        RECT rc = item ? cardtest::TreeItemOnScreen(Control(kTree), item) : RECT{};
+        if (rc.right <= rc.left) return nullptr;
         HWND menu = nullptr;
         // A press right after a menu closed may be swallowed by its ending: press again.
         for (int attempt = 0; attempt < 3 && !menu; attempt++) {
@@ -374,20 +324,6 @@ TEST(TreeMenu, ItemsFollowTheItemKindAndChoicesChangeTheSettingsUntilExit) {
 
 namespace {
 
-// The tiles' toggles, in display order (rows top to bottom, left to right).
-std::vector<HWND> Toggles(HWND area) {
-    std::vector<HWND> found;
-    for (int id = 2000; id < 3000; id++)
-        if (HWND h = GetDlgItem(area, id)) found.push_back(h);
-    std::sort(found.begin(), found.end(), [](HWND a, HWND b) {
-        RECT ra{}, rb{};
-        GetWindowRect(a, &ra);
-        GetWindowRect(b, &rb);
-        return std::make_pair(ra.top, ra.left) < std::make_pair(rb.top, rb.left);
-    });
-    return found;
-}
-
 std::string States(const std::vector<HWND>& toggles) {
     std::string s;
     for (HWND t : toggles) s += SendMessageW(t, BM_GETCHECK, 0, 0) == BST_CHECKED ? '1' : '0';
@@ -434,7 +370,7 @@ TEST(ThumbSelection, PicturesShowOrFetchCaptionsReportAndTogglesSelect) {
     ASSERT_TRUE(run.ShowView(kThumbs));
     HWND area = run.Control(kThumbs);
     std::vector<HWND> toggles;
-    ASSERT_TRUE(WaitFor([&] { return (toggles = Toggles(area)).size() == 5; })) << toggles.size();
+    ASSERT_TRUE(WaitFor([&] { return (toggles = GridToggles(area)).size() == 5; })) << toggles.size();
     auto tile = [&](const wchar_t* name, int base) { return GetDlgItem(area, base + record[name]); };
     ASSERT_EQ(States(toggles), "00000");
 
@@ -492,10 +428,35 @@ TEST(ThumbSelection, PicturesShowOrFetchCaptionsReportAndTogglesSelect) {
         {"Shift-click the third", 2, VK_SHIFT, "11100"},
         {"Ctrl-click a selected cell turns only it off", 1, VK_CONTROL, "10100"},
         {"Ctrl-click an unselected cell adds it", 4, VK_CONTROL, "10101"},
+        {"Ctrl-click the third (in storage already) off", 2, VK_CONTROL, "10001"},
+        {"Ctrl-click the fourth on", 3, VK_CONTROL, "10011"},
     };
     for (auto& s : steps) {
         if (s.key) ClickWith(toggles[s.cell], s.key);
         else Click(toggles[s.cell]);
         EXPECT_TRUE(WaitFor([&] { return States(toggles) == s.states; }, 5000)) << s.what << ": " << States(toggles);
     }
+
+    // Button 1 brings the three selected files to the storage folder (the one
+    // with a copy in LoRes from there, the others from the card, once each),
+    // clears their toggles and marks them Loaded in grid and tree.
+    ASSERT_EQ(sim.Command("log-clear"), "ok\n");
+    const std::vector<std::wstring> picked = {L"IMG_0001.JPG", L"IMG_0004.JPG", L"IMG_0005.JPG"};
+    Click(run.Control(kCopyButton));
+    EXPECT_TRUE(WaitFor([&] { return States(toggles) == "00000"; }, 15000)) << States(toggles);
+    for (auto& name : picked) {
+        SCOPED_TRACE(str::ToUtf8(name));
+        const bool local = name == L"IMG_0001.JPG";
+        const std::wstring from = local ? run.Source() + L"\\LoRes\\" + name : run.Card() + L"\\DCIM\\100CANON\\" + name;
+        EXPECT_TRUE(fs::ReadFile(run.Storage() + L"\\" + name) == fs::ReadFile(from));
+        EXPECT_EQ(Face(tile(name.c_str(), 2000)), loaded);
+        auto log = sim.Log();
+        EXPECT_EQ(std::count(log.begin(), log.end(), "/DCIM/100CANON/" + str::ToUtf8(name)), local ? 0 : 1);
+    }
+    for (auto& i : run.Tree())
+        if (std::count(picked.begin(), picked.end(), i.text)) EXPECT_EQ(i.image, 1) << str::ToUtf8(i.text);
+    std::vector<std::wstring> stored = fs::ListFileNames(run.Storage());
+    std::sort(stored.begin(), stored.end());
+    EXPECT_EQ(stored, (std::vector<std::wstring>{L"IMG_0001.JPG", L"IMG_0002.JPG", L"IMG_0003.JPG", L"IMG_0004.JPG",
+                                                 L"IMG_0005.JPG"}));
 }
