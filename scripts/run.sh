@@ -4,8 +4,11 @@
 # card on loopback while the camera shoots a JPEG and raw pair every few
 # seconds. Every new JPEG arrives in LoRes by itself and is shown in the
 # viewer (a stand-in installed where IrfanView would be); button 6 then
-# fetches the raw files into HiRes. Screenshots, the journal and the viewer's
-# log land in build/demo/; at the end it prints what arrived where.
+# fetches the raw files into HiRes. Then the info panel: the journal, the
+# card's tree with a file's menu open, and the thumbnail grid where three
+# pictures are picked and button 1 brings them to the storage folder.
+# Screenshots, the journal and the viewer's log land in build/demo/; at the
+# end it prints what arrived where.
 #
 # Environment: WEMLOX_DEMO_SHOTS (default 5), WEMLOX_DEMO_PAUSE seconds
 # between shots (default 4), WEMLOX_DEMO_RATE card bytes per second (default
@@ -75,8 +78,10 @@ for _ in $(seq 100); do control log | grep -q "op=100" && break; sleep 0.2; done
 import -window root "$out/1-bar-watching.png"
 
 echo "Shooting $shots pictures, one every $pause s (card: $rate bytes/s, $size bytes each)"
+last=""
 for i in $(seq "$shots"); do
-  echo "  shot: $(control shoot "/$camera" 1 CR2 "$size" | tail -n 1)"
+  last=$(control shoot "/$camera" 1 CR2 "$size" | tail -n 1)
+  echo "  shot: $last"
   sleep "$pause"
 done
 wait_files "$store/LoRes" 60 "$shots" || echo "Not every JPEG arrived in LoRes"
@@ -92,10 +97,20 @@ sleep 1
 import -window root "$out/3-journal.png"
 drive click 8
 sleep 2
-import -window root "$out/4-card-tree.png"
+drive right-click-tree "$last.JPG" && sleep 1
+import -window root "$out/4-card-tree-menu.png"
+drive escape
 drive click 8
 sleep 3
 import -window root "$out/5-thumbnails.png"
+echo "Picking three pictures in the grid (click, Shift-click) and pressing button 1"
+drive toggle 2 && drive toggle 4 shift
+sleep 1
+import -window root "$out/6-thumbnails-picked.png"
+drive click 1
+wait_files "$store/Storage" 30 3 || echo "Not every picked picture arrived in Storage"
+sleep 1
+import -window root "$out/7-thumbnails-stored.png"
 drive journal >"$out/journal.txt"
 drive close
 wait "$wemlox" || true
