@@ -5,6 +5,7 @@
 #include <ws2tcpip.h>
 #include <commctrl.h>
 
+#include <cstring>
 #include <sstream>
 
 #include "base/str.h"
@@ -170,7 +171,7 @@ RECT TreeItemOnScreen(HWND tree, HTREEITEM item) {
     RECT rc{};
     void* remote = process ? VirtualAllocEx(process.get(), nullptr, sizeof rc, MEM_COMMIT, PAGE_READWRITE) : nullptr;
     if (!remote) return rc;
-    *reinterpret_cast<HTREEITEM*>(&rc) = item;
+    std::memcpy(&rc, &item, sizeof item);  // the message takes the item in the rectangle's place
     WriteProcessMemory(process.get(), remote, &rc, sizeof rc, nullptr);
     LRESULT ok = SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(remote));
     ReadProcessMemory(process.get(), remote, &rc, sizeof rc, nullptr);

@@ -114,24 +114,26 @@ int WaitExit(const Started& p, int timeoutMs) {
     return static_cast<int>(code);
 }
 
-HWND FindBar(DWORD pid) {
-    struct Search { DWORD pid; HWND found; } s{pid, nullptr};
+HWND FindOwnWindow(DWORD pid, const wchar_t* cls, const wchar_t* title, bool visibleOnly) {
+    struct Search { DWORD pid; const wchar_t *cls, *title; bool visibleOnly; HWND found; } s{pid, cls, title, visibleOnly,
+                                                                                             nullptr};
     EnumWindows(
         [](HWND h, LPARAM lp) -> BOOL {
             auto* s = reinterpret_cast<Search*>(lp);
             DWORD owner = 0;
             GetWindowThreadProcessId(h, &owner);
-            wchar_t cls[64] = {};
-            GetClassNameW(h, cls, 64);
-            if (owner == s->pid && wcscmp(cls, L"WemloxBar") == 0 && IsWindowVisible(h)) {
-                s->found = h;
-                return FALSE;
-            }
-            return TRUE;
+            wchar_t c[257] = {};
+            GetClassNameW(h, c, 257);
+            if (owner != s->pid || wcscmp(c, s->cls) != 0 || (s->visibleOnly && !IsWindowVisible(h))) return TRUE;
+            if (s->title && WindowText(h) != s->title) return TRUE;
+            s->found = h;
+            return FALSE;
         },
         reinterpret_cast<LPARAM>(&s));
     return s.found;
 }
+
+HWND FindBar(DWORD pid) { return FindOwnWindow(pid, L"WemloxBar"); }
 
 HWND WaitForBar(const Started& p, int timeoutMs) {
     HWND bar = nullptr;
@@ -144,6 +146,30 @@ RECT ClientOnScreen(HWND h) {
     GetClientRect(h, &rc);
     MapWindowPoints(h, nullptr, reinterpret_cast<POINT*>(&rc), 2);
     return rc;
+}
+
+std::vector<COLORREF> ScreenPixels(const RECT& rc) {
+    const int width = rc.right - rc.left, height = rc.bottom - rc.top;
+    std::vector<COLORREF> pixels;
+    if (width <= 0 || height <= 0) return pixels;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, dib);
+    if (bits && BitBlt(mem, 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY)) {
+        GdiFlush();
+        const uint32_t* p = static_cast<const uint32_t*>(bits);  // 0x00RRGGBB
+        pixels.reserve(static_cast<size_t>(width) * static_cast<size_t>(height));
+        for (int i = 0; i < width * height; i++) pixels.push_back(RGB((p[i] >> 16) & 0xFF, (p[i] >> 8) & 0xFF, p[i] & 0xFF));
+    }
+    SelectObject(mem, old);
+    DeleteObject(dib);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    return pixels;
 }
 
 void Click(HWND control) {

@@ -40,11 +40,16 @@ bool WaitFor(const std::function<bool()>& cond, int timeoutMs = 15000);
 // Waits for the process to end; its exit code, or -1 on time-out.
 int WaitExit(const Started& p, int timeoutMs = 15000);
 
+// A top-level window of the process with this class (and title), by default
+// only a visible one; nullptr when none.
+HWND FindOwnWindow(DWORD pid, const wchar_t* cls, const wchar_t* title = nullptr, bool visibleOnly = true);
 // The visible bar window of the given process, nullptr when none.
 HWND FindBar(DWORD pid);
 HWND WaitForBar(const Started& p, int timeoutMs = 20000);
 
 RECT ClientOnScreen(HWND h);  // client area in screen coordinates
+// The screen's pixels in a rectangle, row by row; empty when it has no area.
+std::vector<COLORREF> ScreenPixels(const RECT& rc);
 void Click(HWND control);     // real mouse press and release at its centre
 // Mouse press and release of one button at a screen point.
 void MouseAt(int x, int y, bool right);

@@ -59,29 +59,11 @@ inline StandIn Install(const std::wstring& path, const std::wstring& windowLine)
     return s;
 }
 
-// The top-level window of the class owned by the process, nullptr when none.
-inline HWND WindowOf(DWORD pid, const std::wstring& windowClass) {
-    struct Search { DWORD pid; const std::wstring* cls; HWND found; } s{pid, &windowClass, nullptr};
-    EnumWindows(
-        [](HWND h, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lp);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(h, &owner);
-            wchar_t cls[300] = {};
-            GetClassNameW(h, cls, 300);
-            if (owner != s->pid || *s->cls != cls) return TRUE;
-            s->found = h;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&s));
-    return s.found;
-}
-
 // Starts an installed stand-in and waits for its window.
 inline void Launch(const Sandbox& box, StandIn& s, const std::wstring& windowClass) {
     s.process = Start(box, s.exe);
     ASSERT_TRUE(s.process.process) << str::ToUtf8(s.exe);
-    ASSERT_TRUE(WaitFor([&] { return (s.window = WindowOf(s.process.pid, windowClass)) != nullptr; }))
+    ASSERT_TRUE(WaitFor([&] { return (s.window = FindOwnWindow(s.process.pid, windowClass.c_str(), nullptr, false)) != nullptr; }))
         << "no window of class " << str::ToUtf8(windowClass);
 }
 
@@ -140,26 +122,7 @@ inline std::vector<std::wstring> JournalMessages(const RunningBar& run) {
 inline std::vector<COLORREF> Capture(HWND button, int& width) {
     RECT rc = ClientOnScreen(button);
     width = rc.right - rc.left;
-    int height = rc.bottom - rc.top;
-    std::vector<COLORREF> pixels;
-    if (width <= 0 || height <= 0) return pixels;
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    BITMAPINFO bi{};
-    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(mem, dib);
-    if (bits && BitBlt(mem, 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY)) {
-        GdiFlush();
-        const uint32_t* p = static_cast<const uint32_t*>(bits);  // 0x00RRGGBB
-        for (int i = 0; i < width * height; i++) pixels.push_back(RGB((p[i] >> 16) & 0xFF, (p[i] >> 8) & 0xFF, p[i] & 0xFF));
-    }
-    SelectObject(mem, old);
-    DeleteObject(dib);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
-    return pixels;
+    return ScreenPixels(rc);
 }
 
 // The busy face is amber (255, 190, 60); the normal faces are grey on dark

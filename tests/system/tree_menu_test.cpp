@@ -42,25 +42,6 @@ void PressKey(BYTE key) {
     keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
 }
 
-// The visible top-level window of the process with this class (and title).
-HWND FindOwnWindow(DWORD pid, const wchar_t* cls, const wchar_t* title = nullptr) {
-    struct Search { DWORD pid; const wchar_t *cls, *title; HWND found; } s{pid, cls, title, nullptr};
-    EnumWindows(
-        [](HWND h, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lp);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(h, &owner);
-            wchar_t c[64] = {};
-            GetClassNameW(h, c, 64);
-            if (owner != s->pid || wcscmp(c, s->cls) != 0 || !IsWindowVisible(h)) return TRUE;
-            if (s->title && WindowText(h) != s->title) return TRUE;
-            s->found = h;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&s));
-    return s.found;
-}
-
 // What an open popup menu shows: its text rows on screen and whether each
 // is drawn enabled (black text) or greyed.
 struct MenuRow {
@@ -73,27 +54,20 @@ std::vector<MenuRow> MenuRows(HWND menu) {
     int w = rc.right - rc.left, h = rc.bottom - rc.top;
     std::vector<MenuRow> rows;
     if (w <= 8 || h <= 8) return rows;
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    BITMAPINFO bi{};
-    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB};
-    void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(mem, dib);
-    BitBlt(mem, 0, 0, w, h, screen, rc.left, rc.top, SRCCOPY);
-    GdiFlush();
-    auto px = [&](int x, int y) { return static_cast<const uint32_t*>(bits)[y * w + x] & 0xFFFFFF; };
-    std::map<uint32_t, int> count;
+    const std::vector<COLORREF> pixels = ScreenPixels(rc);
+    if (pixels.empty()) return rows;
+    auto px = [&](int x, int y) { return pixels[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)]; };
+    std::map<COLORREF, int> count;
     for (int y = 3; y < h - 3; y++)
         for (int x = 3; x < w - 3; x++) count[px(x, y)]++;
-    uint32_t background = std::max_element(count.begin(), count.end(), [](auto& a, auto& b) { return a.second < b.second; })->first;
+    COLORREF background = std::max_element(count.begin(), count.end(), [](auto& a, auto& b) { return a.second < b.second; })->first;
     auto ink = [&](int y, bool& black) {
         bool any = false;
         for (int x = 4; x < w - 4; x++) {
-            uint32_t c = px(x, y);
+            COLORREF c = px(x, y);
             if (c == background) continue;
             any = true;
-            black = black || (((c >> 16) & 0xFF) < 60 && ((c >> 8) & 0xFF) < 60 && (c & 0xFF) < 60);
+            black = black || (GetRValue(c) < 60 && GetGValue(c) < 60 && GetBValue(c) < 60);
         }
         return any;
     };
@@ -107,10 +81,6 @@ std::vector<MenuRow> MenuRows(HWND menu) {
         while (y < h - 3 && ink(y, black)) y++;
         if (y - top >= 5) rows.push_back({rc.top + top, rc.top + y, black});  // thinner bands are separators
     }
-    SelectObject(mem, old);
-    DeleteObject(dib);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
     return rows;
 }
 
@@ -260,13 +230,14 @@ TEST(TreeMenu, ItemsFollowTheItemKindAndChoicesChangeTheSettingsUntilExit) {
         EXPECT_EQ(Dump(Enabled(MenuRows(menu))), Dump(c.enabled)) << str::ToUtf8(c.item);
         std::vector<std::wstring> texts = MenuTexts(menu);
         if (texts.empty()) std::printf("note: the menu's texts cannot be read from another process here\n");
-        if (!texts.empty())  // readable only where the system lends the menu
+        if (!texts.empty()) {  // readable only where the system lends the menu
             EXPECT_EQ(texts, (std::vector<std::wstring>{
                                  L"Transfer to: " + run.Storage() + L"\\", L"Show File Info",
                                  L"Use as Transfer Source Path - Current: 'DCIM/101_PANA'",
                                  L"Never Load This File - Current: 'FA000001.JPG'",
                                  L"Flash Air Occurence Name - Current: 'TFA'", L"This extension is LoRes - Current: '.jpg'",
                                  L"This extension is HiRes - Current: '.cr2'", L"Refresh", L"Close"}));
+        }
         PressKey(VK_ESCAPE);
         ASSERT_TRUE(run.MenuGone()) << str::ToUtf8(c.item);
     }
@@ -290,13 +261,14 @@ TEST(TreeMenu, ItemsFollowTheItemKindAndChoicesChangeTheSettingsUntilExit) {
     HWND menu = run.RightClickItem(L"IMG_0001.JPG");
     ASSERT_TRUE(menu);
     std::vector<std::wstring> texts = MenuTexts(menu);
-    if (!texts.empty())
+    if (!texts.empty()) {
         EXPECT_EQ(std::vector<std::wstring>(texts.begin() + 2, texts.begin() + 7),
                   (std::vector<std::wstring>{L"Use as Transfer Source Path - Current: 'DCIM/100CANON'",
                                              L"Never Load This File - Current: 'IMG_0001.TX'",
                                              L"Flash Air Occurence Name - Current: '" + kSsid + L"'",
                                              L"This extension is LoRes - Current: '.JPG'",
                                              L"This extension is HiRes - Current: '.cr2'"}));
+    }
     PressKey(VK_ESCAPE);
     ASSERT_TRUE(run.MenuGone());
 
@@ -385,7 +357,9 @@ TEST(ThumbSelection, PicturesShowOrFetchCaptionsReportAndTogglesSelect) {
     EXPECT_TRUE(WaitFor([&] { return fs::IsNonEmptyFile(run.Storage() + L"\\IMG_0003.JPG"); }));
     EXPECT_TRUE(WaitFor([&] { return Face(tile(L"IMG_0003.JPG", 2000)) == loaded; }, 5000));
     for (auto& i : run.Tree())
-        if (i.text == L"IMG_0003.JPG" || i.text == L"IMG_0004.JPG") EXPECT_EQ(i.image, i.text == L"IMG_0003.JPG" ? 1 : 0);
+        if (i.text == L"IMG_0003.JPG" || i.text == L"IMG_0004.JPG") {
+            EXPECT_EQ(i.image, i.text == L"IMG_0003.JPG" ? 1 : 0);
+        }
     for (auto& l : sim.Log()) EXPECT_NE(l.rfind("/DCIM/100CANON/IMG_0001.JPG", 0), 0u) << l;
 
     // The caption's report: one journal entry of ten lines, then a message box.
@@ -454,7 +428,9 @@ TEST(ThumbSelection, PicturesShowOrFetchCaptionsReportAndTogglesSelect) {
         EXPECT_EQ(std::count(log.begin(), log.end(), "/DCIM/100CANON/" + str::ToUtf8(name)), local ? 0 : 1);
     }
     for (auto& i : run.Tree())
-        if (std::count(picked.begin(), picked.end(), i.text)) EXPECT_EQ(i.image, 1) << str::ToUtf8(i.text);
+        if (std::count(picked.begin(), picked.end(), i.text)) {
+            EXPECT_EQ(i.image, 1) << str::ToUtf8(i.text);
+        }
     std::vector<std::wstring> stored = fs::ListFileNames(run.Storage());
     std::sort(stored.begin(), stored.end());
     EXPECT_EQ(stored, (std::vector<std::wstring>{L"IMG_0001.JPG", L"IMG_0002.JPG", L"IMG_0003.JPG", L"IMG_0004.JPG",
