@@ -38,3 +38,16 @@ if(WEMLOX_BENCH)
     target_compile_definitions(${target} PRIVATE NDEBUG)
   endforeach()
 endif()
+
+# What crosses threads, again under ThreadSanitizer (it cannot share a build
+# with AddressSanitizer): the card thread's queue, mailbox and cancel gate.
+if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  add_executable(wemlox_tsan_tests ${CMAKE_SOURCE_DIR}/tests/unit/card_worker_test.cpp
+                                   ${CMAKE_SOURCE_DIR}/src/flashair/card_worker.cpp)
+  target_include_directories(wemlox_tsan_tests PRIVATE ${CMAKE_SOURCE_DIR}/src)
+  target_link_libraries(wemlox_tsan_tests PRIVATE GTest::gtest_main Threads::Threads)
+  set_property(TARGET wemlox_tsan_tests PROPERTY COMPILE_OPTIONS -O1 -g -fsanitize=thread -Wall -Wextra)
+  set_property(TARGET wemlox_tsan_tests PROPERTY LINK_OPTIONS -fsanitize=thread)
+  add_test(NAME tsan COMMAND wemlox_tsan_tests)
+  set_tests_properties(tsan PROPERTIES ENVIRONMENT "TSAN_OPTIONS=halt_on_error=1")
+endif()

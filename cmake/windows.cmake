@@ -15,6 +15,7 @@ add_library(wemlox_shell STATIC
   src/viewer/handover.cpp
   src/viewer/window_search.cpp
   src/flashair/card_http.cpp
+  src/flashair/card_thread.cpp
   src/flashair/card_views.cpp
   src/flashair/download.cpp
   src/flashair/transfer.cpp

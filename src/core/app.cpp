@@ -14,8 +14,10 @@
 #include "core/settings.h"
 #include "core/state.h"
 #include "flashair/card_http.h"
-#include "flashair/download.h"
 #include "flashair/card_session.h"
+#include "flashair/card_thread.h"
+#include "flashair/card_views.h"
+#include "flashair/download.h"
 #include "flashair/thumbs.h"
 #include "flashair/transfer.h"
 #include "ui/bar.h"
@@ -32,6 +34,8 @@ namespace app {
 namespace {
 
 bool g_buttonBusy = false;     // an action runs; further clicks are dropped
+bool g_tickWaiting = false;    // a card tick came during a modal loop
+bool g_manualWaiting = false;  // button 6's transfer is queued behind other card work
 win::KernelHandle g_instanceMutex;
 
 // Lowest idle wait: a [System] group without Delay would otherwise spin.
@@ -51,7 +55,7 @@ void PauseShowingPaint(DWORD ms) {
 // selects, its caption reports.
 void OnThumbCommand(int id) {
     int32_t k = id % 1000;
-    const card::CardFileRecord* r = g_card.Lists.Record(k);
+    const card::CardFileRecord* r = Shown().Lists.Record(k);
     bool inUse = r && r->Index == k;
     if (id < ids::kThumbToggleBase) {
         if (inUse) WLX_TREE_POP(L"TransferFile", k);
@@ -92,7 +96,6 @@ void RunButtonAction(int n) {
     case 3: WLX_btn_03(); break;
     case 4: WLX_btn_04(); break;
     case 5: WLX_btn_05(); break;
-    case 6: TFA_Transfer(0); break;
     case 7: WLX_btn_07(); break;
     case 8: WLX_btn_8(); break;
     case 9: WLX_btn_09(); break;
@@ -101,8 +104,25 @@ void RunButtonAction(int n) {
     }
 }
 
+// Button 6: a click while a download runs cancels it; otherwise the button
+// transfer is queued on the card thread (once, however often it is
+// clicked while it waits), and the busy face stays until it has ended.
+void OnCardButton() {
+    if (cardthread::CancelDownload() || g_buttonBusy || g_manualWaiting) return;
+    cardthread::HoldBusyFace();
+    g_manualWaiting = cardthread::Run([] {
+        cardthread::OnUi([] { g_manualWaiting = false; });
+        TFA_Transfer(0);
+        cardthread::OnUi([] { cardthread::ReleaseBusyFace(g_settings.Graphics.DelayChg); });
+    });
+    if (!g_manualWaiting) cardthread::ReleaseBusyFace(g_settings.Graphics.DelayChg);  // no card access
+}
+
 void OnButton(int n) {
-    if (g_buttonBusy) return;
+    if (n == 6) return OnCardButton();
+    // While a download runs the info panel keeps its view (a view may need
+    // card work of its own); the viewer buttons always act at once.
+    if (g_buttonBusy || (n == 8 && cardthread::Downloading())) return;
     g_buttonBusy = true;
     bar::ShowButtonImage(n, ids::kBusyImageOffset + n);
     RunButtonAction(n);
@@ -185,7 +205,19 @@ void StartCardAccess() {
     }
     ShowInfo(L"TFA Search in " + str::FromInt(g_settings.CheckNewFilesSec) + L" sec");
     SetState(6, L"y", L"b");
+    cardthread::Start();
     TFA_StartPolling(1);
+}
+
+// The card thread ends first: a running download is cancelled and its file
+// removed. The address it found last goes into the write-back. False when it
+// is stuck in a request and the process has to end without it.
+bool StopCardAccess() {
+    if (!g_run.TfaActive) return true;
+    bool ended = cardthread::Stop();
+    if (ended) g_settings.UrlLastConnect = g_card.UrlLastConnect;
+    CloseInternetHandle(ended);
+    return ended;
 }
 
 void EventLoop() {
@@ -221,12 +253,27 @@ void WriteBackSettings() {
 }
 
 void Shutdown() {
-    CloseInternetHandle();
+    bool cardEnded = StopCardAccess();
     WriteBackSettings();
     own_ShowHideTaskBar(SW_SHOW);
     if (bar::Window()) DestroyWindow(bar::Window());
+    // A card thread stuck in a request holds nothing that needs saving; the
+    // process ends without unwinding under it.
+    if (!cardEnded) ExitProcess(0);
     ShutdownDownloads();
     WSACleanup();
+}
+
+// A card tick runs on the card thread; it is skipped while the tree is
+// shown (not rebuilt under the user's hands) and waits for a modal loop.
+void CardTick() {
+    if (GetInfoState() == 2) return;
+    if (bar::InModalLoop()) {
+        g_tickWaiting = true;
+        return;
+    }
+    g_tickWaiting = false;
+    cardthread::Tick(TFA_CardTimerStep);
 }
 
 }  // namespace
@@ -292,9 +339,9 @@ LRESULT OnNotify(const NMHDR& hdr) {
 
 void OnTimer(unsigned id) {
     if (id == ids::kCardTimer) {
-        // The tree is not rebuilt under the user's hands, and the card
-        // waits while the file report is open.
-        if (GetInfoState() != 2 && !ReportOpen()) TFA_CardTimerStep();
+        CardTick();
+    } else if (id == ids::kBusyFaceTimer) {
+        cardthread::OnBusyFaceTimer();
     } else if (id == ids::kHousekeepingTimer) {
         SetState(1, L"c", L"t");
         SetState(6, L"c", L"t");
@@ -311,5 +358,11 @@ void OnMoved() {
 }
 
 void OnClose() { g_run.QuitRequested = 1; }
+
+void OnCardMail() { cardthread::Deliver(); }
+
+void OnModalLoopEnded() {
+    if (g_tickWaiting) CardTick();
+}
 
 }  // namespace app

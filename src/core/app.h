@@ -15,5 +15,9 @@ LRESULT OnNotify(const NMHDR& hdr);
 void OnTimer(unsigned id);
 void OnMoved();
 void OnClose();
+// The card thread has handed over actions for the interface.
+void OnCardMail();
+// The last modal loop (dialog, message box, drag) has ended.
+void OnModalLoopEnded();
 
 }  // namespace app

@@ -51,7 +51,12 @@ void SaveJournal() {
     ofn.nMaxFile = static_cast<DWORD>(std::size(file));
     ofn.lpstrTitle = L"Wemlox Save Log";
     ofn.Flags = OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
-    if (!GetSaveFileNameW(&ofn) || file[0] == 0) return;
+    bool chosen = false;
+    {
+        bar::ModalScope modal;
+        chosen = GetSaveFileNameW(&ofn) && file[0] != 0;
+    }
+    if (!chosen) return;
     std::wstring name = file;
     // An existing journal file is never overwritten; say so instead of
     // leaving the user to believe it was saved.
@@ -62,9 +67,11 @@ void SaveJournal() {
     if (!own_SaveTextFile(name, JournalText(), 0)) ShowInfo(L"Log not saved, the file cannot be written: " + name);
 }
 
+// The walk runs on the card thread; a shown thumbnail grid is rebuilt from
+// its lists when they arrive.
 void RebuildTree() {
     SetState(6, L"b", L"t");
-    TFA_CreateTree();
+    RequestTree();
     ThumbRowCount = 0;
 }
 
@@ -77,11 +84,6 @@ uint8_t WLX_btn_07() {
         RebuildTree();
     } else if (IsWindowVisible(bar::Control(ids::kThumbArea))) {
         RebuildTree();
-        int rows = TFA_CreateThumbs();
-        const Settings& s = g_settings;
-        HWND area = bar::Control(ids::kThumbArea);
-        thumbarea::SetInnerSize(area, ui::ThumbAreaInnerWidth(s.ThumbCols, s.ThumbSize, s.ButtonSpace),
-                                ui::ThumbAreaInnerHeight(rows, s.ThumbSize, s.ThumbSelSize, s.ButtonSpace));
     } else if (TaskBarVisible()) {
         own_ShowHideTaskBar(SW_HIDE);
         EnableWindow(bar::Control(11), FALSE);

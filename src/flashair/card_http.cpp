@@ -10,6 +10,7 @@
 
 #include "base/handle.h"
 #include "core/state.h"
+#include "flashair/card_thread.h"
 #include "flashair/transfer.h"
 #include "ui/bar.h"
 #include "ui/ids.h"
@@ -144,11 +145,17 @@ public:
         return answer;
     }
     bool Ping(const std::wstring& host, int timeoutMs) override { return EchoAnswered(host, timeoutMs); }
-    void Journal(const std::wstring& text) override { ShowInfo(text); }
-    void Lamp(int image, const std::wstring& colour, const std::wstring& position) override {
-        SetState(image, colour, position);
+    // The rest reaches the bar on the interface thread.
+    void Journal(const std::wstring& text) override {
+        cardthread::OnUi([text] { ShowInfo(text); });
     }
-    bool JournalVisible() override { return GetInfoState() == 1; }
+    void Lamp(int image, const std::wstring& colour, const std::wstring& position) override {
+        cardthread::OnUi([image, colour, position] { SetState(image, colour, position); });
+    }
+    bool JournalVisible() override { return g_card.JournalShown; }
+    void CardFound(const std::wstring& host) override {
+        cardthread::OnUi([host] { g_settings.UrlLastConnect = host; });
+    }
 };
 
 WinCardPort g_port;
@@ -160,11 +167,14 @@ bool OpenInternetHandle() {
     InternetHandle = InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (!InternetHandle) return false;
     card::SetPort(&g_port);
-    card::BeginSession();
+    card::BeginSession(g_settings);
     return true;
 }
 
-void CloseInternetHandle() {
+void CloseInternetHandle(bool cardThreadEnded) {
+    // A card thread still inside a request keeps the port and the handle
+    // until the process ends.
+    if (!cardThreadEnded) return;
     card::SetPort(nullptr);
     if (InternetHandle) InternetCloseHandle(InternetHandle);
     InternetHandle = nullptr;
@@ -177,9 +187,8 @@ uint8_t TFA_StartPolling(uint8_t on) {
 
 void TFA_CardTimerStep() {
     if (card::PollCard()) {
-        bar::ShowButtonImage(6, ids::kBusyImageOffset + 6);
+        cardthread::BusyFace busy;
         TFA_Transfer(1);
-        bar::ShowButtonImage(6, 6);
     }
-    g_run.UpdateFlag = 0;
+    g_card.UpdateFlag = 0;
 }

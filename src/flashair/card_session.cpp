@@ -3,7 +3,6 @@
 
 #include "base/str.h"
 #include "core/settings.h"
-#include "core/state.h"
 #include "flashair/address_range.h"
 #include "flashair/card_text.h"
 #include "flashair/no_transfer.h"
@@ -22,6 +21,7 @@ public:
     void Journal(const std::wstring&) override {}
     void Lamp(int, const std::wstring&, const std::wstring&) override {}
     bool JournalVisible() override { return false; }
+    void CardFound(const std::wstring&) override {}
 };
 
 NoPort g_noPort;
@@ -48,7 +48,8 @@ bool AnswersAsCard(const std::wstring& host) { return TFA_CheckUrlPing(host) && 
 uint8_t Accept(const std::wstring& host) {
     g_card.CardHost = host;
     g_card.UpdateUrl = CardUrl(host, kUpdatePath);
-    g_settings.UrlLastConnect = host;
+    g_card.UrlLastConnect = host;
+    Port().CardFound(host);
     Port().Journal(L"TFA Success: " + host);
     return 1;
 }
@@ -59,7 +60,7 @@ void ShowSearching() { Port().Lamp(kCardButton, L"b", L"t"); }
 // file cannot be read.
 std::wstring ConfiguredUrl() {
     std::wstring url = WLX_LoadPreferences(L"TFA", L"Url");
-    return str::StartsWith(url, L"%ERR%") ? g_settings.Url : url;
+    return str::StartsWith(url, L"%ERR%") ? g_card.Config.Url : url;
 }
 
 uint8_t Sweep(const AddressSweep& sweep) {
@@ -88,19 +89,24 @@ void JournalOnce(const std::wstring& text) {
     if (g_card.SaidOnce.insert(text).second) Port().Journal(text);
 }
 
-void BeginSession() { g_card.CardHost = g_settings.Url; }
+void BeginSession(const Settings& settings) {
+    g_card.Config = settings;
+    g_card.CardHost = settings.Url;
+    g_card.UrlLastConnect = settings.UrlLastConnect;
+}
 
 bool PollCard() {
-    if (!g_run.CardConnected) {
-        g_run.UpdateFlag = static_cast<int8_t>(TFA_SearchUrl());
-        if (g_run.UpdateFlag) g_run.TransferCandidateCount = static_cast<uint16_t>(TFA_GetData(L"DIR", L""));
+    CardSession& c = g_card;
+    if (!c.CardConnected) {
+        c.UpdateFlag = static_cast<int8_t>(TFA_SearchUrl());
+        if (c.UpdateFlag) c.TransferCandidateCount = TFA_GetData(L"DIR", L"");
     }
-    if (g_run.CardConnected) g_run.UpdateFlag = TFA_CheckUpdate();
-    if (g_run.UpdateFlag == '0' && g_card.ChangeNotListed) g_run.UpdateFlag = '1';
-    bool relist = g_run.UpdateFlag == '1' || (g_run.UpdateFlag == '0' && !g_settings.UseUpdateFlag);
+    if (c.CardConnected) c.UpdateFlag = TFA_CheckUpdate();
+    if (c.UpdateFlag == '0' && c.ChangeNotListed) c.UpdateFlag = '1';
+    bool relist = c.UpdateFlag == '1' || (c.UpdateFlag == '0' && !c.Config.UseUpdateFlag);
     if (!relist) return false;
-    g_run.TransferCandidateCount = static_cast<uint16_t>(TFA_GetData(L"DIR", L""));
-    return g_run.TransferCandidateCount > 0;
+    c.TransferCandidateCount = TFA_GetData(L"DIR", L"");
+    return c.TransferCandidateCount > 0;
 }
 
 }  // namespace card
@@ -110,7 +116,7 @@ using card::Port;
 int32_t TFA_GetData(const std::wstring& kind, const std::wstring& argument) {
     if (kind == L"DIR") {
         g_card.ChangeNotListed = false;  // this listing shows every change reported so far
-        std::wstring path = card::kListingPath + L"/" + card::UrlPath(g_settings.Path);
+        std::wstring path = card::kListingPath + L"/" + card::UrlPath(g_card.Config.Path);
         card::CardAnswer a = Port().Get(card::CardUrl(g_card.CardHost, path), card::kListingReadBytes);
         if (!a.opened) return 0;
         // A card that has no such folder (yet) lists nothing: it is connected
@@ -126,12 +132,13 @@ int32_t TFA_GetData(const std::wstring& kind, const std::wstring& argument) {
 
 int32_t TFA_Split(const std::wstring& kind, const std::string& answer) {
     if (kind == L"DIR") {
-        g_run.CardConnected = true;
-        g_card.Lists.TransferCandidates =
-            card::ListingCandidates(answer, g_settings.TransferHiRes, g_settings.TransferLoRes, card::JournalOnce);
-        g_run.TransferCandidateCount = static_cast<uint16_t>(g_card.Lists.TransferCandidates.size());
+        card::CardSession& c = g_card;
+        c.CardConnected = true;
+        c.Lists.TransferCandidates =
+            card::ListingCandidates(answer, c.Config.TransferHiRes, c.Config.TransferLoRes, card::JournalOnce);
+        c.TransferCandidateCount = static_cast<int32_t>(c.Lists.TransferCandidates.size());
         TFA_NoTransferList();
-        return g_run.TransferCandidateCount;
+        return c.TransferCandidateCount;
     }
     if (kind == L"ExamineTREE") return static_cast<int32_t>(card::SplitLines(answer).size());
     if (kind == L"SSID") {
@@ -154,11 +161,11 @@ int8_t TFA_CheckUpdate() {
 }
 
 uint8_t TFA_CheckUrlPing(const std::wstring& host) {
-    return !host.empty() && Port().Ping(host, g_settings.PingTimeoutMs) ? 1 : 0;
+    return !host.empty() && Port().Ping(host, g_card.Config.PingTimeoutMs) ? 1 : 0;
 }
 
 uint8_t TFA_SearchUrl() {
-    const std::wstring lastGood = g_settings.UrlLastConnect;
+    const std::wstring lastGood = g_card.UrlLastConnect;
     if (!lastGood.empty()) {
         card::ShowSearching();
         if (card::AnswersAsCard(lastGood)) return card::Accept(lastGood);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/state.h"
 #include "flashair/card_list.h"
 
 namespace card {
@@ -38,13 +39,24 @@ public:
     virtual void Lamp(int image, const std::wstring& colour, const std::wstring& position) = 0;
     // True while the info panel shows the journal.
     virtual bool JournalVisible() = 0;
+    // A card was accepted at host: the interface's UrlLastConnect follows.
+    virtual void CardFound(const std::wstring& host) = 0;
 };
 
 // The port in use; without one no request is made and nothing is reachable.
 void SetPort(CardPort* port);
 CardPort& Port();
 
+// The card session belongs to the card thread. It reads the settings from
+// Config, the interface's settings as they were when the running card work
+// was handed over, never the interface's own.
 struct CardSession {
+    Settings Config;
+    bool JournalShown = false;  // the journal was visible when the work was handed over
+    std::wstring UrlLastConnect;  // last good address; the interface's copy follows it
+    int8_t UpdateFlag = 0;        // last poll: 0 none, 1 card just found, '0' unchanged, '1' changed
+    int32_t TransferCandidateCount = 0;
+    bool CardConnected = false;   // a camera-folder listing succeeded in this run
     std::wstring CardHost;   // address probed, after success the card's address
     std::wstring UpdateUrl;  // "http://" + CardHost + "/command.cgi?op=102" once accepted
     std::wstring CardSsid;   // last op=104 answer
@@ -64,8 +76,9 @@ struct CardSession {
 // polled listing does not repeat its remarks on every tick.
 void JournalOnce(const std::wstring& text);
 
-// Start of a run with card access: the first search starts from [TFA] Url.
-void BeginSession();
+// Start of a run with card access: the first search starts from [TFA] Url
+// and tries [TFA] UrlLastConnect first.
+void BeginSession(const Settings& settings);
 
 // Part of the card timer step before the automatic transfer: finds and lists
 // the card while it is not connected, polls its update flag, and lists the

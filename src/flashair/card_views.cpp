@@ -1,18 +1,24 @@
-// The card tree in control 111; the thumbnail grid is still empty.
+// The card tree in control 111: the walk on the card thread, the items on
+// the interface thread.
 #include "flashair/card_views.h"
 
 #include <windows.h>
 #include <commctrl.h>
 
 #include <algorithm>
+#include <memory>
+#include <vector>
 
 #include "base/fs.h"
 #include "base/handle.h"
 #include "core/state.h"
 #include "flashair/card_session.h"
+#include "flashair/card_thread.h"
+#include "flashair/thumbs.h"
 #include "flashair/tree_order.h"
 #include "ui/bar.h"
 #include "ui/ids.h"
+#include "ui/info_panel.h"
 
 namespace {
 
@@ -69,21 +75,52 @@ HTREEITEM AddItem(HWND tree, HTREEITEM parent, const std::wstring& text, int ima
     return TreeView_InsertItem(tree, &ins);
 }
 
+ShownCard g_shown;
+bool g_treeRequested = false;
+
+// What a walk hands to the interface: the sorted lists and, per file, whether
+// it lies in the storage folder (looked up on the card thread, not while the
+// interface waits).
+struct Walk {
+    card::CardLists lists;
+    std::vector<bool> stored;
+};
+
+// Card thread.
 std::wstring RootCaption() {
-    if (TFA_GetData(L"SSID", L"")) return g_card.CardSsid + L" (" + g_settings.UrlLastConnect + L")";
+    if (TFA_GetData(L"SSID", L"")) return g_card.CardSsid + L" (" + g_card.UrlLastConnect + L")";
     // Folders need a root above them; without an answer it keeps the bar's name.
-    return g_settings.OccurenceName;
+    return g_card.Config.OccurenceName;
 }
 
-void WalkCard() {
-    bar::ShowButtonImage(6, ids::kBusyImageOffset + 6);
-    TFA_GetData(L"ExamineTREE", L"/");
-    bar::ShowButtonImage(6, 6);
-}
-
-void AddCardItems(HWND tree, HTREEITEM root) {
+// Card thread: the walk, sorted, with the storage marks.
+std::shared_ptr<Walk> WalkCard() {
+    {
+        cardthread::BusyFace busy;
+        TFA_GetData(L"ExamineTREE", L"/");
+    }
     card::CardLists& lists = g_card.Lists;
     card::SortForTree(lists.CardDirectories, lists.CardFiles);
+    auto walk = std::make_shared<Walk>();
+    walk->lists.CardRecords = lists.CardRecords;
+    walk->lists.CardDirectories = lists.CardDirectories;
+    walk->lists.CardFiles = lists.CardFiles;
+    walk->stored.reserve(lists.CardFiles.size());
+    for (const card::CardFileEntry& f : lists.CardFiles)
+        walk->stored.push_back(fs::IsNonEmptyFile(g_card.Config.StoragePath + L"\\" + f.Name));
+    return walk;
+}
+
+// Interface thread: an empty tree with its root, as the walk begins.
+void StartTree(const std::wstring& caption) {
+    HWND tree = bar::Control(ids::kTree);
+    AttachTreeImages(tree);
+    TreeView_DeleteAllItems(tree);
+    bar::SetTreeRoot(AddItem(tree, TVI_ROOT, caption, kNoImage, 0));
+}
+
+void AddCardItems(HWND tree, HTREEITEM root, const std::vector<bool>& stored) {
+    const card::CardLists& lists = g_shown.Lists;
     HTREEITEM folder = nullptr;
     for (const card::TreeRow& row : card::TreeRows(lists.CardDirectories, lists.CardFiles)) {
         if (row.level == 1) {
@@ -91,30 +128,51 @@ void AddCardItems(HWND tree, HTREEITEM root) {
             folder = AddItem(tree, root, *row.text, kNoImage, 0);
             continue;
         }
-        bool stored = fs::IsNonEmptyFile(g_settings.StoragePath + L"\\" + row.file->Name);
-        AddItem(tree, folder, *row.text, stored ? kLoadedImage : kNoImage, row.file->RecordIndex);
+        size_t at = static_cast<size_t>(row.file - lists.CardFiles.data());
+        bool isStored = at < stored.size() && stored[at];
+        AddItem(tree, folder, *row.text, isStored ? kLoadedImage : kNoImage, row.file->RecordIndex);
     }
     if (folder) TreeView_Expand(tree, folder, TVE_EXPAND);
     TreeView_Expand(tree, root, TVE_EXPAND);
 }
 
+// Interface thread: the walk's lists become the shown ones; the tree gets
+// their items and the thumbnail grid, whose tiles named the old records, is
+// built anew.
+void InstallWalk(Walk& walk) {
+    g_shown.Lists = std::move(walk.lists);
+    g_shown.Generation++;
+    HWND tree = bar::Control(ids::kTree);
+    SendMessageW(tree, WM_SETREDRAW, FALSE, 0);
+    AddCardItems(tree, bar::TreeRoot(), walk.stored);
+    SendMessageW(tree, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(tree, nullptr, TRUE);
+    RebuildThumbsAfterWalk();
+}
+
 }  // namespace
 
 uint8_t TFA_CreateTree() {
-    if (TFA_CheckUpdate() == 0) return 0;
-    HWND tree = bar::Control(ids::kTree);
-    AttachTreeImages(tree);
-    TreeView_DeleteAllItems(tree);
-    HTREEITEM root = AddItem(tree, TVI_ROOT, RootCaption(), kNoImage, 0);
-    bar::SetTreeRoot(root);
-    WalkCard();
-    SendMessageW(tree, WM_SETREDRAW, FALSE, 0);
-    AddCardItems(tree, root);
-    SendMessageW(tree, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(tree, nullptr, TRUE);
+    if (TFA_CheckUpdate() == 0) {
+        cardthread::OnUi([] { g_treeRequested = false; });
+        return 0;
+    }
+    std::wstring caption = RootCaption();
+    cardthread::OnUi([caption] { StartTree(caption); });
+    std::shared_ptr<Walk> walk = WalkCard();
+    cardthread::OnUi([walk] {
+        g_treeRequested = false;
+        InstallWalk(*walk);
+    });
     return static_cast<uint8_t>(std::min<size_t>(g_card.Lists.CardRecords.size(), 255));
 }
 
+ShownCard& Shown() { return g_shown; }
+
+void RequestTree() {
+    if (g_treeRequested) return;
+    g_treeRequested = cardthread::Run([] { TFA_CreateTree(); });
+}
 
 void MarkTreeItemStored(HTREEITEM item) {
     if (!item) return;
@@ -125,7 +183,11 @@ void MarkTreeItemStored(HTREEITEM item) {
     TreeView_SetItem(bar::Control(ids::kTree), &tv);
 }
 
-HTREEITEM FindTreeItemOf(int32_t index) {
+namespace {
+
+// The first file item (below a folder below the root) whose data matches.
+template <typename Match>
+HTREEITEM FindFileItem(Match match) {
     HWND tree = bar::Control(ids::kTree);
     HTREEITEM root = TreeView_GetRoot(tree);
     for (HTREEITEM folder = TreeView_GetChild(tree, root); folder; folder = TreeView_GetNextSibling(tree, folder)) {
@@ -133,8 +195,21 @@ HTREEITEM FindTreeItemOf(int32_t index) {
             TVITEMW tv{};
             tv.mask = TVIF_HANDLE | TVIF_PARAM;
             tv.hItem = file;
-            if (TreeView_GetItem(tree, &tv) && tv.lParam == index) return file;
+            if (TreeView_GetItem(tree, &tv) && match(static_cast<int32_t>(tv.lParam))) return file;
         }
     }
     return nullptr;
+}
+
+}  // namespace
+
+HTREEITEM FindTreeItemOf(int32_t index) {
+    return FindFileItem([index](int32_t data) { return data == index; });
+}
+
+void MarkFileStored(const std::wstring& directory, const std::wstring& name) {
+    MarkTreeItemStored(FindFileItem([&](int32_t data) {
+        const card::CardFileRecord* r = g_shown.Lists.Record(data);
+        return r && r->Directory == directory && r->Name == name;
+    }));
 }

@@ -50,17 +50,17 @@ int32_t TFA_NoTransferList() {
         c.InitialSnapshotTaken = false;
         c.PathChanged = false;
     }
-    std::vector<std::wstring> stored = card::StoredNames(g_settings.SourcePath + L"\\HiRes\\");
-    std::vector<std::wstring> lores = card::StoredNames(g_settings.SourcePath + L"\\LoRes\\");
+    std::vector<std::wstring> stored = card::StoredNames(c.Config.SourcePath + L"\\HiRes\\");
+    std::vector<std::wstring> lores = card::StoredNames(c.Config.SourcePath + L"\\LoRes\\");
     stored.insert(stored.end(), lores.begin(), lores.end());
-    if (g_settings.TransferOnlyAddedFiles && !c.InitialSnapshotTaken) {
+    if (c.Config.TransferOnlyAddedFiles && !c.InitialSnapshotTaken) {
         c.InitialCandidates.clear();
         for (const card::CardFileRecord& r : c.Lists.TransferCandidates) c.InitialCandidates.push_back(r.Name);
         c.InitialSnapshotTaken = true;
     }
     bool full = false;
-    c.NoTransferNames = card::NoTransferNames(std::move(stored), g_settings.DoNotLoad,
-                                              g_settings.TransferOnlyAddedFiles, c.InitialCandidates, &full);
+    c.NoTransferNames = card::NoTransferNames(std::move(stored), c.Config.DoNotLoad,
+                                              c.Config.TransferOnlyAddedFiles, c.InitialCandidates, &full);
     if (full) card::JournalOnce(card::CapacityText(L"names on the no-transfer list", card::kNoTransferCapacity));
     return static_cast<int32_t>(c.NoTransferNames.size());
 }

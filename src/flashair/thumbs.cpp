@@ -2,17 +2,22 @@
 #include "flashair/thumbs.h"
 
 #include <map>
+#include <memory>
 
 #include "base/fs.h"
 #include "base/str.h"
 #include "core/state.h"
 #include "flashair/card_session.h"
+#include "flashair/card_thread.h"
+#include "flashair/card_views.h"
 #include "flashair/thumb_layout.h"
 #include "flashair/transfer.h"
 #include "ui/bar.h"
 #include "ui/ids.h"
 #include "ui/images.h"
 #include "ui/info_panel.h"
+#include "ui/placement.h"
+#include "ui/thumb_area.h"
 
 std::vector<int32_t> ThumbIndexList;
 int32_t ThumbCount = 0;
@@ -25,9 +30,57 @@ constexpr size_t kTileCapacity = 8192;
 // Decoded thumbnails; image number n is entry n - 1. A cache file is decoded
 // once per run: every card walk empties the records, and decoding again on
 // each refresh would pile up a bitmap per tile until the system's GDI quota
-// runs out.
+// runs out. Interface thread only.
 std::vector<images::Picture> g_pictures;
 std::map<std::wstring, int32_t> g_pictureOfFile;
+
+std::wstring CacheFile(const std::wstring& thumbnailPath, const std::wstring& name) {
+    return thumbnailPath + L"\\_thm_" + name;
+}
+
+// A thumbnail the card thread fetched and decoded, for the tile of a record.
+struct Fetched {
+    int32_t index = 0;
+    std::wstring cacheFile;
+    images::Picture picture;
+};
+
+// Interface thread: the picture goes to its tile, unless a walk has replaced
+// the records since it was asked for.
+void OnThumbArrived(uint32_t generation, Fetched& f) {
+    if (generation != Shown().Generation) return;
+    card::CardFileRecord* r = Shown().Lists.Record(f.index);
+    if (!r) return;
+    auto known = g_pictureOfFile.find(f.cacheFile);
+    if (known != g_pictureOfFile.end()) {
+        r->ThumbImage = known->second;
+    } else {
+        g_pictures.push_back(std::move(f.picture));
+        r->ThumbImage = static_cast<int32_t>(g_pictures.size());
+        g_pictureOfFile.emplace(f.cacheFile, r->ThumbImage);
+    }
+    HWND tile = GetDlgItem(bar::Control(ids::kThumbArea), ids::kThumbPictureBase + f.index);
+    if (tile) InvalidateRect(tile, nullptr, FALSE);
+}
+
+struct ThumbRequest {
+    int32_t index = 0;
+    std::wstring name, directory;
+};
+
+// Card thread: fetches and decodes the thumbnails in tile order.
+void FetchThumbs(uint32_t generation, const std::vector<ThumbRequest>& wanted) {
+    for (const ThumbRequest& w : wanted) {
+        if (cardthread::Worker().StopRequested()) return;
+        if (!TFA_TransferThumb(w.name, w.directory)) continue;
+        auto f = std::make_shared<Fetched>();
+        f->index = w.index;
+        f->cacheFile = CacheFile(g_card.Config.ThumbnailPath, w.name);
+        f->picture = images::LoadJpeg(f->cacheFile);
+        if (!f->picture) continue;  // the default picture stays
+        cardthread::OnUi([generation, f] { OnThumbArrived(generation, *f); });
+    }
+}
 
 const images::Picture* PictureOf(int32_t number) {
     if (number == kDefaultPicture) return &bar::ThumbPicture();
@@ -55,37 +108,35 @@ void DestroyTiles(HWND area) {
 
 int32_t TFA_TransferThumb(const std::wstring& name, const std::wstring& directory) {
     if (!thumbs::HasCardThumbnail(name)) return 0;
-    std::wstring cacheFile = g_settings.ThumbnailPath + L"\\_thm_" + name;
+    const Settings& s = g_card.Config;
+    std::wstring cacheFile = CacheFile(s.ThumbnailPath, name);
     if (!fs::IsNonEmptyFile(cacheFile)) {
-        std::wstring tmp = g_settings.TmpPath + L"\\" + name;
+        std::wstring tmp = s.TmpPath + L"\\" + name;
         if (TFA_TransFile(name, L"/thumbnail.cgi?/" + directory) && PlaceComplete(tmp, cacheFile))
-            ShowInfo(L"Transfer: " + cacheFile);
+            cardthread::OnUi([cacheFile] { ShowInfo(L"Transfer: " + cacheFile); });
         (void)fs::DeleteFileAt(tmp);
     }
-    if (!fs::IsNonEmptyFile(cacheFile)) return 0;
-    if (auto known = g_pictureOfFile.find(cacheFile); known != g_pictureOfFile.end()) return known->second;
-    images::Picture pic = images::LoadJpeg(cacheFile);
-    if (!pic) return 0;
-    g_pictures.push_back(std::move(pic));
-    int32_t number = static_cast<int32_t>(g_pictures.size());
-    g_pictureOfFile.emplace(cacheFile, number);
-    return number;
+    return fs::IsNonEmptyFile(cacheFile) ? 1 : 0;
 }
 
 int32_t TFA_CreateThumbs() {
     HWND area = bar::Control(ids::kThumbArea);
     DestroyTiles(area);
     const Settings& s = g_settings;
+    card::CardLists& lists = Shown().Lists;
+    std::vector<ThumbRequest> wanted;
     int32_t column = 0, row = 0;
-    for (const card::CardFileEntry& entry : g_card.Lists.CardFiles) {
-        card::CardFileRecord* r = g_card.Lists.Record(entry.RecordIndex);
+    for (const card::CardFileEntry& entry : lists.CardFiles) {
+        card::CardFileRecord* r = lists.Record(entry.RecordIndex);
         if (!r || !thumbs::WantsTile(r->Directory, r->Name, r->Size, s.Path, s.TransferHiRes, s.TransferLoRes))
             continue;
         if (ThumbIndexList.size() >= kTileCapacity || r->Index >= ids::kThumbIdLimit - ids::kThumbCaptionBase)
             break;  // control ids end at 3999
         if (r->ThumbImage == 0 || r->ThumbImage == kDefaultPicture) {
-            int32_t loaded = TFA_TransferThumb(r->Name, r->Directory);
-            r->ThumbImage = loaded ? loaded : kDefaultPicture;
+            auto known = g_pictureOfFile.find(CacheFile(s.ThumbnailPath, r->Name));
+            r->ThumbImage = known != g_pictureOfFile.end() ? known->second : kDefaultPicture;
+            if (r->ThumbImage == kDefaultPicture && thumbs::HasCardThumbnail(r->Name))
+                wanted.push_back({r->Index, r->Name, r->Directory});
         }
         thumbs::TileLayout t = thumbs::LayoutTile(column, row, s.ThumbSize, s.ThumbSelSize, s.ButtonSpace);
         MakeTileControl(area, ids::kThumbPictureBase + r->Index, t.picture, BS_OWNERDRAW, L"");
@@ -106,10 +157,26 @@ int32_t TFA_CreateThumbs() {
         }
     }
     ThumbRowCount = row;
+    if (!wanted.empty())
+        cardthread::Run([generation = Shown().Generation, wanted = std::move(wanted)] { FetchThumbs(generation, wanted); });
     return row + 1;
 }
 
+void RebuildThumbsAfterWalk() {
+    HWND area = bar::Control(ids::kThumbArea);
+    DestroyTiles(area);
+    ThumbRowCount = 0;
+    if (IsWindowVisible(area)) thumbs::BuildGrid();
+}
+
 namespace thumbs {
+
+void BuildGrid() {
+    int rows = TFA_CreateThumbs();
+    const Settings& s = g_settings;
+    thumbarea::SetInnerSize(bar::Control(ids::kThumbArea), ui::ThumbAreaInnerWidth(s.ThumbCols, s.ThumbSize, s.ButtonSpace),
+                            ui::ThumbAreaInnerHeight(rows, s.ThumbSize, s.ThumbSelSize, s.ButtonSpace));
+}
 
 bool DrawTile(const DRAWITEMSTRUCT& di) {
     int id = static_cast<int>(di.CtlID);
@@ -117,14 +184,14 @@ bool DrawTile(const DRAWITEMSTRUCT& di) {
     HBRUSH back = CreateSolidBrush(RGB(51, 51, 51));
     FillRect(di.hDC, &di.rcItem, back);
     DeleteObject(back);
-    const card::CardFileRecord* r = g_card.Lists.Record(id - ids::kThumbPictureBase);
+    const card::CardFileRecord* r = Shown().Lists.Record(id - ids::kThumbPictureBase);
     if (const images::Picture* pic = r ? PictureOf(r->ThumbImage) : nullptr)
         images::DrawScaled(di.hDC, *pic, di.rcItem, true);
     return true;
 }
 
 void RefreshToggleFace(int32_t index) {
-    const card::CardFileRecord* r = g_card.Lists.Record(index);
+    const card::CardFileRecord* r = Shown().Lists.Record(index);
     HWND toggle = GetDlgItem(bar::Control(ids::kThumbArea), ids::kThumbToggleBase + index);
     if (!r || !toggle) return;
     bool stored = fs::IsNonEmptyFile(g_settings.StoragePath + L"\\" + r->Name);

@@ -1,6 +1,6 @@
 // The thumbnail grid of the info panel: card thumbnails fetched once into a
-// disk cache, one tile (picture, toggle, caption) per picture of the camera
-// folder.
+// disk cache on the card thread, one tile (picture, toggle, caption) per
+// picture of the camera folder built on the interface thread.
 #pragma once
 
 #include <windows.h>
@@ -9,16 +9,25 @@
 #include <string>
 #include <vector>
 
-// Image number of the fetched thumbnail of a card JPEG, or 0.
+// Card thread: fetches the thumbnail of a card JPEG into the cache unless it
+// is there already; 1 when the cache holds it, else 0.
 int32_t TFA_TransferThumb(const std::wstring& name, const std::wstring& directory);
-// Rebuilds the tiles; returns the number of rows + 1.
+// Interface thread: rebuilds the tiles of the shown card lists at once, with
+// the pictures known so far; the missing ones are fetched on the card thread
+// and appear as they arrive. Returns the number of rows + 1.
 int32_t TFA_CreateThumbs();
 
 // Record index of the n-th tile (0-based here) and the number of tiles.
 extern std::vector<int32_t> ThumbIndexList;
 extern int32_t ThumbCount;
 
+// After a new card walk: the tiles named the old records. The grid is
+// emptied, and built anew when it is shown.
+void RebuildThumbsAfterWalk();
+
 namespace thumbs {
+// Builds the grid and sizes the scrolling area to it.
+void BuildGrid();
 // Paints a tile's picture (owner-drawn button); false when not a tile.
 bool DrawTile(const DRAWITEMSTRUCT& di);
 // Shows the toggle face for the record's storage state and check state.

@@ -1,6 +1,6 @@
 // Moving pictures from the card into the local store: the automatic and the
 // button transfer, single-file transfers, and the one download primitive
-// they all use.
+// they all use. Everything here runs on the card thread.
 #pragma once
 
 #include <cstdint>

@@ -36,6 +36,7 @@ struct BarState {
     std::array<images::Picture, 4> toggles;
     ui::BarGeometry geometry;
     bool placing = false;
+    int modalLoops = 0;
 };
 BarState g_bar;
 
@@ -95,6 +96,20 @@ LRESULT CALLBACK BarProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
         app::OnClose();
         return 0;
+    case WM_ENTERSIZEMOVE:
+    case WM_ENTERMENULOOP:
+        EnterModalLoop();
+        break;
+    case WM_EXITSIZEMOVE:
+    case WM_EXITMENULOOP:
+        LeaveModalLoop();
+        break;
+    default:
+        if (msg == ids::kCardMail) {
+            app::OnCardMail();
+            return 0;
+        }
+        break;
     }
     return DefWindowProcW(hwnd, msg, wp, lp);
 }
@@ -247,6 +262,12 @@ void PlaceWindow(const ui::PlacementRecord& r, bool open) {
 }
 
 bool PlacingWindow() { return g_bar.placing; }
+
+bool InModalLoop() { return g_bar.modalLoops > 0; }
+void EnterModalLoop() { g_bar.modalLoops++; }
+void LeaveModalLoop() {
+    if (g_bar.modalLoops > 0 && --g_bar.modalLoops == 0) app::OnModalLoopEnded();
+}
 
 void PlaceButton(int button, const ui::PlacementRecord& r, bool open) {
     int b = g_settings.ButtonSize;

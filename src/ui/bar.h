@@ -35,6 +35,19 @@ void PlaceButton(int button, const ui::PlacementRecord& r, bool open);
 // True while the program itself moves the bar (not a user drag).
 bool PlacingWindow();
 
+// A modal loop of the bar's thread runs (a dialog, a message box, a drag of
+// the window): the card timer waits until it ends.
+bool InModalLoop();
+void EnterModalLoop();
+void LeaveModalLoop();
+class ModalScope {
+public:
+    ModalScope() { EnterModalLoop(); }
+    ~ModalScope() { LeaveModalLoop(); }
+    ModalScope(const ModalScope&) = delete;
+    ModalScope& operator=(const ModalScope&) = delete;
+};
+
 }  // namespace bar
 
 int OpenMainWindow();

@@ -32,5 +32,9 @@ constexpr int kImageSlots = 57;
 
 constexpr unsigned kCardTimer = 2805;
 constexpr unsigned kHousekeepingTimer = 2906;
+constexpr unsigned kBusyFaceTimer = 2907;  // ends button 6's busy face after card work
+
+// Private window messages of the bar (WM_APP and up).
+constexpr unsigned kCardMail = 0x8000 + 1;  // the card thread has actions for the interface
 
 }  // namespace ids

@@ -78,7 +78,7 @@ uint8_t ShowTreeView() {
     ui::Rect r = ui::ComputeInfoViewRects(geo.mode, geo.info, g_settings.ButtonSpace).treeAndThumbs;
     PlaceView(ids::kTree, r);
     PlaceView(ids::kThumbArea, r);
-    if (items == 1) TFA_CreateTree();
+    if (items == 1) RequestTree();  // walked on the card thread; the items follow
     Hide(ids::kJournal);
     Hide(ids::kThumbArea);
     if (!g_settings.ShowInfoTree) return SkipView(ids::kTree);

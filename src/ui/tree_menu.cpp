@@ -10,6 +10,7 @@
 #include "base/str.h"
 #include "core/state.h"
 #include "flashair/card_session.h"
+#include "flashair/card_thread.h"
 #include "flashair/card_views.h"
 #include "flashair/thumbs.h"
 #include "flashair/transfer.h"
@@ -21,15 +22,49 @@
 
 namespace {
 
-bool g_reportOpen = false;
+// Card work of a tree or thumbnail action: it waits behind the card work
+// that runs, and button 6 shows its busy face from the click to its end.
+void RunOnCard(std::function<void()> job) {
+    cardthread::HoldBusyFace();
+    bool queued = cardthread::Run([job = std::move(job)] {
+        job();
+        cardthread::OnUi([] { cardthread::ReleaseBusyFace(); });
+    });
+    if (!queued) cardthread::ReleaseBusyFace();
+}
 
-// Busy face on button 6 for as long as a tree or thumbnail action runs.
-struct BusyCardButton {
-    BusyCardButton() { bar::ShowButtonImage(6, ids::kBusyImageOffset + 6); }
-    ~BusyCardButton() { bar::ShowButtonImage(6, 6); }
-    BusyCardButton(const BusyCardButton&) = delete;
-    BusyCardButton& operator=(const BusyCardButton&) = delete;
+// A card file as card work needs it, copied from its record: the records
+// may be replaced by a new walk before the work runs.
+struct CardFile {
+    int32_t index = 0;
+    uint32_t generation = 0;
+    std::wstring name, directory;
 };
+
+CardFile FileOf(const card::CardFileRecord& r) { return {r.Index, Shown().Generation, r.Name, r.Directory}; }
+
+// After a transfer: the tile's faces and the tree mark, unless a walk has
+// replaced the records meanwhile (the rebuilt views show the store anyway).
+void RefreshAfterTransfer(const CardFile& f) {
+    if (f.generation != Shown().Generation) return;
+    if (GetDlgItem(bar::Control(ids::kThumbArea), ids::kThumbToggleBase + f.index))
+        WLX_THUMB_State(L"transferfile", f.index);
+}
+
+// The picked cell is let go once its file has been fetched.
+void UnpickAfterTransfer(const CardFile& f) {
+    if (f.generation != Shown().Generation) return;
+    if (card::CardFileRecord* r = Shown().Lists.Record(f.index)) r->Selected = 0;
+    SendMessageW(GetDlgItem(bar::Control(ids::kThumbArea), ids::kThumbToggleBase + f.index), BM_SETCHECK,
+                 BST_UNCHECKED, 0);
+    WLX_THUMB_State(L"transferfile", f.index);
+}
+
+// Card thread: fetches the file into the storage folder (and shows it).
+void TransferToStorage(const CardFile& f) {
+    TFA_TransferFile(f.name, f.directory, g_card.Config.StoragePath, 1);
+    cardthread::OnUi([f] { RefreshAfterTransfer(f); });
+}
 
 struct Selection {
     HTREEITEM item = nullptr;
@@ -57,7 +92,7 @@ Selection SelectedItem() {
 
 bool IsRoot(const Selection& sel) { return !sel.item || sel.item == TreeView_GetRoot(bar::Control(ids::kTree)); }
 
-const card::CardFileRecord* RecordAt(int32_t index) { return index > 0 ? g_card.Lists.Record(index) : nullptr; }
+const card::CardFileRecord* RecordAt(int32_t index) { return index > 0 ? Shown().Lists.Record(index) : nullptr; }
 
 void AdoptExtension(const std::wstring& text, std::wstring& setting) {
     if (auto ext = treemenu::ExtensionToAdopt(text)) setting = L"." + *ext;
@@ -67,10 +102,25 @@ void UseAsSourcePath(const Selection& sel, bool folder) {
     if (folder) {
         g_settings.Path = sel.text.substr(1);
         ShowInfo(L"Set: TFA Path: " + g_settings.Path);
-        g_card.PathChanged = true;
-        TFA_CreateTree();
     }
-    g_run.TransferCandidateCount = static_cast<uint16_t>(TFA_GetData(L"DIR", L""));
+    // The new path goes with the work, in the settings it is handed.
+    RunOnCard([folder] {
+        if (folder) {
+            g_card.PathChanged = true;
+            TFA_CreateTree();
+        }
+        g_card.TransferCandidateCount = TFA_GetData(L"DIR", L"");
+    });
+}
+
+// Card thread: the card's name becomes the occurrence name.
+void AdoptCardName() {
+    bool answered = TFA_GetData(L"SSID", L"") != 0;
+    std::wstring ssid = g_card.CardSsid;
+    cardthread::OnUi([answered, ssid] {
+        if (answered) g_settings.OccurenceName = ssid;
+        ShowInfo(L"Set: TFA occurence Name: " + g_settings.OccurenceName);
+    });
 }
 
 std::vector<selection::Cell> ReadCells(HWND area) {
@@ -83,8 +133,6 @@ std::vector<selection::Cell> ReadCells(HWND area) {
 }
 
 }  // namespace
-
-bool ReportOpen() { return g_reportOpen; }
 
 void WLX_TREE_POP_EnaDis() {
     HMENU menu = bar::TreeMenu();
@@ -101,18 +149,13 @@ void WLX_TREE_POP_EnaDis() {
 }
 
 uint8_t WLX_TREE_POP(int menuId) {
-    BusyCardButton busy;
     Selection sel = SelectedItem();
     bool folder = sel.text.find(L'/') != std::wstring::npos;
     bool root = IsRoot(sel);
     switch (menuId) {
     case ids::kMenuTransfer:
-        if (const card::CardFileRecord* r = RecordAt(static_cast<int32_t>(sel.data)); r && r->Size > 0) {
-            int32_t index = r->Index;
-            TFA_TransferFile(r->Name, r->Directory, g_settings.StoragePath, 1);
-            if (GetDlgItem(bar::Control(ids::kThumbArea), ids::kThumbToggleBase + index))
-                WLX_THUMB_State(L"transferfile", index);
-        }
+        if (const card::CardFileRecord* r = RecordAt(static_cast<int32_t>(sel.data)); r && r->Size > 0)
+            RunOnCard([f = FileOf(*r)] { TransferToStorage(f); });
         break;
     case ids::kMenuFileInfo: WLX_TREE_POP(L"showfileinfo", static_cast<int32_t>(sel.data)); break;
     case ids::kMenuSourcePath:
@@ -125,12 +168,9 @@ uint8_t WLX_TREE_POP(int menuId) {
         }
         break;
     case ids::kMenuOccurenceName:
-        if (root) {
-            if (TFA_GetData(L"SSID", L"")) g_settings.OccurenceName = g_card.CardSsid;
-            ShowInfo(L"Set: TFA occurence Name: " + g_settings.OccurenceName);
-        }
+        if (root) RunOnCard(AdoptCardName);
         break;
-    case ids::kMenuRefresh: TFA_CreateTree(); break;
+    case ids::kMenuRefresh: RequestTree(); break;
     case ids::kMenuClose: ShowInfo(L""); break;
     case ids::kMenuLoRes: AdoptExtension(sel.text, g_settings.TransferLoRes); break;
     case ids::kMenuHiRes: AdoptExtension(sel.text, g_settings.TransferHiRes); break;
@@ -141,18 +181,17 @@ uint8_t WLX_TREE_POP(int menuId) {
 int32_t WLX_TREE_POP(const std::wstring& command, int32_t index) {
     const card::CardFileRecord* r = RecordAt(index);
     if (!r) return 0;
-    BusyCardButton busy;
     const Settings& s = g_settings;
     if (str::EqualsI(command, L"transferfile")) {
         SetState(6, L"b", L"t");
+        // A local copy is shown at once; only the card waits its turn.
         for (const std::wstring& local : {s.SourcePath + L"\\LoRes\\" + r->Name, s.SourcePath + L"\\HiRes\\" + r->Name,
                                           s.StoragePath + L"\\" + r->Name, s.TargetPath + L"\\" + r->Name}) {
             if (!fs::IsNonEmptyFile(local)) continue;
             Viewer_ShowFile(local);
             return index;
         }
-        TFA_TransferFile(r->Name, r->Directory, s.StoragePath, 1);
-        WLX_THUMB_State(L"transferfile", index);
+        RunOnCard([f = FileOf(*r)] { TransferToStorage(f); });
         return 0;
     }
     if (str::EqualsI(command, L"showfileinfo")) {
@@ -161,9 +200,8 @@ int32_t WLX_TREE_POP(const std::wstring& command, int32_t index) {
         ShowInfo(report);
         std::wstring title = std::wstring(kProgramName) + L" - Glimmerdeck - " + kProgramVersion;
         // Modal for the bar only; the card timer waits while it is up.
-        g_reportOpen = true;
+        bar::ModalScope modal;
         MessageBoxW(bar::Window(), report.c_str(), title.c_str(), MB_OK | MB_ICONINFORMATION);
-        g_reportOpen = false;
     }
     return 0;
 }
@@ -176,12 +214,11 @@ int32_t WLX_THUMB_State(const std::wstring& mode, int32_t index) {
         thumbs::RefreshToggleFace(index);
         if (!r->Name.empty() && r->Size > 0 && fs::IsNonEmptyFile(g_settings.StoragePath + L"\\" + r->Name))
             MarkTreeItemStored(FindTreeItemOf(index));
-        bar::ShowButtonImage(6, 6);
         return 1;
     }
     std::vector<selection::Cell> cells = ReadCells(area);
     bool done = selection::ApplyClick(mode, cells, g_run.CurrentThumb, g_run.PreviousThumb, [](int32_t i, bool on) {
-        if (card::CardFileRecord* rec = g_card.Lists.Record(i)) rec->Selected = on ? 1 : 0;
+        if (card::CardFileRecord* rec = Shown().Lists.Record(i)) rec->Selected = on ? 1 : 0;
     });
     if (!done) return 0;
     for (const selection::Cell& c : cells) {
@@ -189,26 +226,24 @@ int32_t WLX_THUMB_State(const std::wstring& mode, int32_t index) {
         SendMessageW(toggle, BM_SETCHECK, c.on ? BST_CHECKED : BST_UNCHECKED, 0);
         thumbs::RefreshToggleFace(c.index);
     }
-    bar::ShowButtonImage(6, 6);
     return 1;
 }
 
 bool TransferSelectedThumbnails() {
     HWND area = bar::Control(ids::kThumbArea);
     if (!IsWindowVisible(area)) return false;
-    std::vector<selection::Cell> cells = ReadCells(area);
-    bool any = false;
-    for (const selection::Cell& c : cells) any = any || c.on;
-    if (!any) return false;
-    for (const selection::Cell& c : cells) {
-        card::CardFileRecord* r = g_card.Lists.Record(c.index);
-        if (!c.on || !r) continue;
-        // The cell's own tree item is marked below; the tree's selection may
-        // be another file.
-        TFA_TransferFileSpecial(r->Name, r->Directory, g_settings.StoragePath, 0);
-        r->Selected = 0;
-        SendMessageW(GetDlgItem(area, ids::kThumbToggleBase + c.index), BM_SETCHECK, BST_UNCHECKED, 0);
-        WLX_THUMB_State(L"transferfile", c.index);
-    }
+    std::vector<CardFile> picked;
+    for (const selection::Cell& c : ReadCells(area))
+        if (const card::CardFileRecord* r = c.on ? RecordAt(c.index) : nullptr) picked.push_back(FileOf(*r));
+    if (picked.empty()) return false;
+    RunOnCard([picked = std::move(picked)] {
+        for (const CardFile& f : picked) {
+            if (cardthread::Worker().StopRequested()) return;
+            // The cell's own tree item is marked below; the tree's selection
+            // may be another file.
+            TFA_TransferFileSpecial(f.name, f.directory, g_card.Config.StoragePath, 0);
+            cardthread::OnUi([f] { UnpickAfterTransfer(f); });
+        }
+    });
     return true;
 }

@@ -14,9 +14,7 @@ int32_t WLX_TREE_POP(const std::wstring& command, int32_t index);
 // one cell's faces and tree mark.
 int32_t WLX_THUMB_State(const std::wstring& mode, int32_t index);
 
-// Button 1 with the thumbnail view shown: transfers every checked cell to the
-// storage folder, in display order. False when there was nothing to do.
+// Button 1 with the thumbnail view shown: has every checked cell transferred
+// to the storage folder, in display order, on the card thread. False when
+// there was nothing to do.
 bool TransferSelectedThumbnails();
-
-// True while the file report's message box is up.
-bool ReportOpen();

@@ -1,5 +1,5 @@
 // Benchmark: one 25 MB file from the card simulator, unpaced, fetched through
-// TFA_TransFile (with its polling loop, on the hidden bar) and by a plain
+// TFA_TransFile (waiting for it as the card thread does) and by a plain
 // libcurl download of the same URL into a file, taking turns. Prints the
 // medians and their ratio.
 #include <windows.h>
@@ -65,7 +65,7 @@ int wmain() {
     if (!sim.Running()) return 1;
     InitDownloads();
     g_card.CardHost = kAddress;
-    g_settings.TmpPath = tmp;
+    g_card.Config.TmpPath = tmp;
     const std::wstring file = tmp + L"\\BIG.JPG";
     const std::string url = "http://" + str::ToUtf8(kAddress) + "/DCIM/BIG.JPG";
 

@@ -181,4 +181,28 @@ RECT TreeItemOnScreen(HWND tree, HTREEITEM item) {
     return rc;
 }
 
+SilentHost::SilentHost(const std::wstring& address) : listener_(INVALID_SOCKET) {
+    static SocketsStarted started;
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(80);
+    if (InetPtonW(AF_INET, address.c_str(), &sa.sin_addr) != 1 || (ntohl(sa.sin_addr.s_addr) >> 24) != 127) return;
+    SOCKET listener = socket(AF_INET, SOCK_STREAM, 0);
+    listener_ = listener;
+    if (bind(listener, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || listen(listener, 1) != 0) return;
+    for (int i = 0; i < 4; i++) {
+        SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+        u_long nonBlocking = 1;
+        ioctlsocket(s, FIONBIO, &nonBlocking);
+        connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+        fillers_.push_back(s);
+    }
+    ok_ = true;
+}
+
+SilentHost::~SilentHost() {
+    for (uintptr_t s : fillers_) closesocket(static_cast<SOCKET>(s));
+    if (listener_ != INVALID_SOCKET) closesocket(static_cast<SOCKET>(listener_));
+}
+
 }  // namespace cardtest

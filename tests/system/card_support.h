@@ -41,6 +41,23 @@ private:
     bool running_ = false;
 };
 
+// A host that takes no connection: the accept queue of a listener that never
+// accepts is filled, so further connection attempts get no answer, as with a
+// card that has gone to sleep with the camera. Port 80 of a loopback address.
+class SilentHost {
+public:
+    explicit SilentHost(const std::wstring& address);
+    ~SilentHost();
+    SilentHost(const SilentHost&) = delete;
+    SilentHost& operator=(const SilentHost&) = delete;
+    bool Ok() const { return ok_; }
+
+private:
+    uintptr_t listener_;
+    std::vector<uintptr_t> fillers_;
+    bool ok_ = false;
+};
+
 struct HttpReply {
     bool connected = false;
     std::string head, body;

@@ -21,7 +21,7 @@ using cardtest::Simulator;
 
 namespace {
 
-constexpr int kCopyButton = 1, kCardButton = 6, kInfoButton = 8;
+constexpr int kCopyButton = 1, kRightButton = 5, kCardButton = 6, kInfoButton = 8, kEndButton = 9;
 constexpr int kJournal = 101, kTree = 111, kThumbs = 801;
 const std::wstring kCardAddress = L"127.0.0.5";
 const std::string kCamera = "/DCIM/101_PANA";
@@ -340,22 +340,30 @@ TEST(Transfer, FaultsStoreNothingAndTheNextTickCompletes) {
 }
 
 // A second click on button 6 stops the running download; the transfer goes on
-// with the next picture, other clicks meanwhile are dropped, and the next
-// click fetches the stopped one.
+// with the next picture, the info button meanwhile is dropped, the viewer's
+// buttons act at once, and the next click fetches the stopped one. Button 9
+// during a download ends the program at once, leaves no partial file and
+// writes the settings back.
 TEST(Transfer, ButtonSixCancelsTheRunningDownloadOnly) {
     CardStore run;
     const Names raws = {L"P1010001.CR2", L"P1010002.CR2", L"P1010003.CR2"};
     for (auto& n : raws) run.PutOnCard(n, std::string(600000, 'r'));
-    Simulator sim(run.card, kCardAddress, L"--rate 300000");
+    Simulator sim(run.card, kCardAddress, L"--rate 150000");
     ASSERT_TRUE(sim.Running());
-    run.Start({{L"TFA.TransferOnlyAddedFiles", L"No"}, {L"TFA.TransferModeMan", L"HiRes"}});
+    standins::StandIn keys = standins::Install(run.box.root + L"\\Keys\\i_view64.exe", L"FullScreenClass|keys");
+    standins::Launch(run.box, keys, L"FullScreenClass");
+    run.Start({{L"TFA.TransferOnlyAddedFiles", L"No"}, {L"TFA.TransferModeMan", L"HiRes"}, {L"TFA.UrlLastConnect", L""}});
     ASSERT_TRUE(run.bar);
     ASSERT_TRUE(WaitFor([&] { return sim.Count("op=100&DIR=" + kCamera) > 0; }));
 
     ASSERT_TRUE(ClickUntil(run.Control(kCardButton), [&] { return Requested(sim, raws[0]); })) << Dump(run.Journal());
+    Click(run.Control(kRightButton));  // the viewer does not wait for the card
+    ASSERT_TRUE(WaitFor([&] { return standins::KeyLines(keys).size() >= 2; }, 10000));
+    EXPECT_EQ(standins::KeyLines(keys), (Names{L"down 39", L"up 39"}));
+    EXPECT_EQ(run.JournalCount(L"Transfer"), 0u) << "the key came only after the download";
     Click(run.Control(kInfoButton));  // dropped: the panel stays closed
     Click(run.Control(kCardButton));
-    ASSERT_TRUE(run.WaitFiles(L"HiRes", {raws[1], raws[2]}));
+    ASSERT_TRUE(run.WaitFiles(L"HiRes", {raws[1], raws[2]}, 30000));
     ASSERT_TRUE(WaitFor([&] { return run.Shown().size() == 2; }));
     EXPECT_EQ(run.Shown(), Paths(run.Folder(L"HiRes"), {raws[1], raws[2]}));
     EXPECT_EQ(run.JournalCount(L"Transfer failed: P1010001.CR2 (cancelled)"), 1u) << Dump(run.Journal());
@@ -363,13 +371,24 @@ TEST(Transfer, ButtonSixCancelsTheRunningDownloadOnly) {
     EXPECT_EQ(run.StoreProblems(), "");
 
     ASSERT_TRUE(ClickUntil(run.Control(kCardButton), [&] { return Fetches(sim, raws[0]) == 2; }));
-    ASSERT_TRUE(run.WaitFiles(L"HiRes", raws));
+    ASSERT_TRUE(run.WaitFiles(L"HiRes", raws, 30000));
     ASSERT_TRUE(WaitFor([&] { return run.Shown().size() == 3; }));
     EXPECT_EQ(run.Shown(), Paths(run.Folder(L"HiRes"), raws));
     EXPECT_EQ(run.StoreProblems(), "");
     EXPECT_EQ(Fetches(sim, raws[0]), 2u);
     EXPECT_EQ(Fetches(sim, raws[1]), 1u);
     EXPECT_EQ(Fetches(sim, raws[2]), 1u);
+
+    const std::wstring last = L"P1010004.CR2";
+    ASSERT_EQ(sim.Command("add " + kCamera + "/" + Utf8(last) + " 3000000"), "ok\n");
+    ASSERT_TRUE(ClickUntil(run.Control(kCardButton), [&] { return Requested(sim, last); }));
+    Click(run.Control(kEndButton));
+    EXPECT_EQ(WaitExit(run.process, 10000), 0);
+    run.bar = nullptr;
+    EXPECT_EQ(FilesIn(run.Folder(L"HiRes")), raws);
+    EXPECT_EQ(run.StoreProblems(), "");
+    std::string settings = fs::ReadFile(run.box.SettingsFile()).value_or("");
+    EXPECT_NE(settings.find("UrlLastConnect = " + Utf8(kCardAddress)), std::string::npos) << settings;
 }
 
 namespace {

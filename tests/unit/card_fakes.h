@@ -21,11 +21,11 @@ public:
     std::set<std::wstring> pingable;
     bool journalVisible = true;
 
-    std::vector<std::wstring> requests, pings, journal, lamps;
+    std::vector<std::wstring> requests, pings, journal, lamps, found;
 
     FakeCardPort() : savedSettings_(g_settings), savedRun_(g_run) {
         g_card = card::CardSession{};
-        g_settings.PingTimeoutMs = 100;
+        g_card.Config.PingTimeoutMs = 100;
         card::SetPort(this);
     }
     ~FakeCardPort() override {
@@ -51,7 +51,7 @@ public:
         return {it->second.opened, it->second.success, it->second.body.substr(0, capacity)};
     }
     bool Ping(const std::wstring& host, int timeoutMs) override {
-        EXPECT_EQ(timeoutMs, g_settings.PingTimeoutMs);
+        EXPECT_EQ(timeoutMs, g_card.Config.PingTimeoutMs);
         pings.push_back(host);
         return pingable.count(host) > 0;
     }
@@ -60,6 +60,7 @@ public:
         lamps.push_back(std::to_wstring(image) + colour + position);
     }
     bool JournalVisible() override { return journalVisible; }
+    void CardFound(const std::wstring& host) override { found.push_back(host); }
 
 private:
     Settings savedSettings_;

@@ -58,10 +58,10 @@ TEST(CardSession, CameraFolderListing) {
     for (auto& c : cases) {
         FakeCardPort port;
         g_card.CardHost = L"127.0.0.5";
-        g_settings.Path = L"DCIM/101_PANA";
-        g_settings.TransferHiRes = L".rw2";
-        g_settings.TransferLoRes = L".jpg";
-        g_settings.TransferOnlyAddedFiles = true;
+        g_card.Config.Path = L"DCIM/101_PANA";
+        g_card.Config.TransferHiRes = L".rw2";
+        g_card.Config.TransferLoRes = L".jpg";
+        g_card.Config.TransferOnlyAddedFiles = true;
         g_card.Lists.TransferCandidates.resize(1);
         g_card.Lists.TransferCandidates[0].Name = L"old";
         if (c.answer == Answer::Error) port.Error(url);
@@ -69,19 +69,21 @@ TEST(CardSession, CameraFolderListing) {
         if (c.answer == Answer::Pictures) port.Answer(url, kTwoPictures);
         EXPECT_EQ(TFA_GetData(L"DIR", L"ignored"), c.result) << c.what;
         EXPECT_EQ(port.requests, std::vector<std::wstring>{url}) << c.what;
-        EXPECT_EQ(g_run.CardConnected, c.connected) << c.what;
+        EXPECT_EQ(g_card.CardConnected, c.connected) << c.what;
         std::vector<std::wstring> names;
         for (auto& r : g_card.Lists.TransferCandidates) names.push_back(r.Name);
         EXPECT_EQ(names, c.candidates) << c.what;
         EXPECT_EQ(g_card.InitialSnapshotTaken, c.connected) << c.what;
-        if (c.connected) EXPECT_EQ(g_run.TransferCandidateCount, c.result) << c.what;
+        if (c.connected) {
+            EXPECT_EQ(g_card.TransferCandidateCount, c.result) << c.what;
+        }
     }
 }
 
 TEST(CardSession, PathsGoIntoUrlsPercentEncoded) {
     FakeCardPort port;
     g_card.CardHost = L"127.0.0.5";
-    g_settings.Path = L"DCIM/\xC4 & 1";
+    g_card.Config.Path = L"DCIM/\xC4 & 1";
     TFA_GetData(L"DIR", L"");
     EXPECT_EQ(port.requests.back(), L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM/%C3%84%20%26%201");
 
@@ -124,9 +126,9 @@ TEST(CardSession, CheckUpdate) {
 
 TEST(CardSession, ErrorPagesAreNoAnswers) {
     FakeCardPort port;
-    g_settings.Url = Host(5);
-    g_settings.UrlLastConnect = L"";
-    card::BeginSession();
+    g_card.Config.Url = Host(5);
+    g_card.Config.UrlLastConnect = L"";
+    card::BeginSession(g_card.Config);
     port.pingable.insert(Host(5));  // a web server, but no card
     port.Error(L"http://127.0.0.5/command.cgi?op=104");
     EXPECT_EQ(TFA_GetData(L"SSID", L""), 0);
@@ -140,16 +142,17 @@ TEST(CardSession, ErrorPagesAreNoAnswers) {
 
 TEST(CardSession, SweepFindsTheCardAndRemembersIt) {
     FakeCardPort port;
-    g_settings.Url = L"127.0.0.*";
-    g_settings.UrlLastConnect = L"";
-    card::BeginSession();
+    g_card.Config.Url = L"127.0.0.*";
+    g_card.Config.UrlLastConnect = L"";
+    card::BeginSession(g_card.Config);
     port.Card(Host(57));
     EXPECT_EQ(TFA_SearchUrl(), 1);
     std::vector<std::wstring> want;
     for (int n = 1; n <= 57; n++) want.push_back(L"TFA Checking: " + Host(n));
     want.push_back(L"TFA Success: 127.0.0.57");
     EXPECT_EQ(port.journal, want);
-    EXPECT_EQ(g_settings.UrlLastConnect, Host(57));
+    EXPECT_EQ(g_card.UrlLastConnect, Host(57));
+    EXPECT_EQ(port.found, std::vector<std::wstring>{Host(57)});  // the interface learns it
     EXPECT_EQ(g_card.CardHost, Host(57));
     EXPECT_EQ(g_card.UpdateUrl, L"http://127.0.0.57/command.cgi?op=102");
     EXPECT_EQ(g_card.CardSsid, L"flashair_e8e0b756a7fb");
@@ -187,9 +190,9 @@ TEST(CardSession, SearchOrderAndJournal) {
     };
     for (auto& c : cases) {
         FakeCardPort port;
-        g_settings.Url = c.url;
-        g_settings.UrlLastConnect = c.lastGood;
-        card::BeginSession();
+        g_card.Config.Url = c.url;
+        g_card.Config.UrlLastConnect = c.lastGood;
+        card::BeginSession(g_card.Config);
         for (int n : c.cards) port.Card(Host(n));
         for (int n : c.echoOnly) port.pingable.insert(Host(n));
         port.journalVisible = c.journalVisible;
@@ -209,9 +212,9 @@ TEST(CardSession, SweepTakesTheUrlFromTheSettingsFileAsItIsNow) {
     testutil::TempDir dir;
     FakeCardPort port;
     g_run.SettingsFile = dir.Write(L"Wemlox.ini", "[TFA]\r\nUrl = 127.0.0.7-8\r\n");
-    g_settings.Url = L"127.0.0.1-2";
-    g_settings.UrlLastConnect = L"";
-    card::BeginSession();
+    g_card.Config.Url = L"127.0.0.1-2";
+    g_card.Config.UrlLastConnect = L"";
+    card::BeginSession(g_card.Config);
     port.Card(Host(8));
     EXPECT_EQ(TFA_SearchUrl(), 1);
     EXPECT_EQ(port.pings, Hosts(7, 8));
@@ -229,23 +232,23 @@ TEST(CardSession, PollListsTheCameraFolderWhenTheFlagSaysSo) {
     };
     for (auto& c : cases) {
         FakeCardPort port;
-        g_settings.Url = Host(5);
-        g_settings.UrlLastConnect = L"";
-        g_settings.Path = L"DCIM/101_PANA";
-        g_settings.TransferHiRes = L".rw2";
-        g_settings.TransferLoRes = L".jpg";
-        g_settings.UseUpdateFlag = c.useUpdateFlag;
-        card::BeginSession();
+        g_card.Config.Url = Host(5);
+        g_card.Config.UrlLastConnect = L"";
+        g_card.Config.Path = L"DCIM/101_PANA";
+        g_card.Config.TransferHiRes = L".rw2";
+        g_card.Config.TransferLoRes = L".jpg";
+        g_card.Config.UseUpdateFlag = c.useUpdateFlag;
+        card::BeginSession(g_card.Config);
         port.Card(Host(5));
         port.Answer(L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM/101_PANA", kTwoPictures);
         if (c.flag) port.Answer(L"http://127.0.0.5/command.cgi?op=102", *c.flag);
         std::string label = std::to_string(c.useUpdateFlag) + " " + c.flag.value_or("gone");
         EXPECT_EQ(card::PollCard(), c.transfer) << label;
-        EXPECT_TRUE(g_run.CardConnected) << label;
+        EXPECT_TRUE(g_card.CardConnected) << label;
         EXPECT_EQ(std::count_if(port.requests.begin(), port.requests.end(),
                                 [](const std::wstring& u) { return u.find(L"op=100") != std::wstring::npos; }),
                   c.listings) << label;
-        EXPECT_EQ(g_run.TransferCandidateCount, 2) << label;
+        EXPECT_EQ(g_card.TransferCandidateCount, 2) << label;
         // A connected card is not searched for again.
         port.pings.clear();
         card::PollCard();
@@ -257,12 +260,12 @@ TEST(CardSession, PollListsTheCameraFolderWhenTheFlagSaysSo) {
 // still leads to a listing on the next tick.
 TEST(CardSession, ChangeReadBetweenTicksIsListedOnTheNextTick) {
     FakeCardPort port;
-    g_settings.Url = Host(5);
-    g_settings.UrlLastConnect = L"";
-    g_settings.Path = L"DCIM/101_PANA";
-    g_settings.TransferLoRes = L".jpg";
-    g_settings.UseUpdateFlag = true;
-    card::BeginSession();
+    g_card.Config.Url = Host(5);
+    g_card.Config.UrlLastConnect = L"";
+    g_card.Config.Path = L"DCIM/101_PANA";
+    g_card.Config.TransferLoRes = L".jpg";
+    g_card.Config.UseUpdateFlag = true;
+    card::BeginSession(g_card.Config);
     port.Card(Host(5));
     const std::wstring flag = L"http://127.0.0.5/command.cgi?op=102";
     port.Answer(L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM/101_PANA", kTwoPictures);
@@ -284,18 +287,18 @@ TEST(CardSession, ChangeReadBetweenTicksIsListedOnTheNextTick) {
 
 TEST(CardSession, PollWithoutACardOnlySearches) {
     FakeCardPort port;
-    g_settings.Url = Host(5);
-    g_settings.UrlLastConnect = L"";
-    card::BeginSession();
+    g_card.Config.Url = Host(5);
+    g_card.Config.UrlLastConnect = L"";
+    card::BeginSession(g_card.Config);
     EXPECT_FALSE(card::PollCard());
-    EXPECT_FALSE(g_run.CardConnected);
-    EXPECT_EQ(g_run.UpdateFlag, 0);
+    EXPECT_FALSE(g_card.CardConnected);
+    EXPECT_EQ(g_card.UpdateFlag, 0);
     EXPECT_TRUE(port.requests.empty());  // the echo failed, so no request at all
 }
 
 TEST(CardSession, RemarksAreWrittenOncePerRun) {
     FakeCardPort port;
-    g_settings.TransferLoRes = L".jpg";
+    g_card.Config.TransferLoRes = L".jpg";
     std::string answer = "WLANSD_FILELIST\r\n/D,CON.JPG,1,32,0,0\r\n/D,ok.jpg,1,32,0,0\r\n";
     EXPECT_EQ(TFA_Split(L"DIR", answer), 1);
     EXPECT_EQ(TFA_Split(L"DIR", answer), 1);

@@ -15,7 +15,7 @@ struct Store {
     Store() {
         dir.MakeDir(L"HiRes");
         dir.MakeDir(L"LoRes");
-        g_settings.SourcePath = dir.path();
+        g_card.Config.SourcePath = dir.path();
     }
     void Add(const std::wstring& kind, const std::wstring& name) { dir.Write(kind + L"\\" + name, "x"); }
 };
@@ -74,10 +74,10 @@ TEST(NoTransfer, MatchingIgnoresCase) {
 TEST(NoTransfer, BuiltFromTheStoreAndTheFirstListing) {
     testutil::FakeCardPort port;
     Store store;
-    g_settings.TransferLoRes = L".jpg";
-    g_settings.TransferHiRes = L".cr2";
-    g_settings.DoNotLoad = L"FA000001.JPG";
-    g_settings.TransferOnlyAddedFiles = true;
+    g_card.Config.TransferLoRes = L".jpg";
+    g_card.Config.TransferHiRes = L".cr2";
+    g_card.Config.DoNotLoad = L"FA000001.JPG";
+    g_card.Config.TransferOnlyAddedFiles = true;
     store.Add(L"LoRes", L"P1.JPG");
     store.dir.MakeDir(L"LoRes\\sub.jpg");  // folders are no stored pictures
 
@@ -98,15 +98,15 @@ TEST(NoTransfer, BuiltFromTheStoreAndTheFirstListing) {
 TEST(NoTransfer, WithoutTheSnapshotOnlyStoredAndBarredNames) {
     testutil::FakeCardPort port;
     Store store;
-    g_settings.TransferLoRes = L".jpg";
-    g_settings.DoNotLoad = L"FA000001.JPG";
-    g_settings.TransferOnlyAddedFiles = false;
+    g_card.Config.TransferLoRes = L".jpg";
+    g_card.Config.DoNotLoad = L"FA000001.JPG";
+    g_card.Config.TransferOnlyAddedFiles = false;
     store.Add(L"HiRes", L"P1.CR2");
     store.Add(L"LoRes", L"P1.JPG");
     TFA_Split(L"DIR", Listing({"P1.JPG", "P2.JPG"}));
     EXPECT_EQ(g_card.NoTransferNames, (Names{L"P1.CR2", L"P1.JPG", L"FA000001.JPG"}));
     EXPECT_EQ(TFA_NoTransferList(), 3);
 
-    g_settings.SourcePath = store.dir / L"missing";  // folders that cannot be listed add nothing
+    g_card.Config.SourcePath = store.dir / L"missing";  // folders that cannot be listed add nothing
     EXPECT_EQ(TFA_NoTransferList(), 1);
 }

@@ -2,23 +2,23 @@
 #include <gtest/gtest.h>
 
 #include "base/fs.h"
+#include "flashair/card_session.h"
 #include "flashair/thumbs.h"
 #include "shell_fixture.h"
 
-// Every card walk starts the tiles afresh; a picture already decoded from the
-// cache is used again instead of one more bitmap per tile and refresh.
-TEST(Thumbs, ACacheFileIsDecodedOncePerRun) {
+// A cached thumbnail is taken from the cache without asking the card (no card
+// answers here); a raw file has none.
+TEST(Thumbs, ACachedThumbnailNeedsNoCard) {
     ASSERT_TRUE(OpenTestBar());
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    g_settings.ThumbnailPath = std::wstring(temp) + L"wemlox-thumbs-" + std::to_wstring(GetCurrentProcessId());
-    ASSERT_TRUE(fs::CreateDir(g_settings.ThumbnailPath));
-    ASSERT_TRUE(CopyFileW((g_run.GraphicsPath + L"Copy.jpg").c_str(),
-                          (g_settings.ThumbnailPath + L"\\_thm_P1.JPG").c_str(), FALSE));
-    int32_t first = TFA_TransferThumb(L"P1.JPG", L"/DCIM/101_PANA");
-    EXPECT_GT(first, 0);
-    EXPECT_EQ(TFA_TransferThumb(L"P1.JPG", L"/DCIM/101_PANA"), first);
-    EXPECT_EQ(TFA_TransferThumb(L"P1.CR2", L"/DCIM/101_PANA"), 0);  // raw files have no thumbnail
-    (void)fs::DeleteFileAt(g_settings.ThumbnailPath + L"\\_thm_P1.JPG");
-    RemoveDirectoryW(g_settings.ThumbnailPath.c_str());
+    std::wstring& cache = g_card.Config.ThumbnailPath;
+    cache = std::wstring(temp) + L"wemlox-thumbs-" + std::to_wstring(GetCurrentProcessId());
+    ASSERT_TRUE(fs::CreateDir(cache));
+    ASSERT_TRUE(CopyFileW((g_run.GraphicsPath + L"Copy.jpg").c_str(), (cache + L"\\_thm_P1.JPG").c_str(), FALSE));
+    EXPECT_EQ(TFA_TransferThumb(L"P1.JPG", L"/DCIM/101_PANA"), 1);
+    EXPECT_EQ(TFA_TransferThumb(L"P1.CR2", L"/DCIM/101_PANA"), 0);
+    EXPECT_EQ(TFA_TransferThumb(L"P2.JPG", L"/DCIM/101_PANA"), 0);  // not cached, and no card
+    (void)fs::DeleteFileAt(cache + L"\\_thm_P1.JPG");
+    RemoveDirectoryW(cache.c_str());
 }
