@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "flashair/card_list.h"
+#include "flashair/no_transfer.h"
 
 namespace card {
 
@@ -49,9 +50,7 @@ struct CardSession {
     std::wstring UpdateUrl;  // "http://" + CardHost + "/command.cgi?op=102" once accepted
     std::wstring CardSsid;   // last op=104 answer
     CardLists Lists;
-    std::vector<std::wstring> NoTransferNames;
-    std::vector<std::wstring> InitialCandidates;
-    bool InitialSnapshotTaken = false;
+    NoTransferList NoTransfer;
     bool PathChanged = false;  // set when the tree menu stores a new [TFA] Path
     // The card reports a change only once. A "1" read by a transfer or a tree
     // build is kept here until the camera folder is listed again, so a shot
