@@ -59,7 +59,7 @@ struct RunState {
     uint16_t ClickModifiers = 0;  // MK_* flags of the last left press in the bar
     int32_t CurrentThumb = 0, PreviousThumb = 0;
     int8_t UpdateFlag = 0;
-    uint16_t TransferCandidateCount = 0;
+    int32_t TransferCandidateCount = 0;
     bool CardConnected = false;
 };
 

@@ -93,13 +93,13 @@ void BeginSession() { g_card.CardHost = g_settings.Url; }
 bool PollCard() {
     if (!g_run.CardConnected) {
         g_run.UpdateFlag = static_cast<int8_t>(TFA_SearchUrl());
-        if (g_run.UpdateFlag) g_run.TransferCandidateCount = static_cast<uint16_t>(TFA_GetData(L"DIR", L""));
+        if (g_run.UpdateFlag) g_run.TransferCandidateCount = TFA_GetData(L"DIR", L"");
     }
     if (g_run.CardConnected) g_run.UpdateFlag = TFA_CheckUpdate();
     if (g_run.UpdateFlag == '0' && g_card.ChangeNotListed) g_run.UpdateFlag = '1';
     bool relist = g_run.UpdateFlag == '1' || (g_run.UpdateFlag == '0' && !g_settings.UseUpdateFlag);
     if (!relist) return false;
-    g_run.TransferCandidateCount = static_cast<uint16_t>(TFA_GetData(L"DIR", L""));
+    g_run.TransferCandidateCount = TFA_GetData(L"DIR", L"");
     return g_run.TransferCandidateCount > 0;
 }
 
@@ -129,7 +129,7 @@ int32_t TFA_Split(const std::wstring& kind, const std::string& answer) {
         g_run.CardConnected = true;
         g_card.Lists.TransferCandidates =
             card::ListingCandidates(answer, g_settings.TransferHiRes, g_settings.TransferLoRes, card::JournalOnce);
-        g_run.TransferCandidateCount = static_cast<uint16_t>(g_card.Lists.TransferCandidates.size());
+        g_run.TransferCandidateCount = static_cast<int32_t>(g_card.Lists.TransferCandidates.size());
         TFA_NoTransferList();
         return g_run.TransferCandidateCount;
     }

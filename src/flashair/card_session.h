@@ -16,7 +16,7 @@
 namespace card {
 
 // Read capacities of the requests: anything beyond is not read.
-inline constexpr size_t kListingReadBytes = 32768;
+inline constexpr size_t kListingReadBytes = kAnswerBound;
 inline constexpr size_t kSsidReadBytes = 32;
 inline constexpr size_t kUpdateReadBytes = 8;
 
@@ -25,6 +25,7 @@ struct CardAnswer {
     bool opened = false;  // the card accepted the request and answered with a status
     bool success = false; // ... and that status was a success (2xx)
     std::string body;     // at most the capacity asked for; empty unless success
+    bool cut = false;     // the body went on beyond the capacity and was cut there
 };
 
 // Everything the card operations need from outside.
