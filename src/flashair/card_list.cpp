@@ -25,6 +25,22 @@ std::string_view Between(std::string_view line, size_t fromComma, size_t toComma
     return line.substr(fromComma + 1, toComma - fromComma - 1);
 }
 
+constexpr int32_t kDirectoryAttribute = 0x10;
+
+// Camera folders are named "NNNXXXXX": a number 100-999 and five letters,
+// digits or "_" (101_PANA, 100CANON, 100_0815).
+bool IsCameraFolderName(std::wstring_view name) {
+    if (name.size() != 8 || name[0] < L'1' || name[0] > L'9') return false;
+    for (size_t i = 1; i < 3; i++)
+        if (name[i] < L'0' || name[i] > L'9') return false;
+    for (size_t i = 3; i < 8; i++) {
+        wchar_t c = name[i];
+        bool ok = (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || c == L'_';
+        if (!ok) return false;
+    }
+    return true;
+}
+
 // The walk's state beside the lists: the card paths still to list, those
 // already asked for, and how much listing text came in.
 struct Walk {
@@ -116,7 +132,7 @@ std::optional<CardFileRecord> ParseRecord(std::string_view line) {
 }
 
 bool UsableEntry(const CardFileRecord& r, const JournalSink& journal) {
-    if (IsSafeLocalName(r.Name)) return true;
+    if (IsSafeLocalName(r.Name) && IsSafeCardFolder(r.Directory)) return true;
     journal(SkippedNameText(r));
     return false;
 }
@@ -141,6 +157,38 @@ std::vector<CardFileRecord> ListingCandidates(std::string_view answer, std::wstr
         candidates.push_back(std::move(c));
     }
     return candidates;
+}
+
+std::vector<CardFileRecord> ListingEntries(std::string_view answer, const JournalSink& journal) {
+    std::vector<CardFileRecord> entries;
+    for (std::string_view line : SplitLines(answer)) {
+        std::optional<CardFileRecord> r = ParseRecord(line);
+        if (r && UsableEntry(*r, journal)) entries.push_back(std::move(*r));
+    }
+    return entries;
+}
+
+std::optional<std::wstring> NextCameraFolder(std::wstring_view cameraPath,
+                                             const std::vector<CardFileRecord>& parentEntries) {
+    std::wstring_view path = cameraPath;
+    while (!path.empty() && path.front() == L'/') path.remove_prefix(1);
+    while (!path.empty() && path.back() == L'/') path.remove_suffix(1);
+    size_t slash = path.rfind(L'/');
+    std::wstring_view parent = slash == std::wstring_view::npos ? std::wstring_view() : path.substr(0, slash);
+    std::wstring_view current = slash == std::wstring_view::npos ? path : path.substr(slash + 1);
+    if (current.empty()) return std::nullopt;
+    std::wstring parentField = parent.empty() ? std::wstring() : L"/" + std::wstring(parent);
+    const CardFileRecord* next = nullptr;
+    for (const CardFileRecord& r : parentEntries) {
+        // Only the parent's own folders: a zero-byte picture still being
+        // written has size 0 too, but not the folder attribute.
+        bool inParent = r.Directory == parentField || (parent.empty() && r.Directory == L"/");
+        if (!inParent || r.Size != 0 || !(r.Attribute & kDirectoryAttribute)) continue;
+        if (!IsCameraFolderName(r.Name) || !(std::wstring_view(r.Name) > current)) continue;
+        if (!next || r.Name < next->Name) next = &r;
+    }
+    if (!next) return std::nullopt;
+    return parent.empty() ? next->Name : std::wstring(parent) + L"/" + next->Name;
 }
 
 int32_t ExamineTree(const std::string& root, const ListingFetch& fetch, CardLists& lists,

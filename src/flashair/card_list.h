@@ -75,8 +75,9 @@ void SetFatTime(CardFileRecord& r, int32_t rawTime);
 // entry. The size is read as 64 bits, the other numbers as 32 (saturating).
 std::optional<CardFileRecord> ParseRecord(std::string_view line);
 
-// True when the entry's name may reach the lists (a safe local file name);
-// otherwise false, with a journal line.
+// True when the entry's name and folder may reach the lists: the name a safe
+// local file name, the folder "" or "/" (the root) or safe names joined by
+// "/". Otherwise false, with a journal line.
 bool UsableEntry(const CardFileRecord& r, const JournalSink& journal);
 
 // "DIR": the names of the camera folder's entries that contain the HiRes or
@@ -85,6 +86,18 @@ bool UsableEntry(const CardFileRecord& r, const JournalSink& journal);
 // are left out with a journal line.
 std::vector<CardFileRecord> ListingCandidates(std::string_view answer, std::wstring_view hiRes,
                                               std::wstring_view loRes, const JournalSink& journal);
+
+// Every usable entry of one listing, in listing order (Index 0).
+std::vector<CardFileRecord> ListingEntries(std::string_view answer, const JournalSink& journal);
+
+// The camera folder that follows `cameraPath` (as [TFA] Path holds it, e.g.
+// "DCIM/101_PANA"), from the entries of its parent's listing: the folder of
+// that parent whose name sorts next after the camera folder's (by code unit)
+// among those named as cameras name them (three digits 100-999, then five
+// letters, digits or "_"; e.g. 102_PANA). Returned in the form of Path
+// ("DCIM/102_PANA"); nothing when there is none.
+std::optional<std::wstring> NextCameraFolder(std::wstring_view cameraPath,
+                                             const std::vector<CardFileRecord>& parentEntries);
 
 // Fetches the listing of a card path (the card's bytes). Nothing when the
 // request could not be opened; an empty text when the card sent no lines.

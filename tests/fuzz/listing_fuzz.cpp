@@ -36,6 +36,7 @@ void CheckWalk(const card::CardLists& lists) {
     for (size_t i = 0; i < lists.CardRecords.size(); i++) {
         Check(lists.CardRecords[i].Index == static_cast<int32_t>(i + 1));
         Check(card::IsSafeLocalName(lists.CardRecords[i].Name));
+        Check(card::IsSafeCardFolder(lists.CardRecords[i].Directory));
     }
     for (const card::CardFileEntry& f : lists.CardFiles) {
         const card::CardFileRecord* r = lists.Record(f.RecordIndex);
@@ -94,5 +95,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::wstring text = str::FromUtf8(input.substr(0, 64));
     if (auto sweep = card::SweepOf(text)) Check(1 <= sweep->lower && sweep->lower <= sweep->upper && sweep->upper <= 254);
     CheckEncoding(input.substr(0, 256));
+
+    if (auto ssid = card::SsidFromAnswer(input)) Check(!ssid->empty() && input.size() <= card::kSsidMaxBytes + 2);
+    if (auto next = card::NextCameraFolder(str::FromUtf8(input.substr(0, 32)), lists.CardRecords))
+        Check(card::IsSafeCardFolder(*next));
     return 0;
 }

@@ -160,12 +160,16 @@ TEST(CardList, CandidatesOfTheCameraFolder) {
 TEST(CardList, CandidatesWithUnsafeNamesAreSkippedAndSaidSo) {
     Journal j;
     auto got = card::ListingCandidates(
-        Listing({"/D,..\\..\\evil.jpg,1,32,0,0", "/D,CON.JPG,1,32,0,0", "/D,ok.jpg,1,32,0,0", "/D,a:b.jpg,1,32,0,0"}),
+        Listing({"/D,..\\..\\evil.jpg,1,32,0,0", "/D,CON.JPG,1,32,0,0", "/D,ok.jpg,1,32,0,0", "/D,a:b.jpg,1,32,0,0",
+                 // The folder field passes the same rules as the name.
+                 "/D/..,up.jpg,1,32,0,0", "C:\\D,drive.jpg,1,32,0,0", "/D\x01,ctl.jpg,1,32,0,0", "/D//E,two.jpg,1,32,0,0",
+                 "/D/NUL,dev.jpg,1,32,0,0"}),
         L".cr2", L".jpg", j.sink());
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].Name, L"ok.jpg");
-    EXPECT_EQ(j.lines.size(), 3u);
+    EXPECT_EQ(j.lines.size(), 8u);
     EXPECT_TRUE(j.Has(L"/D/CON.JPG"));
+    EXPECT_TRUE(j.Has(L"/D?/ctl.jpg"));
 }
 
 TEST(CardList, AFullCameraFolderIsListedWhole) {
@@ -182,6 +186,7 @@ TEST(CardList, AFullCameraFolderIsListedWhole) {
     EXPECT_EQ(got.back().Name, L"P1009999.JPG");
     EXPECT_EQ(got.back().Index, 9999);
     EXPECT_EQ(got.back().Size, 3000009999LL);
+    EXPECT_EQ(card::ListingEntries(answer, j.sink()).size(), 9999u);
     EXPECT_TRUE(j.lines.empty());
 }
 
@@ -283,13 +288,15 @@ TEST(CardWalk, UnsafeNamesAreSkippedWithAJournalLine) {
     FakeCard fake;
     fake.listings["/"] = Listing({",..,0,16,0,0", ",ok,0,16,0,0", ",a/b.jpg,3,32,0,0", ",NUL,0,16,0,0",
                                   ",x\x01y.jpg,3,32,0,0", ",,0,16,0,0"});
-    fake.listings["/ok"] = Listing({"/ok,f.jpg,1,32,0,0"});
+    // A folder field that could reach outside the card's folders is refused
+    // like a name: the line is neither listed nor walked into.
+    fake.listings["/ok"] = Listing({"/ok,f.jpg,1,32,0,0", "/ok/..,up,0,16,0,0", "/ok/a:b,g.jpg,1,32,0,0"});
     card::CardLists lists;
     Journal j;
     card::ExamineTree("/", fake.fetch(), lists, j.sink());
     EXPECT_EQ(fake.requests, (std::vector<std::string>{"/", "/ok"}));
     EXPECT_EQ(Names(lists), (std::vector<std::wstring>{L"ok", L"f.jpg"}));
-    EXPECT_EQ(j.lines.size(), 5u);
+    EXPECT_EQ(j.lines.size(), 7u);
     EXPECT_TRUE(j.Has(L"/x?y.jpg"));  // control characters are not written into the journal
 }
 
@@ -336,4 +343,36 @@ TEST(CardWalk, AHostileCardCannotHoldTheWalk) {
     EXPECT_EQ(asked, card::kWalkBound / (4 << 20));  // the answer that passes the bound is not used
     EXPECT_EQ(records, static_cast<int32_t>(asked) - 1);
     EXPECT_EQ(j.lines, std::vector<std::wstring>{card::WalkCutText()});
+}
+
+TEST(CardList, NextCameraFolder) {
+    auto entries = [](std::initializer_list<const char*> lines) {
+        Journal j;
+        return card::ListingEntries(Listing(lines), j.sink());
+    };
+    const auto dcim = entries({"/DCIM,100_PANA,0,16,0,0", "/DCIM,103_PANA,0,16,0,0", "/DCIM,102_PANA,0,16,0,0",
+                               "/DCIM,CANONMSC,0,16,0,0", "/DCIM,101_PANA,0,16,0,0"});
+    struct Case {
+        const char* what;
+        const wchar_t* path;
+        std::vector<card::CardFileRecord> parent;
+        std::optional<std::wstring> next;
+    } cases[] = {
+        {"the next in order, not the next listed", L"DCIM/101_PANA", dcim, L"DCIM/102_PANA"},
+        {"a leading slash is taken as Path writes none", L"/DCIM/102_PANA", dcim, L"DCIM/103_PANA"},
+        {"the last camera folder: a folder of another kind is no successor", L"DCIM/103_PANA", dcim, std::nullopt},
+        {"another camera's name counts", L"DCIM/101_PANA",
+         entries({"/DCIM,101_PANA,0,16,0,0", "/DCIM,102CANON,0,16,0,0"}), L"DCIM/102CANON"},
+        {"a picture of size 0 is no folder", L"DCIM/101_PANA",
+         entries({"/DCIM,101_PANA,0,16,0,0", "/DCIM,102_PANA,0,32,0,0"}), std::nullopt},
+        {"names that are no camera folder", L"DCIM/101_PANA",
+         entries({"/DCIM,102_PANAX,0,16,0,0", "/DCIM,0999PANA,0,16,0,0",
+                  "/DCIM,10_PANA,0,16,0,0", "/DCIM,102-PANA,0,16,0,0", "/DCIM,MISC,0,16,0,0"}),
+         std::nullopt},
+        {"only folders of the camera folder's parent", L"DCIM/101_PANA",
+         entries({"/OTHER,102_PANA,0,16,0,0", "/DCIM/101_PANA,102_PANA,0,16,0,0"}), std::nullopt},
+        {"a camera folder in the root", L"101_PANA", entries({",102_PANA,0,16,0,0"}), L"102_PANA"},
+        {"an empty path", L"", dcim, std::nullopt},
+    };
+    for (auto& c : cases) EXPECT_EQ(card::NextCameraFolder(c.path, c.parent), c.next) << c.what;
 }
