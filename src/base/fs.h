@@ -35,6 +35,8 @@ std::vector<FileEntry> ListFiles(const std::wstring& folder);
 // the clock can be compared. A folder's last-write time changes whenever a
 // name in it is added, removed or renamed; nothing when the path is missing.
 std::optional<int64_t> LastWriteTime(const std::wstring& path);
+// Sets a file's or folder's last-write time (tests steer the store's times).
+[[nodiscard]] bool SetLastWriteTime(const std::wstring& path, int64_t time);
 int64_t Now();
 
 // Whole file as bytes; nothing when it cannot be opened.

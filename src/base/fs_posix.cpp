@@ -64,6 +64,11 @@ std::optional<int64_t> LastWriteTime(const std::wstring& path) {
     return int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
 }
 
+bool SetLastWriteTime(const std::wstring& path, int64_t time) {
+    timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(time / 1000000000), static_cast<long>(time % 1000000000)}};
+    return !path.empty() && time >= 0 && utimensat(AT_FDCWD, Native(path).c_str(), times, 0) == 0;
+}
+
 int64_t Now() {
     timespec t{};
     clock_gettime(CLOCK_REALTIME, &t);

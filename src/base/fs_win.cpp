@@ -28,8 +28,9 @@ bool CreateDir(const std::wstring& path) {
 namespace {
 
 // FILETIME counts 100 ns since 1601; the edge's times count ns since 1970.
+constexpr int64_t kFrom1601To1970 = 116444736000000000;
+
 int64_t FromFileTime(const FILETIME& t) {
-    constexpr int64_t kFrom1601To1970 = 116444736000000000;
     int64_t ticks = static_cast<int64_t>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
     return (ticks - kFrom1601To1970) * 100;
 }
@@ -65,6 +66,16 @@ std::optional<int64_t> LastWriteTime(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (path.empty() || !GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
     return FromFileTime(data.ftLastWriteTime);
+}
+
+bool SetLastWriteTime(const std::wstring& path, int64_t time) {
+    // A folder opens only with backup semantics.
+    win::Handle f(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!f || time < 0) return false;
+    uint64_t ticks = static_cast<uint64_t>(time / 100 + kFrom1601To1970);
+    FILETIME t{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    return SetFileTime(f.get(), nullptr, nullptr, &t) != 0;
 }
 
 int64_t Now() {

@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <filesystem>
-
 #include "card_fakes.h"
 #include "test_util.h"
 
@@ -100,16 +97,14 @@ TEST(NoTransfer, TheStoreIsListedAgainOnlyWhenItChanged) {
     Store store;
     store.Add(L"LoRes", L"P1.JPG");
     const std::wstring source = store.dir.path();
-    // Both folders an hour old, so the times given below are what counts.
-    const auto lores = testutil::NativePath(store.dir / L"LoRes"), hires = testutil::NativePath(store.dir / L"HiRes");
-    const auto old = std::filesystem::last_write_time(lores) - std::chrono::hours(1);
-    auto setStamp = [&](std::filesystem::file_time_type t) {
-        std::filesystem::last_write_time(lores, t);
-        std::filesystem::last_write_time(hires, t);
-    };
-    setStamp(old);
-    const int64_t stamp = *fs::LastWriteTime(store.dir / L"LoRes");
+    // Both folders a day old, so the times given below are what counts.
     const int64_t second = 1000000000;
+    const int64_t stamp = fs::Now() - 86400 * second;
+    auto setStamp = [&](int64_t t) {
+        ASSERT_TRUE(fs::SetLastWriteTime(store.dir / L"LoRes", t));
+        ASSERT_TRUE(fs::SetLastWriteTime(store.dir / L"HiRes", t));
+    };
+    setStamp(stamp);
 
     card::StoreIndex index;
     EXPECT_TRUE(index.Refresh(source, stamp + 10 * second));
@@ -127,10 +122,10 @@ TEST(NoTransfer, TheStoreIsListedAgainOnlyWhenItChanged) {
 
     // A stamp as recent as its file system's step is not trusted: a change
     // in the same step keeps it, so the folder is listed until it is old.
-    setStamp(old);
+    setStamp(stamp);
     EXPECT_TRUE(index.Refresh(source, stamp + second));
     store.Add(L"LoRes", L"P3.JPG");
-    setStamp(old);
+    setStamp(stamp);
     EXPECT_TRUE(index.Refresh(source, stamp + 2 * second));
     EXPECT_TRUE(index.Contains(L"P3.JPG"));
     EXPECT_TRUE(index.Refresh(source, stamp + 10 * second));
