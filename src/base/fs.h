@@ -24,6 +24,20 @@ bool IsDirectory(const std::wstring& path);
 // Names of the files (not folders) directly in a folder, in no set order;
 // empty when the folder cannot be listed.
 std::vector<std::wstring> ListFileNames(const std::wstring& folder);
+struct FileEntry {
+    std::wstring name;
+    uint64_t size = 0;
+};
+// The same with each file's size.
+std::vector<FileEntry> ListFiles(const std::wstring& folder);
+
+// Times of the file system, in nanoseconds since 1970 (UTC), so stamps and
+// the clock can be compared. A folder's last-write time changes whenever a
+// name in it is added, removed or renamed; nothing when the path is missing.
+std::optional<int64_t> LastWriteTime(const std::wstring& path);
+// Sets a file's or folder's last-write time (tests steer the store's times).
+[[nodiscard]] bool SetLastWriteTime(const std::wstring& path, int64_t time);
+int64_t Now();
 
 // Whole file as bytes; nothing when it cannot be opened.
 std::optional<std::string> ReadFile(const std::wstring& path);

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 
 #include "base/fs.h"
 #include "base/str.h"
@@ -37,18 +38,41 @@ bool CreateDir(const std::wstring& path) {
     return !path.empty() && mkdir(Native(path).c_str(), 0755) == 0;
 }
 
-std::vector<std::wstring> ListFileNames(const std::wstring& folder) {
-    std::vector<std::wstring> names;
+std::vector<FileEntry> ListFiles(const std::wstring& folder) {
+    std::vector<FileEntry> files;
     DIR* dir = folder.empty() ? nullptr : opendir(Native(folder).c_str());
-    if (!dir) return names;
+    if (!dir) return files;
     std::string base = Native(folder) + "/";
     while (dirent* e = readdir(dir)) {
         struct stat st {};
         if (stat((base + e->d_name).c_str(), &st) == 0 && S_ISREG(st.st_mode))
-            names.push_back(str::FromUtf8(e->d_name));
+            files.push_back({str::FromUtf8(e->d_name), static_cast<uint64_t>(st.st_size)});
     }
     closedir(dir);
+    return files;
+}
+
+std::vector<std::wstring> ListFileNames(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    for (FileEntry& f : ListFiles(folder)) names.push_back(std::move(f.name));
     return names;
+}
+
+std::optional<int64_t> LastWriteTime(const std::wstring& path) {
+    struct stat st {};
+    if (path.empty() || stat(Native(path).c_str(), &st) != 0) return std::nullopt;
+    return int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+bool SetLastWriteTime(const std::wstring& path, int64_t time) {
+    timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(time / 1000000000), static_cast<long>(time % 1000000000)}};
+    return !path.empty() && time >= 0 && utimensat(AT_FDCWD, Native(path).c_str(), times, 0) == 0;
+}
+
+int64_t Now() {
+    timespec t{};
+    clock_gettime(CLOCK_REALTIME, &t);
+    return int64_t{t.tv_sec} * 1000000000 + t.tv_nsec;
 }
 
 std::optional<std::string> ReadFile(const std::wstring& path) {

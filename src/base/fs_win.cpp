@@ -25,20 +25,63 @@ bool CreateDir(const std::wstring& path) {
     return !path.empty() && CreateDirectoryW(path.c_str(), nullptr) != 0;
 }
 
-std::vector<std::wstring> ListFileNames(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    if (folder.empty()) return names;
+namespace {
+
+// FILETIME counts 100 ns since 1601; the edge's times count ns since 1970.
+constexpr int64_t kFrom1601To1970 = 116444736000000000;
+
+int64_t FromFileTime(const FILETIME& t) {
+    int64_t ticks = static_cast<int64_t>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+    return (ticks - kFrom1601To1970) * 100;
+}
+
+}  // namespace
+
+std::vector<FileEntry> ListFiles(const std::wstring& folder) {
+    std::vector<FileEntry> files;
+    if (folder.empty()) return files;
     std::wstring pattern = folder;
     if (pattern.back() != L'\\') pattern += L'\\';
     pattern += L"*.*";
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(pattern.c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
+    // The basic information only: no short 8.3 names to look up for each file.
+    HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                                   FIND_FIRST_EX_LARGE_FETCH);
+    if (find == INVALID_HANDLE_VALUE) return files;
     do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.emplace_back(data.cFileName);
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            files.push_back({data.cFileName, (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow});
     } while (FindNextFileW(find, &data));
     FindClose(find);
+    return files;
+}
+
+std::vector<std::wstring> ListFileNames(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    for (FileEntry& f : ListFiles(folder)) names.push_back(std::move(f.name));
     return names;
+}
+
+std::optional<int64_t> LastWriteTime(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (path.empty() || !GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    return FromFileTime(data.ftLastWriteTime);
+}
+
+bool SetLastWriteTime(const std::wstring& path, int64_t time) {
+    // A folder opens only with backup semantics.
+    win::Handle f(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!f || time < 0) return false;
+    uint64_t ticks = static_cast<uint64_t>(time / 100 + kFrom1601To1970);
+    FILETIME t{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    return SetFileTime(f.get(), nullptr, nullptr, &t) != 0;
+}
+
+int64_t Now() {
+    FILETIME t{};
+    GetSystemTimeAsFileTime(&t);
+    return FromFileTime(t);
 }
 
 std::optional<std::string> ReadFile(const std::wstring& path) {

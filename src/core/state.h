@@ -58,9 +58,8 @@ struct RunState {
     int32_t QuitRequested = 0;
     uint16_t ClickModifiers = 0;  // MK_* flags of the last left press in the bar
     int32_t CurrentThumb = 0, PreviousThumb = 0;
-    int8_t UpdateFlag = 0;
-    uint16_t TransferCandidateCount = 0;
-    bool CardConnected = false;
+    // The card's own state (update flag, candidates, connection) belongs to
+    // the card thread: see CardSession.
 };
 
 extern Settings g_settings;

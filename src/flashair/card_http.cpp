@@ -6,6 +6,7 @@
 #include <iphlpapi.h>
 #include <icmpapi.h>
 
+#include <algorithm>
 #include <optional>
 
 #include "base/handle.h"
@@ -90,16 +91,25 @@ bool AnsweredWithSuccess(HINTERNET request) {
 }
 
 // One InternetReadFile may return only part of what has arrived; read until
-// the capacity is full or the card ends the answer.
-std::string ReadBody(HINTERNET request, size_t capacity) {
-    std::string body(capacity, '\0');
-    size_t got = 0;
-    while (got < capacity) {
+// the card ends the answer or the bound is passed. The buffer grows with what
+// arrives (a listing is mostly small; the bound is only for a card that does
+// not stop), and `cut` tells that the answer went on beyond the bound.
+std::string ReadBody(HINTERNET request, size_t bound, bool& cut) {
+    std::string body;
+    char chunk[16384];
+    cut = false;
+    for (;;) {
+        // Up to one byte beyond the bound is asked for, to see whether more follows.
+        size_t room = bound - body.size() + 1;
         DWORD n = 0;
-        if (!InternetReadFile(request, body.data() + got, static_cast<DWORD>(capacity - got), &n) || n == 0) break;
-        got += n;
+        if (!InternetReadFile(request, chunk, static_cast<DWORD>(std::min(sizeof chunk, room)), &n) || n == 0) break;
+        if (n >= room) {
+            body.append(chunk, room - 1);
+            cut = true;
+            break;
+        }
+        body.append(chunk, n);
     }
-    body.resize(got);
     return body;
 }
 
@@ -141,7 +151,7 @@ public:
         card::CardAnswer answer;
         answer.opened = true;
         answer.success = AnsweredWithSuccess(request.get());
-        if (answer.success) answer.body = ReadBody(request.get(), capacity);
+        if (answer.success) answer.body = ReadBody(request.get(), capacity, answer.cut);
         return answer;
     }
     bool Ping(const std::wstring& host, int timeoutMs) override { return EchoAnswered(host, timeoutMs); }

@@ -12,11 +12,12 @@
 
 #include "core/state.h"
 #include "flashair/card_list.h"
+#include "flashair/no_transfer.h"
 
 namespace card {
 
 // Read capacities of the requests: anything beyond is not read.
-inline constexpr size_t kListingReadBytes = 32768;
+inline constexpr size_t kListingReadBytes = kAnswerBound;
 inline constexpr size_t kSsidReadBytes = 32;
 inline constexpr size_t kUpdateReadBytes = 8;
 
@@ -25,6 +26,7 @@ struct CardAnswer {
     bool opened = false;  // the card accepted the request and answered with a status
     bool success = false; // ... and that status was a success (2xx)
     std::string body;     // at most the capacity asked for; empty unless success
+    bool cut = false;     // the body went on beyond the capacity and was cut there
 };
 
 // Everything the card operations need from outside.
@@ -61,9 +63,7 @@ struct CardSession {
     std::wstring UpdateUrl;  // "http://" + CardHost + "/command.cgi?op=102" once accepted
     std::wstring CardSsid;   // last op=104 answer
     CardLists Lists;
-    std::vector<std::wstring> NoTransferNames;
-    std::vector<std::wstring> InitialCandidates;
-    bool InitialSnapshotTaken = false;
+    NoTransferList NoTransfer;
     bool PathChanged = false;  // set when the tree menu stores a new [TFA] Path
     // The card reports a change only once. A "1" read by a transfer or a tree
     // build is kept here until the camera folder is listed again, so a shot

@@ -70,6 +70,33 @@ bool IsSafeLocalName(std::wstring_view name) {
     return !IsDeviceName(name);
 }
 
+bool IsSafeCardFolder(std::wstring_view folder) {
+    if (folder.empty() || folder == L"/") return true;
+    if (folder.front() == L'/') folder.remove_prefix(1);
+    for (;;) {
+        size_t slash = folder.find(L'/');
+        if (!IsSafeLocalName(folder.substr(0, slash))) return false;  // an empty segment is refused too
+        if (slash == std::wstring_view::npos) return true;
+        folder.remove_prefix(slash + 1);
+    }
+}
+
+std::optional<std::wstring> SsidFromAnswer(std::string_view answer) {
+    if (answer.size() >= 2 && answer.substr(answer.size() - 2) == "\r\n")
+        answer.remove_suffix(2);
+    else if (!answer.empty() && answer.back() == '\n')
+        answer.remove_suffix(1);
+    if (answer.empty() || answer.size() > kSsidMaxBytes) return std::nullopt;
+    for (char c : answer)
+        if (IsControl(static_cast<wchar_t>(static_cast<unsigned char>(c)))) return std::nullopt;
+    // Pages start with a tag or a doctype; an SSID starting with "<" and
+    // holding a ">" is not worth the risk of taking a router for the card.
+    size_t text = answer.find_first_not_of(' ');
+    if (text != std::string_view::npos && answer[text] == '<' && answer.find('>') != std::string_view::npos)
+        return std::nullopt;
+    return str::FromUtf8(answer);
+}
+
 std::wstring Printable(std::wstring_view text) {
     std::wstring out(text);
     for (wchar_t& c : out)

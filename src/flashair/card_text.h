@@ -2,6 +2,8 @@
 // them may become a local file name. No platform headers.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,6 +24,23 @@ std::wstring UrlPath(std::wstring_view path);
 // naming another file), no device name (CON, NUL, COM1, ...), at most 255
 // characters.
 bool IsSafeLocalName(std::wstring_view name);
+
+// True for a listing's folder field that may go into the tree, the journal
+// and [TFA] Path: "" or "/" (the card's root), or names that each pass
+// IsSafeLocalName, joined by "/", with or without a leading "/". Empty
+// segments ("//", a trailing "/") are refused.
+bool IsSafeCardFolder(std::wstring_view folder);
+
+// An SSID is 1 to 32 bytes.
+inline constexpr size_t kSsidMaxBytes = 32;
+// What to read of an op=104 answer: one byte more than an SSID can hold, so
+// an answer too long to be one shows as such.
+inline constexpr size_t kSsidAnswerBytes = kSsidMaxBytes + 1;
+// The card's network name from an op=104 answer; nothing when the answer
+// cannot be one: empty, longer than kSsidMaxBytes, holding control
+// characters, or an HTML page (a router or captive portal answering in the
+// card's place). One line end at the end is not part of the name.
+std::optional<std::wstring> SsidFromAnswer(std::string_view answer);
 
 // The text with control characters shown as "?", for journal lines.
 std::wstring Printable(std::wstring_view text);

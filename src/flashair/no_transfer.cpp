@@ -3,43 +3,49 @@
 
 #include <algorithm>
 
-#include "base/fs.h"
 #include "base/str.h"
 #include "core/state.h"
-#include "flashair/card_list.h"
 #include "flashair/card_session.h"
 
 namespace card {
 
-namespace {
-
-// A folder's file names in code-unit order, so the list does not depend on
-// the order in which the file system happens to list them.
-std::vector<std::wstring> StoredNames(const std::wstring& folder) {
-    std::vector<std::wstring> names = fs::ListFileNames(folder);
-    std::sort(names.begin(), names.end());
-    return names;
+void NoTransferList::Configure(std::wstring_view doNotLoad, bool onlyAdded) {
+    if (doNotLoad == doNotLoad_ && onlyAdded == onlyAdded_) return;
+    doNotLoad_ = doNotLoad;
+    onlyAdded_ = onlyAdded;
+    count_ = -1;
 }
 
-}  // namespace
-
-std::vector<std::wstring> NoTransferNames(std::vector<std::wstring> stored, const std::wstring& doNotLoad,
-                                          bool onlyAdded, const std::vector<std::wstring>& initial,
-                                          bool* full) {
-    std::vector<std::wstring> names = std::move(stored);
-    if (!doNotLoad.empty()) names.push_back(doNotLoad);
-    if (onlyAdded) {
-        names.insert(names.end(), initial.begin(), initial.end());
-        std::stable_sort(names.begin(), names.end());
-        names.erase(std::unique(names.begin(), names.end()), names.end());
-    }
-    if (full) *full = names.size() > kNoTransferCapacity;
-    if (names.size() > kNoTransferCapacity) names.resize(kNoTransferCapacity);
-    return names;
+void NoTransferList::TakeSnapshotOnce(const std::vector<CardFileRecord>& candidates) {
+    if (!onlyAdded_ || snapshotTaken_) return;
+    for (const CardFileRecord& c : candidates) snapshot_.Insert(c.Name);
+    snapshotTaken_ = true;
+    count_ = -1;
 }
 
-bool OnNoTransferList(const std::vector<std::wstring>& names, std::wstring_view name) {
-    return std::any_of(names.begin(), names.end(), [&](const std::wstring& n) { return str::EqualsI(n, name); });
+void NoTransferList::ForgetSnapshot() {
+    snapshot_.Clear();
+    snapshotTaken_ = false;
+    count_ = -1;
+}
+
+bool NoTransferList::Contains(std::wstring_view name) const {
+    if (name.empty()) return false;
+    if (!doNotLoad_.empty() && str::EqualsI(name, doNotLoad_)) return true;
+    if (onlyAdded_ && snapshot_.Contains(name)) return true;
+    return store_.Contains(name);
+}
+
+int32_t NoTransferList::Count() const {
+    if (count_ >= 0 && countGeneration_ == store_.Generation()) return count_;
+    size_t n = store_.Size();
+    if (onlyAdded_)
+        for (const std::wstring& name : snapshot_)
+            if (!store_.Contains(name)) n++;
+    if (!doNotLoad_.empty() && !store_.Contains(doNotLoad_) && !(onlyAdded_ && snapshot_.Contains(doNotLoad_))) n++;
+    count_ = static_cast<int32_t>(std::min<size_t>(n, INT32_MAX));
+    countGeneration_ = store_.Generation();
+    return count_;
 }
 
 }  // namespace card
@@ -47,20 +53,11 @@ bool OnNoTransferList(const std::vector<std::wstring>& names, std::wstring_view 
 int32_t TFA_NoTransferList() {
     card::CardSession& c = g_card;
     if (c.PathChanged) {
-        c.InitialSnapshotTaken = false;
+        c.NoTransfer.ForgetSnapshot();
         c.PathChanged = false;
     }
-    std::vector<std::wstring> stored = card::StoredNames(c.Config.SourcePath + L"\\HiRes\\");
-    std::vector<std::wstring> lores = card::StoredNames(c.Config.SourcePath + L"\\LoRes\\");
-    stored.insert(stored.end(), lores.begin(), lores.end());
-    if (c.Config.TransferOnlyAddedFiles && !c.InitialSnapshotTaken) {
-        c.InitialCandidates.clear();
-        for (const card::CardFileRecord& r : c.Lists.TransferCandidates) c.InitialCandidates.push_back(r.Name);
-        c.InitialSnapshotTaken = true;
-    }
-    bool full = false;
-    c.NoTransferNames = card::NoTransferNames(std::move(stored), c.Config.DoNotLoad,
-                                              c.Config.TransferOnlyAddedFiles, c.InitialCandidates, &full);
-    if (full) card::JournalOnce(card::CapacityText(L"names on the no-transfer list", card::kNoTransferCapacity));
-    return static_cast<int32_t>(c.NoTransferNames.size());
+    c.NoTransfer.Configure(c.Config.DoNotLoad, c.Config.TransferOnlyAddedFiles);
+    c.NoTransfer.RefreshStore(c.Config.SourcePath);
+    c.NoTransfer.TakeSnapshotOnce(c.Lists.TransferCandidates);
+    return c.NoTransfer.Count();
 }

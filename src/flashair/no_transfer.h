@@ -8,24 +8,55 @@
 #include <string_view>
 #include <vector>
 
+#include "flashair/card_list.h"
+#include "flashair/store_index.h"
+
 namespace card {
 
-inline constexpr size_t kNoTransferCapacity = 8192;
+// Every stored name however large the store, matched ignoring case in one
+// look-up per part. Nothing is merged or sorted: a tick in which nothing
+// changed reads two folder times and nothing else.
+class NoTransferList {
+public:
+    // [TFA] DoNotLoad and TransferOnlyAddedFiles as they are now.
+    void Configure(std::wstring_view doNotLoad, bool onlyAdded);
 
-// The list from its parts: stored names, then doNotLoad when not empty. With
-// onlyAdded the initial candidates are added and the whole list is sorted by
-// code unit and freed of repeated names (both case-sensitive). Never longer
-// than kNoTransferCapacity; `full` tells whether names were left out.
-std::vector<std::wstring> NoTransferNames(std::vector<std::wstring> stored, const std::wstring& doNotLoad,
-                                          bool onlyAdded, const std::vector<std::wstring>& initial,
-                                          bool* full = nullptr);
+    // The store below SourcePath: see StoreIndex::Refresh and NoteStored.
+    bool RefreshStore(const std::wstring& sourcePath) { return store_.Refresh(sourcePath); }
+    bool RefreshStore(const std::wstring& sourcePath, int64_t now) { return store_.Refresh(sourcePath, now); }
+    void NoteStored(std::wstring_view name) { store_.NoteStored(name); }
+    const StoreIndex& Store() const { return store_; }
 
-// True when the name is on the list, ignoring case.
-bool OnNoTransferList(const std::vector<std::wstring>& names, std::wstring_view name);
+    // With TransferOnlyAddedFiles: the names of the camera folder's listing
+    // as the pictures that were there before this run, taken at the first
+    // call and kept until ForgetSnapshot. Give it only a listing the card
+    // really sent: a failed one would make every old picture count as new.
+    // Without TransferOnlyAddedFiles it does nothing.
+    void TakeSnapshotOnce(const std::vector<CardFileRecord>& candidates);
+    // The camera folder changed: the next listing takes a new snapshot.
+    void ForgetSnapshot();
+    bool HasSnapshot() const { return snapshotTaken_; }
+
+    // True when the transfer must not fetch this name (ignoring case).
+    bool Contains(std::wstring_view name) const;
+    // Distinct names on the list (ignoring case).
+    int32_t Count() const;
+
+private:
+    std::wstring doNotLoad_;
+    bool onlyAdded_ = false;
+    bool snapshotTaken_ = false;
+    NameSet snapshot_;
+    StoreIndex store_;
+    // Count() is kept until one of its parts changes.
+    mutable int32_t count_ = -1;
+    mutable uint64_t countGeneration_ = 0;
+};
 
 }  // namespace card
 
-// Rebuilds the card session's NoTransferNames from the store folders
-// SourcePath\HiRes\ and \LoRes\, [TFA] DoNotLoad and, with
-// TransferOnlyAddedFiles, the first candidates of the run; NoTransferCount.
+// Brings the card session's no-transfer list up to date: a changed camera
+// folder drops the snapshot, the store is refreshed, [TFA] DoNotLoad and
+// TransferOnlyAddedFiles are applied and, with the latter, the current
+// candidates become the snapshot unless there is one. Returns the count.
 int32_t TFA_NoTransferList();

@@ -87,11 +87,7 @@ bool FetchInto(const card::CardFileRecord& c, const wchar_t* kind) {
     return fs::IsNonEmptyFile(target);
 }
 
-bool IsOnNoTransferList(const std::wstring& name) {
-    for (const std::wstring& barred : g_card.NoTransferNames)
-        if (str::EqualsI(barred, name)) return true;
-    return false;
-}
+bool IsOnNoTransferList(const std::wstring& name) { return g_card.NoTransfer.Contains(name); }
 
 uint8_t TransferSingle(const std::wstring& name, const std::wstring& cardDir, const std::wstring& targetFolder,
                        uint8_t markTreeItem, bool show) {

@@ -32,11 +32,11 @@ std::vector<std::string_view> Pieces(std::string_view input) {
 }
 
 void CheckWalk(const card::CardLists& lists) {
-    Check(lists.CardRecords.size() <= card::kRecordCapacity);
-    Check(lists.CardDirectories.size() <= card::kDirectoryCapacity);
+    Check(lists.CardDirectories.size() + lists.CardFiles.size() <= lists.CardRecords.size());
     for (size_t i = 0; i < lists.CardRecords.size(); i++) {
         Check(lists.CardRecords[i].Index == static_cast<int32_t>(i + 1));
         Check(card::IsSafeLocalName(lists.CardRecords[i].Name));
+        Check(card::IsSafeCardFolder(lists.CardRecords[i].Directory));
     }
     for (const card::CardFileEntry& f : lists.CardFiles) {
         const card::CardFileRecord* r = lists.Record(f.RecordIndex);
@@ -70,7 +70,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto quiet = [](const std::wstring&) {};
 
     std::vector<card::CardFileRecord> candidates = card::ListingCandidates(input, L".rw2", L".jpg", quiet);
-    Check(candidates.size() <= card::kCandidateCapacity);
     for (const auto& c : candidates) Check(card::IsSafeLocalName(c.Name));
 
     std::vector<std::string_view> pieces = Pieces(input);
@@ -86,7 +85,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         },
         lists, quiet);
     CheckWalk(lists);
-    Check(asked <= card::kDirectoryCapacity + 1);
+    // Every folder is asked for once at most; the root is asked first.
+    Check(asked <= lists.CardDirectories.size() + 1);
 
     card::SortForTree(lists.CardDirectories, lists.CardFiles);
     std::vector<card::TreeRow> rows = card::TreeRows(lists.CardDirectories, lists.CardFiles);
@@ -95,5 +95,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::wstring text = str::FromUtf8(input.substr(0, 64));
     if (auto sweep = card::SweepOf(text)) Check(1 <= sweep->lower && sweep->lower <= sweep->upper && sweep->upper <= 254);
     CheckEncoding(input.substr(0, 256));
+
+    if (auto ssid = card::SsidFromAnswer(input)) Check(!ssid->empty() && input.size() <= card::kSsidMaxBytes + 2);
+    if (auto next = card::NextCameraFolder(str::FromUtf8(input.substr(0, 32)), lists.CardRecords))
+        Check(card::IsSafeCardFolder(*next));
     return 0;
 }

@@ -35,9 +35,9 @@ public:
         g_run = savedRun_;
     }
 
-    void Answer(const std::wstring& url, std::string body) { answers[url] = {true, true, std::move(body)}; }
+    void Answer(const std::wstring& url, std::string body) { answers[url] = {true, true, std::move(body), false}; }
     // An error page (404, 500, ...): opened, but no answer to read.
-    void Error(const std::wstring& url) { answers[url] = {true, false, {}}; }
+    void Error(const std::wstring& url) { answers[url] = {true, false, {}, false}; }
     // A card at host: echo, SSID and, when given, its update flag.
     void Card(const std::wstring& host, const std::string& ssid = "flashair_e8e0b756a7fb") {
         pingable.insert(host);
@@ -48,7 +48,8 @@ public:
         requests.push_back(url);
         auto it = answers.find(url);
         if (it == answers.end()) return {};
-        return {it->second.opened, it->second.success, it->second.body.substr(0, capacity)};
+        const card::CardAnswer& a = it->second;
+        return {a.opened, a.success, a.body.substr(0, capacity), a.body.size() > capacity};
     }
     bool Ping(const std::wstring& host, int timeoutMs) override {
         EXPECT_EQ(timeoutMs, g_card.Config.PingTimeoutMs);

@@ -52,7 +52,8 @@ TEST(CardList, ParseRecordFields) {
         const char* line;
         const wchar_t* dir;
         const wchar_t* name;
-        int32_t size, attr, date, time;
+        int64_t size;
+        int32_t attr, date, time;
     } cases[] = {
         {"/DCIM/101_PANA,P1010001.JPG,4123456,32,19310,30257", L"/DCIM/101_PANA", L"P1010001.JPG", 4123456, 32, 19310, 30257},
         {",DCIM,0,16,16508,2777", L"", L"DCIM", 0, 16, 16508, 2777},  // root entry
@@ -62,9 +63,11 @@ TEST(CardList, ParseRecordFields) {
         {"/D,Holiday, day 1.JPG,100,32,1,2", L"/D", L"Holiday, day 1.JPG", 100, 32, 1, 2},
         {"/D,a,,b,7,32,1,2", L"/D", L"a,,b", 7, 32, 1, 2},
         // Numbers as the card's text gives them: blanks, sign, junk, overflow.
+        // Sizes are 64-bit (a video passes 2 GiB); the other fields saturate at 32.
         {"/D,N, 12x,+3,-1,", L"/D", L"N", 12, 3, -1, 0},
-        {"/D,N,99999999999,abc,,7", L"/D", L"N", INT32_MAX, 0, 0, 7},
-        {"/D,N,-99999999999,0,0,0", L"/D", L"N", INT32_MIN, 0, 0, 0},
+        {"/D,VIDEO.MP4,3221225472,32,99999999999,7", L"/D", L"VIDEO.MP4", 3221225472, 32, INT32_MAX, 7},
+        {"/D,N,-99999999999,0,0,0", L"/D", L"N", -99999999999, 0, 0, 0},
+        {"/D,N,99999999999999999999,0,0,0", L"/D", L"N", INT64_MAX, 0, 0, 0},
         {",,,,,", L"", L"", 0, 0, 0, 0},
     };
     for (auto& c : cases) {
@@ -157,31 +160,37 @@ TEST(CardList, CandidatesOfTheCameraFolder) {
 TEST(CardList, CandidatesWithUnsafeNamesAreSkippedAndSaidSo) {
     Journal j;
     auto got = card::ListingCandidates(
-        Listing({"/D,..\\..\\evil.jpg,1,32,0,0", "/D,CON.JPG,1,32,0,0", "/D,ok.jpg,1,32,0,0", "/D,a:b.jpg,1,32,0,0"}),
+        Listing({"/D,..\\..\\evil.jpg,1,32,0,0", "/D,CON.JPG,1,32,0,0", "/D,ok.jpg,1,32,0,0", "/D,a:b.jpg,1,32,0,0",
+                 // The folder field passes the same rules as the name.
+                 "/D/..,up.jpg,1,32,0,0", "C:\\D,drive.jpg,1,32,0,0", "/D\x01,ctl.jpg,1,32,0,0", "/D//E,two.jpg,1,32,0,0",
+                 "/D/NUL,dev.jpg,1,32,0,0"}),
         L".cr2", L".jpg", j.sink());
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].Name, L"ok.jpg");
-    EXPECT_EQ(j.lines.size(), 3u);
+    EXPECT_EQ(j.lines.size(), 8u);
     EXPECT_TRUE(j.Has(L"/D/CON.JPG"));
+    EXPECT_TRUE(j.Has(L"/D?/ctl.jpg"));
 }
 
-TEST(CardList, CandidatesStopAtTheLineCapacity) {
+TEST(CardList, AFullCameraFolderIsListedWhole) {
+    // 9,999 pictures, far beyond the 32 KB and 8,192 lines once read: new
+    // pictures are listed last, so nothing may be cut off.
     std::string answer = "WLANSD_FILELIST\r\n";
-    for (size_t i = 0; i < card::kLineCapacity + 5; i++) answer += "/D,P" + std::to_string(i) + ".JPG,1,32,0,0\r\n";
+    for (int i = 1; i <= 9999; i++)
+        answer += "/DCIM/101_PANA,P" + std::to_string(1000000 + i) + ".JPG," + std::to_string(3000000000LL + i) +
+                  ",32,19310,30257\r\n";
     Journal j;
     auto got = card::ListingCandidates(answer, L".cr2", L".jpg", j.sink());
-    ASSERT_EQ(got.size(), card::kLineCapacity - 1);  // the header is one of the lines
-    bool full = true;
-    answer.resize(answer.find("/D,P8191.JPG"));  // exactly the capacity: nothing left out
-    EXPECT_EQ(card::SplitLines(answer, &full).size(), card::kLineCapacity);
-    EXPECT_FALSE(full);
-    EXPECT_EQ(got.front().Name, L"P0.JPG");
-    EXPECT_EQ(got.back().Name, L"P8190.JPG");
-    EXPECT_EQ(got.back().Index, 8191);
-    EXPECT_TRUE(j.Has(L"more than 8192 lines"));
+    ASSERT_EQ(got.size(), 9999u);
+    EXPECT_EQ(got.front().Name, L"P1000001.JPG");
+    EXPECT_EQ(got.back().Name, L"P1009999.JPG");
+    EXPECT_EQ(got.back().Index, 9999);
+    EXPECT_EQ(got.back().Size, 3000009999LL);
+    EXPECT_EQ(card::ListingEntries(answer, j.sink()).size(), 9999u);
+    EXPECT_TRUE(j.lines.empty());
 }
 
-TEST(CardList, AListingCutAtTheReadCapacityLosesOnlyItsLastLine) {
+TEST(CardList, AListingCutShortLosesOnlyItsLastLine) {
     std::string answer = "WLANSD_FILELIST\r\n";
     int n = 0;
     while (answer.size() < 40000) answer += "/DCIM/100TEST,IMG_" + std::to_string(10000 + n++) + ".JPG,123456,32,19310,30257\r\n";
@@ -279,34 +288,91 @@ TEST(CardWalk, UnsafeNamesAreSkippedWithAJournalLine) {
     FakeCard fake;
     fake.listings["/"] = Listing({",..,0,16,0,0", ",ok,0,16,0,0", ",a/b.jpg,3,32,0,0", ",NUL,0,16,0,0",
                                   ",x\x01y.jpg,3,32,0,0", ",,0,16,0,0"});
-    fake.listings["/ok"] = Listing({"/ok,f.jpg,1,32,0,0"});
+    // A folder field that could reach outside the card's folders is refused
+    // like a name: the line is neither listed nor walked into.
+    fake.listings["/ok"] = Listing({"/ok,f.jpg,1,32,0,0", "/ok/..,up,0,16,0,0", "/ok/a:b,g.jpg,1,32,0,0"});
     card::CardLists lists;
     Journal j;
     card::ExamineTree("/", fake.fetch(), lists, j.sink());
     EXPECT_EQ(fake.requests, (std::vector<std::string>{"/", "/ok"}));
     EXPECT_EQ(Names(lists), (std::vector<std::wstring>{L"ok", L"f.jpg"}));
-    EXPECT_EQ(j.lines.size(), 5u);
+    EXPECT_EQ(j.lines.size(), 7u);
     EXPECT_TRUE(j.Has(L"/x?y.jpg"));  // control characters are not written into the journal
 }
 
-TEST(CardWalk, CapacitiesKeepTheOrderAndAreSaid) {
+TEST(CardWalk, LargeCardsAreWalkedWhole) {
     FakeCard fake;
     std::string root = "WLANSD_FILELIST\r\n";
-    for (size_t i = 0; i < card::kDirectoryCapacity + 3; i++) root += ",F" + std::to_string(i) + ",0,16,0,0\r\n";
+    for (int i = 0; i < 300; i++) root += ",F" + std::to_string(i) + ",0,16,0,0\r\n";
     fake.listings["/"] = root;
     std::string big = "WLANSD_FILELIST\r\n";
-    for (int i = 0; i < 5000; i++) big += "/F0,p" + std::to_string(i) + ".jpg,1,32,0,0\r\n";
+    for (int i = 0; i < 9999; i++) big += "/F0,p" + std::to_string(i) + ".jpg,1,32,0,0\r\n";
     fake.listings["/F0"] = big;
-    fake.listings["/F1"] = big;
+    fake.listings["/F299"] = big;
     card::CardLists lists;
     Journal j;
-    EXPECT_EQ(card::ExamineTree("/", fake.fetch(), lists, j.sink()), static_cast<int32_t>(card::kRecordCapacity));
-    EXPECT_EQ(lists.CardDirectories.size(), card::kDirectoryCapacity);
-    EXPECT_EQ(lists.CardDirectories.back(), L"/F255");
-    EXPECT_EQ(lists.CardRecords.size(), card::kRecordCapacity);
-    EXPECT_EQ(lists.CardRecords.back().Name, L"p" + std::to_wstring(card::kRecordCapacity - 259 - 5000 - 1) + L".jpg");
-    // Once the records are full the walk asks for nothing more.
-    EXPECT_EQ(fake.requests, (std::vector<std::string>{"/", "/F0", "/F1"}));
-    EXPECT_TRUE(j.Has(L"more than 256 folders"));
-    EXPECT_TRUE(j.Has(L"more than 8192 entries"));
+    EXPECT_EQ(card::ExamineTree("/", fake.fetch(), lists, j.sink()), 300 + 2 * 9999);
+    EXPECT_EQ(fake.requests.size(), 301u);
+    EXPECT_EQ(lists.CardDirectories.size(), 300u);
+    EXPECT_EQ(lists.CardDirectories.back(), L"/F299");
+    EXPECT_EQ(lists.CardFiles.size(), 2u * 9999);
+    EXPECT_EQ(lists.CardRecords.back().Name, L"p9998.jpg");
+    EXPECT_EQ(lists.CardRecords.back().Index, 300 + 2 * 9999);
+    EXPECT_TRUE(j.lines.empty());
+}
+
+TEST(CardWalk, AHostileCardCannotHoldTheWalk) {
+    // A folder that names itself (or the root) again is listed once.
+    FakeCard loop;
+    loop.listings["/"] = Listing({",A,0,16,0,0"});
+    loop.listings["/A"] = Listing({",A,0,16,0,0", "/A,x.jpg,1,32,0,0", ",,0,16,0,0"});
+    card::CardLists lists;
+    Journal j;
+    EXPECT_EQ(card::ExamineTree("/", loop.fetch(), lists, j.sink()), 3);
+    EXPECT_EQ(loop.requests, (std::vector<std::string>{"/", "/A"}));
+
+    // A card that makes up ever deeper folders is walked until its listings
+    // pass the bound in all, said once.
+    size_t asked = 0;
+    auto endless = [&](const std::string&) -> std::optional<std::string> {
+        asked++;
+        return "WLANSD_FILELIST\r\n" + std::string(4 << 20, 'x') + "\r\n/x" + std::to_string(asked) + ",d,0,16,0,0\r\n";
+    };
+    j.lines.clear();
+    int32_t records = card::ExamineTree("/", endless, lists, j.sink());
+    EXPECT_EQ(asked, card::kWalkBound / (4 << 20));  // the answer that passes the bound is not used
+    EXPECT_EQ(records, static_cast<int32_t>(asked) - 1);
+    EXPECT_EQ(j.lines, std::vector<std::wstring>{card::WalkCutText()});
+}
+
+TEST(CardList, NextCameraFolder) {
+    auto entries = [](std::initializer_list<const char*> lines) {
+        Journal j;
+        return card::ListingEntries(Listing(lines), j.sink());
+    };
+    const auto dcim = entries({"/DCIM,100_PANA,0,16,0,0", "/DCIM,103_PANA,0,16,0,0", "/DCIM,102_PANA,0,16,0,0",
+                               "/DCIM,CANONMSC,0,16,0,0", "/DCIM,101_PANA,0,16,0,0"});
+    struct Case {
+        const char* what;
+        const wchar_t* path;
+        std::vector<card::CardFileRecord> parent;
+        std::optional<std::wstring> next;
+    } cases[] = {
+        {"the next in order, not the next listed", L"DCIM/101_PANA", dcim, L"DCIM/102_PANA"},
+        {"a leading slash is taken as Path writes none", L"/DCIM/102_PANA", dcim, L"DCIM/103_PANA"},
+        {"the last camera folder: a folder of another kind is no successor", L"DCIM/103_PANA", dcim, std::nullopt},
+        {"another camera's name counts", L"DCIM/101_PANA",
+         entries({"/DCIM,101_PANA,0,16,0,0", "/DCIM,102CANON,0,16,0,0"}), L"DCIM/102CANON"},
+        {"a picture of size 0 is no folder", L"DCIM/101_PANA",
+         entries({"/DCIM,101_PANA,0,16,0,0", "/DCIM,102_PANA,0,32,0,0"}), std::nullopt},
+        {"names that are no camera folder", L"DCIM/101_PANA",
+         entries({"/DCIM,102_PANAX,0,16,0,0", "/DCIM,0999PANA,0,16,0,0",
+                  "/DCIM,10_PANA,0,16,0,0", "/DCIM,102-PANA,0,16,0,0", "/DCIM,MISC,0,16,0,0"}),
+         std::nullopt},
+        {"only folders of the camera folder's parent", L"DCIM/101_PANA",
+         entries({"/OTHER,102_PANA,0,16,0,0", "/DCIM/101_PANA,102_PANA,0,16,0,0"}), std::nullopt},
+        {"a camera folder in the root", L"101_PANA", entries({",102_PANA,0,16,0,0"}), L"102_PANA"},
+        {"an empty path", L"", dcim, std::nullopt},
+    };
+    for (auto& c : cases) EXPECT_EQ(card::NextCameraFolder(c.path, c.parent), c.next) << c.what;
 }

@@ -73,7 +73,7 @@ TEST(CardSession, CameraFolderListing) {
         std::vector<std::wstring> names;
         for (auto& r : g_card.Lists.TransferCandidates) names.push_back(r.Name);
         EXPECT_EQ(names, c.candidates) << c.what;
-        EXPECT_EQ(g_card.InitialSnapshotTaken, c.connected) << c.what;
+        EXPECT_EQ(g_card.NoTransfer.HasSnapshot(), c.connected) << c.what;
         if (c.connected) {
             EXPECT_EQ(g_card.TransferCandidateCount, c.result) << c.what;
         }

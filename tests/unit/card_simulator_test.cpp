@@ -134,3 +134,87 @@ TEST(CardSimulator, FaultsAndTheRequestLog) {
     EXPECT_EQ(s.card.Control("nonsense").substr(0, 5), "error");
     EXPECT_EQ(s.card.Control("fault nonsense").substr(0, 5), "error");
 }
+
+namespace {
+
+// Size and name of each picture the listing of `dir` shows, header left out.
+std::vector<std::pair<std::wstring, int64_t>> Sizes(sim::Card& card, const std::string& dir) {
+    std::vector<std::pair<std::wstring, int64_t>> out;
+    sim::Reply listing = card.Answer("/command.cgi?op=100&DIR=" + dir);
+    for (std::string_view line : card::SplitLines(listing.body))
+        if (auto r = card::ParseRecord(line)) out.emplace_back(r->Name, r->Size);
+    return out;
+}
+
+}  // namespace
+
+TEST(CardSimulator, PicturesWrittenInStepsAndCameraFoldersThatRollOver) {
+    SimulatedCard s;
+    // Written by hand: listed and served as far as written.
+    EXPECT_EQ(s.card.Control("part /DCIM/101_PANA/P9.JPG 0 50000"), "ok");
+    EXPECT_EQ(Sizes(s.card, "/DCIM/101_PANA"), (std::vector<std::pair<std::wstring, int64_t>>{{L"P9.JPG", 0}}));
+    EXPECT_EQ(s.card.Answer("/command.cgi?op=102").body, "1");
+    EXPECT_EQ(s.card.Control("part /DCIM/101_PANA/P9.JPG 20000 50000"), "ok");
+    EXPECT_EQ(s.card.Answer("/DCIM/101_PANA/P9.JPG").fileSize, 20000u);
+    EXPECT_EQ(s.card.Control("part /DCIM/101_PANA/P9.JPG 50000 50000"), "ok");
+    EXPECT_EQ(s.card.Control("add /DCIM/101_PANA/P8.JPG 50000"), "ok");  // the same bytes in one go
+    std::ifstream whole(s.root / "DCIM/101_PANA/P9.JPG", std::ios::binary), same(s.root / "DCIM/101_PANA/P8.JPG", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(whole), {}), std::string(std::istreambuf_iterator<char>(same), {}));
+
+    // Written by the clock: 0 bytes first, then half, then whole; the update
+    // flag tells of each step.
+    EXPECT_EQ(s.card.Control("shoot-slow /DCIM/101_PANA 1 500 RW2 40000"), "ok\nP1010001");
+    EXPECT_EQ(Sizes(s.card, "/DCIM/101_PANA")[0], std::make_pair(std::wstring(L"P1010001.JPG"), int64_t{0}));
+    std::vector<int64_t> seen;
+    for (auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+         std::chrono::steady_clock::now() < deadline && (seen.empty() || seen.back() < 40000);) {
+        int64_t size = Sizes(s.card, "/DCIM/101_PANA")[0].second;
+        if (seen.empty() || seen.back() != size) seen.push_back(size);
+    }
+    EXPECT_EQ(seen, (std::vector<int64_t>{0, 20000, 40000}));
+    EXPECT_EQ(s.card.Answer("/command.cgi?op=102").body, "1");
+    EXPECT_EQ(stdfs::file_size(s.root / "DCIM/101_PANA/P1010001.RW2"), 40000u);
+
+    // A camera starts its next folder when the current one is full.
+    EXPECT_EQ(s.card.Control("roll 6"), "ok");
+    EXPECT_EQ(s.card.Control("shoot /DCIM/101_PANA 2"), "ok\nP1010002\nfolder /DCIM/102_PANA\nP1010003");
+    EXPECT_EQ(s.card.Control("shoot /DCIM/101_PANA 3"), "ok\nfolder /DCIM/102_PANA\nP1010004\nP1010005\nfolder /DCIM/103_PANA\nP1010006");
+    EXPECT_TRUE(stdfs::exists(s.root / "DCIM/103_PANA/P1010006.CR2"));
+    EXPECT_EQ(s.card.Control("roll 0"), "ok");
+    EXPECT_EQ(s.card.Control("shoot /DCIM/101_PANA 1"), "ok\nP1010007");
+    EXPECT_EQ(sim::NextCameraFolderName("999_PANA"), std::nullopt);
+    EXPECT_EQ(sim::NextCameraFolderName("MISC"), std::nullopt);
+}
+
+TEST(CardSimulator, AsleepAndHostsThatAreNoCard) {
+    SimulatedCard s;
+    EXPECT_EQ(s.card.Control("sleep 30"), "ok");
+    EXPECT_TRUE(s.card.Asleep());
+    EXPECT_EQ(s.card.Control("wake"), "ok");
+    EXPECT_FALSE(s.card.Asleep());
+    EXPECT_EQ(s.card.Control("sleep 0"), "ok");
+    EXPECT_FALSE(s.card.Asleep());
+
+    EXPECT_EQ(s.card.Control("decoy 127.0.0.6 redirect"), "ok");
+    EXPECT_EQ(s.card.Control("decoy 127.0.0.7 page"), "ok");
+    for (const char* refused : {"decoy 192.168.0.1 page", "decoy 127.0.0.5 page", "decoy 127.0.0.256 page",
+                                "decoy 127.0.0.6 maybe"})
+        EXPECT_EQ(s.card.Control(refused).substr(0, 5), "error") << refused;
+    EXPECT_EQ(s.card.Decoys().size(), 2u);
+
+    sim::Reply moved = s.card.AnswerDecoy("127.0.0.6", "/command.cgi?op=104");
+    EXPECT_EQ(moved.status, 302);
+    std::string head = sim::ReplyHead(moved);
+    EXPECT_NE(head.find("HTTP/1.1 302 Found\r\n"), std::string::npos);
+    EXPECT_NE(head.find("Location: http://127.0.0.5/command.cgi?op=104\r\n"), std::string::npos);
+    sim::Reply page = s.card.AnswerDecoy("127.0.0.7", "/command.cgi?op=104");
+    EXPECT_EQ(page.status, 200);
+    EXPECT_EQ(page.body.substr(0, 15), "<!DOCTYPE html>");
+
+    EXPECT_EQ(s.card.Control("decoy 127.0.0.6 off"), "ok");
+    EXPECT_EQ(s.card.AnswerDecoy("127.0.0.6", "/").fault, sim::Fault::Reset);  // switched off meanwhile
+    EXPECT_EQ(s.card.Control("clear"), "ok");
+    EXPECT_TRUE(s.card.Decoys().empty());
+    EXPECT_EQ(s.card.Control("log"), "ok\ndecoy 127.0.0.6 /command.cgi?op=104\ndecoy 127.0.0.7 /command.cgi?op=104\n"
+                                     "decoy 127.0.0.6 /");
+}

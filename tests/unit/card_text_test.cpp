@@ -33,3 +33,31 @@ TEST(CardText, SafeLocalNames) {
     };
     for (auto& c : cases) EXPECT_EQ(card::IsSafeLocalName(c.name), c.safe) << str::ToUtf8(card::Printable(c.name));
 }
+
+TEST(CardText, SafeCardFolders) {
+    struct Case { std::wstring folder; bool safe; } cases[] = {
+        {L"", true}, {L"/", true}, {L"/DCIM", true}, {L"/DCIM/101_PANA", true}, {L"DCIM/101_PANA", true},
+        {L"/\xC4 b/c, d", true},
+        {L"//", false}, {L"/DCIM/", false}, {L"/DCIM//101", false}, {L"/..", false}, {L"/DCIM/../..", false},
+        {L"/./x", false}, {L"/a\\b", false}, {L"C:", false}, {L"/x:y", false}, {L"/a\x01", false},
+        {L"/NUL/x", false}, {L"/dir./x", false}, {L"/" + std::wstring(256, L'a'), false},
+    };
+    for (auto& c : cases) EXPECT_EQ(card::IsSafeCardFolder(c.folder), c.safe) << str::ToUtf8(card::Printable(c.folder));
+}
+
+TEST(CardText, SsidOnlyFromAnAnswerThatCanBeOne) {
+    struct Case { std::string answer; std::optional<std::wstring> ssid; } cases[] = {
+        {"flashair_e8e0b756a7fb", L"flashair_e8e0b756a7fb"},
+        {"flashair\r\n", L"flashair"},                          // one line end is no part of it
+        {"x", L"x"}, {std::string(32, 'a'), std::wstring(32, L'a')},
+        {"Caf\xC3\xA9 <3", L"Caf\xE9 <3"},
+        {"", std::nullopt}, {"\r\n", std::nullopt},
+        {std::string(33, 'a'), std::nullopt},                   // longer than an SSID can be
+        {"a\r\nb", std::nullopt}, {"tab\there", std::nullopt}, {std::string("nul\0", 4), std::nullopt},
+        {"x\r\n\r\n", std::nullopt},
+        {"<html><body>Login</body></html>", std::nullopt},  // a router's page in the card's place
+        {"<!DOCTYPE html>", std::nullopt}, {" <b>", std::nullopt},
+    };
+    for (auto& c : cases) EXPECT_EQ(card::SsidFromAnswer(c.answer), c.ssid) << c.answer;
+    EXPECT_EQ(card::kSsidAnswerBytes, 33u);
+}

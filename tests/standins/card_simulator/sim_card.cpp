@@ -129,6 +129,24 @@ std::string PictureName(int number) {
     return name;
 }
 
+bool IsCameraFolderChar(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+
+size_t FilesIn(const fs::path& folder) {
+    std::error_code ec;
+    size_t n = 0;
+    for (const auto& e : fs::directory_iterator(folder, ec))
+        if (e.is_regular_file(ec)) n++;
+    return n;
+}
+
+// What a file of the card holds once it is whole: the picture for JPEG
+// names, filler bytes for anything else (as "add" writes them).
+std::string WholeFile(const std::string& name, uint64_t size) {
+    return IsJpegName(name) ? Picture(size) : std::string(size, 'D');
+}
+
 std::optional<Fault> FaultNamed(const std::string& name) {
     if (name == "empty") return Fault::Empty;
     if (name == "cut") return Fault::Cut;
@@ -210,10 +228,55 @@ std::optional<std::vector<std::string>> CardPathSegments(std::string_view path) 
     return segments;
 }
 
+bool IsLoopbackAddress(std::string_view address) {
+    int octets[4];
+    size_t at = 0;
+    for (int i = 0; i < 4; i++) {
+        if (i > 0 && (at >= address.size() || address[at++] != '.')) return false;
+        size_t digits = 0;
+        int value = 0;
+        for (; at < address.size() && address[at] >= '0' && address[at] <= '9' && digits < 3; at++, digits++)
+            value = value * 10 + (address[at] - '0');
+        if (digits == 0 || value > 255) return false;
+        octets[i] = value;
+    }
+    return at == address.size() && octets[0] == 127;
+}
+
+std::optional<std::string> NextCameraFolderName(std::string_view name) {
+    if (name.size() != 8 || name[0] < '1' || name[0] > '9') return std::nullopt;
+    for (size_t i = 0; i < 8; i++)
+        if (i < 3 ? !(name[i] >= '0' && name[i] <= '9') : !IsCameraFolderChar(name[i])) return std::nullopt;
+    int number = (name[0] - '0') * 100 + (name[1] - '0') * 10 + (name[2] - '0');
+    if (number >= 999) return std::nullopt;
+    return std::to_string(number + 1) + std::string(name.substr(3));
+}
+
+Reply DecoyAnswer(Decoy kind, const std::string& target, const std::string& card) {
+    Reply r;
+    r.contentType = "text/html";
+    if (kind == Decoy::Redirect) {
+        r.status = 302;
+        r.location = "http://" + card + target;
+        r.body = "<html><body><a href=\"" + r.location + "\">Moved</a></body></html>";
+    } else {
+        r.body = "<!DOCTYPE html>\n<html><head><title>Router</title></head>"
+                 "<body><h1>Welcome</h1><p>Please log in.</p></body></html>\n";
+    }
+    return r;
+}
+
 std::string ReplyHead(const Reply& r) {
-    std::string reason = r.status == 200 ? "OK" : r.status == 404 ? "Not Found" : "Internal Server Error";
+    std::string reason = r.status == 200   ? "OK"
+                         : r.status == 302 ? "Found"
+                         : r.status == 404 ? "Not Found"
+                                           : "Internal Server Error";
     std::string head = "HTTP/1.1 " + std::to_string(r.status) + " " + reason + "\r\n";
-    head += std::string("Content-Type: ") + (r.file || r.body.substr(0, 2) == "\xFF\xD8" ? "image/jpeg" : "text/plain") + "\r\n";
+    std::string type = !r.contentType.empty() ? r.contentType
+                       : r.file || r.body.substr(0, 2) == "\xFF\xD8" ? "image/jpeg"
+                                                                      : "text/plain";
+    head += "Content-Type: " + type + "\r\n";
+    if (!r.location.empty()) head += "Location: " + r.location + "\r\n";
     if (r.contentLength) head += "Content-Length: " + std::to_string(r.file ? r.fileSize : r.body.size()) + "\r\n";
     return head + "Connection: close\r\n\r\n";
 }
@@ -222,6 +285,7 @@ Card::Card(fs::path root, std::string ssid) : root_(std::move(root)), ssid_(std:
 
 Reply Card::Answer(const std::string& target) {
     std::lock_guard lock(mutex_);
+    ApplyDueWrites();
     log_.push_back(target);
     Fault fault = TakeFault(target);
     switch (fault) {
@@ -333,29 +397,81 @@ Reply Card::File(std::string_view path) const {
     return r;
 }
 
-std::string Card::Shoot(const std::vector<std::string>& args) {
+std::string Card::Shoot(const std::vector<std::string>& args, bool slow) {
     // shoot <folder> <count> [raw extension] [bytes]
-    if (args.size() < 3) return "error usage: shoot <folder> <count> [raw extension] [bytes]";
-    auto folder = Resolve(Unescape(args[1]));
-    if (!folder) return "error bad folder";
-    int count = std::max(0, std::atoi(args[2].c_str()));
-    std::string rawExt = args.size() > 3 ? args[3] : "CR2";
-    uint64_t size = args.size() > 4 ? std::strtoull(args[4].c_str(), nullptr, 10) : 0;
+    // shoot-slow <folder> <count> <step ms> [raw extension] [bytes]
+    size_t options = slow ? 4 : 3;
+    if (args.size() < options)
+        return slow ? "error usage: shoot-slow <folder> <count> <step ms> [raw extension] [bytes]"
+                    : "error usage: shoot <folder> <count> [raw extension] [bytes]";
     std::string reply = "ok";
+    auto segments = CardPathSegments(Unescape(args[1]));
+    std::optional<fs::path> folder = Resolve(Unescape(args[1]));
+    if (!segments || !folder) return "error bad folder";
+    int count = std::max(0, std::atoi(args[2].c_str()));
+    int stepMs = slow ? std::max(0, std::atoi(args[3].c_str())) : 0;
+    std::string rawExt = args.size() > options ? args[options] : "CR2";
+    uint64_t size = args.size() > options + 1 ? std::strtoull(args[options + 1].c_str(), nullptr, 10) : 0;
     for (int i = 0; i < count; i++) {
+        // A camera starts its next folder when a picture would pass the limit.
+        while (filesPerFolder_ > 0 && !segments->empty() && FilesIn(*folder) + 2 > filesPerFolder_) {
+            std::optional<std::string> next = NextCameraFolderName(segments->back());
+            if (!next) break;  // the last folder a camera can make: it stays there
+            segments->back() = *next;
+            *folder = folder->parent_path() / *next;
+            reply += "\nfolder " + Joined(*segments);
+        }
         std::string base;
         std::error_code ec;
         do base = PictureName(nextPicture_++);
         while (fs::exists(*folder / (base + ".JPG"), ec));
-        fs::path raw = *folder / base;
+        fs::path jpeg = *folder / (base + ".JPG"), raw = *folder / base;
         raw += "." + rawExt;
-        if (!WriteFile(*folder / (base + ".JPG"), Picture(size)) ||
-            !WriteFile(raw, std::string(std::max<uint64_t>(size, 4096), 'R')))
+        std::string jpegBytes = Picture(size), rawBytes(std::max<uint64_t>(size, 4096), 'R');
+        if (slow) {
+            if (!WriteFile(jpeg, "") || !WriteFile(raw, "")) return "error cannot write " + base;
+            WriteInSteps(jpeg, std::move(jpegBytes), stepMs);
+            WriteInSteps(raw, std::move(rawBytes), stepMs);
+        } else if (!WriteFile(jpeg, jpegBytes) || !WriteFile(raw, rawBytes)) {
             return "error cannot write " + base;
+        }
         reply += "\n" + base;
     }
     updateFlag_ = updateFlag_ || count > 0;
     return reply;
+}
+
+void Card::WriteInSteps(const fs::path& file, std::string content, int stepMs) {
+    auto now = std::chrono::steady_clock::now();
+    size_t half = content.size() / 2;
+    pending_.push_back({now + std::chrono::milliseconds(stepMs), file, content, half});
+    pending_.push_back({now + std::chrono::milliseconds(2 * stepMs), file, std::move(content), 0});
+    pending_.back().length = pending_.back().content.size();
+}
+
+void Card::ApplyDueWrites() {
+    auto now = std::chrono::steady_clock::now();
+    for (auto it = pending_.begin(); it != pending_.end();) {
+        if (it->due > now) {
+            ++it;
+            continue;
+        }
+        // The camera appends: what is there stays as it is.
+        std::error_code ec;
+        uint64_t there = fs::file_size(it->path, ec);
+        if (ec) there = 0;
+        if (there < it->length) {
+            std::ofstream out(it->path, std::ios::binary | std::ios::app);
+            out.write(it->content.data() + there, static_cast<std::streamsize>(it->length - there));
+        }
+        updateFlag_ = true;
+        it = pending_.erase(it);
+    }
+}
+
+void Card::Tick() {
+    std::lock_guard lock(mutex_);
+    ApplyDueWrites();
 }
 
 std::string Card::AddFile(const std::vector<std::string>& args) {
@@ -370,13 +486,44 @@ std::string Card::AddFile(const std::vector<std::string>& args) {
     return "ok";
 }
 
+std::string Card::WritePart(const std::vector<std::string>& args) {
+    // part <card path> <bytes> <total>
+    auto file = Resolve(Unescape(args[1]));
+    if (!file) return "error bad path";
+    std::string whole = WholeFile(Utf8Name(*file), std::strtoull(args[3].c_str(), nullptr, 10));
+    uint64_t bytes = std::strtoull(args[2].c_str(), nullptr, 10);
+    if (!WriteFile(*file, std::string_view(whole).substr(0, static_cast<size_t>(std::min<uint64_t>(bytes, whole.size())))))
+        return "error cannot write";
+    updateFlag_ = true;
+    return "ok";
+}
+
+std::string Card::SetDecoy(const std::vector<std::string>& args) {
+    // decoy <127.0.0.x> page|redirect|off
+    const std::string& address = args[1];
+    if (!IsLoopbackAddress(address) || ownAddress_.substr(0, ownAddress_.find(':')) == address)
+        return "error not a loopback address beside the card's";
+    if (args[2] == "off") {
+        decoys_.erase(address);
+    } else if (args[2] == "page" || args[2] == "redirect") {
+        decoys_[address] = args[2] == "page" ? Decoy::Page : Decoy::Redirect;
+    } else {
+        return "error usage: decoy <127.0.0.x> page|redirect|off";
+    }
+    return "ok";
+}
+
 std::string Card::Control(std::string_view line) {
     std::vector<std::string> args = Words(line);
     if (args.empty()) return "error empty command";
     const std::string& cmd = args[0];
     std::lock_guard lock(mutex_);
+    ApplyDueWrites();
     if (cmd == "ping") return "ok";
-    if (cmd == "shoot") return Shoot(args);
+    if (cmd == "shoot") return Shoot(args, false);
+    if (cmd == "shoot-slow") return Shoot(args, true);
+    if (cmd == "part" && args.size() == 4) return WritePart(args);
+    if (cmd == "decoy" && args.size() == 3) return SetDecoy(args);
     if (cmd == "add") return AddFile(args);
     if (cmd == "mkdir" && args.size() == 2) return MakeFolder(args[1]);
     if (cmd == "line" && args.size() >= 3) return AddLine(line, args);
@@ -389,6 +536,16 @@ std::string Card::Control(std::string_view line) {
     if (cmd == "clear") {
         faults_.clear();
         extraLines_.clear();
+        decoys_.clear();
+        sleepUntil_ = {};
+        woken_.notify_all();
+    } else if (cmd == "sleep" && args.size() == 2) {
+        sleepUntil_ = std::chrono::steady_clock::now() + std::chrono::seconds(std::atoi(args[1].c_str()));
+    } else if (cmd == "wake") {
+        sleepUntil_ = {};
+        woken_.notify_all();
+    } else if (cmd == "roll" && args.size() == 2) {
+        filesPerFolder_ = std::strtoull(args[1].c_str(), nullptr, 10);
     } else if (cmd == "quit") {
         quit_ = true;
     } else if (cmd == "refuse" || cmd == "accept") {
@@ -458,6 +615,38 @@ void Card::SetBytesPerSecond(uint64_t rate) {
 void Card::SetStallSeconds(int seconds) {
     std::lock_guard lock(mutex_);
     stallSeconds_ = seconds;
+}
+
+void Card::SetOwnAddress(std::string hostAndPort) {
+    std::lock_guard lock(mutex_);
+    ownAddress_ = std::move(hostAndPort);
+}
+
+bool Card::Asleep() const {
+    std::lock_guard lock(mutex_);
+    return std::chrono::steady_clock::now() < sleepUntil_;
+}
+
+void Card::WaitAwake() const {
+    std::unique_lock lock(mutex_);
+    while (std::chrono::steady_clock::now() < sleepUntil_) woken_.wait_until(lock, sleepUntil_);
+}
+
+std::map<std::string, Decoy> Card::Decoys() const {
+    std::lock_guard lock(mutex_);
+    return decoys_;
+}
+
+Reply Card::AnswerDecoy(const std::string& address, const std::string& target) {
+    std::lock_guard lock(mutex_);
+    log_.push_back("decoy " + address + " " + target);
+    auto it = decoys_.find(address);
+    if (it == decoys_.end()) {
+        Reply gone;
+        gone.fault = Fault::Reset;  // switched off meanwhile
+        return gone;
+    }
+    return DecoyAnswer(it->second, target, ownAddress_);
 }
 
 void Card::Stall() {

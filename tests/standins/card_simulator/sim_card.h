@@ -4,9 +4,11 @@
 // the card's content is a folder on disk.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -34,6 +36,14 @@ std::optional<std::string> RequestTarget(std::string_view head);
 // a character that could leave the card's folder.
 std::optional<std::vector<std::string>> CardPathSegments(std::string_view path);
 
+// True for a dotted IPv4 address in 127.0.0.0/8: the simulator listens on
+// nothing else.
+bool IsLoopbackAddress(std::string_view address);
+
+// The next camera folder's name after a DCF name "NNNXXXXX" (101_PANA ->
+// 102_PANA); nothing for other names and after 999.
+std::optional<std::string> NextCameraFolderName(std::string_view name);
+
 // Gone: the connection is reset and the card refuses every later one until
 // "accept", as a card that is switched off or leaves the network.
 enum class Fault { None, Empty, Cut, Stall, NotFound, ServerError, Reset, Gone };
@@ -46,7 +56,15 @@ struct Reply {
     uint64_t fileSize = 0;
     bool contentLength = true;  // false: the body ends when the connection closes
     Fault fault = Fault::None;  // Cut, Stall and Reset are done by the network side
+    std::string contentType;    // empty: JPEG or plain text, from the body
+    std::string location;       // a redirect's target
 };
+
+// A host on the network that is no card: a router's web page, or a host
+// that redirects every request to the card.
+enum class Decoy { Page, Redirect };
+// Its answer to any request; `card` is the card's "host[:port]".
+Reply DecoyAnswer(Decoy kind, const std::string& target, const std::string& card);
 
 // Status line and headers, ending in the empty line.
 std::string ReplyHead(const Reply& r);
@@ -70,6 +88,22 @@ public:
     // Holds a stalled request until "release", "clear" or the stall time ends.
     void Stall();
 
+    // The card's own address as redirects name it ("127.0.0.5" or with ":port").
+    void SetOwnAddress(std::string hostAndPort);
+    // Asleep ("sleep"): the card takes no connection and answers nothing,
+    // as a card whose camera powered it down, until the time ends or "wake".
+    bool Asleep() const;
+    // Returns once the card is awake.
+    void WaitAwake() const;
+    // The hosts that are no card, by address ("decoy"); the network side
+    // listens for them.
+    std::map<std::string, Decoy> Decoys() const;
+    // A request to a decoy: logged as "decoy <address> <target>".
+    Reply AnswerDecoy(const std::string& address, const std::string& target);
+    // Writes the steps of pictures written slowly that are due; the network
+    // side calls it while idle, requests and commands call it too.
+    void Tick();
+
 private:
     struct PlannedFault {
         Fault kind = Fault::None;
@@ -83,8 +117,21 @@ private:
     Reply Thumbnail(std::string_view path) const;
     Reply File(std::string_view path) const;
     std::optional<std::filesystem::path> Resolve(std::string_view cardPath) const;
-    std::string Shoot(const std::vector<std::string>& args);
+    // A file written in steps: each step appends up to `length` of `content`.
+    struct PendingWrite {
+        std::chrono::steady_clock::time_point due;
+        std::filesystem::path path;
+        std::string content;
+        size_t length = 0;
+    };
+
+    void ApplyDueWrites();
+    std::string Shoot(const std::vector<std::string>& args, bool slow);
+    std::optional<std::filesystem::path> ShootingFolder(const std::string& cardFolder, std::string& reply);
+    void WriteInSteps(const std::filesystem::path& file, std::string content, int stepMs);
     std::string AddFile(const std::vector<std::string>& args);
+    std::string WritePart(const std::vector<std::string>& args);
+    std::string SetDecoy(const std::vector<std::string>& args);
     std::string MakeFolder(const std::string& cardPath);
     std::string AddLine(std::string_view line, const std::vector<std::string>& args);
     std::string PlanFault(const std::vector<std::string>& args);
@@ -103,6 +150,12 @@ private:
     std::vector<PlannedFault> faults_;
     std::vector<std::pair<std::string, std::string>> extraLines_;  // card folder, raw line
     std::vector<std::string> log_;
+    std::vector<PendingWrite> pending_;
+    size_t filesPerFolder_ = 0;  // "roll": 0 keeps shooting into the folder named
+    std::chrono::steady_clock::time_point sleepUntil_{};
+    mutable std::condition_variable woken_;
+    std::string ownAddress_ = "127.0.0.5";
+    std::map<std::string, Decoy> decoys_;
 };
 
 }  // namespace sim

@@ -8,9 +8,40 @@
 //                  [--stall SECONDS] [--lifetime SECONDS]
 //
 // Control: connect to the control port, send one line, read the reply until
-// the connection closes. Commands: ping, shoot, add, mkdir, line, fault,
-// clear, release, refuse, accept, rate, flag, log, log-clear, quit (see
-// sim_card.cpp).
+// the connection closes. The reply starts with "ok" or "error". Commands:
+//   ping
+//   shoot <folder> <count> [raw extension] [bytes]   JPEG + raw pairs, names
+//                                   one a line; sets the update flag
+//   shoot-slow <folder> <count> <step ms> [raw extension] [bytes]
+//                                   the same, written as a camera does: listed
+//                                   with 0 bytes, after one step half, after
+//                                   two steps whole (the flag set each time)
+//   roll <files>                    shoot and shoot-slow into a camera folder
+//                                   (NNNXXXXX) that would pass <files> go on in
+//                                   the next one (101_PANA -> 102_PANA), made
+//                                   as needed; a line "folder <path>" says so.
+//                                   0 (the start) keeps the folder named
+//   add <card path> [bytes]         one file (a picture for JPEG names)
+//   part <card path> <bytes> <total>
+//                                   the first <bytes> of the file as "add"
+//                                   would write it with <total> bytes
+//   mkdir <card path>
+//   line <card folder> <raw line>   sent after the folder's entries
+//   fault <kind> [count|always] [part of the target]
+//                                   kinds: empty, cut, stall, 404, 500, reset,
+//                                   gone (refuses until "accept")
+//   sleep <seconds>, wake           asleep as a powered-down card: no
+//                                   connection is taken (they wait unanswered
+//                                   and are dropped on waking), requests in
+//                                   progress get no more bytes; echo requests
+//                                   on loopback are still answered
+//   decoy <127.0.0.x> page|redirect|off
+//                                   a host beside the card that is no card: it
+//                                   answers every request with a router's HTML
+//                                   page, or with a 302 redirect to the card
+//   clear                           faults, lines, sleep and decoys end
+//   release, refuse, accept, rate <bytes/s>, flag 0|1, log, log-clear, quit
+// Requests to decoys are logged as "decoy <address> <target>".
 #ifdef _WIN32
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -32,6 +63,8 @@ constexpr Socket kNoSocket = -1;
 #include <cstdlib>
 #include <deque>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -114,9 +147,12 @@ std::string ReadHead(Socket s) {
 }
 
 // Sends at the card's pace: after each piece, waits until the rate allows more.
-bool SendPaced(Socket s, std::string_view data, uint64_t bytesPerSecond, Clock::time_point start, uint64_t& sent) {
+// A card that falls asleep sends nothing more.
+bool SendPaced(const sim::Card& card, Socket s, std::string_view data, uint64_t bytesPerSecond,
+               Clock::time_point start, uint64_t& sent) {
     constexpr size_t kPiece = 8192;
     while (!data.empty()) {
+        if (card.Asleep()) return false;
         std::string_view piece = data.substr(0, kPiece);
         if (!SendAll(s, piece)) return false;
         data.remove_prefix(piece.size());
@@ -127,24 +163,38 @@ bool SendPaced(Socket s, std::string_view data, uint64_t bytesPerSecond, Clock::
     return true;
 }
 
-// The body, or for a cut answer its first half.
-void SendBody(Socket s, const sim::Reply& r, uint64_t bytesPerSecond) {
+// The body, or for a cut answer its first half; false when it was not sent whole.
+bool SendBody(const sim::Card& card, Socket s, const sim::Reply& r, uint64_t bytesPerSecond) {
     uint64_t total = r.file ? r.fileSize : r.body.size();
     uint64_t limit = r.fault == sim::Fault::Cut ? total / 2 : total;
     uint64_t sent = 0;
     Clock::time_point start = Clock::now();
-    if (!r.file) {
-        SendPaced(s, std::string_view(r.body).substr(0, limit), bytesPerSecond, start, sent);
-        return;
-    }
+    if (!r.file) return SendPaced(card, s, std::string_view(r.body).substr(0, limit), bytesPerSecond, start, sent);
     std::ifstream in(*r.file, std::ios::binary);
     std::string buf(65536, '\0');
     while (sent < limit && in) {
         in.read(buf.data(), static_cast<std::streamsize>(std::min<uint64_t>(buf.size(), limit - sent)));
         if (in.gcount() <= 0) break;
-        if (!SendPaced(s, std::string_view(buf.data(), static_cast<size_t>(in.gcount())), bytesPerSecond, start, sent))
-            return;
+        if (!SendPaced(card, s, std::string_view(buf.data(), static_cast<size_t>(in.gcount())), bytesPerSecond, start,
+                       sent))
+            return false;
     }
+    return true;
+}
+
+void EndReply(Socket s) {
+#ifdef _WIN32
+    shutdown(s, SD_SEND);
+#else
+    shutdown(s, SHUT_WR);
+#endif
+    CloseSocket(s);
+}
+
+// Held without an answer while the card sleeps, then dropped.
+void DropWhenAwake(const sim::Card& card, Socket s) {
+    card.WaitAwake();
+    ResetSocket(s);
 }
 
 void Serve(sim::Card& card, Socket s) {
@@ -156,19 +206,27 @@ void Serve(sim::Card& card, Socket s) {
         CloseSocket(s);
         return;
     }
+    if (card.Asleep()) return DropWhenAwake(card, s);
     sim::Reply r = card.Answer(*target);
     if (r.fault == sim::Fault::Reset) return ResetSocket(s);
     if (r.fault == sim::Fault::Stall) {
         card.Stall();
         return ResetSocket(s);
     }
-    if (SendAll(s, sim::ReplyHead(r))) SendBody(s, r, card.BytesPerSecond());
-#ifdef _WIN32
-    shutdown(s, SD_SEND);
-#else
-    shutdown(s, SHUT_WR);
-#endif
-    CloseSocket(s);
+    if (SendAll(s, sim::ReplyHead(r)) && !SendBody(card, s, r, card.BytesPerSecond()) && card.Asleep())
+        return DropWhenAwake(card, s);
+    EndReply(s);
+}
+
+// A host that is no card answers at once, whatever the card is doing.
+void ServeDecoy(sim::Card& card, Socket s, std::string address) {
+    SetReceiveTimeout(s, 5000);
+    auto target = sim::RequestTarget(ReadHead(s));
+    if (!target) return CloseSocket(s);
+    sim::Reply r = card.AnswerDecoy(address, *target);
+    if (r.fault == sim::Fault::Reset) return ResetSocket(s);
+    if (SendAll(s, sim::ReplyHead(r))) SendAll(s, r.body);
+    EndReply(s);
 }
 
 // Accepted connections wait here for one of the two servers.
@@ -201,6 +259,24 @@ void AnswerControl(sim::Card& card, Socket s) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     SendAll(s, card.Control(line) + "\n");
     CloseSocket(s);
+}
+
+// Opens and closes the decoys' listeners to match the card's list.
+void UpdateDecoys(const std::map<std::string, sim::Decoy>& wanted, int port, std::map<std::string, Socket>& open) {
+    for (auto it = open.begin(); it != open.end();) {
+        if (wanted.count(it->first)) {
+            ++it;
+            continue;
+        }
+        CloseSocket(it->second);
+        it = open.erase(it);
+    }
+    for (const auto& [address, kind] : wanted) {
+        in_addr addr{};
+        if (open.count(address) || !LoopbackAddress(address.c_str(), addr)) continue;
+        Socket s = Listen(addr, port);
+        if (s != kNoSocket) open.emplace(address, s);
+    }
 }
 
 struct Options {
@@ -246,6 +322,7 @@ int main(int argc, char** argv) {
     sim::Card card(std::filesystem::path(o.root), o.ssid);  // argv is in the system code page
     card.SetBytesPerSecond(o.bytesPerSecond);
     card.SetStallSeconds(o.stallSeconds);
+    card.SetOwnAddress(o.port == 80 ? o.address : o.address + ":" + std::to_string(o.port));
 
     Socket control = Listen(addr, o.controlPort);
     Socket listener = Listen(addr, o.port);
@@ -260,21 +337,44 @@ int main(int argc, char** argv) {
             for (;;) Serve(card, queue.Pop());
         }).detach();
 
+    std::map<std::string, Socket> decoys;  // listeners of the hosts that are no card
+    bool wasAsleep = false;
     const Clock::time_point end = Clock::now() + std::chrono::seconds(o.lifetimeSeconds);
     while (Clock::now() < end && !card.QuitRequested()) {
+        card.Tick();
         // "refuse": the listener is closed, so connections are refused as by a card that is gone.
         if (card.Refusing() && listener != kNoSocket) CloseSocket(std::exchange(listener, kNoSocket));
         if (!card.Refusing() && listener == kNoSocket) listener = Listen(addr, o.port);
+        // Asleep, the listener is left alone: connections wait unanswered in
+        // its queue. Waking, a new listener drops them, as a card that starts
+        // again knows nothing of them.
+        bool asleep = card.Asleep();
+        if (wasAsleep && !asleep && listener != kNoSocket) {
+            CloseSocket(listener);
+            listener = Listen(addr, o.port);
+        }
+        wasAsleep = asleep;
+        UpdateDecoys(card.Decoys(), o.port, decoys);
         fd_set ready;
         FD_ZERO(&ready);
         FD_SET(control, &ready);
-        if (listener != kNoSocket) FD_SET(listener, &ready);
+        Socket highest = control;
+        auto watch = [&](Socket s) {
+            FD_SET(s, &ready);
+            highest = std::max(highest, s);
+        };
+        if (listener != kNoSocket && !asleep) watch(listener);
+        for (auto& [address, s] : decoys) watch(s);
         timeval wait{0, 100000};
-        int highest = static_cast<int>(std::max(control, listener == kNoSocket ? control : listener));
-        if (select(highest + 1, &ready, nullptr, nullptr, &wait) <= 0) continue;
-        if (listener != kNoSocket && FD_ISSET(listener, &ready)) {
+        if (select(static_cast<int>(highest) + 1, &ready, nullptr, nullptr, &wait) <= 0) continue;
+        if (listener != kNoSocket && !asleep && FD_ISSET(listener, &ready)) {
             Socket s = accept(listener, nullptr, nullptr);
             if (s != kNoSocket) queue.Push(s);
+        }
+        for (auto& [address, listening] : decoys) {
+            if (!FD_ISSET(listening, &ready)) continue;
+            Socket s = accept(listening, nullptr, nullptr);
+            if (s != kNoSocket) std::thread(ServeDecoy, std::ref(card), s, address).detach();
         }
         if (FD_ISSET(control, &ready)) {
             Socket s = accept(control, nullptr, nullptr);
