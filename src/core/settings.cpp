@@ -422,6 +422,8 @@ void LoadTfa(const GroupReader& tfa, Settings& s) {
     s.TransferModeMan = str::ToLower(tfa.Text(L"TransferModeMan", L"HiRes"));
     s.ExtendedDirectory = tfa.Flag(L"ExtendedDirectory", L"No");
     s.UseUpdateFlag = tfa.Flag(L"UseUpdateFlag", L"No");
+    // Not in the built-in text: a file without it keeps the one camera folder.
+    s.FollowNewFolders = tfa.Flag(L"FollowNewFolders", L"No");
     // Held in a signed byte: only the low 8 bits count, then the limits apply.
     auto seconds = static_cast<int8_t>(static_cast<uint8_t>(
         static_cast<uint64_t>(tfa.Number64(L"CheckNewFilesSec", L"4")) & 0xFF));

@@ -41,6 +41,7 @@ struct Settings {
     std::wstring DoNotLoad, Path;
     std::wstring TransferModeAuto, TransferModeMan;  // "lores", "hires", "both"
     bool ExtendedDirectory = false, UseUpdateFlag = false;
+    bool FollowNewFolders = false;  // move on to the camera's next folder
     int CheckNewFilesSec = 0;
     // [System]
     int Delay = 0;

@@ -26,7 +26,9 @@ namespace {
 // card on the local network answers well within these.
 constexpr DWORD kConnectTimeoutMs = 5000;
 constexpr DWORD kReceiveTimeoutMs = 10000;
-constexpr DWORD kRequestFlags = INTERNET_FLAG_NO_CACHE_WRITE;
+// Only the card answers for the card: a redirect (a router's login page, a
+// captive portal) is not followed.
+constexpr DWORD kRequestFlags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT;
 
 struct InternetTraits {
     static HINTERNET Invalid() { return nullptr; }
@@ -81,28 +83,44 @@ InternetObject SendRequest(const UrlParts& url, InternetObject& connection) {
     return request;
 }
 
-// An error page is no answer of the card: its text must not be read as a
-// listing, an SSID or an update flag.
-bool AnsweredWithSuccess(HINTERNET request) {
+// The answer's HTTP status, 0 when there is none. An error page is no answer
+// of the card: its text must not be read as a listing, an SSID or an update
+// flag.
+int StatusOf(HINTERNET request) {
     DWORD status = 0, size = sizeof status;
-    if (!HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
-        return false;
-    return status >= 200 && status < 300;
+    if (!HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) return 0;
+    return static_cast<int>(status);
+}
+
+// The length the card announced for the body, when it did.
+std::optional<uint64_t> AnnouncedLength(HINTERNET request) {
+    wchar_t text[32] = {};
+    DWORD size = sizeof text;
+    if (!HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return std::nullopt;
+    wchar_t* end = nullptr;
+    unsigned long long n = wcstoull(text, &end, 10);
+    if (end == text) return std::nullopt;
+    return n;
 }
 
 // One InternetReadFile may return only part of what has arrived; read until
 // the card ends the answer or the bound is passed. The buffer grows with what
 // arrives (a listing is mostly small; the bound is only for a card that does
 // not stop), and `cut` tells that the answer went on beyond the bound.
-std::string ReadBody(HINTERNET request, size_t bound, bool& cut) {
+// `broken` tells that the connection failed before the card ended the answer.
+std::string ReadBody(HINTERNET request, size_t bound, bool& cut, bool& broken) {
     std::string body;
     char chunk[16384];
-    cut = false;
+    cut = broken = false;
     for (;;) {
         // Up to one byte beyond the bound is asked for, to see whether more follows.
         size_t room = bound - body.size() + 1;
         DWORD n = 0;
-        if (!InternetReadFile(request, chunk, static_cast<DWORD>(std::min(sizeof chunk, room)), &n) || n == 0) break;
+        if (!InternetReadFile(request, chunk, static_cast<DWORD>(std::min(sizeof chunk, room)), &n)) {
+            broken = true;
+            break;
+        }
+        if (n == 0) break;
         if (n >= room) {
             body.append(chunk, room - 1);
             cut = true;
@@ -150,8 +168,13 @@ public:
         if (!request) return {};
         card::CardAnswer answer;
         answer.opened = true;
-        answer.success = AnsweredWithSuccess(request.get());
-        if (answer.success) answer.body = ReadBody(request.get(), capacity, answer.cut);
+        answer.status = StatusOf(request.get());
+        answer.success = answer.status >= 200 && answer.status < 300;
+        if (!answer.success) return answer;
+        answer.body = ReadBody(request.get(), capacity, answer.cut, answer.broken);
+        // A body shorter than announced was cut off on the way.
+        std::optional<uint64_t> announced = AnnouncedLength(request.get());
+        if (!answer.cut && announced && *announced != answer.body.size()) answer.broken = true;
         return answer;
     }
     bool Ping(const std::wstring& host, int timeoutMs) override { return EchoAnswered(host, timeoutMs); }
@@ -166,6 +189,9 @@ public:
     void CardFound(const std::wstring& host) override {
         cardthread::OnUi([host] { g_settings.UrlLastConnect = host; });
     }
+    void CameraFolderFollowed(const std::wstring& path) override {
+        cardthread::OnUi([path] { g_settings.Path = path; });
+    }
 };
 
 WinCardPort g_port;
@@ -174,7 +200,9 @@ WinCardPort g_port;
 
 bool OpenInternetHandle() {
     std::wstring agent = std::wstring(kProgramName) + L"/" + kProgramVersion;
-    InternetHandle = InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    // The card is on the local network: a proxy set up for the internet
+    // would swallow every request to it.
+    InternetHandle = InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
     if (!InternetHandle) return false;
     card::SetPort(&g_port);
     card::BeginSession(g_settings);

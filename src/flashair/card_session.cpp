@@ -22,6 +22,7 @@ public:
     void Lamp(int, const std::wstring&, const std::wstring&) override {}
     bool JournalVisible() override { return false; }
     void CardFound(const std::wstring&) override {}
+    void CameraFolderFollowed(const std::wstring&) override {}
 };
 
 NoPort g_noPort;
@@ -35,10 +36,12 @@ const std::wstring kSsidPath = L"/command.cgi?op=104";
 
 std::wstring CardUrl(const std::wstring& host, const std::wstring& path) { return L"http://" + host + path; }
 
-// op=104 of a host; its answer becomes CardSsid. True when it answered.
+// op=104 of a host; its answer becomes CardSsid. True when it answered with
+// something that can be a card's network name: a router's page or a
+// redirect is no card.
 bool RequestSsid(const std::wstring& host) {
     CardAnswer a = Port().Get(CardUrl(host, kSsidPath), kSsidReadBytes);
-    if (a.body.empty()) return false;
+    if (!a.success || !SsidFromAnswer(a.body)) return false;
     TFA_Split(L"SSID", a.body);
     return true;
 }
@@ -74,10 +77,52 @@ uint8_t Sweep(const AddressSweep& sweep) {
     return 0;
 }
 
+// An answer cut at the bound is reported once per run.
+void NoteCut(const CardAnswer& a) {
+    if (a.cut) JournalOnce(AnswerCutText());
+}
+
 std::optional<std::string> FetchListing(const std::string& path) {
     CardAnswer a = Port().Get(CardUrl(g_card.CardHost, kListingPath + UrlPathFromBytes(path)), kListingReadBytes);
-    if (!a.opened) return std::nullopt;
+    NoteCut(a);
+    // A listing that broke off is no listing: its missing entries would
+    // look like files gone from the card.
+    if (!a.opened || (a.success && !a.Whole())) return std::nullopt;
     return std::move(a.body);
+}
+
+// The listed sizes of the camera folder's pictures, beside the previous
+// listing's: a picture listed with the same size twice is no longer being
+// written.
+void RememberSizes(const std::vector<CardFileRecord>& candidates) {
+    g_card.ListedBefore = std::move(g_card.ListedNow);
+    g_card.ListedNow.clear();
+    for (const CardFileRecord& c : candidates) g_card.ListedNow[str::ToLower(c.Name)] = c.Size;
+}
+
+// The camera's next folder beside the camera folder, if the card lists one.
+std::optional<std::wstring> NextFolderOnCard() {
+    const std::wstring& path = g_card.Config.Path;
+    size_t slash = path.find_last_of(L'/');
+    std::wstring parent = L"/" + (slash == std::wstring::npos ? L"" : path.substr(0, slash));
+    CardAnswer a = Port().Get(CardUrl(g_card.CardHost, kListingPath + UrlPath(parent)), kListingReadBytes);
+    NoteCut(a);
+    if (!a.Whole()) return std::nullopt;
+    return NextCameraFolder(path, ListingEntries(a.body, JournalOnce));
+}
+
+// The camera started a new folder: it becomes the camera folder, and every
+// picture in it is new (no snapshot of pictures from before this run).
+void FollowCamera(const std::wstring& next) {
+    CardSession& c = g_card;
+    if (c.FollowedTo.empty()) c.FollowedFrom = c.Config.Path;
+    c.FollowedTo = next;
+    c.Config.Path = next;
+    c.PathChanged = false;
+    c.NoTransfer.ForgetSnapshot();
+    c.NoTransfer.TakeSnapshotOnce({});
+    Port().CameraFolderFollowed(next);
+    Port().Journal(L"Set: TFA Path: " + next);
 }
 
 }  // namespace
@@ -95,6 +140,16 @@ void BeginSession(const Settings& settings) {
     g_card.UrlLastConnect = settings.UrlLastConnect;
 }
 
+void AdoptSettings(const Settings& settings) {
+    CardSession& c = g_card;
+    c.Config = settings;
+    if (c.FollowedTo.empty()) return;
+    if (c.Config.Path == c.FollowedFrom)
+        c.Config.Path = c.FollowedTo;
+    else
+        c.FollowedFrom.clear(), c.FollowedTo.clear();  // caught up, or the user chose a folder
+}
+
 bool PollCard() {
     CardSession& c = g_card;
     if (!c.CardConnected) {
@@ -106,6 +161,12 @@ bool PollCard() {
     bool relist = c.UpdateFlag == '1' || (c.UpdateFlag == '0' && !c.Config.UseUpdateFlag);
     if (!relist) return false;
     c.TransferCandidateCount = TFA_GetData(L"DIR", L"");
+    if (c.Config.FollowNewFolders && c.Listed) {
+        if (std::optional<std::wstring> next = NextFolderOnCard()) {
+            FollowCamera(*next);
+            c.TransferCandidateCount = TFA_GetData(L"DIR", L"");
+        }
+    }
     return c.TransferCandidateCount > 0;
 }
 
@@ -115,14 +176,20 @@ using card::Port;
 
 int32_t TFA_GetData(const std::wstring& kind, const std::wstring& argument) {
     if (kind == L"DIR") {
-        g_card.ChangeNotListed = false;  // this listing shows every change reported so far
         std::wstring path = card::kListingPath + L"/" + card::UrlPath(g_card.Config.Path);
         card::CardAnswer a = Port().Get(card::CardUrl(g_card.CardHost, path), card::kListingReadBytes);
-        if (!a.opened) return 0;
+        card::NoteCut(a);
         // A card that has no such folder (yet) lists nothing: it is connected
         // and the first pictures in a new camera folder count as added.
-        if (!a.success) return TFA_Split(kind, "");
-        return a.body.empty() ? 0 : TFA_Split(kind, a.body);
+        bool noSuchFolder = a.status == 404;
+        // Anything else that is not a whole answer (no answer, a server
+        // error, an empty or broken one) is no listing: the candidates stay,
+        // no snapshot is taken from it, and a change the card reported is
+        // still to be listed.
+        g_card.Listed = noSuchFolder || (a.Whole() && !a.body.empty());
+        if (!g_card.Listed) return 0;
+        g_card.ChangeNotListed = false;  // this listing shows every change reported so far
+        return TFA_Split(kind, noSuchFolder ? std::string() : a.body);
     }
     if (kind == L"ExamineTREE")
         return card::ExamineTree(str::ToUtf8(argument), card::FetchListing, g_card.Lists, card::JournalOnce);
@@ -137,12 +204,15 @@ int32_t TFA_Split(const std::wstring& kind, const std::string& answer) {
         c.Lists.TransferCandidates =
             card::ListingCandidates(answer, c.Config.TransferHiRes, c.Config.TransferLoRes, card::JournalOnce);
         c.TransferCandidateCount = static_cast<int32_t>(c.Lists.TransferCandidates.size());
+        card::RememberSizes(c.Lists.TransferCandidates);
         TFA_NoTransferList();
         return c.TransferCandidateCount;
     }
     if (kind == L"ExamineTREE") return static_cast<int32_t>(card::SplitLines(answer).size());
     if (kind == L"SSID") {
-        g_card.CardSsid = str::FromUtf8(answer);
+        std::optional<std::wstring> ssid = card::SsidFromAnswer(answer);
+        if (!ssid) return 0;
+        g_card.CardSsid = *ssid;
         return 1;
     }
     return 0;

@@ -6,27 +6,33 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "core/state.h"
 #include "flashair/card_list.h"
+#include "flashair/card_text.h"
 #include "flashair/no_transfer.h"
 
 namespace card {
 
 // Read capacities of the requests: anything beyond is not read.
 inline constexpr size_t kListingReadBytes = kAnswerBound;
-inline constexpr size_t kSsidReadBytes = 32;
+inline constexpr size_t kSsidReadBytes = kSsidAnswerBytes;  // one more than an SSID can have
 inline constexpr size_t kUpdateReadBytes = 8;
 
 // What one short request brought back.
 struct CardAnswer {
     bool opened = false;  // the card accepted the request and answered with a status
     bool success = false; // ... and that status was a success (2xx)
+    int status = 0;       // the HTTP status, 0 when none came
     std::string body;     // at most the capacity asked for; empty unless success
     bool cut = false;     // the body went on beyond the capacity and was cut there
+    bool broken = false;  // the body ended early: shorter than announced, or the connection failed
+    // A success whose whole body arrived.
+    bool Whole() const { return success && !cut && !broken; }
 };
 
 // Everything the card operations need from outside.
@@ -43,6 +49,9 @@ public:
     virtual bool JournalVisible() = 0;
     // A card was accepted at host: the interface's UrlLastConnect follows.
     virtual void CardFound(const std::wstring& host) = 0;
+    // The card thread moved on to the camera's next folder: the interface's
+    // Path follows.
+    virtual void CameraFolderFollowed(const std::wstring& path) = 0;
 };
 
 // The port in use; without one no request is made and nothing is reachable.
@@ -70,7 +79,21 @@ struct CardSession {
     // made meanwhile is not missed on the next tick.
     bool ChangeNotListed = false;
     std::set<std::wstring> SaidOnce;  // journal texts already written this run
+    // A camera folder followed by the card thread (FollowNewFolders): the
+    // interface's settings name the old one until its copy of Path follows.
+    std::wstring FollowedFrom, FollowedTo;
+    bool Listed = false;  // the last camera-folder request gave a listing
+    // Per lower-cased name: the sizes of the camera folder's last two
+    // listings, and the sizes of the pictures this run stored (a picture
+    // that grows after it was stored was still being written and is fetched
+    // again).
+    std::map<std::wstring, int64_t> ListedBefore, ListedNow, StoredSize;
 };
+
+// The settings handed over with card work become Config, except that a
+// camera folder the card thread followed stays followed until the
+// interface's settings have caught up (or name yet another folder).
+void AdoptSettings(const Settings& settings);
 
 // Writes a journal line the first time the text comes up in this run, so a
 // polled listing does not repeat its remarks on every tick.
@@ -82,8 +105,9 @@ void BeginSession(const Settings& settings);
 
 // Part of the card timer step before the automatic transfer: finds and lists
 // the card while it is not connected, polls its update flag, and lists the
-// camera folder again when the flag asks for it. True when the automatic
-// transfer should run now.
+// camera folder again when the flag asks for it. With FollowNewFolders it
+// also looks for the camera's next folder and moves on to it. True when the
+// automatic transfer should run now.
 bool PollCard();
 
 }  // namespace card

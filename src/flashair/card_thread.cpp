@@ -34,7 +34,7 @@ void ShowBusyFace() {
 // work is handed over.
 std::function<void()> WithSettings(std::function<void()> job) {
     return [settings = g_settings, journal = GetInfoState() == 1, job = std::move(job)] {
-        g_card.Config = settings;
+        card::AdoptSettings(settings);
         g_card.JournalShown = journal;
         job();
     };

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -21,7 +22,7 @@ public:
     std::set<std::wstring> pingable;
     bool journalVisible = true;
 
-    std::vector<std::wstring> requests, pings, journal, lamps, found;
+    std::vector<std::wstring> requests, pings, journal, lamps, found, followed;
 
     FakeCardPort() : savedSettings_(g_settings), savedRun_(g_run) {
         g_card = card::CardSession{};
@@ -35,9 +36,20 @@ public:
         g_run = savedRun_;
     }
 
-    void Answer(const std::wstring& url, std::string body) { answers[url] = {true, true, std::move(body), false}; }
-    // An error page (404, 500, ...): opened, but no answer to read.
-    void Error(const std::wstring& url) { answers[url] = {true, false, {}, false}; }
+    void Answer(const std::wstring& url, std::string body) {
+        card::CardAnswer a;
+        a.opened = a.success = true;
+        a.status = 200;
+        a.body = std::move(body);
+        answers[url] = a;
+    }
+    // An error page (404 by default): opened, but no answer to read.
+    void Error(const std::wstring& url, int status = 404) {
+        card::CardAnswer a;
+        a.opened = true;
+        a.status = status;
+        answers[url] = a;
+    }
     // A card at host: echo, SSID and, when given, its update flag.
     void Card(const std::wstring& host, const std::string& ssid = "flashair_e8e0b756a7fb") {
         pingable.insert(host);
@@ -48,8 +60,10 @@ public:
         requests.push_back(url);
         auto it = answers.find(url);
         if (it == answers.end()) return {};
-        const card::CardAnswer& a = it->second;
-        return {a.opened, a.success, a.body.substr(0, capacity), a.body.size() > capacity};
+        card::CardAnswer a = it->second;
+        a.cut = a.body.size() > capacity;
+        a.body.resize(std::min(a.body.size(), capacity));
+        return a;
     }
     bool Ping(const std::wstring& host, int timeoutMs) override {
         EXPECT_EQ(timeoutMs, g_card.Config.PingTimeoutMs);
@@ -62,6 +76,7 @@ public:
     }
     bool JournalVisible() override { return journalVisible; }
     void CardFound(const std::wstring& host) override { found.push_back(host); }
+    void CameraFolderFollowed(const std::wstring& path) override { followed.push_back(path); }
 
 private:
     Settings savedSettings_;

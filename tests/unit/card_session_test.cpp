@@ -30,17 +30,22 @@ std::vector<std::wstring> Hosts(int from, int to) {
 TEST(CardSession, GetDataKindsAndTheirRequests) {
     FakeCardPort port;
     g_card.CardHost = L"127.0.0.5";
-    port.Answer(L"http://127.0.0.5/command.cgi?op=104", "flashair_e8e0b756a7fb_and_more_than_32_bytes");
     for (const wchar_t* kind : {L"dir", L"Dir", L"THUMB", L"", L"examinetree", L"ssid"})
         EXPECT_EQ(TFA_GetData(kind, L"/"), 0) << Utf8(kind);
     EXPECT_TRUE(port.requests.empty());
+    // Only what can be a card's network name is one: a longer answer is
+    // some other server's, not a card's name cut short.
+    port.Answer(L"http://127.0.0.5/command.cgi?op=104", "flashair_e8e0b756a7fb_and_more_than_32_bytes");
+    EXPECT_EQ(TFA_GetData(L"SSID", L"ignored"), 0);
+    EXPECT_EQ(g_card.CardSsid, L"");
+    port.Answer(L"http://127.0.0.5/command.cgi?op=104", "flashair_e8e0b756a7fb");
     EXPECT_EQ(TFA_GetData(L"SSID", L"ignored"), 1);
-    EXPECT_EQ(g_card.CardSsid, L"flashair_e8e0b756a7fb_and_more_t");  // 32 bytes are read
+    EXPECT_EQ(g_card.CardSsid, L"flashair_e8e0b756a7fb");
 }
 
 TEST(CardSession, CameraFolderListing) {
     const std::wstring url = L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM/101_PANA";
-    enum class Answer { None, Error, Empty, Pictures };
+    enum class Answer { None, Error, ServerError, Broken, Empty, Pictures };
     struct Case {
         const char* what;
         Answer answer;
@@ -51,6 +56,10 @@ TEST(CardSession, CameraFolderListing) {
         {"two pictures", Answer::Pictures, 2, true, {L"P1010001.JPG", L"P1010001.RW2"}},
         {"cannot be opened: nothing changes", Answer::None, 0, false, {L"old"}},
         {"empty answer: nothing changes", Answer::Empty, 0, false, {L"old"}},
+        // A failed first listing never becomes the snapshot of the pictures
+        // from before, or every old picture would count as new.
+        {"server error: nothing changes", Answer::ServerError, 0, false, {L"old"}},
+        {"answer broken off: nothing changes", Answer::Broken, 0, false, {L"old"}},
         // A card without the folder (yet) lists nothing, so the camera's
         // first pictures in it count as added.
         {"no such folder", Answer::Error, 0, true, {}},
@@ -65,7 +74,13 @@ TEST(CardSession, CameraFolderListing) {
         g_card.Lists.TransferCandidates.resize(1);
         g_card.Lists.TransferCandidates[0].Name = L"old";
         if (c.answer == Answer::Error) port.Error(url);
+        if (c.answer == Answer::ServerError) port.Error(url, 500);
+        if (c.answer == Answer::Broken) {
+            port.Answer(url, kTwoPictures);
+            port.answers[url].broken = true;
+        }
         if (c.answer == Answer::Empty) port.Answer(url, "");
+        g_card.ChangeNotListed = true;
         if (c.answer == Answer::Pictures) port.Answer(url, kTwoPictures);
         EXPECT_EQ(TFA_GetData(L"DIR", L"ignored"), c.result) << c.what;
         EXPECT_EQ(port.requests, std::vector<std::wstring>{url}) << c.what;
@@ -74,6 +89,7 @@ TEST(CardSession, CameraFolderListing) {
         for (auto& r : g_card.Lists.TransferCandidates) names.push_back(r.Name);
         EXPECT_EQ(names, c.candidates) << c.what;
         EXPECT_EQ(g_card.NoTransfer.HasSnapshot(), c.connected) << c.what;
+        EXPECT_EQ(g_card.ChangeNotListed, !c.connected) << c.what;  // a failed listing is tried again
         if (c.connected) {
             EXPECT_EQ(g_card.TransferCandidateCount, c.result) << c.what;
         }
@@ -305,4 +321,49 @@ TEST(CardSession, RemarksAreWrittenOncePerRun) {
     EXPECT_EQ(port.journal.size(), 1u);
     EXPECT_EQ(TFA_Split(L"ExamineTREE", answer), 3);
     EXPECT_EQ(TFA_Split(L"other", answer), 0);
+}
+
+// With FollowNewFolders the camera's next folder becomes the camera folder:
+// the interface hears of it, every picture in it is new, and settings handed
+// over before the interface caught up do not turn the card thread back.
+TEST(CardSession, FollowsTheCameraIntoItsNextFolder) {
+    for (bool follow : {false, true}) {
+        FakeCardPort port;
+        g_card.Config.Url = Host(5);
+        g_card.Config.UrlLastConnect = L"";
+        g_card.Config.Path = L"DCIM/101_PANA";
+        g_card.Config.TransferHiRes = L".rw2";
+        g_card.Config.TransferLoRes = L".jpg";
+        g_card.Config.TransferOnlyAddedFiles = true;
+        g_card.Config.FollowNewFolders = follow;
+        const Settings before = g_card.Config;
+        card::BeginSession(g_card.Config);
+        port.Card(Host(5));
+        port.Answer(L"http://127.0.0.5/command.cgi?op=102", "1");
+        port.Answer(L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM/101_PANA", kTwoPictures);
+        port.Answer(L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM",
+                    "WLANSD_FILELIST\r\n/DCIM,100_PANA,0,16,19310,30257\r\n/DCIM,101_PANA,0,16,19310,30257\r\n"
+                    "/DCIM,102_PANA,0,16,19310,30257\r\n");
+        port.Answer(L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM/102_PANA",
+                    "WLANSD_FILELIST\r\n/DCIM/102_PANA,P1020001.JPG,4123456,32,19310,30257\r\n");
+        card::PollCard();
+        if (!follow) {
+            EXPECT_EQ(g_card.Config.Path, L"DCIM/101_PANA");
+            EXPECT_EQ(std::count(port.requests.begin(), port.requests.end(), L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM"), 0);
+            continue;
+        }
+        EXPECT_EQ(g_card.Config.Path, L"DCIM/102_PANA");
+        EXPECT_EQ(port.followed, std::vector<std::wstring>{L"DCIM/102_PANA"});
+        EXPECT_EQ(port.journal.back(), L"Set: TFA Path: DCIM/102_PANA");
+        ASSERT_EQ(g_card.Lists.TransferCandidates.size(), 1u);
+        EXPECT_FALSE(g_card.NoTransfer.Contains(L"P1020001.JPG"));  // on the card before, but new to this folder
+
+        card::AdoptSettings(before);  // handed over before the interface heard of it
+        EXPECT_EQ(g_card.Config.Path, L"DCIM/102_PANA");
+        Settings caughtUp = before;
+        caughtUp.Path = L"DCIM/102_PANA";
+        card::AdoptSettings(caughtUp);
+        card::AdoptSettings(before);  // now the user's own choice
+        EXPECT_EQ(g_card.Config.Path, L"DCIM/101_PANA");
+    }
 }
