@@ -41,12 +41,18 @@ int64_t Now();
 
 // Whole file as bytes; nothing when it cannot be opened.
 std::optional<std::string> ReadFile(const std::wstring& path);
+// The last `count` bytes of a file (all of a shorter one); nothing when it
+// cannot be opened.
+std::optional<std::string> ReadTail(const std::wstring& path, size_t count);
 // Creates or empties the file and writes the bytes.
 [[nodiscard]] bool WriteFile(const std::wstring& path, std::string_view bytes);
 // Writes a temporary file beside the target and moves it over the target in one
 // step, so a crash never leaves a half-written file behind.
 [[nodiscard]] bool WriteFileReplacing(const std::wstring& path, std::string_view bytes);
 [[nodiscard]] bool CopyFileTo(const std::wstring& from, const std::wstring& to);
+// Moves a file over `to` (replacing it), copying when the two are on
+// different volumes; the data is on the disk when it returns true.
+[[nodiscard]] bool MoveFileReplacing(const std::wstring& from, const std::wstring& to);
 [[nodiscard]] bool DeleteFileAt(const std::wstring& path);
 
 // The environment variable's value, nothing when it is not set.

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -86,6 +87,22 @@ std::optional<std::string> ReadFile(const std::wstring& path) {
     return data;
 }
 
+std::optional<std::string> ReadTail(const std::wstring& path, size_t count) {
+    FILE* f = fopen(Native(path).c_str(), "rb");
+    if (!f) return std::nullopt;
+    std::string data;
+    if (fseeko(f, 0, SEEK_END) == 0) {
+        off_t total = ftello(f);
+        off_t from = total - static_cast<off_t>(std::min<uint64_t>(static_cast<uint64_t>(total), count));
+        if (total >= 0 && fseeko(f, from, SEEK_SET) == 0) {
+            data.resize(static_cast<size_t>(total - from));
+            data.resize(fread(data.data(), 1, data.size(), f));
+        }
+    }
+    fclose(f);
+    return data;
+}
+
 bool WriteFile(const std::wstring& path, std::string_view bytes) {
     FILE* f = fopen(Native(path).c_str(), "wb");
     if (!f) return false;
@@ -107,6 +124,11 @@ bool WriteFileReplacing(const std::wstring& path, std::string_view bytes) {
 bool CopyFileTo(const std::wstring& from, const std::wstring& to) {
     auto data = ReadFile(from);
     return data && WriteFile(to, *data);
+}
+
+bool MoveFileReplacing(const std::wstring& from, const std::wstring& to) {
+    if (rename(Native(from).c_str(), Native(to).c_str()) == 0) return true;
+    return CopyFileTo(from, to) && DeleteFileAt(from);
 }
 
 bool DeleteFileAt(const std::wstring& path) { return unlink(Native(path).c_str()) == 0; }

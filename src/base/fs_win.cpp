@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "base/handle.h"
 
 namespace fs {
@@ -95,6 +97,23 @@ std::optional<std::string> ReadFile(const std::wstring& path) {
     return data;
 }
 
+std::optional<std::string> ReadTail(const std::wstring& path, size_t count) {
+    win::Handle f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!f || !GetFileSizeEx(f.get(), &size)) return std::nullopt;
+    uint64_t total = static_cast<uint64_t>(size.QuadPart);
+    LARGE_INTEGER from{};
+    from.QuadPart = static_cast<LONGLONG>(total - std::min<uint64_t>(total, count));
+    if (!SetFilePointerEx(f.get(), from, nullptr, FILE_BEGIN)) return std::nullopt;
+    std::string data(static_cast<size_t>(total - static_cast<uint64_t>(from.QuadPart)), '\0');
+    DWORD got = 0;
+    if (!data.empty() && !::ReadFile(f.get(), data.data(), static_cast<DWORD>(data.size()), &got, nullptr))
+        return std::nullopt;
+    data.resize(got);
+    return data;
+}
+
 bool WriteFile(const std::wstring& path, std::string_view bytes) {
     win::Handle f(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -125,6 +144,11 @@ bool WriteFileReplacing(const std::wstring& path, std::string_view bytes) {
 
 bool CopyFileTo(const std::wstring& from, const std::wstring& to) {
     return CopyFileW(from.c_str(), to.c_str(), FALSE) != 0;
+}
+
+bool MoveFileReplacing(const std::wstring& from, const std::wstring& to) {
+    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED |
+                                                     MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 bool DeleteFileAt(const std::wstring& path) { return DeleteFileW(path.c_str()) != 0; }

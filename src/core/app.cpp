@@ -53,13 +53,13 @@ void PauseShowingPaint(DWORD ms) {
 
 // A click on a tile: its picture shows or fetches the file, its toggle
 // selects, its caption reports.
-void OnThumbCommand(int id) {
-    int32_t k = id % 1000;
+void OnThumbCommand(const thumbs::TileRef& tile) {
+    int32_t k = tile.recordIndex;
     const card::CardFileRecord* r = Shown().Lists.Record(k);
     bool inUse = r && r->Index == k;
-    if (id < ids::kThumbToggleBase) {
+    if (tile.part == thumbs::TilePart::Picture) {
         if (inUse) WLX_TREE_POP(L"TransferFile", k);
-    } else if (id < ids::kThumbCaptionBase) {
+    } else if (tile.part == thumbs::TilePart::Toggle) {
         g_run.PreviousThumb = g_run.CurrentThumb;
         g_run.CurrentThumb = k;
         switch (g_run.ClickModifiers) {
@@ -320,7 +320,9 @@ void OnCommand(int id, int code, HWND control) {
         WLX_TREE_POP(id);
         return;
     }
-    if (control && id >= ids::kThumbPictureBase && id < ids::kThumbIdLimit) OnThumbCommand(id);
+    if (!control) return;
+    thumbs::TileRef tile = thumbs::TileOfControl(id);
+    if (tile.part != thumbs::TilePart::None) OnThumbCommand(tile);
 }
 
 LRESULT OnNotify(const NMHDR& hdr) {

@@ -14,12 +14,18 @@ namespace {
 struct Sink {
     FILE* file = nullptr;
     uint64_t written = 0;
+    uint64_t limit = 0;  // 0: none
+    bool tooLong = false;
     const std::atomic<bool>* abort = nullptr;
 };
 
 size_t WriteBody(char* data, size_t size, size_t count, void* user) {
     auto* sink = static_cast<Sink*>(user);
     size_t n = size * count;
+    if (sink->limit && sink->written + n > sink->limit) {
+        sink->tooLong = true;
+        return 0;  // curl fails the transfer
+    }
     if (fwrite(data, 1, n, sink->file) != n) return 0;  // disk full: curl fails the transfer
     sink->written += n;
     return n;
@@ -37,7 +43,7 @@ void ShutdownDownloads() { curl_global_cleanup(); }
 BackgroundDownload::~BackgroundDownload() { Abort(); }
 
 bool BackgroundDownload::Start(const std::string& url, const std::wstring& file, uint64_t expectedSize,
-                               int stallSeconds) {
+                               uint64_t limit, int stallSeconds) {
     Abort();
     abort_ = false;
     httpStatus_ = 0;
@@ -45,7 +51,7 @@ bool BackgroundDownload::Start(const std::string& url, const std::wstring& file,
     ResetEvent(ended_.get());
     state_ = State::Running;
     try {
-        worker_ = std::thread(&BackgroundDownload::Run, this, url, file, expectedSize, stallSeconds);
+        worker_ = std::thread(&BackgroundDownload::Run, this, url, file, expectedSize, limit, stallSeconds);
     } catch (...) {
         state_ = State::Failed;
         SetEvent(ended_.get());
@@ -63,9 +69,11 @@ void BackgroundDownload::Abort() {
     Join();
 }
 
-void BackgroundDownload::Run(std::string url, std::wstring file, uint64_t expectedSize, int stallSeconds) {
+void BackgroundDownload::Run(std::string url, std::wstring file, uint64_t expectedSize, uint64_t limit,
+                             int stallSeconds) {
     Sink sink;
     sink.abort = &abort_;
+    sink.limit = limit;
     sink.file = _wfopen(file.c_str(), L"wb");
     if (!sink.file) {
         error_ = "cannot create " + str::ToUtf8(file);
@@ -90,6 +98,8 @@ void BackgroundDownload::Run(std::string url, std::wstring file, uint64_t expect
         curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(stallSeconds > 0 ? stallSeconds : 15));
         curl_easy_setopt(curl, CURLOPT_PROXY, "");
+        // An announced length beyond the limit is refused before any byte is written.
+        if (limit) curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limit));
         curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 256L * 1024L);  // pictures are megabytes: fewer, larger writes
         rc = curl_easy_perform(curl);
         long status = 0;
@@ -101,6 +111,9 @@ void BackgroundDownload::Run(std::string url, std::wstring file, uint64_t expect
     State end = State::Finished;
     if (abort_) {
         end = State::Aborted;
+    } else if (sink.tooLong) {
+        error_ = "longer than " + std::to_string(limit) + " bytes";
+        end = State::Failed;
     } else if (rc != CURLE_OK || !closed) {
         error_ = closed ? curl_easy_strerror(rc) : "cannot write " + str::ToUtf8(file);
         end = State::Failed;

@@ -19,10 +19,12 @@ public:
     ~BackgroundDownload();
 
     // Starts fetching url into file. expectedSize (0 = unknown) is the size
-    // the card listed: a body of another length counts as failed. A transfer
-    // that receives no byte for stallSeconds fails. False when it cannot start.
+    // the card listed: a body of another length counts as failed. A body that
+    // goes beyond limit (0 = none) fails as soon as it does, so a card cannot
+    // fill the disk. A transfer that receives no byte for stallSeconds fails.
+    // False when it cannot start.
     [[nodiscard]] bool Start(const std::string& url, const std::wstring& file, uint64_t expectedSize,
-                             int stallSeconds);
+                             uint64_t limit, int stallSeconds);
     State Poll() const { return state_.load(); }
     // Signalled when the transfer has ended, so a poller waiting between two
     // polls need not sleep past the end.
@@ -35,7 +37,7 @@ public:
     const std::string& Error() const { return error_; }
 
 private:
-    void Run(std::string url, std::wstring file, uint64_t expectedSize, int stallSeconds);
+    void Run(std::string url, std::wstring file, uint64_t expectedSize, uint64_t limit, int stallSeconds);
     void Join();
 
     std::thread worker_;

@@ -41,4 +41,26 @@ TileLayout LayoutTile(int32_t column, int32_t row, int32_t thumbSize, int32_t th
     return t;
 }
 
+std::optional<TileIds> TileIdsFor(int32_t recordIndex, size_t position) {
+    if (recordIndex > 0 && recordIndex < 1000)
+        return TileIds{kFirstRecordTileId + recordIndex, 2000 + recordIndex, 3000 + recordIndex};
+    if (position >= static_cast<size_t>(kPositionTileIdEnd - kPositionTileIdBase) / 3) return std::nullopt;
+    int32_t first = kPositionTileIdBase + 3 * static_cast<int32_t>(position);
+    return TileIds{first, first + 1, first + 2};
+}
+
+TileRef TileOfId(int32_t id, const std::vector<int32_t>& recordOfPosition) {
+    if (id >= kFirstRecordTileId && id < kRecordTileIdEnd) {
+        int32_t k = id % 1000;
+        if (k == 0) return {};
+        return {static_cast<TilePart>(static_cast<int>(TilePart::Picture) + id / 1000 - 1), k};
+    }
+    if (id < kPositionTileIdBase || id >= kPositionTileIdEnd) return {};
+    size_t position = static_cast<size_t>(id - kPositionTileIdBase) / 3;
+    if (position >= recordOfPosition.size()) return {};
+    int32_t k = recordOfPosition[position];
+    if (k < 1000) return {};  // that tile has ids of the first kind
+    return {static_cast<TilePart>(static_cast<int>(TilePart::Picture) + (id - kPositionTileIdBase) % 3), k};
+}
+
 }  // namespace thumbs

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace thumbs {
 
@@ -25,5 +27,25 @@ struct TileLayout {
 };
 // Tile at grid position (column, row).
 TileLayout LayoutTile(int32_t column, int32_t row, int32_t thumbSize, int32_t thumbSelSize, int32_t buttonSpace);
+
+// Control ids of a tile. The tile of record k below 1000 has 1000 + k, 2000
+// + k and 3000 + k; a card with more entries puts later records' tiles in a
+// range of their own, three ids per grid position, so the grid holds every
+// picture of the camera folder.
+inline constexpr int32_t kFirstRecordTileId = 1000, kRecordTileIdEnd = 4000;
+inline constexpr int32_t kPositionTileIdBase = 10000, kPositionTileIdEnd = 65536;
+struct TileIds {
+    int32_t picture = 0, toggle = 0, caption = 0;
+};
+// Nothing when the position is beyond every id (the grid is full).
+std::optional<TileIds> TileIdsFor(int32_t recordIndex, size_t position);
+
+enum class TilePart { None, Picture, Toggle, Caption };
+struct TileRef {
+    TilePart part = TilePart::None;
+    int32_t recordIndex = 0;
+};
+// The tile a control id names, with the grid's records by position.
+TileRef TileOfId(int32_t id, const std::vector<int32_t>& recordOfPosition);
 
 }  // namespace thumbs

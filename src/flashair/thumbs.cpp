@@ -3,6 +3,7 @@
 
 #include <map>
 #include <memory>
+#include <unordered_map>
 
 #include "base/fs.h"
 #include "base/str.h"
@@ -25,7 +26,9 @@ int32_t ThumbCount = 0;
 namespace {
 
 constexpr int32_t kDefaultPicture = -1;  // the [Graphics] Thumb picture
-constexpr size_t kTileCapacity = 8192;
+
+// Grid position of each record's tile.
+std::unordered_map<int32_t, size_t> g_positionOf;
 
 // Decoded thumbnails; image number n is entry n - 1. A cache file is decoded
 // once per run: every card walk empties the records, and decoding again on
@@ -59,20 +62,36 @@ void OnThumbArrived(uint32_t generation, Fetched& f) {
         r->ThumbImage = static_cast<int32_t>(g_pictures.size());
         g_pictureOfFile.emplace(f.cacheFile, r->ThumbImage);
     }
-    HWND tile = GetDlgItem(bar::Control(ids::kThumbArea), ids::kThumbPictureBase + f.index);
-    if (tile) InvalidateRect(tile, nullptr, FALSE);
+    if (HWND tile = thumbs::TileControl(f.index, thumbs::TilePart::Picture)) InvalidateRect(tile, nullptr, FALSE);
 }
 
 struct ThumbRequest {
     int32_t index = 0;
     std::wstring name, directory;
+    CardSpelling as;  // the card's own spelling of folder and name
 };
+
+// Card thread: the thumbnail into the cache unless it is there; true when the
+// cache holds it. No size is listed for a thumbnail: the download's own
+// bound keeps it small.
+bool FetchThumb(const std::wstring& name, const std::wstring& directory, const CardSpelling& as) {
+    if (!thumbs::HasCardThumbnail(name)) return false;
+    const Settings& s = g_card.Config;
+    std::wstring cacheFile = CacheFile(s.ThumbnailPath, name);
+    if (!fs::IsNonEmptyFile(cacheFile)) {
+        std::wstring tmp = s.TmpPath + L"\\" + name;
+        if (TFA_TransFile(name, L"/thumbnail.cgi?/" + directory, as) && PlaceComplete(tmp, cacheFile))
+            cardthread::OnUi([cacheFile] { ShowInfo(L"Transfer: " + cacheFile); });
+        (void)fs::DeleteFileAt(tmp);
+    }
+    return fs::IsNonEmptyFile(cacheFile);
+}
 
 // Card thread: fetches and decodes the thumbnails in tile order.
 void FetchThumbs(uint32_t generation, const std::vector<ThumbRequest>& wanted) {
     for (const ThumbRequest& w : wanted) {
         if (cardthread::Worker().StopRequested()) return;
-        if (!TFA_TransferThumb(w.name, w.directory)) continue;
+        if (!FetchThumb(w.name, w.directory, w.as)) continue;
         auto f = std::make_shared<Fetched>();
         f->index = w.index;
         f->cacheFile = CacheFile(g_card.Config.ThumbnailPath, w.name);
@@ -101,22 +120,14 @@ void DestroyTiles(HWND area) {
     // Children are destroyed from the last, so the walk stays valid.
     while (HWND child = GetWindow(area, GW_CHILD)) DestroyWindow(child);
     ThumbIndexList.clear();
+    g_positionOf.clear();
     ThumbCount = 0;
 }
 
 }  // namespace
 
 int32_t TFA_TransferThumb(const std::wstring& name, const std::wstring& directory) {
-    if (!thumbs::HasCardThumbnail(name)) return 0;
-    const Settings& s = g_card.Config;
-    std::wstring cacheFile = CacheFile(s.ThumbnailPath, name);
-    if (!fs::IsNonEmptyFile(cacheFile)) {
-        std::wstring tmp = s.TmpPath + L"\\" + name;
-        if (TFA_TransFile(name, L"/thumbnail.cgi?/" + directory) && PlaceComplete(tmp, cacheFile))
-            cardthread::OnUi([cacheFile] { ShowInfo(L"Transfer: " + cacheFile); });
-        (void)fs::DeleteFileAt(tmp);
-    }
-    return fs::IsNonEmptyFile(cacheFile) ? 1 : 0;
+    return FetchThumb(name, directory, {}) ? 1 : 0;
 }
 
 int32_t TFA_CreateThumbs() {
@@ -130,25 +141,30 @@ int32_t TFA_CreateThumbs() {
         card::CardFileRecord* r = lists.Record(entry.RecordIndex);
         if (!r || !thumbs::WantsTile(r->Directory, r->Name, r->Size, s.Path, s.TransferHiRes, s.TransferLoRes))
             continue;
-        if (ThumbIndexList.size() >= kTileCapacity || r->Index >= ids::kThumbIdLimit - ids::kThumbCaptionBase)
-            break;  // control ids end at 3999
+        std::optional<thumbs::TileIds> tileIds = thumbs::TileIdsFor(r->Index, ThumbIndexList.size());
+        thumbs::TileLayout t = thumbs::LayoutTile(column, row, s.ThumbSize, s.ThumbSelSize, s.ButtonSpace);
+        HWND picture = tileIds ? MakeTileControl(area, tileIds->picture, t.picture, BS_OWNERDRAW, L"") : nullptr;
+        if (!picture) {
+            // Out of control ids or of the system's window quota.
+            ShowInfo(L"Thumbnails: only the first " + str::FromInt(static_cast<int64_t>(ThumbIndexList.size())) +
+                     L" pictures of the camera folder fit the grid");
+            break;
+        }
         if (r->ThumbImage == 0 || r->ThumbImage == kDefaultPicture) {
             auto known = g_pictureOfFile.find(CacheFile(s.ThumbnailPath, r->Name));
             r->ThumbImage = known != g_pictureOfFile.end() ? known->second : kDefaultPicture;
             if (r->ThumbImage == kDefaultPicture && thumbs::HasCardThumbnail(r->Name))
-                wanted.push_back({r->Index, r->Name, r->Directory});
+                wanted.push_back({r->Index, r->Name, r->Directory, {r->RawDirectory, r->RawName, 0}});
         }
-        thumbs::TileLayout t = thumbs::LayoutTile(column, row, s.ThumbSize, s.ThumbSelSize, s.ButtonSpace);
-        MakeTileControl(area, ids::kThumbPictureBase + r->Index, t.picture, BS_OWNERDRAW, L"");
-        HWND toggle = MakeTileControl(area, ids::kThumbToggleBase + r->Index, t.toggle,
-                                      BS_PUSHLIKE | BS_AUTOCHECKBOX | BS_BITMAP, L"");
+        HWND toggle = MakeTileControl(area, tileIds->toggle, t.toggle, BS_PUSHLIKE | BS_AUTOCHECKBOX | BS_BITMAP, L"");
+        g_positionOf[r->Index] = ThumbIndexList.size();
         ThumbIndexList.push_back(r->Index);
         ThumbCount = static_cast<int32_t>(ThumbIndexList.size());
-        MakeTileControl(area, ids::kThumbCaptionBase + r->Index, t.caption, BS_MULTILINE | BS_LEFT | BS_FLAT,
+        MakeTileControl(area, tileIds->caption, t.caption, BS_MULTILINE | BS_LEFT | BS_FLAT,
                         thumbs::Caption(r->Directory, r->Name));
-        r->ThumbControl = ids::kThumbPictureBase + r->Index;
-        r->SelectControl = ids::kThumbToggleBase + r->Index;
-        r->LabelControl = ids::kThumbCaptionBase + r->Index;
+        r->ThumbControl = tileIds->picture;
+        r->SelectControl = tileIds->toggle;
+        r->LabelControl = tileIds->caption;
         SendMessageW(toggle, BM_SETCHECK, r->Selected ? BST_CHECKED : BST_UNCHECKED, 0);
         thumbs::RefreshToggleFace(r->Index);
         if (++column == s.ThumbCols) {
@@ -178,13 +194,24 @@ void BuildGrid() {
                             ui::ThumbAreaInnerHeight(rows, s.ThumbSize, s.ThumbSelSize, s.ButtonSpace));
 }
 
+TileRef TileOfControl(int id) { return TileOfId(id, ThumbIndexList); }
+
+HWND TileControl(int32_t index, TilePart part) {
+    auto at = g_positionOf.find(index);
+    if (at == g_positionOf.end()) return nullptr;
+    std::optional<TileIds> tile = TileIdsFor(index, at->second);
+    if (!tile) return nullptr;
+    int id = part == TilePart::Picture ? tile->picture : part == TilePart::Toggle ? tile->toggle : tile->caption;
+    return GetDlgItem(bar::Control(ids::kThumbArea), id);
+}
+
 bool DrawTile(const DRAWITEMSTRUCT& di) {
-    int id = static_cast<int>(di.CtlID);
-    if (id < ids::kThumbPictureBase || id >= ids::kThumbToggleBase) return false;
+    TileRef tile = TileOfControl(static_cast<int>(di.CtlID));
+    if (tile.part != TilePart::Picture) return false;
     HBRUSH back = CreateSolidBrush(RGB(51, 51, 51));
     FillRect(di.hDC, &di.rcItem, back);
     DeleteObject(back);
-    const card::CardFileRecord* r = Shown().Lists.Record(id - ids::kThumbPictureBase);
+    const card::CardFileRecord* r = Shown().Lists.Record(tile.recordIndex);
     if (const images::Picture* pic = r ? PictureOf(r->ThumbImage) : nullptr)
         images::DrawScaled(di.hDC, *pic, di.rcItem, true);
     return true;
@@ -192,7 +219,7 @@ bool DrawTile(const DRAWITEMSTRUCT& di) {
 
 void RefreshToggleFace(int32_t index) {
     const card::CardFileRecord* r = Shown().Lists.Record(index);
-    HWND toggle = GetDlgItem(bar::Control(ids::kThumbArea), ids::kThumbToggleBase + index);
+    HWND toggle = TileControl(index, TilePart::Toggle);
     if (!r || !toggle) return;
     bool stored = fs::IsNonEmptyFile(g_settings.StoragePath + L"\\" + r->Name);
     bool checked = SendMessageW(toggle, BM_GETCHECK, 0, 0) == BST_CHECKED;

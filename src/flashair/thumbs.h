@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "flashair/thumb_layout.h"
+
 // Card thread: fetches the thumbnail of a card JPEG into the cache unless it
 // is there already; 1 when the cache holds it, else 0.
 int32_t TFA_TransferThumb(const std::wstring& name, const std::wstring& directory);
@@ -26,6 +28,10 @@ extern int32_t ThumbCount;
 void RebuildThumbsAfterWalk();
 
 namespace thumbs {
+// The tile a control of the grid is part of (None for other controls).
+TileRef TileOfControl(int id);
+// A control of the record's tile; nullptr when the grid has no such tile.
+HWND TileControl(int32_t index, TilePart part);
 // Builds the grid and sizes the scrolling area to it.
 void BuildGrid();
 // Paints a tile's picture (owner-drawn button); false when not a tile.

@@ -12,6 +12,7 @@
 #include "flashair/card_thread.h"
 #include "flashair/card_views.h"
 #include "flashair/download.h"
+#include "flashair/thumb_layout.h"
 #include "ui/info_panel.h"
 #include "viewer/handover.h"
 
@@ -38,17 +39,26 @@ void Show(const std::wstring& path) {
     cardthread::OnUi([path] { Viewer_ShowFile(path); });
 }
 
+// Files fetched without a listed size (thumbnails) are small; a card that
+// sends more is not believed.
+constexpr uint64_t kUnlistedLimit = 16u << 20;
+
 // The request for a card file. A CGI part ("/thumbnail.cgi?") is kept as it
-// is; the folder and file names are percent-encoded.
-std::wstring CardUrl(const std::wstring& cardDir, const std::wstring& name, const std::string& rawName) {
+// is; the folder and file names are percent-encoded, in the card's own
+// spelling when it is known.
+std::wstring CardUrl(const std::wstring& cardDir, const std::wstring& name, const CardSpelling& as) {
     std::wstring dir = cardDir;
     if (!str::StartsWith(dir, L"/")) dir = L"/" + dir;
     if (!str::EndsWith(dir, L"/")) dir += L"/";
     size_t query = dir.find(L'?');
     std::wstring cgi = query == std::wstring::npos ? L"" : dir.substr(0, query + 1);
-    std::wstring folder = query == std::wstring::npos ? dir : dir.substr(query + 1);
-    std::wstring file = rawName.empty() ? card::UrlPath(name) : card::UrlPathFromBytes(rawName);
-    return L"http://" + g_card.CardHost + cgi + card::UrlPath(folder) + file;
+    std::wstring folder = card::UrlPath(query == std::wstring::npos ? dir : dir.substr(query + 1));
+    if (!as.directory.empty()) {
+        std::string bytes = (cgi.empty() ? "" : "/") + (as.directory[0] == '/' ? "" : std::string("/")) + as.directory;
+        folder = card::UrlPathFromBytes(bytes + "/");
+    }
+    std::wstring file = as.name.empty() ? card::UrlPath(name) : card::UrlPathFromBytes(as.name);
+    return L"http://" + g_card.CardHost + cgi + folder + file;
 }
 
 void DeleteTmp(const std::wstring& name) { (void)fs::DeleteFileAt(TmpFile(name)); }
@@ -73,24 +83,55 @@ bool WaitForDownload(BackgroundDownload& download) {
     return false;
 }
 
-// Downloads one candidate into SourcePath + "\" + kind + "\" + name unless it
-// is there already; true when it was stored now. A picture found stored
-// already (the no-transfer list is as old as the last listing) is not shown
-// again.
-bool FetchInto(const card::CardFileRecord& c, const wchar_t* kind) {
-    std::wstring target = Config().SourcePath + L"\\" + kind + L"\\" + c.Name;
-    if (fs::FileSize(target)) return false;
-    if (TFA_TransFile(c.Name, Config().Path, static_cast<uint64_t>(c.Size > 0 ? c.Size : 0), c.RawName) &&
-        PlaceComplete(TmpFile(c.Name), target))
-        Journal(L"Transfer: " + target);
-    DeleteTmp(c.Name);
-    return fs::IsNonEmptyFile(target);
+std::wstring Key(const std::wstring& name) { return str::ToLower(name); }
+
+// A JPEG ends with its end-of-image marker. One without it whose listed size
+// changed since the listing before is still being written (the camera is
+// visibly at work on it); one without it at a steady size has data after
+// the marker, as some cameras write.
+bool StillBeingWritten(const card::CardFileRecord& c, const std::wstring& file) {
+    if (!thumbs::HasCardThumbnail(c.Name)) return false;
+    if (fs::ReadTail(file, 2).value_or("") == "\xFF\xD9") return false;
+    auto before = g_card.ListedBefore.find(Key(c.Name));
+    return before != g_card.ListedBefore.end() && before->second != c.Size;
 }
 
-bool IsOnNoTransferList(const std::wstring& name) { return g_card.NoTransfer.Contains(name); }
+// The size at which this run stored the picture, if it did.
+std::optional<int64_t> StoredThisRun(const card::CardFileRecord& c) {
+    auto stored = g_card.StoredSize.find(Key(c.Name));
+    if (stored == g_card.StoredSize.end()) return std::nullopt;
+    return stored->second;
+}
+
+// True when the candidate is to be fetched into target: nothing (or an empty
+// file) is there, or this run stored it and it has grown on the card since
+// while the stored copy is as it was stored (the camera was still writing
+// it; a copy the user changed is left alone).
+bool NeedsFetch(const card::CardFileRecord& c, const std::wstring& target) {
+    if (!fs::IsNonEmptyFile(target)) return true;
+    std::optional<int64_t> stored = StoredThisRun(c);
+    return stored && c.Size > *stored && fs::FileSize(target) == std::optional<uint64_t>(static_cast<uint64_t>(*stored));
+}
+
+// Downloads one candidate into target; true when it was stored now.
+bool FetchInto(const card::CardFileRecord& c, const std::wstring& target) {
+    CardSpelling as{{}, c.RawName, static_cast<uint64_t>(c.Size)};
+    bool fetched = TFA_TransFile(c.Name, Config().Path, as);
+    bool unfinished = fetched && StillBeingWritten(c, TmpFile(c.Name));
+    bool stored = fetched && !unfinished && PlaceComplete(TmpFile(c.Name), target);
+    DeleteTmp(c.Name);
+    // The card reports a change once: the next tick lists again for a
+    // picture still being written.
+    if (unfinished) g_card.ChangeNotListed = true;
+    if (!stored) return false;
+    Journal(L"Transfer: " + target);
+    g_card.StoredSize[Key(c.Name)] = c.Size;
+    g_card.NoTransfer.NoteStored(c.Name);
+    return true;
+}
 
 uint8_t TransferSingle(const std::wstring& name, const std::wstring& cardDir, const std::wstring& targetFolder,
-                       uint8_t markTreeItem, bool show) {
+                       uint8_t markTreeItem, bool show, const CardSpelling& as) {
     if (!card::IsSafeLocalName(name)) {
         Journal(L"Not transferred, the name cannot be stored safely: " + card::Printable(name));
         return 0;
@@ -117,7 +158,7 @@ uint8_t TransferSingle(const std::wstring& name, const std::wstring& cardDir, co
         return finish(ok && fs::IsNonEmptyFile(target));
     }
     if (TFA_CheckUpdate() == 0) return 0;
-    if (TFA_TransFile(name, cardDir) && PlaceComplete(TmpFile(name), target)) Journal(L"Transfer: " + target);
+    if (TFA_TransFile(name, cardDir, as) && PlaceComplete(TmpFile(name), target)) Journal(L"Transfer: " + target);
     DeleteTmp(name);
     return finish(fs::IsNonEmptyFile(target));
 }
@@ -125,30 +166,27 @@ uint8_t TransferSingle(const std::wstring& name, const std::wstring& cardDir, co
 }  // namespace
 
 bool PlaceComplete(const std::wstring& from, const std::wstring& to) {
+    // Moved, not copied: a raw file or a video of gigabytes is not written
+    // twice when the temporary folder is on the store's volume.
     std::wstring part = to + L".part";
-    if (!fs::CopyFileTo(from, part)) {
-        (void)fs::DeleteFileAt(part);
-        return false;
-    }
-    if (!MoveFileExW(part.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!fs::MoveFileReplacing(from, part) || !fs::MoveFileReplacing(part, to)) {
         (void)fs::DeleteFileAt(part);
         return false;
     }
     return true;
 }
 
-uint8_t TFA_TransFile(const std::wstring& name, const std::wstring& cardDir, uint64_t expectedSize,
-                      const std::string& rawName) {
+uint8_t TFA_TransFile(const std::wstring& name, const std::wstring& cardDir, const CardSpelling& as) {
     cardthread::BusyFace busy;
     Lamp(1, L"y", L"b");
     Lamp(1, L"b", L"t");
-    std::string url = str::ToUtf8(CardUrl(cardDir, name, rawName));
+    std::string url = str::ToUtf8(CardUrl(cardDir, name, as));
     card::DownloadGate& gate = cardthread::Worker().Downloads();
     BackgroundDownload download;
     uint8_t result = 0;
     bool cancelled = false;
     gate.Begin();
-    if (download.Start(url, TmpFile(name), expectedSize, kStallSeconds)) {
+    if (download.Start(url, TmpFile(name), as.size, as.size ? as.size : kUnlistedLimit, kStallSeconds)) {
         cancelled = WaitForDownload(download);
         result = download.Poll() == BackgroundDownload::State::Finished ? 1 : 0;
     }
@@ -158,6 +196,8 @@ uint8_t TFA_TransFile(const std::wstring& name, const std::wstring& cardDir, uin
         Lamp(1, L"g", L"b");
     } else {
         g_card.UpdateFlag = 0;
+        // A failed download is tried again on the next tick, as after a change.
+        if (!cancelled) g_card.ChangeNotListed = true;
         Lamp(1, L"b", L"t");
         Lamp(1, L"r", L"b");
         std::string why = cancelled ? "cancelled" : download.Error();
@@ -169,31 +209,50 @@ uint8_t TFA_TransFile(const std::wstring& name, const std::wstring& cardDir, uin
 uint8_t TFA_Transfer(uint8_t automatic) {
     const Settings& s = Config();
     std::wstring mode = str::ToLower(automatic ? s.TransferModeAuto : s.TransferModeMan);
-    bool lores = mode == L"lores" || mode == L"both", hires = mode == L"hires" || mode == L"both";
+    struct Kind {
+        bool wanted;
+        const std::wstring& extension;
+        const wchar_t* folder;
+        bool shown;
+    } kinds[] = {{mode == L"lores" || mode == L"both", s.TransferLoRes, L"\\LoRes\\", true},
+                 {mode == L"hires" || mode == L"both", s.TransferHiRes, L"\\HiRes\\", mode == L"hires"}};
     Lamp(6, L"y", L"t");
     const card::CardWorker& worker = cardthread::Worker();
     for (const card::CardFileRecord& c : g_card.Lists.TransferCandidates) {
         if (worker.StopRequested()) break;  // the program ends
-        if (c.Name.empty() || IsOnNoTransferList(c.Name) || !card::IsSafeLocalName(c.Name)) continue;
-        if (lores && str::ContainsI(c.Name, s.TransferLoRes)) {
-            if (TFA_CheckUpdate() == 0) break;
-            if (FetchInto(c, L"LoRes")) Show(s.SourcePath + L"\\LoRes\\" + c.Name);
+        if (c.Name.empty() || !card::IsSafeLocalName(c.Name)) continue;
+        // A picture listed with 0 bytes is still being written: it stays new,
+        // and the next tick lists again whatever the update flag says.
+        if (c.Size <= 0) {
+            g_card.ChangeNotListed = true;
+            continue;
         }
-        if (hires && str::ContainsI(c.Name, s.TransferHiRes)) {
-            if (TFA_CheckUpdate() == 0) break;
-            if (FetchInto(c, L"HiRes") && mode == L"hires") Show(s.SourcePath + L"\\HiRes\\" + c.Name);
+        std::optional<int64_t> stored = StoredThisRun(c);
+        if (g_card.NoTransfer.Contains(c.Name) && !(stored && c.Size > *stored)) continue;
+        bool cardGone = false;
+        for (const Kind& k : kinds) {
+            // An empty extension means that kind is not transferred.
+            if (!k.wanted || k.extension.empty() || !str::ContainsI(c.Name, k.extension)) continue;
+            std::wstring target = s.SourcePath + k.folder + c.Name;
+            if (!NeedsFetch(c, target)) continue;
+            if (TFA_CheckUpdate() == 0) {
+                cardGone = true;
+                break;
+            }
+            if (FetchInto(c, target) && k.shown) Show(target);
         }
+        if (cardGone) break;
     }
     g_card.UpdateFlag = 0;
     return 0;
 }
 
 uint8_t TFA_TransferFile(const std::wstring& name, const std::wstring& cardDir, const std::wstring& targetFolder,
-                         uint8_t markTreeItem) {
-    return TransferSingle(name, cardDir, targetFolder, markTreeItem, true);
+                         uint8_t markTreeItem, const CardSpelling& as) {
+    return TransferSingle(name, cardDir, targetFolder, markTreeItem, true, as);
 }
 
 uint8_t TFA_TransferFileSpecial(const std::wstring& name, const std::wstring& cardDir,
-                                const std::wstring& targetFolder, uint8_t markTreeItem) {
-    return TransferSingle(name, cardDir, targetFolder, markTreeItem, false);
+                                const std::wstring& targetFolder, uint8_t markTreeItem, const CardSpelling& as) {
+    return TransferSingle(name, cardDir, targetFolder, markTreeItem, false, as);
 }

@@ -6,21 +6,28 @@
 #include <cstdint>
 #include <string>
 
-// Fetches a card file into TmpPath + "\" + name; 1 when it arrived complete.
-// expectedSize (0 = unknown) is the size the card listed; rawName is the name
-// as the card sent it (for the URL), empty to use name.
-uint8_t TFA_TransFile(const std::wstring& name, const std::wstring& cardDir, uint64_t expectedSize = 0,
-                      const std::string& rawName = {});
+// How the card spells a file and what it listed for it: the listing's bytes
+// of its folder and name (the request must use the card's own spelling,
+// whatever the program made of it), and its size (0: not listed).
+struct CardSpelling {
+    std::string directory, name;
+    uint64_t size = 0;
+};
+
+// Fetches a card file into TmpPath + "\" + name; 1 when it arrived complete:
+// as long as the card listed it, and never longer than that (a file fetched
+// without a listed size has a generous bound instead).
+uint8_t TFA_TransFile(const std::wstring& name, const std::wstring& cardDir, const CardSpelling& as = {});
 // Transfers every new candidate; automatic selects TransferModeAuto, else
 // TransferModeMan. Returns 0.
 uint8_t TFA_Transfer(uint8_t automatic);
 // One file into targetFolder (StoragePath when empty); 1 when it is there.
 uint8_t TFA_TransferFile(const std::wstring& name, const std::wstring& cardDir, const std::wstring& targetFolder,
-                         uint8_t markTreeItem);
+                         uint8_t markTreeItem, const CardSpelling& as = {});
 // The same without handing the file to the viewer.
 uint8_t TFA_TransferFileSpecial(const std::wstring& name, const std::wstring& cardDir,
-                                const std::wstring& targetFolder, uint8_t markTreeItem);
+                                const std::wstring& targetFolder, uint8_t markTreeItem, const CardSpelling& as = {});
 
-// Copies a finished temporary file into its destination under a temporary
+// Moves a finished temporary file into its destination under a temporary
 // name and renames it, so a destination file is always complete.
 [[nodiscard]] bool PlaceComplete(const std::wstring& from, const std::wstring& to);

@@ -10,10 +10,8 @@ constexpr int kBusyImageOffset = 20;       // button n shows image 20 + n while 
 constexpr int kJournal = 101;              // rich-edit journal text
 constexpr int kTree = 111;                 // card tree
 constexpr int kThumbArea = 801;            // scrolling thumbnail container
-constexpr int kThumbPictureBase = 1000;    // + record index
-constexpr int kThumbToggleBase = 2000;     // + record index
-constexpr int kThumbCaptionBase = 3000;    // + record index
-constexpr int kThumbIdLimit = 4000;
+// Thumbnail tiles: picture 1000, toggle 2000, caption 3000 + record index;
+// see thumbs::TileIdsFor.
 
 constexpr int kTreeMenu = 160;
 constexpr int kMenuTransfer = 161;

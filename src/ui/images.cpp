@@ -15,6 +15,8 @@ namespace images {
 
 namespace {
 
+constexpr int kMaxEdge = 4096;
+
 struct ErrorManager {
     jpeg_error_mgr base;
     jmp_buf escape;
@@ -47,7 +49,9 @@ bool DecodeJpeg(const std::string& data, std::vector<unsigned char>& bgra, int& 
     jpeg_start_decompress(&cinfo);
     w = static_cast<int>(cinfo.output_width);
     h = static_cast<int>(cinfo.output_height);
-    if (w <= 0 || h <= 0 || w > 16384 || h > 16384) {
+    // Faces, icons and card thumbnails are small; a picture claiming more is
+    // not given the memory it asks for (4096 x 4096 is 64 MB of pixels).
+    if (w <= 0 || h <= 0 || w > kMaxEdge || h > kMaxEdge) {
         jpeg_destroy_decompress(&cinfo);
         return false;
     }

@@ -39,30 +39,32 @@ struct CardFile {
     int32_t index = 0;
     uint32_t generation = 0;
     std::wstring name, directory;
+    CardSpelling as;
 };
 
-CardFile FileOf(const card::CardFileRecord& r) { return {r.Index, Shown().Generation, r.Name, r.Directory}; }
+CardFile FileOf(const card::CardFileRecord& r) {
+    return {r.Index, Shown().Generation, r.Name, r.Directory,
+            {r.RawDirectory, r.RawName, static_cast<uint64_t>(r.Size > 0 ? r.Size : 0)}};
+}
 
 // After a transfer: the tile's faces and the tree mark, unless a walk has
 // replaced the records meanwhile (the rebuilt views show the store anyway).
 void RefreshAfterTransfer(const CardFile& f) {
     if (f.generation != Shown().Generation) return;
-    if (GetDlgItem(bar::Control(ids::kThumbArea), ids::kThumbToggleBase + f.index))
-        WLX_THUMB_State(L"transferfile", f.index);
+    if (thumbs::TileControl(f.index, thumbs::TilePart::Toggle)) WLX_THUMB_State(L"transferfile", f.index);
 }
 
 // The picked cell is let go once its file has been fetched.
 void UnpickAfterTransfer(const CardFile& f) {
     if (f.generation != Shown().Generation) return;
     if (card::CardFileRecord* r = Shown().Lists.Record(f.index)) r->Selected = 0;
-    SendMessageW(GetDlgItem(bar::Control(ids::kThumbArea), ids::kThumbToggleBase + f.index), BM_SETCHECK,
-                 BST_UNCHECKED, 0);
+    SendMessageW(thumbs::TileControl(f.index, thumbs::TilePart::Toggle), BM_SETCHECK, BST_UNCHECKED, 0);
     WLX_THUMB_State(L"transferfile", f.index);
 }
 
 // Card thread: fetches the file into the storage folder (and shows it).
 void TransferToStorage(const CardFile& f) {
-    TFA_TransferFile(f.name, f.directory, g_card.Config.StoragePath, 1);
+    TFA_TransferFile(f.name, f.directory, g_card.Config.StoragePath, 1, f.as);
     cardthread::OnUi([f] { RefreshAfterTransfer(f); });
 }
 
@@ -126,7 +128,7 @@ void AdoptCardName() {
 std::vector<selection::Cell> ReadCells(HWND area) {
     std::vector<selection::Cell> cells;
     for (int32_t index : ThumbIndexList) {
-        HWND toggle = GetDlgItem(area, ids::kThumbToggleBase + index);
+        HWND toggle = thumbs::TileControl(index, thumbs::TilePart::Toggle);
         cells.push_back({index, toggle && SendMessageW(toggle, BM_GETCHECK, 0, 0) == BST_CHECKED});
     }
     return cells;
@@ -222,7 +224,7 @@ int32_t WLX_THUMB_State(const std::wstring& mode, int32_t index) {
     });
     if (!done) return 0;
     for (const selection::Cell& c : cells) {
-        HWND toggle = GetDlgItem(area, ids::kThumbToggleBase + c.index);
+        HWND toggle = thumbs::TileControl(c.index, thumbs::TilePart::Toggle);
         SendMessageW(toggle, BM_SETCHECK, c.on ? BST_CHECKED : BST_UNCHECKED, 0);
         thumbs::RefreshToggleFace(c.index);
     }
@@ -241,7 +243,7 @@ bool TransferSelectedThumbnails() {
             if (cardthread::Worker().StopRequested()) return;
             // The cell's own tree item is marked below; the tree's selection
             // may be another file.
-            TFA_TransferFileSpecial(f.name, f.directory, g_card.Config.StoragePath, 0);
+            TFA_TransferFileSpecial(f.name, f.directory, g_card.Config.StoragePath, 0, f.as);
             cardthread::OnUi([f] { UnpickAfterTransfer(f); });
         }
     });

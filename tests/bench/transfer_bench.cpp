@@ -72,7 +72,7 @@ int wmain() {
     std::vector<double> transFile, plain;
     bool ok = true;
     for (int i = 0; i < 11; i++) {
-        transFile.push_back(Milliseconds([&] { return TFA_TransFile(L"BIG.JPG", L"/DCIM", kFileBytes) == 1; }, ok));
+        transFile.push_back(Milliseconds([&] { return TFA_TransFile(L"BIG.JPG", L"/DCIM", CardSpelling{{}, {}, kFileBytes}) == 1; }, ok));
         (void)fs::DeleteFileAt(file);
         plain.push_back(Milliseconds([&] { return PlainCurl(url, file); }, ok));
         (void)fs::DeleteFileAt(file);

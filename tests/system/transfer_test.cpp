@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "base/fs.h"
+#include "base/handle.h"
 #include "base/str.h"
 #include "card_support.h"
 #include "driver.h"
@@ -339,6 +341,85 @@ TEST(Transfer, FaultsStoreNothingAndTheNextTickCompletes) {
     for (auto& n : jpegs) EXPECT_EQ(run.JournalCount(L"Transfer: " + run.Folder(L"LoRes") + L"\\" + n), 1u) << Utf8(n);
 }
 
+// A viewer window that takes the keys of the viewer buttons, for as long as
+// the test runs.
+struct KeysViewer {
+    standins::StandIn viewer;
+    explicit KeysViewer(const Sandbox& box)
+        : viewer(standins::Install(box.root + L"\\Keys\\i_view64.exe", L"FullScreenClass|keys")) {
+        standins::Launch(box, viewer, L"FullScreenClass");
+    }
+    ~KeysViewer() { standins::Stop(viewer); }
+};
+
+// Many small files, written without flushing each: the store of weeks.
+void FillFolder(const std::wstring& folder, const Names& names) {
+    MakeDirs(folder);
+    for (const std::wstring& n : names) {
+        win::Handle f(CreateFileW((folder + L"\\" + n).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD wrote = 0;
+        ASSERT_TRUE(f && WriteFile(f.get(), "stored", 6, &wrote, nullptr)) << Utf8(n);
+    }
+}
+
+Names Numbered(const wchar_t* format, int from, int count) {
+    Names names;
+    for (int i = from; i < from + count; i++) {
+        wchar_t name[32];
+        std::swprintf(name, 32, format, i);
+        names.push_back(name);
+    }
+    return names;
+}
+
+// A day's card and store at their real size: a camera folder of 800 files
+// (its listing far beyond 32 KB) whose pictures are all stored already among
+// 8,200 others, a picture the camera is still writing while it is listed,
+// and the card asleep for a while. Nothing stored is fetched or shown
+// again, the picture being written arrives whole and is shown once, the
+// viewer's buttons work while the card sleeps, and the next picture comes
+// once it wakes.
+TEST(Transfer, ADayOfShootingAtRealSizes) {
+    CardStore run;
+    const Names onCardJpegs = Numbered(L"K%07d.JPG", 1, 400), onCardRaws = Numbered(L"K%07d.CR2", 1, 400);
+    FillFolder(run.card + L"\\DCIM\\101_PANA", onCardJpegs);
+    FillFolder(run.card + L"\\DCIM\\101_PANA", onCardRaws);
+    Names stored = Numbered(L"A%07d.JPG", 1, 7800);
+    stored.insert(stored.end(), onCardJpegs.begin(), onCardJpegs.end());
+    FillFolder(run.Folder(L"LoRes"), stored);
+    Simulator sim(run.card, kCardAddress, L"--rate 2000000");
+    ASSERT_TRUE(sim.Running());
+    KeysViewer keysViewer(run.box);
+    standins::StandIn& keys = keysViewer.viewer;
+    run.Start({{L"TFA.TransferOnlyAddedFiles", L"No"}, {L"TFA.UseUpdateFlag", L"Yes"}});
+    ASSERT_TRUE(run.bar);
+    ASSERT_TRUE(WaitFor([&] { return sim.Count("op=100&DIR=" + kCamera) > 0; }));
+
+    // The 401st picture, listed last, written in steps: 0 bytes, half, whole.
+    ASSERT_EQ(sim.Command("shoot-slow " + kCamera + " 1 1500 CR2 200000"), "ok\nP1010001\n");
+    const std::wstring jpeg = L"P1010001.JPG";
+    ASSERT_TRUE(WaitFor([&] { return run.Shown().size() == 1; }, 30000)) << Dump(run.Journal());
+    ASSERT_TRUE(WaitTicks(sim, 3));
+    EXPECT_EQ(run.Shown(), Paths(run.Folder(L"LoRes"), {jpeg}));
+    EXPECT_EQ(Bytes(run.Folder(L"LoRes") + L"\\" + jpeg), Bytes(run.OnCard(jpeg)));
+    EXPECT_EQ(run.StoreProblems(), "");
+    for (auto& n : onCardJpegs) ASSERT_FALSE(Requested(sim, n)) << Utf8(n);
+
+    // The camera sleeps: the viewer's buttons do not wait for the card.
+    ASSERT_EQ(sim.Command("sleep 30"), "ok\n");
+    ASSERT_TRUE(WaitTicks(sim, 0));
+    Sleep(3000);  // the ticks now wait on the silent card
+    Click(run.Control(kRightButton));
+    EXPECT_TRUE(WaitFor([&] { return standins::KeyLines(keys).size() >= 2; }, 10000)) << "no key while the card sleeps";
+    ASSERT_EQ(sim.Command("wake"), "ok\n");
+    ASSERT_EQ(sim.Command("shoot " + kCamera + " 1 CR2 200000"), "ok\nP1010002\n");
+    ASSERT_TRUE(WaitFor([&] { return run.Shown().size() == 2; }, 40000)) << Dump(run.Journal());
+    EXPECT_EQ(run.Shown(), Paths(run.Folder(L"LoRes"), {jpeg, L"P1010002.JPG"}));
+    EXPECT_EQ(run.StoreProblems(), "");
+    EXPECT_EQ(Fetches(sim, L"P1010002.JPG"), 1u);
+}
+
 // A second click on button 6 stops the running download; the transfer goes on
 // with the next picture, the info button meanwhile is dropped, the viewer's
 // buttons act at once, and the next click fetches the stopped one. Button 9
@@ -350,8 +431,8 @@ TEST(Transfer, ButtonSixCancelsTheRunningDownloadOnly) {
     for (auto& n : raws) run.PutOnCard(n, std::string(600000, 'r'));
     Simulator sim(run.card, kCardAddress, L"--rate 150000");
     ASSERT_TRUE(sim.Running());
-    standins::StandIn keys = standins::Install(run.box.root + L"\\Keys\\i_view64.exe", L"FullScreenClass|keys");
-    standins::Launch(run.box, keys, L"FullScreenClass");
+    KeysViewer keysViewer(run.box);
+    standins::StandIn& keys = keysViewer.viewer;
     run.Start({{L"TFA.TransferOnlyAddedFiles", L"No"}, {L"TFA.TransferModeMan", L"HiRes"}, {L"TFA.UrlLastConnect", L""}});
     ASSERT_TRUE(run.bar);
     ASSERT_TRUE(WaitFor([&] { return sim.Count("op=100&DIR=" + kCamera) > 0; }));

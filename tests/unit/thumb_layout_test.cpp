@@ -40,3 +40,23 @@ TEST(ThumbLayout, TilesFillRowsOfTheGrid) {
     EXPECT_EQ(t.toggle, (TileRect{324, 359, 36, 36}));
     EXPECT_EQ(t.caption, (TileRect{360, 359, 124, 36}));
 }
+
+// Records below 1000 keep their numbered ids; later ones are numbered by grid
+// position, and every id leads back to its tile.
+TEST(ThumbLayout, TileIdsOfEveryPictureLeadBackToTheirTile) {
+    std::vector<int32_t> grid = {7, 999, 1000, 25000};
+    for (size_t position = 0; position < grid.size(); position++) {
+        std::optional<TileIds> ids = TileIdsFor(grid[position], position);
+        ASSERT_TRUE(ids) << position;
+        EXPECT_EQ(TileOfId(ids->picture, grid).recordIndex, grid[position]);
+        EXPECT_EQ(TileOfId(ids->picture, grid).part, TilePart::Picture);
+        EXPECT_EQ(TileOfId(ids->toggle, grid).part, TilePart::Toggle);
+        EXPECT_EQ(TileOfId(ids->caption, grid).recordIndex, grid[position]);
+        EXPECT_EQ(TileOfId(ids->caption, grid).part, TilePart::Caption);
+    }
+    EXPECT_EQ(TileIdsFor(7, 0)->toggle, 2007);
+    EXPECT_EQ(TileIdsFor(25000, 3)->picture, 10009);
+    EXPECT_FALSE(TileIdsFor(25000, 20000));  // beyond the last control id
+    for (int32_t stray : {0, 11, 1000, 3999 + 1, 9999, 10000 + 3 * 4, 10000 + 3 * 1})
+        EXPECT_EQ(TileOfId(stray, grid).part, TilePart::None) << stray;  // 10003 is record 999's position
+}

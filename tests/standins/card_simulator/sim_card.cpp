@@ -116,9 +116,30 @@ bool WriteFile(const fs::path& p, std::string_view bytes) {
 
 // The picture, padded after its end mark to the size asked for (decoders
 // ignore what follows the end mark), so large files can be made.
+// The small JPEG grown to `size` as a camera's file is: the filler goes into
+// comment segments after the start marker, so the file still ends with its
+// end-of-image marker (a picture cut short does not).
 std::string Picture(uint64_t size) {
-    std::string data(SmallJpeg());
-    if (size > data.size()) data.resize(size, '\0');
+    std::string_view jpeg = SmallJpeg();
+    if (size < jpeg.size() + 4) {
+        std::string data(jpeg);
+        if (size > data.size()) data.resize(size, '\0');
+        return data;
+    }
+    std::string data(jpeg.substr(0, 2));
+    uint64_t filler = size - jpeg.size();
+    while (filler > 0) {
+        uint64_t segment = std::min<uint64_t>(filler, 65537);  // marker, length and at most 65533 bytes
+        if (filler - segment > 0 && filler - segment < 4) segment -= 4;  // leave room for one more segment
+        uint64_t length = segment - 2;
+        data += '\xFF';
+        data += '\xFE';
+        data += static_cast<char>(length >> 8);
+        data += static_cast<char>(length & 0xFF);
+        data.append(segment - 4, '\0');
+        filler -= segment;
+    }
+    data.append(jpeg.substr(2));
     return data;
 }
 
