@@ -332,8 +332,10 @@ private:
     std::wstring group_;
 };
 
+// An empty extension stays empty: that kind of file is not transferred (a
+// lone "." would make every name with a dot that kind).
 std::wstring WithLeadingDot(std::wstring ext) {
-    return str::StartsWith(ext, L".") ? ext : L"." + ext;
+    return ext.empty() || str::StartsWith(ext, L".") ? ext : L"." + ext;
 }
 
 void LoadMenu(const GroupReader& menu, Settings& s) {
