@@ -246,8 +246,8 @@ void WriteBackSettings() {
     (void)WLX_SavePreference(L"TFA", L"DoNotLoad", s.DoNotLoad);
     (void)WLX_SavePreference(L"TFA", L"Path", s.Path);
     (void)WLX_SavePreference(L"TFA", L"OccurenceName", s.OccurenceName);
-    (void)WLX_SavePreference(L"TFA", L"TransferHiRes", s.TransferHiRes);
-    (void)WLX_SavePreference(L"TFA", L"TransferLoRes", s.TransferLoRes);
+    (void)WLX_SavePreference(L"TFA", L"TransferHiRes", s.TransferHiResToSave);
+    (void)WLX_SavePreference(L"TFA", L"TransferLoRes", s.TransferLoResToSave);
     (void)WLX_SavePreference(L"Menu", L"PositionX", str::FromInt(s.PositionX));
     (void)WLX_SavePreference(L"Menu", L"PositionY", str::FromInt(s.PositionY));
 }

@@ -413,6 +413,8 @@ void LoadTfa(const GroupReader& tfa, Settings& s) {
     if (!s.Active) return;  // the card keys stay at their start values
     s.TransferHiRes = WithLeadingDot(tfa.Text(L"TransferHiRes", L"cr2"));
     s.TransferLoRes = WithLeadingDot(tfa.Text(L"TransferLoRes", L"jpg"));
+    s.TransferHiResToSave = s.TransferHiRes;
+    s.TransferLoResToSave = s.TransferLoRes;
     s.Url = tfa.Text(L"Url", L"");
     s.UrlLastConnect = tfa.Text(L"UrlLastConnect", L"");
     s.OccurenceName = tfa.Text(L"OccurenceName", L"FlashAir");

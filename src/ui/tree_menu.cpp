@@ -96,8 +96,13 @@ bool IsRoot(const Selection& sel) { return !sel.item || sel.item == TreeView_Get
 
 const card::CardFileRecord* RecordAt(int32_t index) { return index > 0 ? Shown().Lists.Record(index) : nullptr; }
 
-void AdoptExtension(const std::wstring& text, std::wstring& setting) {
-    if (auto ext = treemenu::ExtensionToAdopt(text)) setting = L"." + *ext;
+// Held with its "." like every extension; the settings file gets it as the
+// file name spells it.
+void AdoptExtension(const std::wstring& text, std::wstring& setting, std::wstring& toSave) {
+    if (auto ext = treemenu::ExtensionToAdopt(text)) {
+        setting = L"." + *ext;
+        toSave = *ext;
+    }
 }
 
 void UseAsSourcePath(const Selection& sel, bool folder) {
@@ -174,8 +179,8 @@ uint8_t WLX_TREE_POP(int menuId) {
         break;
     case ids::kMenuRefresh: RequestTree(); break;
     case ids::kMenuClose: ShowInfo(L""); break;
-    case ids::kMenuLoRes: AdoptExtension(sel.text, g_settings.TransferLoRes); break;
-    case ids::kMenuHiRes: AdoptExtension(sel.text, g_settings.TransferHiRes); break;
+    case ids::kMenuLoRes: AdoptExtension(sel.text, g_settings.TransferLoRes, g_settings.TransferLoResToSave); break;
+    case ids::kMenuHiRes: AdoptExtension(sel.text, g_settings.TransferHiRes, g_settings.TransferHiResToSave); break;
     }
     return folder ? 2 : 1;
 }

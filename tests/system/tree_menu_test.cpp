@@ -288,7 +288,7 @@ TEST(TreeMenu, ItemsFollowTheItemKindAndChoicesChangeTheSettingsUntilExit) {
     EXPECT_EQ(CloseBar(run.process, run.bar), 0);
     run.bar = nullptr;
     std::wstring ini = ReadTextFile(run.box.SettingsFile());
-    for (const wchar_t* line : {L"Path = DCIM/100CANON", L"DoNotLoad = IMG_0001.TX", L"TransferLoRes = .JPG",
+    for (const wchar_t* line : {L"Path = DCIM/100CANON", L"DoNotLoad = IMG_0001.TX", L"TransferLoRes = JPG",
                                 L"TransferHiRes = .cr2"})
         EXPECT_NE(ini.find(line), std::wstring::npos) << str::ToUtf8(line) << "\n" << str::ToUtf8(ini);
     EXPECT_NE(ini.find(L"OccurenceName = " + kSsid), std::wstring::npos) << str::ToUtf8(ini);
