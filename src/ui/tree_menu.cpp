@@ -92,6 +92,7 @@ Selection SelectedItem() {
     return sel;
 }
 
+// Also true with nothing selected: the items for a file or folder need one.
 bool IsRoot(const Selection& sel) { return !sel.item || sel.item == TreeView_GetRoot(bar::Control(ids::kTree)); }
 
 const card::CardFileRecord* RecordAt(int32_t index) { return index > 0 ? Shown().Lists.Record(index) : nullptr; }
@@ -147,7 +148,7 @@ void WLX_TREE_POP_EnaDis() {
     for (auto& [id, text] : treemenu::ItemTexts(g_settings))
         ModifyMenuW(menu, id, MF_BYCOMMAND | MF_STRING | MF_GRAYED, id, text.c_str());
     Selection sel = SelectedItem();
-    treemenu::ItemKind kind = treemenu::ItemKind::Root;
+    treemenu::ItemKind kind = sel.item ? treemenu::ItemKind::Root : treemenu::ItemKind::Nothing;
     if (!IsRoot(sel)) {
         const card::CardFileRecord* r = RecordAt(static_cast<int32_t>(sel.data));
         kind = r && r->Size >= 1 ? treemenu::ItemKind::File : treemenu::ItemKind::Folder;
@@ -175,7 +176,7 @@ uint8_t WLX_TREE_POP(int menuId) {
         }
         break;
     case ids::kMenuOccurenceName:
-        if (root) RunOnCard(AdoptCardName);
+        if (root && sel.item) RunOnCard(AdoptCardName);  // the root itself, not an empty selection
         break;
     case ids::kMenuRefresh: RequestTree(); break;
     case ids::kMenuClose: ShowInfo(L""); break;
@@ -227,7 +228,11 @@ int32_t WLX_THUMB_State(const std::wstring& mode, int32_t index) {
     bool done = selection::ApplyClick(mode, cells, g_run.CurrentThumb, g_run.PreviousThumb, [](int32_t i, bool on) {
         if (card::CardFileRecord* rec = Shown().Lists.Record(i)) rec->Selected = on ? 1 : 0;
     });
-    if (!done) return 0;
+    if (!done) {
+        // An ignored Shift click still flipped its toggle; its face follows.
+        thumbs::RefreshToggleFace(index);
+        return 0;
+    }
     for (const selection::Cell& c : cells) {
         HWND toggle = thumbs::TileControl(c.index, thumbs::TilePart::Toggle);
         SendMessageW(toggle, BM_SETCHECK, c.on ? BST_CHECKED : BST_UNCHECKED, 0);

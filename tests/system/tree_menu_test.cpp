@@ -410,6 +410,15 @@ TEST(ThumbSelection, PicturesShowOrFetchCaptionsReportAndTogglesSelect) {
         else Click(toggles[s.cell]);
         EXPECT_TRUE(WaitFor([&] { return States(toggles) == s.states; }, 5000)) << s.what << ": " << States(toggles);
     }
+    // A Shift click on the same cell twice in a row is ignored the second
+    // time; the click turned the toggle off, and its face says so.
+    ClickWith(toggles[4], VK_SHIFT);
+    EXPECT_TRUE(WaitFor([&] { return States(toggles) == "10011"; }, 5000)) << States(toggles);
+    ClickWith(toggles[4], VK_SHIFT);
+    EXPECT_TRUE(WaitFor([&] { return States(toggles) == "10010" && Face(toggles[4]) == before; }, 5000))
+        << States(toggles);
+    ClickWith(toggles[4], VK_CONTROL);
+    EXPECT_TRUE(WaitFor([&] { return States(toggles) == "10011"; }, 5000)) << States(toggles);
 
     // Button 1 brings the three selected files to the storage folder (the one
     // with a copy in LoRes from there, the others from the card, once each),

@@ -7,6 +7,7 @@
 
 TEST(TreeMenuLogic, EnabledItemsByKind) {
     using treemenu::ItemKind;
+    EXPECT_EQ(treemenu::EnabledItems(ItemKind::Nothing), (std::vector<int>{168, 169}));
     EXPECT_EQ(treemenu::EnabledItems(ItemKind::Root), std::vector<int>{167});
     EXPECT_EQ(treemenu::EnabledItems(ItemKind::Folder), (std::vector<int>{165, 168, 169}));
     EXPECT_EQ(treemenu::EnabledItems(ItemKind::File), (std::vector<int>{161, 162, 166, 170, 171, 168, 169}));
