@@ -353,6 +353,7 @@ void OnTimer(unsigned id) {
 
 void OnMoved() {
     if (bar::PlacingWindow()) return;  // the panel opening or closing, not the user
+    if (IsIconic(bar::Window())) return;  // minimised: the system's place, not the user's
     RECT rc;
     if (!GetWindowRect(bar::Window(), &rc)) return;
     g_settings.PositionX = rc.left;
