@@ -15,6 +15,7 @@ struct AreaState {
     int innerWidth = 0, innerHeight = 0, step = 20, offset = 0;
     COLORREF backColour = 0, front = 0;
     win::Brush back;  // none until the colours are set
+    selection::Picks picks;
 };
 
 LRESULT OnCtlColor(AreaState& st, HDC dc) {
@@ -154,6 +155,11 @@ void SetScrollStep(HWND area, int step) {
 int InnerHeight(HWND area) {
     AreaState* st = StateOf(area);
     return st ? st->innerHeight : 0;
+}
+
+selection::Picks* PicksOf(HWND area) {
+    AreaState* st = area ? StateOf(area) : nullptr;
+    return st ? &st->picks : nullptr;
 }
 
 }  // namespace thumbarea

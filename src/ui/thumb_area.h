@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "ui/thumb_picks.h"
+
 namespace thumbarea {
 
 HWND Create(HWND parent, HINSTANCE inst, int id, int x, int y, int w, int h);
@@ -13,5 +15,8 @@ void SetColours(HWND area, COLORREF back, COLORREF front);
 void SetInnerSize(HWND area, int width, int height);
 void SetScrollStep(HWND area, int step);
 int InnerHeight(HWND area);
+// The pictures picked in the area; they outlast the cells. nullptr when
+// `area` is no thumbnail area.
+selection::Picks* PicksOf(HWND area);
 
 }  // namespace thumbarea

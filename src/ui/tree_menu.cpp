@@ -17,6 +17,7 @@
 #include "ui/bar.h"
 #include "ui/ids.h"
 #include "ui/info_panel.h"
+#include "ui/thumb_area.h"
 #include "ui/tree_menu_logic.h"
 #include "viewer/handover.h"
 
@@ -56,6 +57,9 @@ void RefreshAfterTransfer(const CardFile& f) {
 
 // The picked cell is let go once its file has been fetched.
 void UnpickAfterTransfer(const CardFile& f) {
+    // By its path: the pick may outlast a walk that replaced the records.
+    if (selection::Picks* picks = thumbarea::PicksOf(bar::Control(ids::kThumbArea)))
+        picks->Set(f.directory, f.name, false);
     if (f.generation != Shown().Generation) return;
     if (card::CardFileRecord* r = Shown().Lists.Record(f.index)) r->Selected = 0;
     SendMessageW(thumbs::TileControl(f.index, thumbs::TilePart::Toggle), BM_SETCHECK, BST_UNCHECKED, 0);
@@ -129,6 +133,16 @@ void AdoptCardName() {
         if (answered) g_settings.OccurenceName = ssid;
         ShowInfo(L"Set: TFA occurence Name: " + g_settings.OccurenceName);
     });
+}
+
+// The toggle carries the pick; the record and the area's picks follow it, so
+// a rebuild of the cells shows it again.
+void KeepPick(HWND area, int32_t index, bool on) {
+    card::CardFileRecord* r = Shown().Lists.Record(index);
+    selection::Picks* picks = thumbarea::PicksOf(area);
+    if (!r || !picks) return;
+    r->Selected = on ? 1 : 0;
+    picks->Set(r->Directory, r->Name, on);
 }
 
 std::vector<selection::Cell> ReadCells(HWND area) {
@@ -231,12 +245,15 @@ int32_t WLX_THUMB_State(const std::wstring& mode, int32_t index) {
     if (!done) {
         // An ignored Shift click still flipped its toggle; its face follows.
         thumbs::RefreshToggleFace(index);
+        for (const selection::Cell& c : cells)
+            if (c.index == index) KeepPick(area, c.index, c.on);
         return 0;
     }
     for (const selection::Cell& c : cells) {
         HWND toggle = thumbs::TileControl(c.index, thumbs::TilePart::Toggle);
         SendMessageW(toggle, BM_SETCHECK, c.on ? BST_CHECKED : BST_UNCHECKED, 0);
         thumbs::RefreshToggleFace(c.index);
+        KeepPick(area, c.index, c.on);
     }
     return 1;
 }

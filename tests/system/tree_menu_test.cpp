@@ -420,6 +420,13 @@ TEST(ThumbSelection, PicturesShowOrFetchCaptionsReportAndTogglesSelect) {
     ClickWith(toggles[4], VK_CONTROL);
     EXPECT_TRUE(WaitFor([&] { return States(toggles) == "10011"; }, 5000)) << States(toggles);
 
+    // Button 7 builds the grid anew from a fresh card walk: every pick stays.
+    const HWND oldToggle = toggles[0];
+    Click(run.Control(7));
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(oldToggle) && (toggles = GridToggles(area)).size() == 5; }))
+        << toggles.size();
+    EXPECT_TRUE(WaitFor([&] { return States(toggles) == "10011"; }, 5000)) << States(toggles);
+
     // Button 1 brings the three selected files to the storage folder (the one
     // with a copy in LoRes from there, the others from the card, once each),
     // clears their toggles and marks them Loaded in grid and tree.
