@@ -246,8 +246,8 @@ void WriteBackSettings() {
     (void)WLX_SavePreference(L"TFA", L"DoNotLoad", s.DoNotLoad);
     (void)WLX_SavePreference(L"TFA", L"Path", s.Path);
     (void)WLX_SavePreference(L"TFA", L"OccurenceName", s.OccurenceName);
-    (void)WLX_SavePreference(L"TFA", L"TransferHiRes", s.TransferHiRes);
-    (void)WLX_SavePreference(L"TFA", L"TransferLoRes", s.TransferLoRes);
+    (void)WLX_SavePreference(L"TFA", L"TransferHiRes", s.TransferHiResToSave);
+    (void)WLX_SavePreference(L"TFA", L"TransferLoRes", s.TransferLoResToSave);
     (void)WLX_SavePreference(L"Menu", L"PositionX", str::FromInt(s.PositionX));
     (void)WLX_SavePreference(L"Menu", L"PositionY", str::FromInt(s.PositionY));
 }
@@ -353,6 +353,7 @@ void OnTimer(unsigned id) {
 
 void OnMoved() {
     if (bar::PlacingWindow()) return;  // the panel opening or closing, not the user
+    if (IsIconic(bar::Window())) return;  // minimised: the system's place, not the user's
     RECT rc;
     if (!GetWindowRect(bar::Window(), &rc)) return;
     g_settings.PositionX = rc.left;

@@ -332,8 +332,10 @@ private:
     std::wstring group_;
 };
 
+// An empty extension stays empty: that kind of file is not transferred (a
+// lone "." would make every name with a dot that kind).
 std::wstring WithLeadingDot(std::wstring ext) {
-    return str::StartsWith(ext, L".") ? ext : L"." + ext;
+    return ext.empty() || str::StartsWith(ext, L".") ? ext : L"." + ext;
 }
 
 void LoadMenu(const GroupReader& menu, Settings& s) {
@@ -411,6 +413,8 @@ void LoadTfa(const GroupReader& tfa, Settings& s) {
     if (!s.Active) return;  // the card keys stay at their start values
     s.TransferHiRes = WithLeadingDot(tfa.Text(L"TransferHiRes", L"cr2"));
     s.TransferLoRes = WithLeadingDot(tfa.Text(L"TransferLoRes", L"jpg"));
+    s.TransferHiResToSave = s.TransferHiRes;
+    s.TransferLoResToSave = s.TransferLoRes;
     s.Url = tfa.Text(L"Url", L"");
     s.UrlLastConnect = tfa.Text(L"UrlLastConnect", L"");
     s.OccurenceName = tfa.Text(L"OccurenceName", L"FlashAir");

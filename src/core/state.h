@@ -35,6 +35,9 @@ struct Settings {
     // [TFA]
     bool Active = false;
     std::wstring TransferHiRes, TransferLoRes;  // with a leading "."
+    // The same as written back at exit: as loaded, with the "."; taken over
+    // from a file name in the card tree, as the name spells it ("JPG").
+    std::wstring TransferHiResToSave, TransferLoResToSave;
     std::wstring Url, UrlLastConnect, OccurenceName;
     int PingTimeoutMs = 0;
     bool TransferOnlyAddedFiles = false;

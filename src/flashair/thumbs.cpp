@@ -165,6 +165,8 @@ int32_t TFA_CreateThumbs() {
         r->ThumbControl = tileIds->picture;
         r->SelectControl = tileIds->toggle;
         r->LabelControl = tileIds->caption;
+        // Records are made anew by every card walk; the picks are kept.
+        if (const selection::Picks* picks = thumbarea::PicksOf(area)) r->Selected = picks->Has(r->Directory, r->Name);
         SendMessageW(toggle, BM_SETCHECK, r->Selected ? BST_CHECKED : BST_UNCHECKED, 0);
         thumbs::RefreshToggleFace(r->Index);
         if (++column == s.ThumbCols) {

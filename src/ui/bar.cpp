@@ -20,6 +20,7 @@ namespace {
 
 constexpr COLORREF kBack = RGB(51, 51, 51);
 constexpr COLORREF kText = RGB(204, 204, 204);
+constexpr COLORREF kThumbAreaFront = RGB(0, 255, 0);
 constexpr wchar_t kBarClass[] = L"WemloxBar";
 
 struct BarState {
@@ -170,6 +171,9 @@ void CreateInfoViews(HINSTANCE inst) {
     TreeView_SetTextColor(g_bar.tree, kText);
     TreeView_SetLineColor(g_bar.tree, kText);
     g_bar.thumbs = thumbarea::Create(g_bar.window, inst, ids::kThumbArea, info.x, info.y, info.width, info.height);
+    thumbarea::SetColours(g_bar.thumbs, kBack, kThumbAreaFront);
+    thumbarea::SetInnerSize(g_bar.thumbs, info.width, info.height);
+    thumbarea::SetScrollStep(g_bar.thumbs, ui::ThumbAreaScrollStep(g_settings.ThumbSize, g_settings.ThumbSelSize));
 }
 
 void CreateTreeMenu() {

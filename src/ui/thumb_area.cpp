@@ -13,7 +13,16 @@ constexpr wchar_t kClass[] = L"WemloxThumbArea";
 
 struct AreaState {
     int innerWidth = 0, innerHeight = 0, step = 20, offset = 0;
+    COLORREF backColour = 0, front = 0;
+    win::Brush back;  // none until the colours are set
+    selection::Picks picks;
 };
+
+LRESULT OnCtlColor(AreaState& st, HDC dc) {
+    SetTextColor(dc, st.front);
+    SetBkColor(dc, st.backColour);
+    return reinterpret_cast<LRESULT>(st.back.get());
+}
 
 AreaState* StateOf(HWND h) { return reinterpret_cast<AreaState*>(GetWindowLongPtrW(h, GWLP_USERDATA)); }
 
@@ -81,10 +90,10 @@ LRESULT CALLBACK AreaProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         SetWindowLongPtrW(h, GWLP_USERDATA, 0);
         break;
     case WM_ERASEBKGND: {
+        if (!st || !st->back) break;
         RECT rc;
         GetClientRect(h, &rc);
-        win::Brush back(CreateSolidBrush(RGB(51, 51, 51)));
-        FillRect(reinterpret_cast<HDC>(wp), &rc, back.get());
+        FillRect(reinterpret_cast<HDC>(wp), &rc, st->back.get());
         return 1;
     }
     case WM_SIZE:
@@ -96,10 +105,12 @@ LRESULT CALLBACK AreaProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_MOUSEWHEEL:
         if (st) ScrollTo(h, *st, st->offset - GET_WHEEL_DELTA_WPARAM(wp) / WHEEL_DELTA * st->step);
         return 0;
-    case WM_COMMAND:
-    case WM_DRAWITEM:
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
+        if (st && st->back) return OnCtlColor(*st, reinterpret_cast<HDC>(wp));
+        break;
+    case WM_COMMAND:
+    case WM_DRAWITEM:
         // The cells' clicks and paints are the bar's business.
         return SendMessageW(GetParent(h), msg, wp, lp);
     }
@@ -128,6 +139,15 @@ void SetInnerSize(HWND area, int width, int height) {
     }
 }
 
+void SetColours(HWND area, COLORREF back, COLORREF front) {
+    AreaState* st = StateOf(area);
+    if (!st) return;
+    st->back.reset(CreateSolidBrush(back));
+    st->backColour = back;
+    st->front = front;
+    InvalidateRect(area, nullptr, TRUE);
+}
+
 void SetScrollStep(HWND area, int step) {
     if (AreaState* st = StateOf(area)) st->step = std::max(1, step);
 }
@@ -135,6 +155,11 @@ void SetScrollStep(HWND area, int step) {
 int InnerHeight(HWND area) {
     AreaState* st = StateOf(area);
     return st ? st->innerHeight : 0;
+}
+
+selection::Picks* PicksOf(HWND area) {
+    AreaState* st = area ? StateOf(area) : nullptr;
+    return st ? &st->picks : nullptr;
 }
 
 }  // namespace thumbarea

@@ -4,12 +4,19 @@
 
 #include <windows.h>
 
+#include "ui/thumb_picks.h"
+
 namespace thumbarea {
 
 HWND Create(HWND parent, HINSTANCE inst, int id, int x, int y, int w, int h);
+// The background, and the colours the cells are given when they ask.
+void SetColours(HWND area, COLORREF back, COLORREF front);
 // Sets the scrollable inner size and the step of one scroll-bar arrow click.
 void SetInnerSize(HWND area, int width, int height);
 void SetScrollStep(HWND area, int step);
 int InnerHeight(HWND area);
+// The pictures picked in the area; they outlast the cells. nullptr when
+// `area` is no thumbnail area.
+selection::Picks* PicksOf(HWND area);
 
 }  // namespace thumbarea

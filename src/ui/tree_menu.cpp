@@ -17,6 +17,7 @@
 #include "ui/bar.h"
 #include "ui/ids.h"
 #include "ui/info_panel.h"
+#include "ui/thumb_area.h"
 #include "ui/tree_menu_logic.h"
 #include "viewer/handover.h"
 
@@ -56,6 +57,9 @@ void RefreshAfterTransfer(const CardFile& f) {
 
 // The picked cell is let go once its file has been fetched.
 void UnpickAfterTransfer(const CardFile& f) {
+    // By its path: the pick may outlast a walk that replaced the records.
+    if (selection::Picks* picks = thumbarea::PicksOf(bar::Control(ids::kThumbArea)))
+        picks->Set(f.directory, f.name, false);
     if (f.generation != Shown().Generation) return;
     if (card::CardFileRecord* r = Shown().Lists.Record(f.index)) r->Selected = 0;
     SendMessageW(thumbs::TileControl(f.index, thumbs::TilePart::Toggle), BM_SETCHECK, BST_UNCHECKED, 0);
@@ -92,12 +96,18 @@ Selection SelectedItem() {
     return sel;
 }
 
+// Also true with nothing selected: the items for a file or folder need one.
 bool IsRoot(const Selection& sel) { return !sel.item || sel.item == TreeView_GetRoot(bar::Control(ids::kTree)); }
 
 const card::CardFileRecord* RecordAt(int32_t index) { return index > 0 ? Shown().Lists.Record(index) : nullptr; }
 
-void AdoptExtension(const std::wstring& text, std::wstring& setting) {
-    if (auto ext = treemenu::ExtensionToAdopt(text)) setting = L"." + *ext;
+// Held with its "." like every extension; the settings file gets it as the
+// file name spells it.
+void AdoptExtension(const std::wstring& text, std::wstring& setting, std::wstring& toSave) {
+    if (auto ext = treemenu::ExtensionToAdopt(text)) {
+        setting = L"." + *ext;
+        toSave = *ext;
+    }
 }
 
 void UseAsSourcePath(const Selection& sel, bool folder) {
@@ -125,6 +135,16 @@ void AdoptCardName() {
     });
 }
 
+// The toggle carries the pick; the record and the area's picks follow it, so
+// a rebuild of the cells shows it again.
+void KeepPick(HWND area, int32_t index, bool on) {
+    card::CardFileRecord* r = Shown().Lists.Record(index);
+    selection::Picks* picks = thumbarea::PicksOf(area);
+    if (!r || !picks) return;
+    r->Selected = on ? 1 : 0;
+    picks->Set(r->Directory, r->Name, on);
+}
+
 std::vector<selection::Cell> ReadCells(HWND area) {
     std::vector<selection::Cell> cells;
     for (int32_t index : ThumbIndexList) {
@@ -142,7 +162,7 @@ void WLX_TREE_POP_EnaDis() {
     for (auto& [id, text] : treemenu::ItemTexts(g_settings))
         ModifyMenuW(menu, id, MF_BYCOMMAND | MF_STRING | MF_GRAYED, id, text.c_str());
     Selection sel = SelectedItem();
-    treemenu::ItemKind kind = treemenu::ItemKind::Root;
+    treemenu::ItemKind kind = sel.item ? treemenu::ItemKind::Root : treemenu::ItemKind::Nothing;
     if (!IsRoot(sel)) {
         const card::CardFileRecord* r = RecordAt(static_cast<int32_t>(sel.data));
         kind = r && r->Size >= 1 ? treemenu::ItemKind::File : treemenu::ItemKind::Folder;
@@ -170,12 +190,12 @@ uint8_t WLX_TREE_POP(int menuId) {
         }
         break;
     case ids::kMenuOccurenceName:
-        if (root) RunOnCard(AdoptCardName);
+        if (root && sel.item) RunOnCard(AdoptCardName);  // the root itself, not an empty selection
         break;
     case ids::kMenuRefresh: RequestTree(); break;
     case ids::kMenuClose: ShowInfo(L""); break;
-    case ids::kMenuLoRes: AdoptExtension(sel.text, g_settings.TransferLoRes); break;
-    case ids::kMenuHiRes: AdoptExtension(sel.text, g_settings.TransferHiRes); break;
+    case ids::kMenuLoRes: AdoptExtension(sel.text, g_settings.TransferLoRes, g_settings.TransferLoResToSave); break;
+    case ids::kMenuHiRes: AdoptExtension(sel.text, g_settings.TransferHiRes, g_settings.TransferHiResToSave); break;
     }
     return folder ? 2 : 1;
 }
@@ -222,11 +242,18 @@ int32_t WLX_THUMB_State(const std::wstring& mode, int32_t index) {
     bool done = selection::ApplyClick(mode, cells, g_run.CurrentThumb, g_run.PreviousThumb, [](int32_t i, bool on) {
         if (card::CardFileRecord* rec = Shown().Lists.Record(i)) rec->Selected = on ? 1 : 0;
     });
-    if (!done) return 0;
+    if (!done) {
+        // An ignored Shift click still flipped its toggle; its face follows.
+        thumbs::RefreshToggleFace(index);
+        for (const selection::Cell& c : cells)
+            if (c.index == index) KeepPick(area, c.index, c.on);
+        return 0;
+    }
     for (const selection::Cell& c : cells) {
         HWND toggle = thumbs::TileControl(c.index, thumbs::TilePart::Toggle);
         SendMessageW(toggle, BM_SETCHECK, c.on ? BST_CHECKED : BST_UNCHECKED, 0);
         thumbs::RefreshToggleFace(c.index);
+        KeepPick(area, c.index, c.on);
     }
     return 1;
 }

@@ -24,6 +24,8 @@ std::vector<std::pair<int, std::wstring>> ItemTexts(const Settings& s) {
 
 std::vector<int> EnabledItems(ItemKind kind) {
     switch (kind) {
+    // The items that act on an item would do nothing.
+    case ItemKind::Nothing: return {ids::kMenuRefresh, ids::kMenuClose};
     case ItemKind::Root: return {ids::kMenuOccurenceName};
     case ItemKind::Folder: return {ids::kMenuSourcePath, ids::kMenuRefresh, ids::kMenuClose};
     case ItemKind::File:

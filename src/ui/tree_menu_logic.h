@@ -18,7 +18,7 @@ namespace treemenu {
 // Items whose text shows a current setting, with that text.
 std::vector<std::pair<int, std::wstring>> ItemTexts(const Settings& s);
 
-enum class ItemKind { Root, Folder, File };
+enum class ItemKind { Nothing, Root, Folder, File };  // Nothing: no item selected
 // Menu ids that are enabled for the selected item.
 std::vector<int> EnabledItems(ItemKind kind);
 

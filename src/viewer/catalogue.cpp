@@ -17,6 +17,20 @@ static std::wstring ProgramFilesFolder(const wchar_t* variable) {
     return folder;
 }
 
+static std::wstring_view FileName(std::wstring_view path) {
+    size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring_view::npos ? path : path.substr(slash + 1);
+}
+
+bool IsViewerProgram(std::wstring_view viewerId, std::wstring_view programPath, std::wstring_view viewerPath) {
+    std::wstring_view program = FileName(programPath);
+    if (program.empty()) return false;
+    if (!viewerPath.empty() && str::EqualsI(program, FileName(viewerPath))) return true;
+    for (size_t row = 0; std::wstring_view(KnownViewers[row]) != kKnownViewersEnd; row += 2)
+        if (viewerId == KnownViewers[row + 1] && str::EqualsI(program, FileName(KnownViewers[row]))) return true;
+    return false;
+}
+
 std::wstring WLX_AutoSearch_Viewer() {
     const std::wstring folders[] = {ProgramFilesFolder(L"programfiles"),
                                     ProgramFilesFolder(L"programfiles(x86)")};

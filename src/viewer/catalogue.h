@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 constexpr const wchar_t* kKnownViewersEnd = L">###<";
 
@@ -20,6 +21,12 @@ inline constexpr const wchar_t* KnownViewers[] = {
     L"Adobe\\Adobe Photoshop CS6\\Photoshop.exe", L"ps",
     kKnownViewersEnd,
 };
+
+// Whether a process that runs programPath is the viewer viewerId: its file
+// name is one the table gives that viewer, or that of viewerPath (the viewer
+// the user named). Window classes are shared by many programs (every Qt 5
+// program has nomacs' class); the program is not. Names ignore case.
+bool IsViewerProgram(std::wstring_view viewerId, std::wstring_view programPath, std::wstring_view viewerPath);
 
 // Full path of the first known viewer installed below "programfiles" or
 // "programfiles(x86)", or "". Sets g_run.FoundViewerId on a hit.

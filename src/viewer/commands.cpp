@@ -16,6 +16,8 @@ constexpr DWORD kKeyEventTime = 160;
 static_assert(sizeof(void*) != 8 || sizeof(INPUT) == 40, "one keyboard input record of the 64-bit layout");
 // Longest wait for a viewer to take the keyboard; a hung one gets the keys late.
 constexpr ULONGLONG kFocusWaitMs = 1000;
+// Longest wait for a viewer to take its keys before the bar comes back on top.
+constexpr ULONGLONG kKeysTakenWaitMs = 250;
 
 bool HasKeyboard(HWND window) {
     GUITHREADINFO info{};
@@ -42,6 +44,32 @@ void PressModifiers(const KeyChord& chord) {
     for (uint8_t i = 0; i < chord.modifierCount; i++) keybd_event(chord.modifiers[i], 0, 0, 0);
 }
 
+bool AnyKeyDown(const KeyChord& chord) {
+    for (uint8_t i = 0; i < chord.modifierCount; i++)
+        if (GetAsyncKeyState(chord.modifiers[i]) & 0x8000) return true;
+    return (GetAsyncKeyState(chord.key) & 0x8000) != 0;
+}
+
+// True while the window, or the child covering its corner, has something to paint.
+bool PaintPending(HWND window) {
+    if (GetUpdateRect(window, nullptr, FALSE)) return true;
+    HWND child = ChildWindowFromPointEx(window, POINT{0, 0}, CWP_SKIPINVISIBLE);
+    return child && child != window && GetUpdateRect(child, nullptr, FALSE);
+}
+
+// A viewer that loses the activation drops the keys still in its queue, so
+// the bar waits until the viewer has taken them: the events have passed the
+// system's input stream, and a paint of one pixel, which a window gets only
+// after its queued input, is done. A viewer that paints nothing in time
+// (hidden, or busy with the next picture) holds the bar no longer than the bound.
+void WaitForViewerToTakeKeys(HWND viewer, const KeyChord& chord) {
+    const ULONGLONG deadline = GetTickCount64() + kKeysTakenWaitMs;
+    while (AnyKeyDown(chord) && GetTickCount64() < deadline) Sleep(1);
+    RECT corner{0, 0, 1, 1};
+    RedrawWindow(viewer, &corner, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+    while (PaintPending(viewer) && GetTickCount64() < deadline) Sleep(1);
+}
+
 void DriveViewer(int button) {
     const ViewerCommand command = ViewerCommandFor(button, g_settings.Mode);
     if (command.action == ViewerAction::None) return;
@@ -53,10 +81,12 @@ void DriveViewer(int button) {
     }
     PressChord(viewer, command.chord);
     if (!command.raiseBar) return;
-    // Keys reach the viewer after SendInput has returned; the bar taking the
-    // foreground at once could take the last of them (the releases) away.
-    Sleep(static_cast<DWORD>(g_settings.Delay));
+    WaitForViewerToTakeKeys(viewer, command.chord);
     BringWindowToTop(bar::Window());
+    // What was drawn just before the bar took the activation does not always
+    // reach the screen (seen under Wine on the bar's first activation); drawn
+    // again, the busy face stays in sight.
+    RedrawWindow(bar::Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 // With the thumbnail view shown and cells checked, button 1 transfers those

@@ -34,7 +34,10 @@ uint8_t Viewer_ShowFile(const std::wstring& path) {
 
 uint8_t Viewer_CopyToSel(const std::wstring& text) {
     const Settings& s = g_settings;
-    const SelectionFolders folders{s.SourcePath, s.StoragePath, s.TransferHiRes, s.TransferLoRes};
+    // Without FlashAir the card settings are not loaded; the built-in file's
+    // extensions name the pictures then.
+    const SelectionFolders folders{s.SourcePath, s.StoragePath, s.Active ? s.TransferHiRes : L".cr2",
+                                   s.Active ? s.TransferLoRes : L".jpg"};
     const CopyFeedback feedback{
         [](const std::wstring& line) { ShowInfo(line); },
         [](const wchar_t* colour, const wchar_t* position) { SetState(1, colour, position); }};

@@ -1,6 +1,8 @@
 // Show-file decisions and the copy into the selection folder.
 #include "viewer/handover_logic.h"
 
+#include <vector>
+
 #include "base/fs.h"
 #include "base/str.h"
 
@@ -13,10 +15,6 @@ bool LooksLikePicture(const std::wstring& path, std::wstring_view hiRes, std::ws
     for (std::wstring_view ext : {hiRes, loRes, std::wstring_view(L".jpg"), std::wstring_view(L".jpeg")})
         if (str::ContainsI(path, ext)) return true;
     return false;
-}
-
-std::wstring ExtensionOrDefault(const std::wstring& extension, const wchar_t* fallback) {
-    return WithLeadingDot(extension.empty() ? std::wstring_view(fallback) : std::wstring_view(extension));
 }
 
 std::wstring NotFoundLine(const std::wstring& extension, const std::wstring& text) {
@@ -67,17 +65,19 @@ std::optional<std::wstring> CutFileName(std::wstring_view text, std::wstring_vie
 
 uint8_t CopyShownFileToSelection(const std::wstring& text, const SelectionFolders& folders,
                                  const CopyFeedback& feedback) {
-    const std::wstring hiRes = ExtensionOrDefault(folders.hiResExtension, L"cr2");
-    std::optional<std::wstring> name = CutFileName(text, hiRes);
-    if (!name) {
-        feedback.journal(NotFoundLine(hiRes, text));
-        const std::wstring loRes = ExtensionOrDefault(folders.loResExtension, L"jpg");
-        name = CutFileName(text, loRes);
-        if (!name) feedback.journal(NotFoundLine(loRes, text));
+    std::optional<std::wstring> name;
+    std::vector<std::wstring> notFound;  // one line per extension looked for
+    for (const std::wstring* extension : {&folders.hiResExtension, &folders.loResExtension}) {
+        if (extension->empty()) continue;
+        name = CutFileName(text, WithLeadingDot(*extension));
+        if (name) break;
+        notFound.push_back(NotFoundLine(WithLeadingDot(*extension), text));
+        feedback.journal(notFound.back());
     }
     if (!name) {
         feedback.lamp(L"r", L"b");
-        feedback.journal(NotFoundLine(hiRes, text));
+        // The first line once more, as the user would read it last.
+        feedback.journal(notFound.empty() ? NotFoundLine(L"", text) : notFound.front());
         return 0;
     }
     feedback.lamp(L"b", L"t");

@@ -34,8 +34,8 @@ std::optional<std::wstring> CutFileName(std::wstring_view text, std::wstring_vie
 struct SelectionFolders {
     std::wstring sourcePath;   // holds \Lores, \HiRes and \Selected
     std::wstring storagePath;  // searched last
-    // Empty when the card settings were not loaded (FlashAir off): the
-    // defaults "cr2" and "jpg" stand in, as a lone "." would match any name.
+    // With their leading "."; an empty one names a kind that is not
+    // transferred, so no name is cut at it.
     std::wstring hiResExtension, loResExtension;
 };
 

@@ -8,6 +8,7 @@
 #include "base/handle.h"
 #include "base/str.h"
 #include "core/state.h"
+#include "viewer/catalogue.h"
 #include "viewer/key_table.h"
 
 WindowSearchState g_search;
@@ -33,11 +34,58 @@ HWND SearchTopLevelWindow(const std::wstring& text, bool byClass) {
     return g_search.ViewerWindow;
 }
 
+namespace {
+
+// The program a window's process runs; "" when the system does not tell.
+std::wstring ProgramOf(HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    win::KernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    if (!process) return L"";
+    wchar_t path[MAX_PATH * 2];
+    DWORD size = MAX_PATH * 2;
+    return QueryFullProcessImageNameW(process.get(), 0, path, &size) ? std::wstring(path, size) : L"";
+}
+
+struct ViewerSearch {
+    std::wstring_view viewerId;
+    std::wstring_view windowClass;
+    HWND found = nullptr;
+    std::wstring foundClass;
+};
+
+// Windows come in Z order, topmost first. The first visible window of the
+// viewer wins: with a window per picture that is the one the user looks at,
+// while older ones may lie hidden below. A hidden one serves when no other does.
+BOOL CALLBACK TakeViewerWindow(HWND window, LPARAM parameter) {
+    auto& search = *reinterpret_cast<ViewerSearch*>(parameter);
+    wchar_t text[128] = {};
+    int n = GetClassNameW(window, text, 128);
+    if (n <= 0 || !str::ContainsI(std::wstring_view(text, static_cast<size_t>(n)), search.windowClass)) return TRUE;
+    if (!IsViewerProgram(search.viewerId, ProgramOf(window), g_run.ViewerPath)) return TRUE;
+    const bool visible = IsWindowVisible(window) != 0;
+    if (search.found && !visible) return TRUE;
+    search.found = window;
+    search.foundClass.assign(text, static_cast<size_t>(n));
+    return visible ? FALSE : TRUE;
+}
+
 // The one finder behind the five named ones.
-static std::wstring GetPGMData(std::wstring_view viewerId, const std::wstring& request) {
-    if (!SearchTopLevelWindow(ViewerWindowClass(viewerId), true)) return L"%ERR%";
+std::wstring GetPGMData(std::wstring_view viewerId, const std::wstring& request) {
+    ViewerSearch search;
+    search.viewerId = viewerId;
+    search.windowClass = ViewerWindowClass(viewerId);
+    g_search.SearchText = search.windowClass;
+    g_search.ViewerWindow = nullptr;
+    g_search.MatchByClass = true;
+    EnumWindows(TakeViewerWindow, reinterpret_cast<LPARAM>(&search));
+    if (!search.found) return L"%ERR%";
+    g_search.ViewerWindow = search.found;
+    g_search.SearchText = search.foundClass;
     return str::ToLower(str::Trim(request)) == L"hwnd" ? g_search.SearchText : L"%ERR%";
 }
+
+}  // namespace
 
 std::wstring Irfan_GetPGMData(const std::wstring& request) { return GetPGMData(L"irfan", request); }
 std::wstring Fast_GetPGMData(const std::wstring& request) { return GetPGMData(L"fast", request); }

@@ -21,9 +21,10 @@ BOOL CALLBACK own_GetWinHandle(HWND window, LPARAM parameter);
 // window found (nullptr when none).
 HWND SearchTopLevelWindow(const std::wstring& text, bool byClass);
 
-// The viewer finders: request "hwnd" finds the last top-level window of the
-// viewer's class. The class name found, with ViewerWindow holding its window,
-// or "%ERR%" when none matched or for any other request.
+// The viewer finders: request "hwnd" finds the topmost visible top-level
+// window of the viewer's class that the viewer's own program opened (a hidden
+// one when there is no visible one). The class name found, with ViewerWindow
+// holding its window, or "%ERR%" when none matched or for any other request.
 std::wstring Irfan_GetPGMData(const std::wstring& request);
 std::wstring Fast_GetPGMData(const std::wstring& request);
 std::wstring XnView_GetPGMData(const std::wstring& request);

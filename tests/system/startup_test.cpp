@@ -106,8 +106,13 @@ TEST(Startup, ClosingWritesBackTheCardSettingsAndKeepsTheRest) {
     Started p = Start(box, WemloxExe());
     HWND bar = WaitForBar(p);
     ASSERT_TRUE(bar);
-    // The user drags the bar elsewhere: that place is saved.
+    // The user drags the bar elsewhere: that place is saved, also after the
+    // bar was minimised with button 11 (it then lies where the system put it).
     SetWindowPos(bar, nullptr, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    DWORD_PTR ignored = 0;
+    ASSERT_TRUE(SendMessageTimeoutW(bar, WM_COMMAND, MAKEWPARAM(11, BN_CLICKED),
+                                    reinterpret_cast<LPARAM>(GetDlgItem(bar, 11)), SMTO_NORMAL, 10000, &ignored));
+    EXPECT_TRUE(WaitFor([&] { return IsIconic(bar) != 0; }));
     EXPECT_EQ(CloseBar(p, bar), 0);
 
     std::string after = fs::ReadFile(box.SettingsFile()).value_or("");

@@ -288,7 +288,7 @@ TEST(TreeMenu, ItemsFollowTheItemKindAndChoicesChangeTheSettingsUntilExit) {
     EXPECT_EQ(CloseBar(run.process, run.bar), 0);
     run.bar = nullptr;
     std::wstring ini = ReadTextFile(run.box.SettingsFile());
-    for (const wchar_t* line : {L"Path = DCIM/100CANON", L"DoNotLoad = IMG_0001.TX", L"TransferLoRes = .JPG",
+    for (const wchar_t* line : {L"Path = DCIM/100CANON", L"DoNotLoad = IMG_0001.TX", L"TransferLoRes = JPG",
                                 L"TransferHiRes = .cr2"})
         EXPECT_NE(ini.find(line), std::wstring::npos) << str::ToUtf8(line) << "\n" << str::ToUtf8(ini);
     EXPECT_NE(ini.find(L"OccurenceName = " + kSsid), std::wstring::npos) << str::ToUtf8(ini);
@@ -410,6 +410,22 @@ TEST(ThumbSelection, PicturesShowOrFetchCaptionsReportAndTogglesSelect) {
         else Click(toggles[s.cell]);
         EXPECT_TRUE(WaitFor([&] { return States(toggles) == s.states; }, 5000)) << s.what << ": " << States(toggles);
     }
+    // A Shift click on the same cell twice in a row is ignored the second
+    // time; the click turned the toggle off, and its face says so.
+    ClickWith(toggles[4], VK_SHIFT);
+    EXPECT_TRUE(WaitFor([&] { return States(toggles) == "10011"; }, 5000)) << States(toggles);
+    ClickWith(toggles[4], VK_SHIFT);
+    EXPECT_TRUE(WaitFor([&] { return States(toggles) == "10010" && Face(toggles[4]) == before; }, 5000))
+        << States(toggles);
+    ClickWith(toggles[4], VK_CONTROL);
+    EXPECT_TRUE(WaitFor([&] { return States(toggles) == "10011"; }, 5000)) << States(toggles);
+
+    // Button 7 builds the grid anew from a fresh card walk: every pick stays.
+    const HWND oldToggle = toggles[0];
+    Click(run.Control(7));
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(oldToggle) && (toggles = GridToggles(area)).size() == 5; }))
+        << toggles.size();
+    EXPECT_TRUE(WaitFor([&] { return States(toggles) == "10011"; }, 5000)) << States(toggles);
 
     // Button 1 brings the three selected files to the storage folder (the one
     // with a copy in LoRes from there, the others from the card, once each),

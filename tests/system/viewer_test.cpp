@@ -167,31 +167,60 @@ TEST(Viewer, EndButtonEndsTheProgramWhenNoViewerRuns) {
     }
 }
 
-TEST(Viewer, KeysGoToTheWindowOfTheClassEnumeratedLast) {
+// nomacs shares its window class with every Qt 5 program, and opens a window
+// per picture. Keys go to the topmost window that a nomacs program opened,
+// wherever another Qt program's window lies.
+TEST(Viewer, KeysAndAltF4GoToTheTopmostWindowOfTheViewersOwnProgram) {
     Sandbox box;
-    InstalledViewer first(box, L"IrfanView\\i_view64.exe", L"FullScreenClass", L"first");
-    StandIn second = Install(box.root + L"\\Second\\i_view64.exe", L"FullScreenClass|second");
-    Launch(box, second, L"FullScreenClass");
+    const std::wstring qt = L"Qt5QWindowIcon";
+    InstalledViewer nomacs(box, L"nomacs\\nomacs-x64\\nomacs.exe", qt, L"older");
+    StandIn newer = Install(box.root + L"\\Second\\nomacs.exe", qt + L"|newer");
+    StandIn other = Install(box.root + L"\\Qt\\designer.exe", qt + L"|Qt Designer");
+    Launch(box, newer, qt);
+    Launch(box, other, qt);
     RunningBar run(box, {});
     ASSERT_TRUE(run.bar);
-    ASSERT_TRUE(WaitFor([&] { return run.Journal().find(L" (irfan)") != std::wstring::npos; }));
+    ASSERT_TRUE(WaitFor([&] { return run.Journal().find(L" (nomacs)") != std::wstring::npos; }));
 
-    // Each of the two in turn is put at the bottom of the Z order, where the
-    // enumeration meets it last.
-    const StandIn* order[] = {&first.standIn, &second, &first.standIn};
-    for (const StandIn* last : order) {
-        const StandIn* other = last == &second ? &first.standIn : &second;
-        SCOPED_TRACE(last == &second ? "second at the bottom" : "first at the bottom");
-        SetWindowPos(last->window, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        std::vector<HWND> windows;
-        ASSERT_TRUE(WaitFor([&] { return !(windows = WindowsOfClass(L"FullScreenClass")).empty() && windows.back() == last->window; }));
-        ASSERT_EQ(windows.size(), 2u);
-        size_t lastSeen = KeyLines(*last).size(), otherSeen = KeyLines(*other).size();
-        ClickAndSettle(run, 5);
-        EXPECT_EQ(NewKeyLines(*last, lastSeen, 2), (std::vector<std::wstring>{L"down 39", L"up 39"}));
-        EXPECT_EQ(KeyLines(*other).size(), otherSeen);
+    StandIn* const windows[] = {&nomacs.standIn, &newer, &other};
+    auto keyCounts = [&] {
+        std::vector<size_t> n;
+        for (StandIn* w : windows) n.push_back(KeyLines(*w).size());
+        return n;
+    };
+    auto arrange = [&](const std::vector<int>& topToBottom) {
+        std::vector<HWND> order;
+        for (int i : topToBottom) {
+            SetWindowPos(windows[i]->window, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            order.push_back(windows[i]->window);
+        }
+        return WaitFor([&] { return WindowsOfClass(qt) == order; });
+    };
+    struct Order { const char* what; std::vector<int> topToBottom; int receiver; } orders[] = {
+        {"other program on top", {2, 0, 1}, 0},
+        {"the newer nomacs on top, the other program between", {1, 2, 0}, 1},
+        {"other program at the bottom", {0, 1, 2}, 0},
+    };
+    for (const Order& o : orders) {
+        SCOPED_TRACE(o.what);
+        ASSERT_TRUE(arrange(o.topToBottom));
+        std::vector<size_t> expected = keyCounts(), got;
+        expected[static_cast<size_t>(o.receiver)] += 2;
+        ClickAndSettle(run, 4);
+        WaitFor([&] { return (got = keyCounts()) == expected; }, 5000);
+        EXPECT_EQ(got, expected);
+        EXPECT_EQ(KeyLines(*windows[o.receiver]).back(), L"up 37");
     }
-    Stop(second);
+    // Button 9 closes the topmost nomacs with Alt+F4, and nothing else.
+    ASSERT_TRUE(arrange({2, 0, 1}));
+    std::vector<size_t> before = keyCounts();
+    ClickButton(run.Control(9));
+    EXPECT_EQ(WaitExit(run.process), 0);
+    EXPECT_EQ(NewKeyLines(nomacs.standIn, before[0], 4), ChordLines({kAlt, 0x73}));
+    EXPECT_EQ(KeyLines(newer).size(), before[1]);
+    EXPECT_EQ(KeyLines(other).size(), before[2]);
+    Stop(newer);
+    Stop(other);
 }
 
 TEST(Viewer, ClassNamesAreComparedOnTheirFirst127Characters) {

@@ -173,3 +173,16 @@ TEST_F(AutoSearch, UnsetVariableIsSkipped) {
     EXPECT_EQ(WLX_AutoSearch_Viewer(), exe);
     EXPECT_EQ(g_run.FoundViewerId, L"fast");
 }
+
+TEST(Catalogue, ViewerProgramByTheTablesFileNamesOrTheUsersViewer) {
+    struct Case { const wchar_t* id; const wchar_t* program; const wchar_t* viewerPath; bool is; } cases[] = {
+        {L"nomacs", L"C:\\Program Files\\nomacs\\nomacs-x64\\NOMACS.EXE", L"", true},
+        {L"nomacs", L"D:\\portable\\nomacs.exe", L"", true},  // the file name counts, not the folder
+        {L"nomacs", L"C:\\Qt\\designer.exe", L"", false},     // another Qt 5 program
+        {L"irfan", L"C:\\x\\nomacs.exe", L"", false},         // another viewer's program
+        {L"irfan", L"D:\\Tools\\iview.exe", L"D:\\Tools\\IView.exe", true},  // the viewer the user named
+        {L"irfan", L"", L"D:\\Tools\\iview.exe", false},      // the system did not tell
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IsViewerProgram(c.id, c.program, c.viewerPath), c.is) << Utf8(c.id) << " " << Utf8(c.program);
+}

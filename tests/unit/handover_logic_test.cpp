@@ -174,10 +174,15 @@ TEST_F(SelectionCopy, MissingSelectionFolderFails) {
     EXPECT_FALSE(str::StartsWith(journal_.back(), L"Copy: "));
 }
 
-TEST_F(SelectionCopy, ExtensionsMissingWithoutCardSettingsUseTheDefaults) {
-    folders_.hiResExtension = folders_.loResExtension = L"";
-    Put(Lores(L"IMG_0042.JPG"), "lo");
-    EXPECT_EQ(Copy(L"IMG_0042.JPG - nomacs"), 1);
-    EXPECT_EQ(journal_.front(), L"Extension: .cr2 not found in File Name: IMG_0042.JPG - nomacs");
-    EXPECT_EQ(testutil::ReadAll(Selected(L"IMG_0042.JPG")), "lo");
+TEST_F(SelectionCopy, AnEmptyExtensionIsNotLookedForAndCutsNothing) {
+    Put(Lores(L"IMG.0042.JPG"), "lo");
+    folders_.hiResExtension = L"";  // raw files are not transferred
+    EXPECT_EQ(Copy(L"IMG.0042.JPG - nomacs"), 1);
+    EXPECT_EQ(journal_.front(), L"Transfer File exists: " + Lores(L"IMG.0042.JPG"));
+    EXPECT_EQ(testutil::ReadAll(Selected(L"IMG.0042.JPG")), "lo");
+
+    folders_.loResExtension = L"";
+    EXPECT_EQ(Copy(L"IMG.0043.JPG - nomacs"), 0);
+    EXPECT_EQ(lamps_, (Lines{L"r/b"}));
+    EXPECT_FALSE(fs::FileSize(Selected(L"IMG.0043.JPG")));
 }

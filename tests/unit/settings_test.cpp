@@ -357,6 +357,8 @@ TEST(SettingsLoad, TextNormalisation) {
         {L"TransferHiRes", L"arw", &Settings::TransferHiRes, L".arw"},
         {L"TransferHiRes", L".ARW", &Settings::TransferHiRes, L".ARW"},
         {L"TransferLoRes", L" JPG ", &Settings::TransferLoRes, L".JPG"},
+        {L"TransferHiRes", L"", &Settings::TransferHiRes, L""},  // raw files are not transferred
+        {L"TransferLoRes", L" ", &Settings::TransferLoRes, L""},
         {L"TransferModeAuto", L"Both", &Settings::TransferModeAuto, L"both"},
         {L"TransferModeMan", L"LoRes", &Settings::TransferModeMan, L"lores"},
         {L"Path", L" DCIM/100EOS5D ", &Settings::Path, L"DCIM/100EOS5D"},

@@ -7,6 +7,7 @@
 
 TEST(TreeMenuLogic, EnabledItemsByKind) {
     using treemenu::ItemKind;
+    EXPECT_EQ(treemenu::EnabledItems(ItemKind::Nothing), (std::vector<int>{168, 169}));
     EXPECT_EQ(treemenu::EnabledItems(ItemKind::Root), std::vector<int>{167});
     EXPECT_EQ(treemenu::EnabledItems(ItemKind::Folder), (std::vector<int>{165, 168, 169}));
     EXPECT_EQ(treemenu::EnabledItems(ItemKind::File), (std::vector<int>{161, 162, 166, 170, 171, 168, 169}));
@@ -68,10 +69,18 @@ TEST(Selection, ClicksSelectSingleRangesAndAdd) {
     EXPECT_EQ(States(cells), (std::vector<bool>{false, true, false, false, false}));
     EXPECT_EQ(cleared, (std::vector<int32_t>{7, 9, 1, 5}));
 
-    // Ctrl-click on the selected cell turns only it off (its own click did).
-    cells[1].on = false;
-    ASSERT_TRUE(selection::ApplyClick(L"ctrl", cells, 3, 3, Ignore));
-    EXPECT_EQ(States(cells), (std::vector<bool>(5, false)));
+    // Ctrl-clicks add or remove one cell (the click flipped it) and leave
+    // every other cell and every record flag as it was.
+    cells[0].on = cells[3].on = true;
+    for (size_t clicked : {1, 3}) {
+        cells[clicked].on = !cells[clicked].on;
+        const std::vector<bool> afterClick = States(cells);
+        int flagged = 0;
+        ASSERT_TRUE(selection::ApplyClick(L"ctrl", cells, cells[clicked].index, 3, [&](int32_t, bool) { flagged++; }));
+        EXPECT_EQ(States(cells), afterClick);
+        EXPECT_EQ(flagged, 0);
+    }
+    EXPECT_EQ(States(cells), (std::vector<bool>{true, false, false, false, false}));
 }
 
 TEST(Selection, ShiftRangesAddInDisplayOrderAndNeedTwoKnownCells) {
