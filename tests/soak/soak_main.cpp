@@ -106,7 +106,9 @@ public:
     int Between(int low, int high) { return low + static_cast<int>(Next() % static_cast<uint64_t>(high - low + 1)); }
     bool Chance(int percent) { return Between(1, 100) <= percent; }
     template <typename T>
-    const T& Pick(const std::vector<T>& v) { return v[static_cast<size_t>(Between(0, static_cast<int>(v.size()) - 1))]; }
+    const T& Pick(const std::vector<T>& v) {
+        return v[static_cast<size_t>(Between(0, static_cast<int>(v.size()) - 1))];
+    }
 
 private:
     uint64_t state_;
@@ -248,8 +250,8 @@ public:
         Stop();
         process_ = driver::Start(box_, exe_);
         startedAt_ = GetTickCount64();
-        return process_.process &&
-               driver::WaitFor([&] { return driver::FindOwnWindow(process_.pid, L"FullScreenClass") != nullptr; }, 30000);
+        auto shown = [&] { return driver::FindOwnWindow(process_.pid, L"FullScreenClass") != nullptr; };
+        return process_.process && driver::WaitFor(shown, 30000);
     }
 
     void Stop() {
@@ -486,7 +488,8 @@ void Inject(Soak& s, const cardtest::Simulator& sim, const Fault& f, const Click
     case FaultKind::OutOfReach:
         // The card drops off the network for a moment while the camera shoots
         // on; meanwhile only the router answers.
-        if (s.options.router) sim.Command(std::string("decoy ") + kRouterAddress + (f.redirect ? " redirect" : " page"));
+        if (s.options.router)
+            sim.Command(std::string("decoy ") + kRouterAddress + (f.redirect ? " redirect" : " page"));
         sim.Command("sleep " + std::to_string(f.seconds));
         return;
     }
@@ -611,7 +614,8 @@ void CheckStore(const Soak& s, Tally& t, size_t& identical) {
             differs.Add(rel + " (unreadable)");
         } else if (*stored == *onCard) {
             identical++;
-        } else if (!stored->empty() && stored->size() < onCard->size() && onCard->compare(0, stored->size(), *stored) == 0) {
+        } else if (!stored->empty() && stored->size() < onCard->size() &&
+                   onCard->compare(0, stored->size(), *stored) == 0) {
             cut.Add(rel + " (" + std::to_string(stored->size()) + " of " + std::to_string(onCard->size()) + " bytes)");
         } else if (!stored->empty()) {
             differs.Add(rel);
@@ -661,7 +665,8 @@ void CheckRouter(const std::vector<std::string>& cardLog, Tally& t) {
     Check& taken = t.Named("requests to the router beyond the card search");
     const std::string prefix = std::string("decoy ") + kRouterAddress + " ";
     for (const std::string& line : cardLog)
-        if (line.rfind(prefix, 0) == 0 && line.find("op=104") == std::string::npos) taken.Add(line.substr(prefix.size()));
+        if (line.rfind(prefix, 0) == 0 && line.find("op=104") == std::string::npos)
+            taken.Add(line.substr(prefix.size()));
 }
 
 void SaveLogs(const Soak& s, const std::wstring& journal, const std::vector<std::string>& cardLog) {
@@ -686,11 +691,13 @@ int wmain(int argc, wchar_t** argv) {
         return Fail("usage: soak [--pictures N] [--seed S] [--sleep-seconds S] [--slow-percent P] [--pause-ms MS]\n"
                     "            [--prefill FILES] [--no-roll] [--no-router] [--out FOLDER]");
     const Options& o = s.options;
-    const uint64_t seed = o.seedGiven ? o.seed : (GetTickCount64() ^ (static_cast<uint64_t>(GetCurrentProcessId()) << 20)) % 1000000;
+    const uint64_t seed =
+        o.seedGiven ? o.seed : (GetTickCount64() ^ (static_cast<uint64_t>(GetCurrentProcessId()) << 20)) % 1000000;
     Random random(seed);
     const Day day = PlanDay(o, random);
     std::printf("soak: %d pictures (JPEG + CR2 pairs), seed %llu\n", o.pictures, static_cast<unsigned long long>(seed));
-    std::printf("  repeat with: --pictures %d --seed %llu --sleep-seconds %d --slow-percent %d --pause-ms %d --prefill %d%s%s\n",
+    std::printf("  repeat with: --pictures %d --seed %llu --sleep-seconds %d --slow-percent %d --pause-ms %d"
+                " --prefill %d%s%s\n",
                 o.pictures, static_cast<unsigned long long>(seed), o.sleepSeconds, o.slowPercent, o.pauseMs,
                 o.prefillFiles, o.roll ? "" : " --no-roll", o.router ? "" : " --no-router");
     std::printf("  card %ls at %llu bytes/s, %d files in %s before the run, %s\n", kCardAddress,
@@ -699,7 +706,9 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("  faults planned:");
     for (const auto& [name, n] : day.faultCount) std::printf(" %s %d", name.c_str(), n);
     std::printf(" (asleep %d s); at the start the card sleeps %d s", o.sleepSeconds, kStartAsleepSeconds);
-    if (o.router) std::printf(" while the router at %s answers with a %s", kRouterAddress, day.routerRedirects ? "redirect" : "page");
+    if (o.router)
+        std::printf(" while the router at %s answers with a %s", kRouterAddress,
+                    day.routerRedirects ? "redirect" : "page");
     std::printf("\n");
     std::fflush(stdout);
 
@@ -799,21 +808,24 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("\ntally after %.0f s (%s):\n", (NowMs() - begin) / 1000, settled);
     std::printf("  pictures shot            %zu pairs in", expected);
     for (const std::string& f : s.folders) std::printf(" %s", f.c_str());
+    auto inSteps = [](const Picture& p) { return p.inSteps; };
     std::printf("; %zu pairs written in steps\n",
-                static_cast<size_t>(std::count_if(s.pictures.begin(), s.pictures.end(), [](const Picture& p) { return p.inSteps; })));
+                static_cast<size_t>(std::count_if(s.pictures.begin(), s.pictures.end(), inSteps)));
     std::printf("  stored byte-identical    %zu of %zu files (JPEG in LoRes, raw in HiRes)\n", identical, 2 * expected);
     std::printf("  JPEGs shown              %zu of %zu\n", shown, expected);
     size_t failed = 0;
     for (const Check& c : t.checks) {
         std::printf("  %-58s %6zu  %s\n", c.what.c_str(), c.count, c.count ? "FAIL" : "ok");
         for (const std::string& e : c.examples) std::printf("      %s\n", e.c_str());
-        if (c.count > c.examples.size() && c.count) std::printf("      ... and %zu more\n", c.count - c.examples.size());
+        if (c.count > c.examples.size()) std::printf("      ... and %zu more\n", c.count - c.examples.size());
         failed += c.count ? 1 : 0;
     }
-    std::printf("  click to key, button 5   %zu clicks, median %.0f ms, p95 %.0f ms, longest %.0f ms, %d without a key in %d s",
+    std::printf("  click to key, button 5   %zu clicks, median %.0f ms, p95 %.0f ms, longest %.0f ms,"
+                " %d without a key in %d s",
                 times.size(), Percentile(times, 0.5), Percentile(times, 0.95),
                 times.empty() ? 0.0 : *std::max_element(times.begin(), times.end()), clicker.Lost(), kKeyWaitMs / 1000);
-    if (clicker.WindowFailures()) std::printf(", the viewer's window failed to open %d times", clicker.WindowFailures());
+    if (clicker.WindowFailures())
+        std::printf(", the viewer's window failed to open %d times", clicker.WindowFailures());
     std::printf("\nsoak %s: %zu of %zu checks failed (seed %llu)\n", failed ? "FAILED" : "passed", failed,
                 t.checks.size(), static_cast<unsigned long long>(seed));
     return failed ? 1 : 0;
