@@ -56,3 +56,13 @@ add_executable(latency_bench ${CMAKE_SOURCE_DIR}/tests/bench/latency_bench.cpp
 target_link_libraries(latency_bench PRIVATE wemlox_driver ws2_32 comctl32)
 target_link_options(latency_bench PRIVATE -static -municode)
 add_dependencies(latency_bench Wemlox card_simulator standin_viewer)
+
+# A day of shooting compressed into minutes against the card simulator; the
+# long run is scripts/soak.sh, the short run is part of the test command.
+add_executable(soak ${CMAKE_SOURCE_DIR}/tests/soak/soak_main.cpp ${CMAKE_SOURCE_DIR}/tests/system/card_support.cpp)
+target_link_libraries(soak PRIVATE wemlox_driver ws2_32 comctl32)
+target_link_options(soak PRIVATE -static -municode)
+add_dependencies(soak Wemlox card_simulator standin_viewer)
+# The short day: 100 pictures, the card asleep for 8 s instead of half a minute.
+add_test(NAME soak COMMAND soak --pictures 100 --seed 12 --sleep-seconds 8)
+set_tests_properties(soak PROPERTIES TIMEOUT 1200)

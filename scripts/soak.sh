@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# A day of shooting compressed into minutes (tests/soak/soak_main.cpp): the
+# real Wemlox.exe under Wine against the card simulator, inside the sandbox
+# (private network namespace, virtual display). Not part of CI; the test
+# command runs a short day of 100 pictures.
+#
+# Usage: scripts/soak.sh [--pictures N] [--seed S] [other options of soak.exe]
+# Without options: the long run, 1,000 pictures with a fresh seed (printed,
+# so a run can be repeated with --seed). The journal, the card's requests and
+# the viewer's starts land in build/soak/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh >/dev/null
+export WEMLOX_DEPS=/var/cache/wemlox-deps/current
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target soak Wemlox card_simulator standin_viewer >/dev/null
+out=build/soak
+rm -rf "$out"
+mkdir -p "$out"
+# Options given later win, so the caller's --pictures replaces the default.
+exec bash scripts/sandbox.sh scripts/wine-run.sh build/windows/soak.exe --pictures 1000 "$@" \
+  --out "Z:$(realpath "$out" | tr / '\\')"
