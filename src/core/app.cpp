@@ -38,9 +38,6 @@ bool g_tickWaiting = false;    // a card tick came during a modal loop
 bool g_manualWaiting = false;  // button 6's transfer is queued behind other card work
 win::KernelHandle g_instanceMutex;
 
-// Lowest idle wait: a [System] group without Delay would otherwise spin.
-constexpr int kMinIdleWaitMs = 8;
-
 bool SettingsFileUsable() { return fs::IsNonEmptyFile(g_run.SettingsFile); }
 
 // Waits without handling input, but lets what was drawn reach the screen
@@ -222,12 +219,13 @@ bool StopCardAccess() {
 
 void EventLoop() {
     g_run.QuitRequested = 0;
-    DWORD idleWait = static_cast<DWORD>(g_settings.Delay < kMinIdleWaitMs ? kMinIdleWaitMs : g_settings.Delay);
     while (g_run.QuitRequested == 0) {
         MSG msg;
         if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            // New input ends the idle wait at once.
-            MsgWaitForMultipleObjectsEx(0, nullptr, idleWait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            // Nothing runs on this thread until a message comes (card work
+            // reports by message), so an idle bar does not wake; new input
+            // ends the wait at once.
+            MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
             continue;
         }
         if (msg.message == WM_QUIT) break;
@@ -344,6 +342,8 @@ void OnTimer(unsigned id) {
         CardTick();
     } else if (id == ids::kBusyFaceTimer) {
         cardthread::OnBusyFaceTimer();
+    } else if (id == ids::kCardMailTimer) {
+        cardthread::OnDeliverTimer();
     } else if (id == ids::kHousekeepingTimer) {
         SetState(1, L"c", L"t");
         SetState(6, L"c", L"t");

@@ -19,6 +19,9 @@ namespace {
 // into the store to finish; a request stuck in the network is not waited for.
 constexpr auto kStopWait = std::chrono::milliseconds(1500);
 
+// The longest the interface spends on the card thread's actions at a time.
+constexpr ULONGLONG kDeliverSliceMs = 25;
+
 card::CardWorker g_worker;
 bool g_started = false;  // no card work without card access
 card::UiMailbox g_mailbox([] { PostMessageW(bar::Window(), ids::kCardMail, 0, 0); });
@@ -60,7 +63,18 @@ bool CancelDownload() { return g_worker.Downloads().CancelRunning(); }
 bool Downloading() { return g_worker.Downloads().Running(); }
 
 void OnUi(std::function<void()> action) { g_mailbox.Post(std::move(action)); }
-void Deliver() { g_mailbox.Drain(); }
+void Deliver() {
+    // A slice at a time, and none while input waits: input comes after posted
+    // messages, so the rest is picked up by a timer, which comes after it.
+    const ULONGLONG end = GetTickCount64() + kDeliverSliceMs;
+    bool more = g_mailbox.Drain([end] { return HIWORD(GetQueueStatus(QS_INPUT)) != 0 || GetTickCount64() >= end; });
+    if (more) SetTimer(bar::Window(), ids::kCardMailTimer, 1, nullptr);
+}
+
+void OnDeliverTimer() {
+    KillTimer(bar::Window(), ids::kCardMailTimer);
+    Deliver();
+}
 
 card::CardWorker& Worker() { return g_worker; }
 

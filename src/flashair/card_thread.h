@@ -29,8 +29,10 @@ bool Downloading();
 
 // Card thread: an action for the interface thread.
 void OnUi(std::function<void()> action);
-// Interface thread: carries out what the card thread handed over.
+// Interface thread: carries out what the card thread handed over, in slices
+// that leave room for the user's input.
 void Deliver();
+void OnDeliverTimer();
 
 // The card thread's worker (its stop request and download gate).
 card::CardWorker& Worker();

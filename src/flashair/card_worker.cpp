@@ -15,16 +15,28 @@ void UiMailbox::Post(Action action) {
     if (wake && wake_) wake_();
 }
 
-void UiMailbox::Drain() {
-    std::deque<Action> batch;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        batch.swap(actions_);
-        wakeSent_ = false;
+bool UiMailbox::Drain(const std::function<bool()>& yield) {
+    for (;;) {
+        Action action;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (actions_.empty()) {
+                wakeSent_ = false;
+                return false;
+            }
+            action = std::move(actions_.front());
+            actions_.pop_front();
+        }
+        // Outside the lock: an action may post again, or open a window that
+        // pumps messages and drains on its own.
+        action();
+        if (yield && yield()) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (!actions_.empty()) return true;
+            wakeSent_ = false;
+            return false;
+        }
     }
-    // Outside the lock: an action may post again, or open a window that
-    // pumps messages and drains on its own.
-    for (Action& a : batch) a();
 }
 
 size_t UiMailbox::Discard() {
@@ -63,9 +75,10 @@ bool DownloadGate::Cancelled() const {
     return cancelled_;
 }
 
-CardWorker::~CardWorker() {
-    if (!Stop(std::chrono::milliseconds(0)) && thread_.joinable()) thread_.detach();
-}
+// The thread works on this object: it is waited for. (A program that cannot
+// wait for a thread stuck in a request ends its process instead of
+// destroying the worker.)
+CardWorker::~CardWorker() { Stop(std::chrono::hours(24 * 365)); }
 
 void CardWorker::Start() {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -22,8 +22,10 @@ public:
     explicit UiMailbox(std::function<void()> wake) : wake_(std::move(wake)) {}
 
     void Post(Action action);
-    // Runs every action posted so far; the interface thread only.
-    void Drain();
+    // Runs the waiting actions in order on the interface thread, asking
+    // `yield` after each whether to stop (so clicks need not wait for a
+    // flood of journal lines). True when actions are left.
+    bool Drain(const std::function<bool()>& yield = {});
     // Drops what is waiting (at shutdown); the number dropped.
     size_t Discard();
 
@@ -71,7 +73,7 @@ public:
     bool Idle() const;
     // Drops the waiting jobs and asks the running one to end (it polls
     // StopRequested); waits up to `wait` for the thread. True when it ended;
-    // otherwise it is left to the end of the process.
+    // otherwise the process must end without destroying the worker.
     bool Stop(std::chrono::milliseconds wait);
     bool StopRequested() const;
     // True on the worker's own thread.

@@ -5,14 +5,24 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "base/str.h"
 
 namespace {
 
+// A card at its pace delivers a picture in many small pieces. While they come
+// slowly, the writes are spaced out so each takes what has piled up
+// meanwhile: a download then costs a few dozen wake-ups a second instead of
+// hundreds, and a fast transfer is never held back.
+constexpr double kSlowBytesPerSecond = 8e6;
+constexpr auto kPieceSpacing = std::chrono::milliseconds(40);
+
 struct Sink {
     FILE* file = nullptr;
+    std::chrono::steady_clock::time_point lastWrite;
     uint64_t written = 0;
     uint64_t limit = 0;  // 0: none
     bool tooLong = false;
@@ -28,6 +38,13 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user) {
     }
     if (fwrite(data, 1, n, sink->file) != n) return 0;  // disk full: curl fails the transfer
     sink->written += n;
+    auto now = std::chrono::steady_clock::now();
+    double seconds = std::chrono::duration<double>(now - sink->lastWrite).count();
+    if (static_cast<double>(n) < kSlowBytesPerSecond * seconds) {
+        std::this_thread::sleep_until(sink->lastWrite + kPieceSpacing);
+        now = std::chrono::steady_clock::now();
+    }
+    sink->lastWrite = now;
     return n;
 }
 

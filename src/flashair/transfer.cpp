@@ -21,8 +21,10 @@ namespace {
 // Seconds without a byte after which a download counts as failed; the same
 // bound as for the card's other requests.
 constexpr int kStallSeconds = 10;
-// How often the card thread looks at a cancel request while a download runs.
-constexpr DWORD kCancelPollMs = 100;
+// How often the card thread looks at a cancel request while a download runs:
+// the click takes effect at once to the eye, and a download at a card's pace
+// costs next to nothing.
+constexpr DWORD kCancelPollMs = 250;
 
 const Settings& Config() { return g_card.Config; }
 
@@ -54,8 +56,12 @@ std::wstring CardUrl(const std::wstring& cardDir, const std::wstring& name, cons
     std::wstring cgi = query == std::wstring::npos ? L"" : dir.substr(0, query + 1);
     std::wstring folder = card::UrlPath(query == std::wstring::npos ? dir : dir.substr(query + 1));
     if (!as.directory.empty()) {
-        std::string bytes = (cgi.empty() ? "" : "/") + (as.directory[0] == '/' ? "" : std::string("/")) + as.directory;
-        folder = card::UrlPathFromBytes(bytes + "/");
+        // The thumbnail request has its own "/" before the folder's.
+        std::string bytes = cgi.empty() ? "" : "/";
+        if (as.directory[0] != '/') bytes += '/';
+        bytes += as.directory;
+        bytes += '/';
+        folder = card::UrlPathFromBytes(bytes);
     }
     std::wstring file = as.name.empty() ? card::UrlPath(name) : card::UrlPathFromBytes(as.name);
     return L"http://" + g_card.CardHost + cgi + folder + file;

@@ -116,6 +116,11 @@ struct Run {
         return bar != nullptr;
     }
     ~Run() {
+        // WEMLOX_BENCH_VERBOSE shows the journal's newest lines of each state.
+        if (bar && GetEnvironmentVariableW(L"WEMLOX_BENCH_VERBOSE", nullptr, 0)) {
+            std::wstring journal = driver::WindowText(GetDlgItem(bar, kJournal));
+            std::printf("%s\n", str::ToUtf8(journal.substr(0, 3000)).c_str());
+        }
         if (bar) driver::CloseBar(wemlox, bar);
         if (viewerProcess.process) TerminateProcess(viewerProcess.process.get(), 0);
     }
@@ -192,10 +197,11 @@ std::vector<double> Download(double& cpuPercent) {
     cardtest::Simulator sim(run.card, L"127.0.0.23", L"--rate " + std::to_wstring(kCardRate));
     if (!sim.Running() ||
         !run.Start({{L"TFA.Url", L"127.0.0.23"}, {L"TFA.UrlLastConnect", L"127.0.0.23"},
-                    {L"TFA.TransferModeAuto", L"HiRes"}, {L"TFA.TransferOnlyAddedFiles", L"No"}}) ||
+                    {L"TFA.TransferModeAuto", L"Both"}, {L"TFA.TransferOnlyAddedFiles", L"No"}}) ||
         !WaitListed(sim))
         return {};
-    // Enough raw files for the clicks and the CPU reading to fall into downloads.
+    // Enough raw files for the clicks and the CPU reading to fall into
+    // downloads ("Both" shows only the JPEGs, so no viewer starts meanwhile).
     for (int i = 1; i <= 6; i++)
         sim.Command("add /DCIM/101_PANA/P00000" + std::to_string(10 + i) + ".CR2 " + std::to_string(kRawBytes));
     if (!driver::WaitFor([&] { return sim.Count(".CR2") > 0; }, 30000)) return {};
@@ -241,12 +247,22 @@ std::vector<double> Sweep() {
 
 }  // namespace
 
-int wmain() {
+// Without arguments every state runs; arguments name the states to run.
+int wmain(int argc, wchar_t** argv) {
     WSADATA wsa;
     WSAStartup(MAKEWORD(2, 2), &wsa);
+    auto wanted = [&](const wchar_t* state) {
+        if (argc < 2) return true;
+        for (int i = 1; i < argc; i++)
+            if (std::wstring(argv[i]) == state) return true;
+        return false;
+    };
     double cpuPercent = -1;
-    std::vector<Figures> all = {{"idle", Idle()}, {"silent", Silent()}, {"download", Download(cpuPercent)},
-                                {"listing", Listing()}, {"sweep", Sweep()}};
+    std::vector<Figures> all = {{"idle", wanted(L"idle") ? Idle() : std::vector<double>{}}};
+    if (wanted(L"silent")) all.push_back({"silent", Silent()});
+    if (wanted(L"download")) all.push_back({"download", Download(cpuPercent)});
+    if (wanted(L"listing")) all.push_back({"listing", Listing()});
+    if (wanted(L"sweep")) all.push_back({"sweep", Sweep()});
     double idleP95 = Percentile(all[0].ms, 0.95);
     std::printf("click to viewer key, button 5 (Right), each state against idle:\n");
     for (const Figures& f : all) Print(f, idleP95);

@@ -19,6 +19,9 @@
 #include "flashair/card_session.h"
 #include "flashair/download.h"
 #include "flashair/transfer.h"
+#include "flashair/card_thread.h"
+#include "ui/bar.h"
+#include "ui/ids.h"
 
 namespace {
 
@@ -78,7 +81,9 @@ int wmain() {
         (void)fs::DeleteFileAt(file);
     }
     if (!ok) {
-        std::printf("transfer benchmark: a download failed\n");
+        cardthread::Deliver();
+        std::printf("transfer benchmark: a download failed\n%s\n",
+                    str::ToUtf8(driver::WindowText(bar::Control(ids::kJournal))).substr(0, 2000).c_str());
         return 1;
     }
     double a = Median(transFile), b = Median(plain);
