@@ -43,7 +43,7 @@ endif()
 # with AddressSanitizer): the card thread's queue, mailbox and cancel gate.
 if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   add_executable(wemlox_tsan_tests ${CMAKE_SOURCE_DIR}/tests/unit/card_worker_test.cpp
-                                   ${CMAKE_SOURCE_DIR}/src/flashair/card_worker.cpp)
+                                   ${CMAKE_SOURCE_DIR}/src/model/card_worker.cpp)
   target_include_directories(wemlox_tsan_tests PRIVATE ${CMAKE_SOURCE_DIR}/src)
   target_link_libraries(wemlox_tsan_tests PRIVATE GTest::gtest_main Threads::Threads)
   set_property(TARGET wemlox_tsan_tests PROPERTY COMPILE_OPTIONS -O1 -g -fsanitize=thread -Wall -Wextra)

@@ -4,28 +4,28 @@ find_package(JPEG REQUIRED)
 find_package(CURL REQUIRED)
 
 add_library(wemlox_shell STATIC
-  src/core/app.cpp
-  src/core/log_button.cpp
+  src/app/app.cpp
+  src/app/log_button.cpp
   src/ui/bar.cpp
-  src/ui/images.cpp
+  src/win/images.cpp
   src/ui/info_panel.cpp
   src/ui/thumb_area.cpp
-  src/viewer/commands.cpp
-  src/viewer/desktop.cpp
-  src/viewer/handover.cpp
-  src/viewer/window_search.cpp
-  src/flashair/card_http.cpp
-  src/flashair/card_thread.cpp
-  src/flashair/card_views.cpp
-  src/flashair/download.cpp
-  src/flashair/transfer.cpp
-  src/flashair/thumbs.cpp
+  src/app/commands.cpp
+  src/app/desktop.cpp
+  src/app/handover.cpp
+  src/win/window_search.cpp
+  src/win/card_http.cpp
+  src/app/card_thread.cpp
+  src/ui/card_views.cpp
+  src/win/download.cpp
+  src/app/transfer.cpp
+  src/ui/thumbs.cpp
   src/ui/tree_menu.cpp
 )
 target_link_libraries(wemlox_shell PUBLIC wemlox_logic JPEG::JPEG CURL::libcurl
   comctl32 comdlg32 gdi32 msimg32 user32 shell32 kernel32 wininet iphlpapi ws2_32)
 
-add_executable(Wemlox WIN32 src/main.cpp res/wemlox.rc)
+add_executable(Wemlox WIN32 src/app/main.cpp res/wemlox.rc)
 target_link_libraries(Wemlox PRIVATE wemlox_shell)
 if(NOT MSVC)
   target_link_options(Wemlox PRIVATE -static -municode -mwindows)

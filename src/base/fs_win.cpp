@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "base/handle.h"
+#include "win/handle.h"
 
 namespace fs {
 

@@ -6,13 +6,13 @@
 #include <array>
 #include <vector>
 
-#include "base/handle.h"
-#include "core/app.h"
-#include "core/state.h"
-#include "flashair/thumbs.h"
-#include "ui/ids.h"
+#include "win/handle.h"
+#include "app/app.h"
+#include "app/state.h"
+#include "ui/thumbs.h"
+#include "model/ids.h"
 #include "ui/thumb_area.h"
-#include "ui/tree_menu_logic.h"
+#include "model/tree_menu_logic.h"
 
 namespace bar {
 

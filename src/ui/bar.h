@@ -5,8 +5,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "ui/images.h"
-#include "ui/placement.h"
+#include "win/images.h"
+#include "model/placement.h"
 
 namespace bar {
 

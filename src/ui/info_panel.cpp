@@ -5,13 +5,13 @@
 #include <commctrl.h>
 #include <richedit.h>
 
-#include "core/journal.h"
-#include "core/state.h"
-#include "flashair/card_views.h"
-#include "flashair/thumbs.h"
+#include "model/journal.h"
+#include "app/state.h"
+#include "ui/card_views.h"
+#include "ui/thumbs.h"
 #include "ui/bar.h"
-#include "ui/ids.h"
-#include "ui/info_logic.h"
+#include "model/ids.h"
+#include "model/info_logic.h"
 #include "ui/thumb_area.h"
 
 int ThumbRowCount = 0;

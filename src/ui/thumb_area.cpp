@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "base/handle.h"
+#include "win/handle.h"
 
 namespace thumbarea {
 

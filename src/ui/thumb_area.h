@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "ui/thumb_picks.h"
+#include "model/thumb_picks.h"
 
 namespace thumbarea {
 

@@ -8,18 +8,18 @@
 
 #include "base/fs.h"
 #include "base/str.h"
-#include "core/state.h"
-#include "flashair/card_session.h"
-#include "flashair/card_thread.h"
-#include "flashair/card_views.h"
-#include "flashair/thumbs.h"
-#include "flashair/transfer.h"
+#include "app/state.h"
+#include "model/card_session.h"
+#include "app/card_thread.h"
+#include "ui/card_views.h"
+#include "ui/thumbs.h"
+#include "app/transfer.h"
 #include "ui/bar.h"
-#include "ui/ids.h"
+#include "model/ids.h"
 #include "ui/info_panel.h"
 #include "ui/thumb_area.h"
-#include "ui/tree_menu_logic.h"
-#include "viewer/handover.h"
+#include "model/tree_menu_logic.h"
+#include "app/handover.h"
 
 namespace {
 

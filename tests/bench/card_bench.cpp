@@ -14,9 +14,9 @@
 
 #include "base/fs.h"
 #include "base/str.h"
-#include "flashair/card_list.h"
-#include "flashair/no_transfer.h"
-#include "flashair/tree_order.h"
+#include "model/card_list.h"
+#include "model/no_transfer.h"
+#include "model/tree_order.h"
 
 namespace {
 

@@ -16,12 +16,12 @@
 #include "base/fs.h"
 #include "card_support.h"
 #include "driver.h"
-#include "flashair/card_session.h"
-#include "flashair/download.h"
-#include "flashair/transfer.h"
-#include "flashair/card_thread.h"
+#include "model/card_session.h"
+#include "win/download.h"
+#include "app/transfer.h"
+#include "app/card_thread.h"
 #include "ui/bar.h"
-#include "ui/ids.h"
+#include "model/ids.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "base/str.h"
-#include "flashair/address_range.h"
-#include "flashair/card_list.h"
-#include "flashair/card_text.h"
-#include "flashair/tree_order.h"
+#include "model/address_range.h"
+#include "model/card_list.h"
+#include "model/card_text.h"
+#include "model/tree_order.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "base/str.h"
-#include "core/settings.h"
+#include "model/settings.h"
 
 namespace {
 

@@ -14,10 +14,10 @@
 
 #include <string>
 
-#include "base/handle.h"
+#include "win/handle.h"
 #include "base/str.h"
 #include "base/fs.h"
-#include "ui/images.h"
+#include "win/images.h"
 
 namespace {
 

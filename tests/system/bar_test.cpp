@@ -7,9 +7,9 @@
 
 #include "base/fs.h"
 #include "base/str.h"
-#include "core/settings.h"
+#include "model/settings.h"
 #include "driver.h"
-#include "ui/placement.h"
+#include "model/placement.h"
 
 using namespace driver;
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "base/handle.h"
+#include "win/handle.h"
 
 namespace cardtest {
 

@@ -6,7 +6,7 @@
 
 #include "base/fs.h"
 #include "base/str.h"
-#include "core/settings.h"
+#include "model/settings.h"
 
 namespace driver {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "base/handle.h"
+#include "win/handle.h"
 
 namespace driver {
 

@@ -3,7 +3,7 @@
 
 #include "base/fs.h"
 #include "base/str.h"
-#include "core/settings.h"
+#include "model/settings.h"
 #include "driver.h"
 
 using namespace driver;

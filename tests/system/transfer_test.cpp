@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "base/fs.h"
-#include "base/handle.h"
+#include "win/handle.h"
 #include "base/str.h"
 #include "card_support.h"
 #include "driver.h"

@@ -1,4 +1,4 @@
-#include "flashair/address_range.h"
+#include "model/address_range.h"
 
 #include <gtest/gtest.h>
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "core/state.h"
-#include "flashair/card_session.h"
+#include "app/state.h"
+#include "model/card_session.h"
 
 namespace testutil {
 

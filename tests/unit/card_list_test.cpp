@@ -1,4 +1,4 @@
-#include "flashair/card_list.h"
+#include "model/card_list.h"
 
 #include <gtest/gtest.h>
 

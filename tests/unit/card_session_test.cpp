@@ -1,4 +1,4 @@
-#include "flashair/card_session.h"
+#include "model/card_session.h"
 
 #include <gtest/gtest.h>
 

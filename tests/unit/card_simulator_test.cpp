@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "flashair/card_list.h"
+#include "model/card_list.h"
 #include "test_util.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "flashair/card_text.h"
+#include "model/card_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The card thread's queue, the mailbox to the interface and the cancel gate,
 // driven from several threads at once (this file also runs under
 // ThreadSanitizer in the native build).
-#include "flashair/card_worker.h"
+#include "model/card_worker.h"
 
 #include <gtest/gtest.h>
 

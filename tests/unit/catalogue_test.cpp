@@ -1,4 +1,4 @@
-#include "viewer/catalogue.h"
+#include "model/catalogue.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 
 #include "base/fs.h"
 #include "base/str.h"
-#include "core/state.h"
+#include "app/state.h"
 #include "test_util.h"
 
 namespace {

@@ -1,10 +1,10 @@
-#include "core/folders.h"
+#include "model/folders.h"
 
 #include <gtest/gtest.h>
 
 #include "base/fs.h"
 #include "base/str.h"
-#include "core/state.h"
+#include "app/state.h"
 #include "test_util.h"
 
 namespace {

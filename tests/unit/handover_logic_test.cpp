@@ -1,4 +1,4 @@
-#include "viewer/handover_logic.h"
+#include "model/handover_logic.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ui/info_logic.h"
+#include "model/info_logic.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/journal.h"
+#include "model/journal.h"
 
 #include <gtest/gtest.h>
 

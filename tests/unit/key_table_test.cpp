@@ -1,4 +1,4 @@
-#include "viewer/key_table.h"
+#include "model/key_table.h"
 
 #include <gtest/gtest.h>
 

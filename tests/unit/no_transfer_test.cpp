@@ -1,4 +1,4 @@
-#include "flashair/no_transfer.h"
+#include "model/no_transfer.h"
 
 #include <gtest/gtest.h>
 

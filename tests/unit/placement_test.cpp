@@ -1,4 +1,4 @@
-#include "ui/placement.h"
+#include "model/placement.h"
 
 #include <gtest/gtest.h>
 

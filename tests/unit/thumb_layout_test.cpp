@@ -1,4 +1,4 @@
-#include "flashair/thumb_layout.h"
+#include "model/thumb_layout.h"
 
 #include <gtest/gtest.h>
 

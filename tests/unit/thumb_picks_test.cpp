@@ -1,4 +1,4 @@
-#include "ui/thumb_picks.h"
+#include "model/thumb_picks.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "ui/tree_menu_logic.h"
+#include "model/tree_menu_logic.h"
 
 #include <gtest/gtest.h>
 
-#include "core/state.h"
-#include "ui/ids.h"
+#include "app/state.h"
+#include "model/ids.h"
 
 TEST(TreeMenuLogic, EnabledItemsByKind) {
     using treemenu::ItemKind;

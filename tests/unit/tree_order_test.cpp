@@ -1,4 +1,4 @@
-#include "flashair/tree_order.h"
+#include "model/tree_order.h"
 
 #include <gtest/gtest.h>
 

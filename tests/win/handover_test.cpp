@@ -9,10 +9,10 @@
 
 #include "base/fs.h"
 #include "base/str.h"
-#include "core/log_button.h"
+#include "app/log_button.h"
 #include "driver.h"
 #include "shell_fixture.h"
-#include "viewer/handover.h"
+#include "app/handover.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <richedit.h>
 
-#include "core/log_button.h"
+#include "app/log_button.h"
 #include "shell_fixture.h"
 #include "ui/info_panel.h"
 

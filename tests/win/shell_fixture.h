@@ -6,8 +6,8 @@
 #include <windows.h>
 
 #include "base/str.h"
-#include "core/settings.h"
-#include "core/state.h"
+#include "model/settings.h"
+#include "app/state.h"
 #include "ui/bar.h"
 
 inline bool OpenTestBar() {

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "base/fs.h"
-#include "flashair/card_session.h"
-#include "flashair/thumbs.h"
+#include "model/card_session.h"
+#include "ui/thumbs.h"
 #include "shell_fixture.h"
 
 // A cached thumbnail is taken from the cache without asking the card (no card

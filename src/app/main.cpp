@@ -1,0 +1,13 @@
+// Entry point of Wemlox.exe.
+#include <windows.h>
+#include <shellapi.h>
+
+#include "app/app.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    int rc = app::Run(argc, argv);
+    LocalFree(argv);
+    return rc;
+}

@@ -1,0 +1,264 @@
+// Card transfers on the card thread: the background download, waited for
+// there, and the copies into HiRes, LoRes and the storage folder.
+#include "app/transfer.h"
+
+#include <windows.h>
+
+#include "base/fs.h"
+#include "base/str.h"
+#include "app/state.h"
+#include "model/card_session.h"
+#include "model/card_text.h"
+#include "app/card_thread.h"
+#include "ui/card_views.h"
+#include "win/download.h"
+#include "model/thumb_layout.h"
+#include "ui/info_panel.h"
+#include "app/handover.h"
+
+namespace {
+
+// Seconds without a byte after which a download counts as failed; the same
+// bound as for the card's other requests.
+constexpr int kStallSeconds = 10;
+// How often the card thread looks at a cancel request while a download runs:
+// the click takes effect at once to the eye, and a download at a card's pace
+// costs next to nothing.
+constexpr DWORD kCancelPollMs = 250;
+
+const Settings& Config() { return g_card.Config; }
+
+std::wstring TmpFile(const std::wstring& name) { return Config().TmpPath + L"\\" + name; }
+
+// What the bar shows or does, handed to the interface thread.
+void Journal(const std::wstring& text) {
+    cardthread::OnUi([text] { ShowInfo(text); });
+}
+void Lamp(int image, const wchar_t* colour, const wchar_t* position) {
+    cardthread::OnUi([image, colour, position] { SetState(image, colour, position); });
+}
+void Show(const std::wstring& path) {
+    cardthread::OnUi([path] { Viewer_ShowFile(path); });
+}
+
+// Files fetched without a listed size (thumbnails) are small; a card that
+// sends more is not believed.
+constexpr uint64_t kUnlistedLimit = 16u << 20;
+
+// The request for a card file. A CGI part ("/thumbnail.cgi?") is kept as it
+// is; the folder and file names are percent-encoded, in the card's own
+// spelling when it is known.
+std::wstring CardUrl(const std::wstring& cardDir, const std::wstring& name, const CardSpelling& as) {
+    std::wstring dir = cardDir;
+    if (!str::StartsWith(dir, L"/")) dir = L"/" + dir;
+    if (!str::EndsWith(dir, L"/")) dir += L"/";
+    size_t query = dir.find(L'?');
+    std::wstring cgi = query == std::wstring::npos ? L"" : dir.substr(0, query + 1);
+    std::wstring folder = card::UrlPath(query == std::wstring::npos ? dir : dir.substr(query + 1));
+    if (!as.directory.empty()) {
+        // The thumbnail request has its own "/" before the folder's.
+        std::string bytes = cgi.empty() ? "" : "/";
+        if (as.directory[0] != '/') bytes += '/';
+        bytes += as.directory;
+        bytes += '/';
+        folder = card::UrlPathFromBytes(bytes);
+    }
+    std::wstring file = as.name.empty() ? card::UrlPath(name) : card::UrlPathFromBytes(as.name);
+    return L"http://" + g_card.CardHost + cgi + folder + file;
+}
+
+void DeleteTmp(const std::wstring& name) { (void)fs::DeleteFileAt(TmpFile(name)); }
+
+// The file's item in the card tree shows the "stored" icon.
+void MarkInTree(const std::wstring& directory, const std::wstring& name) {
+    cardthread::OnUi([directory, name] { MarkFileStored(directory, name); });
+}
+
+// Waits for the download to end, or for the cancel click or the end of the
+// program; true when it was stopped that way.
+bool WaitForDownload(BackgroundDownload& download) {
+    card::CardWorker& worker = cardthread::Worker();
+    while (download.Poll() == BackgroundDownload::State::Running) {
+        WaitForSingleObject(download.EndedEvent(), kCancelPollMs);
+        if (download.Poll() != BackgroundDownload::State::Running) break;
+        if (worker.Downloads().Cancelled() || worker.StopRequested()) {
+            download.Abort();
+            return download.Poll() == BackgroundDownload::State::Aborted;
+        }
+    }
+    return false;
+}
+
+std::wstring Key(const std::wstring& name) { return str::ToLower(name); }
+
+// A JPEG ends with its end-of-image marker. One without it whose listed size
+// changed since the listing before is still being written (the camera is
+// visibly at work on it); one without it at a steady size has data after
+// the marker, as some cameras write.
+bool StillBeingWritten(const card::CardFileRecord& c, const std::wstring& file) {
+    if (!thumbs::HasCardThumbnail(c.Name)) return false;
+    if (fs::ReadTail(file, 2).value_or("") == "\xFF\xD9") return false;
+    auto before = g_card.ListedBefore.find(Key(c.Name));
+    return before != g_card.ListedBefore.end() && before->second != c.Size;
+}
+
+// The size at which this run stored the picture, if it did.
+std::optional<int64_t> StoredThisRun(const card::CardFileRecord& c) {
+    auto stored = g_card.StoredSize.find(Key(c.Name));
+    if (stored == g_card.StoredSize.end()) return std::nullopt;
+    return stored->second;
+}
+
+// True when the candidate is to be fetched into target: nothing (or an empty
+// file) is there, or this run stored it and it has grown on the card since
+// while the stored copy is as it was stored (the camera was still writing
+// it; a copy the user changed is left alone).
+bool NeedsFetch(const card::CardFileRecord& c, const std::wstring& target) {
+    if (!fs::IsNonEmptyFile(target)) return true;
+    std::optional<int64_t> stored = StoredThisRun(c);
+    return stored && c.Size > *stored && fs::FileSize(target) == std::optional<uint64_t>(static_cast<uint64_t>(*stored));
+}
+
+// Downloads one candidate into target; true when it was stored now.
+bool FetchInto(const card::CardFileRecord& c, const std::wstring& target) {
+    CardSpelling as{{}, c.RawName, static_cast<uint64_t>(c.Size)};
+    bool fetched = TFA_TransFile(c.Name, Config().Path, as);
+    bool unfinished = fetched && StillBeingWritten(c, TmpFile(c.Name));
+    bool stored = fetched && !unfinished && PlaceComplete(TmpFile(c.Name), target);
+    DeleteTmp(c.Name);
+    // The card reports a change once: the next tick lists again for a
+    // picture still being written.
+    if (unfinished) g_card.ChangeNotListed = true;
+    if (!stored) return false;
+    Journal(L"Transfer: " + target);
+    g_card.StoredSize[Key(c.Name)] = c.Size;
+    g_card.NoTransfer.NoteStored(c.Name);
+    return true;
+}
+
+uint8_t TransferSingle(const std::wstring& name, const std::wstring& cardDir, const std::wstring& targetFolder,
+                       uint8_t markTreeItem, bool show, const CardSpelling& as) {
+    if (!card::IsSafeLocalName(name)) {
+        Journal(L"Not transferred, the name cannot be stored safely: " + card::Printable(name));
+        return 0;
+    }
+    const Settings& s = Config();
+    std::wstring target = (targetFolder.empty() ? s.StoragePath : targetFolder) + L"\\" + name;
+    auto finish = [&](bool ok) -> uint8_t {
+        if (!ok) return 0;
+        if (markTreeItem) MarkInTree(cardDir, name);
+        if (show) Show(target);
+        return 1;
+    };
+    if (fs::IsNonEmptyFile(target)) {
+        Lamp(6, L"y", L"t");
+        Journal(L"Transfer File exists: " + target);
+        if (show) Show(target);
+        return 1;
+    }
+    for (const wchar_t* kind : {L"\\LoRes\\", L"\\HiRes\\"}) {
+        std::wstring local = s.SourcePath + kind + name;
+        if (!fs::IsNonEmptyFile(local)) continue;
+        bool ok = fs::CopyFileTo(local, TmpFile(name)) && PlaceComplete(TmpFile(name), target);
+        DeleteTmp(name);
+        return finish(ok && fs::IsNonEmptyFile(target));
+    }
+    if (TFA_CheckUpdate() == 0) return 0;
+    if (TFA_TransFile(name, cardDir, as) && PlaceComplete(TmpFile(name), target)) Journal(L"Transfer: " + target);
+    DeleteTmp(name);
+    return finish(fs::IsNonEmptyFile(target));
+}
+
+}  // namespace
+
+bool PlaceComplete(const std::wstring& from, const std::wstring& to) {
+    // Moved, not copied: a raw file or a video of gigabytes is not written
+    // twice when the temporary folder is on the store's volume.
+    std::wstring part = to + L".part";
+    if (!fs::MoveFileReplacing(from, part) || !fs::MoveFileReplacing(part, to)) {
+        (void)fs::DeleteFileAt(part);
+        return false;
+    }
+    return true;
+}
+
+uint8_t TFA_TransFile(const std::wstring& name, const std::wstring& cardDir, const CardSpelling& as) {
+    cardthread::BusyFace busy;
+    Lamp(1, L"y", L"b");
+    Lamp(1, L"b", L"t");
+    std::string url = str::ToUtf8(CardUrl(cardDir, name, as));
+    card::DownloadGate& gate = cardthread::Worker().Downloads();
+    BackgroundDownload download;
+    uint8_t result = 0;
+    bool cancelled = false;
+    gate.Begin();
+    if (download.Start(url, TmpFile(name), as.size, as.size ? as.size : kUnlistedLimit, kStallSeconds)) {
+        cancelled = WaitForDownload(download);
+        result = download.Poll() == BackgroundDownload::State::Finished ? 1 : 0;
+    }
+    gate.End();
+    if (result) {
+        Lamp(1, L"y", L"t");
+        Lamp(1, L"g", L"b");
+    } else {
+        g_card.UpdateFlag = 0;
+        // A failed download is tried again on the next tick, as after a change.
+        if (!cancelled) g_card.ChangeNotListed = true;
+        Lamp(1, L"b", L"t");
+        Lamp(1, L"r", L"b");
+        std::string why = cancelled ? "cancelled" : download.Error();
+        Journal(L"Transfer failed: " + card::Printable(name) + L" (" + str::FromUtf8(why) + L")");
+    }
+    return result;
+}
+
+uint8_t TFA_Transfer(uint8_t automatic) {
+    const Settings& s = Config();
+    std::wstring mode = str::ToLower(automatic ? s.TransferModeAuto : s.TransferModeMan);
+    struct Kind {
+        bool wanted;
+        const std::wstring& extension;
+        const wchar_t* folder;
+        bool shown;
+    } kinds[] = {{mode == L"lores" || mode == L"both", s.TransferLoRes, L"\\LoRes\\", true},
+                 {mode == L"hires" || mode == L"both", s.TransferHiRes, L"\\HiRes\\", mode == L"hires"}};
+    Lamp(6, L"y", L"t");
+    const card::CardWorker& worker = cardthread::Worker();
+    for (const card::CardFileRecord& c : g_card.Lists.TransferCandidates) {
+        if (worker.StopRequested()) break;  // the program ends
+        if (c.Name.empty() || !card::IsSafeLocalName(c.Name)) continue;
+        // A picture listed with 0 bytes is still being written: it stays new,
+        // and the next tick lists again whatever the update flag says.
+        if (c.Size <= 0) {
+            g_card.ChangeNotListed = true;
+            continue;
+        }
+        std::optional<int64_t> stored = StoredThisRun(c);
+        if (g_card.NoTransfer.Contains(c.Name) && !(stored && c.Size > *stored)) continue;
+        bool cardGone = false;
+        for (const Kind& k : kinds) {
+            // An empty extension means that kind is not transferred.
+            if (!k.wanted || k.extension.empty() || !str::ContainsI(c.Name, k.extension)) continue;
+            std::wstring target = s.SourcePath + k.folder + c.Name;
+            if (!NeedsFetch(c, target)) continue;
+            if (TFA_CheckUpdate() == 0) {
+                cardGone = true;
+                break;
+            }
+            if (FetchInto(c, target) && k.shown) Show(target);
+        }
+        if (cardGone) break;
+    }
+    g_card.UpdateFlag = 0;
+    return 0;
+}
+
+uint8_t TFA_TransferFile(const std::wstring& name, const std::wstring& cardDir, const std::wstring& targetFolder,
+                         uint8_t markTreeItem, const CardSpelling& as) {
+    return TransferSingle(name, cardDir, targetFolder, markTreeItem, true, as);
+}
+
+uint8_t TFA_TransferFileSpecial(const std::wstring& name, const std::wstring& cardDir,
+                                const std::wstring& targetFolder, uint8_t markTreeItem, const CardSpelling& as) {
+    return TransferSingle(name, cardDir, targetFolder, markTreeItem, false, as);
+}

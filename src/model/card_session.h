@@ -1,0 +1,130 @@
+// The card session: the card's address and lists, and the card operations
+// (requests, update poll, discovery, listing) over a narrow port to the
+// outside world. The Win32 shell plugs in WinInet, the ICMP echo and the bar;
+// tests plug in fakes. No platform headers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/state.h"
+#include "model/card_list.h"
+#include "model/card_text.h"
+#include "model/no_transfer.h"
+
+namespace card {
+
+// Read capacities of the requests: anything beyond is not read.
+inline constexpr size_t kListingReadBytes = kAnswerBound;
+inline constexpr size_t kSsidReadBytes = kSsidAnswerBytes;  // one more than an SSID can have
+inline constexpr size_t kUpdateReadBytes = 8;
+
+// What one short request brought back.
+struct CardAnswer {
+    bool opened = false;  // the card accepted the request and answered with a status
+    bool success = false; // ... and that status was a success (2xx)
+    int status = 0;       // the HTTP status, 0 when none came
+    std::string body;     // at most the capacity asked for; empty unless success
+    bool cut = false;     // the body went on beyond the capacity and was cut there
+    bool broken = false;  // the body ended early: shorter than announced, or the connection failed
+    // A success whose whole body arrived.
+    bool Whole() const { return success && !cut && !broken; }
+};
+
+// Everything the card operations need from outside.
+class CardPort {
+public:
+    virtual ~CardPort() = default;
+    // GET of an URL, reading at most `capacity` bytes of the body.
+    virtual CardAnswer Get(const std::wstring& url, size_t capacity) = 0;
+    // One echo request with the time-out; true when the host answered.
+    virtual bool Ping(const std::wstring& host, int timeoutMs) = 0;
+    virtual void Journal(const std::wstring& text) = 0;
+    virtual void Lamp(int image, const std::wstring& colour, const std::wstring& position) = 0;
+    // True while the info panel shows the journal.
+    virtual bool JournalVisible() = 0;
+    // A card was accepted at host: the interface's UrlLastConnect follows.
+    virtual void CardFound(const std::wstring& host) = 0;
+    // The card thread moved on to the camera's next folder: the interface's
+    // Path follows.
+    virtual void CameraFolderFollowed(const std::wstring& path) = 0;
+};
+
+// The port in use; without one no request is made and nothing is reachable.
+void SetPort(CardPort* port);
+CardPort& Port();
+
+// The card session belongs to the card thread. It reads the settings from
+// Config, the interface's settings as they were when the running card work
+// was handed over, never the interface's own.
+struct CardSession {
+    Settings Config;
+    bool JournalShown = false;  // the journal was visible when the work was handed over
+    std::wstring UrlLastConnect;  // last good address; the interface's copy follows it
+    int8_t UpdateFlag = 0;        // last poll: 0 none, 1 card just found, '0' unchanged, '1' changed
+    int32_t TransferCandidateCount = 0;
+    bool CardConnected = false;   // a camera-folder listing succeeded in this run
+    std::wstring CardHost;   // address probed, after success the card's address
+    std::wstring UpdateUrl;  // "http://" + CardHost + "/command.cgi?op=102" once accepted
+    std::wstring CardSsid;   // last op=104 answer
+    CardLists Lists;
+    NoTransferList NoTransfer;
+    bool PathChanged = false;  // set when the tree menu stores a new [TFA] Path
+    // The card reports a change only once. A "1" read by a transfer or a tree
+    // build is kept here until the camera folder is listed again, so a shot
+    // made meanwhile is not missed on the next tick.
+    bool ChangeNotListed = false;
+    std::set<std::wstring> SaidOnce;  // journal texts already written this run
+    // A camera folder followed by the card thread (FollowNewFolders): the
+    // interface's settings name the old one until its copy of Path follows.
+    std::wstring FollowedFrom, FollowedTo;
+    bool Listed = false;  // the last camera-folder request gave a listing
+    // Per lower-cased name: the sizes of the camera folder's last two
+    // listings, and the sizes of the pictures this run stored (a picture
+    // that grows after it was stored was still being written and is fetched
+    // again).
+    std::map<std::wstring, int64_t> ListedBefore, ListedNow, StoredSize;
+};
+
+// The settings handed over with card work become Config, except that a
+// camera folder the card thread followed stays followed until the
+// interface's settings have caught up (or name yet another folder).
+void AdoptSettings(const Settings& settings);
+
+// Writes a journal line the first time the text comes up in this run, so a
+// polled listing does not repeat its remarks on every tick.
+void JournalOnce(const std::wstring& text);
+
+// Start of a run with card access: the first search starts from [TFA] Url
+// and tries [TFA] UrlLastConnect first.
+void BeginSession(const Settings& settings);
+
+// Part of the card timer step before the automatic transfer: finds and lists
+// the card while it is not connected, polls its update flag, and lists the
+// camera folder again when the flag asks for it. With FollowNewFolders it
+// also looks for the camera's next folder and moves on to it. True when the
+// automatic transfer should run now.
+bool PollCard();
+
+}  // namespace card
+
+extern card::CardSession g_card;
+
+// Requests of the kinds "DIR", "ExamineTREE" (argument: card path) and
+// "SSID"; 0 for any other kind or when the card gave nothing.
+int32_t TFA_GetData(const std::wstring& kind, const std::wstring& argument);
+// Works on an answer: "DIR" candidates (their count), "ExamineTREE" lines
+// (their count), "SSID" the card's name (1).
+int32_t TFA_Split(const std::wstring& kind, const std::string& answer);
+// First byte of the op=102 answer ('0' or '1'), 0 when the card did not
+// answer; paints button 6's lower lamp green or red.
+int8_t TFA_CheckUpdate();
+// 1 when the host answered one echo request within [TFA] PingTimeoutMs.
+uint8_t TFA_CheckUrlPing(const std::wstring& host);
+// Finds the card: last good address, configured host, then the range sweep
+// (only while the journal is visible). 1 when a card was accepted.
+uint8_t TFA_SearchUrl();

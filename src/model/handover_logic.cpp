@@ -1,0 +1,104 @@
+// Show-file decisions and the copy into the selection folder.
+#include "model/handover_logic.h"
+
+#include <vector>
+
+#include "base/fs.h"
+#include "base/str.h"
+
+namespace {
+
+std::wstring Quoted(const std::wstring& s) { return L"\"" + s + L"\""; }
+
+bool LooksLikePicture(const std::wstring& path, std::wstring_view hiRes, std::wstring_view loRes) {
+    // The whole path counts, so a folder named "x.jpg" makes any file a picture.
+    for (std::wstring_view ext : {hiRes, loRes, std::wstring_view(L".jpg"), std::wstring_view(L".jpeg")})
+        if (str::ContainsI(path, ext)) return true;
+    return false;
+}
+
+std::wstring NotFoundLine(const std::wstring& extension, const std::wstring& text) {
+    return L"Extension: " + extension + L" not found in File Name: " + text;
+}
+
+}  // namespace
+
+ShowFilePlan PlanShowFile(const std::wstring& path, std::wstring_view mode, const std::wstring& viewerPath,
+                          std::wstring_view hiResExtension, std::wstring_view loResExtension) {
+    ShowFilePlan plan;
+    if (path.empty()) return plan;
+    if (mode == L"transferonly") {
+        plan.journal = L"TransferOnly: " + path;
+        plan.result = 1;
+        return plan;
+    }
+    if (!LooksLikePicture(path, hiResExtension, loResExtension)) {
+        plan.journal = L"TransferOnlyByExtension: " + path;
+        return plan;
+    }
+    plan.journal = L"View: " + path;
+    plan.result = 1;
+    if (mode == L"systemonly") {
+        plan.commandLine = Quoted(path);  // the shell opens it with its associated program
+        return plan;
+    }
+    // nomacs opens every file in a window of its own; close the old one first.
+    plan.closeRunningViewer = mode == L"nomacs";
+    plan.commandLine = Quoted(viewerPath) + L" " + Quoted(path);
+    plan.raiseBar = true;
+    return plan;
+}
+
+std::wstring WithLeadingDot(std::wstring_view extension) {
+    return str::StartsWith(extension, L".") ? std::wstring(extension) : L"." + std::wstring(extension);
+}
+
+std::optional<std::wstring> CutFileName(std::wstring_view text, std::wstring_view extension) {
+    size_t at = str::FindI(text, extension);
+    if (at == std::wstring_view::npos) return std::nullopt;
+    std::wstring_view name = text.substr(0, at + extension.size());
+    size_t folderEnd = name.find_last_of(L"\\/:");
+    if (folderEnd != std::wstring_view::npos) name.remove_prefix(folderEnd + 1);
+    if (name.empty()) return std::nullopt;
+    return std::wstring(name);
+}
+
+uint8_t CopyShownFileToSelection(const std::wstring& text, const SelectionFolders& folders,
+                                 const CopyFeedback& feedback) {
+    std::optional<std::wstring> name;
+    std::vector<std::wstring> notFound;  // one line per extension looked for
+    for (const std::wstring* extension : {&folders.hiResExtension, &folders.loResExtension}) {
+        if (extension->empty()) continue;
+        name = CutFileName(text, WithLeadingDot(*extension));
+        if (name) break;
+        notFound.push_back(NotFoundLine(WithLeadingDot(*extension), text));
+        feedback.journal(notFound.back());
+    }
+    if (!name) {
+        feedback.lamp(L"r", L"b");
+        // The first line once more, as the user would read it last.
+        feedback.journal(notFound.empty() ? NotFoundLine(L"", text) : notFound.front());
+        return 0;
+    }
+    feedback.lamp(L"b", L"t");
+
+    const std::wstring target = folders.sourcePath + L"\\Selected\\" + *name;
+    if (fs::IsNonEmptyFile(target)) {
+        feedback.journal(L"Copy File exists: " + target);
+        feedback.lamp(L"y", L"b");
+        return 1;
+    }
+    const std::wstring sources[] = {folders.sourcePath + L"\\Lores\\" + *name,
+                                    folders.sourcePath + L"\\HiRes\\" + *name,
+                                    folders.storagePath + L"\\" + *name};
+    for (const std::wstring& source : sources) {
+        if (!fs::IsNonEmptyFile(source)) continue;
+        if (&source == &sources[0]) feedback.journal(L"Transfer File exists: " + source);
+        if (!fs::CopyFileTo(source, target)) continue;
+        feedback.journal(L"Copy: " + source + L" to: " + target);
+        feedback.lamp(L"g", L"b");
+        return 1;
+    }
+    feedback.lamp(L"r", L"b");
+    return 0;
+}

@@ -1,0 +1,494 @@
+// The settings file Wemlox.ini: built-in defaults, the INI document and the
+// one-pass load that normalises every value into Settings.
+#include "model/settings.h"
+
+#include <iterator>
+#include <utility>
+
+#include "base/fs.h"
+#include "base/str.h"
+#include "model/folders.h"
+#include "model/catalogue.h"
+
+// ---------------------------------------------------------------------------
+// Built-in text blocks
+
+namespace {
+
+constexpr const wchar_t* kBlockEnd = L">###<";
+
+// The default Wemlox.ini, one entry per line. Note that several values differ
+// from the defaults used for missing keys (see LoadAllSettings); both are meant.
+constexpr const wchar_t* kBuiltInData[] = {
+    L"[Main]",
+    L"Mode = ViewerDefined",
+    L"; Mode = TransferOnly",
+    L"; Mode = SystemOnly",
+    L"[Menu]",
+    L"Position = Right",
+    L"; Position = Left",
+    L"; Position = Top",
+    L"; Position = Bottom",
+    L"; Position = UserVerticalRight",
+    L"; Position = UserVerticalLeft",
+    L"; Position = UserHorizontalTop",
+    L"; Position = UserHorizontalBottom",
+    L"PositionX = 112",
+    L"PositionY = 112",
+    L"ButtonSize = 48",
+    L"ThumbSelSize = 36",
+    L"ThumbSize = 160",
+    L"ThumbCols = 3",
+    L"ButtonSpace = 2",
+    L"BorderSpace = 2",
+    L"Titled = No",
+    L"Center = Yes",
+    L"InfoSize = -1",
+    L"InfoTouchSpace = 0",
+    L"; InfoSize = 340",
+    L"ShowInfoText = Yes",
+    L"ShowInfoTree = Yes",
+    L"ShowInfoThumbs = Yes",
+    L"[Viewer]",
+    L"Location = AutoSearch",
+    L"[Graphics]",
+    L"Location = ",
+    L"Button_1 = Copy.jpg",
+    L"Button_2 = 1to1.jpg",
+    L"Button_3 = Fit.jpg",
+    L"Button_4 = Left.jpg",
+    L"Button_5 = Right.jpg",
+    L"Button_6 = TFA.jpg",
+    L"Button_7 = Misc.jpg",
+    L"Button_8 = Info.jpg",
+    L"Button_9 = End.jpg",
+    L"Button_10 = Keyb.jpg",
+    L"Button_11 = WLX.jpg",
+    L"Button_21 = Progress.jpg",
+    L"Tree_3 = Red-16px.jpg",
+    L"Tree_1 = Yellow-16px.jpg",
+    L"Tree_2 = Green-16px.jpg",
+    L"Tree_4 = Blue-16px.jpg",
+    L"Thumb = Thumb.jpg",
+    L"NotLoadedUnchecked = NotLoadedUnchecked.jpg",
+    L"NotLoadedChecked = NotLoadedChecked.jpg",
+    L"LoadedUnchecked = LoadedUnchecked.jpg",
+    L"LoadedChecked = LoadedChecked.jpg",
+    L"DelayChg = 240",
+    L"[Copy]",
+    L"; SourcePath = C:\\Aufnahmen",
+    L"; TargetPath = C:\\Aufnahmen\\Selected",
+    L"; StoragePath = C:\\Aufnahmen\\Storage",
+    L"; ThumbnailPath = C:\\Aufnahmen\\Storage\\Thumbnails",
+    L"; TmpPath = C:\\Aufnahmen\\Storage\\tmp",
+    L"SourcePath = ",
+    L"TargetPath = ",
+    L"StoragePath = ",
+    L"ThumbnailPath = ",
+    L"TmpPath = ",
+    L"[TFA]",
+    L"Active = Yes",
+    L"OccurenceName = TFA",
+    L"CheckNewFilesSec = 2",
+    L"TransferHiRes = cr2",
+    L"; TransferHiRes = rw2",
+    L"; TransferHiRes = crw",
+    L"; TransferHiRes = arw",
+    L"; TransferHiRes = orf",
+    L"TransferLoRes = jpg",
+    L"TransferModeAuto = LoRes",
+    L"; TransferModeAuto = HiRes",
+    L"; TransferModeAuto = Both",
+    L"TransferModeMan = HiRes",
+    L"; TransferModeMan = LoRes",
+    L"; TransferModeMan = Both",
+    L"Url = 192.168.0.1",
+    L"; Url = 192.168.0.201-209",
+    L"; Url=192.168.0.21-29",
+    L"; Url=192.168.0.*",
+    L"UrlLastConnect = 192.168.0.1",
+    L"Path = DCIM/101_PANA",
+    L"; Path = DCIM/102_PANA",
+    L"; Path = DCIM/100EOS5D",
+    L"; Path = DCIM/999OLYMP",
+    L"; Path = DCIM/102OLYMP",
+    L"; Path = DCIM/101_PANA",
+    L"; Path = DCIM/100MSDCF",
+    L"DoNotLoad = FA000001.JPG",
+    L"PingTimeoutMs = 100",
+    L"TransferOnlyAddedFiles = Yes",
+    L"UseUpdateFlag = No",
+    L"[System]",
+    L"HideTaskBar = No",
+    L"Delay = 100",
+    L"SaveChangesOnExit = Yes",
+    kBlockEnd,
+};
+constexpr size_t kBuiltInCount = std::size(kBuiltInData);
+
+size_t g_readPosition = 0;
+
+// Lines from `pos` up to the block marker, each followed by CR LF; `pos` ends
+// behind the marker. Past the last block nothing is read.
+std::wstring ReadBlock(size_t& pos) {
+    std::wstring text;
+    while (pos < kBuiltInCount) {
+        std::wstring_view line = kBuiltInData[pos++];
+        if (line == kBlockEnd) break;
+        text.append(line);
+        text += L"\r\n";
+    }
+    return text;
+}
+
+}  // namespace
+
+std::wstring own_ReadData() { return ReadBlock(g_readPosition); }
+
+void ResetBuiltInData() { g_readPosition = 0; }
+
+std::wstring DefaultSettingsText() {
+    size_t pos = 0;
+    return ReadBlock(pos);
+}
+
+// ---------------------------------------------------------------------------
+// IniDocument
+
+IniDocument::IniDocument(std::string_view utf8) {
+    constexpr std::string_view kBom = "\xEF\xBB\xBF";
+    if (utf8.substr(0, kBom.size()) == kBom) {
+        bom_ = true;
+        utf8.remove_prefix(kBom.size());
+    }
+    std::wstring text = str::FromUtf8(utf8);
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); i++) {
+        if (text[i] != L'\r' && text[i] != L'\n') continue;
+        lines_.push_back(ParseLine(text.substr(start, i - start)));
+        if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') i++;
+        start = i + 1;
+    }
+    if (start < text.size()) lines_.push_back(ParseLine(text.substr(start)));
+}
+
+IniDocument::Line IniDocument::ParseLine(std::wstring text) {
+    Line line;
+    std::wstring t = str::Trim(text);
+    line.text = std::move(text);
+    if (t.empty() || t[0] == L';') return line;
+    if (t[0] == L'[') {
+        size_t close = t.find(L']');
+        if (close != std::wstring::npos) {
+            line.kind = Kind::Group;
+            line.name = str::Trim(std::wstring_view(t).substr(1, close - 1));
+        }
+        return line;
+    }
+    size_t eq = t.find(L'=');
+    if (eq == std::wstring::npos) return line;
+    std::wstring name = str::Trim(std::wstring_view(t).substr(0, eq));
+    if (name.empty()) return line;  // "= value" names nothing
+    line.kind = Kind::Key;
+    line.name = std::move(name);
+    line.value = str::Trim(std::wstring_view(t).substr(eq + 1));
+    return line;
+}
+
+std::optional<size_t> IniDocument::FindGroup(std::wstring_view group) const {
+    for (size_t i = 0; i < lines_.size(); i++)
+        if (lines_[i].kind == Kind::Group && str::EqualsI(lines_[i].name, group)) return i;
+    return std::nullopt;
+}
+
+size_t IniDocument::GroupEnd(size_t groupLine) const {
+    size_t i = groupLine + 1;
+    while (i < lines_.size() && lines_[i].kind != Kind::Group) i++;
+    return i;
+}
+
+std::optional<size_t> IniDocument::FindKey(size_t groupLine, std::wstring_view key) const {
+    size_t end = GroupEnd(groupLine);
+    for (size_t i = groupLine + 1; i < end; i++)
+        if (lines_[i].kind == Kind::Key && str::EqualsI(lines_[i].name, key)) return i;
+    return std::nullopt;
+}
+
+bool IniDocument::HasGroup(std::wstring_view group) const { return FindGroup(group).has_value(); }
+
+std::optional<std::wstring> IniDocument::Value(std::wstring_view group,
+                                               std::wstring_view key) const {
+    auto g = FindGroup(group);
+    if (!g) return std::nullopt;
+    auto k = FindKey(*g, key);
+    if (!k) return std::nullopt;
+    return lines_[*k].value;
+}
+
+static bool HasLineBreak(std::wstring_view s) {
+    return s.find_first_of(L"\r\n") != std::wstring_view::npos;
+}
+
+bool IniDocument::SetValue(std::wstring_view group, std::wstring_view key,
+                           std::wstring_view value) {
+    std::wstring name = str::Trim(key);
+    // A key that would not read back as the same key would corrupt the file.
+    if (name.empty() || name[0] == L';' || name[0] == L'[' ||
+        name.find(L'=') != std::wstring::npos || HasLineBreak(name) || HasLineBreak(value))
+        return false;
+    auto g = FindGroup(group);
+    if (!g) return false;
+    if (auto k = FindKey(*g, name)) {
+        Line& line = lines_[*k];
+        line = ParseLine(line.name + L" = " + std::wstring(value));
+        return true;
+    }
+    // A new key goes right after the group's last non-blank line, so blank
+    // lines that separate it from the next group stay where they were.
+    size_t insertAt = *g + 1;
+    const size_t end = GroupEnd(*g);
+    for (size_t i = *g + 1; i < end; i++)
+        if (!str::Trim(lines_[i].text).empty()) insertAt = i + 1;
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt),
+                  ParseLine(name + L" = " + std::wstring(value)));
+    return true;
+}
+
+std::string IniDocument::Serialize() const {
+    std::wstring text;
+    for (const Line& line : lines_) {
+        text += line.text;
+        text += L"\r\n";
+    }
+    return (bom_ ? std::string("\xEF\xBB\xBF") : std::string()) + str::ToUtf8(text);
+}
+
+// ---------------------------------------------------------------------------
+// Normalisation
+
+std::wstring DeriveBarPosition(const std::wstring& rawPosition, int positionX, int positionY) {
+    std::wstring position = rawPosition;
+    for (const wchar_t* edge : {L"left", L"right", L"top", L"bottom"}) {
+        if (str::ContainsI(rawPosition, edge)) {
+            position = edge;
+            break;
+        }
+    }
+    // The user-placed forms count only with a usable stored position.
+    if (positionX >= 0 && positionY >= 0) {
+        for (const wchar_t* user :
+             {L"verticalleft", L"verticalright", L"horizontaltop", L"horizontalbottom"})
+            if (str::ContainsI(rawPosition, user)) position = user;
+    }
+    return position;
+}
+
+int ComputedInfoSize(const Settings& s) {
+    if (str::ContainsI(s.Position, L"left") || str::ContainsI(s.Position, L"right"))
+        return s.ThumbCols * s.ThumbSize + s.ButtonSpace * (s.ThumbCols + 2) + s.InfoTouchSpace +
+               21;
+    return (s.ThumbSize + s.ThumbSelSize + s.ButtonSpace + 1) * 3 + 20;
+}
+
+std::wstring ResolveGraphicsPath(const std::wstring& location, const std::wstring& programFolder) {
+    std::wstring path = str::Trim(location);
+    if (path.empty()) path = programFolder + L"Graphics\\";
+    if (!str::EndsWith(path, L"\\")) path += L"\\";
+    return path;
+}
+
+namespace {
+
+int Limit(int v, int lo, int hi) {
+    if (v < lo) v = lo;
+    if (v > hi) v = hi;
+    return v;
+}
+
+// Reads the keys of one group; a missing key yields its given default text,
+// which then goes through the same conversion as a written value.
+class GroupReader {
+public:
+    GroupReader(const IniDocument& ini, std::wstring group) : ini_(ini), group_(std::move(group)) {}
+
+    std::wstring Text(const wchar_t* key, const wchar_t* fallback) const {
+        return ini_.Value(group_, key).value_or(fallback);
+    }
+    int64_t Number64(const wchar_t* key, const wchar_t* fallback) const {
+        return str::LeadingInt(Text(key, fallback));
+    }
+    int Number(const wchar_t* key, const wchar_t* fallback) const {
+        return str::LeadingInt32(Text(key, fallback));
+    }
+    int Number(const wchar_t* key, const wchar_t* fallback, int lo, int hi) const {
+        return Limit(Number(key, fallback), lo, hi);
+    }
+    bool Flag(const wchar_t* key, const wchar_t* fallback) const {
+        return str::EqualsI(Text(key, fallback), L"yes");
+    }
+
+private:
+    const IniDocument& ini_;
+    std::wstring group_;
+};
+
+// An empty extension stays empty: that kind of file is not transferred (a
+// lone "." would make every name with a dot that kind).
+std::wstring WithLeadingDot(std::wstring ext) {
+    return ext.empty() || str::StartsWith(ext, L".") ? ext : L"." + ext;
+}
+
+void LoadMenu(const GroupReader& menu, Settings& s) {
+    std::wstring rawPosition = menu.Text(L"Position", L"Right");
+    s.PositionX = menu.Number(L"PositionX", L"-1");
+    s.PositionY = menu.Number(L"PositionY", L"-1");
+    s.Position = DeriveBarPosition(rawPosition, s.PositionX, s.PositionY);
+    s.Titled = menu.Flag(L"Titled", L"No");
+    s.ButtonSize = menu.Number(L"ButtonSize", L"80", 24, 80);
+    s.ThumbSelSize = menu.Number(L"ThumbSelSize", L"36", 36, 36);
+    s.ThumbSize = menu.Number(L"ThumbSize", L"160", 160, 160);
+    int cols = menu.Number(L"ThumbCols", L"36");
+    s.ThumbCols = cols < 1 ? 1 : (cols > 8 ? 12 : cols);  // 12, not 8, above the limit
+    s.ButtonSpace = menu.Number(L"ButtonSpace", L"2", 0, 20);
+    s.BorderSpace = menu.Number(L"BorderSpace", L"10", 0, 200);
+    s.InfoSize = menu.Number(L"InfoSize", L"280");
+    s.InfoTouchSpace = menu.Number(L"InfoTouchSpace", L"0", 0, 200);
+    if (s.InfoSize == -1) s.InfoSize = ComputedInfoSize(s);
+    s.InfoSize = Limit(s.InfoSize, 60, 2400);
+    s.ShowInfoText = menu.Flag(L"ShowInfoText", L"Yes");
+    s.ShowInfoTree = menu.Flag(L"ShowInfoTree", L"Yes");
+    s.ShowInfoThumbs = menu.Flag(L"ShowInfoThumbs", L"Yes");
+    s.Center = menu.Flag(L"Center", L"Yes");
+}
+
+struct ImageKey {
+    std::wstring key;
+    std::wstring error;  // returned when the file is missing
+    std::wstring* slot;
+};
+
+// Image keys in the order they are checked.
+std::vector<ImageKey> ImageKeys(GraphicsSettings& g) {
+    std::vector<ImageKey> keys;
+    for (int n = 1; n <= 11; n++)
+        keys.push_back({L"Button_" + str::FromInt(n), L"%ERR% Graphics_Button_" + str::FromInt(n),
+                        &g.Button[n]});
+    keys.push_back({L"Button_21", L"%ERR% Graphics_Button_21", &g.Busy});
+    for (int n = 1; n <= 4; n++)
+        keys.push_back({L"Tree_" + str::FromInt(n), L"%ERR% Tree_" + str::FromInt(n), &g.Tree[n]});
+    std::pair<const wchar_t*, std::wstring*> others[] = {
+        {L"Thumb", &g.Thumb},
+        {L"NotLoadedUnchecked", &g.NotLoadedUnchecked},
+        {L"NotLoadedChecked", &g.NotLoadedChecked},
+        {L"LoadedUnchecked", &g.LoadedUnchecked},
+        {L"LoadedChecked", &g.LoadedChecked},
+    };
+    for (auto& [key, slot] : others) keys.push_back({key, std::wstring(L"%ERR% ") + key, slot});
+    return keys;
+}
+
+// Every image must be an existing non-empty file; the first missing one is reported.
+std::wstring LoadGraphics(const GroupReader& graphics, const std::wstring& graphicsPath,
+                          GraphicsSettings& g) {
+    for (const ImageKey& image : ImageKeys(g)) {
+        std::wstring path = graphicsPath + graphics.Text(image.key.c_str(), L"");
+        std::wstring found = own_CheckPathFile(path, 1, L"PathFile");
+        if (found.empty()) return image.error;
+        *image.slot = found;
+    }
+    g.DelayChg = graphics.Number(L"DelayChg", L"300", 10, 1000);
+    return L"";
+}
+
+void LoadCopy(const GroupReader& copy, Settings& s) {
+    s.SourcePath = copy.Text(L"SourcePath", L"");
+    s.TargetPath = copy.Text(L"TargetPath", L"");
+    s.StoragePath = copy.Text(L"StoragePath", L"");
+    s.ThumbnailPath = copy.Text(L"ThumbnailPath", L"");
+    s.TmpPath = copy.Text(L"TmpPath", L"");
+}
+
+void LoadTfa(const GroupReader& tfa, Settings& s) {
+    s.Active = tfa.Flag(L"Active", L"No");
+    if (!s.Active) return;  // the card keys stay at their start values
+    s.TransferHiRes = WithLeadingDot(tfa.Text(L"TransferHiRes", L"cr2"));
+    s.TransferLoRes = WithLeadingDot(tfa.Text(L"TransferLoRes", L"jpg"));
+    s.TransferHiResToSave = s.TransferHiRes;
+    s.TransferLoResToSave = s.TransferLoRes;
+    s.Url = tfa.Text(L"Url", L"");
+    s.UrlLastConnect = tfa.Text(L"UrlLastConnect", L"");
+    s.OccurenceName = tfa.Text(L"OccurenceName", L"FlashAir");
+    s.PingTimeoutMs = tfa.Number(L"PingTimeoutMs", L"100", 10, 1000);
+    s.TransferOnlyAddedFiles = tfa.Flag(L"TransferOnlyAddedFiles", L"Yes");
+    s.DoNotLoad = tfa.Text(L"DoNotLoad", L"");
+    s.Path = tfa.Text(L"Path", L"");
+    s.TransferModeAuto = str::ToLower(tfa.Text(L"TransferModeAuto", L"LoRes"));
+    s.TransferModeMan = str::ToLower(tfa.Text(L"TransferModeMan", L"HiRes"));
+    s.ExtendedDirectory = tfa.Flag(L"ExtendedDirectory", L"No");
+    s.UseUpdateFlag = tfa.Flag(L"UseUpdateFlag", L"No");
+    // Not in the built-in text: a file without it keeps the one camera folder.
+    s.FollowNewFolders = tfa.Flag(L"FollowNewFolders", L"No");
+    // Held in a signed byte: only the low 8 bits count, then the limits apply.
+    auto seconds = static_cast<int8_t>(static_cast<uint8_t>(
+        static_cast<uint64_t>(tfa.Number64(L"CheckNewFilesSec", L"4")) & 0xFF));
+    s.CheckNewFilesSec = Limit(seconds, 1, 60);
+}
+
+void LoadSystem(const GroupReader& system, Settings& s) {
+    s.Delay = system.Number(L"Delay", L"50", 8, 8000);
+    s.SaveChangesOnExit = system.Flag(L"SaveChangesOnExit", L"Yes");
+    s.HideTaskBar = system.Flag(L"HideTaskBar", L"No");
+}
+
+}  // namespace
+
+std::wstring LoadAllSettings(const IniDocument& ini, const std::wstring& graphicsPath,
+                             const std::wstring& foundViewerId, const std::wstring& viewerPath,
+                             Settings& out) {
+    Settings s = out;
+    if (!ini.HasGroup(L"Main")) return L"%ERR% Main";
+    auto mode = ini.Value(L"Main", L"Mode");
+    s.Mode = DeriveMode(mode.value_or(L""), mode.has_value(), foundViewerId, viewerPath);
+
+    if (!ini.HasGroup(L"Menu")) return L"%ERR% Menu";
+    LoadMenu(GroupReader(ini, L"Menu"), s);
+
+    if (!ini.HasGroup(L"Graphics")) return L"%ERR% Graphics";
+    std::wstring error = LoadGraphics(GroupReader(ini, L"Graphics"), graphicsPath, s.Graphics);
+    if (!error.empty()) return error;
+
+    if (!ini.HasGroup(L"Copy")) return L"%ERR% Copy";
+    LoadCopy(GroupReader(ini, L"Copy"), s);
+
+    if (!ini.HasGroup(L"TFA")) return L"%ERR% TFA";
+    LoadTfa(GroupReader(ini, L"TFA"), s);
+
+    if (ini.HasGroup(L"System")) LoadSystem(GroupReader(ini, L"System"), s);
+
+    out = std::move(s);
+    return L"";
+}
+
+// ---------------------------------------------------------------------------
+// The settings file
+
+std::wstring WLX_LoadPreferences(const std::wstring& group, const std::wstring& key) {
+    auto bytes = fs::ReadFile(g_run.SettingsFile);
+    if (!bytes) return L"%ERR% OpenPreferences";
+    IniDocument ini(*bytes);
+    if (group.empty() || key.empty())
+        return LoadAllSettings(ini, g_run.GraphicsPath, g_run.FoundViewerId, g_run.ViewerPath,
+                               g_settings);
+    if (!ini.HasGroup(group)) return L"%ERR% GroupKey:" + group + L"/" + key;
+    return ini.Value(group, key).value_or(L"");
+}
+
+uint8_t WLX_SavePreference(const std::wstring& group, const std::wstring& key,
+                           const std::wstring& value) {
+    if (group.empty()) return 0;
+    auto bytes = fs::ReadFile(g_run.SettingsFile);
+    if (!bytes) return 0;
+    IniDocument ini(*bytes);
+    if (!ini.SetValue(group, key, value)) return 0;
+    return fs::WriteFileReplacing(g_run.SettingsFile, ini.Serialize()) ? 1 : 0;
+}

@@ -1,0 +1,28 @@
+// JPEG files decoded with libjpeg into 32-bit DIB sections that the buttons,
+// tree and thumbnails draw, and the drawing helpers for them.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "win/handle.h"
+
+namespace images {
+
+// A decoded picture: an owned top-down 32-bit DIB section and its size.
+struct Picture {
+    win::Bitmap bitmap;
+    int width = 0;
+    int height = 0;
+    explicit operator bool() const { return static_cast<bool>(bitmap); }
+};
+
+// Decodes a JPEG file; an empty Picture when the file is missing or broken.
+Picture LoadJpeg(const std::wstring& path);
+
+// Draws the picture scaled into the rectangle with a smoothing filter,
+// keeping its aspect ratio (centred) when keepAspect is set.
+void DrawScaled(HDC dc, const Picture& pic, const RECT& dest, bool keepAspect);
+
+}  // namespace images

@@ -1,0 +1,148 @@
+// Top-level window search and process launching.
+#include "win/window_search.h"
+
+#include <shellapi.h>
+
+#include <vector>
+
+#include "win/handle.h"
+#include "base/str.h"
+#include "app/state.h"
+#include "model/catalogue.h"
+#include "model/key_table.h"
+
+WindowSearchState g_search;
+
+BOOL CALLBACK own_GetWinHandle(HWND window, LPARAM) {
+    wchar_t text[128] = {};
+    int n = g_search.MatchByClass ? GetClassNameW(window, text, 128) : GetWindowTextW(window, text, 128);
+    if (n > 0) {
+        std::wstring_view seen(text, static_cast<size_t>(n));
+        if (str::ContainsI(seen, g_search.SearchText)) {
+            g_search.ViewerWindow = window;
+            g_search.SearchText.assign(seen);
+        }
+    }
+    return TRUE;
+}
+
+HWND SearchTopLevelWindow(const std::wstring& text, bool byClass) {
+    g_search.SearchText = text;
+    g_search.ViewerWindow = nullptr;
+    g_search.MatchByClass = byClass;
+    EnumWindows(own_GetWinHandle, 0);
+    return g_search.ViewerWindow;
+}
+
+namespace {
+
+// The program a window's process runs; "" when the system does not tell.
+std::wstring ProgramOf(HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    win::KernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    if (!process) return L"";
+    wchar_t path[MAX_PATH * 2];
+    DWORD size = MAX_PATH * 2;
+    return QueryFullProcessImageNameW(process.get(), 0, path, &size) ? std::wstring(path, size) : L"";
+}
+
+struct ViewerSearch {
+    std::wstring_view viewerId;
+    std::wstring_view windowClass;
+    HWND found = nullptr;
+    std::wstring foundClass;
+};
+
+// Windows come in Z order, topmost first. The first visible window of the
+// viewer wins: with a window per picture that is the one the user looks at,
+// while older ones may lie hidden below. A hidden one serves when no other does.
+BOOL CALLBACK TakeViewerWindow(HWND window, LPARAM parameter) {
+    auto& search = *reinterpret_cast<ViewerSearch*>(parameter);
+    wchar_t text[128] = {};
+    int n = GetClassNameW(window, text, 128);
+    if (n <= 0 || !str::ContainsI(std::wstring_view(text, static_cast<size_t>(n)), search.windowClass)) return TRUE;
+    if (!IsViewerProgram(search.viewerId, ProgramOf(window), g_run.ViewerPath)) return TRUE;
+    const bool visible = IsWindowVisible(window) != 0;
+    if (search.found && !visible) return TRUE;
+    search.found = window;
+    search.foundClass.assign(text, static_cast<size_t>(n));
+    return visible ? FALSE : TRUE;
+}
+
+// The one finder behind the five named ones.
+std::wstring GetPGMData(std::wstring_view viewerId, const std::wstring& request) {
+    ViewerSearch search;
+    search.viewerId = viewerId;
+    search.windowClass = ViewerWindowClass(viewerId);
+    g_search.SearchText = search.windowClass;
+    g_search.ViewerWindow = nullptr;
+    g_search.MatchByClass = true;
+    EnumWindows(TakeViewerWindow, reinterpret_cast<LPARAM>(&search));
+    if (!search.found) return L"%ERR%";
+    g_search.ViewerWindow = search.found;
+    g_search.SearchText = search.foundClass;
+    return str::ToLower(str::Trim(request)) == L"hwnd" ? g_search.SearchText : L"%ERR%";
+}
+
+}  // namespace
+
+std::wstring Irfan_GetPGMData(const std::wstring& request) { return GetPGMData(L"irfan", request); }
+std::wstring Fast_GetPGMData(const std::wstring& request) { return GetPGMData(L"fast", request); }
+std::wstring XnView_GetPGMData(const std::wstring& request) { return GetPGMData(L"xnview", request); }
+std::wstring Nomacs_GetPGMData(const std::wstring& request) { return GetPGMData(L"nomacs", request); }
+std::wstring PS_GetPGMData(const std::wstring& request) { return GetPGMData(L"ps", request); }
+
+HWND FindModeViewerWindow() {
+    if (!ViewerWindowClass(g_settings.Mode)) return nullptr;
+    GetPGMData(g_settings.Mode, L"hwnd");
+    return g_search.ViewerWindow;
+}
+
+std::wstring own_GetTextControl(HWND window) {
+    LRESULT len = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    if (len <= 0) return L"%ERR%";
+    std::vector<wchar_t> buf(static_cast<size_t>(len) + 1);
+    LRESULT got = SendMessageW(window, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()));
+    std::wstring text(buf.data(), static_cast<size_t>(got > 0 ? got : 0));
+    g_search.SearchText = text;
+    return text;
+}
+
+// Splits off the program part of a command line (quoted or up to the first blank).
+static void SplitCommandLine(const std::wstring& cmd, std::wstring& file, std::wstring& args) {
+    std::wstring s = str::Trim(cmd);
+    size_t end;
+    if (!s.empty() && s[0] == L'"') {
+        end = s.find(L'"', 1);
+        file = s.substr(1, end == std::wstring::npos ? std::wstring::npos : end - 1);
+        end = end == std::wstring::npos ? s.size() : end + 1;
+    } else {
+        end = s.find(L' ');
+        if (end == std::wstring::npos) end = s.size();
+        file = s.substr(0, end);
+    }
+    args = str::Trim(std::wstring_view(s).substr(end));
+}
+
+bool LaunchCommandLine(const std::wstring& commandLine) {
+    std::vector<wchar_t> mutableLine(commandLine.begin(), commandLine.end());
+    mutableLine.push_back(0);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        win::KernelHandle process(pi.hProcess), thread(pi.hThread);
+        return true;
+    }
+    std::wstring file, args;
+    SplitCommandLine(commandLine, file, args);
+    SHELLEXECUTEINFOW sei{};
+    sei.cbSize = sizeof sei;
+    sei.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    sei.lpVerb = L"open";
+    sei.lpFile = file.c_str();
+    sei.lpParameters = args.empty() ? nullptr : args.c_str();
+    sei.nShow = SW_SHOWNORMAL;
+    return ShellExecuteExW(&sei) != 0;
+}
