@@ -21,6 +21,10 @@ if(WIN32)
   target_link_options(wemlox_unit_tests PRIVATE -static)
 endif()
 add_test(NAME unit COMMAND wemlox_unit_tests)
+if(NOT WIN32)
+  # Every #include runs down the layers.
+  add_test(NAME layers COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check_layers.sh)
+endif()
 
 if(WIN32)
   include(${CMAKE_SOURCE_DIR}/cmake/wintests.cmake OPTIONAL)

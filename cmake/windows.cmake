@@ -3,27 +3,23 @@
 find_package(JPEG REQUIRED)
 find_package(CURL REQUIRED)
 
-add_library(wemlox_shell STATIC
-  src/app/app.cpp
-  src/app/log_button.cpp
-  src/ui/bar.cpp
-  src/win/images.cpp
-  src/ui/info_panel.cpp
-  src/ui/thumb_area.cpp
-  src/app/commands.cpp
-  src/app/desktop.cpp
-  src/app/handover.cpp
-  src/win/window_search.cpp
-  src/win/card_http.cpp
-  src/app/card_thread.cpp
-  src/ui/card_views.cpp
-  src/win/download.cpp
-  src/app/transfer.cpp
-  src/ui/thumbs.cpp
-  src/ui/tree_menu.cpp
-)
-target_link_libraries(wemlox_shell PUBLIC wemlox_logic JPEG::JPEG CURL::libcurl
-  comctl32 comdlg32 gdi32 msimg32 user32 shell32 kernel32 wininet iphlpapi ws2_32)
+file(GLOB WEMLOX_WIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/win/*.cpp)
+add_library(wemlox_win STATIC ${WEMLOX_WIN_SOURCES})
+target_link_libraries(wemlox_win PUBLIC wemlox_model JPEG::JPEG CURL::libcurl
+  comctl32 gdi32 msimg32 user32 shell32 kernel32 wininet iphlpapi ws2_32)
+
+file(GLOB WEMLOX_UI_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/ui/*.cpp)
+add_library(wemlox_ui STATIC ${WEMLOX_UI_SOURCES})
+target_link_libraries(wemlox_ui PUBLIC wemlox_win)
+
+file(GLOB WEMLOX_APP_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/app/*.cpp)
+list(FILTER WEMLOX_APP_SOURCES EXCLUDE REGEX "/main\\.cpp$")
+add_library(wemlox_app STATIC ${WEMLOX_APP_SOURCES})
+target_link_libraries(wemlox_app PUBLIC wemlox_ui comdlg32)
+
+# Everything but the entry point, for the in-process tests and benchmarks.
+add_library(wemlox_shell INTERFACE)
+target_link_libraries(wemlox_shell INTERFACE wemlox_app)
 
 add_executable(Wemlox WIN32 src/app/main.cpp res/wemlox.rc)
 target_link_libraries(Wemlox PRIVATE wemlox_shell)

@@ -5,95 +5,91 @@
 
 #include <chrono>
 
-#include "app/state.h"
-#include "model/card_session.h"
-#include "ui/bar.h"
+#include "app/app.h"
 #include "model/ids.h"
-#include "ui/info_panel.h"
 
-namespace cardthread {
+namespace app {
 
 namespace {
 
-// Long enough for a cancelled download to remove its file and for a copy
-// into the store to finish; a request stuck in the network is not waited for.
+// Long enough for a cancelled download to remove its file and for a move into
+// the store to finish; a request stuck in the network is not waited for.
 constexpr auto kStopWait = std::chrono::milliseconds(1500);
-
 // The longest the interface spends on the card thread's actions at a time.
 constexpr ULONGLONG kDeliverSliceMs = 25;
 
-card::CardWorker g_worker;
-bool g_started = false;  // no card work without card access
-card::UiMailbox g_mailbox([] { PostMessageW(bar::Window(), ids::kCardMail, 0, 0); });
+HWND BarWindow() { return TheApp().bar.Window(); }
 
-int g_busyHolds = 0;         // interface thread only
-int g_delayedReleases = 0;  // releases waiting for the face's pause
+}  // namespace
 
-void ShowBusyFace() {
-    bar::ShowButtonImage(6, g_busyHolds > 0 ? ids::kBusyImageOffset + 6 : 6);
-}
+CardThread::CardThread() : mailbox_([] { PostMessageW(BarWindow(), ids::kCardMail, 0, 0); }) {}
 
 // Everything the card thread needs of the interface's state, copied when the
 // work is handed over.
-std::function<void()> WithSettings(std::function<void()> job) {
-    return [settings = g_settings, journal = GetInfoState() == 1, job = std::move(job)] {
-        card::AdoptSettings(settings);
-        g_card.JournalShown = journal;
+std::function<void()> CardThread::WithSettings(std::function<void()> job) {
+    App& app = TheApp();
+    return [&app, settings = app.settings, journal = app.bar.VisibleView() == ui::InfoView::Journal,
+            job = std::move(job)] {
+        app.card.AdoptSettings(settings);
+        app.card.JournalShown = journal;
         job();
     };
 }
 
-}  // namespace
-
-void Start() {
-    g_worker.Start();
-    g_started = true;
+void CardThread::Start() {
+    worker_.Start();
+    started_ = true;
 }
 
-bool Stop() {
-    g_worker.Downloads().CancelRunning();
-    bool ended = g_worker.Stop(kStopWait);
-    g_mailbox.Discard();
+bool CardThread::Stop() {
+    worker_.Downloads().CancelRunning();
+    bool ended = worker_.Stop(kStopWait);
+    mailbox_.Discard();
     return ended;
 }
 
-bool Run(std::function<void()> job) { return g_started && g_worker.Post(WithSettings(std::move(job))); }
-bool Tick(std::function<void()> job) { return g_started && g_worker.PostTick(WithSettings(std::move(job))); }
-bool CancelDownload() { return g_worker.Downloads().CancelRunning(); }
-bool Downloading() { return g_worker.Downloads().Running(); }
+bool CardThread::Run(std::function<void()> job) { return started_ && worker_.Post(WithSettings(std::move(job))); }
+bool CardThread::Tick(std::function<void()> job) { return started_ && worker_.PostTick(WithSettings(std::move(job))); }
 
-void OnUi(std::function<void()> action) { g_mailbox.Post(std::move(action)); }
-void Deliver() {
+void CardThread::Deliver() {
     // A slice at a time, and none while input waits: input comes after posted
     // messages, so the rest is picked up by a timer, which comes after it.
     const ULONGLONG end = GetTickCount64() + kDeliverSliceMs;
-    bool more = g_mailbox.Drain([end] { return HIWORD(GetQueueStatus(QS_INPUT)) != 0 || GetTickCount64() >= end; });
-    if (more) SetTimer(bar::Window(), ids::kCardMailTimer, 1, nullptr);
+    bool more = mailbox_.Drain([end] { return HIWORD(GetQueueStatus(QS_INPUT)) != 0 || GetTickCount64() >= end; });
+    if (more) SetTimer(BarWindow(), ids::kCardMailTimer, 1, nullptr);
 }
 
-void OnDeliverTimer() {
-    KillTimer(bar::Window(), ids::kCardMailTimer);
+void CardThread::OnDeliverTimer() {
+    KillTimer(BarWindow(), ids::kCardMailTimer);
     Deliver();
 }
 
-card::CardWorker& Worker() { return g_worker; }
-
-void HoldBusyFace() {
-    if (g_busyHolds++ == 0) ShowBusyFace();
+void CardThread::HoldBusyFace() {
+    if (busyHolds_++ == 0) TheApp().bar.ShowBusyFace(6, true);
 }
 
-void ReleaseBusyFace(int afterMs) {
-    if (afterMs > 0 && bar::Window()) {
-        g_delayedReleases++;
-        SetTimer(bar::Window(), ids::kBusyFaceTimer, static_cast<UINT>(afterMs), nullptr);
+void CardThread::ReleaseBusyFace(int afterMs) {
+    if (afterMs > 0 && BarWindow()) {
+        delayedReleases_++;
+        SetTimer(BarWindow(), ids::kBusyFaceTimer, static_cast<UINT>(afterMs), nullptr);
         return;
     }
-    if (g_busyHolds > 0 && --g_busyHolds == 0) ShowBusyFace();
+    if (busyHolds_ > 0 && --busyHolds_ == 0) TheApp().bar.ShowBusyFace(6, false);
 }
 
-void OnBusyFaceTimer() {
-    KillTimer(bar::Window(), ids::kBusyFaceTimer);
-    for (; g_delayedReleases > 0; g_delayedReleases--) ReleaseBusyFace();
+void CardThread::OnBusyFaceTimer() {
+    KillTimer(BarWindow(), ids::kBusyFaceTimer);
+    for (; delayedReleases_ > 0; delayedReleases_--) ReleaseBusyFace();
 }
+
+}  // namespace app
+
+namespace cardthread {
+
+bool Run(std::function<void()> job) { return app::TheApp().cards.Run(std::move(job)); }
+void OnUi(std::function<void()> action) { app::TheApp().cards.OnUi(std::move(action)); }
+card::CardWorker& Worker() { return app::TheApp().cards.Worker(); }
+void HoldBusyFace() { app::TheApp().cards.HoldBusyFace(); }
+void ReleaseBusyFace(int afterMs) { app::TheApp().cards.ReleaseBusyFace(afterMs); }
 
 }  // namespace cardthread

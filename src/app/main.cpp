@@ -7,7 +7,7 @@
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    int rc = app::Run(argc, argv);
+    int rc = app::TheApp().Run(argc, argv);
     LocalFree(argv);
     return rc;
 }

@@ -4,17 +4,14 @@
 
 #include <windows.h>
 
+#include "app/app.h"
+#include "app/operations.h"
 #include "base/fs.h"
 #include "base/str.h"
-#include "app/state.h"
-#include "model/card_session.h"
 #include "model/card_text.h"
-#include "app/card_thread.h"
-#include "ui/card_views.h"
-#include "win/download.h"
+#include "model/folders.h"
 #include "model/thumb_layout.h"
-#include "ui/info_panel.h"
-#include "app/handover.h"
+#include "win/download.h"
 
 namespace {
 
@@ -26,9 +23,10 @@ constexpr int kStallSeconds = 10;
 // costs next to nothing.
 constexpr DWORD kCancelPollMs = 250;
 
-const Settings& Config() { return g_card.Config; }
+card::Session& Card() { return app::TheApp().card; }
+const Settings& Config() { return Card().Config; }
 
-std::wstring TmpFile(const std::wstring& name) { return Config().TmpPath + L"\\" + name; }
+std::wstring TmpFile(const std::wstring& name) { return StoreFile(Config(), Store::Tmp, name); }
 
 // What the bar shows or does, handed to the interface thread.
 void Journal(const std::wstring& text) {
@@ -64,14 +62,14 @@ std::wstring CardUrl(const std::wstring& cardDir, const std::wstring& name, cons
         folder = card::UrlPathFromBytes(bytes);
     }
     std::wstring file = as.name.empty() ? card::UrlPath(name) : card::UrlPathFromBytes(as.name);
-    return L"http://" + g_card.CardHost + cgi + folder + file;
+    return L"http://" + Card().CardHost + cgi + folder + file;
 }
 
 void DeleteTmp(const std::wstring& name) { (void)fs::DeleteFileAt(TmpFile(name)); }
 
 // The file's item in the card tree shows the "stored" icon.
 void MarkInTree(const std::wstring& directory, const std::wstring& name) {
-    cardthread::OnUi([directory, name] { MarkFileStored(directory, name); });
+    cardthread::OnUi([directory, name] { app::TheApp().bar.Tree().MarkFileStored(directory, name); });
 }
 
 // Waits for the download to end, or for the cancel click or the end of the
@@ -98,14 +96,14 @@ std::wstring Key(const std::wstring& name) { return str::ToLower(name); }
 bool StillBeingWritten(const card::CardFileRecord& c, const std::wstring& file) {
     if (!thumbs::HasCardThumbnail(c.Name)) return false;
     if (fs::ReadTail(file, 2).value_or("") == "\xFF\xD9") return false;
-    auto before = g_card.ListedBefore.find(Key(c.Name));
-    return before != g_card.ListedBefore.end() && before->second != c.Size;
+    auto before = Card().ListedBefore.find(Key(c.Name));
+    return before != Card().ListedBefore.end() && before->second != c.Size;
 }
 
 // The size at which this run stored the picture, if it did.
 std::optional<int64_t> StoredThisRun(const card::CardFileRecord& c) {
-    auto stored = g_card.StoredSize.find(Key(c.Name));
-    if (stored == g_card.StoredSize.end()) return std::nullopt;
+    auto stored = Card().StoredSize.find(Key(c.Name));
+    if (stored == Card().StoredSize.end()) return std::nullopt;
     return stored->second;
 }
 
@@ -122,17 +120,18 @@ bool NeedsFetch(const card::CardFileRecord& c, const std::wstring& target) {
 // Downloads one candidate into target; true when it was stored now.
 bool FetchInto(const card::CardFileRecord& c, const std::wstring& target) {
     CardSpelling as{{}, c.RawName, static_cast<uint64_t>(c.Size)};
-    bool fetched = TFA_TransFile(c.Name, Config().Path, as);
+    // Pictures left in a folder the camera has moved on from name their own.
+    bool fetched = TFA_TransFile(c.Name, c.Directory.empty() ? Config().Path : c.Directory, as);
     bool unfinished = fetched && StillBeingWritten(c, TmpFile(c.Name));
     bool stored = fetched && !unfinished && PlaceComplete(TmpFile(c.Name), target);
     DeleteTmp(c.Name);
     // The card reports a change once: the next tick lists again for a
     // picture still being written.
-    if (unfinished) g_card.ChangeNotListed = true;
+    if (unfinished) Card().ChangeNotListed = true;
     if (!stored) return false;
     Journal(L"Transfer: " + target);
-    g_card.StoredSize[Key(c.Name)] = c.Size;
-    g_card.NoTransfer.NoteStored(c.Name);
+    Card().StoredSize[Key(c.Name)] = c.Size;
+    Card().NoTransfer.NoteStored(c.Name);
     return true;
 }
 
@@ -143,7 +142,7 @@ uint8_t TransferSingle(const std::wstring& name, const std::wstring& cardDir, co
         return 0;
     }
     const Settings& s = Config();
-    std::wstring target = (targetFolder.empty() ? s.StoragePath : targetFolder) + L"\\" + name;
+    std::wstring target = targetFolder.empty() ? StoreFile(s, Store::Storage, name) : targetFolder + L"\\" + name;
     auto finish = [&](bool ok) -> uint8_t {
         if (!ok) return 0;
         if (markTreeItem) MarkInTree(cardDir, name);
@@ -156,8 +155,8 @@ uint8_t TransferSingle(const std::wstring& name, const std::wstring& cardDir, co
         if (show) Show(target);
         return 1;
     }
-    for (const wchar_t* kind : {L"\\LoRes\\", L"\\HiRes\\"}) {
-        std::wstring local = s.SourcePath + kind + name;
+    for (Store kind : {Store::LoRes, Store::HiRes}) {
+        std::wstring local = StoreFile(s, kind, name);
         if (!fs::IsNonEmptyFile(local)) continue;
         bool ok = fs::CopyFileTo(local, TmpFile(name)) && PlaceComplete(TmpFile(name), target);
         DeleteTmp(name);
@@ -201,9 +200,9 @@ uint8_t TFA_TransFile(const std::wstring& name, const std::wstring& cardDir, con
         Lamp(1, L"y", L"t");
         Lamp(1, L"g", L"b");
     } else {
-        g_card.UpdateFlag = 0;
+        Card().UpdateFlag = 0;
         // A failed download is tried again on the next tick, as after a change.
-        if (!cancelled) g_card.ChangeNotListed = true;
+        if (!cancelled) Card().ChangeNotListed = true;
         Lamp(1, L"b", L"t");
         Lamp(1, L"r", L"b");
         std::string why = cancelled ? "cancelled" : download.Error();
@@ -218,28 +217,33 @@ uint8_t TFA_Transfer(uint8_t automatic) {
     struct Kind {
         bool wanted;
         const std::wstring& extension;
-        const wchar_t* folder;
+        Store folder;
         bool shown;
-    } kinds[] = {{mode == L"lores" || mode == L"both", s.TransferLoRes, L"\\LoRes\\", true},
-                 {mode == L"hires" || mode == L"both", s.TransferHiRes, L"\\HiRes\\", mode == L"hires"}};
+    } kinds[] = {{mode == L"lores" || mode == L"both", s.TransferLoRes, Store::LoRes, true},
+                 {mode == L"hires" || mode == L"both", s.TransferHiRes, Store::HiRes, mode == L"hires"}};
     Lamp(6, L"y", L"t");
     const card::CardWorker& worker = cardthread::Worker();
-    for (const card::CardFileRecord& c : g_card.Lists.TransferCandidates) {
+    // The camera folder's pictures, then those left in a folder it moved on from.
+    std::vector<const card::CardFileRecord*> candidates;
+    for (const card::CardFileRecord& c : Card().Lists.TransferCandidates) candidates.push_back(&c);
+    for (const card::CardFileRecord& c : Card().Leftovers) candidates.push_back(&c);
+    for (const card::CardFileRecord* candidate : candidates) {
+        const card::CardFileRecord& c = *candidate;
         if (worker.StopRequested()) break;  // the program ends
         if (c.Name.empty() || !card::IsSafeLocalName(c.Name)) continue;
         // A picture listed with 0 bytes is still being written: it stays new,
         // and the next tick lists again whatever the update flag says.
         if (c.Size <= 0) {
-            g_card.ChangeNotListed = true;
+            Card().ChangeNotListed = true;
             continue;
         }
         std::optional<int64_t> stored = StoredThisRun(c);
-        if (g_card.NoTransfer.Contains(c.Name) && !(stored && c.Size > *stored)) continue;
+        if (Card().NoTransfer.Contains(c.Name) && !(stored && c.Size > *stored)) continue;
         bool cardGone = false;
         for (const Kind& k : kinds) {
             // An empty extension means that kind is not transferred.
             if (!k.wanted || k.extension.empty() || !str::ContainsI(c.Name, k.extension)) continue;
-            std::wstring target = s.SourcePath + k.folder + c.Name;
+            std::wstring target = StoreFile(s, k.folder, c.Name);
             if (!NeedsFetch(c, target)) continue;
             if (TFA_CheckUpdate() == 0) {
                 cardGone = true;
@@ -249,7 +253,7 @@ uint8_t TFA_Transfer(uint8_t automatic) {
         }
         if (cardGone) break;
     }
-    g_card.UpdateFlag = 0;
+    Card().UpdateFlag = 0;
     return 0;
 }
 

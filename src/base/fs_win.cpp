@@ -5,9 +5,28 @@
 
 #include <algorithm>
 
-#include "win/handle.h"
 
 namespace fs {
+
+namespace {
+
+// A file handle closed on scope exit (the one Win32 handle this edge needs).
+class File {
+public:
+    explicit File(HANDLE h) : h_(h) {}
+    ~File() {
+        if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
+    }
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    HANDLE get() const { return h_; }
+    explicit operator bool() const { return h_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE h_;
+};
+
+}  // namespace
 
 std::optional<uint64_t> FileSize(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
@@ -72,7 +91,7 @@ std::optional<int64_t> LastWriteTime(const std::wstring& path) {
 
 bool SetLastWriteTime(const std::wstring& path, int64_t time) {
     // A folder opens only with backup semantics.
-    win::Handle f(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    File f(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!f || time < 0) return false;
     uint64_t ticks = static_cast<uint64_t>(time / 100 + kFrom1601To1970);
@@ -87,7 +106,7 @@ int64_t Now() {
 }
 
 std::optional<std::string> ReadFile(const std::wstring& path) {
-    win::Handle f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    File f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!f) return std::nullopt;
     std::string data;
@@ -98,7 +117,7 @@ std::optional<std::string> ReadFile(const std::wstring& path) {
 }
 
 std::optional<std::string> ReadTail(const std::wstring& path, size_t count) {
-    win::Handle f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    File f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size{};
     if (!f || !GetFileSizeEx(f.get(), &size)) return std::nullopt;
@@ -115,7 +134,7 @@ std::optional<std::string> ReadTail(const std::wstring& path, size_t count) {
 }
 
 bool WriteFile(const std::wstring& path, std::string_view bytes) {
-    win::Handle f(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    File f(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!f) return false;
     size_t done = 0;

@@ -2,31 +2,14 @@
 #include "model/card_session.h"
 
 #include "base/str.h"
-#include "model/settings.h"
 #include "model/address_range.h"
 #include "model/card_text.h"
 #include "model/no_transfer.h"
-
-card::CardSession g_card;
+#include "model/settings.h"
 
 namespace card {
 
 namespace {
-
-// Before card access starts (or with TFA off) nothing answers.
-class NoPort final : public CardPort {
-public:
-    CardAnswer Get(const std::wstring&, size_t) override { return {}; }
-    bool Ping(const std::wstring&, int) override { return false; }
-    void Journal(const std::wstring&) override {}
-    void Lamp(int, const std::wstring&, const std::wstring&) override {}
-    bool JournalVisible() override { return false; }
-    void CardFound(const std::wstring&) override {}
-    void CameraFolderFollowed(const std::wstring&) override {}
-};
-
-NoPort g_noPort;
-CardPort* g_port = &g_noPort;
 
 constexpr int kCardButton = 6;  // the FlashAir button carries the card's lamps
 
@@ -36,54 +19,58 @@ const std::wstring kSsidPath = L"/command.cgi?op=104";
 
 std::wstring CardUrl(const std::wstring& host, const std::wstring& path) { return L"http://" + host + path; }
 
+}  // namespace
+
+Session::Session(CardPort& port) : port_(&port) {}
+
 // op=104 of a host; its answer becomes CardSsid. True when it answered with
 // something that can be a card's network name: a router's page or a
 // redirect is no card.
-bool RequestSsid(const std::wstring& host) {
-    CardAnswer a = Port().Get(CardUrl(host, kSsidPath), kSsidReadBytes);
+bool Session::RequestSsid(const std::wstring& host) {
+    CardAnswer a = port_->Get(CardUrl(host, kSsidPath), kSsidReadBytes);
     if (!a.success || !SsidFromAnswer(a.body)) return false;
-    TFA_Split(L"SSID", a.body);
+    Split(L"SSID", a.body);
     return true;
 }
 
-bool AnswersAsCard(const std::wstring& host) { return TFA_CheckUrlPing(host) && RequestSsid(host); }
+bool Session::AnswersAsCard(const std::wstring& host) { return CheckUrlPing(host) && RequestSsid(host); }
 
-uint8_t Accept(const std::wstring& host) {
-    g_card.CardHost = host;
-    g_card.UpdateUrl = CardUrl(host, kUpdatePath);
-    g_card.UrlLastConnect = host;
-    Port().CardFound(host);
-    Port().Journal(L"TFA Success: " + host);
+uint8_t Session::Accept(const std::wstring& host) {
+    CardHost = host;
+    UpdateUrl = CardUrl(host, kUpdatePath);
+    UrlLastConnect = host;
+    port_->CardFound(host);
+    port_->Journal(L"TFA Success: " + host);
     return 1;
 }
 
-void ShowSearching() { Port().Lamp(kCardButton, L"b", L"t"); }
+void Session::ShowSearching() { port_->Lamp(kCardButton, L"b", L"t"); }
 
 // [TFA] Url as the settings file holds it now; the loaded value when the
 // file cannot be read.
-std::wstring ConfiguredUrl() {
-    std::wstring url = WLX_LoadPreferences(L"TFA", L"Url");
-    return str::StartsWith(url, L"%ERR%") ? g_card.Config.Url : url;
+std::wstring Session::ConfiguredUrl() {
+    std::wstring url = ReadPreference(SettingsFile, L"TFA", L"Url");
+    return str::StartsWith(url, L"%ERR%") ? Config.Url : url;
 }
 
-uint8_t Sweep(const AddressSweep& sweep) {
+uint8_t Session::Sweep(const AddressSweep& sweep) {
     for (int n = sweep.lower; n <= sweep.upper; n++) {
-        g_card.CardHost = sweep.Host(n);
-        Port().Journal(L"TFA Checking: " + g_card.CardHost);
-        if (!TFA_CheckUrlPing(g_card.CardHost)) continue;  // silent hosts get no line of their own
-        if (RequestSsid(g_card.CardHost)) return Accept(g_card.CardHost);
-        Port().Journal(L"TFA Fail: " + g_card.CardHost);
+        CardHost = sweep.Host(n);
+        port_->Journal(L"TFA Checking: " + CardHost);
+        if (!CheckUrlPing(CardHost)) continue;  // silent hosts get no line of their own
+        if (RequestSsid(CardHost)) return Accept(CardHost);
+        port_->Journal(L"TFA Fail: " + CardHost);
     }
     return 0;
 }
 
 // An answer cut at the bound is reported once per run.
-void NoteCut(const CardAnswer& a) {
+void Session::NoteCut(const CardAnswer& a) {
     if (a.cut) JournalOnce(AnswerCutText());
 }
 
-std::optional<std::string> FetchListing(const std::string& path) {
-    CardAnswer a = Port().Get(CardUrl(g_card.CardHost, kListingPath + UrlPathFromBytes(path)), kListingReadBytes);
+std::optional<std::string> Session::FetchListing(const std::string& path) {
+    CardAnswer a = port_->Get(CardUrl(CardHost, kListingPath + UrlPathFromBytes(path)), kListingReadBytes);
     NoteCut(a);
     // A listing that broke off is no listing: its missing entries would
     // look like files gone from the card.
@@ -94,91 +81,114 @@ std::optional<std::string> FetchListing(const std::string& path) {
 // The listed sizes of the camera folder's pictures, beside the previous
 // listing's: a picture listed with the same size twice is no longer being
 // written.
-void RememberSizes(const std::vector<CardFileRecord>& candidates) {
-    g_card.ListedBefore = std::move(g_card.ListedNow);
-    g_card.ListedNow.clear();
-    for (const CardFileRecord& c : candidates) g_card.ListedNow[str::ToLower(c.Name)] = c.Size;
+void Session::RememberSizes() {
+    ListedBefore = std::move(ListedNow);
+    ListedNow.clear();
+    for (const CardFileRecord& c : Lists.TransferCandidates) ListedNow[str::ToLower(c.Name)] = c.Size;
 }
 
 // The camera's next folder beside the camera folder, if the card lists one.
-std::optional<std::wstring> NextFolderOnCard() {
-    const std::wstring& path = g_card.Config.Path;
+std::optional<std::wstring> Session::NextFolderOnCard() {
+    const std::wstring& path = Config.Path;
     size_t slash = path.find_last_of(L'/');
     std::wstring parent = L"/" + (slash == std::wstring::npos ? L"" : path.substr(0, slash));
-    CardAnswer a = Port().Get(CardUrl(g_card.CardHost, kListingPath + UrlPath(parent)), kListingReadBytes);
+    CardAnswer a = port_->Get(CardUrl(CardHost, kListingPath + UrlPath(parent)), kListingReadBytes);
     NoteCut(a);
     if (!a.Whole()) return std::nullopt;
-    return NextCameraFolder(path, ListingEntries(a.body, JournalOnce));
+    return NextCameraFolder(path, ListingEntries(a.body, [this](const std::wstring& t) { JournalOnce(t); }));
 }
 
 // The camera started a new folder: it becomes the camera folder, and every
-// picture in it is new (no snapshot of pictures from before this run).
-void FollowCamera(const std::wstring& next) {
-    CardSession& c = g_card;
-    if (c.FollowedTo.empty()) c.FollowedFrom = c.Config.Path;
-    c.FollowedTo = next;
-    c.Config.Path = next;
-    c.PathChanged = false;
-    c.NoTransfer.ForgetSnapshot();
-    c.NoTransfer.TakeSnapshotOnce({});
-    Port().CameraFolderFollowed(next);
-    Port().Journal(L"Set: TFA Path: " + next);
+// picture in it is new. The snapshot of the pictures from before this run
+// stays (they keep their names), and the folder left behind is still looked
+// at until everything new in it is fetched.
+void Session::FollowCamera(const std::wstring& next) {
+    if (FollowedTo.empty()) FollowedFrom = Config.Path;
+    PreviousPaths.push_back(Config.Path);
+    FollowedTo = next;
+    Config.Path = next;
+    PathChanged = false;
+    NoTransfer.TakeSnapshotOnce(Lists.TransferCandidates);  // a no-op once there is one
+    port_->CameraFolderFollowed(next);
+    port_->Journal(L"Set: TFA Path: " + next);
 }
 
-}  // namespace
-
-void SetPort(CardPort* port) { g_port = port ? port : &g_noPort; }
-CardPort& Port() { return *g_port; }
-
-void JournalOnce(const std::wstring& text) {
-    if (g_card.SaidOnce.insert(text).second) Port().Journal(text);
+bool Session::WantedByAutoTransfer(const std::wstring& name) const {
+    std::wstring mode = str::ToLower(Config.TransferModeAuto);
+    auto has = [&](const std::wstring& ext) { return !ext.empty() && str::ContainsI(name, ext); };
+    return ((mode == L"lores" || mode == L"both") && has(Config.TransferLoRes)) ||
+           ((mode == L"hires" || mode == L"both") && has(Config.TransferHiRes));
 }
 
-void BeginSession(const Settings& settings) {
-    g_card.Config = settings;
-    g_card.CardHost = settings.Url;
-    g_card.UrlLastConnect = settings.UrlLastConnect;
-}
-
-void AdoptSettings(const Settings& settings) {
-    CardSession& c = g_card;
-    c.Config = settings;
-    if (c.FollowedTo.empty()) return;
-    if (c.Config.Path == c.FollowedFrom)
-        c.Config.Path = c.FollowedTo;
-    else
-        c.FollowedFrom.clear(), c.FollowedTo.clear();  // caught up, or the user chose a folder
-}
-
-bool PollCard() {
-    CardSession& c = g_card;
-    if (!c.CardConnected) {
-        c.UpdateFlag = static_cast<int8_t>(TFA_SearchUrl());
-        if (c.UpdateFlag) c.TransferCandidateCount = TFA_GetData(L"DIR", L"");
+// The pictures still to fetch from the folders the camera left; a folder
+// with none left is let go.
+void Session::ListPreviousFolders() {
+    Leftovers.clear();
+    for (auto folder = PreviousPaths.begin(); folder != PreviousPaths.end();) {
+        CardAnswer a = port_->Get(CardUrl(CardHost, kListingPath + L"/" + UrlPath(*folder)), kListingReadBytes);
+        NoteCut(a);
+        if (!a.Whole()) {  // looked at again on the next tick
+            ++folder;
+            continue;
+        }
+        size_t before = Leftovers.size();
+        for (CardFileRecord& c : ListingCandidates(a.body, Config.TransferHiRes, Config.TransferLoRes,
+                                                   [this](const std::wstring& t) { JournalOnce(t); })) {
+            auto stored = StoredSize.find(str::ToLower(c.Name));
+            bool grown = stored != StoredSize.end() && c.Size > stored->second;  // was still being written
+            if (!WantedByAutoTransfer(c.Name) || (c.Size > 0 && NoTransfer.Contains(c.Name) && !grown)) continue;
+            c.Directory = *folder;
+            Leftovers.push_back(std::move(c));
+        }
+        folder = Leftovers.size() == before ? PreviousPaths.erase(folder) : folder + 1;
     }
-    if (c.CardConnected) c.UpdateFlag = TFA_CheckUpdate();
-    if (c.UpdateFlag == '0' && c.ChangeNotListed) c.UpdateFlag = '1';
-    bool relist = c.UpdateFlag == '1' || (c.UpdateFlag == '0' && !c.Config.UseUpdateFlag);
+}
+
+void Session::JournalOnce(const std::wstring& text) {
+    if (SaidOnce.insert(text).second) port_->Journal(text);
+}
+
+void Session::Begin(const Settings& settings, const std::wstring& settingsFile) {
+    Config = settings;
+    SettingsFile = settingsFile;
+    CardHost = settings.Url;
+    UrlLastConnect = settings.UrlLastConnect;
+}
+
+void Session::AdoptSettings(const Settings& settings) {
+    Config = settings;
+    if (FollowedTo.empty()) return;
+    if (Config.Path == FollowedFrom)
+        Config.Path = FollowedTo;
+    else
+        FollowedFrom.clear(), FollowedTo.clear();  // caught up, or the user chose a folder
+}
+
+bool Session::Poll() {
+    if (!CardConnected) {
+        UpdateFlag = static_cast<int8_t>(SearchUrl());
+        if (UpdateFlag) TransferCandidateCount = GetData(L"DIR", L"");
+    }
+    if (CardConnected) UpdateFlag = CheckUpdate();
+    if (UpdateFlag == '0' && ChangeNotListed) UpdateFlag = '1';
+    bool relist = UpdateFlag == '1' || (UpdateFlag == '0' && !Config.UseUpdateFlag);
     if (!relist) return false;
-    c.TransferCandidateCount = TFA_GetData(L"DIR", L"");
-    if (c.Config.FollowNewFolders && c.Listed) {
+    TransferCandidateCount = GetData(L"DIR", L"");
+    if (Config.FollowNewFolders && Listed) {
         if (std::optional<std::wstring> next = NextFolderOnCard()) {
             FollowCamera(*next);
-            c.TransferCandidateCount = TFA_GetData(L"DIR", L"");
+            TransferCandidateCount = GetData(L"DIR", L"");
         }
     }
-    return c.TransferCandidateCount > 0;
+    ListPreviousFolders();
+    return TransferCandidateCount > 0 || !Leftovers.empty();
 }
 
-}  // namespace card
-
-using card::Port;
-
-int32_t TFA_GetData(const std::wstring& kind, const std::wstring& argument) {
+int32_t Session::GetData(const std::wstring& kind, const std::wstring& argument) {
     if (kind == L"DIR") {
-        std::wstring path = card::kListingPath + L"/" + card::UrlPath(g_card.Config.Path);
-        card::CardAnswer a = Port().Get(card::CardUrl(g_card.CardHost, path), card::kListingReadBytes);
-        card::NoteCut(a);
+        std::wstring path = kListingPath + L"/" + UrlPath(Config.Path);
+        CardAnswer a = port_->Get(CardUrl(CardHost, path), kListingReadBytes);
+        NoteCut(a);
         // A card that has no such folder (yet) lists nothing: it is connected
         // and the first pictures in a new camera folder count as added.
         bool noSuchFolder = a.status == 404;
@@ -186,68 +196,82 @@ int32_t TFA_GetData(const std::wstring& kind, const std::wstring& argument) {
         // error, an empty or broken one) is no listing: the candidates stay,
         // no snapshot is taken from it, and a change the card reported is
         // still to be listed.
-        g_card.Listed = noSuchFolder || (a.Whole() && !a.body.empty());
-        if (!g_card.Listed) return 0;
-        g_card.ChangeNotListed = false;  // this listing shows every change reported so far
-        return TFA_Split(kind, noSuchFolder ? std::string() : a.body);
+        Listed = noSuchFolder || (a.Whole() && !a.body.empty());
+        if (!Listed) return 0;
+        ChangeNotListed = false;  // this listing shows every change reported so far
+        return Split(kind, noSuchFolder ? std::string() : a.body);
     }
     if (kind == L"ExamineTREE")
-        return card::ExamineTree(str::ToUtf8(argument), card::FetchListing, g_card.Lists, card::JournalOnce);
-    if (kind == L"SSID") return card::RequestSsid(g_card.CardHost) ? 1 : 0;
+        return ExamineTree(
+            str::ToUtf8(argument), [this](const std::string& path) { return FetchListing(path); }, Lists,
+            [this](const std::wstring& t) { JournalOnce(t); });
+    if (kind == L"SSID") return RequestSsid(CardHost) ? 1 : 0;
     return 0;
 }
 
-int32_t TFA_Split(const std::wstring& kind, const std::string& answer) {
+int32_t Session::Split(const std::wstring& kind, const std::string& answer) {
     if (kind == L"DIR") {
-        card::CardSession& c = g_card;
-        c.CardConnected = true;
-        c.Lists.TransferCandidates =
-            card::ListingCandidates(answer, c.Config.TransferHiRes, c.Config.TransferLoRes, card::JournalOnce);
-        c.TransferCandidateCount = static_cast<int32_t>(c.Lists.TransferCandidates.size());
-        card::RememberSizes(c.Lists.TransferCandidates);
-        TFA_NoTransferList();
-        return c.TransferCandidateCount;
+        CardConnected = true;
+        Lists.TransferCandidates = ListingCandidates(answer, Config.TransferHiRes, Config.TransferLoRes,
+                                                     [this](const std::wstring& t) { JournalOnce(t); });
+        TransferCandidateCount = static_cast<int32_t>(Lists.TransferCandidates.size());
+        RememberSizes();
+        NoTransferList();
+        return TransferCandidateCount;
     }
-    if (kind == L"ExamineTREE") return static_cast<int32_t>(card::SplitLines(answer).size());
+    if (kind == L"ExamineTREE") return static_cast<int32_t>(SplitLines(answer).size());
     if (kind == L"SSID") {
-        std::optional<std::wstring> ssid = card::SsidFromAnswer(answer);
+        std::optional<std::wstring> ssid = SsidFromAnswer(answer);
         if (!ssid) return 0;
-        g_card.CardSsid = *ssid;
+        CardSsid = *ssid;
         return 1;
     }
     return 0;
 }
 
-int8_t TFA_CheckUpdate() {
-    card::CardAnswer a;
-    if (!g_card.UpdateUrl.empty()) a = Port().Get(g_card.UpdateUrl, card::kUpdateReadBytes);
+int8_t Session::CheckUpdate() {
+    CardAnswer a;
+    if (!UpdateUrl.empty()) a = port_->Get(UpdateUrl, kUpdateReadBytes);
     if (a.body.empty()) {
-        Port().Lamp(card::kCardButton, L"r", L"b");
+        port_->Lamp(kCardButton, L"r", L"b");
         return 0;
     }
-    Port().Lamp(card::kCardButton, L"g", L"b");
-    if (a.body[0] == '1') g_card.ChangeNotListed = true;
+    port_->Lamp(kCardButton, L"g", L"b");
+    if (a.body[0] == '1') ChangeNotListed = true;
     return static_cast<int8_t>(a.body[0]);
 }
 
-uint8_t TFA_CheckUrlPing(const std::wstring& host) {
-    return !host.empty() && Port().Ping(host, g_card.Config.PingTimeoutMs) ? 1 : 0;
+uint8_t Session::CheckUrlPing(const std::wstring& host) {
+    return !host.empty() && port_->Ping(host, Config.PingTimeoutMs) ? 1 : 0;
 }
 
-uint8_t TFA_SearchUrl() {
-    const std::wstring lastGood = g_card.UrlLastConnect;
+uint8_t Session::SearchUrl() {
+    const std::wstring lastGood = UrlLastConnect;
     if (!lastGood.empty()) {
-        card::ShowSearching();
-        if (card::AnswersAsCard(lastGood)) return card::Accept(lastGood);
+        ShowSearching();
+        if (AnswersAsCard(lastGood)) return Accept(lastGood);
     }
-    const std::wstring host = g_card.CardHost;
-    if (lastGood != host && !host.empty() && !card::IsAddressRange(host)) {
-        card::ShowSearching();
-        if (card::AnswersAsCard(host)) return card::Accept(host);
+    const std::wstring host = CardHost;
+    if (lastGood != host && !host.empty() && !IsAddressRange(host)) {
+        ShowSearching();
+        if (AnswersAsCard(host)) return Accept(host);
     }
-    g_card.CardHost = card::ConfiguredUrl();
-    std::optional<card::AddressSweep> sweep = card::SweepOf(g_card.CardHost);
-    if (sweep && Port().JournalVisible() && card::Sweep(*sweep)) return 1;
-    Port().Journal(L"TFA Fail: " + g_card.CardHost);
+    CardHost = ConfiguredUrl();
+    std::optional<AddressSweep> sweep = SweepOf(CardHost);
+    if (sweep && port_->JournalVisible() && Sweep(*sweep)) return 1;
+    port_->Journal(L"TFA Fail: " + CardHost);
     return 0;
 }
+
+int32_t Session::NoTransferList() {
+    if (PathChanged) {
+        NoTransfer.ForgetSnapshot();
+        PathChanged = false;
+    }
+    NoTransfer.Configure(Config.DoNotLoad, Config.TransferOnlyAddedFiles);
+    NoTransfer.RefreshStore(Config.SourcePath);
+    NoTransfer.TakeSnapshotOnce(Lists.TransferCandidates);
+    return NoTransfer.Count();
+}
+
+}  // namespace card

@@ -7,11 +7,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "app/state.h"
+#include "model/settings.h"
 #include "model/card_list.h"
 #include "model/card_text.h"
 #include "model/no_transfer.h"
@@ -54,16 +55,21 @@ public:
     virtual void CameraFolderFollowed(const std::wstring& path) = 0;
 };
 
-// The port in use; without one no request is made and nothing is reachable.
-void SetPort(CardPort* port);
-CardPort& Port();
+struct AddressSweep;
 
-// The card session belongs to the card thread. It reads the settings from
-// Config, the interface's settings as they were when the running card work
-// was handed over, never the interface's own.
-struct CardSession {
+// The card session, with the card operations (requests, update poll,
+// discovery, listings). It belongs to the card thread and reads the settings
+// from Config, the interface's settings as they were when the running card
+// work was handed over, never the interface's own.
+class Session {
+public:
+    explicit Session(CardPort& port);
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
     Settings Config;
-    bool JournalShown = false;  // the journal was visible when the work was handed over
+    std::wstring SettingsFile;    // [TFA] Url is read from it again before a sweep
+    bool JournalShown = false;    // the journal was visible when the work was handed over
     std::wstring UrlLastConnect;  // last good address; the interface's copy follows it
     int8_t UpdateFlag = 0;        // last poll: 0 none, 1 card just found, '0' unchanged, '1' changed
     int32_t TransferCandidateCount = 0;
@@ -82,49 +88,74 @@ struct CardSession {
     // A camera folder followed by the card thread (FollowNewFolders): the
     // interface's settings name the old one until its copy of Path follows.
     std::wstring FollowedFrom, FollowedTo;
+    // The camera folders left behind while they still held pictures to
+    // fetch (the last shots, a failed download), and those pictures, with
+    // their folder in Directory: they are fetched after the camera folder's.
+    std::vector<std::wstring> PreviousPaths;
+    std::vector<CardFileRecord> Leftovers;
     bool Listed = false;  // the last camera-folder request gave a listing
     // Per lower-cased name: the sizes of the camera folder's last two
     // listings, and the sizes of the pictures this run stored (a picture
     // that grows after it was stored was still being written and is fetched
     // again).
     std::map<std::wstring, int64_t> ListedBefore, ListedNow, StoredSize;
+
+    CardPort& Port() { return *port_; }
+
+    // Start of a run with card access: the first search starts from [TFA]
+    // Url and tries [TFA] UrlLastConnect first.
+    void Begin(const Settings& settings, const std::wstring& settingsFile);
+    // The settings handed over with card work become Config, except that a
+    // camera folder the card thread followed stays followed until the
+    // interface's settings have caught up (or name yet another folder).
+    void AdoptSettings(const Settings& settings);
+    // Writes a journal line the first time the text comes up in this run, so
+    // a polled listing does not repeat its remarks on every tick.
+    void JournalOnce(const std::wstring& text);
+
+    // Part of the card timer step before the automatic transfer: finds and
+    // lists the card while it is not connected, polls its update flag, and
+    // lists the camera folder again when the flag asks for it. With
+    // FollowNewFolders it also looks for the camera's next folder and moves
+    // on to it. True when the automatic transfer should run now.
+    bool Poll();
+
+    // Requests of the kinds "DIR", "ExamineTREE" (argument: card path) and
+    // "SSID"; 0 for any other kind or when the card gave nothing.
+    int32_t GetData(const std::wstring& kind, const std::wstring& argument);
+    // Works on an answer: "DIR" candidates (their count), "ExamineTREE" lines
+    // (their count), "SSID" the card's name (1).
+    int32_t Split(const std::wstring& kind, const std::string& answer);
+    // First byte of the op=102 answer ('0' or '1'), 0 when the card did not
+    // answer; paints button 6's lower lamp green or red.
+    int8_t CheckUpdate();
+    // 1 when the host answered one echo request within [TFA] PingTimeoutMs.
+    uint8_t CheckUrlPing(const std::wstring& host);
+    // Finds the card: last good address, configured host, then the range
+    // sweep (only while the journal is visible). 1 when a card was accepted.
+    uint8_t SearchUrl();
+    // Brings the no-transfer list up to date: a changed camera folder drops
+    // the snapshot, the store is refreshed, [TFA] DoNotLoad and
+    // TransferOnlyAddedFiles are applied and, with the latter, the current
+    // candidates become the snapshot unless there is one. Returns the count.
+    int32_t NoTransferList();
+
+private:
+    bool RequestSsid(const std::wstring& host);
+    bool AnswersAsCard(const std::wstring& host);
+    uint8_t Accept(const std::wstring& host);
+    void ShowSearching();
+    std::wstring ConfiguredUrl();
+    uint8_t Sweep(const AddressSweep& sweep);
+    void NoteCut(const CardAnswer& a);
+    std::optional<std::string> FetchListing(const std::string& path);
+    void RememberSizes();
+    std::optional<std::wstring> NextFolderOnCard();
+    void FollowCamera(const std::wstring& next);
+    void ListPreviousFolders();
+    bool WantedByAutoTransfer(const std::wstring& name) const;
+
+    CardPort* port_;
 };
 
-// The settings handed over with card work become Config, except that a
-// camera folder the card thread followed stays followed until the
-// interface's settings have caught up (or name yet another folder).
-void AdoptSettings(const Settings& settings);
-
-// Writes a journal line the first time the text comes up in this run, so a
-// polled listing does not repeat its remarks on every tick.
-void JournalOnce(const std::wstring& text);
-
-// Start of a run with card access: the first search starts from [TFA] Url
-// and tries [TFA] UrlLastConnect first.
-void BeginSession(const Settings& settings);
-
-// Part of the card timer step before the automatic transfer: finds and lists
-// the card while it is not connected, polls its update flag, and lists the
-// camera folder again when the flag asks for it. With FollowNewFolders it
-// also looks for the camera's next folder and moves on to it. True when the
-// automatic transfer should run now.
-bool PollCard();
-
 }  // namespace card
-
-extern card::CardSession g_card;
-
-// Requests of the kinds "DIR", "ExamineTREE" (argument: card path) and
-// "SSID"; 0 for any other kind or when the card gave nothing.
-int32_t TFA_GetData(const std::wstring& kind, const std::wstring& argument);
-// Works on an answer: "DIR" candidates (their count), "ExamineTREE" lines
-// (their count), "SSID" the card's name (1).
-int32_t TFA_Split(const std::wstring& kind, const std::string& answer);
-// First byte of the op=102 answer ('0' or '1'), 0 when the card did not
-// answer; paints button 6's lower lamp green or red.
-int8_t TFA_CheckUpdate();
-// 1 when the host answered one echo request within [TFA] PingTimeoutMs.
-uint8_t TFA_CheckUrlPing(const std::wstring& host);
-// Finds the card: last good address, configured host, then the range sweep
-// (only while the journal is visible). 1 when a card was accepted.
-uint8_t TFA_SearchUrl();

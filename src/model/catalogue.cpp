@@ -6,7 +6,6 @@
 #include "base/fs.h"
 #include "base/str.h"
 #include "model/folders.h"
-#include "app/state.h"
 
 // A program-files folder ready for appending a sub-path; "" when the variable
 // is unset, so no relative path is probed.
@@ -31,7 +30,7 @@ bool IsViewerProgram(std::wstring_view viewerId, std::wstring_view programPath, 
     return false;
 }
 
-std::wstring WLX_AutoSearch_Viewer() {
+std::wstring AutoSearchViewer(std::wstring& foundViewerId) {
     const std::wstring folders[] = {ProgramFilesFolder(L"programfiles"),
                                     ProgramFilesFolder(L"programfiles(x86)")};
     for (size_t row = 0; std::wstring_view(KnownViewers[row]) != kKnownViewersEnd; row += 2) {
@@ -39,7 +38,7 @@ std::wstring WLX_AutoSearch_Viewer() {
             if (folder.empty()) continue;
             std::wstring candidate = folder + KnownViewers[row];
             if (fs::IsNonEmptyFile(candidate)) {
-                g_run.FoundViewerId = KnownViewers[row + 1];
+                foundViewerId = KnownViewers[row + 1];
                 return candidate;
             }
         }
@@ -62,7 +61,6 @@ std::wstring ModeFromViewerPath(const std::wstring& viewerPath) {
     return L"systemonly";
 }
 
-std::wstring WLX_GetModeFromViewer() { return ModeFromViewerPath(g_run.ViewerPath); }
 
 std::wstring DeriveMode(const std::wstring& rawMode, bool modeKeyPresent,
                         const std::wstring& foundViewerId, const std::wstring& viewerPath) {

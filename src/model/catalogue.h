@@ -29,12 +29,10 @@ inline constexpr const wchar_t* KnownViewers[] = {
 bool IsViewerProgram(std::wstring_view viewerId, std::wstring_view programPath, std::wstring_view viewerPath);
 
 // Full path of the first known viewer installed below "programfiles" or
-// "programfiles(x86)", or "". Sets g_run.FoundViewerId on a hit.
-std::wstring WLX_AutoSearch_Viewer();
+// "programfiles(x86)", or "". Sets foundViewerId on a hit.
+std::wstring AutoSearchViewer(std::wstring& foundViewerId);
 // Viewer id named by viewerPath, "systemonly" when none.
 std::wstring ModeFromViewerPath(const std::wstring& viewerPath);
-// ModeFromViewerPath(g_run.ViewerPath).
-std::wstring WLX_GetModeFromViewer();
 // The working mode from the raw [Main] Mode value (a missing key reads as
 // "systemonly"), the auto-search hit and the viewer path.
 std::wstring DeriveMode(const std::wstring& rawMode, bool modeKeyPresent,

@@ -3,7 +3,7 @@
 
 #include "base/fs.h"
 #include "base/str.h"
-#include "app/state.h"
+#include "model/settings.h"
 
 std::wstring own_GetEnv(const std::wstring& name) {
     // Longer values than the classic 255 characters come back whole: a cut
@@ -19,10 +19,6 @@ std::wstring own_GetProgramFolder() {
 
 namespace {
 
-bool EnsureFolder(const std::wstring& folder) {
-    return fs::IsDirectory(folder) || fs::CreateDir(folder);
-}
-
 // Remote targets are taken as written: nothing to check or create locally.
 bool EnsureFolderUnlessFtp(const std::wstring& folder) {
     return str::ContainsI(folder, L"ftp://") || EnsureFolder(folder);
@@ -30,6 +26,12 @@ bool EnsureFolderUnlessFtp(const std::wstring& folder) {
 
 void FillDefault(std::wstring& folder, const std::wstring& profile, const wchar_t* ending) {
     if (folder.empty()) folder = profile + ending;
+}
+
+}  // namespace
+
+bool EnsureFolder(const std::wstring& folder) {
+    return fs::IsDirectory(folder) || fs::CreateDir(folder);
 }
 
 // Parents come before their children, so each step creates one level only.
@@ -50,11 +52,21 @@ bool CreateWorkingTree(Settings& s, bool tfaActive) {
     return true;
 }
 
-}  // namespace
+std::wstring StoreFolder(const Settings& s, Store where) {
+    switch (where) {
+    case Store::LoRes: return s.SourcePath + L"\\LoRes";
+    case Store::HiRes: return s.SourcePath + L"\\HiRes";
+    case Store::Selected: return s.SourcePath + L"\\Selected";
+    case Store::Storage: return s.StoragePath;
+    case Store::Target: return s.TargetPath;
+    case Store::Tmp: return s.TmpPath;
+    case Store::ThumbnailCache: return s.ThumbnailPath;
+    }
+    return L"";
+}
 
-uint8_t WLX_CheckCreateDir(const std::wstring& folder) {
-    if (folder.empty()) return CreateWorkingTree(g_settings, g_run.TfaActive) ? 1 : 0;
-    return EnsureFolder(folder) ? 1 : 0;
+std::wstring StoreFile(const Settings& s, Store where, std::wstring_view name) {
+    return StoreFolder(s, where) + (where == Store::ThumbnailCache ? L"\\_thm_" : L"\\") + std::wstring(name);
 }
 
 namespace {

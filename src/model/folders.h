@@ -4,16 +4,29 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+
+struct Settings;
 
 // Value of the environment variable; an unset variable yields 256 blanks,
 // which name no usable folder.
 std::wstring own_GetEnv(const std::wstring& name);
 // Folder of the running program file, ending in "\".
 std::wstring own_GetProgramFolder();
-// Non-empty folder: makes sure that one folder exists (creating one level).
-// Empty: fills the empty [Copy] folders of g_settings with their defaults below
-// the user profile and creates the working tree. 1 on success, 0 on failure.
-uint8_t WLX_CheckCreateDir(const std::wstring& folder);
+// Makes sure that one folder exists (creating one level); true when it does.
+bool EnsureFolder(const std::wstring& folder);
+// Fills the empty [Copy] folders of the settings with their defaults below
+// the user profile and creates the working tree (with HiRes and LoRes when
+// the card is used). True on success.
+bool CreateWorkingTree(Settings& s, bool tfaActive);
+
+// The folders of the picture store and the files in them: every path of the
+// store is built here.
+enum class Store { LoRes, HiRes, Selected, Storage, Target, Tmp, ThumbnailCache };
+std::wstring StoreFolder(const Settings& s, Store where);
+// The file of that name there; in the thumbnail cache, the card picture's
+// cached thumbnail ("_thm_" + name).
+std::wstring StoreFile(const Settings& s, Store where, std::wstring_view name);
 // One part of `path` by `kind` ("pathfile", "path", "file", "ext", any case);
 // with mustExist set only when the path names a non-empty file (or, for
 // "path", a folder). The empty string otherwise.

@@ -3,7 +3,7 @@
 
 #include "base/str.h"
 
-namespace ui {
+namespace model {
 
 wchar_t JournalLampColour(std::wstring_view text) {
     wchar_t colour = 0;
@@ -39,4 +39,4 @@ LampRect LampRectFor(int32_t imageWidth, int32_t imageHeight, std::wstring_view 
             static_cast<int32_t>(top + kLampHeight)};
 }
 
-}  // namespace ui
+}  // namespace model

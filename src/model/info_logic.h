@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace ui {
+namespace model {
 
 // Colour of button 6's upper lamp for a journal text: 'b' for any "TFA",
 // 'r' for "TFA Fail", 'g' for "TFA Success" (ignoring case, the later test
@@ -51,4 +51,4 @@ inline constexpr int32_t kLampHeight = 2;
 // the lamp would not lie wholly inside the image.
 LampRect LampRectFor(int32_t imageWidth, int32_t imageHeight, std::wstring_view position);
 
-}  // namespace ui
+}  // namespace model

@@ -4,8 +4,6 @@
 #include <algorithm>
 
 #include "base/str.h"
-#include "app/state.h"
-#include "model/card_session.h"
 
 namespace card {
 
@@ -49,15 +47,3 @@ int32_t NoTransferList::Count() const {
 }
 
 }  // namespace card
-
-int32_t TFA_NoTransferList() {
-    card::CardSession& c = g_card;
-    if (c.PathChanged) {
-        c.NoTransfer.ForgetSnapshot();
-        c.PathChanged = false;
-    }
-    c.NoTransfer.Configure(c.Config.DoNotLoad, c.Config.TransferOnlyAddedFiles);
-    c.NoTransfer.RefreshStore(c.Config.SourcePath);
-    c.NoTransfer.TakeSnapshotOnce(c.Lists.TransferCandidates);
-    return c.NoTransfer.Count();
-}

@@ -54,9 +54,3 @@ private:
 };
 
 }  // namespace card
-
-// Brings the card session's no-transfer list up to date: a changed camera
-// folder drops the snapshot, the store is refreshed, [TFA] DoNotLoad and
-// TransferOnlyAddedFiles are applied and, with the latter, the current
-// candidates become the snapshot unless there is one. Returns the count.
-int32_t TFA_NoTransferList();

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <limits>
 
-#include "app/state.h"
+#include "model/settings.h"
 
-namespace ui {
+namespace model {
 
 namespace {
 
@@ -230,4 +230,4 @@ int32_t ThumbAreaScrollStep(int32_t thumbSize, int32_t thumbSelSize) {
     return SatSize(int64_t{thumbSize} + thumbSelSize + 2);
 }
 
-}  // namespace ui
+}  // namespace model

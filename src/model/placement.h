@@ -10,7 +10,7 @@
 
 struct Settings;
 
-namespace ui {
+namespace model {
 
 // A control's rectangle with the info panel closed (plain fields) and open
 // (the Info fields). flags/flagsInfo carry the window style for the bar.
@@ -91,4 +91,4 @@ int32_t ThumbAreaInnerHeight(int32_t rows, int32_t thumbSize, int32_t thumbSelSi
 int32_t ThumbAreaInnerWidth(int32_t cols, int32_t thumbSize, int32_t buttonSpace);
 int32_t ThumbAreaScrollStep(int32_t thumbSize, int32_t thumbSelSize);
 
-}  // namespace ui
+}  // namespace model

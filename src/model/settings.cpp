@@ -126,8 +126,6 @@ constexpr const wchar_t* kBuiltInData[] = {
 };
 constexpr size_t kBuiltInCount = std::size(kBuiltInData);
 
-size_t g_readPosition = 0;
-
 // Lines from `pos` up to the block marker, each followed by CR LF; `pos` ends
 // behind the marker. Past the last block nothing is read.
 std::wstring ReadBlock(size_t& pos) {
@@ -143,9 +141,7 @@ std::wstring ReadBlock(size_t& pos) {
 
 }  // namespace
 
-std::wstring own_ReadData() { return ReadBlock(g_readPosition); }
-
-void ResetBuiltInData() { g_readPosition = 0; }
+std::wstring BuiltInBlock(size_t& position) { return ReadBlock(position); }
 
 std::wstring DefaultSettingsText() {
     size_t pos = 0;
@@ -472,23 +468,27 @@ std::wstring LoadAllSettings(const IniDocument& ini, const std::wstring& graphic
 // ---------------------------------------------------------------------------
 // The settings file
 
-std::wstring WLX_LoadPreferences(const std::wstring& group, const std::wstring& key) {
-    auto bytes = fs::ReadFile(g_run.SettingsFile);
+std::wstring ReadPreference(const std::wstring& settingsFile, const std::wstring& group, const std::wstring& key) {
+    auto bytes = fs::ReadFile(settingsFile);
     if (!bytes) return L"%ERR% OpenPreferences";
     IniDocument ini(*bytes);
-    if (group.empty() || key.empty())
-        return LoadAllSettings(ini, g_run.GraphicsPath, g_run.FoundViewerId, g_run.ViewerPath,
-                               g_settings);
     if (!ini.HasGroup(group)) return L"%ERR% GroupKey:" + group + L"/" + key;
     return ini.Value(group, key).value_or(L"");
 }
 
-uint8_t WLX_SavePreference(const std::wstring& group, const std::wstring& key,
-                           const std::wstring& value) {
+std::wstring LoadPreferences(const std::wstring& settingsFile, const std::wstring& graphicsPath,
+                             const std::wstring& foundViewerId, const std::wstring& viewerPath, Settings& out) {
+    auto bytes = fs::ReadFile(settingsFile);
+    if (!bytes) return L"%ERR% OpenPreferences";
+    return LoadAllSettings(IniDocument(*bytes), graphicsPath, foundViewerId, viewerPath, out);
+}
+
+uint8_t SavePreference(const std::wstring& settingsFile, const std::wstring& group, const std::wstring& key,
+                       const std::wstring& value) {
     if (group.empty()) return 0;
-    auto bytes = fs::ReadFile(g_run.SettingsFile);
+    auto bytes = fs::ReadFile(settingsFile);
     if (!bytes) return 0;
     IniDocument ini(*bytes);
     if (!ini.SetValue(group, key, value)) return 0;
-    return fs::WriteFileReplacing(g_run.SettingsFile, ini.Serialize()) ? 1 : 0;
+    return fs::WriteFileReplacing(settingsFile, ini.Serialize()) ? 1 : 0;
 }

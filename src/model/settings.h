@@ -2,20 +2,67 @@
 // keeps every line in order, and loading/normalising all settings.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "app/state.h"
 
-// Next built-in text block (the default settings file), ending in CR LF; the
-// empty string once every block has been read.
-std::wstring own_ReadData();
-// Rewinds the read position of own_ReadData to the first block.
-void ResetBuiltInData();
-// The default settings file text, without moving the read position.
+// Image files named in [Graphics], as full paths (graphics folder + file name).
+struct GraphicsSettings {
+    std::wstring Button[12];  // Button_1 .. Button_11 (index 0 unused)
+    std::wstring Busy;        // Button_21, the busy face
+    std::wstring Tree[5];     // Tree_1 .. Tree_4 (index 0 unused)
+    std::wstring Thumb;
+    std::wstring NotLoadedUnchecked, NotLoadedChecked, LoadedUnchecked, LoadedChecked;
+    int DelayChg = 0;  // ms the busy face stays after an action
+};
+
+// Every setting of Wemlox.ini after loading and normalising. Values a group
+// does not set keep these start values (empty, 0, off).
+struct Settings {
+    // [Main]
+    std::wstring Mode;  // working mode derived from [Main] Mode and the viewer
+    // [Menu]
+    std::wstring Position;  // "left", "right", "top", "bottom", "verticalleft", ...
+    int PositionX = 0, PositionY = 0;
+    bool Titled = false;
+    int ButtonSize = 0, ThumbSelSize = 0, ThumbSize = 0, ThumbCols = 0;
+    int ButtonSpace = 0, BorderSpace = 0, InfoSize = 0, InfoTouchSpace = 0;
+    bool ShowInfoText = false, ShowInfoTree = false, ShowInfoThumbs = false, Center = false;
+    // [Graphics]
+    GraphicsSettings Graphics;
+    // [Copy]
+    std::wstring SourcePath, TargetPath, StoragePath, ThumbnailPath, TmpPath;
+    // [TFA]
+    bool Active = false;
+    std::wstring TransferHiRes, TransferLoRes;  // with a leading "."
+    // The same as written back at exit: as loaded, with the "."; taken over
+    // from a file name in the card tree, as the name spells it ("JPG").
+    std::wstring TransferHiResToSave, TransferLoResToSave;
+    std::wstring Url, UrlLastConnect, OccurenceName;
+    int PingTimeoutMs = 0;
+    bool TransferOnlyAddedFiles = false;
+    std::wstring DoNotLoad, Path;
+    std::wstring TransferModeAuto, TransferModeMan;  // "lores", "hires", "both"
+    bool ExtendedDirectory = false, UseUpdateFlag = false;
+    bool FollowNewFolders = false;  // move on to the camera's next folder
+    int CheckNewFilesSec = 0;
+    // [System]
+    int Delay = 0;
+    bool SaveChangesOnExit = false, HideTaskBar = false;
+};
+
+constexpr const wchar_t* kProgramName = L"Wemlox";
+constexpr const wchar_t* kProgramLongName = L"Wemlox Glimmerdeck";
+constexpr const wchar_t* kProgramVersion = L"2017.11.14.4268";
+
+// The built-in text block that starts at `position`, ending in CR LF;
+// `position` moves behind it. The empty string once every block was read.
+std::wstring BuiltInBlock(size_t& position);
+// The default settings file text (the first block).
 std::wstring DefaultSettingsText();
 
 // An INI text as a sequence of lines. Groups and keys are found ignoring case;
@@ -70,10 +117,13 @@ std::wstring LoadAllSettings(const IniDocument& ini, const std::wstring& graphic
                              const std::wstring& foundViewerId, const std::wstring& viewerPath,
                              Settings& out);
 
-// Both group and key given: the value of one key of g_run.SettingsFile ("" when
-// the key is missing). Otherwise loads all settings into g_settings.
-std::wstring WLX_LoadPreferences(const std::wstring& group, const std::wstring& key);
-// Stores one value in g_run.SettingsFile (the file is replaced as a whole, never
+// The value of one key of the settings file ("" when the key is missing), or
+// an "%ERR%" text when the file or the group is missing.
+std::wstring ReadPreference(const std::wstring& settingsFile, const std::wstring& group, const std::wstring& key);
+// Loads every setting of the settings file into `out` (see LoadAllSettings).
+std::wstring LoadPreferences(const std::wstring& settingsFile, const std::wstring& graphicsPath,
+                             const std::wstring& foundViewerId, const std::wstring& viewerPath, Settings& out);
+// Stores one value in the settings file (replaced as a whole, never
 // half-written). 0 when the file cannot be read or written or the group is missing.
-uint8_t WLX_SavePreference(const std::wstring& group, const std::wstring& key,
-                           const std::wstring& value);
+uint8_t SavePreference(const std::wstring& settingsFile, const std::wstring& group, const std::wstring& key,
+                       const std::wstring& value);

@@ -5,7 +5,7 @@
 
 #include "base/str.h"
 #include "model/journal.h"
-#include "app/state.h"
+#include "model/settings.h"
 #include "model/ids.h"
 
 namespace treemenu {

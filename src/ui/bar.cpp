@@ -1,101 +1,81 @@
-// Creation and painting of the button bar and its child controls.
+// Creation, painting and messages of the button bar and its child controls.
 #include "ui/bar.h"
 
 #include <richedit.h>
 
-#include <array>
 #include <vector>
 
-#include "win/handle.h"
-#include "app/app.h"
-#include "app/state.h"
-#include "ui/thumbs.h"
-#include "model/ids.h"
-#include "ui/thumb_area.h"
 #include "model/tree_menu_logic.h"
+#include "ui/theme.h"
+#include "ui/thumb_area.h"
 
-namespace bar {
+namespace ui {
 
 namespace {
 
-constexpr COLORREF kBack = RGB(51, 51, 51);
-constexpr COLORREF kText = RGB(204, 204, 204);
-constexpr COLORREF kThumbAreaFront = RGB(0, 255, 0);
 constexpr wchar_t kBarClass[] = L"WemloxBar";
 
-struct BarState {
-    HWND window = nullptr;
-    std::array<HWND, ids::kButtonCount + 1> buttons{};
-    std::array<int, ids::kButtonCount + 1> shownImage{};
-    HWND journal = nullptr, tree = nullptr, thumbs = nullptr;
-    HTREEITEM treeRoot = nullptr;
-    win::Menu menu;
-    win::Font font;
-    win::Brush background;
-    std::array<images::Picture, ids::kImageSlots> images;
-    images::Picture thumb;
-    std::array<images::Picture, 4> toggles;
-    ui::BarGeometry geometry;
-    bool placing = false;
-    int modalLoops = 0;
-};
-BarState g_bar;
+// The window rectangle whose client area is (x, y, w, h) with this style: the
+// window's corner stays at (x, y); the frame grows to the right and down.
+RECT FramedRect(int x, int y, int w, int h, DWORD style, DWORD exStyle) {
+    RECT rc{x, y, x + w, y + h};
+    AdjustWindowRectEx(&rc, style, FALSE, exStyle);
+    OffsetRect(&rc, x - rc.left, y - rc.top);
+    return rc;
+}
 
-void DrawButton(const DRAWITEMSTRUCT& di) {
-    HDC dc = di.hDC;
-    RECT rc = di.rcItem;
-    FillRect(dc, &rc, g_bar.background.get());
-    int id = static_cast<int>(di.CtlID);
-    if (id < 1 || id > ids::kButtonCount) return;
-    const images::Picture* face = Image(g_bar.shownImage[id]);
-    RECT dest = rc;
-    if (di.itemState & ODS_SELECTED) OffsetRect(&dest, 1, 1);  // pressed look
-    if (face) images::DrawScaled(dc, *face, dest, true);
-    if (di.itemState & ODS_DISABLED) {
-        // Dim a disabled face so it reads as unavailable.
-        win::MemoryDC mem(dc);
-        win::Bitmap one(CreateCompatibleBitmap(dc, 1, 1));
-        win::ScopedSelect sel(mem.get(), one.get());
-        SetPixel(mem.get(), 0, 0, kBack);
-        BLENDFUNCTION blend{AC_SRC_OVER, 0, 170, 0};
-        AlphaBlend(dc, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, mem.get(), 0, 0, 1, 1, blend);
+}  // namespace
+
+Bar::Bar(Settings& settings, BarEvents& events) : settings_(settings), events_(events), tree_(*this), grid_(*this) {}
+
+Bar::~Bar() { Destroy(); }
+
+void Bar::Destroy() {
+    if (window_) DestroyWindow(window_);
+    window_ = nullptr;
+}
+
+LRESULT CALLBACK Bar::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+        auto* bar = static_cast<Bar*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(bar));
+        bar->window_ = hwnd;
     }
+    auto* bar = reinterpret_cast<Bar*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    return bar ? bar->Handle(msg, wp, lp) : DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-LRESULT OnCtlColor(HDC dc) {
-    SetTextColor(dc, kText);
-    SetBkColor(dc, kBack);
-    return reinterpret_cast<LRESULT>(g_bar.background.get());
-}
-
-LRESULT CALLBACK BarProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT Bar::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-    case WM_DRAWITEM:
-        if (!thumbs::DrawTile(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp)))
-            DrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp));
+    case WM_DRAWITEM: {
+        const auto& di = *reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
+        if (!grid_.DrawTile(di)) DrawButton(di);
         return TRUE;
+    }
     case WM_ERASEBKGND: {
         RECT rc;
-        GetClientRect(hwnd, &rc);
-        FillRect(reinterpret_cast<HDC>(wp), &rc, g_bar.background.get());
+        GetClientRect(window_, &rc);
+        FillRect(reinterpret_cast<HDC>(wp), &rc, background_.get());
         return 1;
     }
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
-        return OnCtlColor(reinterpret_cast<HDC>(wp));
+        SetTextColor(reinterpret_cast<HDC>(wp), theme::kText);
+        SetBkColor(reinterpret_cast<HDC>(wp), theme::kBackground);
+        return reinterpret_cast<LRESULT>(background_.get());
     case WM_COMMAND:
-        app::OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp));
+        OnCommand(LOWORD(wp), HIWORD(wp), reinterpret_cast<HWND>(lp));
         return 0;
     case WM_NOTIFY:
-        return app::OnNotify(*reinterpret_cast<const NMHDR*>(lp));
+        return OnNotify(*reinterpret_cast<const NMHDR*>(lp));
     case WM_TIMER:
-        app::OnTimer(static_cast<unsigned>(wp));
+        events_.OnTimer(static_cast<unsigned>(wp));
         return 0;
     case WM_MOVE:
-        app::OnMoved();
+        OnMoved();
         return 0;
     case WM_CLOSE:
-        app::OnClose();
+        events_.OnClose();
         return 0;
     case WM_ENTERSIZEMOVE:
     case WM_ENTERMENULOOP:
@@ -105,82 +85,133 @@ LRESULT CALLBACK BarProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_EXITMENULOOP:
         LeaveModalLoop();
         break;
+    case WM_NCDESTROY:
+        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+        window_ = nullptr;
+        return 0;
     default:
         if (msg == ids::kCardMail) {
-            app::OnCardMail();
+            events_.OnCardMail();
             return 0;
         }
         break;
     }
-    return DefWindowProcW(hwnd, msg, wp, lp);
+    return DefWindowProcW(window_, msg, wp, lp);
 }
 
-RECT ClientToWindowRect(int x, int y, int w, int h) {
-    RECT rc{x, y, x + w, y + h};
-    DWORD style = static_cast<DWORD>(GetWindowLongPtrW(g_bar.window, GWL_STYLE));
-    DWORD ex = static_cast<DWORD>(GetWindowLongPtrW(g_bar.window, GWL_EXSTYLE));
-    AdjustWindowRectEx(&rc, style, FALSE, ex);
-    // The window's corner stays at (x, y); the frame grows to the right and down.
-    OffsetRect(&rc, x - rc.left, y - rc.top);
-    return rc;
+void Bar::OnCommand(int id, int code, HWND control) {
+    if (id >= ids::kFirstButton && id <= ids::kButtonCount && control) {
+        // Owner-drawn buttons report a quick second click as a double click.
+        if (code == BN_CLICKED || code == BN_DOUBLECLICKED) events_.OnButton(id);
+        return;
+    }
+    if (!control && id >= ids::kMenuTransfer && id <= ids::kMenuHiRes) {
+        events_.OnMenu(id);
+        return;
+    }
+    if (!control) return;
+    thumbs::TileRef tile = grid_.TileOfControl(id);
+    if (tile.part != thumbs::TilePart::None) events_.OnTile(tile);
 }
 
-void LoadImages() {
-    const GraphicsSettings& g = g_settings.Graphics;
-    for (int i = 1; i <= ids::kButtonCount; i++) g_bar.images[i] = images::LoadJpeg(g.Button[i]);
-    for (int i = 1; i <= ids::kButtonCount; i++)
-        g_bar.images[ids::kBusyImageOffset + i] = images::LoadJpeg(g.Busy);
-    for (int i = 1; i <= 4; i++) g_bar.images[ids::kFirstTreeImage + i - 1] = images::LoadJpeg(g.Tree[i]);
-    g_bar.thumb = images::LoadJpeg(g.Thumb);
-    g_bar.toggles[0] = images::LoadJpeg(g.NotLoadedUnchecked);
-    g_bar.toggles[1] = images::LoadJpeg(g.NotLoadedChecked);
-    g_bar.toggles[2] = images::LoadJpeg(g.LoadedUnchecked);
-    g_bar.toggles[3] = images::LoadJpeg(g.LoadedChecked);
+LRESULT Bar::OnNotify(const NMHDR& hdr) {
+    if (hdr.idFrom != static_cast<UINT_PTR>(ids::kTree)) return 0;
+    if (hdr.code == NM_RCLICK) {
+        ShowTreeMenu(hdr.hwndFrom);
+        return 1;
+    }
+    if (hdr.code == NM_DBLCLK) {
+        SetState(6, L"b", L"t");
+        events_.OnTreeDoubleClick();
+        return 1;
+    }
+    return 0;
 }
 
-void CreateButtons(HINSTANCE inst) {
-    int b = g_settings.ButtonSize;
-    for (int i = 1; i <= ids::kButtonCount; i++) {
-        const ui::PlacementRecord& r = g_bar.geometry.buttons[i];
-        g_bar.shownImage[i] = i;
-        g_bar.buttons[i] = CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW | BS_FLAT,
-                                           r.x, r.y, b, b, g_bar.window,
-                                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(i)), inst, nullptr);
+void Bar::OnMoved() {
+    if (placing_) return;              // the panel opening or closing, not the user
+    if (IsIconic(window_)) return;     // minimised: the system's place, not the user's
+    events_.OnMoved();
+}
+
+void Bar::DrawButton(const DRAWITEMSTRUCT& di) {
+    HDC dc = di.hDC;
+    RECT rc = di.rcItem;
+    FillRect(dc, &rc, background_.get());
+    int id = static_cast<int>(di.CtlID);
+    if (id < 1 || id > ids::kButtonCount) return;
+    const images::Picture* face = Image(shownImage_[id]);
+    RECT dest = rc;
+    if (di.itemState & ODS_SELECTED) OffsetRect(&dest, 1, 1);  // pressed look
+    if (face) images::DrawScaled(dc, *face, dest, true);
+    if (di.itemState & ODS_DISABLED) {
+        // Dim a disabled face so it reads as unavailable.
+        win::MemoryDC mem(dc);
+        win::Bitmap one(CreateCompatibleBitmap(dc, 1, 1));
+        win::ScopedSelect sel(mem.get(), one.get());
+        SetPixel(mem.get(), 0, 0, theme::kBackground);
+        BLENDFUNCTION blend{AC_SRC_OVER, 0, 170, 0};
+        AlphaBlend(dc, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, mem.get(), 0, 0, 1, 1, blend);
     }
 }
 
-void CreateInfoViews(HINSTANCE inst) {
-    const ui::PlacementRecord& info = g_bar.geometry.info;
-    LoadLibraryW(L"riched20.dll");
-    g_bar.journal = CreateWindowExW(
-        0, L"RichEdit20W", L"",
-        WS_CHILD | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_READONLY |
-            ES_NOHIDESEL,
-        info.x, info.y, info.width, info.height, g_bar.window,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(ids::kJournal)), inst, nullptr);
-    // The journal has no length limit of its own.
-    SendMessageW(g_bar.journal, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
-    // Nobody undoes a journal line; an undo record per line only costs time.
-    SendMessageW(g_bar.journal, EM_SETUNDOLIMIT, 0, 0);
-    g_bar.tree = CreateWindowExW(
-        0, WC_TREEVIEWW, L"",
-        WS_CHILD | TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS,
-        info.x, info.y, info.width, info.height, g_bar.window,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(ids::kTree)), inst, nullptr);
-    TreeView_SetBkColor(g_bar.tree, kBack);
-    TreeView_SetTextColor(g_bar.tree, kText);
-    TreeView_SetLineColor(g_bar.tree, kText);
-    g_bar.thumbs = thumbarea::Create(g_bar.window, inst, ids::kThumbArea, info.x, info.y, info.width, info.height);
-    thumbarea::SetColours(g_bar.thumbs, kBack, kThumbAreaFront);
-    thumbarea::SetInnerSize(g_bar.thumbs, info.width, info.height);
-    thumbarea::SetScrollStep(g_bar.thumbs, ui::ThumbAreaScrollStep(g_settings.ThumbSize, g_settings.ThumbSelSize));
+RECT Bar::ClientToWindowRect(int x, int y, int w, int h) const {
+    return FramedRect(x, y, w, h, static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_STYLE)),
+                      static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_EXSTYLE)));
 }
 
-void CreateTreeMenu() {
-    g_bar.menu.reset(CreatePopupMenu());
-    HMENU m = g_bar.menu.get();
+void Bar::LoadImages() {
+    const GraphicsSettings& g = settings_.Graphics;
+    for (int i = 1; i <= ids::kButtonCount; i++) images_[i] = images::LoadJpeg(g.Button[i]);
+    for (int i = 1; i <= ids::kButtonCount; i++) images_[ids::kBusyImageOffset + i] = images::LoadJpeg(g.Busy);
+    for (int i = 1; i <= 4; i++) images_[ids::kFirstTreeImage + i - 1] = images::LoadJpeg(g.Tree[i]);
+    thumb_ = images::LoadJpeg(g.Thumb);
+    toggles_[0] = images::LoadJpeg(g.NotLoadedUnchecked);
+    toggles_[1] = images::LoadJpeg(g.NotLoadedChecked);
+    toggles_[2] = images::LoadJpeg(g.LoadedUnchecked);
+    toggles_[3] = images::LoadJpeg(g.LoadedChecked);
+}
+
+void Bar::CreateButtons(HINSTANCE inst) {
+    int b = settings_.ButtonSize;
+    for (int i = 1; i <= ids::kButtonCount; i++) {
+        const model::PlacementRecord& r = geometry_.buttons[i];
+        shownImage_[i] = i;
+        buttons_[i] = CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW | BS_FLAT, r.x, r.y, b,
+                                      b, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(i)), inst, nullptr);
+    }
+}
+
+void Bar::CreateInfoViews(HINSTANCE inst) {
+    const model::PlacementRecord& info = geometry_.info;
+    LoadLibraryW(L"riched20.dll");
+    journal_ = CreateWindowExW(0, L"RichEdit20W", L"",
+                               WS_CHILD | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL |
+                                   ES_READONLY | ES_NOHIDESEL,
+                               info.x, info.y, info.width, info.height, window_,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(ids::kJournal)), inst, nullptr);
+    // The journal has no length limit of its own.
+    SendMessageW(journal_, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
+    // Nobody undoes a journal line; an undo record per line only costs time.
+    SendMessageW(journal_, EM_SETUNDOLIMIT, 0, 0);
+    treeControl_ = CreateWindowExW(0, WC_TREEVIEWW, L"",
+                                   WS_CHILD | TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS,
+                                   info.x, info.y, info.width, info.height, window_,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(ids::kTree)), inst, nullptr);
+    TreeView_SetBkColor(treeControl_, theme::kBackground);
+    TreeView_SetTextColor(treeControl_, theme::kText);
+    TreeView_SetLineColor(treeControl_, theme::kText);
+    thumbArea_ = thumbarea::Create(window_, inst, ids::kThumbArea, info.x, info.y, info.width, info.height);
+    thumbarea::SetColours(thumbArea_, theme::kBackground, theme::kThumbAreaFront);
+    thumbarea::SetInnerSize(thumbArea_, info.width, info.height);
+    thumbarea::SetScrollStep(thumbArea_, model::ThumbAreaScrollStep(settings_.ThumbSize, settings_.ThumbSelSize));
+}
+
+void Bar::CreateTreeMenu() {
+    menu_.reset(CreatePopupMenu());
+    HMENU m = menu_.get();
     if (!m) return;
-    std::vector<std::pair<int, std::wstring>> texts = treemenu::ItemTexts(g_settings);
+    std::vector<std::pair<int, std::wstring>> texts = treemenu::ItemTexts(settings_);
     auto add = [&](int id) {
         for (auto& [itemId, text] : texts)
             if (itemId == id) return (void)AppendMenuW(m, MF_STRING, id, text.c_str());
@@ -200,132 +231,122 @@ void CreateTreeMenu() {
     addPlain(ids::kMenuClose, L"Close");
 }
 
-void StyleTextViews() {
+void Bar::StyleTextViews() {
     HDC screen = GetDC(nullptr);
     int height = -MulDiv(10, GetDeviceCaps(screen, LOGPIXELSY), 72);
     ReleaseDC(nullptr, screen);
-    g_bar.font.reset(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                 FIXED_PITCH | FF_MODERN, L"Fixedsys"));
-    SendMessageW(g_bar.journal, WM_SETFONT, reinterpret_cast<WPARAM>(g_bar.font.get()), FALSE);
-    SendMessageW(g_bar.tree, WM_SETFONT, reinterpret_cast<WPARAM>(g_bar.font.get()), FALSE);
+    font_.reset(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, L"Fixedsys"));
+    SendMessageW(journal_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    SendMessageW(treeControl_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     CHARFORMAT2W cf{};
     cf.cbSize = sizeof cf;
     cf.dwMask = CFM_COLOR;
-    cf.crTextColor = kText;
-    SendMessageW(g_bar.journal, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&cf));
-    SendMessageW(g_bar.journal, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&cf));
-    SendMessageW(g_bar.journal, EM_SETBKGNDCOLOR, 0, kBack);
+    cf.crTextColor = theme::kText;
+    SendMessageW(journal_, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&cf));
+    SendMessageW(journal_, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&cf));
+    SendMessageW(journal_, EM_SETBKGNDCOLOR, 0, theme::kBackground);
     // No sunken border on the text and the tree.
-    for (HWND h : {g_bar.journal, g_bar.tree}) {
+    for (HWND h : {journal_, treeControl_}) {
         LONG_PTR ex = GetWindowLongPtrW(h, GWL_EXSTYLE);
         SetWindowLongPtrW(h, GWL_EXSTYLE, ex & ~static_cast<LONG_PTR>(WS_EX_CLIENTEDGE));
         SetWindowPos(h, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);
     }
 }
 
-}  // namespace
-
-HWND Window() { return g_bar.window; }
-
-HWND Control(int id) {
-    if (id >= 1 && id <= ids::kButtonCount) return g_bar.buttons[id];
-    if (id == ids::kJournal) return g_bar.journal;
-    if (id == ids::kTree) return g_bar.tree;
-    if (id == ids::kThumbArea) return g_bar.thumbs;
+HWND Bar::Control(int id) const {
+    if (id >= 1 && id <= ids::kButtonCount) return buttons_[id];
+    if (id == ids::kJournal) return journal_;
+    if (id == ids::kTree) return treeControl_;
+    if (id == ids::kThumbArea) return thumbArea_;
     return nullptr;
 }
 
-HMENU TreeMenu() { return g_bar.menu.get(); }
-HTREEITEM TreeRoot() { return g_bar.treeRoot; }
-void SetTreeRoot(HTREEITEM root) { g_bar.treeRoot = root; }
-HFONT ProgramFont() { return g_bar.font.get(); }
-ui::BarGeometry& Geometry() { return g_bar.geometry; }
-
-images::Picture* Image(int number) {
+images::Picture* Bar::Image(int number) {
     if (number < 1 || number >= ids::kImageSlots) return nullptr;
-    return &g_bar.images[number];
-}
-images::Picture& ThumbPicture() { return g_bar.thumb; }
-images::Picture& ToggleFace(int which) { return g_bar.toggles[static_cast<size_t>(which & 3)]; }
-
-void ShowButtonImage(int button, int image) {
-    if (button < 1 || button > ids::kButtonCount || !g_bar.buttons[button]) return;
-    g_bar.shownImage[button] = image;
-    InvalidateRect(g_bar.buttons[button], nullptr, FALSE);
-    UpdateWindow(g_bar.buttons[button]);
+    return &images_[number];
 }
 
-void PlaceWindow(const ui::PlacementRecord& r, bool open) {
-    RECT rc = open ? ClientToWindowRect(r.xInfo, r.yInfo, r.widthInfo, r.heightInfo)
-                   : ClientToWindowRect(r.x, r.y, r.width, r.height);
-    g_bar.placing = true;
-    SetWindowPos(g_bar.window, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    g_bar.placing = false;
+void Bar::ShowButtonImage(int button, int image) {
+    if (button < 1 || button > ids::kButtonCount || !buttons_[button]) return;
+    shownImage_[button] = image;
+    InvalidateRect(buttons_[button], nullptr, FALSE);
+    UpdateWindow(buttons_[button]);
 }
 
-bool PlacingWindow() { return g_bar.placing; }
+void Bar::ShowBusyFace(int button, bool busy) { ShowButtonImage(button, busy ? ids::kBusyImageOffset + button : button); }
 
-bool InModalLoop() { return g_bar.modalLoops > 0; }
-void EnterModalLoop() { g_bar.modalLoops++; }
-void LeaveModalLoop() {
-    if (g_bar.modalLoops > 0 && --g_bar.modalLoops == 0) app::OnModalLoopEnded();
+void Bar::EnterModalLoop() { modalLoops_++; }
+
+void Bar::LeaveModalLoop() {
+    if (modalLoops_ > 0 && --modalLoops_ == 0) events_.OnModalLoopEnded();
 }
 
-void PlaceButton(int button, const ui::PlacementRecord& r, bool open) {
-    int b = g_settings.ButtonSize;
-    SetWindowPos(g_bar.buttons[button], nullptr, open ? r.xInfo : r.x, open ? r.yInfo : r.y, b, b,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+void Bar::PrepareTreeMenu() {
+    HMENU menu = menu_.get();
+    for (int id = ids::kMenuTransfer; id <= ids::kMenuHiRes; id++) EnableMenuItem(menu, id, MF_BYCOMMAND | MF_GRAYED);
+    for (auto& [id, text] : treemenu::ItemTexts(settings_))
+        ModifyMenuW(menu, id, MF_BYCOMMAND | MF_STRING | MF_GRAYED, id, text.c_str());
+    CardTree::Selection sel = tree_.Selected();
+    treemenu::ItemKind kind = sel.item ? treemenu::ItemKind::Root : treemenu::ItemKind::Nothing;
+    if (!tree_.IsRoot(sel)) {
+        const card::CardFileRecord* r = tree_.Shown().Lists.Record(static_cast<int32_t>(sel.data));
+        kind = r && r->Size >= 1 ? treemenu::ItemKind::File : treemenu::ItemKind::Folder;
+    }
+    for (int id : treemenu::EnabledItems(kind)) EnableMenuItem(menu, id, MF_BYCOMMAND | MF_ENABLED);
 }
 
-int OpenMainWindowImpl() {
+// The menu acts on the item under the mouse, as in any Windows tree.
+void Bar::ShowTreeMenu(HWND tree) {
+    SetState(6, L"b", L"t");
+    POINT screen;
+    GetCursorPos(&screen);
+    TVHITTESTINFO hit{};
+    hit.pt = screen;
+    ScreenToClient(tree, &hit.pt);
+    if (HTREEITEM item = TreeView_HitTest(tree, &hit)) TreeView_SelectItem(tree, item);
+    PrepareTreeMenu();
+    SetForegroundWindow(window_);  // so the menu closes when the user clicks elsewhere
+    TrackPopupMenu(menu_.get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, screen.x, screen.y, 0, window_,
+                   nullptr);
+    PostMessageW(window_, WM_NULL, 0, 0);
+}
+
+bool Bar::Open() {
     HINSTANCE inst = GetModuleHandleW(nullptr);
     LoadImages();
     int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
     DWORD style = WS_POPUP | WS_CLIPCHILDREN;
     DWORD exStyle = WS_EX_TOPMOST;
-    if (g_settings.Titled) {
+    if (settings_.Titled) {
         style |= WS_CAPTION;
         exStyle |= WS_EX_TOOLWINDOW;
     }
-    g_bar.geometry = ui::ComputeBarGeometry(
-        ui::BarInputFromSettings(g_settings, sw, sh, static_cast<int32_t>(style)));
-    g_bar.background.reset(CreateSolidBrush(kBack));
+    geometry_ = model::ComputeBarGeometry(model::BarInputFromSettings(settings_, sw, sh, static_cast<int32_t>(style)));
+    background_.reset(CreateSolidBrush(theme::kBackground));
 
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = BarProc;
+    wc.lpfnWndProc = Proc;
     wc.hInstance = inst;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hIcon = LoadIconW(inst, MAKEINTRESOURCEW(1));
-    wc.hbrBackground = g_bar.background.get();
+    wc.hbrBackground = background_.get();
     wc.lpszClassName = kBarClass;
     RegisterClassExW(&wc);
 
-    const ui::PlacementRecord& w = g_bar.geometry.window;
-    RECT rc{w.x, w.y, w.x + w.width, w.y + w.height};
-    AdjustWindowRectEx(&rc, style, FALSE, exStyle);
-    OffsetRect(&rc, w.x - rc.left, w.y - rc.top);
-    g_bar.window = CreateWindowExW(exStyle, kBarClass, kProgramName, style, rc.left, rc.top,
-                                   rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr, inst, nullptr);
-    if (!g_bar.window) return 0;
+    const model::PlacementRecord& w = geometry_.window;
+    RECT rc = FramedRect(w.x, w.y, w.width, w.height, style, exStyle);
+    if (!CreateWindowExW(exStyle, kBarClass, kProgramName, style, rc.left, rc.top, rc.right - rc.left,
+                         rc.bottom - rc.top, nullptr, nullptr, inst, this))
+        return false;
     CreateButtons(inst);
     CreateInfoViews(inst);
     CreateTreeMenu();
-    if (g_settings.Active) {
-        TVINSERTSTRUCTW ins{};
-        ins.hParent = TVI_ROOT;
-        ins.hInsertAfter = TVI_LAST;
-        ins.item.mask = TVIF_TEXT;
-        ins.item.pszText = const_cast<wchar_t*>(g_settings.OccurenceName.c_str());
-        g_bar.treeRoot = TreeView_InsertItem(g_bar.tree, &ins);
-    }
+    if (settings_.Active) tree_.AddStartRoot(settings_.OccurenceName);
     StyleTextViews();
-    SetWindowPos(g_bar.window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
-    return 0;
+    SetWindowPos(window_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+    return true;
 }
 
-}  // namespace bar
-
-int OpenMainWindow() { return bar::OpenMainWindowImpl(); }
+}  // namespace ui

@@ -1,53 +1,139 @@
 // The button bar: the program's one window with its eleven image buttons, the
-// three info views beside them and the tree's popup menu.
+// info panel beside them (journal, card tree, thumbnail grid), the button
+// lamps and the tree's popup menu. One object, reached from the window
+// procedure through the window's data; it reports what the user does to its
+// BarEvents and calls nothing above itself.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
 
-#include "win/images.h"
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "model/ids.h"
+#include "model/info_logic.h"
 #include "model/placement.h"
+#include "model/settings.h"
+#include "ui/card_tree.h"
+#include "ui/events.h"
+#include "ui/thumb_grid.h"
+#include "win/handle.h"
+#include "win/images.h"
 
-namespace bar {
+namespace ui {
 
-// Builds the bar once at start-up (hidden); always returns 0.
-int OpenMainWindowImpl();
+// The info panel's views, in the order the info button cycles through them.
+enum class InfoView : uint8_t { Closed = 0, Journal = 1, Tree = 2, Thumbnails = 3 };
 
-HWND Window();
-HWND Control(int id);            // buttons 1..11, 101, 111, 801
-HMENU TreeMenu();
-HTREEITEM TreeRoot();
-void SetTreeRoot(HTREEITEM root);
-HFONT ProgramFont();
-
-ui::BarGeometry& Geometry();
-// Image slots 1..11, 21..31, 53..56; nullptr outside them.
-images::Picture* Image(int number);
-images::Picture& ThumbPicture();
-images::Picture& ToggleFace(int which);  // 0 NotLoadedUnchecked .. 3 LoadedChecked
-
-// Shows image `image` on button `button` and repaints it at once.
-void ShowButtonImage(int button, int image);
-
-// Moves and sizes a control or the bar (client rectangle) to a placement.
-void PlaceWindow(const ui::PlacementRecord& r, bool open);
-void PlaceButton(int button, const ui::PlacementRecord& r, bool open);
-// True while the program itself moves the bar (not a user drag).
-bool PlacingWindow();
-
-// A modal loop of the bar's thread runs (a dialog, a message box, a drag of
-// the window): the card timer waits until it ends.
-bool InModalLoop();
-void EnterModalLoop();
-void LeaveModalLoop();
-class ModalScope {
+class Bar {
 public:
-    ModalScope() { EnterModalLoop(); }
-    ~ModalScope() { LeaveModalLoop(); }
-    ModalScope(const ModalScope&) = delete;
-    ModalScope& operator=(const ModalScope&) = delete;
+    Bar(Settings& settings, BarEvents& events);
+    Bar(const Bar&) = delete;
+    Bar& operator=(const Bar&) = delete;
+    ~Bar();
+
+    // Builds the window and its controls (hidden); false when it cannot.
+    bool Open();
+    void Destroy();
+
+    HWND Window() const { return window_; }
+    HWND Control(int id) const;  // buttons 1..11, 101, 111, 801
+    HMENU TreeMenu() const { return menu_.get(); }
+    const model::BarGeometry& Geometry() const { return geometry_; }
+    // Image slots 1..11, 21..31, 53..56; nullptr outside them.
+    images::Picture* Image(int number);
+    images::Picture& ThumbPicture() { return thumb_; }
+    images::Picture& ToggleFace(int which) { return toggles_[static_cast<size_t>(which & 3)]; }
+
+    // Shows image `image` on button `button` and repaints it at once.
+    void ShowButtonImage(int button, int image);
+    // Button n's busy face (image 20 + n) or its own face.
+    void ShowBusyFace(int button, bool busy);
+
+    // Info panel: a journal line for a non-empty text, the next view for an
+    // empty one (see the journal's repeat rule and the lamp of button 6).
+    uint8_t ShowInfo(const std::wstring& text);
+    // Paints a lamp on a button image; 1 when drawn.
+    int SetState(int image, const std::wstring& colour, const std::wstring& position);
+    // The view that is visible now (tested in the order journal, tree, grid).
+    InfoView VisibleView() const;
+    // The whole journal with CR LF line ends, as it is saved.
+    std::wstring JournalText() const;
+
+    // A modal loop of the bar's thread runs (a dialog, a message box, a drag
+    // of the window, a menu): the card timer waits until it ends.
+    bool InModalLoop() const { return modalLoops_ > 0; }
+    void EnterModalLoop();
+    void LeaveModalLoop();
+
+    // Shows the tree's popup menu for the item under the mouse.
+    void ShowTreeMenu(HWND tree);
+    // Enables and labels the menu items for the selected tree item.
+    void PrepareTreeMenu();
+
+    CardTree& Tree() { return tree_; }
+    ThumbGrid& Grid() { return grid_; }
+    Settings& Config() { return settings_; }
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+    void OnCommand(int id, int code, HWND control);
+    LRESULT OnNotify(const NMHDR& hdr);
+    void OnMoved();
+    void DrawButton(const DRAWITEMSTRUCT& di);
+    RECT ClientToWindowRect(int x, int y, int w, int h) const;
+    void LoadImages();
+    void CreateButtons(HINSTANCE inst);
+    void CreateInfoViews(HINSTANCE inst);
+    void CreateTreeMenu();
+    void StyleTextViews();
+
+    // Info panel (info_panel.cpp).
+    void PlaceWindow(const model::PlacementRecord& r, bool open);
+    void PlaceButton(int button, const model::PlacementRecord& r, bool open);
+    void SetOpen(bool open);
+    void PlaceView(int id, const model::Rect& r);
+    uint8_t SkipView(int id);
+    uint8_t ShowJournalView();
+    uint8_t ShowTreeView();
+    uint8_t ShowThumbView();
+    uint8_t CloseInfo();
+    void AppendJournalLine(const std::wstring& text);
+
+    Settings& settings_;
+    BarEvents& events_;
+    HWND window_ = nullptr;
+    std::array<HWND, ids::kButtonCount + 1> buttons_{};
+    std::array<int, ids::kButtonCount + 1> shownImage_{};
+    HWND journal_ = nullptr, treeControl_ = nullptr, thumbArea_ = nullptr;
+    win::Menu menu_;
+    win::Font font_;
+    win::Brush background_;
+    std::array<images::Picture, ids::kImageSlots> images_;
+    images::Picture thumb_;
+    std::array<images::Picture, 4> toggles_;
+    model::BarGeometry geometry_;
+    bool placing_ = false;  // the bar moves itself (the panel opens or closes), not the user
+    int modalLoops_ = 0;
+    InfoView infoView_ = InfoView::Closed;
+    model::JournalRepeatFilter repeat_;
+    CardTree tree_;
+    ThumbGrid grid_;
 };
 
-}  // namespace bar
+// A modal loop of the bar's thread for as long as the object lives.
+class ModalScope {
+public:
+    explicit ModalScope(Bar& bar) : bar_(bar) { bar_.EnterModalLoop(); }
+    ~ModalScope() { bar_.LeaveModalLoop(); }
+    ModalScope(const ModalScope&) = delete;
+    ModalScope& operator=(const ModalScope&) = delete;
 
-int OpenMainWindow();
+private:
+    Bar& bar_;
+};
+
+}  // namespace ui

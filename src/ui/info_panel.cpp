@@ -1,163 +1,170 @@
-// Info panel views, journal lines and button lamps.
-#include "ui/info_panel.h"
-
+// The info panel beside the buttons (journal, card tree, thumbnails), the
+// journal's lines and the status lamps painted on the buttons.
 #include <windows.h>
 #include <commctrl.h>
 #include <richedit.h>
 
+#include <vector>
+
 #include "model/journal.h"
-#include "app/state.h"
-#include "ui/card_views.h"
-#include "ui/thumbs.h"
 #include "ui/bar.h"
-#include "model/ids.h"
-#include "model/info_logic.h"
 #include "ui/thumb_area.h"
 
-int ThumbRowCount = 0;
+namespace ui {
 
-namespace {
-
-uint8_t g_infoView = 0;
-ui::JournalRepeatFilter g_repeat;
-
-void AppendJournalLine(const std::wstring& text) {
-    HWND journal = bar::Control(ids::kJournal);
-    if (!journal) return;
+void Bar::AppendJournalLine(const std::wstring& text) {
+    if (!journal_) return;
     // Newest first: insert at the top instead of rewriting the whole text, so
     // a line costs the same however long the journal has grown.
     std::wstring line = JournalLine(own_DateTime(0), text);
-    SendMessageW(journal, EM_SETSEL, 0, 0);
-    SendMessageW(journal, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
+    SendMessageW(journal_, EM_SETSEL, 0, 0);
+    SendMessageW(journal_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
 }
 
-void SetOpen(bool open) {
-    ui::BarGeometry& geo = bar::Geometry();
-    bar::PlaceWindow(geo.window, open);
-    for (int i = 1; i <= ids::kButtonCount; i++) bar::PlaceButton(i, geo.buttons[i], open);
+std::wstring Bar::JournalText() const {
+    GETTEXTLENGTHEX len{GTL_USECRLF | GTL_NUMCHARS, 1200};
+    LRESULT n = SendMessageW(journal_, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&len), 0);
+    if (n <= 0) return {};
+    std::vector<wchar_t> buf(static_cast<size_t>(n) + 1);
+    GETTEXTEX get{};
+    get.cb = static_cast<DWORD>(buf.size() * sizeof(wchar_t));
+    get.flags = GT_USECRLF;
+    get.codepage = 1200;  // UTF-16
+    LRESULT got =
+        SendMessageW(journal_, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&get), reinterpret_cast<LPARAM>(buf.data()));
+    return std::wstring(buf.data(), static_cast<size_t>(got > 0 ? got : 0));
 }
 
-void Hide(int id) { ShowWindow(bar::Control(id), SW_HIDE); }
+void Bar::PlaceWindow(const model::PlacementRecord& r, bool open) {
+    RECT rc = open ? ClientToWindowRect(r.xInfo, r.yInfo, r.widthInfo, r.heightInfo)
+                   : ClientToWindowRect(r.x, r.y, r.width, r.height);
+    placing_ = true;
+    SetWindowPos(window_, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    placing_ = false;
+}
 
-void PlaceView(int id, const ui::Rect& r) {
-    SetWindowPos(bar::Control(id), HWND_TOP, r.x, r.y, r.width, r.height, 0);
+void Bar::PlaceButton(int button, const model::PlacementRecord& r, bool open) {
+    int b = settings_.ButtonSize;
+    SetWindowPos(buttons_[button], nullptr, open ? r.xInfo : r.x, open ? r.yInfo : r.y, b, b,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Bar::SetOpen(bool open) {
+    PlaceWindow(geometry_.window, open);
+    for (int i = 1; i <= ids::kButtonCount; i++) PlaceButton(i, geometry_.buttons[i], open);
+}
+
+void Bar::PlaceView(int id, const model::Rect& r) {
+    SetWindowPos(Control(id), HWND_TOP, r.x, r.y, r.width, r.height, 0);
 }
 
 // A switched-off view collapses and the cycle moves on at once.
-uint8_t SkipView(int id) {
-    SetWindowPos(bar::Control(id), nullptr, 0, 0, 0, 0, SWP_NOZORDER);
-    Hide(id);
+uint8_t Bar::SkipView(int id) {
+    SetWindowPos(Control(id), nullptr, 0, 0, 0, 0, SWP_NOZORDER);
+    ShowWindow(Control(id), SW_HIDE);
     return ShowInfo(L"");
 }
 
-uint8_t ShowJournalView() {
-    ui::BarGeometry& geo = bar::Geometry();
-    if (ui::IsUserMode(geo.mode)) {
+uint8_t Bar::ShowJournalView() {
+    if (model::IsUserMode(geometry_.mode)) {
         RECT rc;
-        GetWindowRect(bar::Window(), &rc);
-        if (auto pos = ui::CaptureUserPosition(geo.mode, rc.left, rc.top, g_settings.InfoSize, geo.window)) {
-            g_settings.PositionX = pos->x;
-            g_settings.PositionY = pos->y;
+        GetWindowRect(window_, &rc);
+        if (auto pos = model::CaptureUserPosition(geometry_.mode, rc.left, rc.top, settings_.InfoSize, geometry_.window)) {
+            settings_.PositionX = pos->x;
+            settings_.PositionY = pos->y;
         }
     }
     SetOpen(true);
-    PlaceView(ids::kJournal, ui::ComputeInfoViewRects(geo.mode, geo.info, g_settings.ButtonSpace).journal);
-    Hide(ids::kTree);
-    Hide(ids::kThumbArea);
-    if (!g_settings.ShowInfoText) return SkipView(ids::kJournal);
-    ShowWindow(bar::Control(ids::kJournal), SW_SHOW);
+    PlaceView(ids::kJournal, model::ComputeInfoViewRects(geometry_.mode, geometry_.info, settings_.ButtonSpace).journal);
+    ShowWindow(treeControl_, SW_HIDE);
+    ShowWindow(thumbArea_, SW_HIDE);
+    if (!settings_.ShowInfoText) return SkipView(ids::kJournal);
+    ShowWindow(journal_, SW_SHOW);
     return 0;
 }
 
-uint8_t ShowTreeView() {
-    HWND tree = bar::Control(ids::kTree);
-    UINT items = TreeView_GetCount(tree);
+uint8_t Bar::ShowTreeView() {
+    UINT items = tree_.ItemCount();
     if (items == 0) return 0;  // no card features: the journal stays
-    ui::BarGeometry& geo = bar::Geometry();
     SetOpen(true);
-    ui::Rect r = ui::ComputeInfoViewRects(geo.mode, geo.info, g_settings.ButtonSpace).treeAndThumbs;
+    model::Rect r = model::ComputeInfoViewRects(geometry_.mode, geometry_.info, settings_.ButtonSpace).treeAndThumbs;
     PlaceView(ids::kTree, r);
     PlaceView(ids::kThumbArea, r);
-    if (items == 1) RequestTree();  // walked on the card thread; the items follow
-    Hide(ids::kJournal);
-    Hide(ids::kThumbArea);
-    if (!g_settings.ShowInfoTree) return SkipView(ids::kTree);
-    ShowWindow(tree, SW_SHOW);
+    if (items == 1) events_.OnTreeWanted();  // walked on the card thread; the items follow
+    ShowWindow(journal_, SW_HIDE);
+    ShowWindow(thumbArea_, SW_HIDE);
+    if (!settings_.ShowInfoTree) return SkipView(ids::kTree);
+    ShowWindow(treeControl_, SW_SHOW);
     return 0;
 }
 
-uint8_t ShowThumbView() {
-    HWND area = bar::Control(ids::kThumbArea);
-    if (ThumbRowCount == 0) {
-        int rows = TFA_CreateThumbs();
+uint8_t Bar::ShowThumbView() {
+    if (grid_.ThumbRowCount() == 0) {
+        events_.OnGridWanted();
         SetOpen(true);
-        const Settings& s = g_settings;
-        thumbarea::SetScrollStep(area, ui::ThumbAreaScrollStep(s.ThumbSize, s.ThumbSelSize));
-        thumbarea::SetInnerSize(area, ui::ThumbAreaInnerWidth(s.ThumbCols, s.ThumbSize, s.ButtonSpace),
-                                ui::ThumbAreaInnerHeight(rows, s.ThumbSize, s.ThumbSelSize, s.ButtonSpace));
+        grid_.SizeArea(grid_.LastBuild());
     }
-    Hide(ids::kJournal);
-    Hide(ids::kTree);
-    if (!g_settings.ShowInfoThumbs) return SkipView(ids::kThumbArea);
-    ShowWindow(area, SW_SHOW);
+    ShowWindow(journal_, SW_HIDE);
+    ShowWindow(treeControl_, SW_HIDE);
+    if (!settings_.ShowInfoThumbs) return SkipView(ids::kThumbArea);
+    ShowWindow(thumbArea_, SW_SHOW);
     return 0;
 }
 
-uint8_t CloseInfo() {
-    Hide(ids::kJournal);
-    Hide(ids::kTree);
-    Hide(ids::kThumbArea);
+uint8_t Bar::CloseInfo() {
+    ShowWindow(journal_, SW_HIDE);
+    ShowWindow(treeControl_, SW_HIDE);
+    ShowWindow(thumbArea_, SW_HIDE);
     SetOpen(false);
-    g_infoView = 0;
+    infoView_ = InfoView::Closed;
     return 1;
 }
 
-}  // namespace
-
-uint8_t ShowInfo(const std::wstring& text) {
+uint8_t Bar::ShowInfo(const std::wstring& text) {
     if (text.empty()) {
-        g_infoView++;
-        switch (g_infoView) {
-        case 1: return ShowJournalView();
-        case 2: return ShowTreeView();
-        case 3: return ShowThumbView();
+        infoView_ = static_cast<InfoView>(static_cast<uint8_t>(infoView_) + 1);
+        switch (infoView_) {
+        case InfoView::Journal: return ShowJournalView();
+        case InfoView::Tree: return ShowTreeView();
+        case InfoView::Thumbnails: return ShowThumbView();
         default: return CloseInfo();
         }
     }
-    switch (ui::JournalLampColour(text)) {
+    switch (model::JournalLampColour(text)) {
     case L'b': SetState(6, L"b", L"t"); break;
     case L'r': SetState(6, L"r", L"t"); break;
     case L'g': SetState(6, L"g", L"t"); break;
     default: break;
     }
-    if (!g_repeat.Accept(text)) return 1;
+    if (!repeat_.Accept(text)) return 1;
     AppendJournalLine(text);
     return 0;
 }
 
-int SetState(int image, const std::wstring& colour, const std::wstring& position) {
-    images::Picture* pic = image == 0 ? nullptr : bar::Image(image);
+int Bar::SetState(int image, const std::wstring& colour, const std::wstring& position) {
+    images::Picture* pic = image == 0 ? nullptr : Image(image);
     if (!pic || !*pic) return 0;
     win::MemoryDC dc;
     if (!dc) return 0;
     win::ScopedSelect sel(dc.get(), pic->bitmap.get());
     COLORREF clear = GetPixel(dc.get(), 2, 2);
-    ui::LampRect lr = ui::LampRectFor(pic->width, pic->height, position);
+    model::LampRect lr = model::LampRectFor(pic->width, pic->height, position);
     if (!lr.IsEmpty()) {
-        win::Brush brush(CreateSolidBrush(ui::LampColour(colour, clear)));
+        win::Brush brush(CreateSolidBrush(model::LampColour(colour, clear)));
         RECT rc{lr.left, lr.top, lr.right, lr.bottom};
         FillRect(dc.get(), &rc, brush.get());
     }
     GdiFlush();
-    if (HWND button = bar::Control(image)) RedrawWindow(button, nullptr, nullptr, RDW_INVALIDATE);
+    if (HWND button = Control(image)) RedrawWindow(button, nullptr, nullptr, RDW_INVALIDATE);
     return 1;
 }
 
-int GetInfoState() {
-    if (IsWindowVisible(bar::Control(ids::kJournal))) return 1;
-    if (IsWindowVisible(bar::Control(ids::kTree))) return 2;
-    if (IsWindowVisible(bar::Control(ids::kThumbArea))) return 3;
-    return 0;
+InfoView Bar::VisibleView() const {
+    if (IsWindowVisible(journal_)) return InfoView::Journal;
+    if (IsWindowVisible(treeControl_)) return InfoView::Tree;
+    if (IsWindowVisible(thumbArea_)) return InfoView::Thumbnails;
+    return InfoView::Closed;
 }
 
-int CurrentInfoView() { return g_infoView; }
+}  // namespace ui

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <utility>
 
@@ -50,6 +51,11 @@ struct GdiTraits {
 struct MenuTraits {
     static HMENU Invalid() { return nullptr; }
     static void Close(HMENU h) { DestroyMenu(h); }
+};
+
+struct ImageListTraits {
+    static HIMAGELIST Invalid() { return nullptr; }
+    static void Close(HIMAGELIST h) { ImageList_Destroy(h); }
 };
 
 using Handle = Owned<HANDLE, FileHandleTraits>;        // CreateFile results

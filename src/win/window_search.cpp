@@ -5,33 +5,38 @@
 
 #include <vector>
 
-#include "win/handle.h"
 #include "base/str.h"
-#include "app/state.h"
 #include "model/catalogue.h"
 #include "model/key_table.h"
+#include "win/handle.h"
 
-WindowSearchState g_search;
-
-BOOL CALLBACK own_GetWinHandle(HWND window, LPARAM) {
+BOOL CALLBACK own_GetWinHandle(HWND window, LPARAM state) {
+    auto& search = *reinterpret_cast<win::WindowSearchState*>(state);
     wchar_t text[128] = {};
-    int n = g_search.MatchByClass ? GetClassNameW(window, text, 128) : GetWindowTextW(window, text, 128);
+    int n = search.MatchByClass ? GetClassNameW(window, text, 128) : GetWindowTextW(window, text, 128);
     if (n > 0) {
         std::wstring_view seen(text, static_cast<size_t>(n));
-        if (str::ContainsI(seen, g_search.SearchText)) {
-            g_search.ViewerWindow = window;
-            g_search.SearchText.assign(seen);
+        if (str::ContainsI(seen, search.SearchText)) {
+            search.ViewerWindow = window;
+            search.SearchText.assign(seen);
         }
     }
     return TRUE;
 }
 
-HWND SearchTopLevelWindow(const std::wstring& text, bool byClass) {
-    g_search.SearchText = text;
-    g_search.ViewerWindow = nullptr;
-    g_search.MatchByClass = byClass;
-    EnumWindows(own_GetWinHandle, 0);
-    return g_search.ViewerWindow;
+namespace win {
+
+HWND SearchTopLevelWindow(WindowSearchState& state, const std::wstring& text, bool byClass) {
+    state.SearchText = text;
+    state.ViewerWindow = nullptr;
+    state.MatchByClass = byClass;
+    EnumWindows(own_GetWinHandle, reinterpret_cast<LPARAM>(&state));
+    return state.ViewerWindow;
+}
+
+HWND FindTopLevelWindow(const std::wstring& text, bool byClass) {
+    WindowSearchState state;
+    return SearchTopLevelWindow(state, text, byClass);
 }
 
 namespace {
@@ -48,8 +53,7 @@ std::wstring ProgramOf(HWND window) {
 }
 
 struct ViewerSearch {
-    std::wstring_view viewerId;
-    std::wstring_view windowClass;
+    std::wstring_view viewerId, windowClass, viewerPath;
     HWND found = nullptr;
     std::wstring foundClass;
 };
@@ -62,7 +66,7 @@ BOOL CALLBACK TakeViewerWindow(HWND window, LPARAM parameter) {
     wchar_t text[128] = {};
     int n = GetClassNameW(window, text, 128);
     if (n <= 0 || !str::ContainsI(std::wstring_view(text, static_cast<size_t>(n)), search.windowClass)) return TRUE;
-    if (!IsViewerProgram(search.viewerId, ProgramOf(window), g_run.ViewerPath)) return TRUE;
+    if (!IsViewerProgram(search.viewerId, ProgramOf(window), search.viewerPath)) return TRUE;
     const bool visible = IsWindowVisible(window) != 0;
     if (search.found && !visible) return TRUE;
     search.found = window;
@@ -70,43 +74,27 @@ BOOL CALLBACK TakeViewerWindow(HWND window, LPARAM parameter) {
     return visible ? FALSE : TRUE;
 }
 
-// The one finder behind the five named ones.
-std::wstring GetPGMData(std::wstring_view viewerId, const std::wstring& request) {
-    ViewerSearch search;
-    search.viewerId = viewerId;
-    search.windowClass = ViewerWindowClass(viewerId);
-    g_search.SearchText = search.windowClass;
-    g_search.ViewerWindow = nullptr;
-    g_search.MatchByClass = true;
-    EnumWindows(TakeViewerWindow, reinterpret_cast<LPARAM>(&search));
-    if (!search.found) return L"%ERR%";
-    g_search.ViewerWindow = search.found;
-    g_search.SearchText = search.foundClass;
-    return str::ToLower(str::Trim(request)) == L"hwnd" ? g_search.SearchText : L"%ERR%";
-}
-
 }  // namespace
 
-std::wstring Irfan_GetPGMData(const std::wstring& request) { return GetPGMData(L"irfan", request); }
-std::wstring Fast_GetPGMData(const std::wstring& request) { return GetPGMData(L"fast", request); }
-std::wstring XnView_GetPGMData(const std::wstring& request) { return GetPGMData(L"xnview", request); }
-std::wstring Nomacs_GetPGMData(const std::wstring& request) { return GetPGMData(L"nomacs", request); }
-std::wstring PS_GetPGMData(const std::wstring& request) { return GetPGMData(L"ps", request); }
-
-HWND FindModeViewerWindow() {
-    if (!ViewerWindowClass(g_settings.Mode)) return nullptr;
-    GetPGMData(g_settings.Mode, L"hwnd");
-    return g_search.ViewerWindow;
+FoundWindow FindViewerWindow(std::wstring_view viewerId, std::wstring_view viewerPath) {
+    const wchar_t* windowClass = ViewerWindowClass(viewerId);
+    if (!windowClass) return {};
+    ViewerSearch search;
+    search.viewerId = viewerId;
+    search.windowClass = windowClass;
+    search.viewerPath = viewerPath;
+    EnumWindows(TakeViewerWindow, reinterpret_cast<LPARAM>(&search));
+    return {search.found, search.foundClass};
 }
+
+}  // namespace win
 
 std::wstring own_GetTextControl(HWND window) {
     LRESULT len = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
     if (len <= 0) return L"%ERR%";
     std::vector<wchar_t> buf(static_cast<size_t>(len) + 1);
     LRESULT got = SendMessageW(window, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()));
-    std::wstring text(buf.data(), static_cast<size_t>(got > 0 ? got : 0));
-    g_search.SearchText = text;
-    return text;
+    return std::wstring(buf.data(), static_cast<size_t>(got > 0 ? got : 0));
 }
 
 // Splits off the program part of a command line (quoted or up to the first blank).

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "../win/shell_fixture.h"
-#include "ui/info_panel.h"
+#include "app/operations.h"
 
 int wmain() {
     if (!OpenTestBar()) return 1;

@@ -67,8 +67,8 @@ int wmain() {
     cardtest::Simulator sim(card, kAddress);
     if (!sim.Running()) return 1;
     InitDownloads();
-    g_card.CardHost = kAddress;
-    g_card.Config.TmpPath = tmp;
+    TestApp().card.CardHost = kAddress;
+    TestApp().card.Config.TmpPath = tmp;
     const std::wstring file = tmp + L"\\BIG.JPG";
     const std::string url = "http://" + str::ToUtf8(kAddress) + "/DCIM/BIG.JPG";
 
@@ -81,9 +81,9 @@ int wmain() {
         (void)fs::DeleteFileAt(file);
     }
     if (!ok) {
-        cardthread::Deliver();
+        TestApp().cards.Deliver();
         std::printf("transfer benchmark: a download failed\n%s\n",
-                    str::ToUtf8(driver::WindowText(bar::Control(ids::kJournal))).substr(0, 2000).c_str());
+                    str::ToUtf8(driver::WindowText(TestApp().bar.Control(ids::kJournal))).substr(0, 2000).c_str());
         return 1;
     }
     double a = Median(transFile), b = Median(plain);
@@ -93,7 +93,7 @@ int wmain() {
                 "  TFA_TransFile  median %4.0f ms (%.0f MB/s), fastest %4.0f ms\n"
                 "  plain libcurl  median %4.0f ms (%.0f MB/s), fastest %4.0f ms\n"
                 "  ratio TFA_TransFile / plain: median %.2f, fastest %.2f\n",
-                transFile.size(), g_settings.Delay, a, 25 * 1000.0 / a, fastA, b, 25 * 1000.0 / b, fastB, a / b,
+                transFile.size(), TestApp().settings.Delay, a, 25 * 1000.0 / a, fastA, b, 25 * 1000.0 / b, fastB, a / b,
                 fastA / fastB);
     ShutdownDownloads();
     return 0;

@@ -48,7 +48,7 @@ bool ClickUntil(HWND control, const std::function<bool()>& effect) {
     return false;
 }
 
-ui::Rect ScreenRect(HWND h) {
+model::Rect ScreenRect(HWND h) {
     RECT rc = ClientOnScreen(h);
     return {rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top};
 }
@@ -66,15 +66,15 @@ TEST(Bar, AppearsAtTheComputedPlaceWithElevenButtons) {
         std::string what = str::ToUtf8(c.position) + (c.titled ? " titled" : "");
         ASSERT_TRUE(run.bar) << what;
         Settings s = run.Loaded();
-        ui::BarGeometry geo = ui::ComputeBarGeometry(
-            ui::BarInputFromSettings(s, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), 0));
+        model::BarGeometry geo = model::ComputeBarGeometry(
+            model::BarInputFromSettings(s, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), 0));
         // The window's corner sits at the computed place; the frame of a
         // titled bar grows outside the computed client size.
         RECT outer{};
         GetWindowRect(run.bar, &outer);
-        ui::Rect client = ScreenRect(run.bar);
-        EXPECT_EQ(ui::Rect({outer.left, outer.top, client.width, client.height}),
-                  ui::Rect({geo.window.x, geo.window.y, geo.window.width, geo.window.height})) << what;
+        model::Rect client = ScreenRect(run.bar);
+        EXPECT_EQ(model::Rect({outer.left, outer.top, client.width, client.height}),
+                  model::Rect({geo.window.x, geo.window.y, geo.window.width, geo.window.height})) << what;
         for (int i = 1; i <= 11; i++) {
             HWND b = run.Control(i);
             ASSERT_TRUE(b && IsWindowVisible(b)) << i;
@@ -122,12 +122,12 @@ TEST(Bar, JournalShowsTheStartLinesNewestFirst) {
 TEST(Bar, InfoButtonCyclesTheViewsAndOpensTowardsTheScreen) {
     RunningBar run;  // built-in settings: Right, InfoSize -1 -> 511
     ASSERT_TRUE(run.bar);
-    ui::Rect closed = ScreenRect(run.bar), button1 = ScreenRect(run.Control(1));
+    model::Rect closed = ScreenRect(run.bar), button1 = ScreenRect(run.Control(1));
     HWND journal = run.Control(101), tree = run.Control(111), thumbs = run.Control(801);
     auto shown = [&] { return std::make_tuple(IsWindowVisible(journal) != 0, IsWindowVisible(tree) != 0, IsWindowVisible(thumbs) != 0); };
 
     ASSERT_TRUE(ClickUntil(run.Control(8), [&] { return IsWindowVisible(journal) != 0; }));
-    ui::Rect open = ScreenRect(run.bar);
+    model::Rect open = ScreenRect(run.bar);
     EXPECT_EQ(open.width, closed.width + 511);
     EXPECT_EQ(open.x, closed.x - 511);  // opens to the left of a bar docked right
     EXPECT_EQ(ScreenRect(run.Control(1)), button1);  // the buttons keep their place on screen

@@ -1,6 +1,6 @@
 // A card port for unit tests: answers from a table, hosts that answer the
-// echo request, and a record of every request, journal line and lamp. While
-// it lives it is the card code's port and the card globals start clean.
+// echo request, and a record of every request, journal line and lamp, with a
+// card session of its own.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "app/state.h"
 #include "model/card_session.h"
 
 namespace testutil {
@@ -24,17 +23,10 @@ public:
 
     std::vector<std::wstring> requests, pings, journal, lamps, found, followed;
 
-    FakeCardPort() : savedSettings_(g_settings), savedRun_(g_run) {
-        g_card = card::CardSession{};
-        g_card.Config.PingTimeoutMs = 100;
-        card::SetPort(this);
-    }
-    ~FakeCardPort() override {
-        card::SetPort(nullptr);
-        g_card = card::CardSession{};
-        g_settings = savedSettings_;
-        g_run = savedRun_;
-    }
+    FakeCardPort() { session.Config.PingTimeoutMs = 100; }
+
+    // The card session under test, with this port.
+    card::Session session{*this};
 
     void Answer(const std::wstring& url, std::string body) {
         card::CardAnswer a;
@@ -66,7 +58,7 @@ public:
         return a;
     }
     bool Ping(const std::wstring& host, int timeoutMs) override {
-        EXPECT_EQ(timeoutMs, g_card.Config.PingTimeoutMs);
+        EXPECT_EQ(timeoutMs, session.Config.PingTimeoutMs);
         pings.push_back(host);
         return pingable.count(host) > 0;
     }
@@ -78,9 +70,6 @@ public:
     void CardFound(const std::wstring& host) override { found.push_back(host); }
     void CameraFolderFollowed(const std::wstring& path) override { followed.push_back(path); }
 
-private:
-    Settings savedSettings_;
-    RunState savedRun_;
 };
 
 }  // namespace testutil

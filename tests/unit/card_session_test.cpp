@@ -29,18 +29,19 @@ std::vector<std::wstring> Hosts(int from, int to) {
 
 TEST(CardSession, GetDataKindsAndTheirRequests) {
     FakeCardPort port;
-    g_card.CardHost = L"127.0.0.5";
+    card::Session& session = port.session;
+    session.CardHost = L"127.0.0.5";
     for (const wchar_t* kind : {L"dir", L"Dir", L"THUMB", L"", L"examinetree", L"ssid"})
-        EXPECT_EQ(TFA_GetData(kind, L"/"), 0) << Utf8(kind);
+        EXPECT_EQ(session.GetData(kind, L"/"), 0) << Utf8(kind);
     EXPECT_TRUE(port.requests.empty());
     // Only what can be a card's network name is one: a longer answer is
     // some other server's, not a card's name cut short.
     port.Answer(L"http://127.0.0.5/command.cgi?op=104", "flashair_e8e0b756a7fb_and_more_than_32_bytes");
-    EXPECT_EQ(TFA_GetData(L"SSID", L"ignored"), 0);
-    EXPECT_EQ(g_card.CardSsid, L"");
+    EXPECT_EQ(session.GetData(L"SSID", L"ignored"), 0);
+    EXPECT_EQ(session.CardSsid, L"");
     port.Answer(L"http://127.0.0.5/command.cgi?op=104", "flashair_e8e0b756a7fb");
-    EXPECT_EQ(TFA_GetData(L"SSID", L"ignored"), 1);
-    EXPECT_EQ(g_card.CardSsid, L"flashair_e8e0b756a7fb");
+    EXPECT_EQ(session.GetData(L"SSID", L"ignored"), 1);
+    EXPECT_EQ(session.CardSsid, L"flashair_e8e0b756a7fb");
 }
 
 TEST(CardSession, CameraFolderListing) {
@@ -66,13 +67,14 @@ TEST(CardSession, CameraFolderListing) {
     };
     for (auto& c : cases) {
         FakeCardPort port;
-        g_card.CardHost = L"127.0.0.5";
-        g_card.Config.Path = L"DCIM/101_PANA";
-        g_card.Config.TransferHiRes = L".rw2";
-        g_card.Config.TransferLoRes = L".jpg";
-        g_card.Config.TransferOnlyAddedFiles = true;
-        g_card.Lists.TransferCandidates.resize(1);
-        g_card.Lists.TransferCandidates[0].Name = L"old";
+        card::Session& session = port.session;
+        session.CardHost = L"127.0.0.5";
+        session.Config.Path = L"DCIM/101_PANA";
+        session.Config.TransferHiRes = L".rw2";
+        session.Config.TransferLoRes = L".jpg";
+        session.Config.TransferOnlyAddedFiles = true;
+        session.Lists.TransferCandidates.resize(1);
+        session.Lists.TransferCandidates[0].Name = L"old";
         if (c.answer == Answer::Error) port.Error(url);
         if (c.answer == Answer::ServerError) port.Error(url, 500);
         if (c.answer == Answer::Broken) {
@@ -80,39 +82,40 @@ TEST(CardSession, CameraFolderListing) {
             port.answers[url].broken = true;
         }
         if (c.answer == Answer::Empty) port.Answer(url, "");
-        g_card.ChangeNotListed = true;
+        session.ChangeNotListed = true;
         if (c.answer == Answer::Pictures) port.Answer(url, kTwoPictures);
-        EXPECT_EQ(TFA_GetData(L"DIR", L"ignored"), c.result) << c.what;
+        EXPECT_EQ(session.GetData(L"DIR", L"ignored"), c.result) << c.what;
         EXPECT_EQ(port.requests, std::vector<std::wstring>{url}) << c.what;
-        EXPECT_EQ(g_card.CardConnected, c.connected) << c.what;
+        EXPECT_EQ(session.CardConnected, c.connected) << c.what;
         std::vector<std::wstring> names;
-        for (auto& r : g_card.Lists.TransferCandidates) names.push_back(r.Name);
+        for (auto& r : session.Lists.TransferCandidates) names.push_back(r.Name);
         EXPECT_EQ(names, c.candidates) << c.what;
-        EXPECT_EQ(g_card.NoTransfer.HasSnapshot(), c.connected) << c.what;
-        EXPECT_EQ(g_card.ChangeNotListed, !c.connected) << c.what;  // a failed listing is tried again
+        EXPECT_EQ(session.NoTransfer.HasSnapshot(), c.connected) << c.what;
+        EXPECT_EQ(session.ChangeNotListed, !c.connected) << c.what;  // a failed listing is tried again
         if (c.connected) {
-            EXPECT_EQ(g_card.TransferCandidateCount, c.result) << c.what;
+            EXPECT_EQ(session.TransferCandidateCount, c.result) << c.what;
         }
     }
 }
 
 TEST(CardSession, PathsGoIntoUrlsPercentEncoded) {
     FakeCardPort port;
-    g_card.CardHost = L"127.0.0.5";
-    g_card.Config.Path = L"DCIM/\xC4 & 1";
-    TFA_GetData(L"DIR", L"");
+    card::Session& session = port.session;
+    session.CardHost = L"127.0.0.5";
+    session.Config.Path = L"DCIM/\xC4 & 1";
+    session.GetData(L"DIR", L"");
     EXPECT_EQ(port.requests.back(), L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM/%C3%84%20%26%201");
 
     // The walk asks for each folder by the card's own bytes, valid UTF-8 or not.
     port.Answer(L"http://127.0.0.5/command.cgi?op=100&DIR=/",
                 "WLANSD_FILELIST\r\n,\xC3\x84 b,0,16,0,0\r\n,\xC4#,0,16,0,0\r\n");
     port.Error(L"http://127.0.0.5/command.cgi?op=100&DIR=/%C3%84%20b");  // the walk goes on
-    EXPECT_EQ(TFA_GetData(L"ExamineTREE", L"/"), 2);
+    EXPECT_EQ(session.GetData(L"ExamineTREE", L"/"), 2);
     EXPECT_EQ(std::vector<std::wstring>(port.requests.end() - 3, port.requests.end()),
               (std::vector<std::wstring>{L"http://127.0.0.5/command.cgi?op=100&DIR=/",
                                          L"http://127.0.0.5/command.cgi?op=100&DIR=/%C3%84%20b",
                                          L"http://127.0.0.5/command.cgi?op=100&DIR=/%C4%23"}));
-    EXPECT_EQ(g_card.Lists.CardDirectories, (std::vector<std::wstring>{L"/\xC4 b", L"/\xC4#"}));
+    EXPECT_EQ(session.Lists.CardDirectories, (std::vector<std::wstring>{L"/\xC4 b", L"/\xC4#"}));
 }
 
 TEST(CardSession, CheckUpdate) {
@@ -132,9 +135,10 @@ TEST(CardSession, CheckUpdate) {
     };
     for (auto& c : cases) {
         FakeCardPort port;
-        if (c.accepted) g_card.UpdateUrl = L"http://127.0.0.5/command.cgi?op=102";
+        card::Session& session = port.session;
+        if (c.accepted) session.UpdateUrl = L"http://127.0.0.5/command.cgi?op=102";
         if (c.answer) port.Answer(L"http://127.0.0.5/command.cgi?op=102", *c.answer);
-        EXPECT_EQ(TFA_CheckUpdate(), c.result) << c.what;
+        EXPECT_EQ(session.CheckUpdate(), c.result) << c.what;
         EXPECT_EQ(port.lamps, std::vector<std::wstring>{c.lamp}) << c.what;
         EXPECT_EQ(port.requests.size(), c.accepted ? 1u : 0u) << c.what;
     }
@@ -142,40 +146,42 @@ TEST(CardSession, CheckUpdate) {
 
 TEST(CardSession, ErrorPagesAreNoAnswers) {
     FakeCardPort port;
-    g_card.Config.Url = Host(5);
-    g_card.Config.UrlLastConnect = L"";
-    card::BeginSession(g_card.Config);
+    card::Session& session = port.session;
+    session.Config.Url = Host(5);
+    session.Config.UrlLastConnect = L"";
+    session.Begin(session.Config, session.SettingsFile);
     port.pingable.insert(Host(5));  // a web server, but no card
     port.Error(L"http://127.0.0.5/command.cgi?op=104");
-    EXPECT_EQ(TFA_GetData(L"SSID", L""), 0);
-    EXPECT_EQ(TFA_SearchUrl(), 0);
+    EXPECT_EQ(session.GetData(L"SSID", L""), 0);
+    EXPECT_EQ(session.SearchUrl(), 0);
     EXPECT_EQ(port.journal.back(), L"TFA Fail: 127.0.0.5");
-    g_card.UpdateUrl = L"http://127.0.0.5/command.cgi?op=102";
-    port.Error(g_card.UpdateUrl);
-    EXPECT_EQ(TFA_CheckUpdate(), 0);
+    session.UpdateUrl = L"http://127.0.0.5/command.cgi?op=102";
+    port.Error(session.UpdateUrl);
+    EXPECT_EQ(session.CheckUpdate(), 0);
     EXPECT_EQ(port.lamps.back(), L"6rb");
 }
 
 TEST(CardSession, SweepFindsTheCardAndRemembersIt) {
     FakeCardPort port;
-    g_card.Config.Url = L"127.0.0.*";
-    g_card.Config.UrlLastConnect = L"";
-    card::BeginSession(g_card.Config);
+    card::Session& session = port.session;
+    session.Config.Url = L"127.0.0.*";
+    session.Config.UrlLastConnect = L"";
+    session.Begin(session.Config, session.SettingsFile);
     port.Card(Host(57));
-    EXPECT_EQ(TFA_SearchUrl(), 1);
+    EXPECT_EQ(session.SearchUrl(), 1);
     std::vector<std::wstring> want;
     for (int n = 1; n <= 57; n++) want.push_back(L"TFA Checking: " + Host(n));
     want.push_back(L"TFA Success: 127.0.0.57");
     EXPECT_EQ(port.journal, want);
-    EXPECT_EQ(g_card.UrlLastConnect, Host(57));
+    EXPECT_EQ(session.UrlLastConnect, Host(57));
     EXPECT_EQ(port.found, std::vector<std::wstring>{Host(57)});  // the interface learns it
-    EXPECT_EQ(g_card.CardHost, Host(57));
-    EXPECT_EQ(g_card.UpdateUrl, L"http://127.0.0.57/command.cgi?op=102");
-    EXPECT_EQ(g_card.CardSsid, L"flashair_e8e0b756a7fb");
+    EXPECT_EQ(session.CardHost, Host(57));
+    EXPECT_EQ(session.UpdateUrl, L"http://127.0.0.57/command.cgi?op=102");
+    EXPECT_EQ(session.CardSsid, L"flashair_e8e0b756a7fb");
 
     // The next search tries the remembered address first.
     port.pings.clear();
-    EXPECT_EQ(TFA_SearchUrl(), 1);
+    EXPECT_EQ(session.SearchUrl(), 1);
     EXPECT_EQ(port.pings, std::vector<std::wstring>{Host(57)});
 }
 
@@ -206,13 +212,14 @@ TEST(CardSession, SearchOrderAndJournal) {
     };
     for (auto& c : cases) {
         FakeCardPort port;
-        g_card.Config.Url = c.url;
-        g_card.Config.UrlLastConnect = c.lastGood;
-        card::BeginSession(g_card.Config);
+        card::Session& session = port.session;
+        session.Config.Url = c.url;
+        session.Config.UrlLastConnect = c.lastGood;
+        session.Begin(session.Config, session.SettingsFile);
         for (int n : c.cards) port.Card(Host(n));
         for (int n : c.echoOnly) port.pingable.insert(Host(n));
         port.journalVisible = c.journalVisible;
-        EXPECT_EQ(TFA_SearchUrl(), c.result) << c.what;
+        EXPECT_EQ(session.SearchUrl(), c.result) << c.what;
         EXPECT_EQ(port.pings, c.pings) << c.what;
         auto at = port.journal.begin();
         for (auto& line : c.journal) {
@@ -227,12 +234,13 @@ TEST(CardSession, SearchOrderAndJournal) {
 TEST(CardSession, SweepTakesTheUrlFromTheSettingsFileAsItIsNow) {
     testutil::TempDir dir;
     FakeCardPort port;
-    g_run.SettingsFile = dir.Write(L"Wemlox.ini", "[TFA]\r\nUrl = 127.0.0.7-8\r\n");
-    g_card.Config.Url = L"127.0.0.1-2";
-    g_card.Config.UrlLastConnect = L"";
-    card::BeginSession(g_card.Config);
+    card::Session& session = port.session;
+    session.SettingsFile = dir.Write(L"Wemlox.ini", "[TFA]\r\nUrl = 127.0.0.7-8\r\n");
+    session.Config.Url = L"127.0.0.1-2";
+    session.Config.UrlLastConnect = L"";
+    session.Begin(session.Config, session.SettingsFile);
     port.Card(Host(8));
-    EXPECT_EQ(TFA_SearchUrl(), 1);
+    EXPECT_EQ(session.SearchUrl(), 1);
     EXPECT_EQ(port.pings, Hosts(7, 8));
 }
 
@@ -248,26 +256,27 @@ TEST(CardSession, PollListsTheCameraFolderWhenTheFlagSaysSo) {
     };
     for (auto& c : cases) {
         FakeCardPort port;
-        g_card.Config.Url = Host(5);
-        g_card.Config.UrlLastConnect = L"";
-        g_card.Config.Path = L"DCIM/101_PANA";
-        g_card.Config.TransferHiRes = L".rw2";
-        g_card.Config.TransferLoRes = L".jpg";
-        g_card.Config.UseUpdateFlag = c.useUpdateFlag;
-        card::BeginSession(g_card.Config);
+        card::Session& session = port.session;
+        session.Config.Url = Host(5);
+        session.Config.UrlLastConnect = L"";
+        session.Config.Path = L"DCIM/101_PANA";
+        session.Config.TransferHiRes = L".rw2";
+        session.Config.TransferLoRes = L".jpg";
+        session.Config.UseUpdateFlag = c.useUpdateFlag;
+        session.Begin(session.Config, session.SettingsFile);
         port.Card(Host(5));
         port.Answer(L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM/101_PANA", kTwoPictures);
         if (c.flag) port.Answer(L"http://127.0.0.5/command.cgi?op=102", *c.flag);
         std::string label = std::to_string(c.useUpdateFlag) + " " + c.flag.value_or("gone");
-        EXPECT_EQ(card::PollCard(), c.transfer) << label;
-        EXPECT_TRUE(g_card.CardConnected) << label;
+        EXPECT_EQ(session.Poll(), c.transfer) << label;
+        EXPECT_TRUE(session.CardConnected) << label;
         EXPECT_EQ(std::count_if(port.requests.begin(), port.requests.end(),
                                 [](const std::wstring& u) { return u.find(L"op=100") != std::wstring::npos; }),
                   c.listings) << label;
-        EXPECT_EQ(g_card.TransferCandidateCount, 2) << label;
+        EXPECT_EQ(session.TransferCandidateCount, 2) << label;
         // A connected card is not searched for again.
         port.pings.clear();
-        card::PollCard();
+        session.Poll();
         EXPECT_TRUE(port.pings.empty()) << label;
     }
 }
@@ -276,51 +285,54 @@ TEST(CardSession, PollListsTheCameraFolderWhenTheFlagSaysSo) {
 // still leads to a listing on the next tick.
 TEST(CardSession, ChangeReadBetweenTicksIsListedOnTheNextTick) {
     FakeCardPort port;
-    g_card.Config.Url = Host(5);
-    g_card.Config.UrlLastConnect = L"";
-    g_card.Config.Path = L"DCIM/101_PANA";
-    g_card.Config.TransferLoRes = L".jpg";
-    g_card.Config.UseUpdateFlag = true;
-    card::BeginSession(g_card.Config);
+    card::Session& session = port.session;
+    session.Config.Url = Host(5);
+    session.Config.UrlLastConnect = L"";
+    session.Config.Path = L"DCIM/101_PANA";
+    session.Config.TransferLoRes = L".jpg";
+    session.Config.UseUpdateFlag = true;
+    session.Begin(session.Config, session.SettingsFile);
     port.Card(Host(5));
     const std::wstring flag = L"http://127.0.0.5/command.cgi?op=102";
     port.Answer(L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM/101_PANA", kTwoPictures);
     port.Answer(flag, "0");
-    card::PollCard();
+    session.Poll();
     auto listings = [&] {
         return std::count_if(port.requests.begin(), port.requests.end(),
                              [](const std::wstring& u) { return u.find(L"op=100") != std::wstring::npos; });
     };
     const auto first = listings();
     port.Answer(flag, "1");
-    EXPECT_EQ(TFA_CheckUpdate(), '1');  // read during a transfer
+    EXPECT_EQ(session.CheckUpdate(), '1');  // read during a transfer
     port.Answer(flag, "0");
-    EXPECT_TRUE(card::PollCard());
+    EXPECT_TRUE(session.Poll());
     EXPECT_EQ(listings(), first + 1);
-    EXPECT_FALSE(card::PollCard());
+    EXPECT_FALSE(session.Poll());
     EXPECT_EQ(listings(), first + 1);
 }
 
 TEST(CardSession, PollWithoutACardOnlySearches) {
     FakeCardPort port;
-    g_card.Config.Url = Host(5);
-    g_card.Config.UrlLastConnect = L"";
-    card::BeginSession(g_card.Config);
-    EXPECT_FALSE(card::PollCard());
-    EXPECT_FALSE(g_card.CardConnected);
-    EXPECT_EQ(g_card.UpdateFlag, 0);
+    card::Session& session = port.session;
+    session.Config.Url = Host(5);
+    session.Config.UrlLastConnect = L"";
+    session.Begin(session.Config, session.SettingsFile);
+    EXPECT_FALSE(session.Poll());
+    EXPECT_FALSE(session.CardConnected);
+    EXPECT_EQ(session.UpdateFlag, 0);
     EXPECT_TRUE(port.requests.empty());  // the echo failed, so no request at all
 }
 
 TEST(CardSession, RemarksAreWrittenOncePerRun) {
     FakeCardPort port;
-    g_card.Config.TransferLoRes = L".jpg";
+    card::Session& session = port.session;
+    session.Config.TransferLoRes = L".jpg";
     std::string answer = "WLANSD_FILELIST\r\n/D,CON.JPG,1,32,0,0\r\n/D,ok.jpg,1,32,0,0\r\n";
-    EXPECT_EQ(TFA_Split(L"DIR", answer), 1);
-    EXPECT_EQ(TFA_Split(L"DIR", answer), 1);
+    EXPECT_EQ(session.Split(L"DIR", answer), 1);
+    EXPECT_EQ(session.Split(L"DIR", answer), 1);
     EXPECT_EQ(port.journal.size(), 1u);
-    EXPECT_EQ(TFA_Split(L"ExamineTREE", answer), 3);
-    EXPECT_EQ(TFA_Split(L"other", answer), 0);
+    EXPECT_EQ(session.Split(L"ExamineTREE", answer), 3);
+    EXPECT_EQ(session.Split(L"other", answer), 0);
 }
 
 // With FollowNewFolders the camera's next folder becomes the camera folder:
@@ -329,41 +341,62 @@ TEST(CardSession, RemarksAreWrittenOncePerRun) {
 TEST(CardSession, FollowsTheCameraIntoItsNextFolder) {
     for (bool follow : {false, true}) {
         FakeCardPort port;
-        g_card.Config.Url = Host(5);
-        g_card.Config.UrlLastConnect = L"";
-        g_card.Config.Path = L"DCIM/101_PANA";
-        g_card.Config.TransferHiRes = L".rw2";
-        g_card.Config.TransferLoRes = L".jpg";
-        g_card.Config.TransferOnlyAddedFiles = true;
-        g_card.Config.FollowNewFolders = follow;
-        const Settings before = g_card.Config;
-        card::BeginSession(g_card.Config);
+        card::Session& session = port.session;
+        session.Config.Url = Host(5);
+        session.Config.UrlLastConnect = L"";
+        session.Config.Path = L"DCIM/101_PANA";
+        session.Config.TransferHiRes = L".rw2";
+        session.Config.TransferLoRes = L".jpg";
+        session.Config.TransferOnlyAddedFiles = true;
+        session.Config.FollowNewFolders = follow;
+        session.Config.TransferModeAuto = L"lores";
+        const Settings before = session.Config;
+        session.Begin(session.Config, session.SettingsFile);
         port.Card(Host(5));
+        const std::wstring parent = L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM";
+        const std::string folders =
+            "WLANSD_FILELIST\r\n/DCIM,100_PANA,0,16,19310,30257\r\n/DCIM,101_PANA,0,16,19310,30257\r\n";
         port.Answer(L"http://127.0.0.5/command.cgi?op=102", "1");
         port.Answer(L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM/101_PANA", kTwoPictures);
-        port.Answer(L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM",
-                    "WLANSD_FILELIST\r\n/DCIM,100_PANA,0,16,19310,30257\r\n/DCIM,101_PANA,0,16,19310,30257\r\n"
-                    "/DCIM,102_PANA,0,16,19310,30257\r\n");
+        port.Answer(parent, folders);
+        session.Poll();  // the pictures from before: the snapshot
+
+        // The camera's last shot in 101_PANA, then its next folder.
+        port.Answer(L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM/101_PANA",
+                    kTwoPictures + "/DCIM/101_PANA,P1010002.JPG,4123456,32,19310,30257\r\n");
+        port.Answer(parent, folders + "/DCIM,102_PANA,0,16,19310,30257\r\n");
         port.Answer(L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM/102_PANA",
                     "WLANSD_FILELIST\r\n/DCIM/102_PANA,P1020001.JPG,4123456,32,19310,30257\r\n");
-        card::PollCard();
+        EXPECT_TRUE(session.Poll());
         if (!follow) {
-            EXPECT_EQ(g_card.Config.Path, L"DCIM/101_PANA");
-            EXPECT_EQ(std::count(port.requests.begin(), port.requests.end(), L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM"), 0);
+            EXPECT_EQ(session.Config.Path, L"DCIM/101_PANA");
+            EXPECT_EQ(std::count(port.requests.begin(), port.requests.end(), parent), 0);
             continue;
         }
-        EXPECT_EQ(g_card.Config.Path, L"DCIM/102_PANA");
+        EXPECT_EQ(session.Config.Path, L"DCIM/102_PANA");
         EXPECT_EQ(port.followed, std::vector<std::wstring>{L"DCIM/102_PANA"});
         EXPECT_EQ(port.journal.back(), L"Set: TFA Path: DCIM/102_PANA");
-        ASSERT_EQ(g_card.Lists.TransferCandidates.size(), 1u);
-        EXPECT_FALSE(g_card.NoTransfer.Contains(L"P1020001.JPG"));  // on the card before, but new to this folder
+        ASSERT_EQ(session.Lists.TransferCandidates.size(), 1u);
+        EXPECT_FALSE(session.NoTransfer.Contains(L"P1020001.JPG"));  // on the card before, but new to this folder
+        // The last shot left behind is still fetched from its folder, until it is stored.
+        ASSERT_EQ(session.Leftovers.size(), 1u);
+        EXPECT_EQ(session.Leftovers[0].Name, L"P1010002.JPG");
+        EXPECT_EQ(session.Leftovers[0].Directory, L"DCIM/101_PANA");
+        session.NoTransfer.NoteStored(L"P1010002.JPG");
+        session.StoredSize[L"p1010002.jpg"] = 1000;  // stored while the camera still wrote it
+        session.Poll();
+        EXPECT_EQ(session.Leftovers.size(), 1u);
+        session.StoredSize[L"p1010002.jpg"] = 4123456;
+        session.Poll();
+        EXPECT_TRUE(session.Leftovers.empty());
+        EXPECT_TRUE(session.PreviousPaths.empty());
 
-        card::AdoptSettings(before);  // handed over before the interface heard of it
-        EXPECT_EQ(g_card.Config.Path, L"DCIM/102_PANA");
+        session.AdoptSettings(before);  // handed over before the interface heard of it
+        EXPECT_EQ(session.Config.Path, L"DCIM/102_PANA");
         Settings caughtUp = before;
         caughtUp.Path = L"DCIM/102_PANA";
-        card::AdoptSettings(caughtUp);
-        card::AdoptSettings(before);  // now the user's own choice
-        EXPECT_EQ(g_card.Config.Path, L"DCIM/101_PANA");
+        session.AdoptSettings(caughtUp);
+        session.AdoptSettings(before);  // now the user's own choice
+        EXPECT_EQ(session.Config.Path, L"DCIM/101_PANA");
     }
 }

@@ -6,7 +6,6 @@
 
 #include "base/fs.h"
 #include "base/str.h"
-#include "app/state.h"
 #include "test_util.h"
 
 namespace {
@@ -25,11 +24,9 @@ protected:
           env_(L"programfiles", pf_),
           env86_(L"programfiles(x86)", pf86_ + L"\\") {}
 
-    void SetUp() override {
-        saved_ = g_run;
-        g_run.FoundViewerId = L"";
-    }
-    void TearDown() override { g_run = saved_; }
+    // The search with the hit's id as start-up keeps it.
+    std::wstring WLX_AutoSearch_Viewer() { return AutoSearchViewer(foundViewerId_); }
+    std::wstring foundViewerId_;
 
     // Creates the sub-path's folders and the executable below a base folder.
     std::wstring Install(const std::wstring& base, const std::wstring& subPath,
@@ -52,7 +49,6 @@ protected:
 
 private:
     ScopedEnv env_, env86_;
-    RunState saved_;
 };
 
 }  // namespace
@@ -121,38 +117,34 @@ TEST(Catalogue, TransferOnlyBeforeFullLoad) {
 }
 
 TEST(Catalogue, GetModeFromViewerUsesViewerPath) {
-    RunState saved = g_run;
-    g_run.ViewerPath = L"C:\\IrfanView\\i_view64.exe";
-    EXPECT_EQ(WLX_GetModeFromViewer(), L"irfan");
-    g_run.ViewerPath = L"";
-    EXPECT_EQ(WLX_GetModeFromViewer(), L"systemonly");
-    g_run = saved;
+    EXPECT_EQ(ModeFromViewerPath(L"C:\\IrfanView\\i_view64.exe"), L"irfan");
+    EXPECT_EQ(ModeFromViewerPath(L""), L"systemonly");
 }
 
 TEST_F(AutoSearch, NothingInstalled) {
     Install(pf_, L"IrfanView\\i_view64.exe", "");  // 0 bytes does not count
     EXPECT_EQ(WLX_AutoSearch_Viewer(), L"");
-    EXPECT_EQ(g_run.FoundViewerId, L"");
+    EXPECT_EQ(foundViewerId_, L"");
 }
 
 TEST_F(AutoSearch, ThirtyTwoBitFolderFallback) {
     std::wstring exe = Install(pf86_, L"IrfanView\\i_view64.exe");
     EXPECT_EQ(WLX_AutoSearch_Viewer(), exe);
-    EXPECT_EQ(g_run.FoundViewerId, L"irfan");
+    EXPECT_EQ(foundViewerId_, L"irfan");
 }
 
 TEST_F(AutoSearch, RowOrderWinsOverFolder) {
     Install(pf_, L"IrfanView\\i_view64.exe");
     std::wstring nomacs = Install(pf86_, L"nomacs\\nomacs-x86\\nomacs.exe");
     EXPECT_EQ(WLX_AutoSearch_Viewer(), nomacs);
-    EXPECT_EQ(g_run.FoundViewerId, L"nomacs");
+    EXPECT_EQ(foundViewerId_, L"nomacs");
 }
 
 TEST_F(AutoSearch, SixtyFourBitFolderFirstWithinARow) {
     Install(pf86_, L"XnView\\XnView.exe");
     std::wstring exe = Install(pf_, L"XnView\\XnView.exe");
     EXPECT_EQ(WLX_AutoSearch_Viewer(), exe);
-    EXPECT_EQ(g_run.FoundViewerId, L"xnview");
+    EXPECT_EQ(foundViewerId_, L"xnview");
 }
 
 TEST_F(AutoSearch, TrailingSeparatorMakesNoDifference) {
@@ -164,14 +156,14 @@ TEST_F(AutoSearch, TrailingSeparatorMakesNoDifference) {
     }
     EXPECT_EQ(results[0], exe);
     EXPECT_EQ(results[1], exe);
-    EXPECT_EQ(g_run.FoundViewerId, L"ps");
+    EXPECT_EQ(foundViewerId_, L"ps");
 }
 
 TEST_F(AutoSearch, UnsetVariableIsSkipped) {
     std::wstring exe = Install(pf86_, L"FastStone Image Viewer\\FSViewer.exe");
     ScopedEnv unset(L"programfiles", std::nullopt);
     EXPECT_EQ(WLX_AutoSearch_Viewer(), exe);
-    EXPECT_EQ(g_run.FoundViewerId, L"fast");
+    EXPECT_EQ(foundViewerId_, L"fast");
 }
 
 TEST(Catalogue, ViewerProgramByTheTablesFileNamesOrTheUsersViewer) {

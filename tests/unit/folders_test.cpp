@@ -4,7 +4,7 @@
 
 #include "base/fs.h"
 #include "base/str.h"
-#include "app/state.h"
+#include "model/settings.h"
 #include "test_util.h"
 
 namespace {
@@ -14,24 +14,13 @@ using testutil::TempDir;
 
 std::string Utf8(const std::wstring& s) { return str::ToUtf8(s); }
 
-// Runs with clean [Copy] folders and restores the globals afterwards.
+// Settings with empty [Copy] folders, as a new settings file has them.
 class WorkingTree : public ::testing::Test {
 protected:
-    void SetUp() override {
-        savedSettings_ = g_settings;
-        savedRun_ = g_run;
-        g_settings.SourcePath = g_settings.TargetPath = g_settings.StoragePath = L"";
-        g_settings.ThumbnailPath = g_settings.TmpPath = L"";
-    }
-    void TearDown() override {
-        g_settings = savedSettings_;
-        g_run = savedRun_;
-    }
+    uint8_t CreateTree() { return CreateWorkingTree(settings_, tfaActive_) ? 1 : 0; }
     TempDir profile_;
-
-private:
-    Settings savedSettings_;
-    RunState savedRun_;
+    Settings settings_;
+    bool tfaActive_ = false;
 };
 
 }  // namespace
@@ -111,30 +100,30 @@ TEST(Folders, PathPartsOfExistingFilesOnly) {
 TEST(Folders, CheckCreateOneFolder) {
     TempDir dir;
     std::wstring file = dir.Write(L"file", "x");
-    EXPECT_EQ(WLX_CheckCreateDir(dir / L"new"), 1);
+    EXPECT_TRUE(EnsureFolder(dir / L"new"));
     EXPECT_TRUE(fs::IsDirectory(dir / L"new"));
-    EXPECT_EQ(WLX_CheckCreateDir(dir / L"new"), 1);           // exists already
-    EXPECT_EQ(WLX_CheckCreateDir(dir / L"trail\\"), 1);       // settings folder form
+    EXPECT_TRUE(EnsureFolder(dir / L"new"));           // exists already
+    EXPECT_TRUE(EnsureFolder(dir / L"trail\\"));       // settings folder form
     EXPECT_TRUE(fs::IsDirectory(dir / L"trail"));
-    EXPECT_EQ(WLX_CheckCreateDir(dir / L"a\\b"), 0);          // one level only
+    EXPECT_FALSE(EnsureFolder(dir / L"a\\b"));          // one level only
     EXPECT_FALSE(fs::IsDirectory(dir / L"a"));
-    EXPECT_EQ(WLX_CheckCreateDir(file), 0);                   // a file is no folder
+    EXPECT_FALSE(EnsureFolder(file));                   // a file is no folder
 }
 
 TEST_F(WorkingTree, DefaultTreeBelowProfile) {
     ScopedEnv env(L"userprofile", profile_.path());
     for (bool tfa : {false, true}) {
-        g_run.TfaActive = tfa;
-        ASSERT_EQ(WLX_CheckCreateDir(L""), 1);
+        tfaActive_ = tfa;
+        ASSERT_EQ(CreateTree(), 1);
         const std::wstring base = profile_ / L"Wemlox";
-        EXPECT_EQ(g_settings.SourcePath, base);
-        EXPECT_EQ(g_settings.TargetPath, base + L"\\Selected");
-        EXPECT_EQ(g_settings.StoragePath, base + L"\\Storage");
-        EXPECT_EQ(g_settings.ThumbnailPath, base + L"\\Storage\\Thumbnails");
-        EXPECT_EQ(g_settings.TmpPath, base + L"\\Storage\\tmp");
-        for (const std::wstring& f : {g_settings.SourcePath, g_settings.TargetPath,
-                                      g_settings.StoragePath, g_settings.ThumbnailPath,
-                                      g_settings.TmpPath})
+        EXPECT_EQ(settings_.SourcePath, base);
+        EXPECT_EQ(settings_.TargetPath, base + L"\\Selected");
+        EXPECT_EQ(settings_.StoragePath, base + L"\\Storage");
+        EXPECT_EQ(settings_.ThumbnailPath, base + L"\\Storage\\Thumbnails");
+        EXPECT_EQ(settings_.TmpPath, base + L"\\Storage\\tmp");
+        for (const std::wstring& f : {settings_.SourcePath, settings_.TargetPath,
+                                      settings_.StoragePath, settings_.ThumbnailPath,
+                                      settings_.TmpPath})
             EXPECT_TRUE(fs::IsDirectory(f)) << Utf8(f);
         EXPECT_EQ(fs::IsDirectory(base + L"\\HiRes"), tfa);
         EXPECT_EQ(fs::IsDirectory(base + L"\\LoRes"), tfa);
@@ -143,28 +132,28 @@ TEST_F(WorkingTree, DefaultTreeBelowProfile) {
 
 TEST_F(WorkingTree, ConfiguredFoldersAndFtpTargets) {
     ScopedEnv env(L"userprofile", profile_.path());
-    g_settings.SourcePath = profile_ / L"Pics";
-    g_settings.TargetPath = L"FTP://host/dir";
-    g_settings.StoragePath = L"ftp://host/store";
-    g_settings.ThumbnailPath = L"ftp://host/thumbs";
-    g_settings.TmpPath = profile_ / L"Tmp";
-    ASSERT_EQ(WLX_CheckCreateDir(L""), 1);
+    settings_.SourcePath = profile_ / L"Pics";
+    settings_.TargetPath = L"FTP://host/dir";
+    settings_.StoragePath = L"ftp://host/store";
+    settings_.ThumbnailPath = L"ftp://host/thumbs";
+    settings_.TmpPath = profile_ / L"Tmp";
+    ASSERT_EQ(CreateTree(), 1);
     EXPECT_TRUE(fs::IsDirectory(profile_ / L"Pics"));
     EXPECT_TRUE(fs::IsDirectory(profile_ / L"Tmp"));
-    EXPECT_EQ(g_settings.TargetPath, L"FTP://host/dir");  // kept as written
+    EXPECT_EQ(settings_.TargetPath, L"FTP://host/dir");  // kept as written
     EXPECT_FALSE(fs::IsDirectory(profile_ / L"Wemlox"));  // no default was needed
 }
 
 TEST_F(WorkingTree, FailsWhenAFolderCannotBeCreated) {
     ScopedEnv env(L"userprofile", profile_.path());
-    g_settings.TargetPath = profile_ / L"no\\parent";
-    EXPECT_EQ(WLX_CheckCreateDir(L""), 0);
+    settings_.TargetPath = profile_ / L"no\\parent";
+    EXPECT_EQ(CreateTree(), 0);
     EXPECT_TRUE(fs::IsDirectory(profile_ / L"Wemlox"));  // created before the failure
     EXPECT_FALSE(fs::IsDirectory(profile_ / L"Wemlox\\Storage"));
 }
 
 TEST_F(WorkingTree, FailsWithoutProfile) {
     ScopedEnv env(L"userprofile", std::nullopt);
-    EXPECT_EQ(WLX_CheckCreateDir(L""), 0);
-    EXPECT_TRUE(str::StartsWith(g_settings.SourcePath, std::wstring(256, L' ')));
+    EXPECT_EQ(CreateTree(), 0);
+    EXPECT_TRUE(str::StartsWith(settings_.SourcePath, std::wstring(256, L' ')));
 }

@@ -4,8 +4,8 @@
 
 #include <climits>
 
-using ui::LampRect;
-using ui::Rgb;
+using model::LampRect;
+using model::Rgb;
 
 TEST(InfoLogic, JournalLampColour) {
     struct Case { const wchar_t* text; wchar_t colour; } cases[] = {
@@ -19,11 +19,11 @@ TEST(InfoLogic, JournalLampColour) {
         {L"Viewer: C:\\irfan\\i_view64.exe (irfan)", 0},
         {L"", 0},
     };
-    for (const auto& c : cases) EXPECT_EQ(ui::JournalLampColour(c.text), c.colour) << c.text;
+    for (const auto& c : cases) EXPECT_EQ(model::JournalLampColour(c.text), c.colour) << c.text;
 }
 
 TEST(InfoLogic, RepeatFilterDropsOnlyTheImmediateRepeat) {
-    ui::JournalRepeatFilter filter;
+    model::JournalRepeatFilter filter;
     struct Step { const wchar_t* text; bool accepted; } steps[] = {
         {L"TFA Success", true},
         {L"TFA Success", false},
@@ -40,8 +40,8 @@ TEST(InfoLogic, RepeatFilterDropsOnlyTheImmediateRepeat) {
 }
 
 TEST(InfoLogic, LampColour) {
-    const ui::ColourRef clear = Rgb(12, 34, 56);
-    struct Case { const wchar_t* text; ui::ColourRef colour; } cases[] = {
+    const model::ColourRef clear = Rgb(12, 34, 56);
+    struct Case { const wchar_t* text; model::ColourRef colour; } cases[] = {
         {L"r", 0x0000FF}, {L"R", 0x0000FF},
         {L"g", 0x00FF00}, {L"G", 0x00FF00},
         {L"b", 0xFF0000}, {L"B", 0xFF0000},
@@ -49,7 +49,7 @@ TEST(InfoLogic, LampColour) {
         {L"c", clear},    {L"C", clear},
         {L"", 0}, {L"red", 0}, {L"x", 0}, {L" r", 0},
     };
-    for (const auto& c : cases) EXPECT_EQ(ui::LampColour(c.text, clear), c.colour) << c.text;
+    for (const auto& c : cases) EXPECT_EQ(model::LampColour(c.text, clear), c.colour) << c.text;
     EXPECT_EQ(Rgb(0x12, 0x34, 0x56), 0x563412u);
 }
 
@@ -57,8 +57,8 @@ TEST(InfoLogic, LampPixelsOnAnEightyPixelFace) {
     auto covers = [](const LampRect& r, int x, int y) {
         return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
     };
-    const LampRect upper = ui::LampRectFor(80, 80, L"t");
-    const LampRect lower = ui::LampRectFor(80, 80, L"b");
+    const LampRect upper = model::LampRectFor(80, 80, L"t");
+    const LampRect lower = model::LampRectFor(80, 80, L"b");
     struct Probe { int x, y; bool inUpper, inLower; } probes[] = {
         {27, 27, true, false}, {52, 28, true, false},
         {26, 27, false, false}, {53, 27, false, false}, {27, 26, false, false},
@@ -96,7 +96,7 @@ TEST(InfoLogic, LampRectPositionAndSize) {
         {INT32_MIN, INT32_MIN, L"b", {}},
     };
     for (const Case& c : cases) {
-        const LampRect r = ui::LampRectFor(c.w, c.h, c.pos);
+        const LampRect r = model::LampRectFor(c.w, c.h, c.pos);
         EXPECT_EQ(r, c.rect) << c.w << "x" << c.h << " " << c.pos;
         EXPECT_EQ(r.IsEmpty(), c.rect == LampRect{}) << c.w << "x" << c.h;
     }

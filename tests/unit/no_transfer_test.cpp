@@ -15,7 +15,6 @@ struct Store {
     Store() {
         dir.MakeDir(L"HiRes");
         dir.MakeDir(L"LoRes");
-        g_card.Config.SourcePath = dir.path();
     }
     void Add(const std::wstring& kind, const std::wstring& name) { dir.Write(kind + L"\\" + name, "x"); }
 };
@@ -153,43 +152,47 @@ TEST(NoTransfer, TheStoreIsListedAgainOnlyWhenItChanged) {
 
 TEST(NoTransfer, BuiltFromTheStoreAndTheFirstListing) {
     testutil::FakeCardPort port;
+    card::Session& session = port.session;
     Store store;
-    g_card.Config.TransferLoRes = L".jpg";
-    g_card.Config.TransferHiRes = L".cr2";
-    g_card.Config.DoNotLoad = L"FA000001.JPG";
-    g_card.Config.TransferOnlyAddedFiles = true;
+    session.Config.SourcePath = store.dir.path();
+    session.Config.TransferLoRes = L".jpg";
+    session.Config.TransferHiRes = L".cr2";
+    session.Config.DoNotLoad = L"FA000001.JPG";
+    session.Config.TransferOnlyAddedFiles = true;
     store.Add(L"LoRes", L"P1.JPG");
     store.dir.MakeDir(L"LoRes\\sub.jpg");  // folders are no stored pictures
 
-    EXPECT_EQ(TFA_Split(L"DIR", Listing({"P1.JPG", "P2.JPG"})), 2);
-    EXPECT_EQ(TFA_NoTransferList(), 3);  // FA000001.JPG, P1.JPG, P2.JPG
-    for (const wchar_t* name : {L"FA000001.JPG", L"P1.JPG", L"P2.JPG"}) EXPECT_TRUE(g_card.NoTransfer.Contains(name));
+    EXPECT_EQ(session.Split(L"DIR", Listing({"P1.JPG", "P2.JPG"})), 2);
+    EXPECT_EQ(session.NoTransferList(), 3);  // FA000001.JPG, P1.JPG, P2.JPG
+    for (const wchar_t* name : {L"FA000001.JPG", L"P1.JPG", L"P2.JPG"}) EXPECT_TRUE(session.NoTransfer.Contains(name));
 
     // A later picture is not in the snapshot, so it will be transferred.
-    EXPECT_EQ(TFA_Split(L"DIR", Listing({"P1.JPG", "P2.JPG", "P3.JPG"})), 3);
-    EXPECT_FALSE(g_card.NoTransfer.Contains(L"P3.JPG"));
+    EXPECT_EQ(session.Split(L"DIR", Listing({"P1.JPG", "P2.JPG", "P3.JPG"})), 3);
+    EXPECT_FALSE(session.NoTransfer.Contains(L"P3.JPG"));
 
     // A new camera folder takes a new snapshot.
-    g_card.PathChanged = true;
-    EXPECT_EQ(TFA_Split(L"DIR", Listing({"P3.JPG"})), 1);
-    EXPECT_TRUE(g_card.NoTransfer.Contains(L"P3.JPG"));
-    EXPECT_FALSE(g_card.NoTransfer.Contains(L"P2.JPG"));
-    EXPECT_EQ(TFA_NoTransferList(), 3);  // FA000001.JPG, P1.JPG, P3.JPG
-    EXPECT_FALSE(g_card.PathChanged);
+    session.PathChanged = true;
+    EXPECT_EQ(session.Split(L"DIR", Listing({"P3.JPG"})), 1);
+    EXPECT_TRUE(session.NoTransfer.Contains(L"P3.JPG"));
+    EXPECT_FALSE(session.NoTransfer.Contains(L"P2.JPG"));
+    EXPECT_EQ(session.NoTransferList(), 3);  // FA000001.JPG, P1.JPG, P3.JPG
+    EXPECT_FALSE(session.PathChanged);
 }
 
 TEST(NoTransfer, WithoutTheSnapshotOnlyStoredAndBarredNames) {
     testutil::FakeCardPort port;
+    card::Session& session = port.session;
     Store store;
-    g_card.Config.TransferLoRes = L".jpg";
-    g_card.Config.DoNotLoad = L"FA000001.JPG";
-    g_card.Config.TransferOnlyAddedFiles = false;
+    session.Config.SourcePath = store.dir.path();
+    session.Config.TransferLoRes = L".jpg";
+    session.Config.DoNotLoad = L"FA000001.JPG";
+    session.Config.TransferOnlyAddedFiles = false;
     store.Add(L"HiRes", L"P1.CR2");
     store.Add(L"LoRes", L"P1.JPG");
-    TFA_Split(L"DIR", Listing({"P1.JPG", "P2.JPG"}));
-    EXPECT_EQ(TFA_NoTransferList(), 3);  // P1.CR2, P1.JPG, FA000001.JPG
-    EXPECT_FALSE(g_card.NoTransfer.Contains(L"P2.JPG"));
+    session.Split(L"DIR", Listing({"P1.JPG", "P2.JPG"}));
+    EXPECT_EQ(session.NoTransferList(), 3);  // P1.CR2, P1.JPG, FA000001.JPG
+    EXPECT_FALSE(session.NoTransfer.Contains(L"P2.JPG"));
 
-    g_card.Config.SourcePath = store.dir / L"missing";  // folders that cannot be listed add nothing
-    EXPECT_EQ(TFA_NoTransferList(), 1);
+    session.Config.SourcePath = store.dir / L"missing";  // folders that cannot be listed add nothing
+    EXPECT_EQ(session.NoTransferList(), 1);
 }

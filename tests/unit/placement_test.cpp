@@ -4,15 +4,15 @@
 
 #include <climits>
 
-using ui::BarMode;
-using ui::PlacementRecord;
-using ui::Rect;
+using model::BarMode;
+using model::PlacementRecord;
+using model::Rect;
 
 namespace {
 
 // B = 80, S = 2, E = 10, I = 280 on 1920 x 1080: T = 84, L = 904.
-ui::BarInput Input(const wchar_t* mode, bool center = false, bool titled = false) {
-    ui::BarInput in;
+model::BarInput Input(const wchar_t* mode, bool center = false, bool titled = false) {
+    model::BarInput in;
     in.position = mode;
     in.positionX = 300;
     in.positionY = 400;
@@ -41,7 +41,7 @@ void PrintTo(const Rect& r, std::ostream* os) {
 }  // namespace ui
 
 TEST(Placement, WorkedExampleRightCentred) {
-    ui::BarGeometry g = ui::ComputeBarGeometry(Input(L"right", true));
+    model::BarGeometry g = model::ComputeBarGeometry(Input(L"right", true));
     EXPECT_FALSE(g.unknownMode);
     EXPECT_EQ(g.mode, BarMode::Right);
     EXPECT_EQ(Closed(g.window), (Rect{1826, 88, 84, 904}));
@@ -97,7 +97,7 @@ TEST(Placement, WindowAndInfoByMode) {
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.mode << " center=" << c.center
                                           << " titled=" << c.titled);
-        ui::BarGeometry g = ui::ComputeBarGeometry(Input(c.mode, c.center, c.titled));
+        model::BarGeometry g = model::ComputeBarGeometry(Input(c.mode, c.center, c.titled));
         EXPECT_FALSE(g.unknownMode);
         EXPECT_EQ(Closed(g.window), c.closed);
         EXPECT_EQ(Open(g.window), c.open);
@@ -112,9 +112,9 @@ TEST(Placement, ButtonsStayPutOnScreenAndInsideTheWindow) {
     for (const wchar_t* mode : {L"left", L"right", L"top", L"bottom", L"verticalleft",
                                 L"verticalright", L"horizontaltop", L"horizontalbottom"}) {
         SCOPED_TRACE(::testing::Message() << mode);
-        ui::BarGeometry g = ui::ComputeBarGeometry(Input(mode, true, true));
+        model::BarGeometry g = model::ComputeBarGeometry(Input(mode, true, true));
         const PlacementRecord& w = g.window;
-        for (int i = 1; i <= ui::kButtonCount; i++) {
+        for (int i = 1; i <= model::kButtonCount; i++) {
             const PlacementRecord& b = g.buttons[i];
             EXPECT_EQ(w.x + b.x, w.xInfo + b.xInfo) << "button " << i;
             EXPECT_EQ(w.y + b.y, w.yInfo + b.yInfo) << "button " << i;
@@ -136,10 +136,10 @@ TEST(Placement, ButtonsStayPutOnScreenAndInsideTheWindow) {
 
 TEST(Placement, UserCornerAtScreenOriginIgnoresBorderAndCenter) {
     for (bool center : {false, true}) {
-        ui::BarInput in = Input(L"verticalleft", center);
+        model::BarInput in = Input(L"verticalleft", center);
         in.positionX = 0;
         in.positionY = 0;
-        ui::BarGeometry g = ui::ComputeBarGeometry(in);
+        model::BarGeometry g = model::ComputeBarGeometry(in);
         EXPECT_EQ(Closed(g.window), (Rect{0, 0, 84, 904}));
         EXPECT_EQ(Open(g.window), (Rect{0, 0, 364, 904}));
     }
@@ -154,18 +154,18 @@ TEST(Placement, CentringTruncatesTowardZero) {
         {L"bottom", 901, 1080, {-1, 986, 904, 84}},
     };
     for (const Case& c : cases) {
-        ui::BarInput in = Input(c.mode, true);
+        model::BarInput in = Input(c.mode, true);
         in.screenWidth = c.sw;
         in.screenHeight = c.sh;
-        EXPECT_EQ(Closed(ui::ComputeBarGeometry(in).window), c.closed) << c.mode;
+        EXPECT_EQ(Closed(model::ComputeBarGeometry(in).window), c.closed) << c.mode;
     }
 }
 
 TEST(Placement, UnknownModeFallsBackToRight) {
-    const ui::BarGeometry right = ui::ComputeBarGeometry(Input(L"right", true));
+    const model::BarGeometry right = model::ComputeBarGeometry(Input(L"right", true));
     // Matching is exact: the settings loader hands over lower-case names.
     for (const wchar_t* mode : {L"", L"centre", L"Right", L" right", L"userverticalright"}) {
-        ui::BarGeometry g = ui::ComputeBarGeometry(Input(mode, true));
+        model::BarGeometry g = model::ComputeBarGeometry(Input(mode, true));
         EXPECT_TRUE(g.unknownMode) << mode;
         EXPECT_EQ(g.mode, BarMode::Right);
         EXPECT_EQ(g.window, right.window);
@@ -186,8 +186,8 @@ TEST(Placement, InfoViewRectsByMode) {
         {L"horizontalbottom", {2, 2, 904, 278}, {2, 2, 899, 278}},
     };
     for (const Case& c : cases) {
-        ui::BarGeometry g = ui::ComputeBarGeometry(Input(c.mode));
-        ui::InfoViewRects r = ui::ComputeInfoViewRects(g.mode, g.info, 2);
+        model::BarGeometry g = model::ComputeBarGeometry(Input(c.mode));
+        model::InfoViewRects r = model::ComputeInfoViewRects(g.mode, g.info, 2);
         EXPECT_EQ(r.journal, c.journal) << c.mode;
         EXPECT_EQ(r.treeAndThumbs, c.tree) << c.mode;
     }
@@ -212,8 +212,8 @@ TEST(Placement, CaptureUserPositionWhenJournalOpens) {
     };
     for (const Case& c : cases) {
         PlacementRecord window{1, 2, 3, 4, 84, 364, 904, 904, 9, 9};
-        std::optional<ui::UserPosition> pos =
-            ui::CaptureUserPosition(c.mode, c.wx, c.wy, 280, window);
+        std::optional<model::UserPosition> pos =
+            model::CaptureUserPosition(c.mode, c.wx, c.wy, 280, window);
         ASSERT_EQ(pos.has_value(), c.captured) << static_cast<int>(c.mode);
         if (pos) {
             EXPECT_EQ(pos->x, c.wx);
@@ -231,14 +231,14 @@ TEST(Placement, CaptureUserPositionWhenJournalOpens) {
 TEST(Placement, CapturedPositionReproducesTheSameBar) {
     // The captured corner is what gets saved; the next start must put the bar
     // exactly there again, also titled at the bottom.
-    ui::BarInput in = Input(L"horizontalbottom", true, true);
-    ui::BarGeometry g = ui::ComputeBarGeometry(in);
-    std::optional<ui::UserPosition> pos =
-        ui::CaptureUserPosition(g.mode, g.window.x, g.window.y, in.infoSize, g.window);
+    model::BarInput in = Input(L"horizontalbottom", true, true);
+    model::BarGeometry g = model::ComputeBarGeometry(in);
+    std::optional<model::UserPosition> pos =
+        model::CaptureUserPosition(g.mode, g.window.x, g.window.y, in.infoSize, g.window);
     ASSERT_TRUE(pos);
     in.positionX = pos->x;
     in.positionY = pos->y;
-    EXPECT_EQ(ui::ComputeBarGeometry(in).window, g.window);
+    EXPECT_EQ(model::ComputeBarGeometry(in).window, g.window);
 }
 
 TEST(Placement, ThumbnailAreaSizes) {
@@ -250,10 +250,10 @@ TEST(Placement, ThumbnailAreaSizes) {
         {INT32_MAX, 12, 160, 36, 2, INT32_MAX, 1946},  // saturates, no wrap
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(ui::ThumbAreaInnerHeight(c.rows, c.thumb, c.sel, c.space), c.height) << c.rows;
-        EXPECT_EQ(ui::ThumbAreaInnerWidth(c.cols, c.thumb, c.space), c.width) << c.cols;
+        EXPECT_EQ(model::ThumbAreaInnerHeight(c.rows, c.thumb, c.sel, c.space), c.height) << c.rows;
+        EXPECT_EQ(model::ThumbAreaInnerWidth(c.cols, c.thumb, c.space), c.width) << c.cols;
     }
-    EXPECT_EQ(ui::ThumbAreaScrollStep(160, 36), 198);
+    EXPECT_EQ(model::ThumbAreaScrollStep(160, 36), 198);
 }
 
 TEST(Placement, ModeNames) {
@@ -268,9 +268,9 @@ TEST(Placement, ModeNames) {
         {L"horizontalbottom", BarMode::HorizontalBottom, true, true},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(ui::ParseBarMode(c.name), c.mode) << c.name;
-        EXPECT_EQ(ui::IsUserMode(c.mode), c.user) << c.name;
-        EXPECT_EQ(ui::ButtonsMoveWhenOpen(c.mode), c.buttonsMove) << c.name;
+        EXPECT_EQ(model::ParseBarMode(c.name), c.mode) << c.name;
+        EXPECT_EQ(model::IsUserMode(c.mode), c.user) << c.name;
+        EXPECT_EQ(model::ButtonsMoveWhenOpen(c.mode), c.buttonsMove) << c.name;
     }
-    EXPECT_FALSE(ui::ParseBarMode(L"LEFT"));
+    EXPECT_FALSE(model::ParseBarMode(L"LEFT"));
 }

@@ -95,13 +95,12 @@ TEST(Settings, BuiltInTextIsTheDefaultFileByteForByte) {
 }
 
 TEST(Settings, ReadDataReturnsTheBlockOnceThenNothing) {
-    ResetBuiltInData();
-    EXPECT_EQ(own_ReadData(), DefaultSettingsText());
-    EXPECT_EQ(own_ReadData(), L"");
-    EXPECT_EQ(own_ReadData(), L"");
-    ResetBuiltInData();
-    EXPECT_EQ(own_ReadData(), DefaultSettingsText());
-    ResetBuiltInData();
+    size_t position = 0;
+    EXPECT_EQ(BuiltInBlock(position), DefaultSettingsText());
+    EXPECT_EQ(BuiltInBlock(position), L"");
+    EXPECT_EQ(BuiltInBlock(position), L"");
+    position = 0;
+    EXPECT_EQ(BuiltInBlock(position), DefaultSettingsText());
 }
 
 // --- INI document ------------------------------------------------------------
@@ -465,25 +464,25 @@ TEST(SettingsLoad, GraphicsPathResolution) {
 
 // --- the settings file ----------------------------------------------------------
 
+// The settings file as the program reads it: one key, or everything with the
+// program's facts (graphics folder, viewer found).
 class SettingsFile : public ::testing::Test {
 protected:
-    void SetUp() override {
-        savedRun_ = g_run;
-        savedSettings_ = g_settings;
-        g_run.SettingsFile = dir_ / L"Wemlox.ini";
+    void WriteIni(const std::string& text) { ASSERT_TRUE(fs::WriteFile(settingsFile_, text)); }
+    std::string IniBytes() const { return testutil::ReadAll(settingsFile_); }
+    std::wstring WLX_LoadPreferences(const std::wstring& group, const std::wstring& key) {
+        if (group.empty() || key.empty())
+            return LoadPreferences(settingsFile_, graphicsPath_, foundViewerId_, viewerPath_, settings_);
+        return ReadPreference(settingsFile_, group, key);
     }
-    void TearDown() override {
-        g_run = savedRun_;
-        g_settings = savedSettings_;
+    uint8_t WLX_SavePreference(const std::wstring& group, const std::wstring& key, const std::wstring& value) {
+        return SavePreference(settingsFile_, group, key, value);
     }
-    void WriteIni(const std::string& text) { ASSERT_TRUE(fs::WriteFile(g_run.SettingsFile, text)); }
-    std::string IniBytes() const { return testutil::ReadAll(g_run.SettingsFile); }
 
     TempDir dir_;
-
-private:
-    RunState savedRun_;
-    Settings savedSettings_;
+    std::wstring settingsFile_ = dir_ / L"Wemlox.ini";
+    std::wstring graphicsPath_, foundViewerId_, viewerPath_;
+    Settings settings_;
 };
 
 TEST_F(SettingsFile, SingleReads) {
@@ -492,7 +491,7 @@ TEST_F(SettingsFile, SingleReads) {
     EXPECT_EQ(WLX_LoadPreferences(L"GRAPHICS", L"LOCATION"), L"");
     EXPECT_EQ(WLX_LoadPreferences(L"Viewer", L"Other"), L"");
     EXPECT_EQ(WLX_LoadPreferences(L"TFA", L"Active"), L"%ERR% GroupKey:TFA/Active");
-    g_run.SettingsFile = dir_ / L"missing.ini";
+    settingsFile_ = dir_ / L"missing.ini";
     EXPECT_EQ(WLX_LoadPreferences(L"Viewer", L"Location"), L"%ERR% OpenPreferences");
     EXPECT_EQ(WLX_LoadPreferences(L"", L""), L"%ERR% OpenPreferences");
 }
@@ -500,13 +499,13 @@ TEST_F(SettingsFile, SingleReads) {
 TEST_F(SettingsFile, FullLoadFillsGlobalSettings) {
     GraphicsFolder gfx;
     WriteIni(Utf8(DefaultSettingsText()));
-    g_run.GraphicsPath = gfx.path();
-    g_run.FoundViewerId = L"nomacs";
-    g_run.ViewerPath = L"C:\\Program Files\\nomacs\\nomacs-x64\\nomacs.exe";
+    graphicsPath_ = gfx.path();
+    foundViewerId_ = L"nomacs";
+    viewerPath_ = L"C:\\Program Files\\nomacs\\nomacs-x64\\nomacs.exe";
     EXPECT_EQ(WLX_LoadPreferences(L"", L"Mode"), L"");
-    EXPECT_EQ(g_settings.Mode, L"nomacs");
-    EXPECT_EQ(g_settings.InfoSize, 511);
-    EXPECT_EQ(g_settings.Graphics.Thumb, gfx.path() + L"Thumb.jpg");
+    EXPECT_EQ(settings_.Mode, L"nomacs");
+    EXPECT_EQ(settings_.InfoSize, 511);
+    EXPECT_EQ(settings_.Graphics.Thumb, gfx.path() + L"Thumb.jpg");
 }
 
 TEST_F(SettingsFile, SaveKeepsEveryOtherLine) {
@@ -521,7 +520,7 @@ TEST_F(SettingsFile, SaveKeepsEveryOtherLine) {
               "path = DCIM/100EOS5D\r\nDoNotLoad = A.JPG\r\nTransferHiRes = .arw\r\n\r\n"
               "[System]\r\nDelay = 100\r\n");
     EXPECT_EQ(WLX_LoadPreferences(L"TFA", L"TransferHiRes"), L".arw");
-    EXPECT_FALSE(fs::FileSize(g_run.SettingsFile + L".new"));  // no temporary file left
+    EXPECT_FALSE(fs::FileSize(settingsFile_ + L".new"));  // no temporary file left
 }
 
 TEST_F(SettingsFile, FailedSaveLeavesFileUntouched) {
@@ -531,9 +530,9 @@ TEST_F(SettingsFile, FailedSaveLeavesFileUntouched) {
     EXPECT_EQ(WLX_SavePreference(L"", L"Mode", L"b"), 0);
     EXPECT_EQ(WLX_SavePreference(L"Main", L"", L"b"), 0);
     EXPECT_EQ(IniBytes(), before);
-    g_run.SettingsFile = dir_ / L"missing.ini";
+    settingsFile_ = dir_ / L"missing.ini";
     EXPECT_EQ(WLX_SavePreference(L"Main", L"Mode", L"b"), 0);
-    EXPECT_FALSE(fs::FileSize(g_run.SettingsFile));  // not created
+    EXPECT_FALSE(fs::FileSize(settingsFile_));  // not created
 }
 
 TEST_F(SettingsFile, SaveToleratesByteOrderMark) {

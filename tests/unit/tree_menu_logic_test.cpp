@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/state.h"
+#include "model/settings.h"
 #include "model/ids.h"
 
 TEST(TreeMenuLogic, EnabledItemsByKind) {

@@ -9,10 +9,9 @@
 
 #include "base/fs.h"
 #include "base/str.h"
-#include "app/log_button.h"
 #include "driver.h"
 #include "shell_fixture.h"
-#include "app/handover.h"
+#include "app/operations.h"
 
 namespace {
 
@@ -40,7 +39,7 @@ size_t CountStarts(const std::wstring& exe) {
 
 // The newest journal message, without its time stamp.
 std::wstring NewestJournalMessage() {
-    std::wstring j = JournalText();
+    std::wstring j = TestApp().bar.JournalText();
     size_t end = j.find(L'\r');
     return end == std::wstring::npos || end < 20 ? std::wstring() : j.substr(20, end - 20);
 }
@@ -104,25 +103,25 @@ class ShowFile : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(OpenTestBar());
-        savedSettings_ = g_settings;
-        savedRun_ = g_run;
-        g_settings.TransferHiRes = L".cr2";
-        g_settings.TransferLoRes = L".jpg";
+        savedSettings_ = TestApp().settings;
+        savedRun_ = TestApp().run;
+        TestApp().settings.TransferHiRes = L".cr2";
+        TestApp().settings.TransferLoRes = L".jpg";
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
         root_ = std::wstring(temp) + L"wemlox-show-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                 std::to_wstring(GetTickCount64());
         MakeDirs(root_);
-        ShowWindow(bar::Window(), SW_SHOWNOACTIVATE);
-        g_barProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(bar::Window(), GWLP_WNDPROC,
+        ShowWindow(TestApp().bar.Window(), SW_SHOWNOACTIVATE);
+        g_barProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(TestApp().bar.Window(), GWLP_WNDPROC,
                                                                 reinterpret_cast<LONG_PTR>(CountingBarProc)));
         g_raises = 0;
     }
     void TearDown() override {
-        SetWindowLongPtrW(bar::Window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_barProc));
-        ShowWindow(bar::Window(), SW_HIDE);
-        g_settings = savedSettings_;
-        g_run = savedRun_;
+        SetWindowLongPtrW(TestApp().bar.Window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_barProc));
+        ShowWindow(TestApp().bar.Window(), SW_HIDE);
+        TestApp().settings = savedSettings_;
+        TestApp().run = savedRun_;
     }
 
     // A stand-in viewer below the scratch folder; with a window line
@@ -143,14 +142,14 @@ protected:
 
 private:
     Settings savedSettings_;
-    RunState savedRun_;
+    app::RunState savedRun_;
 };
 
 }  // namespace
 
 TEST_F(ShowFile, PicturesGoToTheViewerOtherFilesAreOnlyReported) {
     const std::wstring viewer = InstallViewer(L"IrfanView\\i_view64.exe");
-    g_run.ViewerPath = viewer;
+    TestApp().run.ViewerPath = viewer;
     struct Case {
         const wchar_t* mode;
         std::wstring path;
@@ -169,7 +168,7 @@ TEST_F(ShowFile, PicturesGoToTheViewerOtherFilesAreOnlyReported) {
     size_t opened = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(str::ToUtf8(std::wstring(c.mode) + L" " + c.path));
-        g_settings.Mode = c.mode;
+        TestApp().settings.Mode = c.mode;
         BarRaised();
         std::wstring before = NewestJournalMessage();
         EXPECT_EQ(Viewer_ShowFile(c.path), c.result);
@@ -193,8 +192,8 @@ TEST_F(ShowFile, SystemOnlyOpensTheFileWithItsAssociatedProgram) {
     TestFileType type(ext, opener);
     ASSERT_TRUE(type.Registered());
 
-    g_settings.Mode = L"systemonly";
-    g_run.ViewerPath = InstallViewer(L"IrfanView\\i_view64.exe");
+    TestApp().settings.Mode = L"systemonly";
+    TestApp().run.ViewerPath = InstallViewer(L"IrfanView\\i_view64.exe");
     const std::wstring picture = root_ + L"\\set.jpg\\pic" + ext;
     MakeDirs(Folder(picture));
     ASSERT_TRUE(fs::WriteFile(picture, "not a program"));
@@ -205,7 +204,7 @@ TEST_F(ShowFile, SystemOnlyOpensTheFileWithItsAssociatedProgram) {
     ASSERT_FALSE(lines.empty());
     EXPECT_NE(lines[0].find(picture), std::wstring::npos) << str::ToUtf8(lines[0]);
     EXPECT_FALSE(BarRaised());
-    EXPECT_EQ(CountStarts(g_run.ViewerPath), 0u);
+    EXPECT_EQ(CountStarts(TestApp().run.ViewerPath), 0u);
 }
 
 TEST_F(ShowFile, NomacsIsClosedWithAltF4AndStartedAgainWithTheFile) {
@@ -218,8 +217,8 @@ TEST_F(ShowFile, NomacsIsClosedWithAltF4AndStartedAgainWithTheFile) {
     CloseHandle(pi.hThread);
     ASSERT_TRUE(WaitFor([] { return FindWindowW(L"Qt5QWindowIcon", nullptr) != nullptr; }));
 
-    g_settings.Mode = L"nomacs";
-    g_run.ViewerPath = nomacs;
+    TestApp().settings.Mode = L"nomacs";
+    TestApp().run.ViewerPath = nomacs;
     const std::wstring picture = root_ + L"\\x\\IMG_0002.JPG";
     EXPECT_EQ(Viewer_ShowFile(picture), 1);
     EXPECT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0) << "the first nomacs still runs";

@@ -7,18 +7,20 @@
 
 #include "base/str.h"
 #include "model/settings.h"
-#include "app/state.h"
-#include "ui/bar.h"
+#include "app/app.h"
+#include "app/operations.h"
+
+inline app::App& TestApp() { return app::TheApp(); }
 
 inline bool OpenTestBar() {
-    if (bar::Window()) return true;
+    if (TestApp().bar.Window()) return true;
     wchar_t exe[MAX_PATH];
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
     std::wstring dir(exe);
     dir.resize(dir.find_last_of(L'\\') + 1);
-    g_run.GraphicsPath = dir + L"Graphics\\";
+    TestApp().run.GraphicsPath = dir + L"Graphics\\";
     IniDocument ini(str::ToUtf8(DefaultSettingsText()));
-    if (!LoadAllSettings(ini, g_run.GraphicsPath, L"", L"", g_settings).empty()) return false;
+    if (!LoadAllSettings(ini, TestApp().run.GraphicsPath, L"", L"", TestApp().settings).empty()) return false;
     OpenMainWindow();
-    return bar::Window() != nullptr;
+    return TestApp().bar.Window() != nullptr;
 }

@@ -1,5 +1,5 @@
-// WinInet requests, the ICMP echo and the card poll timer.
-#include "win/card_http.h"
+// WinInet requests and the ICMP echo.
+#include "win/card_net.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -10,14 +10,8 @@
 #include <optional>
 
 #include "win/handle.h"
-#include "app/state.h"
-#include "app/card_thread.h"
-#include "app/transfer.h"
-#include "ui/bar.h"
-#include "model/ids.h"
-#include "ui/info_panel.h"
 
-HINTERNET InternetHandle = nullptr;
+namespace win {
 
 namespace {
 
@@ -30,11 +24,7 @@ constexpr DWORD kReceiveTimeoutMs = 10000;
 // captive portal) is not followed.
 constexpr DWORD kRequestFlags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT;
 
-struct InternetTraits {
-    static HINTERNET Invalid() { return nullptr; }
-    static void Close(HINTERNET h) { InternetCloseHandle(h); }
-};
-using InternetObject = win::Owned<HINTERNET, InternetTraits>;
+using InternetObject = Owned<HINTERNET, InternetTraits>;
 
 struct IcmpTraits {
     static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
@@ -71,8 +61,8 @@ std::optional<UrlParts> SplitUrl(const std::wstring& url) {
 
 // The request opened and sent; null when the card cannot be reached or
 // does not answer in time. The connection handle is kept beside it.
-InternetObject SendRequest(const UrlParts& url, InternetObject& connection) {
-    connection.reset(InternetConnectW(InternetHandle, url.host.c_str(), url.port, nullptr, nullptr,
+InternetObject SendRequest(HINTERNET session, const UrlParts& url, InternetObject& connection) {
+    connection.reset(InternetConnectW(session, url.host.c_str(), url.port, nullptr, nullptr,
                                       INTERNET_SERVICE_HTTP, 0, 0));
     if (!connection) return {};
     InternetObject request(HttpOpenRequestW(connection.get(), L"GET", url.pathAndQuery.c_str(), nullptr, nullptr,
@@ -158,75 +148,35 @@ bool EchoAnswered(const std::wstring& host, int timeoutMs) {
     return replies > 0 && reinterpret_cast<const ICMP_ECHO_REPLY*>(reply)->Status == IP_SUCCESS;
 }
 
-class WinCardPort final : public card::CardPort {
-public:
-    card::CardAnswer Get(const std::wstring& url, size_t capacity) override {
-        std::optional<UrlParts> parts = SplitUrl(url);
-        if (!InternetHandle || !parts) return {};
-        InternetObject connection;
-        InternetObject request = SendRequest(*parts, connection);
-        if (!request) return {};
-        card::CardAnswer answer;
-        answer.opened = true;
-        answer.status = StatusOf(request.get());
-        answer.success = answer.status >= 200 && answer.status < 300;
-        if (!answer.success) return answer;
-        answer.body = ReadBody(request.get(), capacity, answer.cut, answer.broken);
-        // A body shorter than announced was cut off on the way.
-        std::optional<uint64_t> announced = AnnouncedLength(request.get());
-        if (!answer.cut && announced && *announced != answer.body.size()) answer.broken = true;
-        return answer;
-    }
-    bool Ping(const std::wstring& host, int timeoutMs) override { return EchoAnswered(host, timeoutMs); }
-    // The rest reaches the bar on the interface thread.
-    void Journal(const std::wstring& text) override {
-        cardthread::OnUi([text] { ShowInfo(text); });
-    }
-    void Lamp(int image, const std::wstring& colour, const std::wstring& position) override {
-        cardthread::OnUi([image, colour, position] { SetState(image, colour, position); });
-    }
-    bool JournalVisible() override { return g_card.JournalShown; }
-    void CardFound(const std::wstring& host) override {
-        cardthread::OnUi([host] { g_settings.UrlLastConnect = host; });
-    }
-    void CameraFolderFollowed(const std::wstring& path) override {
-        cardthread::OnUi([path] { g_settings.Path = path; });
-    }
-};
-
-WinCardPort g_port;
-
 }  // namespace
 
-bool OpenInternetHandle() {
-    std::wstring agent = std::wstring(kProgramName) + L"/" + kProgramVersion;
+bool CardNet::Open(const std::wstring& agent) {
     // The card is on the local network: a proxy set up for the internet
     // would swallow every request to it.
-    InternetHandle = InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
-    if (!InternetHandle) return false;
-    card::SetPort(&g_port);
-    card::BeginSession(g_settings);
-    return true;
+    session_.reset(InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+    return static_cast<bool>(session_);
 }
 
-void CloseInternetHandle(bool cardThreadEnded) {
-    // A card thread still inside a request keeps the port and the handle
-    // until the process ends.
-    if (!cardThreadEnded) return;
-    card::SetPort(nullptr);
-    if (InternetHandle) InternetCloseHandle(InternetHandle);
-    InternetHandle = nullptr;
+void CardNet::Close() { session_.reset(); }
+
+card::CardAnswer CardNet::Get(const std::wstring& url, size_t capacity) {
+    std::optional<UrlParts> parts = SplitUrl(url);
+    if (!session_ || !parts) return {};
+    InternetObject connection;
+    InternetObject request = SendRequest(session_.get(), *parts, connection);
+    if (!request) return {};
+    card::CardAnswer answer;
+    answer.opened = true;
+    answer.status = StatusOf(request.get());
+    answer.success = answer.status >= 200 && answer.status < 300;
+    if (!answer.success) return answer;
+    answer.body = ReadBody(request.get(), capacity, answer.cut, answer.broken);
+    // A body shorter than announced was cut off on the way.
+    std::optional<uint64_t> announced = AnnouncedLength(request.get());
+    if (!answer.cut && announced && *announced != answer.body.size()) answer.broken = true;
+    return answer;
 }
 
-uint8_t TFA_StartPolling(uint8_t on) {
-    if (on) SetTimer(bar::Window(), ids::kCardTimer, static_cast<UINT>(g_settings.CheckNewFilesSec) * 1000u, nullptr);
-    return 1;
-}
+bool CardNet::Ping(const std::wstring& host, int timeoutMs) { return EchoAnswered(host, timeoutMs); }
 
-void TFA_CardTimerStep() {
-    if (card::PollCard()) {
-        cardthread::BusyFace busy;
-        TFA_Transfer(1);
-    }
-    g_card.UpdateFlag = 0;
-}
+}  // namespace win

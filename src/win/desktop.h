@@ -1,5 +1,4 @@
-// Desktop helpers around the viewer: the taskbar, the touch keyboard and
-// minimising the bar.
+// The Windows taskbar, shown and hidden for a bar that needs the whole screen.
 #pragma once
 
 #include <cstdint>
@@ -8,5 +7,3 @@
 uint32_t own_ShowHideTaskBar(int showCommand);
 // Whether the taskbar window exists and is visible.
 bool TaskBarVisible();
-void WLX_btn_10();
-void WLX_btn_11();

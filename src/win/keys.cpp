@@ -1,13 +1,6 @@
-// Button procedures: each viewer button sends the working viewer its own
-// shortcut, found in the key table; the bar comes back on top afterwards.
-#include "app/commands.h"
-
-#include "app/state.h"
-#include "ui/bar.h"
-#include "ui/info_panel.h"
-#include "ui/tree_menu.h"
-#include "app/handover.h"
-#include "win/window_search.h"
+// Keys synthesised for the viewer: taking the keyboard, chords with their
+// modifiers, and waiting until the viewer has taken them.
+#include "win/keys.h"
 
 namespace {
 
@@ -57,11 +50,12 @@ bool PaintPending(HWND window) {
     return child && child != window && GetUpdateRect(child, nullptr, FALSE);
 }
 
-// A viewer that loses the activation drops the keys still in its queue, so
-// the bar waits until the viewer has taken them: the events have passed the
-// system's input stream, and a paint of one pixel, which a window gets only
-// after its queued input, is done. A viewer that paints nothing in time
-// (hidden, or busy with the next picture) holds the bar no longer than the bound.
+}  // namespace
+
+// The keys have passed the system's input stream, and a paint of one pixel,
+// which a window gets only after its queued input, is done. A viewer that
+// paints nothing in time (hidden, or busy with the next picture) holds the
+// bar no longer than the bound.
 void WaitForViewerToTakeKeys(HWND viewer, const KeyChord& chord) {
     const ULONGLONG deadline = GetTickCount64() + kKeysTakenWaitMs;
     while (AnyKeyDown(chord) && GetTickCount64() < deadline) Sleep(1);
@@ -69,31 +63,6 @@ void WaitForViewerToTakeKeys(HWND viewer, const KeyChord& chord) {
     RedrawWindow(viewer, &corner, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
     while (PaintPending(viewer) && GetTickCount64() < deadline) Sleep(1);
 }
-
-void DriveViewer(int button) {
-    const ViewerCommand command = ViewerCommandFor(button, g_settings.Mode);
-    if (command.action == ViewerAction::None) return;
-    HWND viewer = FindModeViewerWindow();
-    if (!viewer) return;
-    if (command.action == ViewerAction::CopyToSelection) {
-        Viewer_CopyToSel(own_GetTextControl(viewer));
-        return;
-    }
-    PressChord(viewer, command.chord);
-    if (!command.raiseBar) return;
-    WaitForViewerToTakeKeys(viewer, command.chord);
-    BringWindowToTop(bar::Window());
-    // What was drawn just before the bar took the activation does not always
-    // reach the screen (seen under Wine on the bar's first activation); drawn
-    // again, the busy face stays in sight.
-    RedrawWindow(bar::Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-}
-
-// With the thumbnail view shown and cells checked, button 1 transfers those
-// files instead of copying. True when it did.
-bool TransferCheckedThumbnails() { return TransferSelectedThumbnails(); }
-
-}  // namespace
 
 UINT own_PressKey(HWND window, WORD virtualKey, DWORD inputType) {
     INPUT input{};
@@ -114,25 +83,3 @@ void PressChord(HWND window, const KeyChord& chord) {
     ReleaseModifiers(chord);
 }
 
-void WLX_btn_01() {
-    if (TransferCheckedThumbnails()) return;
-    DriveViewer(1);
-}
-void WLX_btn_02() { DriveViewer(2); }
-void WLX_btn_03() { DriveViewer(3); }
-void WLX_btn_04() { DriveViewer(4); }
-void WLX_btn_05() { DriveViewer(5); }
-
-void WLX_btn_8() {
-    if (!g_settings.ShowInfoText && !g_settings.ShowInfoTree && !g_settings.ShowInfoThumbs) {
-        EnableWindow(bar::Control(8), FALSE);
-        return;
-    }
-    ShowInfo(L"");
-}
-
-void WLX_btn_09() {
-    DriveViewer(9);
-    // The program ends whether or not a viewer took the keys.
-    g_run.QuitRequested = 1;
-}

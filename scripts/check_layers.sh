@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Fails on an #include that runs upward between the layers of src/:
+# base <- model <- win <- ui <- app (each folder may include only itself and
+# the folders before it), and on <windows.h> in base or model outside the
+# file-system edge's Windows implementation.
+set -u
+cd "$(dirname "$0")/.."
+rank() { case "$1" in base) echo 0;; model) echo 1;; win) echo 2;; ui) echo 3;; app) echo 4;; *) echo -1;; esac; }
+bad=0
+for file in $(git ls-files 'src/*.h' 'src/*.cpp' 2>/dev/null || find src -name '*.h' -o -name '*.cpp'); do
+  layer=$(echo "$file" | cut -d/ -f2)
+  own=$(rank "$layer")
+  if [ "$own" -lt 0 ]; then echo "$file: not in a layer folder"; bad=1; continue; fi
+  while IFS= read -r inc; do
+    target=$(echo "$inc" | sed -E 's/^#include "([^/"]+)\/.*/\1/')
+    [ "$target" = "$inc" ] && continue
+    t=$(rank "$target")
+    if [ "$t" -gt "$own" ]; then echo "$file: includes $target ($inc)"; bad=1; fi
+  done < <(grep -E '^#include "' "$file")
+  if [ "$own" -le 1 ] && [ "$file" != src/base/fs_win.cpp ] && grep -qE '^#include <(windows|winsock2|wininet|commctrl)\.h>' "$file"; then
+    echo "$file: Win32 header in a platform-free layer"; bad=1
+  fi
+done
+[ $bad = 0 ] && echo "layers: every include runs downward"
+exit $bad

@@ -1,0 +1,63 @@
+// The card session of the running program: its network and its reports to
+// the bar, the card timer, and the card operations over the session.
+#include "app/app.h"
+#include "app/operations.h"
+#include "model/ids.h"
+
+namespace app {
+
+card::CardAnswer App::Get(const std::wstring& url, size_t capacity) { return net.Get(url, capacity); }
+
+bool App::Ping(const std::wstring& host, int timeoutMs) { return net.Ping(host, timeoutMs); }
+
+// The rest reaches the bar on the interface thread.
+void App::Journal(const std::wstring& text) {
+    cards.OnUi([text] { ShowInfo(text); });
+}
+
+void App::Lamp(int image, const std::wstring& colour, const std::wstring& position) {
+    cards.OnUi([image, colour, position] { SetState(image, colour, position); });
+}
+
+bool App::JournalVisible() { return card.JournalShown; }
+
+void App::CardFound(const std::wstring& host) {
+    cards.OnUi([this, host] { settings.UrlLastConnect = host; });
+}
+
+void App::CameraFolderFollowed(const std::wstring& path) {
+    cards.OnUi([this, path] { settings.Path = path; });
+}
+
+}  // namespace app
+
+bool OpenInternetHandle() {
+    app::App& a = app::TheApp();
+    if (!a.net.Open(std::wstring(kProgramName) + L"/" + kProgramVersion)) return false;
+    a.card.Begin(a.settings, a.run.SettingsFile);
+    return true;
+}
+
+uint8_t TFA_StartPolling(uint8_t on) {
+    app::App& a = app::TheApp();
+    if (on) SetTimer(a.bar.Window(), ids::kCardTimer, static_cast<UINT>(a.settings.CheckNewFilesSec) * 1000u, nullptr);
+    return 1;
+}
+
+void TFA_CardTimerStep() {
+    card::Session& card = app::TheApp().card;
+    if (card.Poll()) {
+        cardthread::BusyFace busy;
+        TFA_Transfer(1);
+    }
+    card.UpdateFlag = 0;
+}
+
+int32_t TFA_GetData(const std::wstring& kind, const std::wstring& argument) {
+    return app::TheApp().card.GetData(kind, argument);
+}
+int32_t TFA_Split(const std::wstring& kind, const std::string& answer) { return app::TheApp().card.Split(kind, answer); }
+int8_t TFA_CheckUpdate() { return app::TheApp().card.CheckUpdate(); }
+uint8_t TFA_CheckUrlPing(const std::wstring& host) { return app::TheApp().card.CheckUrlPing(host); }
+uint8_t TFA_SearchUrl() { return app::TheApp().card.SearchUrl(); }
+int32_t TFA_NoTransferList() { return app::TheApp().card.NoTransferList(); }

@@ -1,0 +1,126 @@
+// The card's views in the info panel: the walk for the tree and the
+// thumbnails for the grid run on the card thread, the tree's items and the
+// grid's tiles are made on the interface thread.
+#include <memory>
+
+#include "app/app.h"
+#include "app/operations.h"
+#include "base/fs.h"
+#include "model/folders.h"
+#include "model/thumb_layout.h"
+#include "model/tree_order.h"
+
+namespace {
+
+ui::Bar& Bar() { return app::TheApp().bar; }
+card::Session& Card() { return app::TheApp().card; }
+
+// Card thread.
+std::wstring RootCaption() {
+    if (TFA_GetData(L"SSID", L"")) return Card().CardSsid + L" (" + Card().UrlLastConnect + L")";
+    // Folders need a root above them; without an answer it keeps the bar's name.
+    return Card().Config.OccurenceName;
+}
+
+// Card thread: the walk, sorted, with the storage marks.
+std::shared_ptr<ui::Walk> WalkCard() {
+    {
+        cardthread::BusyFace busy;
+        TFA_GetData(L"ExamineTREE", L"/");
+    }
+    card::CardLists& lists = Card().Lists;
+    card::SortForTree(lists.CardDirectories, lists.CardFiles);
+    auto walk = std::make_shared<ui::Walk>();
+    walk->lists.CardRecords = lists.CardRecords;
+    walk->lists.CardDirectories = lists.CardDirectories;
+    walk->lists.CardFiles = lists.CardFiles;
+    walk->stored.reserve(lists.CardFiles.size());
+    for (const card::CardFileEntry& f : lists.CardFiles)
+        walk->stored.push_back(fs::IsNonEmptyFile(StoreFile(Card().Config, Store::Storage, f.Name)));
+    return walk;
+}
+
+// Interface thread: the walk's lists become the shown ones and the tree gets
+// their items; the thumbnail grid, whose tiles named the old records, is
+// built anew.
+void InstallWalk(ui::Walk& walk) {
+    Bar().Tree().Install(walk);
+    Bar().Grid().Clear();
+    if (Bar().VisibleView() == ui::InfoView::Thumbnails) Bar().Grid().SizeArea(TFA_CreateThumbs());
+}
+
+// Card thread: the thumbnail into the cache unless it is there; true when the
+// cache holds it. No size is listed for a thumbnail: the download's own
+// bound keeps it small.
+bool FetchThumb(const std::wstring& name, const std::wstring& directory, const CardSpelling& as) {
+    if (!thumbs::HasCardThumbnail(name)) return false;
+    const Settings& s = Card().Config;
+    std::wstring cacheFile = StoreFile(s, Store::ThumbnailCache, name);
+    if (!fs::IsNonEmptyFile(cacheFile)) {
+        std::wstring tmp = StoreFile(s, Store::Tmp, name);
+        if (TFA_TransFile(name, L"/thumbnail.cgi?/" + directory, as) && PlaceComplete(tmp, cacheFile))
+            cardthread::OnUi([cacheFile] { ShowInfo(L"Transfer: " + cacheFile); });
+        (void)fs::DeleteFileAt(tmp);
+    }
+    return fs::IsNonEmptyFile(cacheFile);
+}
+
+// A thumbnail fetched and decoded on the card thread, for a record's tile.
+struct Fetched {
+    int32_t index = 0;
+    std::wstring cacheFile;
+    images::Picture picture;
+};
+
+// Card thread: fetches and decodes the thumbnails in tile order.
+void FetchThumbs(uint32_t generation, const std::vector<ui::ThumbRequest>& wanted) {
+    for (const ui::ThumbRequest& w : wanted) {
+        if (cardthread::Worker().StopRequested()) return;
+        if (!FetchThumb(w.name, w.directory, {w.rawDirectory, w.rawName, 0})) continue;
+        auto f = std::make_shared<Fetched>();
+        f->index = w.index;
+        f->cacheFile = StoreFile(Card().Config, Store::ThumbnailCache, w.name);
+        f->picture = images::LoadJpeg(f->cacheFile);
+        if (!f->picture) continue;  // the default picture stays
+        cardthread::OnUi([generation, f] {
+            Bar().Grid().PictureArrived(generation, f->index, f->cacheFile, std::move(f->picture));
+        });
+    }
+}
+
+}  // namespace
+
+uint8_t TFA_CreateTree() {
+    if (TFA_CheckUpdate() == 0) {
+        cardthread::OnUi([] { app::TheApp().run.TreeRequested = false; });
+        return 0;
+    }
+    std::wstring caption = RootCaption();
+    cardthread::OnUi([caption] { Bar().Tree().Start(caption); });
+    std::shared_ptr<ui::Walk> walk = WalkCard();
+    cardthread::OnUi([walk] {
+        app::TheApp().run.TreeRequested = false;
+        InstallWalk(*walk);
+    });
+    return static_cast<uint8_t>(std::min<size_t>(Card().Lists.CardRecords.size(), 255));
+}
+
+void RequestTree() {
+    bool& requested = app::TheApp().run.TreeRequested;
+    if (requested) return;
+    requested = cardthread::Run([] { TFA_CreateTree(); });
+}
+
+int32_t TFA_TransferThumb(const std::wstring& name, const std::wstring& directory) {
+    return FetchThumb(name, directory, {}) ? 1 : 0;
+}
+
+int32_t TFA_CreateThumbs() {
+    std::vector<ui::ThumbRequest> wanted;
+    int32_t rows = Bar().Grid().Build(wanted);
+    if (!wanted.empty())
+        cardthread::Run([generation = Bar().Tree().Shown().Generation, wanted = std::move(wanted)] {
+            FetchThumbs(generation, wanted);
+        });
+    return rows;
+}

@@ -1,0 +1,163 @@
+// The card tree: its items from the walk's sorted lists, the icons and the
+// marks of stored files.
+#include "ui/card_tree.h"
+
+#include "model/ids.h"
+#include "model/tree_order.h"
+#include "ui/bar.h"
+
+namespace ui {
+
+namespace {
+
+// Index 0 is a blank in the tree's background, so items "without image"
+// keep their text aligned with the marked ones; 1..4 are Tree_1..Tree_4.
+constexpr int kNoImage = 0;
+constexpr int kLoadedImage = 1;
+constexpr int kTreeIconCount = 4;
+
+// The picture scaled onto an icon-sized bitmap over the background colour.
+win::Bitmap IconBitmap(const images::Picture* picture, int size, COLORREF background) {
+    HDC screen = GetDC(nullptr);
+    win::Bitmap bitmap(CreateCompatibleBitmap(screen, size, size));
+    win::MemoryDC dc(screen);
+    ReleaseDC(nullptr, screen);
+    if (!bitmap || !dc) return bitmap;
+    win::ScopedSelect select(dc.get(), bitmap.get());
+    RECT rc{0, 0, size, size};
+    win::Brush brush(CreateSolidBrush(background));
+    FillRect(dc.get(), &rc, brush.get());
+    if (picture && *picture) images::DrawScaled(dc.get(), *picture, rc, true);
+    return bitmap;
+}
+
+}  // namespace
+
+HWND CardTree::Control() const { return bar_.Control(ids::kTree); }
+
+void CardTree::AttachImages() {
+    if (images_) return;
+    HWND tree = Control();
+    int size = GetSystemMetrics(SM_CYSMICON);
+    images_.reset(ImageList_Create(size, size, ILC_COLOR32, kTreeIconCount + 1, 0));
+    if (!images_) return;
+    COLORREF background = TreeView_GetBkColor(tree);
+    ImageList_Add(images_.get(), IconBitmap(nullptr, size, background).get(), nullptr);
+    for (int i = 0; i < kTreeIconCount; i++)
+        ImageList_Add(images_.get(), IconBitmap(bar_.Image(ids::kFirstTreeImage + i), size, background).get(),
+                      nullptr);
+    TreeView_SetImageList(tree, images_.get(), TVSIL_NORMAL);
+}
+
+HTREEITEM CardTree::AddItem(HTREEITEM parent, const std::wstring& text, int image, LPARAM data) {
+    TVINSERTSTRUCTW ins{};
+    ins.hParent = parent;
+    ins.hInsertAfter = TVI_LAST;
+    ins.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
+    ins.item.pszText = const_cast<wchar_t*>(text.c_str());
+    ins.item.iImage = ins.item.iSelectedImage = image;
+    ins.item.lParam = data;
+    return TreeView_InsertItem(Control(), &ins);
+}
+
+void CardTree::AddStartRoot(const std::wstring& caption) {
+    TVINSERTSTRUCTW ins{};
+    ins.hParent = TVI_ROOT;
+    ins.hInsertAfter = TVI_LAST;
+    ins.item.mask = TVIF_TEXT;
+    ins.item.pszText = const_cast<wchar_t*>(caption.c_str());
+    root_ = TreeView_InsertItem(Control(), &ins);
+}
+
+void CardTree::Start(const std::wstring& caption) {
+    AttachImages();
+    TreeView_DeleteAllItems(Control());
+    root_ = AddItem(TVI_ROOT, caption, kNoImage, 0);
+}
+
+void CardTree::AddCardItems(const std::vector<bool>& stored) {
+    HWND tree = Control();
+    const card::CardLists& lists = shown_.Lists;
+    HTREEITEM folder = nullptr;
+    for (const card::TreeRow& row : card::TreeRows(lists.CardDirectories, lists.CardFiles)) {
+        if (row.level == 1) {
+            if (folder) TreeView_Expand(tree, folder, TVE_EXPAND);
+            folder = AddItem(root_, *row.text, kNoImage, 0);
+            continue;
+        }
+        size_t at = static_cast<size_t>(row.file - lists.CardFiles.data());
+        bool isStored = at < stored.size() && stored[at];
+        AddItem(folder, *row.text, isStored ? kLoadedImage : kNoImage, row.file->RecordIndex);
+    }
+    if (folder) TreeView_Expand(tree, folder, TVE_EXPAND);
+    TreeView_Expand(tree, root_, TVE_EXPAND);
+}
+
+void CardTree::Install(Walk& walk) {
+    shown_.Lists = std::move(walk.lists);
+    shown_.Generation++;
+    HWND tree = Control();
+    SendMessageW(tree, WM_SETREDRAW, FALSE, 0);
+    AddCardItems(walk.stored);
+    SendMessageW(tree, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(tree, nullptr, TRUE);
+}
+
+UINT CardTree::ItemCount() const { return TreeView_GetCount(Control()); }
+
+CardTree::Selection CardTree::Selected() const {
+    HWND tree = Control();
+    Selection sel;
+    sel.item = TreeView_GetSelection(tree);
+    if (!sel.item) return sel;
+    wchar_t buf[1024] = {};
+    TVITEMW tv{};
+    tv.mask = TVIF_HANDLE | TVIF_TEXT | TVIF_PARAM;
+    tv.hItem = sel.item;
+    tv.pszText = buf;
+    tv.cchTextMax = 1024;
+    if (TreeView_GetItem(tree, &tv)) {
+        sel.text = buf;
+        sel.data = tv.lParam;
+    }
+    return sel;
+}
+
+bool CardTree::IsRoot(const Selection& sel) const { return !sel.item || sel.item == TreeView_GetRoot(Control()); }
+
+void CardTree::MarkStored(HTREEITEM item) {
+    if (!item) return;
+    TVITEMW tv{};
+    tv.mask = TVIF_HANDLE | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+    tv.hItem = item;
+    tv.iImage = tv.iSelectedImage = kLoadedImage;
+    TreeView_SetItem(Control(), &tv);
+}
+
+template <typename Match>
+HTREEITEM CardTree::FindFileItem(Match match) const {
+    HWND tree = Control();
+    HTREEITEM root = TreeView_GetRoot(tree);
+    for (HTREEITEM folder = TreeView_GetChild(tree, root); folder; folder = TreeView_GetNextSibling(tree, folder)) {
+        for (HTREEITEM file = TreeView_GetChild(tree, folder); file; file = TreeView_GetNextSibling(tree, file)) {
+            TVITEMW tv{};
+            tv.mask = TVIF_HANDLE | TVIF_PARAM;
+            tv.hItem = file;
+            if (TreeView_GetItem(tree, &tv) && match(static_cast<int32_t>(tv.lParam))) return file;
+        }
+    }
+    return nullptr;
+}
+
+HTREEITEM CardTree::FindItemOf(int32_t index) const {
+    return FindFileItem([index](int32_t data) { return data == index; });
+}
+
+void CardTree::MarkFileStored(const std::wstring& directory, const std::wstring& name) {
+    MarkStored(FindFileItem([&](int32_t data) {
+        const card::CardFileRecord* r = shown_.Lists.Record(data);
+        return r && r->Directory == directory && r->Name == name;
+    }));
+}
+
+}  // namespace ui

@@ -1,0 +1,13 @@
+// The program's colours, in one place: the bar, its views and the thumbnail
+// grid share them.
+#pragma once
+
+#include <windows.h>
+
+namespace ui::theme {
+
+constexpr COLORREF kBackground = RGB(51, 51, 51);
+constexpr COLORREF kText = RGB(204, 204, 204);
+constexpr COLORREF kThumbAreaFront = RGB(0, 255, 0);
+
+}  // namespace ui::theme

@@ -1,0 +1,164 @@
+// The thumbnail grid: tiles, their pictures and the toggles' faces.
+#include "ui/thumb_grid.h"
+
+#include "base/fs.h"
+#include "base/str.h"
+#include "model/folders.h"
+#include "model/ids.h"
+#include "model/placement.h"
+#include "ui/bar.h"
+#include "ui/theme.h"
+#include "ui/thumb_area.h"
+
+namespace ui {
+
+namespace {
+
+constexpr int32_t kDefaultPicture = -1;  // the [Graphics] Thumb picture
+
+HWND MakeTileControl(HWND area, int id, const thumbs::TileRect& r, DWORD style, const std::wstring& text) {
+    HWND h = CreateWindowExW(0, L"BUTTON", text.c_str(), WS_CHILD | WS_VISIBLE | style, r.x, r.y, r.width, r.height,
+                             area, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
+                             nullptr);
+    // The dialog font: the caption's path fits in two lines of the tile.
+    if (h) SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+    return h;
+}
+
+}  // namespace
+
+HWND ThumbGrid::Area() const { return bar_.Control(ids::kThumbArea); }
+
+const images::Picture* ThumbGrid::PictureOf(int32_t number) const {
+    if (number == kDefaultPicture) return &bar_.ThumbPicture();
+    if (number < 1 || static_cast<size_t>(number) > pictures_.size()) return nullptr;
+    return &pictures_[static_cast<size_t>(number - 1)];
+}
+
+void ThumbGrid::DestroyTiles() {
+    HWND area = Area();
+    // Children are destroyed from the last, so the walk stays valid.
+    while (HWND child = GetWindow(area, GW_CHILD)) DestroyWindow(child);
+    indexList_.clear();
+    positionOf_.clear();
+}
+
+void ThumbGrid::Clear() {
+    DestroyTiles();
+    rowCount_ = 0;
+}
+
+int32_t ThumbGrid::Build(std::vector<ThumbRequest>& wanted) {
+    HWND area = Area();
+    DestroyTiles();
+    const Settings& s = bar_.Config();
+    card::CardLists& lists = bar_.Tree().Shown().Lists;
+    int32_t column = 0, row = 0;
+    for (const card::CardFileEntry& entry : lists.CardFiles) {
+        card::CardFileRecord* r = lists.Record(entry.RecordIndex);
+        if (!r || !thumbs::WantsTile(r->Directory, r->Name, r->Size, s.Path, s.TransferHiRes, s.TransferLoRes))
+            continue;
+        std::optional<thumbs::TileIds> tileIds = thumbs::TileIdsFor(r->Index, indexList_.size());
+        thumbs::TileLayout t = thumbs::LayoutTile(column, row, s.ThumbSize, s.ThumbSelSize, s.ButtonSpace);
+        HWND picture = tileIds ? MakeTileControl(area, tileIds->picture, t.picture, BS_OWNERDRAW, L"") : nullptr;
+        if (!picture) {
+            // Out of control ids or of the system's window quota.
+            bar_.ShowInfo(L"Thumbnails: only the first " + str::FromInt(static_cast<int64_t>(indexList_.size())) +
+                          L" pictures of the camera folder fit the grid");
+            break;
+        }
+        if (r->ThumbImage == 0 || r->ThumbImage == kDefaultPicture) {
+            auto known = pictureOfFile_.find(StoreFile(s, Store::ThumbnailCache, r->Name));
+            r->ThumbImage = known != pictureOfFile_.end() ? known->second : kDefaultPicture;
+            if (r->ThumbImage == kDefaultPicture && thumbs::HasCardThumbnail(r->Name))
+                wanted.push_back({r->Index, r->Name, r->Directory, r->RawDirectory, r->RawName});
+        }
+        HWND toggle = MakeTileControl(area, tileIds->toggle, t.toggle, BS_PUSHLIKE | BS_AUTOCHECKBOX | BS_BITMAP, L"");
+        positionOf_[r->Index] = indexList_.size();
+        indexList_.push_back(r->Index);
+        MakeTileControl(area, tileIds->caption, t.caption, BS_MULTILINE | BS_LEFT | BS_FLAT,
+                        thumbs::Caption(r->Directory, r->Name));
+        r->ThumbControl = tileIds->picture;
+        r->SelectControl = tileIds->toggle;
+        r->LabelControl = tileIds->caption;
+        // Records are made anew by every card walk; the picks are kept.
+        if (const selection::Picks* picks = thumbarea::PicksOf(area)) r->Selected = picks->Has(r->Directory, r->Name);
+        SendMessageW(toggle, BM_SETCHECK, r->Selected ? BST_CHECKED : BST_UNCHECKED, 0);
+        RefreshToggleFace(r->Index);
+        if (++column == s.ThumbCols) {
+            column = 0;
+            row++;
+        }
+    }
+    rowCount_ = row;
+    lastBuild_ = row + 1;
+    return lastBuild_;
+}
+
+void ThumbGrid::SizeArea(int32_t rows) {
+    const Settings& s = bar_.Config();
+    thumbarea::SetInnerSize(Area(), model::ThumbAreaInnerWidth(s.ThumbCols, s.ThumbSize, s.ButtonSpace),
+                            model::ThumbAreaInnerHeight(rows, s.ThumbSize, s.ThumbSelSize, s.ButtonSpace));
+}
+
+void ThumbGrid::PictureArrived(uint32_t generation, int32_t index, const std::wstring& cacheFile,
+                               images::Picture picture) {
+    ShownCard& shown = bar_.Tree().Shown();
+    if (generation != shown.Generation) return;
+    card::CardFileRecord* r = shown.Lists.Record(index);
+    if (!r) return;
+    auto known = pictureOfFile_.find(cacheFile);
+    if (known != pictureOfFile_.end()) {
+        r->ThumbImage = known->second;
+    } else {
+        pictures_.push_back(std::move(picture));
+        r->ThumbImage = static_cast<int32_t>(pictures_.size());
+        pictureOfFile_.emplace(cacheFile, r->ThumbImage);
+    }
+    if (HWND tile = TileControl(index, thumbs::TilePart::Picture)) InvalidateRect(tile, nullptr, FALSE);
+}
+
+thumbs::TileRef ThumbGrid::TileOfControl(int id) const { return thumbs::TileOfId(id, indexList_); }
+
+HWND ThumbGrid::TileControl(int32_t index, thumbs::TilePart part) const {
+    auto at = positionOf_.find(index);
+    if (at == positionOf_.end()) return nullptr;
+    std::optional<thumbs::TileIds> tile = thumbs::TileIdsFor(index, at->second);
+    if (!tile) return nullptr;
+    int id = part == thumbs::TilePart::Picture ? tile->picture
+             : part == thumbs::TilePart::Toggle ? tile->toggle
+                                                : tile->caption;
+    return GetDlgItem(Area(), id);
+}
+
+bool ThumbGrid::DrawTile(const DRAWITEMSTRUCT& di) {
+    thumbs::TileRef tile = TileOfControl(static_cast<int>(di.CtlID));
+    if (tile.part != thumbs::TilePart::Picture) return false;
+    win::Brush back(CreateSolidBrush(theme::kBackground));
+    FillRect(di.hDC, &di.rcItem, back.get());
+    const card::CardFileRecord* r = bar_.Tree().Shown().Lists.Record(tile.recordIndex);
+    if (const images::Picture* pic = r ? PictureOf(r->ThumbImage) : nullptr)
+        images::DrawScaled(di.hDC, *pic, di.rcItem, true);
+    return true;
+}
+
+void ThumbGrid::RefreshToggleFace(int32_t index) {
+    const card::CardFileRecord* r = bar_.Tree().Shown().Lists.Record(index);
+    HWND toggle = TileControl(index, thumbs::TilePart::Toggle);
+    if (!r || !toggle) return;
+    bool stored = fs::IsNonEmptyFile(StoreFile(bar_.Config(), Store::Storage, r->Name));
+    bool checked = SendMessageW(toggle, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    const images::Picture& face = bar_.ToggleFace((stored ? 2 : 0) + (checked ? 1 : 0));
+    SendMessageW(toggle, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(face.bitmap.get()));
+}
+
+std::vector<selection::Cell> ThumbGrid::Cells() const {
+    std::vector<selection::Cell> cells;
+    for (int32_t index : indexList_) {
+        HWND toggle = TileControl(index, thumbs::TilePart::Toggle);
+        cells.push_back({index, toggle && SendMessageW(toggle, BM_GETCHECK, 0, 0) == BST_CHECKED});
+    }
+    return cells;
+}
+
+}  // namespace ui

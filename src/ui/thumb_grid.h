@@ -1,0 +1,82 @@
+// The thumbnail grid of the info panel: one tile (picture, toggle, caption)
+// per picture of the camera folder, built from the shown card lists, with
+// the decoded thumbnails and the toggles' faces.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "model/thumb_layout.h"
+#include "model/tree_menu_logic.h"
+#include "win/images.h"
+
+namespace ui {
+
+class Bar;
+
+// A thumbnail the grid has no picture for: fetched by the program above.
+struct ThumbRequest {
+    int32_t index = 0;
+    std::wstring name, directory;
+    std::string rawDirectory, rawName;  // the card's own spelling
+};
+
+class ThumbGrid {
+public:
+    explicit ThumbGrid(Bar& bar) : bar_(bar) {}
+
+    // Rebuilds the tiles of the shown lists at once, with the pictures known
+    // so far; `wanted` gets the thumbnails to fetch. Returns the rows + 1.
+    int32_t Build(std::vector<ThumbRequest>& wanted);
+    // Sizes the scrolling area to the grid as built (rows + 1 as Build gave).
+    void SizeArea(int32_t rows);
+    // Empties the grid: it is built anew when shown.
+    void Clear();
+    // Rows of the built grid; 0 = not built.
+    int32_t ThumbRowCount() const { return rowCount_; }
+    void ForgetRows() { rowCount_ = 0; }
+    int32_t LastBuild() const { return lastBuild_; }
+
+    // A picture fetched for a record's tile; dropped when a walk has
+    // replaced the records since it was asked for.
+    void PictureArrived(uint32_t generation, int32_t index, const std::wstring& cacheFile,
+                        images::Picture picture);
+
+    // The tile a control of the grid is part of (None for other controls).
+    thumbs::TileRef TileOfControl(int id) const;
+    // A control of the record's tile; nullptr when the grid has no such tile.
+    HWND TileControl(int32_t index, thumbs::TilePart part) const;
+    // Paints a tile's picture (owner-drawn button); false when not a tile.
+    bool DrawTile(const DRAWITEMSTRUCT& di);
+    // Shows the toggle face for the record's storage state and check state.
+    void RefreshToggleFace(int32_t index);
+    // Every tile in display order with its toggle's state.
+    std::vector<selection::Cell> Cells() const;
+    // The record of the n-th tile, in display order.
+    const std::vector<int32_t>& ThumbIndexList() const { return indexList_; }
+
+private:
+    HWND Area() const;
+    const images::Picture* PictureOf(int32_t number) const;
+    void DestroyTiles();
+
+    Bar& bar_;
+    std::vector<int32_t> indexList_;
+    std::unordered_map<int32_t, size_t> positionOf_;  // grid position of each record's tile
+    int32_t rowCount_ = 0;
+    int32_t lastBuild_ = 0;
+    // Decoded thumbnails; image number n is entry n - 1. A cache file is
+    // decoded once per run: every card walk empties the records, and
+    // decoding again on each refresh would pile up a bitmap per tile until
+    // the system's GDI quota runs out.
+    std::vector<images::Picture> pictures_;
+    std::map<std::wstring, int32_t> pictureOfFile_;
+};
+
+}  // namespace ui
