@@ -85,19 +85,19 @@ void App::WriteStartJournal() {
     ShowInfo(L"Settings: " + run.SettingsFile + L"\r");
     if (bar.Geometry().unknownMode)
         ShowInfo(L"Position: '" + settings.Position + L"' is no known position, the bar is placed Right");
-    SetState(11, L"y", L"b");
+    SetLamp(ids::kMinimiseButton, model::Lamp::Yellow, model::LampAt::Bottom);
 }
 
 void App::StartCardAccess() {
     if (!run.TfaActive) return;
     if (!OpenInternetHandle()) {
         run.TfaActive = false;
-        SetState(6, L"r", L"t");
+        SetLamp(ids::kCardButton, model::Lamp::Red, model::LampAt::Top);
         ShowInfo(L"TFA Deactivated");
         return;
     }
     ShowInfo(L"TFA Search in " + str::FromInt(settings.CheckNewFilesSec) + L" sec");
-    SetState(6, L"y", L"b");
+    SetLamp(ids::kCardButton, model::Lamp::Yellow, model::LampAt::Bottom);
     cards.Start();
     TFA_StartPolling(1);
 }
@@ -189,7 +189,7 @@ int App::Run(int argc, wchar_t** argv) {
         Shutdown();
         return 1;
     }
-    if (settings.HideTaskBar) EnableWindow(bar.Control(11), FALSE);
+    if (settings.HideTaskBar) EnableWindow(bar.Control(ids::kMinimiseButton), FALSE);
     WriteStartJournal();
     ShowWindow(bar.Window(), SW_SHOWNOACTIVATE);
     UpdateWindow(bar.Window());
@@ -217,8 +217,8 @@ void App::OnTimer(unsigned id) {
     } else if (id == ids::kCardMailTimer) {
         cards.OnDeliverTimer();
     } else if (id == ids::kHousekeepingTimer) {
-        SetState(1, L"c", L"t");
-        SetState(6, L"c", L"t");
+        SetLamp(ids::kCopyButton, model::Lamp::Clear, model::LampAt::Top);
+        SetLamp(ids::kCardButton, model::Lamp::Clear, model::LampAt::Top);
         SetWindowPos(bar.Window(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
     }
 }
@@ -254,7 +254,9 @@ int OpenMainWindow() {
 uint8_t ShowInfo(const std::wstring& text) { return app::TheApp().bar.ShowInfo(text); }
 
 int SetState(int image, const std::wstring& colour, const std::wstring& position) {
-    return app::TheApp().bar.SetState(image, colour, position);
+    return SetLamp(image, model::LampNamed(colour), model::LampAtNamed(position));
 }
+
+int SetLamp(int image, model::Lamp colour, model::LampAt at) { return app::TheApp().bar.SetLamp(image, colour, at); }
 
 int GetInfoState() { return static_cast<int>(app::TheApp().bar.VisibleView()); }

@@ -73,7 +73,7 @@ public:
     card::CardAnswer Get(const std::wstring& url, size_t capacity) override;
     bool Ping(const std::wstring& host, int timeoutMs) override;
     void Journal(const std::wstring& text) override;
-    void Lamp(int image, const std::wstring& colour, const std::wstring& position) override;
+    void Lamp(int image, model::Lamp colour, model::LampAt at) override;
     bool JournalVisible() override;
     void CardFound(const std::wstring& host) override;
     void CameraFolderFollowed(const std::wstring& path) override;

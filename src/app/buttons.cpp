@@ -101,7 +101,7 @@ void SaveJournal() {
 // The walk runs on the card thread; a shown thumbnail grid is rebuilt from
 // its lists when they arrive.
 void RebuildTree() {
-    SetState(6, L"b", L"t");
+    SetLamp(ids::kCardButton, model::Lamp::Blue, model::LampAt::Top);
     RequestTree();
     Bar().Grid().ForgetRows();
 }
@@ -111,10 +111,10 @@ void RebuildTree() {
 namespace app {
 
 void App::OnButton(int n) {
-    if (n == 6) return OnCardButton();
+    if (n == ids::kCardButton) return OnCardButton();
     // While a download runs the info panel keeps its view (a view may need
     // card work of its own); the viewer buttons always act at once.
-    if (run.ButtonBusy || (n == 8 && cards.Downloading())) return;
+    if (run.ButtonBusy || (n == ids::kInfoButton && cards.Downloading())) return;
     run.ButtonBusy = true;
     {
         BusyButton busy(n);
@@ -133,7 +133,7 @@ uint8_t WLX_btn_07() {
     case ui::InfoView::Closed: {
         bool hide = TaskBarVisible();
         own_ShowHideTaskBar(hide ? SW_HIDE : SW_SHOW);
-        EnableWindow(Bar().Control(11), hide ? FALSE : TRUE);
+        EnableWindow(Bar().Control(ids::kMinimiseButton), hide ? FALSE : TRUE);
         break;
     }
     }
@@ -143,7 +143,7 @@ uint8_t WLX_btn_07() {
 void WLX_btn_8() {
     const Settings& s = App().settings;
     if (!s.ShowInfoText && !s.ShowInfoTree && !s.ShowInfoThumbs) {
-        EnableWindow(Bar().Control(8), FALSE);
+        EnableWindow(Bar().Control(ids::kInfoButton), FALSE);
         return;
     }
     ShowInfo(L"");

@@ -15,8 +15,8 @@ void App::Journal(const std::wstring& text) {
     cards.OnUi([text] { ShowInfo(text); });
 }
 
-void App::Lamp(int image, const std::wstring& colour, const std::wstring& position) {
-    cards.OnUi([image, colour, position] { SetState(image, colour, position); });
+void App::Lamp(int image, model::Lamp colour, model::LampAt at) {
+    cards.OnUi([image, colour, at] { SetLamp(image, colour, at); });
 }
 
 bool App::JournalVisible() { return card.JournalShown; }
@@ -50,7 +50,7 @@ void TFA_CardTimerStep() {
         cardthread::BusyFace busy;
         TFA_Transfer(1);
     }
-    card.UpdateFlag = 0;
+    card.UpdateFlag = card::CardChange::None;
 }
 
 int32_t TFA_GetData(const std::wstring& kind, const std::wstring& argument) {

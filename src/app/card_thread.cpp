@@ -65,7 +65,7 @@ void CardThread::OnDeliverTimer() {
 }
 
 void CardThread::HoldBusyFace() {
-    if (busyHolds_++ == 0) TheApp().bar.ShowBusyFace(6, true);
+    if (busyHolds_++ == 0) TheApp().bar.ShowBusyFace(ids::kCardButton, true);
 }
 
 void CardThread::ReleaseBusyFace(int afterMs) {
@@ -74,7 +74,7 @@ void CardThread::ReleaseBusyFace(int afterMs) {
         SetTimer(BarWindow(), ids::kBusyFaceTimer, static_cast<UINT>(afterMs), nullptr);
         return;
     }
-    if (busyHolds_ > 0 && --busyHolds_ == 0) TheApp().bar.ShowBusyFace(6, false);
+    if (busyHolds_ > 0 && --busyHolds_ == 0) TheApp().bar.ShowBusyFace(ids::kCardButton, false);
 }
 
 void CardThread::OnBusyFaceTimer() {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/transfer.h"
+#include "model/info_logic.h"
 
 // --- Settings and folders -------------------------------------------------
 
@@ -38,6 +39,8 @@ uint8_t ShowInfo(const std::wstring& text);
 // Paints a lamp ("r", "g", "b", "y", "c" clears) at the top ("t") or bottom
 // ("b") of an image; 1 when drawn.
 int SetState(int image, const std::wstring& colour, const std::wstring& position);
+// The same with the lamp and its place named as they are in the program.
+int SetLamp(int image, model::Lamp colour, model::LampAt at);
 // 1 journal, 2 tree, 3 thumbnails visible; 0 none.
 int GetInfoState();
 

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "app/app.h"
+#include "model/ids.h"
 #include "app/operations.h"
 #include "base/fs.h"
 #include "base/str.h"
@@ -32,8 +33,8 @@ std::wstring TmpFile(const std::wstring& name) { return StoreFile(Config(), Stor
 void Journal(const std::wstring& text) {
     cardthread::OnUi([text] { ShowInfo(text); });
 }
-void Lamp(int image, const wchar_t* colour, const wchar_t* position) {
-    cardthread::OnUi([image, colour, position] { SetState(image, colour, position); });
+void Lamp(int image, model::Lamp colour, model::LampAt at) {
+    cardthread::OnUi([image, colour, at] { SetLamp(image, colour, at); });
 }
 void Show(const std::wstring& path) {
     cardthread::OnUi([path] { Viewer_ShowFile(path); });
@@ -150,7 +151,7 @@ uint8_t TransferSingle(const std::wstring& name, const std::wstring& cardDir, co
         return 1;
     };
     if (fs::IsNonEmptyFile(target)) {
-        Lamp(6, L"y", L"t");
+        Lamp(ids::kCardButton, model::Lamp::Yellow, model::LampAt::Top);
         Journal(L"Transfer File exists: " + target);
         if (show) Show(target);
         return 1;
@@ -183,8 +184,8 @@ bool PlaceComplete(const std::wstring& from, const std::wstring& to) {
 
 uint8_t TFA_TransFile(const std::wstring& name, const std::wstring& cardDir, const CardSpelling& as) {
     cardthread::BusyFace busy;
-    Lamp(1, L"y", L"b");
-    Lamp(1, L"b", L"t");
+    Lamp(ids::kCopyButton, model::Lamp::Yellow, model::LampAt::Bottom);
+    Lamp(ids::kCopyButton, model::Lamp::Blue, model::LampAt::Top);
     std::string url = str::ToUtf8(CardUrl(cardDir, name, as));
     card::DownloadGate& gate = cardthread::Worker().Downloads();
     BackgroundDownload download;
@@ -197,14 +198,14 @@ uint8_t TFA_TransFile(const std::wstring& name, const std::wstring& cardDir, con
     }
     gate.End();
     if (result) {
-        Lamp(1, L"y", L"t");
-        Lamp(1, L"g", L"b");
+        Lamp(ids::kCopyButton, model::Lamp::Yellow, model::LampAt::Top);
+        Lamp(ids::kCopyButton, model::Lamp::Green, model::LampAt::Bottom);
     } else {
-        Card().UpdateFlag = 0;
+        Card().UpdateFlag = card::CardChange::None;
         // A failed download is tried again on the next tick, as after a change.
         if (!cancelled) Card().ChangeNotListed = true;
-        Lamp(1, L"b", L"t");
-        Lamp(1, L"r", L"b");
+        Lamp(ids::kCopyButton, model::Lamp::Blue, model::LampAt::Top);
+        Lamp(ids::kCopyButton, model::Lamp::Red, model::LampAt::Bottom);
         std::string why = cancelled ? "cancelled" : download.Error();
         Journal(L"Transfer failed: " + card::Printable(name) + L" (" + str::FromUtf8(why) + L")");
     }
@@ -221,7 +222,7 @@ uint8_t TFA_Transfer(uint8_t automatic) {
         bool shown;
     } kinds[] = {{mode == L"lores" || mode == L"both", s.TransferLoRes, Store::LoRes, true},
                  {mode == L"hires" || mode == L"both", s.TransferHiRes, Store::HiRes, mode == L"hires"}};
-    Lamp(6, L"y", L"t");
+    Lamp(ids::kCardButton, model::Lamp::Yellow, model::LampAt::Top);
     const card::CardWorker& worker = cardthread::Worker();
     // The camera folder's pictures, then those left in a folder it moved on from.
     std::vector<const card::CardFileRecord*> candidates;
@@ -253,7 +254,7 @@ uint8_t TFA_Transfer(uint8_t automatic) {
         }
         if (cardGone) break;
     }
-    Card().UpdateFlag = 0;
+    Card().UpdateFlag = card::CardChange::None;
     return 0;
 }
 

@@ -160,7 +160,7 @@ int32_t WLX_TREE_POP(const std::wstring& command, int32_t index) {
     if (!r) return 0;
     const Settings& s = App().settings;
     if (str::EqualsI(command, L"transferfile")) {
-        SetState(6, L"b", L"t");
+        SetLamp(ids::kCardButton, model::Lamp::Blue, model::LampAt::Top);
         // A local copy is shown at once; only the card waits its turn.
         for (Store where : {Store::LoRes, Store::HiRes, Store::Storage, Store::Target}) {
             std::wstring local = StoreFile(s, where, r->Name);

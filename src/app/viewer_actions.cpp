@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/app.h"
+#include "model/ids.h"
 #include "app/operations.h"
 #include "base/str.h"
 #include "model/handover_logic.h"
@@ -115,6 +116,6 @@ uint8_t Viewer_CopyToSel(const std::wstring& text) {
                                    s.Active ? s.TransferLoRes : L".jpg"};
     const CopyFeedback feedback{
         [](const std::wstring& line) { ShowInfo(line); },
-        [](const wchar_t* colour, const wchar_t* position) { SetState(1, colour, position); }};
+        [](model::Lamp colour, model::LampAt at) { SetLamp(ids::kCopyButton, colour, at); }};
     return CopyShownFileToSelection(text, folders, feedback);
 }

@@ -53,12 +53,6 @@ std::vector<FileEntry> ListFiles(const std::wstring& folder) {
     return files;
 }
 
-std::vector<std::wstring> ListFileNames(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    for (FileEntry& f : ListFiles(folder)) names.push_back(std::move(f.name));
-    return names;
-}
-
 std::optional<int64_t> LastWriteTime(const std::wstring& path) {
     struct stat st {};
     if (path.empty() || stat(Native(path).c_str(), &st) != 0) return std::nullopt;

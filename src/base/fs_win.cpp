@@ -77,12 +77,6 @@ std::vector<FileEntry> ListFiles(const std::wstring& folder) {
     return files;
 }
 
-std::vector<std::wstring> ListFileNames(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    for (FileEntry& f : ListFiles(folder)) names.push_back(std::move(f.name));
-    return names;
-}
-
 std::optional<int64_t> LastWriteTime(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (path.empty() || !GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;

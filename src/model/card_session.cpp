@@ -4,6 +4,7 @@
 #include "base/str.h"
 #include "model/address_range.h"
 #include "model/card_text.h"
+#include "model/ids.h"
 #include "model/no_transfer.h"
 #include "model/settings.h"
 
@@ -11,7 +12,6 @@ namespace card {
 
 namespace {
 
-constexpr int kCardButton = 6;  // the FlashAir button carries the card's lamps
 
 const std::wstring kListingPath = L"/command.cgi?op=100&DIR=";
 const std::wstring kUpdatePath = L"/command.cgi?op=102";
@@ -44,7 +44,7 @@ uint8_t Session::Accept(const std::wstring& host) {
     return 1;
 }
 
-void Session::ShowSearching() { port_->Lamp(kCardButton, L"b", L"t"); }
+void Session::ShowSearching() { port_->Lamp(ids::kCardButton, model::Lamp::Blue, model::LampAt::Top); }
 
 // [TFA] Url as the settings file holds it now; the loaded value when the
 // file cannot be read.
@@ -166,12 +166,12 @@ void Session::AdoptSettings(const Settings& settings) {
 
 bool Session::Poll() {
     if (!CardConnected) {
-        UpdateFlag = static_cast<int8_t>(SearchUrl());
-        if (UpdateFlag) TransferCandidateCount = GetData(L"DIR", L"");
+        UpdateFlag = SearchUrl() ? CardChange::Found : CardChange::None;
+        if (UpdateFlag == CardChange::Found) TransferCandidateCount = GetData(L"DIR", L"");
     }
-    if (CardConnected) UpdateFlag = CheckUpdate();
-    if (UpdateFlag == '0' && ChangeNotListed) UpdateFlag = '1';
-    bool relist = UpdateFlag == '1' || (UpdateFlag == '0' && !Config.UseUpdateFlag);
+    if (CardConnected) UpdateFlag = static_cast<CardChange>(CheckUpdate());
+    if (UpdateFlag == CardChange::Unchanged && ChangeNotListed) UpdateFlag = CardChange::Changed;
+    bool relist = UpdateFlag == CardChange::Changed || (UpdateFlag == CardChange::Unchanged && !Config.UseUpdateFlag);
     if (!relist) return false;
     TransferCandidateCount = GetData(L"DIR", L"");
     if (Config.FollowNewFolders && Listed) {
@@ -233,10 +233,10 @@ int8_t Session::CheckUpdate() {
     CardAnswer a;
     if (!UpdateUrl.empty()) a = port_->Get(UpdateUrl, kUpdateReadBytes);
     if (a.body.empty()) {
-        port_->Lamp(kCardButton, L"r", L"b");
+        port_->Lamp(ids::kCardButton, model::Lamp::Red, model::LampAt::Bottom);
         return 0;
     }
-    port_->Lamp(kCardButton, L"g", L"b");
+    port_->Lamp(ids::kCardButton, model::Lamp::Green, model::LampAt::Bottom);
     if (a.body[0] == '1') ChangeNotListed = true;
     return static_cast<int8_t>(a.body[0]);
 }

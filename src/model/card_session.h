@@ -14,6 +14,7 @@
 
 #include "model/settings.h"
 #include "model/card_list.h"
+#include "model/info_logic.h"
 #include "model/card_text.h"
 #include "model/no_transfer.h"
 
@@ -45,7 +46,7 @@ public:
     // One echo request with the time-out; true when the host answered.
     virtual bool Ping(const std::wstring& host, int timeoutMs) = 0;
     virtual void Journal(const std::wstring& text) = 0;
-    virtual void Lamp(int image, const std::wstring& colour, const std::wstring& position) = 0;
+    virtual void Lamp(int image, model::Lamp colour, model::LampAt at) = 0;
     // True while the info panel shows the journal.
     virtual bool JournalVisible() = 0;
     // A card was accepted at host: the interface's UrlLastConnect follows.
@@ -56,6 +57,10 @@ public:
 };
 
 struct AddressSweep;
+
+// What the last poll of the card said: nothing (no answer, or reset after a
+// tick), the card just found, or the card's own update flag ("0", "1").
+enum class CardChange : int8_t { None = 0, Found = 1, Unchanged = '0', Changed = '1' };
 
 // The card session, with the card operations (requests, update poll,
 // discovery, listings). It belongs to the card thread and reads the settings
@@ -71,7 +76,7 @@ public:
     std::wstring SettingsFile;    // [TFA] Url is read from it again before a sweep
     bool JournalShown = false;    // the journal was visible when the work was handed over
     std::wstring UrlLastConnect;  // last good address; the interface's copy follows it
-    int8_t UpdateFlag = 0;        // last poll: 0 none, 1 card just found, '0' unchanged, '1' changed
+    CardChange UpdateFlag = CardChange::None;  // what the last poll said
     int32_t TransferCandidateCount = 0;
     bool CardConnected = false;   // a camera-folder listing succeeded in this run
     std::wstring CardHost;   // address probed, after success the card's address

@@ -1,6 +1,8 @@
 // Show-file decisions and the copy into the selection folder.
 #include "model/handover_logic.h"
 
+#include "model/settings.h"
+
 #include <vector>
 
 #include "base/fs.h"
@@ -49,10 +51,6 @@ ShowFilePlan PlanShowFile(const std::wstring& path, std::wstring_view mode, cons
     return plan;
 }
 
-std::wstring WithLeadingDot(std::wstring_view extension) {
-    return str::StartsWith(extension, L".") ? std::wstring(extension) : L"." + std::wstring(extension);
-}
-
 std::optional<std::wstring> CutFileName(std::wstring_view text, std::wstring_view extension) {
     size_t at = str::FindI(text, extension);
     if (at == std::wstring_view::npos) return std::nullopt;
@@ -75,17 +73,17 @@ uint8_t CopyShownFileToSelection(const std::wstring& text, const SelectionFolder
         feedback.journal(notFound.back());
     }
     if (!name) {
-        feedback.lamp(L"r", L"b");
+        feedback.lamp(model::Lamp::Red, model::LampAt::Bottom);
         // The first line once more, as the user would read it last.
         feedback.journal(notFound.empty() ? NotFoundLine(L"", text) : notFound.front());
         return 0;
     }
-    feedback.lamp(L"b", L"t");
+    feedback.lamp(model::Lamp::Blue, model::LampAt::Top);
 
     const std::wstring target = folders.sourcePath + L"\\Selected\\" + *name;
     if (fs::IsNonEmptyFile(target)) {
         feedback.journal(L"Copy File exists: " + target);
-        feedback.lamp(L"y", L"b");
+        feedback.lamp(model::Lamp::Yellow, model::LampAt::Bottom);
         return 1;
     }
     const std::wstring sources[] = {folders.sourcePath + L"\\Lores\\" + *name,
@@ -96,9 +94,9 @@ uint8_t CopyShownFileToSelection(const std::wstring& text, const SelectionFolder
         if (&source == &sources[0]) feedback.journal(L"Transfer File exists: " + source);
         if (!fs::CopyFileTo(source, target)) continue;
         feedback.journal(L"Copy: " + source + L" to: " + target);
-        feedback.lamp(L"g", L"b");
+        feedback.lamp(model::Lamp::Green, model::LampAt::Bottom);
         return 1;
     }
-    feedback.lamp(L"r", L"b");
+    feedback.lamp(model::Lamp::Red, model::LampAt::Bottom);
     return 0;
 }

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "model/info_logic.h"
+
 // What showing a file comes to; the shell carries it out in field order.
 struct ShowFilePlan {
     bool closeRunningViewer = false;  // close the viewer's window before launching
@@ -22,8 +24,6 @@ struct ShowFilePlan {
 ShowFilePlan PlanShowFile(const std::wstring& path, std::wstring_view mode, const std::wstring& viewerPath,
                           std::wstring_view hiResExtension, std::wstring_view loResExtension);
 
-// The extension with a "." in front unless it has one.
-std::wstring WithLeadingDot(std::wstring_view extension);
 
 // The picture's file name in a text such as a viewer's title: everything up
 // to and including the first occurrence of the extension (ignoring case),
@@ -42,7 +42,7 @@ struct SelectionFolders {
 // Progress as the user sees it: journal lines and lamps on button 1.
 struct CopyFeedback {
     std::function<void(const std::wstring& line)> journal;
-    std::function<void(const wchar_t* colour, const wchar_t* position)> lamp;
+    std::function<void(model::Lamp colour, model::LampAt at)> lamp;
 };
 
 // Copies the file named in text from the first local copy found (low

@@ -7,6 +7,13 @@ namespace ids {
 constexpr int kButtonCount = 11;
 constexpr int kFirstButton = 1;            // buttons 1..11 have control ids 1..11
 constexpr int kBusyImageOffset = 20;       // button n shows image 20 + n while busy
+// The buttons the program names by what they do (the others drive the viewer).
+constexpr int kCopyButton = 1;      // copy to the selection; its lamps follow the downloads
+constexpr int kCardButton = 6;      // the FlashAir button: transfers, and carries the card's lamps
+constexpr int kLogButton = 7;
+constexpr int kInfoButton = 8;
+constexpr int kEndButton = 9;
+constexpr int kMinimiseButton = 11;
 constexpr int kJournal = 101;              // rich-edit journal text
 constexpr int kTree = 111;                 // card tree
 constexpr int kThumbArea = 801;            // scrolling thumbnail container

@@ -5,12 +5,25 @@
 
 namespace model {
 
-wchar_t JournalLampColour(std::wstring_view text) {
-    wchar_t colour = 0;
-    if (str::ContainsI(text, L"TFA")) colour = L'b';
-    if (str::ContainsI(text, L"TFA Fail")) colour = L'r';
-    if (str::ContainsI(text, L"TFA Success")) colour = L'g';
-    return colour;
+Lamp LampNamed(std::wstring_view colour) {
+    if (str::EqualsI(colour, L"r")) return Lamp::Red;
+    if (str::EqualsI(colour, L"g")) return Lamp::Green;
+    if (str::EqualsI(colour, L"b")) return Lamp::Blue;
+    if (str::EqualsI(colour, L"y")) return Lamp::Yellow;
+    if (str::EqualsI(colour, L"c")) return Lamp::Clear;
+    return Lamp::Black;
+}
+
+LampAt LampAtNamed(std::wstring_view position) {
+    return str::EqualsI(position, L"t") || str::EqualsI(position, L"top") ? LampAt::Top : LampAt::Bottom;
+}
+
+std::optional<Lamp> JournalLamp(std::wstring_view text) {
+    std::optional<Lamp> lamp;
+    if (str::ContainsI(text, L"TFA")) lamp = Lamp::Blue;
+    if (str::ContainsI(text, L"TFA Fail")) lamp = Lamp::Red;
+    if (str::ContainsI(text, L"TFA Success")) lamp = Lamp::Green;
+    return lamp;
 }
 
 bool JournalRepeatFilter::Accept(std::wstring_view text) {
@@ -19,17 +32,20 @@ bool JournalRepeatFilter::Accept(std::wstring_view text) {
     return true;
 }
 
-ColourRef LampColour(std::wstring_view colour, ColourRef clearColour) {
-    if (str::EqualsI(colour, L"r")) return Rgb(255, 0, 0);
-    if (str::EqualsI(colour, L"g")) return Rgb(0, 255, 0);
-    if (str::EqualsI(colour, L"b")) return Rgb(0, 0, 255);
-    if (str::EqualsI(colour, L"y")) return Rgb(255, 255, 0);
-    if (str::EqualsI(colour, L"c")) return clearColour;
+ColourRef LampColour(Lamp lamp, ColourRef clearColour) {
+    switch (lamp) {
+    case Lamp::Red: return Rgb(255, 0, 0);
+    case Lamp::Green: return Rgb(0, 255, 0);
+    case Lamp::Blue: return Rgb(0, 0, 255);
+    case Lamp::Yellow: return Rgb(255, 255, 0);
+    case Lamp::Clear: return clearColour;
+    case Lamp::Black: break;
+    }
     return Rgb(0, 0, 0);
 }
 
-LampRect LampRectFor(int32_t imageWidth, int32_t imageHeight, std::wstring_view position) {
-    const bool upper = str::EqualsI(position, L"t") || str::EqualsI(position, L"top");
+LampRect LampRectFor(int32_t imageWidth, int32_t imageHeight, LampAt at) {
+    const bool upper = at == LampAt::Top;
     // Measured from the image's height, so non-square faces get the lower lamp
     // at the bottom edge too, not at the width's distance.
     const int64_t top = upper ? kLampInset : int64_t{imageHeight} - kLampInset;

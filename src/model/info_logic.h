@@ -3,15 +3,28 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace model {
 
-// Colour of button 6's upper lamp for a journal text: 'b' for any "TFA",
-// 'r' for "TFA Fail", 'g' for "TFA Success" (ignoring case, the later test
-// winning), 0 when the text names no card event.
-wchar_t JournalLampColour(std::wstring_view text);
+// A lamp's colour; Clear paints the image's own background back, Black is
+// what an unknown colour name gives.
+enum class Lamp : uint8_t { Red, Green, Blue, Yellow, Clear, Black };
+// Where on the button: the upper or the lower lamp.
+enum class LampAt : uint8_t { Top, Bottom };
+
+// The lamp a colour name gives: "r", "g", "b", "y", "c" (any case), any other
+// text Black.
+Lamp LampNamed(std::wstring_view colour);
+// "t" or "top" (any case) the upper lamp, anything else the lower one.
+LampAt LampAtNamed(std::wstring_view position);
+
+// Colour of button 6's upper lamp for a journal text: Blue for any "TFA",
+// Red for "TFA Fail", Green for "TFA Success" (ignoring case, the later test
+// winning), nothing when the text names no card event.
+std::optional<Lamp> JournalLamp(std::wstring_view text);
 
 // Holds LastInfoText so that a line repeated by a polling loop is dropped
 // before the journal is rewritten.
@@ -32,9 +45,8 @@ constexpr ColourRef Rgb(uint8_t r, uint8_t g, uint8_t b) {
     return ColourRef{r} | (ColourRef{g} << 8) | (ColourRef{b} << 16);
 }
 
-// "r", "g", "b", "y" (any case) give their colour, "c" the image's own
-// background (clearColour), any other text black.
-ColourRef LampColour(std::wstring_view colour, ColourRef clearColour);
+// The lamp's colour; Clear gives the image's own background (clearColour).
+ColourRef LampColour(Lamp lamp, ColourRef clearColour);
 
 // Edges as in a Win32 RECT: right and bottom are exclusive.
 struct LampRect {
@@ -46,9 +58,9 @@ struct LampRect {
 inline constexpr int32_t kLampInset = 27;
 inline constexpr int32_t kLampHeight = 2;
 
-// The 2-pixel lamp on an image: "t"/"top" (any case) 27 pixels below the top,
-// anything else 27 pixels above the bottom; columns 27 .. W-28. Empty when
-// the lamp would not lie wholly inside the image.
-LampRect LampRectFor(int32_t imageWidth, int32_t imageHeight, std::wstring_view position);
+// The 2-pixel lamp on an image: the upper one 27 pixels below the top, the
+// lower one 27 pixels above the bottom; columns 27 .. W-28. Empty when the
+// lamp would not lie wholly inside the image.
+LampRect LampRectFor(int32_t imageWidth, int32_t imageHeight, LampAt at);
 
 }  // namespace model

@@ -286,6 +286,11 @@ int ComputedInfoSize(const Settings& s) {
     return (s.ThumbSize + s.ThumbSelSize + s.ButtonSpace + 1) * 3 + 20;
 }
 
+std::wstring WithLeadingDot(std::wstring_view extension) {
+    if (extension.empty() || str::StartsWith(extension, L".")) return std::wstring(extension);
+    return L"." + std::wstring(extension);
+}
+
 std::wstring ResolveGraphicsPath(const std::wstring& location, const std::wstring& programFolder) {
     std::wstring path = str::Trim(location);
     if (path.empty()) path = programFolder + L"Graphics\\";
@@ -327,12 +332,6 @@ private:
     const IniDocument& ini_;
     std::wstring group_;
 };
-
-// An empty extension stays empty: that kind of file is not transferred (a
-// lone "." would make every name with a dot that kind).
-std::wstring WithLeadingDot(std::wstring ext) {
-    return ext.empty() || str::StartsWith(ext, L".") ? ext : L"." + ext;
-}
 
 void LoadMenu(const GroupReader& menu, Settings& s) {
     std::wstring rawPosition = menu.Text(L"Position", L"Right");

@@ -106,6 +106,11 @@ private:
 std::wstring DeriveBarPosition(const std::wstring& rawPosition, int positionX, int positionY);
 // Info panel size for InfoSize = -1, from already limited values.
 int ComputedInfoSize(const Settings& s);
+// The extension with a "." in front unless it has one. An empty one stays
+// empty: that kind of file is not transferred (a lone "." would make every
+// name with a dot that kind).
+std::wstring WithLeadingDot(std::wstring_view extension);
+
 // The graphics folder from [Graphics] Location: empty means the program's
 // folder + "Graphics\"; always ends in "\".
 std::wstring ResolveGraphicsPath(const std::wstring& location, const std::wstring& programFolder);

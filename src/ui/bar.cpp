@@ -121,7 +121,7 @@ LRESULT Bar::OnNotify(const NMHDR& hdr) {
         return 1;
     }
     if (hdr.code == NM_DBLCLK) {
-        SetState(6, L"b", L"t");
+        SetLamp(ids::kCardButton, model::Lamp::Blue, model::LampAt::Top);
         events_.OnTreeDoubleClick();
         return 1;
     }
@@ -298,7 +298,7 @@ void Bar::PrepareTreeMenu() {
 
 // The menu acts on the item under the mouse, as in any Windows tree.
 void Bar::ShowTreeMenu(HWND tree) {
-    SetState(6, L"b", L"t");
+    SetLamp(ids::kCardButton, model::Lamp::Blue, model::LampAt::Top);
     POINT screen;
     GetCursorPos(&screen);
     TVHITTESTINFO hit{};

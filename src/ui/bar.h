@@ -56,7 +56,7 @@ public:
     // empty one (see the journal's repeat rule and the lamp of button 6).
     uint8_t ShowInfo(const std::wstring& text);
     // Paints a lamp on a button image; 1 when drawn.
-    int SetState(int image, const std::wstring& colour, const std::wstring& position);
+    int SetLamp(int image, model::Lamp colour, model::LampAt at);
     // The view that is visible now (tested in the order journal, tree, grid).
     InfoView VisibleView() const;
     // The whole journal with CR LF line ends, as it is saved.

@@ -131,25 +131,20 @@ uint8_t Bar::ShowInfo(const std::wstring& text) {
         default: return CloseInfo();
         }
     }
-    switch (model::JournalLampColour(text)) {
-    case L'b': SetState(6, L"b", L"t"); break;
-    case L'r': SetState(6, L"r", L"t"); break;
-    case L'g': SetState(6, L"g", L"t"); break;
-    default: break;
-    }
+    if (std::optional<model::Lamp> lamp = model::JournalLamp(text)) SetLamp(ids::kCardButton, *lamp, model::LampAt::Top);
     if (!repeat_.Accept(text)) return 1;
     AppendJournalLine(text);
     return 0;
 }
 
-int Bar::SetState(int image, const std::wstring& colour, const std::wstring& position) {
+int Bar::SetLamp(int image, model::Lamp colour, model::LampAt at) {
     images::Picture* pic = image == 0 ? nullptr : Image(image);
     if (!pic || !*pic) return 0;
     win::MemoryDC dc;
     if (!dc) return 0;
     win::ScopedSelect sel(dc.get(), pic->bitmap.get());
     COLORREF clear = GetPixel(dc.get(), 2, 2);
-    model::LampRect lr = model::LampRectFor(pic->width, pic->height, position);
+    model::LampRect lr = model::LampRectFor(pic->width, pic->height, at);
     if (!lr.IsEmpty()) {
         win::Brush brush(CreateSolidBrush(model::LampColour(colour, clear)));
         RECT rc{lr.left, lr.top, lr.right, lr.bottom};

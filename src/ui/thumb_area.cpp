@@ -152,11 +152,6 @@ void SetScrollStep(HWND area, int step) {
     if (AreaState* st = StateOf(area)) st->step = std::max(1, step);
 }
 
-int InnerHeight(HWND area) {
-    AreaState* st = StateOf(area);
-    return st ? st->innerHeight : 0;
-}
-
 selection::Picks* PicksOf(HWND area) {
     AreaState* st = area ? StateOf(area) : nullptr;
     return st ? &st->picks : nullptr;

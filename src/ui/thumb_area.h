@@ -14,7 +14,6 @@ void SetColours(HWND area, COLORREF back, COLORREF front);
 // Sets the scrollable inner size and the step of one scroll-bar arrow click.
 void SetInnerSize(HWND area, int width, int height);
 void SetScrollStep(HWND area, int step);
-int InnerHeight(HWND area);
 // The pictures picked in the area; they outlast the cells. nullptr when
 // `area` is no thumbnail area.
 selection::Picks* PicksOf(HWND area);

@@ -23,7 +23,6 @@ public:
     // Opens the session with the agent name; false when WinInet refuses.
     [[nodiscard]] bool Open(const std::wstring& agent);
     void Close();
-    bool IsOpen() const { return static_cast<bool>(session_); }
     // GET of an URL, reading at most `capacity` bytes of the body.
     card::CardAnswer Get(const std::wstring& url, size_t capacity);
     // One echo request with the time-out; true when the host answered.

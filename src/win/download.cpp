@@ -63,7 +63,6 @@ bool BackgroundDownload::Start(const std::string& url, const std::wstring& file,
                                uint64_t limit, int stallSeconds) {
     Abort();
     abort_ = false;
-    httpStatus_ = 0;
     error_.clear();
     ResetEvent(ended_.get());
     state_ = State::Running;
@@ -119,9 +118,6 @@ void BackgroundDownload::Run(std::string url, std::wstring file, uint64_t expect
         if (limit) curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limit));
         curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 256L * 1024L);  // pictures are megabytes: fewer, larger writes
         rc = curl_easy_perform(curl);
-        long status = 0;
-        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-        httpStatus_ = status;
         curl_easy_cleanup(curl);
     }
     bool closed = fclose(sink.file) == 0;

@@ -33,7 +33,6 @@ public:
     // Aborted unless it had already ended.
     void Abort();
     // HTTP status and curl's text of the last failure, for the journal.
-    long HttpStatus() const { return httpStatus_.load(); }
     const std::string& Error() const { return error_; }
 
 private:
@@ -44,7 +43,6 @@ private:
     win::KernelHandle ended_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     std::atomic<State> state_{State::Idle};
     std::atomic<bool> abort_{false};
-    std::atomic<long> httpStatus_{0};
     std::string error_;  // written by the worker before it ends
 };
 

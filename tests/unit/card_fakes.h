@@ -63,8 +63,11 @@ public:
         return pingable.count(host) > 0;
     }
     void Journal(const std::wstring& text) override { journal.push_back(text); }
-    void Lamp(int image, const std::wstring& colour, const std::wstring& position) override {
-        lamps.push_back(std::to_wstring(image) + colour + position);
+    // Recorded as "6rb": image, colour letter, t(op) or b(ottom).
+    void Lamp(int image, model::Lamp colour, model::LampAt at) override {
+        static const wchar_t kLetters[] = L"rgbycx";
+        lamps.push_back(std::to_wstring(image) + kLetters[static_cast<int>(colour)] +
+                        (at == model::LampAt::Top ? L"t" : L"b"));
     }
     bool JournalVisible() override { return journalVisible; }
     void CardFound(const std::wstring& host) override { found.push_back(host); }

@@ -319,7 +319,7 @@ TEST(CardSession, PollWithoutACardOnlySearches) {
     session.Begin(session.Config, session.SettingsFile);
     EXPECT_FALSE(session.Poll());
     EXPECT_FALSE(session.CardConnected);
-    EXPECT_EQ(session.UpdateFlag, 0);
+    EXPECT_EQ(session.UpdateFlag, card::CardChange::None);
     EXPECT_TRUE(port.requests.empty());  // the echo failed, so no request at all
 }
 

@@ -1,4 +1,5 @@
 #include "model/handover_logic.h"
+#include "model/settings.h"
 
 #include <gtest/gtest.h>
 
@@ -77,7 +78,7 @@ TEST(CopyToSelection, CutFileName) {
         EXPECT_EQ(CutFileName(c.text, c.extension), c.name) << Utf8(c.text) << " / " << Utf8(c.extension);
     EXPECT_EQ(WithLeadingDot(L"cr2"), L".cr2");
     EXPECT_EQ(WithLeadingDot(L".cr2"), L".cr2");
-    EXPECT_EQ(WithLeadingDot(L""), L".");
+    EXPECT_EQ(WithLeadingDot(L""), L"");  // no extension: that kind is not transferred
 }
 
 namespace {
@@ -102,8 +103,10 @@ protected:
         journal_.clear();
         lamps_.clear();
         CopyFeedback feedback{[this](const std::wstring& line) { journal_.push_back(line); },
-                              [this](const wchar_t* colour, const wchar_t* position) {
-                                  lamps_.push_back(std::wstring(colour) + L"/" + position);
+                              [this](model::Lamp colour, model::LampAt at) {
+                                  static const wchar_t kLetters[] = L"rgbycx";
+                                  lamps_.push_back(std::wstring(1, kLetters[static_cast<int>(colour)]) + L"/" +
+                                                   (at == model::LampAt::Top ? L"t" : L"b"));
                               }};
         return CopyShownFileToSelection(text, folders_, feedback);
     }

@@ -7,6 +7,17 @@
 using model::LampRect;
 using model::Rgb;
 
+namespace {
+
+// The lamp a journal text lights, by its colour name ('g', 'r', 'b'; 0 none).
+wchar_t JournalLampColour(const wchar_t* text) {
+    std::optional<model::Lamp> lamp = model::JournalLamp(text);
+    if (!lamp) return 0;
+    return *lamp == model::Lamp::Green ? L'g' : *lamp == model::Lamp::Red ? L'r' : L'b';
+}
+
+}  // namespace
+
 TEST(InfoLogic, JournalLampColour) {
     struct Case { const wchar_t* text; wchar_t colour; } cases[] = {
         {L"TFA Success: IMG_0042.JPG", L'g'},
@@ -19,7 +30,7 @@ TEST(InfoLogic, JournalLampColour) {
         {L"Viewer: C:\\irfan\\i_view64.exe (irfan)", 0},
         {L"", 0},
     };
-    for (const auto& c : cases) EXPECT_EQ(model::JournalLampColour(c.text), c.colour) << c.text;
+    for (const auto& c : cases) EXPECT_EQ(JournalLampColour(c.text), c.colour) << c.text;
 }
 
 TEST(InfoLogic, RepeatFilterDropsOnlyTheImmediateRepeat) {
@@ -49,7 +60,7 @@ TEST(InfoLogic, LampColour) {
         {L"c", clear},    {L"C", clear},
         {L"", 0}, {L"red", 0}, {L"x", 0}, {L" r", 0},
     };
-    for (const auto& c : cases) EXPECT_EQ(model::LampColour(c.text, clear), c.colour) << c.text;
+    for (const auto& c : cases) EXPECT_EQ(model::LampColour(model::LampNamed(c.text), clear), c.colour) << c.text;
     EXPECT_EQ(Rgb(0x12, 0x34, 0x56), 0x563412u);
 }
 
@@ -57,8 +68,8 @@ TEST(InfoLogic, LampPixelsOnAnEightyPixelFace) {
     auto covers = [](const LampRect& r, int x, int y) {
         return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
     };
-    const LampRect upper = model::LampRectFor(80, 80, L"t");
-    const LampRect lower = model::LampRectFor(80, 80, L"b");
+    const LampRect upper = model::LampRectFor(80, 80, model::LampAtNamed(L"t"));
+    const LampRect lower = model::LampRectFor(80, 80, model::LampAtNamed(L"b"));
     struct Probe { int x, y; bool inUpper, inLower; } probes[] = {
         {27, 27, true, false}, {52, 28, true, false},
         {26, 27, false, false}, {53, 27, false, false}, {27, 26, false, false},
@@ -96,7 +107,7 @@ TEST(InfoLogic, LampRectPositionAndSize) {
         {INT32_MIN, INT32_MIN, L"b", {}},
     };
     for (const Case& c : cases) {
-        const LampRect r = model::LampRectFor(c.w, c.h, c.pos);
+        const LampRect r = model::LampRectFor(c.w, c.h, model::LampAtNamed(c.pos));
         EXPECT_EQ(r, c.rect) << c.w << "x" << c.h << " " << c.pos;
         EXPECT_EQ(r.IsEmpty(), c.rect == LampRect{}) << c.w << "x" << c.h;
     }
