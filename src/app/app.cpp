@@ -171,6 +171,12 @@ void App::CardTick() {
     cards.Tick(TFA_CardTimerStep);
 }
 
+// A quick poll is skipped whenever a tick would wait: the next one comes soon.
+void App::QuickTick() {
+    if (bar.VisibleView() == ui::InfoView::Tree || bar.InModalLoop()) return;
+    cards.Tick(QuickPollStep);
+}
+
 int App::Run(int argc, wchar_t** argv) {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_TREEVIEW_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
@@ -212,6 +218,8 @@ void App::OnTreeDoubleClick() { WLX_TREE_POP(ids::kMenuTransfer); }
 void App::OnTimer(unsigned id) {
     if (id == ids::kCardTimer) {
         CardTick();
+    } else if (id == ids::kQuickPollTimer) {
+        QuickTick();
     } else if (id == ids::kBusyFaceTimer) {
         cards.OnBusyFaceTimer();
     } else if (id == ids::kCardMailTimer) {

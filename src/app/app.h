@@ -89,6 +89,7 @@ private:
     void WriteBackSettings();
     void Shutdown();
     void CardTick();
+    void QuickTick();
     bool IsBarWindow(HWND h) const;
 
     bool tickWaiting_ = false;  // a card tick came during a modal loop

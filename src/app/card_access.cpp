@@ -41,16 +41,28 @@ bool OpenInternetHandle() {
 uint8_t TFA_StartPolling(uint8_t on) {
     app::App& a = app::TheApp();
     if (on) SetTimer(a.bar.Window(), ids::kCardTimer, static_cast<UINT>(a.settings.CheckNewFilesSec) * 1000u, nullptr);
+    if (on && a.settings.QuickPollMs > 0)
+        SetTimer(a.bar.Window(), ids::kQuickPollTimer, static_cast<UINT>(a.settings.QuickPollMs), nullptr);
     return 1;
 }
 
-void TFA_CardTimerStep() {
+namespace {
+
+void CardStep(bool changeRead) {
     card::Session& card = app::TheApp().card;
-    if (card.Poll()) {
+    if (card.Poll(changeRead)) {
         cardthread::BusyFace busy;
         TFA_Transfer(1);
     }
     card.UpdateFlag = card::CardChange::None;
+}
+
+}  // namespace
+
+void TFA_CardTimerStep() { CardStep(false); }
+
+void QuickPollStep() {
+    if (app::TheApp().card.QuickPoll()) CardStep(true);
 }
 
 int32_t TFA_GetData(const std::wstring& kind, const std::wstring& argument) {

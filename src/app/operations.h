@@ -85,6 +85,8 @@ uint8_t TFA_StartPolling(uint8_t on);
 // One tick of the card poll timer: finds and polls the card and transfers
 // what is new.
 void TFA_CardTimerStep();
+// Card thread, between ticks: op=102, and the card step at once on a change.
+void QuickPollStep();
 int32_t TFA_GetData(const std::wstring& kind, const std::wstring& argument);
 int32_t TFA_Split(const std::wstring& kind, const std::string& answer);
 int8_t TFA_CheckUpdate();

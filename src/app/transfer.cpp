@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "app/app.h"
 #include "model/ids.h"
 #include "app/operations.h"
@@ -228,6 +230,12 @@ uint8_t TFA_Transfer(uint8_t automatic) {
     std::vector<const card::CardFileRecord*> candidates;
     for (const card::CardFileRecord& c : Card().Lists.TransferCandidates) candidates.push_back(&c);
     for (const card::CardFileRecord& c : Card().Leftovers) candidates.push_back(&c);
+    // LoResFirst: after a burst of shots every JPEG reaches the viewer before
+    // the first raw file takes the card for half a minute.
+    if (mode == L"both" && s.LoResFirst && !s.TransferLoRes.empty())
+        std::stable_partition(candidates.begin(), candidates.end(), [&](const card::CardFileRecord* c) {
+            return str::ContainsI(c->Name, s.TransferLoRes);
+        });
     for (const card::CardFileRecord* candidate : candidates) {
         const card::CardFileRecord& c = *candidate;
         if (worker.StopRequested()) break;  // the program ends

@@ -164,12 +164,12 @@ void Session::AdoptSettings(const Settings& settings) {
         FollowedFrom.clear(), FollowedTo.clear();  // caught up, or the user chose a folder
 }
 
-bool Session::Poll() {
+bool Session::Poll(bool changeRead) {
     if (!CardConnected) {
         UpdateFlag = SearchUrl() ? CardChange::Found : CardChange::None;
         if (UpdateFlag == CardChange::Found) TransferCandidateCount = GetData(L"DIR", L"");
     }
-    if (CardConnected) UpdateFlag = static_cast<CardChange>(CheckUpdate());
+    if (CardConnected) UpdateFlag = changeRead ? CardChange::Changed : static_cast<CardChange>(CheckUpdate());
     if (UpdateFlag == CardChange::Unchanged && ChangeNotListed) UpdateFlag = CardChange::Changed;
     bool relist = UpdateFlag == CardChange::Changed || (UpdateFlag == CardChange::Unchanged && !Config.UseUpdateFlag);
     if (!relist) return false;
@@ -228,6 +228,8 @@ int32_t Session::Split(const std::wstring& kind, const std::string& answer) {
     }
     return 0;
 }
+
+bool Session::QuickPoll() { return CardConnected && CheckUpdate() == '1'; }
 
 int8_t Session::CheckUpdate() {
     CardAnswer a;

@@ -123,7 +123,12 @@ public:
     // lists the camera folder again when the flag asks for it. With
     // FollowNewFolders it also looks for the camera's next folder and moves
     // on to it. True when the automatic transfer should run now.
-    bool Poll();
+    // `changeRead`: the quick poll has just read a change; it is not asked again.
+    bool Poll(bool changeRead = false);
+    // Between ticks ([TFA] QuickPollMs): op=102 alone, while the card is
+    // connected. True when it reports a change; the step started for it
+    // passes changeRead, since the card clears its flag when read.
+    bool QuickPoll();
 
     // Requests of the kinds "DIR", "ExamineTREE" (argument: card path) and
     // "SSID"; 0 for any other kind or when the card gave nothing.

@@ -39,6 +39,7 @@ constexpr unsigned kCardTimer = 2805;
 constexpr unsigned kHousekeepingTimer = 2906;
 constexpr unsigned kBusyFaceTimer = 2907;  // ends button 6's busy face after card work
 constexpr unsigned kCardMailTimer = 2908;  // goes on with the card thread's actions after input
+constexpr unsigned kQuickPollTimer = 2909;  // [TFA] QuickPollMs: op=102 between card ticks
 
 // Private window messages of the bar (WM_APP and up).
 constexpr unsigned kCardMail = 0x8000 + 1;  // the card thread has actions for the interface

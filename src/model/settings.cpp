@@ -2,6 +2,7 @@
 // one-pass load that normalises every value into Settings.
 #include "model/settings.h"
 
+#include <algorithm>
 #include <iterator>
 #include <utility>
 
@@ -423,6 +424,9 @@ void LoadTfa(const GroupReader& tfa, Settings& s) {
     s.UseUpdateFlag = tfa.Flag(L"UseUpdateFlag", L"No");
     // Not in the built-in text: a file without it keeps the one camera folder.
     s.FollowNewFolders = tfa.Flag(L"FollowNewFolders", L"No");
+    s.LoResFirst = tfa.Flag(L"LoResFirst", L"No");
+    int quick = tfa.Number(L"QuickPollMs", L"0", 0, 60000);
+    s.QuickPollMs = quick > 0 ? std::max(quick, kQuickPollMinMs) : 0;
     // Held in a signed byte: only the low 8 bits count, then the limits apply.
     auto seconds = static_cast<int8_t>(static_cast<uint8_t>(
         static_cast<uint64_t>(tfa.Number64(L"CheckNewFilesSec", L"4")) & 0xFF));

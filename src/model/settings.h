@@ -49,11 +49,16 @@ struct Settings {
     std::wstring TransferModeAuto, TransferModeMan;  // "lores", "hires", "both"
     bool ExtendedDirectory = false, UseUpdateFlag = false;
     bool FollowNewFolders = false;  // move on to the camera's next folder
+    bool LoResFirst = false;  // "Both": every new JPEG before any raw file
+    int QuickPollMs = 0;      // op=102 between ticks this often; 0 = off, else >= kQuickPollMinMs
     int CheckNewFilesSec = 0;
     // [System]
     int Delay = 0;
     bool SaveChangesOnExit = false, HideTaskBar = false;
 };
+
+// The shortest interval of the quick poll: a card answers two requests at once.
+constexpr int kQuickPollMinMs = 200;
 
 constexpr const wchar_t* kProgramName = L"Wemlox";
 constexpr const wchar_t* kProgramLongName = L"Wemlox Glimmerdeck";

@@ -274,6 +274,34 @@ TEST(Transfer, BothModeFollowsTheUpdateFlagAndLosesNoShot) {
     EXPECT_FALSE(Requested(sim, L"README.TXT"));
 }
 
+// QuickPollMs and LoResFirst: the card step starts as soon as the quick poll
+// reads the change, long before the next tick, and a burst of shots reaches
+// the viewer as JPEGs before the first raw file is requested, although the
+// card lists each raw file first.
+TEST(Transfer, QuickPollAndLoResFirstBringTheJpegsOfABurstAtOnce) {
+    CardStore run;
+    Simulator sim(run.card, kCardAddress, L"--rate 2000000");
+    ASSERT_TRUE(sim.Running());
+    run.Start({{L"TFA.TransferModeAuto", L"Both"}, {L"TFA.LoResFirst", L"Yes"}, {L"TFA.UseUpdateFlag", L"Yes"},
+               {L"TFA.QuickPollMs", L"200"}, {L"TFA.CheckNewFilesSec", L"20"}});
+    ASSERT_TRUE(run.bar);
+    ASSERT_TRUE(WaitFor([&] { return sim.Count("op=100&DIR=" + kCamera) > 0; }, 40000));
+    ASSERT_EQ(sim.Command("shoot " + kCamera + " 3 CR2 600000"), "ok\nP1010001\nP1010002\nP1010003\n");
+    ASSERT_EQ(sim.Command("flag 1"), "ok\n");
+    const Names jpegs = {L"P1010001.JPG", L"P1010002.JPG", L"P1010003.JPG"};
+    const Names raws = {L"P1010001.CR2", L"P1010002.CR2", L"P1010003.CR2"};
+    // The next tick is 20 s away.
+    EXPECT_TRUE(run.WaitFiles(L"LoRes", jpegs, 10000)) << Dump(FilesIn(run.Folder(L"LoRes")));
+    EXPECT_TRUE(run.WaitFiles(L"HiRes", raws)) << Dump(FilesIn(run.Folder(L"HiRes")));
+    std::vector<std::string> fetched;
+    for (const std::string& target : sim.Log())
+        if (target.rfind(kCamera + "/", 0) == 0) fetched.push_back(target.substr(kCamera.size() + 1));
+    ASSERT_EQ(fetched.size(), 6u);
+    for (size_t i = 0; i < 3; i++) EXPECT_TRUE(str::EndsWith(str::FromUtf8(fetched[i]), L".JPG")) << fetched[i];
+    EXPECT_EQ(run.Shown(), Paths(run.Folder(L"LoRes"), jpegs));
+    EXPECT_EQ(run.StoreProblems(), "");
+}
+
 // Pictures that were on the card before, the one never to load, and the ones
 // already stored (whatever their letter case) are not fetched and not shown.
 TEST(Transfer, NoTransferRulesIgnoreCase) {

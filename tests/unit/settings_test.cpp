@@ -294,6 +294,10 @@ TEST(SettingsLoad, NumbersAreLimited) {
         {L"Menu", L"PositionX", L"-7", &Settings::PositionX, -7},
         {L"TFA", L"PingTimeoutMs", L"1", &Settings::PingTimeoutMs, 10},
         {L"TFA", L"PingTimeoutMs", L"5000", &Settings::PingTimeoutMs, 1000},
+        {L"TFA", L"QuickPollMs", L"0", &Settings::QuickPollMs, 0},
+        {L"TFA", L"QuickPollMs", L"50", &Settings::QuickPollMs, 200},
+        {L"TFA", L"QuickPollMs", L"300", &Settings::QuickPollMs, 300},
+        {L"TFA", L"QuickPollMs", L"-5", &Settings::QuickPollMs, 0},
     };
     for (const Case& c : cases) {
         Loaded r = Load(DefaultsWith(c.group, c.key, c.value), gfx.path());
