@@ -51,6 +51,12 @@ target_link_libraries(shot_bench PRIVATE wemlox_driver CURL::libcurl ws2_32 comc
 target_link_options(shot_bench PRIVATE -static -municode)
 add_dependencies(shot_bench Wemlox card_simulator standin_viewer)
 
+add_executable(pickup_bench ${CMAKE_SOURCE_DIR}/tests/bench/pickup_bench.cpp
+                            ${CMAKE_SOURCE_DIR}/tests/system/card_support.cpp)
+target_link_libraries(pickup_bench PRIVATE wemlox_driver CURL::libcurl ws2_32 comctl32)
+target_link_options(pickup_bench PRIVATE -static -municode)
+add_dependencies(pickup_bench Wemlox card_simulator standin_viewer)
+
 add_executable(latency_bench ${CMAKE_SOURCE_DIR}/tests/bench/latency_bench.cpp
                              ${CMAKE_SOURCE_DIR}/tests/system/card_support.cpp)
 target_link_libraries(latency_bench PRIVATE wemlox_driver ws2_32 comctl32)
