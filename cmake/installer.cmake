@@ -46,3 +46,28 @@ endif()
 
 # The mapping from program to MSI versions, as plain CMake.
 add_test(NAME msi_version COMMAND ${CMAKE_COMMAND} -P ${CMAKE_SOURCE_DIR}/tests/installer/msi_version_test.cmake)
+
+# The round trip under Wine needs two more packages: the same version built
+# again (a new ProductCode, as every build) and the next build number, a
+# later program version that must upgrade in place.
+string(REGEX MATCH "[0-9]+$" build_number ${PROJECT_VERSION})
+math(EXPR next_build_number "${build_number} + 1")
+string(REGEX REPLACE "[0-9]+$" ${next_build_number} next_program_version ${PROJECT_VERSION})
+wemlox_msi_version(${next_program_version} next_msi_version)
+wemlox_add_msi(${CMAKE_BINARY_DIR}/Wemlox-rebuild.msi ${WEMLOX_MSI_VERSION})
+wemlox_add_msi(${CMAKE_BINARY_DIR}/Wemlox-next.msi ${next_msi_version})
+
+add_executable(installer_tests ${CMAKE_SOURCE_DIR}/tests/installer/installer_test.cpp)
+# -lmsi: the plain name would be the msi target above.
+target_link_libraries(installer_tests PRIVATE wemlox_driver GTest::gtest_main -lmsi ole32 uuid shell32 advapi32)
+target_link_options(installer_tests PRIVATE -static)
+target_compile_definitions(installer_tests PRIVATE
+  WEMLOX_MSI_UPGRADE_CODE=L"{${WEMLOX_MSI_UPGRADE_CODE}}"
+  WEMLOX_MSI_VERSION=L"${WEMLOX_MSI_VERSION}" WEMLOX_NEXT_MSI_VERSION=L"${next_msi_version}")
+# The test finds the packages beside itself.
+set_target_properties(installer_tests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+add_custom_target(installer_test_packages ALL
+  DEPENDS ${CMAKE_BINARY_DIR}/Wemlox-rebuild.msi ${CMAKE_BINARY_DIR}/Wemlox-next.msi)
+add_dependencies(installer_tests msi installer_test_packages Wemlox)
+add_test(NAME installer COMMAND installer_tests)
+set_tests_properties(installer PROPERTIES TIMEOUT 300)
