@@ -43,3 +43,6 @@ add_custom_target(package
   COMMAND ${CMAKE_COMMAND} -E chdir ${CMAKE_BINARY_DIR}/package ${CMAKE_COMMAND} -E tar cf ${CMAKE_BINARY_DIR}/Wemlox.zip --format=zip Wemlox
   DEPENDS Wemlox
   COMMENT "Packing Wemlox.zip")
+
+# Wemlox.msi, the per-user installer.
+include(${CMAKE_CURRENT_LIST_DIR}/installer.cmake)

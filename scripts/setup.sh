@@ -9,7 +9,7 @@ PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix nasm dpkg-dev
   wine wine64 xvfb xauth x11-utils imagemagick python3-pil fonts-dejavu-core
-  iproute2 util-linux zip unzip
+  iproute2 util-linux zip unzip wixl
   googletest libgtest-dev libbenchmark-dev
 )
 
