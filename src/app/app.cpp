@@ -250,6 +250,28 @@ void App::OnTreeWanted() { RequestTree(); }
 
 void App::OnGridWanted() { TFA_CreateThumbs(); }
 
+std::wstring App::TipFor(int button) {
+    model::TipFacts f;
+    f.view = bar.VisibleView();
+    f.showText = settings.ShowInfoText;
+    f.showTree = settings.ShowInfoTree;
+    f.showThumbs = settings.ShowInfoThumbs;
+    f.taskbarVisible = TaskBarVisible();
+    f.cardAccess = run.TfaActive;
+    if (f.view == ui::InfoView::Thumbnails)
+        for (const selection::Cell& c : bar.Grid().Cells()) f.picked += c.on ? 1 : 0;
+    f.downloading = cards.Downloading();
+    f.work = run.Work;
+    return model::ButtonTip(button, f);
+}
+
+void App::ShowProgress(std::optional<model::WorkProgress> work) {
+    run.Work = std::move(work);
+    std::optional<double> share;
+    if (run.Work && run.Work->elapsedMs >= model::kProgressAfterMs) share = model::ProgressFraction(*run.Work);
+    bar.SetProgress(share);
+}
+
 }  // namespace app
 
 // --- The bar's operations ---------------------------------------------------

@@ -7,11 +7,13 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/card_thread.h"
 #include "model/card_session.h"
 #include "model/settings.h"
+#include "model/work_progress.h"
 #include "ui/bar.h"
 #include "ui/events.h"
 #include "win/card_net.h"
@@ -35,6 +37,7 @@ struct RunState {
     bool ButtonBusy = false;         // an action runs; further clicks are dropped
     bool ManualTransferWaiting = false;  // button 6's transfer is queued behind other card work
     bool TreeRequested = false;      // a card walk for the tree is queued or running
+    std::optional<model::WorkProgress> Work;  // long card work running now (download, walk, thumbnails)
 };
 
 // Which thread owns what: the interface thread owns everything but `card`,
@@ -67,6 +70,10 @@ public:
     void OnModalLoopEnded() override;
     void OnTreeWanted() override;
     void OnGridWanted() override;
+    std::wstring TipFor(int button) override;
+
+    // Long card work's progress (none when it ended): button 6's bar and tooltip.
+    void ShowProgress(std::optional<model::WorkProgress> work);
 
     // card::CardPort, on the card thread: the network through `net`, the
     // rest handed to the interface thread.
@@ -77,6 +84,8 @@ public:
     bool JournalVisible() override;
     void CardFound(const std::wstring& host) override;
     void CameraFolderFollowed(const std::wstring& path) override;
+    void WalkListed(size_t listed, size_t known) override;
+    cardthread::ProgressReport* walkProgress = nullptr;  // card thread: the walk running now
 
 private:
     bool PrepareSettings(int argc, wchar_t** argv);

@@ -25,6 +25,10 @@ void App::CardFound(const std::wstring& host) {
     cards.OnUi([this, host] { settings.UrlLastConnect = host; });
 }
 
+void App::WalkListed(size_t listed, size_t known) {
+    if (walkProgress) walkProgress->Update(static_cast<int64_t>(listed), static_cast<int64_t>(known));
+}
+
 void App::CameraFolderFollowed(const std::wstring& path) {
     cards.OnUi([this, path] { settings.Path = path; });
 }

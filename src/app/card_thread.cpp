@@ -92,4 +92,22 @@ card::CardWorker& Worker() { return app::TheApp().cards.Worker(); }
 void HoldBusyFace() { app::TheApp().cards.HoldBusyFace(); }
 void ReleaseBusyFace(int afterMs) { app::TheApp().cards.ReleaseBusyFace(afterMs); }
 
+ProgressReport::ProgressReport(model::WorkProgress::Kind kind, std::wstring name) : start_(GetTickCount64()) {
+    work_.kind = kind;
+    work_.name = std::move(name);
+}
+
+ProgressReport::~ProgressReport() {
+    if (shown_) OnUi([] { app::TheApp().ShowProgress(std::nullopt); });
+}
+
+void ProgressReport::Update(int64_t done, int64_t total) {
+    work_.done = done;
+    work_.total = total;
+    work_.elapsedMs = static_cast<double>(GetTickCount64() - start_);
+    if (work_.elapsedMs < model::kProgressAfterMs) return;
+    shown_ = true;
+    OnUi([work = work_] { app::TheApp().ShowProgress(work); });
+}
+
 }  // namespace cardthread

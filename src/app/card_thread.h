@@ -7,7 +7,10 @@
 
 #include <functional>
 
+#include <optional>
+
 #include "model/card_worker.h"
+#include "model/work_progress.h"
 
 namespace app {
 
@@ -47,6 +50,7 @@ public:
     // delayed by the face's after-action pause.
     void HoldBusyFace();
     void ReleaseBusyFace(int afterMs = 0);
+
     void OnBusyFaceTimer();
 
 private:
@@ -69,6 +73,23 @@ void OnUi(std::function<void()> action);
 card::CardWorker& Worker();
 void HoldBusyFace();
 void ReleaseBusyFace(int afterMs = 0);
+
+// Card thread: long work's progress for button 6's bar and tooltip, shown
+// once the work has run model::kProgressAfterMs and taken away when the
+// object ends.
+class ProgressReport {
+public:
+    explicit ProgressReport(model::WorkProgress::Kind kind, std::wstring name = L"");
+    ~ProgressReport();
+    ProgressReport(const ProgressReport&) = delete;
+    ProgressReport& operator=(const ProgressReport&) = delete;
+    void Update(int64_t done, int64_t total);
+
+private:
+    model::WorkProgress work_;
+    unsigned long long start_;
+    bool shown_ = false;
+};
 
 // Card thread: the busy face for as long as the object lives.
 class BusyFace {

@@ -26,7 +26,10 @@ std::wstring RootCaption() {
 std::shared_ptr<ui::Walk> WalkCard() {
     {
         cardthread::BusyFace busy;
+        cardthread::ProgressReport progress(model::WorkProgress::Kind::Walk);
+        app::TheApp().walkProgress = &progress;
         TFA_GetData(L"ExamineTREE", L"/");
+        app::TheApp().walkProgress = nullptr;
     }
     card::CardLists& lists = Card().Lists;
     card::SortForTree(lists.CardDirectories, lists.CardFiles);
@@ -74,7 +77,10 @@ struct Fetched {
 
 // Card thread: fetches and decodes the thumbnails in tile order.
 void FetchThumbs(uint32_t generation, const std::vector<ui::ThumbRequest>& wanted) {
-    for (const ui::ThumbRequest& w : wanted) {
+    cardthread::ProgressReport progress(model::WorkProgress::Kind::Thumbnails);
+    for (size_t i = 0; i < wanted.size(); i++) {
+        const ui::ThumbRequest& w = wanted[i];
+        if (i > 0) progress.Update(static_cast<int64_t>(i), static_cast<int64_t>(wanted.size()));
         if (cardthread::Worker().StopRequested()) return;
         if (!FetchThumb(w.name, w.directory, {w.rawDirectory, w.rawName, 0})) continue;
         auto f = std::make_shared<Fetched>();

@@ -77,8 +77,11 @@ void MarkInTree(const std::wstring& directory, const std::wstring& name) {
 
 // Waits for the download to end, or for the cancel click or the end of the
 // program; true when it was stopped that way.
-bool WaitForDownload(BackgroundDownload& download) {
+bool WaitForDownload(BackgroundDownload& download, const std::wstring& name, int64_t size) {
     card::CardWorker& worker = cardthread::Worker();
+    // A thumbnail has no listed size and is small: no bar for it.
+    std::optional<cardthread::ProgressReport> progress;
+    if (size > 0) progress.emplace(model::WorkProgress::Kind::Download, card::Printable(name));
     while (download.Poll() == BackgroundDownload::State::Running) {
         WaitForSingleObject(download.EndedEvent(), kCancelPollMs);
         if (download.Poll() != BackgroundDownload::State::Running) break;
@@ -86,6 +89,7 @@ bool WaitForDownload(BackgroundDownload& download) {
             download.Abort();
             return download.Poll() == BackgroundDownload::State::Aborted;
         }
+        if (progress) progress->Update(static_cast<int64_t>(download.Received()), size);
     }
     return false;
 }
@@ -195,7 +199,7 @@ uint8_t TFA_TransFile(const std::wstring& name, const std::wstring& cardDir, con
     bool cancelled = false;
     gate.Begin();
     if (download.Start(url, TmpFile(name), as.size, as.size ? as.size : kUnlistedLimit, kStallSeconds)) {
-        cancelled = WaitForDownload(download);
+        cancelled = WaitForDownload(download, name, as.size);
         result = download.Poll() == BackgroundDownload::State::Finished ? 1 : 0;
     }
     gate.End();

@@ -192,7 +192,7 @@ std::optional<std::wstring> NextCameraFolder(std::wstring_view cameraPath,
 }
 
 int32_t ExamineTree(const std::string& root, const ListingFetch& fetch, CardLists& lists,
-                    const JournalSink& journal) {
+                    const JournalSink& journal, const WalkProgress& listed) {
     std::optional<std::string> answer = fetch(root);
     if (!answer) return 0;
     lists.CardRecords.clear();
@@ -207,6 +207,7 @@ int32_t ExamineTree(const std::string& root, const ListingFetch& fetch, CardList
             break;
         }
         AddListing(*answer, lists, walk, journal);
+        if (listed) listed(next + 1, walk.queue.size() + 1);
         if (next >= walk.queue.size()) break;
         answer = fetch(walk.queue[next]);
         if (!answer) break;  // what was collected so far stays

@@ -108,9 +108,11 @@ using ListingFetch = std::function<std::optional<std::string>(const std::string&
 // the lists keep what they held and the result is 0; otherwise the lists are
 // rebuilt and the result is the number of records. A path is listed once per
 // walk however often the card names it, and the walk ends (with a journal
-// line) once its listings exceed kWalkBound.
+// line) once its listings exceed kWalkBound. `listed` hears after each
+// listing how many folders are listed and how many are known so far.
+using WalkProgress = std::function<void(size_t listed, size_t known)>;
 int32_t ExamineTree(const std::string& root, const ListingFetch& fetch, CardLists& lists,
-                    const JournalSink& journal);
+                    const JournalSink& journal, const WalkProgress& listed = nullptr);
 
 // Journal texts for what the lists leave out. A case gives the same text
 // every time, so a journal that writes each text once reports it once.

@@ -204,7 +204,8 @@ int32_t Session::GetData(const std::wstring& kind, const std::wstring& argument)
     if (kind == L"ExamineTREE")
         return ExamineTree(
             str::ToUtf8(argument), [this](const std::string& path) { return FetchListing(path); }, Lists,
-            [this](const std::wstring& t) { JournalOnce(t); });
+            [this](const std::wstring& t) { JournalOnce(t); },
+            [this](size_t listed, size_t known) { port_->WalkListed(listed, known); });
     if (kind == L"SSID") return RequestSsid(CardHost) ? 1 : 0;
     return 0;
 }

@@ -54,6 +54,8 @@ public:
     // The card thread moved on to the camera's next folder: the interface's
     // Path follows.
     virtual void CameraFolderFollowed(const std::wstring& path) = 0;
+    // A walk of the card has listed `listed` of the `known` folders so far.
+    virtual void WalkListed(size_t listed, size_t known) { (void)listed, (void)known; }
 };
 
 struct AddressSweep;

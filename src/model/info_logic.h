@@ -15,6 +15,9 @@ enum class Lamp : uint8_t { Red, Green, Blue, Yellow, Clear, Black };
 // Where on the button: the upper or the lower lamp.
 enum class LampAt : uint8_t { Top, Bottom };
 
+// The info panel's views, in the order the info button cycles through them.
+enum class InfoView : uint8_t { Closed = 0, Journal = 1, Tree = 2, Thumbnails = 3 };
+
 // The lamp a colour name gives: "r", "g", "b", "y", "c" (any case), any other
 // text Black.
 Lamp LampNamed(std::wstring_view colour);

@@ -115,6 +115,10 @@ void Bar::OnCommand(int id, int code, HWND control) {
 }
 
 LRESULT Bar::OnNotify(const NMHDR& hdr) {
+    if (hdr.code == TTN_GETDISPINFOW && hdr.hwndFrom == tips_) {
+        FillTip(*reinterpret_cast<NMTTDISPINFOW*>(const_cast<NMHDR*>(&hdr)));
+        return 0;
+    }
     if (hdr.idFrom != static_cast<UINT_PTR>(ids::kTree)) return 0;
     if (hdr.code == NM_RCLICK) {
         ShowTreeMenu(hdr.hwndFrom);
@@ -144,6 +148,7 @@ void Bar::DrawButton(const DRAWITEMSTRUCT& di) {
     RECT dest = rc;
     if (di.itemState & ODS_SELECTED) OffsetRect(&dest, 1, 1);  // pressed look
     if (face) images::DrawScaled(dc, *face, dest, true);
+    if (id == ids::kCardButton) DrawProgress(dc, dest);
     if (di.itemState & ODS_DISABLED) {
         // Dim a disabled face so it reads as unavailable.
         win::MemoryDC mem(dc);
@@ -342,6 +347,7 @@ bool Bar::Open() {
         return false;
     CreateButtons(inst);
     CreateInfoViews(inst);
+    CreateTips(inst);
     CreateTreeMenu();
     if (settings_.Active) tree_.AddStartRoot(settings_.OccurenceName);
     StyleTextViews();

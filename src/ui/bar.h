@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "model/ids.h"
@@ -24,8 +25,7 @@
 
 namespace ui {
 
-// The info panel's views, in the order the info button cycles through them.
-enum class InfoView : uint8_t { Closed = 0, Journal = 1, Tree = 2, Thumbnails = 3 };
+using model::InfoView;
 
 class Bar {
 public:
@@ -68,6 +68,13 @@ public:
     void EnterModalLoop();
     void LeaveModalLoop();
 
+    // Tooltips: a control of the bar or the grid that shows one (its text is
+    // asked for when it shows), and one that no longer does.
+    void AddTip(HWND control);
+    void RemoveTip(HWND control);
+    // Button 6's progress bar: the share done, or none.
+    void SetProgress(std::optional<double> fraction);
+
     // Shows the tree's popup menu for the item under the mouse.
     void ShowTreeMenu(HWND tree);
     // Enables and labels the menu items for the selected tree item.
@@ -90,6 +97,9 @@ private:
     void CreateInfoViews(HINSTANCE inst);
     void CreateTreeMenu();
     void StyleTextViews();
+    void CreateTips(HINSTANCE inst);
+    bool FillTip(NMTTDISPINFOW& info);
+    void DrawProgress(HDC dc, const RECT& face);
 
     // Info panel (info_panel.cpp).
     void PlaceWindow(const model::PlacementRecord& r, bool open);
@@ -109,6 +119,9 @@ private:
     std::array<HWND, ids::kButtonCount + 1> buttons_{};
     std::array<int, ids::kButtonCount + 1> shownImage_{};
     HWND journal_ = nullptr, treeControl_ = nullptr, thumbArea_ = nullptr;
+    HWND tips_ = nullptr;   // the tooltip control, owned by the bar window
+    std::wstring tipText_;  // the text of the tip on show
+    std::optional<double> progress_;
     win::Menu menu_;
     win::Font font_;
     win::Brush background_;

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "model/thumb_layout.h"
 
 namespace ui {
@@ -31,6 +33,8 @@ public:
     virtual void OnTreeWanted() = 0;
     // The thumbnail view opened before its grid was built.
     virtual void OnGridWanted() = 0;
+    // The tooltip of button 1..11: what a click does now.
+    virtual std::wstring TipFor(int button) = 0;
 };
 
 }  // namespace ui

@@ -38,7 +38,10 @@ const images::Picture* ThumbGrid::PictureOf(int32_t number) const {
 void ThumbGrid::DestroyTiles() {
     HWND area = Area();
     // Children are destroyed from the last, so the walk stays valid.
-    while (HWND child = GetWindow(area, GW_CHILD)) DestroyWindow(child);
+    while (HWND child = GetWindow(area, GW_CHILD)) {
+        bar_.RemoveTip(child);
+        DestroyWindow(child);
+    }
     indexList_.clear();
     positionOf_.clear();
 }
@@ -76,8 +79,11 @@ int32_t ThumbGrid::Build(std::vector<ThumbRequest>& wanted) {
         HWND toggle = MakeTileControl(area, tileIds->toggle, t.toggle, BS_PUSHLIKE | BS_AUTOCHECKBOX | BS_BITMAP, L"");
         positionOf_[r->Index] = indexList_.size();
         indexList_.push_back(r->Index);
-        MakeTileControl(area, tileIds->caption, t.caption, BS_MULTILINE | BS_LEFT | BS_FLAT,
-                        thumbs::Caption(r->Directory, r->Name));
+        HWND caption = MakeTileControl(area, tileIds->caption, t.caption, BS_MULTILINE | BS_LEFT | BS_FLAT,
+                                       thumbs::Caption(r->Directory, r->Name));
+        // The caption shortens the path; the tooltip has it whole.
+        bar_.AddTip(picture);
+        bar_.AddTip(caption);
         r->ThumbControl = tileIds->picture;
         r->SelectControl = tileIds->toggle;
         r->LabelControl = tileIds->caption;
@@ -119,6 +125,14 @@ void ThumbGrid::PictureArrived(uint32_t generation, int32_t index, const std::ws
 }
 
 thumbs::TileRef ThumbGrid::TileOfControl(int id) const { return thumbs::TileOfId(id, indexList_); }
+
+std::optional<std::wstring> ThumbGrid::CardPathOfControl(int id) const {
+    thumbs::TileRef tile = TileOfControl(id);
+    if (tile.part == thumbs::TilePart::None) return std::nullopt;
+    const card::CardFileRecord* r = bar_.Tree().Shown().Lists.Record(tile.recordIndex);
+    if (!r) return std::nullopt;
+    return (r->Directory == L"/" ? L"" : r->Directory) + L"/" + r->Name;
+}
 
 HWND ThumbGrid::TileControl(int32_t index, thumbs::TilePart part) const {
     auto at = positionOf_.find(index);

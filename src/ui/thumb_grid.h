@@ -50,6 +50,8 @@ public:
 
     // The tile a control of the grid is part of (None for other controls).
     thumbs::TileRef TileOfControl(int id) const;
+    // The card path of the file a tile's control shows; nothing for another control.
+    std::optional<std::wstring> CardPathOfControl(int id) const;
     // A control of the record's tile; nullptr when the grid has no such tile.
     HWND TileControl(int32_t index, thumbs::TilePart part) const;
     // Paints a tile's picture (owner-drawn button); false when not a tile.

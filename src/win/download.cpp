@@ -27,6 +27,7 @@ struct Sink {
     uint64_t limit = 0;  // 0: none
     bool tooLong = false;
     const std::atomic<bool>* abort = nullptr;
+    std::atomic<uint64_t>* received = nullptr;  // what the poller sees of `written`
 };
 
 size_t WriteBody(char* data, size_t size, size_t count, void* user) {
@@ -38,6 +39,7 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user) {
     }
     if (fwrite(data, 1, n, sink->file) != n) return 0;  // disk full: curl fails the transfer
     sink->written += n;
+    sink->received->store(sink->written, std::memory_order_relaxed);
     auto now = std::chrono::steady_clock::now();
     double seconds = std::chrono::duration<double>(now - sink->lastWrite).count();
     if (static_cast<double>(n) < kSlowBytesPerSecond * seconds) {
@@ -63,6 +65,7 @@ bool BackgroundDownload::Start(const std::string& url, const std::wstring& file,
                                uint64_t limit, int stallSeconds) {
     Abort();
     abort_ = false;
+    received_ = 0;
     error_.clear();
     ResetEvent(ended_.get());
     state_ = State::Running;
@@ -89,6 +92,7 @@ void BackgroundDownload::Run(std::string url, std::wstring file, uint64_t expect
                              int stallSeconds) {
     Sink sink;
     sink.abort = &abort_;
+    sink.received = &received_;
     sink.limit = limit;
     sink.file = _wfopen(file.c_str(), L"wb");
     if (!sink.file) {

@@ -26,6 +26,8 @@ public:
     [[nodiscard]] bool Start(const std::string& url, const std::wstring& file, uint64_t expectedSize,
                              uint64_t limit, int stallSeconds);
     State Poll() const { return state_.load(); }
+    // Bytes written to the file so far.
+    uint64_t Received() const { return received_.load(std::memory_order_relaxed); }
     // Signalled when the transfer has ended, so a poller waiting between two
     // polls need not sleep past the end.
     HANDLE EndedEvent() const { return ended_.get(); }
@@ -43,6 +45,7 @@ private:
     win::KernelHandle ended_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     std::atomic<State> state_{State::Idle};
     std::atomic<bool> abort_{false};
+    std::atomic<uint64_t> received_{0};
     std::string error_;  // written by the worker before it ends
 };
 

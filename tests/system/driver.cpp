@@ -1,6 +1,8 @@
 // Test driver for system tests.
 #include "driver.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <vector>
 
@@ -198,6 +200,23 @@ void MouseAt(int x, int y, bool right) {
     SendInput(1, &in[0], sizeof(INPUT));
     Sleep(30);  // the press arrives before the release, as with a hand
     SendInput(1, &in[1], sizeof(INPUT));
+}
+
+void Hover(HWND control) {
+    RECT rc = ClientOnScreen(control);
+    int x = (rc.left + rc.right) / 2, y = (rc.top + rc.bottom) / 2;
+    // A real move, so the control sees the mouse arrive.
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    in.mi.dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &in, sizeof(INPUT));
+}
+
+std::wstring ShownTip(DWORD pid) {
+    HWND tip = FindOwnWindow(pid, TOOLTIPS_CLASSW);
+    return tip ? WindowText(tip) : L"";
 }
 
 void ClickWith(HWND control, BYTE key) {

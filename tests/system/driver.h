@@ -53,6 +53,10 @@ std::vector<COLORREF> ScreenPixels(const RECT& rc);
 void Click(HWND control);     // real mouse press and release at its centre
 // Mouse press and release of one button at a screen point.
 void MouseAt(int x, int y, bool right);
+// Moves the mouse onto a control's centre and rests there (a tooltip shows).
+void Hover(HWND control);
+// The text of the process's tooltip on show; empty when none shows.
+std::wstring ShownTip(DWORD pid);
 // A left click on a control with a modifier key held (VK_SHIFT, VK_CONTROL).
 void ClickWith(HWND control, BYTE key);
 std::wstring WindowText(HWND h);

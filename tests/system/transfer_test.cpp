@@ -466,6 +466,18 @@ TEST(Transfer, ButtonSixCancelsTheRunningDownloadOnly) {
     ASSERT_TRUE(WaitFor([&] { return sim.Count("op=100&DIR=" + kCamera) > 0; }));
 
     ASSERT_TRUE(ClickUntil(run.Control(kCardButton), [&] { return Requested(sim, raws[0]); })) << Dump(run.Journal());
+    // Past half a second button 6 shows how far the download is, on its face
+    // and in its tooltip.
+    SetCursorPos(0, 0);  // no tooltip over the face
+    auto barOnFace = [&] {
+        const std::vector<COLORREF> face = ScreenPixels(ClientOnScreen(run.Control(kCardButton)));
+        return std::count(face.begin(), face.end(), RGB(0, 200, 255)) > 0;
+    };
+    EXPECT_TRUE(WaitFor(barOnFace, 3000)) << "no progress bar on the face";
+    Hover(run.Control(kCardButton));
+    std::wstring tip;
+    EXPECT_TRUE(WaitFor([&] { return (tip = ShownTip(run.process.pid)).starts_with(L"Cancel the transfer\nP1010001.CR2: "); },
+                        3000)) << Utf8(tip);
     Click(run.Control(kRightButton));  // the viewer does not wait for the card
     ASSERT_TRUE(WaitFor([&] { return standins::KeyLines(keys).size() >= 2; }, 10000));
     EXPECT_EQ(standins::KeyLines(keys), (Names{L"down 39", L"up 39"}));
@@ -591,6 +603,10 @@ TEST(Thumbnails, GridOfTheCameraFolderWithACacheAcrossRuns) {
         grid.push_back(tiles[caption]);
     }
     EXPECT_EQ(grid[0].caption, L"/DCIM/101_PANA/A_L ... _FOR_A_CAPTION.JPG");
+    // The tooltip has the path the caption shortens.
+    Hover(GetDlgItem(area, 3000 + grid[0].index));
+    EXPECT_TRUE(WaitFor([&] { return ShownTip(run.process.pid) == L"/DCIM/101_PANA/A_LONG_NAME_FOR_A_CAPTION.JPG"; },
+                        3000)) << Utf8(ShownTip(run.process.pid));
     for (size_t n = 0; n < grid.size(); n++) {
         // Tiles of 160 + a row of 36 below, 2 apart, four to a row, in path order.
         int x = static_cast<int>(n % 4) * 162, y = static_cast<int>(n / 4) * 198;

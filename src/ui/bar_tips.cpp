@@ -1,0 +1,85 @@
+// The bar's tooltips (the eleven buttons say what a click does now, a
+// thumbnail tile names its file on the card) and the progress bar drawn on
+// button 6's face during long card work.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "model/work_progress.h"
+#include "ui/bar.h"
+#include "ui/theme.h"
+
+namespace ui {
+
+namespace {
+
+TTTOOLINFOW ToolOf(HWND owner, HWND control) {
+    TTTOOLINFOW ti{};
+    ti.cbSize = sizeof ti;
+    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    ti.hwnd = owner;  // receives TTN_GETDISPINFO
+    ti.uId = reinterpret_cast<UINT_PTR>(control);
+    ti.lpszText = LPSTR_TEXTCALLBACKW;
+    return ti;
+}
+
+}  // namespace
+
+void Bar::CreateTips(HINSTANCE inst) {
+    tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, inst, nullptr);
+    if (!tips_) return;
+    // Several lines for the progress of a download; wide enough for a path.
+    SendMessageW(tips_, TTM_SETMAXTIPWIDTH, 0, 480);
+    for (int i = 1; i <= ids::kButtonCount; i++) AddTip(buttons_[i]);
+}
+
+void Bar::AddTip(HWND control) {
+    if (!tips_ || !control) return;
+    TTTOOLINFOW ti = ToolOf(window_, control);
+    SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+}
+
+void Bar::RemoveTip(HWND control) {
+    if (!tips_ || !control) return;
+    TTTOOLINFOW ti = ToolOf(window_, control);
+    SendMessageW(tips_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+}
+
+bool Bar::FillTip(NMTTDISPINFOW& info) {
+    auto control = reinterpret_cast<HWND>(info.hdr.idFrom);
+    int id = GetDlgCtrlID(control);
+    if (GetParent(control) == window_ && id >= 1 && id <= ids::kButtonCount)
+        tipText_ = events_.TipFor(id);
+    else if (std::optional<std::wstring> path = grid_.CardPathOfControl(id); path && GetParent(control) == thumbArea_)
+        tipText_ = *path;
+    else
+        return false;
+    info.lpszText = tipText_.data();
+    info.hinst = nullptr;
+    return true;
+}
+
+void Bar::SetProgress(std::optional<double> fraction) {
+    if (fraction == progress_) return;
+    progress_ = fraction;
+    InvalidateRect(buttons_[ids::kCardButton], nullptr, FALSE);
+    // A tooltip on show follows the work: the text is asked for again.
+    if (!tips_) return;
+    TTTOOLINFOW ti = ToolOf(window_, buttons_[ids::kCardButton]);
+    SendMessageW(tips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
+}
+
+void Bar::DrawProgress(HDC dc, const RECT& face) {
+    if (!progress_) return;
+    // A thin bar along the face's lower edge, thick in proportion to the face.
+    const int width = face.right - face.left, height = face.bottom - face.top;
+    const int thick = std::max(3, height / 12), inset = std::max(2, width / 16);
+    RECT track{face.left + inset, face.bottom - inset - thick, face.right - inset, face.bottom - inset};
+    win::Brush back(CreateSolidBrush(theme::kProgressTrack)), fill(CreateSolidBrush(theme::kProgressFill));
+    FillRect(dc, &track, back.get());
+    RECT done = track;
+    done.right = done.left + model::ProgressFill(*progress_, track.right - track.left);
+    FillRect(dc, &done, fill.get());
+}
+
+}  // namespace ui
