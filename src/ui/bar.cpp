@@ -197,7 +197,8 @@ void Bar::CreateButtons(HINSTANCE inst) {
         const model::PlacementRecord& r = geometry_.buttons[i];
         shownImage_[i] = i;
         buttons_[i] = CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW | BS_FLAT, r.x, r.y,
-                                      r.width, r.height, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(i)), inst, nullptr);
+                                      r.width, r.height, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(i)),
+                                      inst, nullptr);
     }
 }
 
