@@ -22,6 +22,8 @@ add_library(wemlox_shell INTERFACE)
 target_link_libraries(wemlox_shell INTERFACE wemlox_app)
 
 add_executable(Wemlox WIN32 src/app/main.cpp res/wemlox.rc)
+# The resource script embeds the manifest: a changed manifest rebuilds it.
+set_source_files_properties(res/wemlox.rc PROPERTIES OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/res/wemlox.manifest)
 target_link_libraries(Wemlox PRIVATE wemlox_shell)
 if(NOT MSVC)
   target_link_options(Wemlox PRIVATE -static -municode -mwindows)

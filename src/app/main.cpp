@@ -3,8 +3,10 @@
 #include <shellapi.h>
 
 #include "app/app.h"
+#include "win/dpi.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    win::UsePerMonitorDpi();
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     int rc = app::TheApp().Run(argc, argv);

@@ -69,16 +69,32 @@ bool ButtonsMoveWhenOpen(BarMode mode) {
     return side == Side::Right || side == Side::Bottom;
 }
 
+int32_t ScaleToDpi(int32_t size, int32_t dpi) {
+    if (dpi <= 0 || dpi == kBaseDpi) return size;
+    const int64_t product = int64_t{size} * dpi;
+    const int64_t half = kBaseDpi / 2;
+    return Sat(product >= 0 ? (product + half) / kBaseDpi : (product - half) / kBaseDpi);
+}
+
+Settings SizesAtDpi(const Settings& s, int32_t dpi) {
+    Settings scaled = s;
+    for (int* size : {&scaled.ButtonSize, &scaled.ButtonSpace, &scaled.BorderSpace, &scaled.InfoSize,
+                      &scaled.InfoTouchSpace, &scaled.ThumbSize, &scaled.ThumbSelSize})
+        *size = ScaleToDpi(*size, dpi);
+    return scaled;
+}
+
 BarInput BarInputFromSettings(const Settings& s, int32_t screenWidth, int32_t screenHeight,
-                              int32_t windowStyle) {
+                              int32_t windowStyle, int32_t dpi) {
     BarInput in;
     in.position = s.Position;
     in.positionX = s.PositionX;
     in.positionY = s.PositionY;
-    in.buttonSize = s.ButtonSize;
-    in.buttonSpace = s.ButtonSpace;
-    in.borderSpace = s.BorderSpace;
-    in.infoSize = s.InfoSize;
+    in.buttonSize = ScaleToDpi(s.ButtonSize, dpi);
+    in.buttonSpace = ScaleToDpi(s.ButtonSpace, dpi);
+    in.borderSpace = ScaleToDpi(s.BorderSpace, dpi);
+    in.infoSize = ScaleToDpi(s.InfoSize, dpi);
+    in.captionAllowance = ScaleToDpi(kCaptionAllowance, dpi);
     in.titled = s.Titled;
     in.center = s.Center;
     in.screenWidth = screenWidth;
@@ -117,7 +133,7 @@ BarGeometry ComputeBarGeometry(const BarInput& in) {
     // Only a bar docked at the bottom edge needs room for its caption; a user
     // position is the corner the user chose (and the one saved back), so
     // shifting it would make the bar climb on every start.
-    if (g.mode == BarMode::Bottom && in.titled) y -= kCaptionAllowance;
+    if (g.mode == BarMode::Bottom && in.titled) y -= in.captionAllowance;
 
     PlacementRecord& w = g.window;
     w.x = w.xInfo = Sat(x);

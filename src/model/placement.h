@@ -43,6 +43,17 @@ inline constexpr int kButtonCount = 11;
 // moves up by this much so it stays on screen.
 inline constexpr int32_t kCaptionAllowance = 28;
 
+// Every size of the settings file is meant at 96 DPI and drawn at the
+// monitor's DPI. Rounded to the nearest pixel, halves away from zero (as
+// MulDiv does); a DPI of 0 or below counts as 96.
+inline constexpr int32_t kBaseDpi = 96;
+int32_t ScaleToDpi(int32_t size, int32_t dpi);
+// The settings with the sizes of buttons, spaces, the info panel and the
+// thumbnails at the monitor's DPI. Positions (screen pixels), counts and
+// everything else stay as they are: the copy lays the bar out and is never
+// written back.
+Settings SizesAtDpi(const Settings& s, int32_t dpi);
+
 struct BarInput {
     std::wstring position;         // mode name
     int32_t positionX = 0, positionY = 0;
@@ -50,13 +61,15 @@ struct BarInput {
     int32_t buttonSpace = 0;       // S
     int32_t borderSpace = 0;       // E
     int32_t infoSize = 0;          // I
+    int32_t captionAllowance = kCaptionAllowance;
     bool titled = false, center = false;
     int32_t screenWidth = 0, screenHeight = 0;
     int32_t windowStyle = 0;       // stored unchanged in the window record's flags
 };
 
+// Sizes (and the caption allowance) scaled to `dpi`; positions as they are.
 BarInput BarInputFromSettings(const Settings& s, int32_t screenWidth, int32_t screenHeight,
-                              int32_t windowStyle);
+                              int32_t windowStyle, int32_t dpi = kBaseDpi);
 
 struct BarGeometry {
     BarMode mode = BarMode::Right;     // the mode actually laid out

@@ -8,6 +8,7 @@
 #include "model/tree_menu_logic.h"
 #include "ui/theme.h"
 #include "ui/thumb_area.h"
+#include "win/dpi.h"
 
 namespace ui {
 
@@ -22,6 +23,19 @@ RECT FramedRect(int x, int y, int w, int h, DWORD style, DWORD exStyle) {
     AdjustWindowRectEx(&rc, style, FALSE, exStyle);
     OffsetRect(&rc, x - rc.left, y - rc.top);
     return rc;
+}
+
+struct BarStyle {
+    DWORD style, exStyle;
+};
+
+BarStyle StyleFor(bool titled) {
+    BarStyle b{WS_POPUP | WS_CLIPCHILDREN, WS_EX_TOPMOST};
+    if (titled) {
+        b.style |= WS_CAPTION;
+        b.exStyle |= WS_EX_TOOLWINDOW;
+    }
+    return b;
 }
 
 }  // namespace
@@ -73,6 +87,12 @@ LRESULT Bar::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case WM_MOVE:
         OnMoved();
+        return 0;
+    case WM_DPICHANGED:
+        // The system's suggested rectangle keeps the window's size in
+        // proportion; the bar lays itself out from its settings instead, at
+        // the place they give (for a user position: where it was dropped).
+        ChangeDpi(LOWORD(wp));
         return 0;
     case WM_CLOSE:
         events_.OnClose();
@@ -146,7 +166,7 @@ void Bar::DrawButton(const DRAWITEMSTRUCT& di) {
     if (id < 1 || id > ids::kButtonCount) return;
     const images::Picture* face = Image(shownImage_[id]);
     RECT dest = rc;
-    if (di.itemState & ODS_SELECTED) OffsetRect(&dest, 1, 1);  // pressed look
+    if (di.itemState & ODS_SELECTED) OffsetRect(&dest, Scaled(1), Scaled(1));  // pressed look
     if (face) images::DrawScaled(dc, *face, dest, true);
     if (id == ids::kCardButton) DrawProgress(dc, dest);
     if (di.itemState & ODS_DISABLED) {
@@ -178,12 +198,12 @@ void Bar::LoadImages() {
 }
 
 void Bar::CreateButtons(HINSTANCE inst) {
-    int b = settings_.ButtonSize;
     for (int i = 1; i <= ids::kButtonCount; i++) {
         const model::PlacementRecord& r = geometry_.buttons[i];
         shownImage_[i] = i;
-        buttons_[i] = CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW | BS_FLAT, r.x, r.y, b,
-                                      b, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(i)), inst, nullptr);
+        buttons_[i] = CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW | BS_FLAT, r.x, r.y,
+                                      r.width, r.height, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(i)),
+                                      inst, nullptr);
     }
 }
 
@@ -209,7 +229,7 @@ void Bar::CreateInfoViews(HINSTANCE inst) {
     thumbArea_ = thumbarea::Create(window_, inst, ids::kThumbArea, info.x, info.y, info.width, info.height);
     thumbarea::SetColours(thumbArea_, theme::kBackground, theme::kThumbAreaFront);
     thumbarea::SetInnerSize(thumbArea_, info.width, info.height);
-    thumbarea::SetScrollStep(thumbArea_, model::ThumbAreaScrollStep(settings_.ThumbSize, settings_.ThumbSelSize));
+    thumbarea::SetScrollStep(thumbArea_, model::ThumbAreaScrollStep(sizes_.ThumbSize, sizes_.ThumbSelSize));
 }
 
 void Bar::CreateTreeMenu() {
@@ -236,12 +256,64 @@ void Bar::CreateTreeMenu() {
     addPlain(ids::kMenuClose, L"Close");
 }
 
+void Bar::Layout() {
+    sizes_ = model::SizesAtDpi(settings_, dpi_);
+    const DWORD style = window_ ? static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_STYLE))
+                                : StyleFor(settings_.Titled).style;
+    geometry_ = model::ComputeBarGeometry(model::BarInputFromSettings(
+        settings_, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), static_cast<int32_t>(style), dpi_));
+}
+
+void Bar::MakeDpiResources() {
+    // 10 points at the monitor's DPI.
+    font_.reset(CreateFontW(-MulDiv(10, dpi_, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN,
+                            L"Fixedsys"));
+    // The dialog font is made for the system DPI; the captions get it at the bar's.
+    LOGFONTW lf{};
+    GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);
+    lf.lfHeight = MulDiv(lf.lfHeight, dpi_, win::SystemDpi());
+    captionFont_.reset(CreateFontIndirectW(&lf));
+    // A toggle shows its face unscaled, so the face is made at the bar's size.
+    for (size_t i = 0; i < toggles_.size(); i++)
+        scaledToggles_[i] = dpi_ == model::kBaseDpi
+                                ? images::Picture{}
+                                : images::Resized(toggles_[i], Scaled(toggles_[i].width), Scaled(toggles_[i].height));
+}
+
+void Bar::ChangeDpi(int dpi) {
+    if (dpi <= 0 || dpi == dpi_ || !window_) return;
+    dpi_ = dpi;
+    Layout();
+    // The controls let go of the old fonts before they are deleted.
+    win::Font oldFont = std::move(font_), oldCaptionFont = std::move(captionFont_);
+    MakeDpiResources();
+    SendMessageW(journal_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
+    SendMessageW(treeControl_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
+    tree_.ScaleImages();
+    SetOpen(infoView_ != InfoView::Closed);
+    model::InfoViewRects views = model::ComputeInfoViewRects(geometry_.mode, geometry_.info, sizes_.ButtonSpace);
+    if (IsWindowVisible(journal_)) PlaceView(ids::kJournal, views.journal);
+    if (IsWindowVisible(treeControl_) || IsWindowVisible(thumbArea_)) {
+        PlaceView(ids::kTree, views.treeAndThumbs);
+        PlaceView(ids::kThumbArea, views.treeAndThumbs);
+    }
+    thumbarea::SetScrollStep(thumbArea_, model::ThumbAreaScrollStep(sizes_.ThumbSize, sizes_.ThumbSelSize));
+    // The tiles are laid out anew at their new size (the picks are kept).
+    grid_.Clear();
+    if (IsWindowVisible(thumbArea_)) {
+        events_.OnGridWanted();
+        grid_.SizeArea(grid_.LastBuild());
+    }
+    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+images::Picture& Bar::ToggleFace(int which) {
+    const size_t i = static_cast<size_t>(which & 3);
+    return scaledToggles_[i] ? scaledToggles_[i] : toggles_[i];
+}
+
 void Bar::StyleTextViews() {
-    HDC screen = GetDC(nullptr);
-    int height = -MulDiv(10, GetDeviceCaps(screen, LOGPIXELSY), 72);
-    ReleaseDC(nullptr, screen);
-    font_.reset(CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, L"Fixedsys"));
     SendMessageW(journal_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     SendMessageW(treeControl_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     CHARFORMAT2W cf{};
@@ -320,14 +392,12 @@ void Bar::ShowTreeMenu(HWND tree) {
 bool Bar::Open() {
     HINSTANCE inst = GetModuleHandleW(nullptr);
     LoadImages();
-    int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
-    DWORD style = WS_POPUP | WS_CLIPCHILDREN;
-    DWORD exStyle = WS_EX_TOPMOST;
-    if (settings_.Titled) {
-        style |= WS_CAPTION;
-        exStyle |= WS_EX_TOOLWINDOW;
-    }
-    geometry_ = model::ComputeBarGeometry(model::BarInputFromSettings(settings_, sw, sh, static_cast<int32_t>(style)));
+    const auto [style, exStyle] = StyleFor(settings_.Titled);
+    // Laid out for the primary monitor first; a window that lands on another
+    // one is laid out again below.
+    dpi_ = win::SystemDpi();
+    Layout();
+    MakeDpiResources();
     background_.reset(CreateSolidBrush(theme::kBackground));
 
     WNDCLASSEXW wc{};
@@ -351,6 +421,7 @@ bool Bar::Open() {
     CreateTreeMenu();
     if (settings_.Active) tree_.AddStartRoot(settings_.OccurenceName);
     StyleTextViews();
+    ChangeDpi(win::WindowDpi(window_));
     SetWindowPos(window_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
     return true;
 }

@@ -45,7 +45,8 @@ public:
     // Image slots 1..11, 21..31, 53..56; nullptr outside them.
     images::Picture* Image(int number);
     images::Picture& ThumbPicture() { return thumb_; }
-    images::Picture& ToggleFace(int which) { return toggles_[static_cast<size_t>(which & 3)]; }
+    // The selection toggle's face at the size the bar is drawn at.
+    images::Picture& ToggleFace(int which);
 
     // Shows image `image` on button `button` and repaints it at once.
     void ShowButtonImage(int button, int image);
@@ -83,6 +84,14 @@ public:
     CardTree& Tree() { return tree_; }
     ThumbGrid& Grid() { return grid_; }
     Settings& Config() { return settings_; }
+    // The settings with their sizes at the monitor's DPI: read only the sizes
+    // (buttons, spaces, panel, thumbnails) from it; the rest is a copy.
+    const Settings& Sizes() const { return sizes_; }
+    // The DPI the bar is laid out for, and a size at 96 DPI at that DPI.
+    int Dpi() const { return dpi_; }
+    int Scaled(int size) const { return model::ScaleToDpi(size, dpi_); }
+    // The font of the thumbnail captions at the bar's DPI.
+    HFONT CaptionFont() const { return captionFont_.get(); }
 
 private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -100,6 +109,12 @@ private:
     void CreateTips(HINSTANCE inst);
     bool FillTip(NMTTDISPINFOW& info);
     void DrawProgress(HDC dc, const RECT& face);
+    // Sizes and geometry for the DPI in dpi_ (the window's monitor).
+    void Layout();
+    // Fonts and the faces shown as they are, at dpi_.
+    void MakeDpiResources();
+    // The window moved to a monitor of another DPI (or the DPI changed).
+    void ChangeDpi(int dpi);
 
     // Info panel (info_panel.cpp).
     void PlaceWindow(const model::PlacementRecord& r, bool open);
@@ -123,11 +138,14 @@ private:
     std::wstring tipText_;  // the text of the tip on show
     std::optional<double> progress_;
     win::Menu menu_;
-    win::Font font_;
+    win::Font font_, captionFont_;
     win::Brush background_;
     std::array<images::Picture, ids::kImageSlots> images_;
     images::Picture thumb_;
     std::array<images::Picture, 4> toggles_;
+    std::array<images::Picture, 4> scaledToggles_;  // empty at 96 DPI: toggles_ as they are
+    int dpi_ = model::kBaseDpi;
+    Settings sizes_;
     model::BarGeometry geometry_;
     bool placing_ = false;  // the bar moves itself (the panel opens or closes), not the user
     int modalLoops_ = 0;

@@ -29,7 +29,7 @@ void Bar::CreateTips(HINSTANCE inst) {
                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, inst, nullptr);
     if (!tips_) return;
     // Several lines for the progress of a download; wide enough for a path.
-    SendMessageW(tips_, TTM_SETMAXTIPWIDTH, 0, 480);
+    SendMessageW(tips_, TTM_SETMAXTIPWIDTH, 0, Scaled(480));
     for (int i = 1; i <= ids::kButtonCount; i++) AddTip(buttons_[i]);
 }
 

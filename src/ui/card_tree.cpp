@@ -5,6 +5,7 @@
 #include "model/ids.h"
 #include "model/tree_order.h"
 #include "ui/bar.h"
+#include "win/dpi.h"
 
 namespace ui {
 
@@ -36,17 +37,26 @@ win::Bitmap IconBitmap(const images::Picture* picture, int size, COLORREF backgr
 HWND CardTree::Control() const { return bar_.Control(ids::kTree); }
 
 void CardTree::AttachImages() {
-    if (images_) return;
+    if (!images_) MakeImages();
+}
+
+void CardTree::ScaleImages() {
+    if (images_) MakeImages();
+}
+
+void CardTree::MakeImages() {
     HWND tree = Control();
-    int size = GetSystemMetrics(SM_CYSMICON);
-    images_.reset(ImageList_Create(size, size, ILC_COLOR32, kTreeIconCount + 1, 0));
-    if (!images_) return;
+    int size = win::MetricForDpi(SM_CYSMICON, bar_.Dpi());
+    win::Owned<HIMAGELIST, win::ImageListTraits> list(
+        ImageList_Create(size, size, ILC_COLOR32, kTreeIconCount + 1, 0));
+    if (!list) return;
     COLORREF background = TreeView_GetBkColor(tree);
-    ImageList_Add(images_.get(), IconBitmap(nullptr, size, background).get(), nullptr);
+    ImageList_Add(list.get(), IconBitmap(nullptr, size, background).get(), nullptr);
     for (int i = 0; i < kTreeIconCount; i++)
-        ImageList_Add(images_.get(), IconBitmap(bar_.Image(ids::kFirstTreeImage + i), size, background).get(),
-                      nullptr);
-    TreeView_SetImageList(tree, images_.get(), TVSIL_NORMAL);
+        ImageList_Add(list.get(), IconBitmap(bar_.Image(ids::kFirstTreeImage + i), size, background).get(), nullptr);
+    // The tree lets go of the old list before it is destroyed.
+    TreeView_SetImageList(tree, list.get(), TVSIL_NORMAL);
+    images_ = std::move(list);
 }
 
 HTREEITEM CardTree::AddItem(HTREEITEM parent, const std::wstring& text, int image, LPARAM data) {

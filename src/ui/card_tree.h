@@ -60,10 +60,13 @@ public:
     HTREEITEM FindItemOf(int32_t index) const;
     // Marks the item of the card file directory/name, when the tree shows it.
     void MarkFileStored(const std::wstring& directory, const std::wstring& name);
+    // Makes the icons anew at the bar's DPI (when the tree has them yet).
+    void ScaleImages();
 
 private:
     HWND Control() const;
     void AttachImages();
+    void MakeImages();
     HTREEITEM AddItem(HTREEITEM parent, const std::wstring& text, int image, LPARAM data);
     void AddCardItems(const std::vector<bool>& stored);
     template <typename Match>

@@ -45,8 +45,8 @@ void Bar::PlaceWindow(const model::PlacementRecord& r, bool open) {
 }
 
 void Bar::PlaceButton(int button, const model::PlacementRecord& r, bool open) {
-    int b = settings_.ButtonSize;
-    SetWindowPos(buttons_[button], nullptr, open ? r.xInfo : r.x, open ? r.yInfo : r.y, b, b,
+    SetWindowPos(buttons_[button], nullptr, open ? r.xInfo : r.x, open ? r.yInfo : r.y, open ? r.widthInfo : r.width,
+                 open ? r.heightInfo : r.height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -70,13 +70,13 @@ uint8_t Bar::ShowJournalView() {
     if (model::IsUserMode(geometry_.mode)) {
         RECT rc;
         GetWindowRect(window_, &rc);
-        if (auto pos = model::CaptureUserPosition(geometry_.mode, rc.left, rc.top, settings_.InfoSize, geometry_.window)) {
+        if (auto pos = model::CaptureUserPosition(geometry_.mode, rc.left, rc.top, sizes_.InfoSize, geometry_.window)) {
             settings_.PositionX = pos->x;
             settings_.PositionY = pos->y;
         }
     }
     SetOpen(true);
-    PlaceView(ids::kJournal, model::ComputeInfoViewRects(geometry_.mode, geometry_.info, settings_.ButtonSpace).journal);
+    PlaceView(ids::kJournal, model::ComputeInfoViewRects(geometry_.mode, geometry_.info, sizes_.ButtonSpace).journal);
     ShowWindow(treeControl_, SW_HIDE);
     ShowWindow(thumbArea_, SW_HIDE);
     if (!settings_.ShowInfoText) return SkipView(ids::kJournal);
@@ -88,7 +88,7 @@ uint8_t Bar::ShowTreeView() {
     UINT items = tree_.ItemCount();
     if (items == 0) return 0;  // no card features: the journal stays
     SetOpen(true);
-    model::Rect r = model::ComputeInfoViewRects(geometry_.mode, geometry_.info, settings_.ButtonSpace).treeAndThumbs;
+    model::Rect r = model::ComputeInfoViewRects(geometry_.mode, geometry_.info, sizes_.ButtonSpace).treeAndThumbs;
     PlaceView(ids::kTree, r);
     PlaceView(ids::kThumbArea, r);
     if (items == 1) events_.OnTreeWanted();  // walked on the card thread; the items follow

@@ -16,12 +16,13 @@ namespace {
 
 constexpr int32_t kDefaultPicture = -1;  // the [Graphics] Thumb picture
 
-HWND MakeTileControl(HWND area, int id, const thumbs::TileRect& r, DWORD style, const std::wstring& text) {
+HWND MakeTileControl(HWND area, int id, const thumbs::TileRect& r, DWORD style, const std::wstring& text,
+                     HFONT font) {
     HWND h = CreateWindowExW(0, L"BUTTON", text.c_str(), WS_CHILD | WS_VISIBLE | style, r.x, r.y, r.width, r.height,
                              area, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
                              nullptr);
     // The dialog font: the caption's path fits in two lines of the tile.
-    if (h) SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+    if (h) SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return h;
 }
 
@@ -55,6 +56,8 @@ int32_t ThumbGrid::Build(std::vector<ThumbRequest>& wanted) {
     HWND area = Area();
     DestroyTiles();
     const Settings& s = bar_.Config();
+    const Settings& sizes = bar_.Sizes();
+    const HFONT font = bar_.CaptionFont();
     card::CardLists& lists = bar_.Tree().Shown().Lists;
     int32_t column = 0, row = 0;
     for (const card::CardFileEntry& entry : lists.CardFiles) {
@@ -62,8 +65,8 @@ int32_t ThumbGrid::Build(std::vector<ThumbRequest>& wanted) {
         if (!r || !thumbs::WantsTile(r->Directory, r->Name, r->Size, s.Path, s.TransferHiRes, s.TransferLoRes))
             continue;
         std::optional<thumbs::TileIds> tileIds = thumbs::TileIdsFor(r->Index, indexList_.size());
-        thumbs::TileLayout t = thumbs::LayoutTile(column, row, s.ThumbSize, s.ThumbSelSize, s.ButtonSpace);
-        HWND picture = tileIds ? MakeTileControl(area, tileIds->picture, t.picture, BS_OWNERDRAW, L"") : nullptr;
+        thumbs::TileLayout t = thumbs::LayoutTile(column, row, sizes.ThumbSize, sizes.ThumbSelSize, sizes.ButtonSpace);
+        HWND picture = tileIds ? MakeTileControl(area, tileIds->picture, t.picture, BS_OWNERDRAW, L"", font) : nullptr;
         if (!picture) {
             // Out of control ids or of the system's window quota.
             bar_.ShowInfo(L"Thumbnails: only the first " + str::FromInt(static_cast<int64_t>(indexList_.size())) +
@@ -76,11 +79,11 @@ int32_t ThumbGrid::Build(std::vector<ThumbRequest>& wanted) {
             if (r->ThumbImage == kDefaultPicture && thumbs::HasCardThumbnail(r->Name))
                 wanted.push_back({r->Index, r->Name, r->Directory, r->RawDirectory, r->RawName});
         }
-        HWND toggle = MakeTileControl(area, tileIds->toggle, t.toggle, BS_PUSHLIKE | BS_AUTOCHECKBOX | BS_BITMAP, L"");
+        HWND toggle = MakeTileControl(area, tileIds->toggle, t.toggle, BS_PUSHLIKE | BS_AUTOCHECKBOX | BS_BITMAP, L"", font);
         positionOf_[r->Index] = indexList_.size();
         indexList_.push_back(r->Index);
         HWND caption = MakeTileControl(area, tileIds->caption, t.caption, BS_MULTILINE | BS_LEFT | BS_FLAT,
-                                       thumbs::Caption(r->Directory, r->Name));
+                                       thumbs::Caption(r->Directory, r->Name), font);
         // The caption shortens the path; the tooltip has it whole.
         bar_.AddTip(picture);
         bar_.AddTip(caption);
@@ -91,7 +94,7 @@ int32_t ThumbGrid::Build(std::vector<ThumbRequest>& wanted) {
         if (const selection::Picks* picks = thumbarea::PicksOf(area)) r->Selected = picks->Has(r->Directory, r->Name);
         SendMessageW(toggle, BM_SETCHECK, r->Selected ? BST_CHECKED : BST_UNCHECKED, 0);
         RefreshToggleFace(r->Index);
-        if (++column == s.ThumbCols) {
+        if (++column == sizes.ThumbCols) {
             column = 0;
             row++;
         }
@@ -102,7 +105,7 @@ int32_t ThumbGrid::Build(std::vector<ThumbRequest>& wanted) {
 }
 
 void ThumbGrid::SizeArea(int32_t rows) {
-    const Settings& s = bar_.Config();
+    const Settings& s = bar_.Sizes();
     thumbarea::SetInnerSize(Area(), model::ThumbAreaInnerWidth(s.ThumbCols, s.ThumbSize, s.ButtonSpace),
                             model::ThumbAreaInnerHeight(rows, s.ThumbSize, s.ThumbSelSize, s.ButtonSpace));
 }

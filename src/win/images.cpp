@@ -65,16 +65,9 @@ bool DecodeJpeg(const std::string& data, std::vector<unsigned char>& bgra, int& 
     return true;
 }
 
-}  // namespace
-
-Picture LoadJpeg(const std::wstring& path) {
+// An uninitialised top-down 32-bit DIB section; `bits` points at its pixels.
+Picture NewPicture(int w, int h, void*& bits) {
     Picture pic;
-    auto data = fs::ReadFile(path);
-    if (!data || data->empty()) return pic;
-    std::vector<unsigned char> bgra;
-    int w = 0, h = 0;
-    if (!DecodeJpeg(*data, bgra, w, h)) return pic;
-
     BITMAPINFO bi{};
     bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     bi.bmiHeader.biWidth = w;
@@ -82,14 +75,41 @@ Picture LoadJpeg(const std::wstring& path) {
     bi.bmiHeader.biPlanes = 1;
     bi.bmiHeader.biBitCount = 32;
     bi.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
+    bits = nullptr;
     win::Bitmap bmp(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!bmp || !bits) return pic;
-    memcpy(bits, bgra.data(), bgra.size());
     pic.bitmap = std::move(bmp);
     pic.width = w;
     pic.height = h;
     return pic;
+}
+
+}  // namespace
+
+Picture LoadJpeg(const std::wstring& path) {
+    auto data = fs::ReadFile(path);
+    if (!data || data->empty()) return {};
+    std::vector<unsigned char> bgra;
+    int w = 0, h = 0;
+    if (!DecodeJpeg(*data, bgra, w, h)) return {};
+    void* bits = nullptr;
+    Picture pic = NewPicture(w, h, bits);
+    if (pic) memcpy(bits, bgra.data(), bgra.size());
+    return pic;
+}
+
+Picture Resized(const Picture& pic, int width, int height) {
+    if (!pic || width <= 0 || height <= 0 || width > kMaxEdge || height > kMaxEdge) return {};
+    void* bits = nullptr;
+    Picture out = NewPicture(width, height, bits);
+    win::MemoryDC dc;
+    if (!out || !dc) return {};
+    {
+        win::ScopedSelect sel(dc.get(), out.bitmap.get());
+        DrawScaled(dc.get(), pic, RECT{0, 0, width, height}, false);
+    }
+    GdiFlush();
+    return out;
 }
 
 void DrawScaled(HDC dc, const Picture& pic, const RECT& dest, bool keepAspect) {

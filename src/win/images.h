@@ -21,6 +21,10 @@ struct Picture {
 // Decodes a JPEG file; an empty Picture when the file is missing or broken.
 Picture LoadJpeg(const std::wstring& path);
 
+// A copy of the picture at another size, filtered as DrawScaled does (for
+// controls that show a bitmap as it is); empty when it cannot be made.
+Picture Resized(const Picture& pic, int width, int height);
+
 // Draws the picture scaled into the rectangle with a smoothing filter,
 // keeping its aspect ratio (centred) when keepAspect is set.
 void DrawScaled(HDC dc, const Picture& pic, const RECT& dest, bool keepAspect);

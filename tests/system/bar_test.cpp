@@ -86,6 +86,37 @@ TEST(Bar, AppearsAtTheComputedPlaceWithElevenButtons) {
     }
 }
 
+TEST(Bar, At192DpiEverySizeDoubles) {
+    DesktopDpi dpi(192);
+    {
+        // The built-in sizes at a user position: 48-pixel buttons are 96
+        // pixels; the position stays in screen pixels.
+        RunningBar run({{L"Menu.Position", L"UserHorizontalTop"}, {L"Menu.PositionX", L"300"},
+                        {L"Menu.PositionY", L"150"}});
+        ASSERT_TRUE(run.bar);
+        model::Rect bar = ScreenRect(run.bar);
+        EXPECT_EQ(std::make_pair(bar.x, bar.y), std::make_pair(300, 150));
+        for (int i = 1; i <= 11; i++) EXPECT_EQ(ScreenRect(run.Control(i)).width, 96) << i;
+    }
+    // The worked example docked at the top left, where the places are sizes
+    // too: every rectangle, closed and open, is twice the one at 96 DPI.
+    RunningBar run({{L"Menu.Position", L"Top"}, {L"Menu.Center", L"No"}, {L"Menu.ButtonSize", L"80"},
+                    {L"Menu.ButtonSpace", L"2"}, {L"Menu.BorderSpace", L"10"}, {L"Menu.InfoSize", L"280"}});
+    ASSERT_TRUE(run.bar);
+    auto twice = [](model::Rect r) { return model::Rect{2 * r.x, 2 * r.y, 2 * r.width, 2 * r.height}; };
+    EXPECT_EQ(ScreenRect(run.bar), twice({10, 10, 904, 84}));
+    EXPECT_EQ(ScreenRect(run.Control(1)), twice({12, 12, 80, 80}));
+    EXPECT_EQ(ScreenRect(run.Control(11)), twice({832, 12, 80, 80}));
+    ASSERT_TRUE(ClickUntil(run.Control(8), [&] { return IsWindowVisible(run.Control(101)) != 0; }));
+    EXPECT_EQ(ScreenRect(run.bar), twice({10, 10, 904, 364}));
+    EXPECT_EQ(ScreenRect(run.Control(101)), twice({12, 94, 904, 278}));
+    // Dragged to a monitor at 96 DPI: laid out again, with the panel open.
+    PostMessageW(run.bar, WM_DPICHANGED, MAKEWPARAM(96, 96), 0);
+    EXPECT_TRUE(WaitFor([&] { return ScreenRect(run.Control(101)) == model::Rect{12, 94, 904, 278}; }, 3000));
+    EXPECT_EQ(ScreenRect(run.bar), (model::Rect{10, 10, 904, 364}));
+    EXPECT_EQ(ScreenRect(run.Control(1)), (model::Rect{12, 12, 80, 80}));
+}
+
 TEST(Bar, UnknownPositionFallsBackToTheRightEdgeAndSaysSo) {
     RunningBar run({{L"Menu.Position", L"Diagonal"}});
     ASSERT_TRUE(run.bar);

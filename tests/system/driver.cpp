@@ -264,6 +264,36 @@ bool MakeDirs(const std::wstring& path) {
     return fs::IsDirectory(path);
 }
 
+namespace {
+
+constexpr wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
+
+using SetThreadContext = HANDLE(WINAPI*)(HANDLE);
+
+SetThreadContext ThreadContextSetter() {
+    return reinterpret_cast<SetThreadContext>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetThreadDpiAwarenessContext")));
+}
+
+}  // namespace
+
+DesktopDpi::DesktopDpi(DWORD dpi) {
+    DWORD size = sizeof old_;
+    hadOld_ = RegGetValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", RRF_RT_REG_DWORD, nullptr, &old_, &size) ==
+              ERROR_SUCCESS;
+    RegSetKeyValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", REG_DWORD, &dpi, sizeof dpi);
+    // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+    if (SetThreadContext set = ThreadContextSetter()) oldContext_ = set(reinterpret_cast<HANDLE>(INT_PTR{-4}));
+}
+
+DesktopDpi::~DesktopDpi() {
+    if (hadOld_)
+        RegSetKeyValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels", REG_DWORD, &old_, sizeof old_);
+    else
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, kDesktopKey, L"LogPixels");
+    if (SetThreadContext set = ThreadContextSetter(); set && oldContext_) set(oldContext_);
+}
+
 int CloseBar(const Started& p, HWND bar) {
     PostMessageW(bar, WM_CLOSE, 0, 0);
     return WaitExit(p);

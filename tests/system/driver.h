@@ -69,6 +69,22 @@ bool MakeDirs(const std::wstring& path);  // creates every missing level
 // order: rows top to bottom, left to right.
 std::vector<HWND> GridToggles(HWND area);
 
+// The desktop's DPI for the programs started while the object lives (Wine
+// reads it as a process starts). This thread meanwhile sees every window
+// in screen pixels, unscaled, as a per-monitor aware program does.
+class DesktopDpi {
+public:
+    explicit DesktopDpi(DWORD dpi);
+    ~DesktopDpi();
+    DesktopDpi(const DesktopDpi&) = delete;
+    DesktopDpi& operator=(const DesktopDpi&) = delete;
+
+private:
+    DWORD old_ = 0;
+    bool hadOld_ = false;
+    HANDLE oldContext_ = nullptr;
+};
+
 // Closes the bar as the system would and waits for the process to end.
 int CloseBar(const Started& p, HWND bar);
 

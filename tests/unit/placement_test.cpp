@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <tuple>
+
+#include "model/settings.h"
 
 using model::BarMode;
 using model::PlacementRecord;
@@ -273,4 +276,50 @@ TEST(Placement, ModeNames) {
         EXPECT_EQ(model::ButtonsMoveWhenOpen(c.mode), c.buttonsMove) << c.name;
     }
     EXPECT_FALSE(model::ParseBarMode(L"LEFT"));
+}
+
+TEST(Placement, SizesAtDpiRoundToTheNearestPixel) {
+    struct Case { int32_t size, dpi, scaled; } cases[] = {
+        {48, 96, 48}, {48, 192, 96}, {48, 120, 60}, {3, 120, 4},  // 3.75
+        {1, 144, 2}, {-1, 144, -2},  // halves away from zero
+        {7, 0, 7},                   // no DPI known: as written
+        {INT_MAX, 192, INT_MAX},     // saturates instead of wrapping
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(model::ScaleToDpi(c.size, c.dpi), c.scaled) << c.size << " at " << c.dpi;
+
+    Settings s;
+    s.Position = L"verticalleft";
+    std::tie(s.PositionX, s.PositionY, s.ThumbCols) = std::make_tuple(300, 150, 3);
+    std::tie(s.ButtonSize, s.ButtonSpace, s.BorderSpace, s.InfoSize, s.InfoTouchSpace, s.ThumbSize, s.ThumbSelSize) =
+        std::make_tuple(48, 2, 10, 511, 5, 160, 36);
+    Settings big = model::SizesAtDpi(s, 144);
+    EXPECT_EQ(std::tie(big.ButtonSize, big.ButtonSpace, big.BorderSpace, big.InfoSize, big.InfoTouchSpace,
+                       big.ThumbSize, big.ThumbSelSize),
+              std::make_tuple(72, 3, 15, 767, 8, 240, 54));
+    // Screen positions and counts are no sizes.
+    EXPECT_EQ(std::tie(big.PositionX, big.PositionY, big.ThumbCols), std::make_tuple(300, 150, 3));
+}
+
+TEST(Placement, WorkedExampleDoublesAt192Dpi) {
+    // The worked example's sizes at 192 DPI on a screen twice as large: the
+    // same bar, every coordinate and size doubled; the caption allowance too.
+    auto doubled = [](PlacementRecord r) {
+        for (int32_t* v : {&r.x, &r.xInfo, &r.y, &r.yInfo, &r.width, &r.widthInfo, &r.height, &r.heightInfo}) *v *= 2;
+        return r;
+    };
+    for (const wchar_t* mode : {L"left", L"right", L"top", L"bottom"})
+        for (int flags = 0; flags < 4; flags++) {
+            Settings s;
+            s.Position = mode;
+            std::tie(s.ButtonSize, s.ButtonSpace, s.BorderSpace, s.InfoSize) = std::make_tuple(80, 2, 10, 280);
+            s.Center = flags & 1;
+            s.Titled = flags & 2;
+            model::BarGeometry at96 = model::ComputeBarGeometry(model::BarInputFromSettings(s, 1920, 1080, 0));
+            model::BarGeometry at192 = model::ComputeBarGeometry(model::BarInputFromSettings(s, 3840, 2160, 0, 192));
+            EXPECT_EQ(at192.window, doubled(at96.window)) << mode << " " << flags;
+            EXPECT_EQ(at192.info, doubled(at96.info)) << mode << " " << flags;
+            for (size_t i = 1; i <= model::kButtonCount; i++)
+                EXPECT_EQ(at192.buttons[i], doubled(at96.buttons[i])) << mode << " " << flags << " button " << i;
+        }
 }
