@@ -90,6 +90,10 @@ import -window root "$out/2-viewer-last-shot.png"
 
 echo "Button 6: the raw files"
 drive click 6
+# The mouse rests on the button: its tooltip and progress bar follow the download.
+drive hover 6
+sleep 1.5
+import -window root "$out/2b-card-button-progress.png"
 wait_files "$store/HiRes" 90 "$shots" || echo "Not every raw file arrived in HiRes"
 sleep 1
 drive click 8

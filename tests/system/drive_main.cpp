@@ -1,6 +1,6 @@
 // Command-line driver for demos and scripts: acts on a running Wemlox bar as
 // a user would. Usage:
-//   wemlox_drive wait-bar [ms] | click N | toggle K [shift|ctrl] | right-click-tree TEXT
+//   wemlox_drive wait-bar [ms] | click N | hover N | toggle K [shift|ctrl] | right-click-tree TEXT
 //                | escape | journal | close
 // "click 6" clicks button 6; "toggle 2 shift" clicks the second selection
 // toggle of the thumbnail grid with Shift held.
@@ -18,7 +18,7 @@ static HWND AnyBar() { return FindWindowW(L"WemloxBar", nullptr); }
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) {
         std::fprintf(stderr,
-                     "usage: wemlox_drive wait-bar [ms] | click N | toggle K [shift|ctrl] | "
+                     "usage: wemlox_drive wait-bar [ms] | click N | hover N | toggle K [shift|ctrl] | "
                      "right-click-tree TEXT | escape | journal | close\n");
         return 2;
     }
@@ -44,6 +44,12 @@ int wmain(int argc, wchar_t** argv) {
         std::wstring key = argc > 3 ? argv[3] : L"";
         if (key.empty()) driver::Click(control);
         else driver::ClickWith(control, key == L"shift" ? VK_SHIFT : VK_CONTROL);
+        return 0;
+    }
+    if (cmd == L"hover" && argc > 2) {
+        HWND control = GetDlgItem(bar, _wtoi(argv[2]));
+        if (!control) return 1;
+        driver::Hover(control);
         return 0;
     }
     if (cmd == L"right-click-tree" && argc > 2) {
