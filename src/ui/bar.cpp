@@ -139,6 +139,7 @@ LRESULT Bar::OnNotify(const NMHDR& hdr) {
         FillTip(*reinterpret_cast<NMTTDISPINFOW*>(const_cast<NMHDR*>(&hdr)));
         return 0;
     }
+    if (hdr.code == TTN_SHOW && hdr.hwndFrom == tips_) return PlaceTip(reinterpret_cast<HWND>(hdr.idFrom)) ? 1 : 0;
     if (hdr.idFrom != static_cast<UINT_PTR>(ids::kTree)) return 0;
     if (hdr.code == NM_RCLICK) {
         ShowTreeMenu(hdr.hwndFrom);

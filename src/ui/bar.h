@@ -108,6 +108,7 @@ private:
     void StyleTextViews();
     void CreateTips(HINSTANCE inst);
     bool FillTip(NMTTDISPINFOW& info);
+    bool PlaceTip(HWND control);
     void DrawProgress(HDC dc, const RECT& face);
     // Sizes and geometry for the DPI in dpi_ (the window's monitor).
     void Layout();

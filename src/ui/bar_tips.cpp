@@ -59,6 +59,33 @@ bool Bar::FillTip(NMTTDISPINFOW& info) {
     return true;
 }
 
+bool Bar::PlaceTip(HWND control) {
+    int id = GetDlgCtrlID(control);
+    if (GetParent(control) != window_ || id < 1 || id > ids::kButtonCount) return false;
+    // Beside the button, towards the screen's inside, so the tip covers
+    // neither the button's face nor the buttons next to it.
+    RECT button, tip;
+    GetWindowRect(control, &button);
+    GetWindowRect(tips_, &tip);
+    const int w = tip.right - tip.left, h = tip.bottom - tip.top, gap = Scaled(4);
+    int x = button.left, y = button.top;
+    switch (geometry_.mode) {
+    case model::BarMode::Right:
+    case model::BarMode::VerticalRight: x = button.left - gap - w; break;
+    case model::BarMode::Left:
+    case model::BarMode::VerticalLeft: x = button.right + gap; break;
+    case model::BarMode::Top:
+    case model::BarMode::HorizontalTop: y = button.bottom + gap; break;
+    case model::BarMode::Bottom:
+    case model::BarMode::HorizontalBottom: y = button.top - gap - h; break;
+    }
+    if (geometry_.mode == model::BarMode::Right || geometry_.mode == model::BarMode::VerticalRight ||
+        geometry_.mode == model::BarMode::Left || geometry_.mode == model::BarMode::VerticalLeft)
+        y = (button.top + button.bottom - h) / 2;
+    SetWindowPos(tips_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return true;
+}
+
 void Bar::SetProgress(std::optional<double> fraction) {
     if (fraction == progress_) return;
     progress_ = fraction;
