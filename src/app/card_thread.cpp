@@ -106,7 +106,10 @@ void ProgressReport::Update(int64_t done, int64_t total) {
     work_.total = total;
     work_.elapsedMs = static_cast<double>(GetTickCount64() - start_);
     if (work_.elapsedMs < model::kProgressAfterMs) return;
+    // Once a second is enough for the eye, and keeps a long download cheap.
+    if (shown_ && work_.elapsedMs < lastShownMs_ + kStepMs && done < total) return;
     shown_ = true;
+    lastShownMs_ = work_.elapsedMs;
     OnUi([work = work_] { app::TheApp().ShowProgress(work); });
 }
 

@@ -86,8 +86,10 @@ public:
     void Update(int64_t done, int64_t total);
 
 private:
+    static constexpr double kStepMs = 1000;
     model::WorkProgress work_;
     unsigned long long start_;
+    double lastShownMs_ = 0;
     bool shown_ = false;
 };
 

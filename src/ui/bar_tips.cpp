@@ -88,11 +88,24 @@ bool Bar::PlaceTip(HWND control) {
 
 void Bar::SetProgress(std::optional<double> fraction) {
     if (fraction == progress_) return;
+    const bool barChanges = fraction.has_value() != progress_.has_value();
     progress_ = fraction;
-    InvalidateRect(buttons_[ids::kCardButton], nullptr, FALSE);
+    HWND button = buttons_[ids::kCardButton];
+    if (barChanges) {
+        InvalidateRect(button, nullptr, FALSE);
+    } else {
+        // Only the bar is drawn again: a download at a card's pace would
+        // otherwise stretch the face anew several times a second.
+        RECT rc;
+        GetClientRect(button, &rc);
+        if (HDC dc = GetDC(button)) {
+            DrawProgress(dc, rc);
+            ReleaseDC(button, dc);
+        }
+    }
     // A tooltip on show follows the work: the text is asked for again.
-    if (!tips_) return;
-    TTTOOLINFOW ti = ToolOf(window_, buttons_[ids::kCardButton]);
+    if (!tips_ || !IsWindowVisible(tips_)) return;
+    TTTOOLINFOW ti = ToolOf(window_, button);
     SendMessageW(tips_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
 }
 
