@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_clock.h"
 #include "base/fs.h"
 #include "base/str.h"
 #include "card_support.h"
@@ -20,33 +21,13 @@
 
 namespace {
 
+using bench::DownloadMs;
+using bench::Median;
+using bench::Now;
+
 const std::wstring kAddress = L"127.0.0.9";
 constexpr uint64_t kPictureBytes = 6u * 1000u * 1000u;
 constexpr int kShots = 5;
-
-double Now() {
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-double DownloadMs(const std::string& url) {
-    CURL* curl = curl_easy_init();
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, +[](char*, size_t s, size_t n, void*) { return s * n; });
-    curl_easy_setopt(curl, CURLOPT_PROXY, "");
-    double start = Now();
-    CURLcode rc = curl_easy_perform(curl);
-    double ms = Now() - start;
-    curl_easy_cleanup(curl);
-    return rc == CURLE_OK ? ms : -1;
-}
 
 struct Run {
     std::vector<double> shotToFile, download;
