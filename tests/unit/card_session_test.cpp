@@ -25,6 +25,16 @@ std::vector<std::wstring> Hosts(int from, int to) {
     return out;
 }
 
+// The card at 127.0.0.5 (no address from before), camera folder
+// DCIM/101_PANA with RW2 raw files and JPEGs.
+void ConfigureCamera(card::Session& session) {
+    session.Config.Url = Host(5);
+    session.Config.UrlLastConnect = L"";
+    session.Config.Path = L"DCIM/101_PANA";
+    session.Config.TransferHiRes = L".rw2";
+    session.Config.TransferLoRes = L".jpg";
+}
+
 }  // namespace
 
 TEST(CardSession, GetDataKindsAndTheirRequests) {
@@ -257,11 +267,7 @@ TEST(CardSession, PollListsTheCameraFolderWhenTheFlagSaysSo) {
     for (auto& c : cases) {
         FakeCardPort port;
         card::Session& session = port.session;
-        session.Config.Url = Host(5);
-        session.Config.UrlLastConnect = L"";
-        session.Config.Path = L"DCIM/101_PANA";
-        session.Config.TransferHiRes = L".rw2";
-        session.Config.TransferLoRes = L".jpg";
+        ConfigureCamera(session);
         session.Config.UseUpdateFlag = c.useUpdateFlag;
         session.Begin(session.Config, session.SettingsFile);
         port.Card(Host(5));
@@ -342,11 +348,7 @@ TEST(CardSession, FollowsTheCameraIntoItsNextFolder) {
     for (bool follow : {false, true}) {
         FakeCardPort port;
         card::Session& session = port.session;
-        session.Config.Url = Host(5);
-        session.Config.UrlLastConnect = L"";
-        session.Config.Path = L"DCIM/101_PANA";
-        session.Config.TransferHiRes = L".rw2";
-        session.Config.TransferLoRes = L".jpg";
+        ConfigureCamera(session);
         session.Config.TransferOnlyAddedFiles = true;
         session.Config.FollowNewFolders = follow;
         session.Config.TransferModeAuto = L"lores";
