@@ -220,8 +220,26 @@ std::wstring ShownTip(DWORD pid) {
 }
 
 void ClickWith(HWND control, BYTE key) {
-    keybd_event(key, 0, 0, 0);
-    Sleep(30);
+    // Under Wine every time the pointer enters a window or a window gains
+    // the focus, the window takes the X server's modifier state when it next
+    // reads its events, and so releases a key pressed here (the X server
+    // never saw it). So the pointer goes to the control first, the window
+    // reads what that brought, and the key is pressed again if it was
+    // released meanwhile; the click itself then moves the pointer no more.
+    const HWND top = GetAncestor(control, GA_ROOT);
+    auto settle = [top] {
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutW(top, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored);
+    };
+    Hover(control);
+    Sleep(100);
+    settle();
+    for (int attempt = 0; attempt < 10; attempt++) {
+        keybd_event(key, 0, 0, 0);
+        Sleep(30);
+        settle();
+        if (GetAsyncKeyState(key) & 0x8000) break;
+    }
     Click(control);
     Sleep(30);
     keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
