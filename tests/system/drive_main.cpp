@@ -34,8 +34,11 @@ int wmain(int argc, wchar_t** argv) {
     if ((cmd == L"click" || cmd == L"toggle") && argc > 2) {
         HWND control = nullptr;
         if (cmd == L"toggle") {
-            std::vector<HWND> toggles = driver::GridToggles(GetDlgItem(bar, 801));
+            // The grid fills as the thumbnails arrive: at a card's pace
+            // that can take a while after the view opened.
+            std::vector<HWND> toggles;
             size_t k = static_cast<size_t>(_wtoi(argv[2]));
+            driver::WaitFor([&] { return (toggles = driver::GridToggles(GetDlgItem(bar, 801))).size() >= k; }, 60000);
             if (k >= 1 && k <= toggles.size()) control = toggles[k - 1];
         } else {
             control = GetDlgItem(bar, _wtoi(argv[2]));
