@@ -26,7 +26,7 @@ struct RunningBar {
         bar = WaitForBar(process);
     }
     ~RunningBar() {
-        if (bar && FindBar(process.pid)) CloseBar(process, bar);
+        EndBar(process, bar);
     }
     HWND Control(int id) const { return GetDlgItem(bar, id); }
     std::wstring Journal() const { return WindowText(Control(101)); }

@@ -78,7 +78,7 @@ struct CardRun {
         bar = WaitForBar(process);
     }
     ~CardRun() {
-        if (bar && FindBar(process.pid)) CloseBar(process, bar);
+        EndBar(process, bar);
     }
 
     HWND Control(int id) const { return GetDlgItem(bar, id); }

@@ -317,4 +317,11 @@ int CloseBar(const Started& p, HWND bar) {
     return WaitExit(p);
 }
 
+void EndBar(const Started& p, HWND bar) {
+    if (!p.process || WaitForSingleObject(p.process.get(), 0) != WAIT_TIMEOUT) return;
+    if (bar && IsWindow(bar) && CloseBar(p, bar) != -1) return;
+    TerminateProcess(p.process.get(), 1);
+    WaitExit(p);
+}
+
 }  // namespace driver

@@ -88,4 +88,9 @@ private:
 // Closes the bar as the system would and waits for the process to end.
 int CloseBar(const Started& p, HWND bar);
 
+// Ends a bar a test started, whatever became of it: closed as the system
+// would, and ended outright if it is still there after that, so the next
+// bar does not give way to it as to a running instance.
+void EndBar(const Started& p, HWND bar);
+
 }  // namespace driver

@@ -100,6 +100,7 @@ struct CardStore {
         if (bar && FindBar(process.pid)) {
             EXPECT_EQ(CloseBar(process, bar), 0);
         }
+        EndBar(process, bar);
         bar = nullptr;
     }
     HWND Control(int id) const { return GetDlgItem(bar, id); }

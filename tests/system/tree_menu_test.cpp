@@ -136,7 +136,7 @@ struct CardApp {
     }
     ~CardApp() {
         if (HWND box = FindOwnWindow(process.pid, L"#32770")) PostMessageW(box, WM_COMMAND, IDOK, 0);
-        if (bar && FindBar(process.pid)) CloseBar(process, bar);
+        EndBar(process, bar);
     }
 
     HWND Control(int id) const { return GetDlgItem(bar, id); }
