@@ -451,8 +451,10 @@ std::string Card::Shoot(const std::vector<std::string>& args, bool slow) {
         std::string jpegBytes = Picture(size), rawBytes(std::max<uint64_t>(size, 4096), 'R');
         if (slow) {
             if (!WriteFile(jpeg, "") || !WriteFile(raw, "")) return "error cannot write " + base;
-            WriteInSteps(jpeg, std::move(jpegBytes), stepMs);
-            WriteInSteps(raw, std::move(rawBytes), stepMs);
+            // Both files of the pair grow at the same moments.
+            const auto start = std::chrono::steady_clock::now();
+            WriteInSteps(jpeg, std::move(jpegBytes), stepMs, start);
+            WriteInSteps(raw, std::move(rawBytes), stepMs, start);
         } else if (!WriteFile(jpeg, jpegBytes) || !WriteFile(raw, rawBytes)) {
             return "error cannot write " + base;
         }
@@ -462,8 +464,8 @@ std::string Card::Shoot(const std::vector<std::string>& args, bool slow) {
     return reply;
 }
 
-void Card::WriteInSteps(const fs::path& file, std::string content, int stepMs) {
-    auto now = std::chrono::steady_clock::now();
+void Card::WriteInSteps(const fs::path& file, std::string content, int stepMs,
+                        std::chrono::steady_clock::time_point now) {
     size_t half = content.size() / 2;
     pending_.push_back({now + std::chrono::milliseconds(stepMs), file, content, half});
     pending_.push_back({now + std::chrono::milliseconds(2 * stepMs), file, std::move(content), 0});

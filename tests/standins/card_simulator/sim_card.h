@@ -128,7 +128,8 @@ private:
     void ApplyDueWrites();
     std::string Shoot(const std::vector<std::string>& args, bool slow);
     std::optional<std::filesystem::path> ShootingFolder(const std::string& cardFolder, std::string& reply);
-    void WriteInSteps(const std::filesystem::path& file, std::string content, int stepMs);
+    void WriteInSteps(const std::filesystem::path& file, std::string content, int stepMs,
+                      std::chrono::steady_clock::time_point start);
     std::string AddFile(const std::vector<std::string>& args);
     std::string WritePart(const std::vector<std::string>& args);
     std::string SetDecoy(const std::vector<std::string>& args);
