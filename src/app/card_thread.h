@@ -7,8 +7,6 @@
 
 #include <functional>
 
-#include <optional>
-
 #include "model/card_worker.h"
 #include "model/work_progress.h"
 
@@ -50,7 +48,6 @@ public:
     // delayed by the face's after-action pause.
     void HoldBusyFace();
     void ReleaseBusyFace(int afterMs = 0);
-
     void OnBusyFaceTimer();
 
 private:

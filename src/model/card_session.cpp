@@ -230,7 +230,9 @@ int32_t Session::Split(const std::wstring& kind, const std::string& answer) {
     return 0;
 }
 
-bool Session::QuickPoll() { return CardConnected && CheckUpdate() == '1'; }
+bool Session::QuickPoll() {
+    return CardConnected && static_cast<CardChange>(CheckUpdate()) == CardChange::Changed;
+}
 
 int8_t Session::CheckUpdate() {
     CardAnswer a;

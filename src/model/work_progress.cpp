@@ -37,21 +37,20 @@ int32_t ProgressFill(double fraction, int32_t width) {
 }
 
 std::wstring ProgressText(const WorkProgress& p) {
-    const std::optional<double> share = ProgressFraction(p);
-    std::wstring percent = share ? L" (" + str::FromInt(static_cast<int>(*share * 100)) + L" %)" : L"";
+    auto counted = [&p](const wchar_t* what) {
+        return what + str::FromInt(static_cast<int>(p.done)) + L" of " + str::FromInt(static_cast<int>(p.total));
+    };
     switch (p.kind) {
     case WorkProgress::Kind::Download: {
+        const std::optional<double> share = ProgressFraction(p);
+        std::wstring percent = share ? L" (" + str::FromInt(static_cast<int>(*share * 100)) + L" %)" : L"";
         std::wstring text = p.name + L": " + Megabytes(p.done) + L" of " +
                             (p.total > 0 ? Megabytes(p.total) : std::wstring(L"?")) + L" MB" + percent;
         if (p.elapsedMs > 0) text += L", " + Megabytes(static_cast<int64_t>(p.done * 1000.0 / p.elapsedMs)) + L" MB/s";
         return text;
     }
-    case WorkProgress::Kind::Walk:
-        return L"Reading the card's folders: " + str::FromInt(static_cast<int>(p.done)) + L" of " +
-               str::FromInt(static_cast<int>(p.total));
-    case WorkProgress::Kind::Thumbnails:
-        return L"Fetching thumbnails: " + str::FromInt(static_cast<int>(p.done)) + L" of " +
-               str::FromInt(static_cast<int>(p.total));
+    case WorkProgress::Kind::Walk: return counted(L"Reading the card's folders: ");
+    case WorkProgress::Kind::Thumbnails: return counted(L"Fetching thumbnails: ");
     }
     return L"";
 }

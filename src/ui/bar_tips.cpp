@@ -68,20 +68,19 @@ bool Bar::PlaceTip(HWND control) {
     GetWindowRect(control, &button);
     GetWindowRect(tips_, &tip);
     const int w = tip.right - tip.left, h = tip.bottom - tip.top, gap = Scaled(4);
+    // A tip beside a column of buttons is centred on its button.
     int x = button.left, y = button.top;
+    const int centred = (button.top + button.bottom - h) / 2;
     switch (geometry_.mode) {
     case model::BarMode::Right:
-    case model::BarMode::VerticalRight: x = button.left - gap - w; break;
+    case model::BarMode::VerticalRight: x = button.left - gap - w, y = centred; break;
     case model::BarMode::Left:
-    case model::BarMode::VerticalLeft: x = button.right + gap; break;
+    case model::BarMode::VerticalLeft: x = button.right + gap, y = centred; break;
     case model::BarMode::Top:
     case model::BarMode::HorizontalTop: y = button.bottom + gap; break;
     case model::BarMode::Bottom:
     case model::BarMode::HorizontalBottom: y = button.top - gap - h; break;
     }
-    if (geometry_.mode == model::BarMode::Right || geometry_.mode == model::BarMode::VerticalRight ||
-        geometry_.mode == model::BarMode::Left || geometry_.mode == model::BarMode::VerticalLeft)
-        y = (button.top + button.bottom - h) / 2;
     SetWindowPos(tips_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     return true;
 }
