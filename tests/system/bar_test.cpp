@@ -38,16 +38,6 @@ struct RunningBar {
     }
 };
 
-// Clicks until the click shows its effect: under Wine a synthesized click is
-// now and then lost when another program's window just went away.
-bool ClickUntil(HWND control, const std::function<bool()>& effect) {
-    for (int attempt = 0; attempt < 3; attempt++) {
-        Click(control);
-        if (WaitFor(effect, 4000)) return true;
-    }
-    return false;
-}
-
 model::Rect ScreenRect(HWND h) {
     RECT rc = ClientOnScreen(h);
     return {rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top};

@@ -245,6 +245,14 @@ void ClickWith(HWND control, BYTE key) {
     keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
 }
 
+bool ClickUntil(HWND control, const std::function<bool()>& effect, int waitMs, void (*click)(HWND)) {
+    for (int attempt = 0; attempt < 3; attempt++) {
+        click(control);
+        if (WaitFor(effect, waitMs)) return true;
+    }
+    return false;
+}
+
 std::vector<HWND> GridToggles(HWND area) {
     std::vector<HWND> found;
     for (int id = 2000; id < 3000; id++)

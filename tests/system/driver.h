@@ -59,6 +59,13 @@ void Hover(HWND control);
 std::wstring ShownTip(DWORD pid);
 // A left click on a control with a modifier key held (VK_SHIFT, VK_CONTROL).
 void ClickWith(HWND control, BYTE key);
+// Clicks (with `click`) until the click's effect shows, at most three times.
+// Under Wine a synthesized click on the bar is now and then lost, soon after
+// its start or after another program's window went away; a click that
+// changed nothing within `waitMs` is repeated (the effects waited for come
+// within milliseconds, so a repeat never lands on a running action).
+bool ClickUntil(HWND control, const std::function<bool()>& effect, int waitMs = 4000,
+                void (*click)(HWND) = Click);
 std::wstring WindowText(HWND h);
 std::wstring ReadTextFile(const std::wstring& path);  // UTF-8 file as text
 bool FileExists(const std::wstring& path);

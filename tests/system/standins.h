@@ -155,8 +155,8 @@ inline void ClickButton(HWND button) {
 // up when the action starts and goes when it has ended.
 inline void ClickAndSettle(const RunningBar& run, int button) {
     HWND b = run.Control(button);
-    ClickButton(b);
-    ASSERT_TRUE(WaitFor([&] { return ShowsBusyFace(b); }, 5000)) << "button " << button << " showed no busy face";
+    ASSERT_TRUE(ClickUntil(b, [&] { return ShowsBusyFace(b); }, 5000, ClickButton))
+        << "button " << button << " showed no busy face";
     ASSERT_TRUE(WaitFor([&] { return !ShowsBusyFace(b); }, 10000)) << "button " << button << " stayed busy";
 }
 

@@ -165,18 +165,6 @@ bool WaitTicks(const Simulator& sim, size_t n) {
     return WaitFor([&] { return sim.Count("op=102") >= from + n; });
 }
 
-// Clicks until the click's effect shows. On the virtual display the first
-// click on the bar after its start is now and then lost; a click that changed
-// nothing within seconds is repeated (the effects waited for come within
-// milliseconds, so a repeat never lands on a running action).
-bool ClickUntil(HWND button, const std::function<bool()>& done) {
-    for (int i = 0; i < 3 && !done(); i++) {
-        Click(button);
-        WaitFor(done, 3000);
-    }
-    return done();
-}
-
 // Full paths of files in a folder, sorted.
 Names Paths(const std::wstring& folder, const Names& names) {
     Names out;
