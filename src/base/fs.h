@@ -1,7 +1,8 @@
 // The file system and environment as the program uses them, behind one thin
 // interface: Win32 calls on Windows, POSIX calls on the Linux test host, so the
 // logic that touches files runs in native unit tests as well. Paths are always
-// written with "\\"; the Linux side maps it to "/".
+// written with "\\"; the Linux side maps it to "/". Paths longer than the
+// classic 260 characters work on both sides.
 #pragma once
 
 #include <cstdint>
@@ -27,9 +28,12 @@ std::vector<std::wstring> ListFileNames(const std::wstring& folder);
 struct FileEntry {
     std::wstring name;
     uint64_t size = 0;
+    int64_t modified = 0;  // last-write time, as LastWriteTime
 };
-// The same with each file's size.
+// The same with each file's size and last-write time.
 std::vector<FileEntry> ListFiles(const std::wstring& folder);
+// Size and last-write time of an existing regular file.
+std::optional<FileEntry> FileFacts(const std::wstring& path);
 
 // Times of the file system, in nanoseconds since 1970 (UTC), so stamps and
 // the clock can be compared. A folder's last-write time changes whenever a
@@ -38,6 +42,10 @@ std::optional<int64_t> LastWriteTime(const std::wstring& path);
 // Sets a file's or folder's last-write time (tests steer the store's times).
 [[nodiscard]] bool SetLastWriteTime(const std::wstring& path, int64_t time);
 int64_t Now();
+// A wall-clock time of this computer's time zone (the daylight-saving rule
+// of that date applied) as a file-system time; nothing for a date that does
+// not exist.
+std::optional<int64_t> LocalTimeToFileTime(int year, int month, int day, int hour, int minute, int second);
 
 // Whole file as bytes; nothing when it cannot be opened.
 std::optional<std::string> ReadFile(const std::wstring& path);
@@ -53,7 +61,22 @@ std::optional<std::string> ReadTail(const std::wstring& path, size_t count);
 // Moves a file over `to` (replacing it), copying when the two are on
 // different volumes; the data is on the disk when it returns true.
 [[nodiscard]] bool MoveFileReplacing(const std::wstring& from, const std::wstring& to);
+// The same, but never over an existing file: false when `to` exists.
+[[nodiscard]] bool MoveFileNew(const std::wstring& from, const std::wstring& to);
 [[nodiscard]] bool DeleteFileAt(const std::wstring& path);
+// Creates a folder with every missing level above it; true when it exists
+// afterwards.
+[[nodiscard]] bool CreateDirs(const std::wstring& path);
+// The path as the system's own calls take it (C runtime, other libraries):
+// on Windows the long form beyond the classic 260 characters.
+std::wstring SystemPath(const std::wstring& path);
+// Bytes the current user may still write on the volume of an existing
+// folder; nothing when the system does not tell.
+std::optional<uint64_t> FreeSpace(const std::wstring& folder);
+// Why the last call of this edge that failed on this thread failed, as the
+// system words it ("There is not enough space on the disk."). Read it right
+// after the failing call.
+std::wstring LastErrorText();
 
 // The environment variable's value, nothing when it is not set.
 std::optional<std::wstring> GetEnv(const std::wstring& name);

@@ -3,7 +3,11 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <algorithm>
 #include <cstdio>
@@ -22,6 +26,8 @@ static std::string Native(const std::wstring& p) {
         if (c == '\\') c = '/';
     return s;
 }
+
+std::wstring SystemPath(const std::wstring& path) { return path; }
 
 std::optional<uint64_t> FileSize(const std::wstring& path) {
     struct stat st {};
@@ -47,10 +53,19 @@ std::vector<FileEntry> ListFiles(const std::wstring& folder) {
     while (dirent* e = readdir(dir)) {
         struct stat st {};
         if (stat((base + e->d_name).c_str(), &st) == 0 && S_ISREG(st.st_mode))
-            files.push_back({str::FromUtf8(e->d_name), static_cast<uint64_t>(st.st_size)});
+            files.push_back({str::FromUtf8(e->d_name), static_cast<uint64_t>(st.st_size),
+                             int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec});
     }
     closedir(dir);
     return files;
+}
+
+std::optional<FileEntry> FileFacts(const std::wstring& path) {
+    struct stat st {};
+    if (path.empty() || stat(Native(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    size_t slash = path.find_last_of(L"\\/");
+    return FileEntry{slash == std::wstring::npos ? path : path.substr(slash + 1), static_cast<uint64_t>(st.st_size),
+                     int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec};
 }
 
 std::optional<int64_t> LastWriteTime(const std::wstring& path) {
@@ -68,6 +83,24 @@ int64_t Now() {
     timespec t{};
     clock_gettime(CLOCK_REALTIME, &t);
     return int64_t{t.tv_sec} * 1000000000 + t.tv_nsec;
+}
+
+std::optional<int64_t> LocalTimeToFileTime(int year, int month, int day, int hour, int minute, int second) {
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    tm.tm_isdst = -1;
+    std::tm asked = tm;
+    time_t t = mktime(&tm);
+    // mktime moves a date that does not exist on (31 April becomes 1 May).
+    if (t == static_cast<time_t>(-1) || tm.tm_mday != asked.tm_mday || tm.tm_mon != asked.tm_mon ||
+        tm.tm_year != asked.tm_year || month < 1 || month > 12 || hour > 23 || minute > 59 || second > 59)
+        return std::nullopt;
+    return int64_t{t} * 1000000000;
 }
 
 std::optional<std::string> ReadFile(const std::wstring& path) {
@@ -97,11 +130,20 @@ std::optional<std::string> ReadTail(const std::wstring& path, size_t count) {
     return data;
 }
 
+static thread_local int t_lastError = 0;
+
+// Keeps why a call failed for LastErrorText; false, for `return Failed();`.
+static bool Failed() {
+    t_lastError = errno;
+    return false;
+}
+
 bool WriteFile(const std::wstring& path, std::string_view bytes) {
     FILE* f = fopen(Native(path).c_str(), "wb");
-    if (!f) return false;
+    if (!f) return Failed();
     bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     ok = (fflush(f) == 0) && ok;
+    if (!ok) Failed();
     ok = (fclose(f) == 0) && ok;
     return ok;
 }
@@ -122,10 +164,40 @@ bool CopyFileTo(const std::wstring& from, const std::wstring& to) {
 
 bool MoveFileReplacing(const std::wstring& from, const std::wstring& to) {
     if (rename(Native(from).c_str(), Native(to).c_str()) == 0) return true;
-    return CopyFileTo(from, to) && DeleteFileAt(from);
+    Failed();
+    return errno == EXDEV && CopyFileTo(from, to) && DeleteFileAt(from);
 }
 
-bool DeleteFileAt(const std::wstring& path) { return unlink(Native(path).c_str()) == 0; }
+bool MoveFileNew(const std::wstring& from, const std::wstring& to) {
+    // A hard link is made only where no file is; the name `from` then goes.
+    if (link(Native(from).c_str(), Native(to).c_str()) == 0) return DeleteFileAt(from);
+    if (errno != EXDEV && errno != EPERM) return Failed();
+    if (FileSize(to) || IsDirectory(to)) {
+        errno = EEXIST;
+        return Failed();
+    }
+    return MoveFileReplacing(from, to);
+}
+
+bool DeleteFileAt(const std::wstring& path) { return unlink(Native(path).c_str()) == 0 || Failed(); }
+
+bool CreateDirs(const std::wstring& path) {
+    if (path.empty()) return false;
+    if (IsDirectory(path)) return true;
+    size_t cut = path.find_last_of(L"\\/");
+    if (cut != std::wstring::npos && cut > 0 && !CreateDirs(path.substr(0, cut))) return false;
+    if (mkdir(Native(path).c_str(), 0755) == 0) return true;
+    Failed();
+    return IsDirectory(path);
+}
+
+std::optional<uint64_t> FreeSpace(const std::wstring& folder) {
+    struct statvfs st {};
+    if (folder.empty() || statvfs(Native(folder).c_str(), &st) != 0) return std::nullopt;
+    return static_cast<uint64_t>(st.f_bavail) * st.f_frsize;
+}
+
+std::wstring LastErrorText() { return str::FromUtf8(std::strerror(t_lastError)); }
 
 std::optional<std::wstring> GetEnv(const std::wstring& name) {
     const char* v = getenv(Native(name).c_str());

@@ -26,11 +26,41 @@ private:
     HANDLE h_;
 };
 
+thread_local DWORD t_lastError = 0;
+
+// Keeps why a call failed for LastErrorText; false, for `return Failed();`.
+bool Failed() {
+    t_lastError = GetLastError();
+    return false;
+}
+
+bool Succeeded(BOOL ok) { return ok ? true : Failed(); }
+
+// The form of a path that the system takes beyond the classic 260
+// characters: "\\?\C:\..." or "\\?\UNC\server\share\...". That form is
+// taken as it is, so it is made from the full, normalised path. Shorter
+// paths stay as they are (a folder name may still need 12 characters more).
+std::wstring Long(const std::wstring& path) {
+    constexpr size_t kClassicLimit = MAX_PATH - 12;
+    if (path.size() < kClassicLimit || path.rfind(L"\\\\?\\", 0) == 0) return path;
+    DWORD need = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (need == 0) return path;
+    std::wstring full(need, L'\0');
+    DWORD got = GetFullPathNameW(path.c_str(), need, full.data(), nullptr);
+    if (got == 0 || got >= need) return path;
+    full.resize(got);
+    if (full.size() > 2 && full[1] == L':') return L"\\\\?\\" + full;
+    if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    return path;
+}
+
 }  // namespace
+
+std::wstring SystemPath(const std::wstring& path) { return Long(path); }
 
 std::optional<uint64_t> FileSize(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (path.empty() || !GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+    if (path.empty() || !GetFileAttributesExW(Long(path).c_str(), GetFileExInfoStandard, &data))
         return std::nullopt;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
     return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
@@ -38,12 +68,28 @@ std::optional<uint64_t> FileSize(const std::wstring& path) {
 
 bool IsDirectory(const std::wstring& path) {
     if (path.empty()) return false;
-    DWORD a = GetFileAttributesW(path.c_str());
+    DWORD a = GetFileAttributesW(Long(path).c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool CreateDir(const std::wstring& path) {
-    return !path.empty() && CreateDirectoryW(path.c_str(), nullptr) != 0;
+    return !path.empty() && Succeeded(CreateDirectoryW(Long(path).c_str(), nullptr));
+}
+
+bool CreateDirs(const std::wstring& path) {
+    if (path.empty()) return false;
+    if (IsDirectory(path)) return true;
+    size_t cut = path.find_last_of(L"\\/");
+    // Up to the drive ("C:") or the share ("\\\\server\\share"), which cannot be made.
+    if (cut != std::wstring::npos && cut > 0) {
+        std::wstring parent = path.substr(0, cut);
+        bool isRoot = (parent.size() == 2 && parent[1] == L':') ||
+                      (parent.rfind(L"\\\\", 0) == 0 && parent.find(L'\\', 2) == std::wstring::npos);
+        if (!parent.empty() && !isRoot && !CreateDirs(parent)) return false;
+    }
+    if (CreateDirectoryW(Long(path).c_str(), nullptr)) return true;
+    Failed();
+    return IsDirectory(path);
 }
 
 namespace {
@@ -66,31 +112,43 @@ std::vector<FileEntry> ListFiles(const std::wstring& folder) {
     pattern += L"*.*";
     WIN32_FIND_DATAW data;
     // The basic information only: no short 8.3 names to look up for each file.
-    HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+    HANDLE find = FindFirstFileExW(Long(pattern).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
                                    FIND_FIRST_EX_LARGE_FETCH);
     if (find == INVALID_HANDLE_VALUE) return files;
     do {
         if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            files.push_back({data.cFileName, (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow});
+            files.push_back({data.cFileName, (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
+                             FromFileTime(data.ftLastWriteTime)});
     } while (FindNextFileW(find, &data));
     FindClose(find);
     return files;
 }
 
+std::optional<FileEntry> FileFacts(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (path.empty() || !GetFileAttributesExW(Long(path).c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return std::nullopt;
+    size_t slash = path.find_last_of(L"\\/");
+    return FileEntry{slash == std::wstring::npos ? path : path.substr(slash + 1),
+                     (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
+                     FromFileTime(data.ftLastWriteTime)};
+}
+
 std::optional<int64_t> LastWriteTime(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (path.empty() || !GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    if (path.empty() || !GetFileAttributesExW(Long(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
     return FromFileTime(data.ftLastWriteTime);
 }
 
 bool SetLastWriteTime(const std::wstring& path, int64_t time) {
     // A folder opens only with backup semantics.
-    File f(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    File f(CreateFileW(Long(path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!f || time < 0) return false;
+    if (!f || time < 0) return Failed();
     uint64_t ticks = static_cast<uint64_t>(time / 100 + kFrom1601To1970);
     FILETIME t{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-    return SetFileTime(f.get(), nullptr, nullptr, &t) != 0;
+    return Succeeded(SetFileTime(f.get(), nullptr, nullptr, &t));
 }
 
 int64_t Now() {
@@ -99,8 +157,22 @@ int64_t Now() {
     return FromFileTime(t);
 }
 
+std::optional<int64_t> LocalTimeToFileTime(int year, int month, int day, int hour, int minute, int second) {
+    if (year < 1601 || year > 30827) return std::nullopt;
+    SYSTEMTIME local{static_cast<WORD>(year),   static_cast<WORD>(month),  0, static_cast<WORD>(day),
+                     static_cast<WORD>(hour),   static_cast<WORD>(minute), static_cast<WORD>(second), 0};
+    FILETIME check{};
+    SYSTEMTIME utc{};
+    FILETIME t{};
+    // The first call refuses a date that does not exist (31 April, 25 o'clock).
+    if (!SystemTimeToFileTime(&local, &check) || !TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) ||
+        !SystemTimeToFileTime(&utc, &t))
+        return std::nullopt;
+    return FromFileTime(t);
+}
+
 std::optional<std::string> ReadFile(const std::wstring& path) {
-    File f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    File f(CreateFileW(Long(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!f) return std::nullopt;
     std::string data;
@@ -111,7 +183,7 @@ std::optional<std::string> ReadFile(const std::wstring& path) {
 }
 
 std::optional<std::string> ReadTail(const std::wstring& path, size_t count) {
-    File f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    File f(CreateFileW(Long(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size{};
     if (!f || !GetFileSizeEx(f.get(), &size)) return std::nullopt;
@@ -128,43 +200,72 @@ std::optional<std::string> ReadTail(const std::wstring& path, size_t count) {
 }
 
 bool WriteFile(const std::wstring& path, std::string_view bytes) {
-    File f(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    File f(CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!f) return false;
+    if (!f) return Failed();
     size_t done = 0;
     while (done < bytes.size()) {
         DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
         DWORD wrote = 0;
         if (!::WriteFile(f.get(), bytes.data() + done, chunk, &wrote, nullptr) || wrote == 0)
-            return false;
+            return Failed();
         done += wrote;
     }
-    return FlushFileBuffers(f.get()) != 0;
+    return Succeeded(FlushFileBuffers(f.get()));
 }
 
 bool WriteFileReplacing(const std::wstring& path, std::string_view bytes) {
     std::wstring tmp = path + L".new";
     if (!WriteFile(tmp, bytes)) {
-        DeleteFileW(tmp.c_str());
+        DWORD why = t_lastError;
+        DeleteFileW(Long(tmp).c_str());
+        t_lastError = why;
         return false;
     }
-    if (!MoveFileExW(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DeleteFileW(tmp.c_str());
+    if (!MoveFileExW(Long(tmp).c_str(), Long(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        Failed();
+        DWORD why = t_lastError;
+        DeleteFileW(Long(tmp).c_str());
+        t_lastError = why;
         return false;
     }
     return true;
 }
 
 bool CopyFileTo(const std::wstring& from, const std::wstring& to) {
-    return CopyFileW(from.c_str(), to.c_str(), FALSE) != 0;
+    return Succeeded(CopyFileW(Long(from).c_str(), Long(to).c_str(), FALSE));
 }
 
 bool MoveFileReplacing(const std::wstring& from, const std::wstring& to) {
-    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED |
-                                                     MOVEFILE_WRITE_THROUGH) != 0;
+    return Succeeded(MoveFileExW(Long(from).c_str(), Long(to).c_str(),
+                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH));
 }
 
-bool DeleteFileAt(const std::wstring& path) { return DeleteFileW(path.c_str()) != 0; }
+bool MoveFileNew(const std::wstring& from, const std::wstring& to) {
+    return Succeeded(MoveFileExW(Long(from).c_str(), Long(to).c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH));
+}
+
+bool DeleteFileAt(const std::wstring& path) { return Succeeded(DeleteFileW(Long(path).c_str())); }
+
+std::optional<uint64_t> FreeSpace(const std::wstring& folder) {
+    std::wstring dir = Long(folder);
+    if (!dir.empty() && dir.back() != L'\\') dir += L'\\';
+    ULARGE_INTEGER available{};
+    if (dir.empty() || !GetDiskFreeSpaceExW(dir.c_str(), &available, nullptr, nullptr)) return std::nullopt;
+    return available.QuadPart;
+}
+
+std::wstring LastErrorText() {
+    wchar_t* text = nullptr;
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                             nullptr, t_lastError, MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT),
+                             reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message = n && text ? std::wstring(text, n) : std::wstring();
+    if (text) LocalFree(text);
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' '))
+        message.pop_back();
+    return message.empty() ? L"error " + std::to_wstring(t_lastError) : message;
+}
 
 std::optional<std::wstring> GetEnv(const std::wstring& name) {
     wchar_t buf[32768];

@@ -1,6 +1,8 @@
 // Background download with libcurl.
 #include "win/download.h"
 
+#include "base/fs.h"
+
 #include <windows.h>
 
 #include <curl/curl.h>
@@ -94,7 +96,7 @@ void BackgroundDownload::Run(std::string url, std::wstring file, uint64_t expect
     sink.abort = &abort_;
     sink.received = &received_;
     sink.limit = limit;
-    sink.file = _wfopen(file.c_str(), L"wb");
+    sink.file = _wfopen(fs::SystemPath(file).c_str(), L"wb");
     if (!sink.file) {
         error_ = "cannot create " + str::ToUtf8(file);
         state_ = State::Failed;
