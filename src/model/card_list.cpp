@@ -149,12 +149,9 @@ std::vector<CardFileRecord> ListingCandidates(std::string_view answer, std::wstr
         std::optional<CardFileRecord> r = ParseRecord(line);
         if (!r || !(str::ContainsI(r->Name, hiRes) || str::ContainsI(r->Name, loRes))) continue;
         if (!UsableEntry(*r, journal)) continue;
-        CardFileRecord c;
-        c.Index = static_cast<int32_t>(candidates.size() + 1);
-        c.Name = std::move(r->Name);
-        c.RawName = std::move(r->RawName);
-        c.Size = r->Size;  // a download of another length is incomplete
-        candidates.push_back(std::move(c));
+        // The whole entry: its folder, size and time tell the picture.
+        r->Index = static_cast<int32_t>(candidates.size() + 1);
+        candidates.push_back(std::move(*r));
     }
     return candidates;
 }

@@ -50,7 +50,7 @@ struct CardLists {
     std::vector<CardFileRecord> CardRecords;      // Index i at position i - 1
     std::vector<std::wstring> CardDirectories;    // Directory + "/" + Name of size-0 entries
     std::vector<CardFileEntry> CardFiles;         // entries with a size above 0
-    std::vector<CardFileRecord> TransferCandidates;  // only Name, RawName and Size are set
+    std::vector<CardFileRecord> TransferCandidates;  // the camera folder's entries, Index by listing order
 
     // The record with this Index; nullptr for 0 and unknown numbers.
     const CardFileRecord* Record(int32_t index) const;

@@ -1,11 +1,12 @@
 // Card requests, update poll, discovery and listings.
 #include "model/card_session.h"
 
+#include <algorithm>
+
 #include "base/str.h"
 #include "model/address_range.h"
 #include "model/card_text.h"
 #include "model/ids.h"
-#include "model/no_transfer.h"
 #include "model/settings.h"
 
 namespace card {
@@ -16,12 +17,13 @@ namespace {
 const std::wstring kListingPath = L"/command.cgi?op=100&DIR=";
 const std::wstring kUpdatePath = L"/command.cgi?op=102";
 const std::wstring kSsidPath = L"/command.cgi?op=104";
+const std::wstring kCidPath = L"/command.cgi?op=120";
 
 std::wstring CardUrl(const std::wstring& host, const std::wstring& path) { return L"http://" + host + path; }
 
 }  // namespace
 
-Session::Session(CardPort& port) : port_(&port) {}
+Session::Session(CardPort& port) : Pictures(port), port_(&port) {}
 
 // op=104 of a host; its answer becomes CardSsid. True when it answered with
 // something that can be a card's network name: a router's page or a
@@ -39,9 +41,26 @@ uint8_t Session::Accept(const std::wstring& host) {
     CardHost = host;
     UpdateUrl = CardUrl(host, kUpdatePath);
     UrlLastConnect = host;
+    LastAnswer = port_->Now();
     port_->CardFound(host);
     port_->Journal(L"TFA Success: " + host);
+    IdentifyCard();
     return 1;
+}
+
+// The card is known by its CID (op=120), the same whatever its address or
+// network name; a card without op=120 by its network name.
+void Session::IdentifyCard() {
+    CardAnswer a = port_->Get(CardUrl(CardHost, kCidPath), kCidReadBytes);
+    std::wstring id;
+    if (a.Whole()) {
+        std::wstring cid = str::ToLower(str::Trim(str::FromUtf8(a.body)));
+        bool hex = cid.size() == 32;
+        for (wchar_t c : cid) hex = hex && ((c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f'));
+        if (hex) id = L"cid-" + cid;
+    }
+    if (id.empty() && !CardSsid.empty()) id = L"ssid-" + CardSsid;
+    if (!id.empty()) Pictures.CardIdentified(id);
 }
 
 void Session::ShowSearching() { port_->Lamp(ids::kCardButton, model::Lamp::Blue, model::LampAt::Top); }
@@ -81,10 +100,34 @@ std::optional<std::string> Session::FetchListing(const std::string& path) {
 // The listed sizes of the camera folder's pictures, beside the previous
 // listing's: a picture listed with the same size twice is no longer being
 // written.
-void Session::RememberSizes() {
-    ListedBefore = std::move(ListedNow);
-    ListedNow.clear();
-    for (const CardFileRecord& c : Lists.TransferCandidates) ListedNow[str::ToLower(c.Name)] = c.Size;
+
+
+// A card that stopped answering may have come back at another address of
+// the configured range (a camera restarted on a network that hands out
+// addresses): after a while of silence the range is swept again, quietly,
+// and less often the longer the silence lasts. Every few addresses the last
+// good one is asked again, so a card that only slept is not kept waiting.
+bool Session::SearchAgainWhileSilent() {
+    const int64_t now = port_->Now();
+    if (now - LastAnswer < kSilentBeforeSearchNs || now < nextSilentSearch_) return false;
+    std::optional<AddressSweep> sweep = SweepOf(ConfiguredUrl());
+    if (!sweep) return false;
+    constexpr int kRecheckEvery = 16;
+    constexpr int64_t kLongestPause = int64_t{600} * 1000000000;
+    const std::wstring lastGood = CardHost;
+    int probed = 0;
+    for (int n = sweep->lower; n <= sweep->upper; n++) {
+        std::wstring host = sweep->Host(n);
+        if (host == lastGood) continue;
+        if (++probed % kRecheckEvery == 0 && AnswersAsCard(lastGood)) return Accept(lastGood);
+        if (CheckUrlPing(host) && RequestSsid(host)) {
+            silentSearchPause_ = kSilentBeforeSearchNs;
+            return Accept(host);
+        }
+    }
+    nextSilentSearch_ = port_->Now() + silentSearchPause_;
+    silentSearchPause_ = std::min(silentSearchPause_ * 2, kLongestPause);
+    return false;
 }
 
 // The camera's next folder beside the camera folder, if the card lists one.
@@ -108,16 +151,19 @@ void Session::FollowCamera(const std::wstring& next) {
     FollowedTo = next;
     Config.Path = next;
     PathChanged = false;
-    NoTransfer.TakeSnapshotOnce(Lists.TransferCandidates);  // a no-op once there is one
     port_->CameraFolderFollowed(next);
     port_->Journal(L"Set: TFA Path: " + next);
 }
 
-bool Session::WantedByAutoTransfer(const std::wstring& name) const {
+// True while the automatic transfer still has to fetch the picture into a
+// folder it wants it in (a picture still listed with 0 bytes included).
+bool Session::AutoTransferWants(const CardFileRecord& c) const {
     std::wstring mode = str::ToLower(Config.TransferModeAuto);
-    auto has = [&](const std::wstring& ext) { return !ext.empty() && str::ContainsI(name, ext); };
-    return ((mode == L"lores" || mode == L"both") && has(Config.TransferLoRes)) ||
-           ((mode == L"hires" || mode == L"both") && has(Config.TransferHiRes));
+    auto wants = [&](const std::wstring& ext, Store folder) {
+        return !ext.empty() && str::ContainsI(c.Name, ext) && (c.Size <= 0 || Pictures.NeedsFetch(c, folder));
+    };
+    return ((mode == L"lores" || mode == L"both") && wants(Config.TransferLoRes, Store::LoRes)) ||
+           ((mode == L"hires" || mode == L"both") && wants(Config.TransferHiRes, Store::HiRes));
 }
 
 // The pictures still to fetch from the folders the camera left; a folder
@@ -132,14 +178,12 @@ void Session::ListPreviousFolders() {
             continue;
         }
         size_t before = Leftovers.size();
-        for (CardFileRecord& c : ListingCandidates(a.body, Config.TransferHiRes, Config.TransferLoRes,
-                                                   [this](const std::wstring& t) { JournalOnce(t); })) {
-            auto stored = StoredSize.find(str::ToLower(c.Name));
-            bool grown = stored != StoredSize.end() && c.Size > stored->second;  // was still being written
-            if (!WantedByAutoTransfer(c.Name) || (c.Size > 0 && NoTransfer.Contains(c.Name) && !grown)) continue;
-            c.Directory = *folder;
-            Leftovers.push_back(std::move(c));
-        }
+        std::vector<CardFileRecord> listed = ListingCandidates(a.body, Config.TransferHiRes, Config.TransferLoRes,
+                                                               [this](const std::wstring& t) { JournalOnce(t); });
+        for (CardFileRecord& c : listed) c.Directory = *folder;
+        Pictures.Listed(*folder, listed, port_->Now(), false);
+        for (CardFileRecord& c : listed)
+            if (AutoTransferWants(c)) Leftovers.push_back(std::move(c));
         folder = Leftovers.size() == before ? PreviousPaths.erase(folder) : folder + 1;
     }
 }
@@ -148,11 +192,14 @@ void Session::JournalOnce(const std::wstring& text) {
     if (SaidOnce.insert(text).second) port_->Journal(text);
 }
 
-void Session::Begin(const Settings& settings, const std::wstring& settingsFile) {
+void Session::Begin(const Settings& settings, const std::wstring& settingsFile, const std::wstring& recordFolder,
+                    int64_t runStart) {
     Config = settings;
     SettingsFile = settingsFile;
     CardHost = settings.Url;
     UrlLastConnect = settings.UrlLastConnect;
+    Pictures.Begin(recordFolder, runStart, IdentitiesSince(recordFolder, runStart));
+    Pictures.Configure(Config);
 }
 
 void Session::AdoptSettings(const Settings& settings) {
@@ -170,18 +217,41 @@ bool Session::Poll(bool changeRead) {
         if (UpdateFlag == CardChange::Found) TransferCandidateCount = GetData(L"DIR", L"");
     }
     if (CardConnected) UpdateFlag = changeRead ? CardChange::Changed : static_cast<CardChange>(CheckUpdate());
+    // Back at another address: what was taken meanwhile is listed at once.
+    if (CardConnected && UpdateFlag == CardChange::None && SearchAgainWhileSilent()) UpdateFlag = CardChange::Changed;
     if (UpdateFlag == CardChange::Unchanged && ChangeNotListed) UpdateFlag = CardChange::Changed;
     bool relist = UpdateFlag == CardChange::Changed || (UpdateFlag == CardChange::Unchanged && !Config.UseUpdateFlag);
     if (!relist) return false;
     TransferCandidateCount = GetData(L"DIR", L"");
-    if (Config.FollowNewFolders && Listed) {
-        if (std::optional<std::wstring> next = NextFolderOnCard()) {
-            FollowCamera(*next);
-            TransferCandidateCount = GetData(L"DIR", L"");
-        }
-    }
+    // A new folder comes with a change the card reports; the first listing
+    // after the card was found catches a camera that moved on meanwhile.
+    if (Listed && (UpdateFlag == CardChange::Changed || !nextFolderLooked_))
+        LookForNextFolder();
     ListPreviousFolders();
     return TransferCandidateCount > 0 || !Leftovers.empty();
+}
+
+// The camera starts its next folder after 999 pictures: with
+// FollowNewFolders it becomes the camera folder; without, the journal says
+// once per folder that its pictures stay on the card.
+void Session::LookForNextFolder() {
+    nextFolderLooked_ = true;
+    std::optional<std::wstring> next = NextFolderOnCard();
+    if (nextFolderToNote_) {
+        folderAlreadyNext_ = next.value_or(L"");
+        nextFolderToNote_ = false;
+    }
+    if (!next || *next == folderAlreadyNext_) return;
+    if (Config.FollowNewFolders) {
+        UnfollowedFolder.clear();
+        FollowCamera(*next);
+        TransferCandidateCount = GetData(L"DIR", L"");
+        return;
+    }
+    if (UnfollowedFolder != *next)
+        port_->Journal(L"Not transferred: the camera writes to " + *next + L" now (FollowNewFolders = No)");
+    UnfollowedFolder = *next;
+    port_->Lamp(ids::kCardButton, model::Lamp::Red, model::LampAt::Bottom);
 }
 
 int32_t Session::GetData(const std::wstring& kind, const std::wstring& argument) {
@@ -213,10 +283,12 @@ int32_t Session::GetData(const std::wstring& kind, const std::wstring& argument)
 int32_t Session::Split(const std::wstring& kind, const std::string& answer) {
     if (kind == L"DIR") {
         CardConnected = true;
+        LastAnswer = port_->Now();
         Lists.TransferCandidates = ListingCandidates(answer, Config.TransferHiRes, Config.TransferLoRes,
                                                      [this](const std::wstring& t) { JournalOnce(t); });
+        for (CardFileRecord& c : Lists.TransferCandidates)
+            if (c.Directory.empty()) c.Directory = Config.Path;  // a listing line without its folder
         TransferCandidateCount = static_cast<int32_t>(Lists.TransferCandidates.size());
-        RememberSizes();
         NoTransferList();
         return TransferCandidateCount;
     }
@@ -241,7 +313,12 @@ int8_t Session::CheckUpdate() {
         port_->Lamp(ids::kCardButton, model::Lamp::Red, model::LampAt::Bottom);
         return 0;
     }
-    port_->Lamp(ids::kCardButton, model::Lamp::Green, model::LampAt::Bottom);
+    LastAnswer = port_->Now();
+    silentSearchPause_ = kSilentBeforeSearchNs;
+    nextSilentSearch_ = 0;
+    // The lamp stays red while pictures cannot be stored or stay on the card.
+    bool trouble = Pictures.StoreFailing() || !UnfollowedFolder.empty();
+    port_->Lamp(ids::kCardButton, trouble ? model::Lamp::Red : model::Lamp::Green, model::LampAt::Bottom);
     if (a.body[0] == '1') ChangeNotListed = true;
     return static_cast<int8_t>(a.body[0]);
 }
@@ -270,13 +347,53 @@ uint8_t Session::SearchUrl() {
 
 int32_t Session::NoTransferList() {
     if (PathChanged) {
-        NoTransfer.ForgetSnapshot();
+        Pictures.ForgetSnapshot();
         PathChanged = false;
+        UnfollowedFolder.clear();
+        nextFolderToNote_ = true;
     }
-    NoTransfer.Configure(Config.DoNotLoad, Config.TransferOnlyAddedFiles);
-    NoTransfer.RefreshStore(Config.SourcePath);
-    NoTransfer.TakeSnapshotOnce(Lists.TransferCandidates);
-    return NoTransfer.Count();
+    Pictures.Configure(Config);
+    Pictures.Listed(Config.Path, Lists.TransferCandidates, port_->Now(), true);
+    int32_t leftAlone = 0;
+    for (const CardFileRecord& c : Lists.TransferCandidates) {
+        bool fetch = false;
+        for (auto [ext, folder] : {std::pair{&Config.TransferLoRes, Store::LoRes}, {&Config.TransferHiRes, Store::HiRes}})
+            fetch = fetch || (!ext->empty() && str::ContainsI(c.Name, *ext) && Pictures.NeedsFetch(c, folder));
+        leftAlone += fetch ? 0 : 1;
+    }
+    return leftAlone;
+}
+
+std::vector<TransferStep> Session::TransferSteps(bool automatic) {
+    const std::wstring mode = str::ToLower(automatic ? Config.TransferModeAuto : Config.TransferModeMan);
+    const bool loRes = mode == L"lores" || mode == L"both", hiRes = mode == L"hires" || mode == L"both";
+    std::vector<const CardFileRecord*> pictures;
+    for (const CardFileRecord& c : Lists.TransferCandidates) pictures.push_back(&c);
+    for (const CardFileRecord& c : Leftovers) pictures.push_back(&c);
+    // LoResFirst: after a burst of shots every JPEG reaches the viewer before
+    // the first raw file takes the card for half a minute.
+    if (mode == L"both" && Config.LoResFirst && !Config.TransferLoRes.empty())
+        std::stable_partition(pictures.begin(), pictures.end(), [&](const CardFileRecord* c) {
+            return str::ContainsI(c->Name, Config.TransferLoRes);
+        });
+    std::vector<TransferStep> steps;
+    for (const CardFileRecord* c : pictures) {
+        if (c->Name.empty() || !IsSafeLocalName(c->Name)) continue;
+        // Listed with 0 bytes: the camera is still writing it, and the next
+        // tick lists again whatever the update flag says.
+        if (c->Size <= 0) {
+            ChangeNotListed = true;
+            continue;
+        }
+        // An empty extension means that kind is not transferred.
+        if (loRes && !Config.TransferLoRes.empty() && str::ContainsI(c->Name, Config.TransferLoRes) &&
+            Pictures.NeedsFetch(*c, Store::LoRes))
+            steps.push_back({*c, Store::LoRes, true});
+        if (hiRes && !Config.TransferHiRes.empty() && str::ContainsI(c->Name, Config.TransferHiRes) &&
+            Pictures.NeedsFetch(*c, Store::HiRes))
+            steps.push_back({*c, Store::HiRes, mode == L"hires"});
+    }
+    return steps;
 }
 
 }  // namespace card

@@ -12,11 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "base/fs.h"
+#include "model/folders.h"
 #include "model/settings.h"
 #include "model/card_list.h"
 #include "model/info_logic.h"
 #include "model/card_text.h"
-#include "model/no_transfer.h"
+#include "model/picture_ledger.h"
 
 namespace card {
 
@@ -24,6 +26,10 @@ namespace card {
 inline constexpr size_t kListingReadBytes = kAnswerBound;
 inline constexpr size_t kSsidReadBytes = kSsidAnswerBytes;  // one more than an SSID can have
 inline constexpr size_t kUpdateReadBytes = 8;
+inline constexpr size_t kCidReadBytes = 64;  // a CID is 32 hex digits
+// A card silent this long while a range is configured is looked for again
+// over the range (it may have come back at another address).
+inline constexpr int64_t kSilentBeforeSearchNs = int64_t{30} * 1000000000;
 
 // What one short request brought back.
 struct CardAnswer {
@@ -56,6 +62,15 @@ public:
     virtual void CameraFolderFollowed(const std::wstring& path) = 0;
     // A walk of the card has listed `listed` of the `known` folders so far.
     virtual void WalkListed(size_t listed, size_t known) { (void)listed, (void)known; }
+    // The file system's clock (tests set their own).
+    virtual int64_t Now() { return fs::Now(); }
+};
+
+// One picture for one store folder, in the order the transfer takes them.
+struct TransferStep {
+    CardFileRecord picture;  // its Directory is the card folder
+    Store folder = Store::LoRes;
+    bool show = false;  // handed to the viewer once stored
 };
 
 struct AddressSweep;
@@ -85,7 +100,7 @@ public:
     std::wstring UpdateUrl;  // "http://" + CardHost + "/command.cgi?op=102" once accepted
     std::wstring CardSsid;   // last op=104 answer
     CardLists Lists;
-    NoTransferList NoTransfer;
+    PictureLedger Pictures;
     bool PathChanged = false;  // set when the tree menu stores a new [TFA] Path
     // The card reports a change only once. A "1" read by a transfer or a tree
     // build is kept here until the camera folder is listed again, so a shot
@@ -101,17 +116,18 @@ public:
     std::vector<std::wstring> PreviousPaths;
     std::vector<CardFileRecord> Leftovers;
     bool Listed = false;  // the last camera-folder request gave a listing
-    // Per lower-cased name: the sizes of the camera folder's last two
-    // listings, and the sizes of the pictures this run stored (a picture
-    // that grows after it was stored was still being written and is fetched
-    // again).
-    std::map<std::wstring, int64_t> ListedBefore, ListedNow, StoredSize;
+    int64_t LastAnswer = 0;  // when the card last answered (file-system time)
+    // The camera's next folder, when FollowNewFolders is No: its pictures
+    // are not transferred, and button 6's lamp says so.
+    std::wstring UnfollowedFolder;
 
     CardPort& Port() { return *port_; }
 
     // Start of a run with card access: the first search starts from [TFA]
-    // Url and tries [TFA] UrlLastConnect first.
-    void Begin(const Settings& settings, const std::wstring& settingsFile);
+    // Url and tries [TFA] UrlLastConnect first. The cards' records live in
+    // `recordFolder`; `runStart` is when the program started.
+    void Begin(const Settings& settings, const std::wstring& settingsFile, const std::wstring& recordFolder,
+               int64_t runStart);
     // The settings handed over with card work become Config, except that a
     // camera folder the card thread followed stays followed until the
     // interface's settings have caught up (or name yet another folder).
@@ -146,11 +162,18 @@ public:
     // Finds the card: last good address, configured host, then the range
     // sweep (only while the journal is visible). 1 when a card was accepted.
     uint8_t SearchUrl();
-    // Brings the no-transfer list up to date: a changed camera folder drops
-    // the snapshot, the store is refreshed, [TFA] DoNotLoad and
-    // TransferOnlyAddedFiles are applied and, with the latter, the current
-    // candidates become the snapshot unless there is one. Returns the count.
+    // Brings the transfer's rules up to date with the camera folder's
+    // listing: a changed camera folder drops the snapshot of the pictures
+    // from before, the store is refreshed, [TFA] DoNotLoad and
+    // TransferOnlyAddedFiles are applied. Returns how many of the listed
+    // pictures the transfer leaves alone (barred, or stored already).
     int32_t NoTransferList();
+    // The pictures to fetch now, camera folder first, then those left in a
+    // folder the camera moved on from; with LoResFirst in "Both" every JPEG
+    // before any raw file. `automatic`: TransferModeAuto, else
+    // TransferModeMan. A picture still listed with 0 bytes is left for the
+    // next listing.
+    std::vector<TransferStep> TransferSteps(bool automatic);
 
 private:
     bool RequestSsid(const std::wstring& host);
@@ -161,11 +184,21 @@ private:
     uint8_t Sweep(const AddressSweep& sweep);
     void NoteCut(const CardAnswer& a);
     std::optional<std::string> FetchListing(const std::string& path);
-    void RememberSizes();
     std::optional<std::wstring> NextFolderOnCard();
     void FollowCamera(const std::wstring& next);
     void ListPreviousFolders();
-    bool WantedByAutoTransfer(const std::wstring& name) const;
+    bool AutoTransferWants(const CardFileRecord& c) const;
+    void IdentifyCard();
+    bool SearchAgainWhileSilent();
+    void LookForNextFolder();
+
+    // A camera folder the user chose may well have later folders beside it
+    // already: those are not the camera moving on.
+    bool nextFolderToNote_ = false;
+    bool nextFolderLooked_ = false;  // once per run at least
+    std::wstring folderAlreadyNext_;
+    int64_t nextSilentSearch_ = 0;  // when a silent card is looked for again
+    int64_t silentSearchPause_ = kSilentBeforeSearchNs;
 
     CardPort* port_;
 };

@@ -7,6 +7,7 @@
 
 #include "base/fs.h"
 #include "base/str.h"
+#include "model/picture.h"
 
 namespace {
 
@@ -80,15 +81,29 @@ uint8_t CopyShownFileToSelection(const std::wstring& text, const SelectionFolder
     }
     feedback.lamp(model::Lamp::Blue, model::LampAt::Top);
 
-    const std::wstring target = folders.sourcePath + L"\\Selected\\" + *name;
-    if (fs::IsNonEmptyFile(target)) {
-        feedback.journal(L"Copy File exists: " + target);
-        feedback.lamp(model::Lamp::Yellow, model::LampAt::Bottom);
-        return 1;
-    }
+    const std::wstring selected = folders.sourcePath + L"\\Selected";
+    std::wstring target = selected + L"\\" + *name;
     const std::wstring sources[] = {folders.sourcePath + L"\\Lores\\" + *name,
                                     folders.sourcePath + L"\\HiRes\\" + *name,
                                     folders.storagePath + L"\\" + *name};
+    std::optional<fs::FileEntry> shown;
+    for (const std::wstring& source : sources)
+        if ((shown = fs::FileFacts(source)) && shown->size > 0) break;
+    // The selection's file of that name is the shown picture when it is a
+    // copy of it (a copy keeps size and time); another picture stays, and
+    // this one goes beside it.
+    if (std::optional<fs::FileEntry> there = fs::FileFacts(target); there && there->size > 0) {
+        bool same = !shown || shown->size == 0 ||
+                    (there->size == shown->size && there->modified - shown->modified <= card::kTimeSlackNs &&
+                     shown->modified - there->modified <= card::kTimeSlackNs);
+        std::optional<std::wstring> beside = same ? std::nullopt : card::FreeName(card::FolderOnDisk(selected), *name);
+        if (!beside) {
+            feedback.journal(L"Copy File exists: " + target);
+            feedback.lamp(model::Lamp::Yellow, model::LampAt::Bottom);
+            return 1;
+        }
+        target = selected + L"\\" + *beside;
+    }
     for (const std::wstring& source : sources) {
         if (!fs::IsNonEmptyFile(source)) continue;
         if (&source == &sources[0]) feedback.journal(L"Transfer File exists: " + source);

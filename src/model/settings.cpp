@@ -423,7 +423,8 @@ void LoadTfa(const GroupReader& tfa, Settings& s) {
     s.ExtendedDirectory = tfa.Flag(L"ExtendedDirectory", L"No");
     s.UseUpdateFlag = tfa.Flag(L"UseUpdateFlag", L"No");
     // Not in the built-in text: a file without it keeps the one camera folder.
-    s.FollowNewFolders = tfa.Flag(L"FollowNewFolders", L"No");
+    // Missing means Yes: a camera's next folder is where its pictures go.
+    s.FollowNewFolders = tfa.Flag(L"FollowNewFolders", L"Yes");
     s.LoResFirst = tfa.Flag(L"LoResFirst", L"No");
     int quick = tfa.Number(L"QuickPollMs", L"0", 0, 60000);
     s.QuickPollMs = quick > 0 ? std::max(quick, kQuickPollMinMs) : 0;

@@ -1,20 +1,14 @@
-// The picture store's names in memory, listed again only when changed.
+// The picture store's files in memory, listed again only when changed.
 #include "model/store_index.h"
 
-#include "base/fs.h"
 #include "base/str.h"
 
 namespace card {
 
-bool NameSet::Insert(std::wstring_view name) { return names_.insert(str::ToLower(name)).second; }
-
-bool NameSet::Contains(std::wstring_view name) const { return names_.count(str::ToLower(name)) > 0; }
-
 bool StoreIndex::Refresh(const std::wstring& sourcePath) { return Refresh(sourcePath, fs::Now()); }
 
 bool StoreIndex::Refresh(const std::wstring& sourcePath, int64_t now) {
-    bool moved = sourcePath != sourcePath_;
-    if (moved) {
+    if (sourcePath != sourcePath_) {
         sourcePath_ = sourcePath;
         folders_[0] = Folder{};
         folders_[0].path = sourcePath + L"\\HiRes";
@@ -28,20 +22,18 @@ bool StoreIndex::Refresh(const std::wstring& sourcePath, int64_t now) {
         List(folder, stamp, now);
         listed = true;
     }
-    // A name noted since the last listing is in that listing now, if it is
-    // stored at all: storing it moved its folder's stamp.
-    if (listed || moved) {
-        noted_.Clear();
-        Recount();
-    }
+    if (listed) generation_++;
     return listed;
 }
 
 void StoreIndex::List(Folder& folder, std::optional<int64_t> stamp, int64_t now) {
-    folder.names.Clear();
+    folder.files.clear();
     if (stamp) {
-        for (const fs::FileEntry& f : fs::ListFiles(folder.path))
-            if (f.size > 0) folder.names.Insert(f.name);
+        for (fs::FileEntry& f : fs::ListFiles(folder.path))
+            if (f.size > 0) {
+                std::wstring key = str::ToLower(f.name);
+                folder.files.emplace(std::move(key), std::move(f));
+            }
     }
     folder.stamp = stamp;
     folder.listed = true;
@@ -51,24 +43,20 @@ void StoreIndex::List(Folder& folder, std::optional<int64_t> stamp, int64_t now)
     folder.trusted = !stamp || now - *stamp > kStampTrustNs;
 }
 
-void StoreIndex::NoteStored(std::wstring_view name) {
-    if (name.empty() || Contains(name)) return;
-    noted_.Insert(name);
-    size_++;
+void StoreIndex::NoteStored(Store folder, const fs::FileEntry& file) {
+    if (file.name.empty() || file.size == 0) return;
+    // Storing moved the folder's stamp: the next refresh lists it again.
+    Of(folder).files[str::ToLower(file.name)] = file;
     generation_++;
 }
 
-bool StoreIndex::Contains(std::wstring_view name) const {
-    std::wstring lower = str::ToLower(name);
-    return folders_[0].names.ContainsLowered(lower) || folders_[1].names.ContainsLowered(lower) ||
-           noted_.ContainsLowered(lower);
+std::optional<fs::FileEntry> StoreIndex::Find(Store folder, std::wstring_view name) const {
+    const Files& files = Of(folder).files;
+    auto it = files.find(str::ToLower(name));
+    if (it == files.end()) return std::nullopt;
+    return it->second;
 }
 
-void StoreIndex::Recount() {
-    size_ = folders_[0].names.Size() + noted_.Size();
-    for (const std::wstring& name : folders_[1].names)
-        if (!folders_[0].names.ContainsLowered(name)) size_++;
-    generation_++;
-}
+size_t StoreIndex::Size() const { return folders_[0].files.size() + folders_[1].files.size(); }
 
 }  // namespace card

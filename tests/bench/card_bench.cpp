@@ -1,5 +1,5 @@
 // Benchmarks of the card lists: a camera folder of 9,999 files, the tree order
-// of 10,000 files in 100 folders, the no-transfer list against a store of
+// of 10,000 files in 100 folders, the transfer's rules against a store of
 // 100,000 pictures.
 #include <benchmark/benchmark.h>
 
@@ -15,7 +15,7 @@
 #include "base/fs.h"
 #include "base/str.h"
 #include "model/card_list.h"
-#include "model/no_transfer.h"
+#include "model/card_session.h"
 #include "model/tree_order.h"
 
 namespace {
@@ -102,49 +102,70 @@ std::wstring StoredName(int i, bool raw) {
     return L"P" + std::to_wstring(1000000 + i) + (raw ? L".RW2" : L".JPG");
 }
 
-// The tick's question for each of 1,000 candidates, half of them stored,
-// against a store of 100,000 names.
-void NoTransferMembership100000Names(benchmark::State& state) {
-    card::NoTransferList list;
-    list.Configure(L"FA000001.JPG", true);
-    list.RefreshStore(BigStore::Path(), fs::Now() + int64_t{3600} * 1000000000);
-    std::vector<card::CardFileRecord> firstListing(200);
-    for (size_t i = 0; i < firstListing.size(); i++) firstListing[i].Name = StoredName(200000 + static_cast<int>(i), false);
-    list.TakeSnapshotOnce(firstListing);
-    std::vector<std::wstring> asked;
-    for (int i = 0; i < 1000; i++) asked.push_back(StoredName(i % 2 ? i * 97 % BigStore::kPictures : 100000 + i, i % 4 < 2));
-    for (auto _ : state) {
-        int on = 0;
-        for (const std::wstring& name : asked) on += list.Contains(name);
-        benchmark::DoNotOptimize(on);
-    }
-    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(asked.size()));
-}
-BENCHMARK(NoTransferMembership100000Names)->Unit(benchmark::kMicrosecond);
+// A card port that answers nothing and hears nothing: the rules alone.
+class QuietPort final : public card::CardPort {
+public:
+    card::CardAnswer Get(const std::wstring&, size_t) override { return {}; }
+    bool Ping(const std::wstring&, int) override { return false; }
+    void Journal(const std::wstring&) override {}
+    void Lamp(int, model::Lamp, model::LampAt) override {}
+    bool JournalVisible() override { return false; }
+    void CardFound(const std::wstring&) override {}
+    void CameraFolderFollowed(const std::wstring&) override {}
+};
 
-// The no-transfer list brought up to date on a tick where the store did not
-// change: what every tick of the card timer pays.
-void NoTransferRefreshUnchanged100000Names(benchmark::State& state) {
-    card::NoTransferList list;
-    list.Configure(L"FA000001.JPG", true);
-    const int64_t later = fs::Now() + int64_t{3600} * 1000000000;  // the store's stamps are old by then
-    list.RefreshStore(BigStore::Path(), later);
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(list.RefreshStore(BigStore::Path(), later));
-        benchmark::DoNotOptimize(list.Count());
-    }
-    state.counters["names"] = static_cast<double>(list.Count());
+// The camera folder as the card lists it: 999 files, every other one stored.
+std::string CameraListing() {
+    std::string s = "WLANSD_FILELIST\r\n";
+    for (int i = 0; i < 999; i++)
+        s += "/DCIM/101_PANA," + str::ToUtf8(StoredName(i * 2 % 1998 < 999 ? i * 50 : 60000 + i, i % 2)) +
+             ",1,32,19310," + std::to_string(30257 + i) + "\r\n";
+    return s;
 }
-BENCHMARK(NoTransferRefreshUnchanged100000Names)->Unit(benchmark::kMicrosecond);
+
+// What every tick of the card timer pays for the transfer's rules when the
+// camera folder is listed: the listing taken in (snapshot, waiting pictures,
+// the camera's clock), every picture's place in a store of 100,000 files
+// asked, the transfer's steps made, with a card record of 30,000 stored
+// pictures. The store did not change, so it is not listed.
+void TransferRulesTick100000Pictures(benchmark::State& state) {
+    QuietPort port;
+    card::Session session(port);
+    session.Config.SourcePath = BigStore::Path();
+    session.Config.Path = L"DCIM/101_PANA";
+    session.Config.TransferHiRes = L".rw2";
+    session.Config.TransferLoRes = L".jpg";
+    session.Config.TransferModeAuto = L"both";
+    session.Config.TransferOnlyAddedFiles = true;
+    const std::wstring records = BigStore::Path() + L"\\records";
+    (void)fs::CreateDirs(records);
+    {
+        card::CardRecord record;
+        record.Open(card::CardRecord::FileFor(records, L"cid-bench"), L"cid-bench");
+        for (int i = 0; i < 30000; i++)
+            record.NoteStored({L"/DCIM/100_PANA", StoredName(i, false), 1, 19310, i}, L"LoRes\\" + StoredName(i, false));
+        (void)record.Save();
+    }
+    session.Begin(session.Config, L"", records, fs::Now());
+    session.Pictures.CardIdentified(L"cid-bench");
+    const std::string listing = CameraListing();
+    session.Split(L"DIR", listing);  // the first listing: the snapshot
+    for (auto _ : state) {
+        session.Split(L"DIR", listing);
+        benchmark::DoNotOptimize(session.TransferSteps(true));
+    }
+    state.counters["stored"] = static_cast<double>(session.Pictures.Index().Size());
+}
+BENCHMARK(TransferRulesTick100000Pictures)->Unit(benchmark::kMillisecond);
 
 // For comparison: the store listed again, as after a picture arrived.
-void NoTransferRelist100000Names(benchmark::State& state) {
+void StoreRelist100000Pictures(benchmark::State& state) {
     for (auto _ : state) {
         card::StoreIndex index;
         benchmark::DoNotOptimize(index.Refresh(BigStore::Path()));
     }
 }
-BENCHMARK(NoTransferRelist100000Names)->Unit(benchmark::kMillisecond);
+BENCHMARK(StoreRelist100000Pictures)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

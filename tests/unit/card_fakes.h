@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "model/card_session.h"
+#include "test_util.h"
 
 namespace testutil {
 
@@ -23,10 +24,35 @@ public:
 
     std::vector<std::wstring> requests, pings, journal, lamps, found, followed;
 
-    FakeCardPort() { session.Config.PingTimeoutMs = 100; }
+    // A scratch picture store and a folder for the cards' records.
+    TempDir store, records;
+    // The clock the session reads; 0 reads the file system's.
+    int64_t now = 0;
+
+    FakeCardPort() {
+        session.Config.PingTimeoutMs = 100;
+        session.Config.SourcePath = store.path();
+    }
 
     // The card session under test, with this port.
     card::Session session{*this};
+
+    // Starts the session's run with its Config as it is, the records in
+    // the scratch folder.
+    void Begin(int64_t runStart = 0) {
+        session.Begin(session.Config, session.SettingsFile, records.path(), runStart ? runStart : Now());
+    }
+
+    // Stores `bytes` as the picture in a store folder, as a finished
+    // download is stored; the path it got, empty when it was not stored.
+    std::wstring Store(const card::CardFileRecord& c, ::Store folder, std::string_view bytes) {
+        card::StorePlan plan = session.Pictures.Plan(c, folder, Now());
+        if (plan.action != card::StorePlan::Action::Fetch) return L"";
+        std::wstring downloaded = records / L"download.tmp";
+        EXPECT_TRUE(fs::WriteFile(downloaded, bytes));
+        card::Placed placed = session.Pictures.Place(c, folder, plan, downloaded, Now());
+        return placed.ok ? placed.path : L"";
+    }
 
     void Answer(const std::wstring& url, std::string body) {
         card::CardAnswer a;
@@ -72,6 +98,7 @@ public:
     bool JournalVisible() override { return journalVisible; }
     void CardFound(const std::wstring& host) override { found.push_back(host); }
     void CameraFolderFollowed(const std::wstring& path) override { followed.push_back(path); }
+    int64_t Now() override { return now ? now : fs::Now(); }
 
 };
 

@@ -100,7 +100,7 @@ TEST(CardSession, CameraFolderListing) {
         std::vector<std::wstring> names;
         for (auto& r : session.Lists.TransferCandidates) names.push_back(r.Name);
         EXPECT_EQ(names, c.candidates) << c.what;
-        EXPECT_EQ(session.NoTransfer.HasSnapshot(), c.connected) << c.what;
+        EXPECT_EQ(session.Pictures.HasSnapshot(), c.connected) << c.what;
         EXPECT_EQ(session.ChangeNotListed, !c.connected) << c.what;  // a failed listing is tried again
         if (c.connected) {
             EXPECT_EQ(session.TransferCandidateCount, c.result) << c.what;
@@ -159,7 +159,7 @@ TEST(CardSession, ErrorPagesAreNoAnswers) {
     card::Session& session = port.session;
     session.Config.Url = Host(5);
     session.Config.UrlLastConnect = L"";
-    session.Begin(session.Config, session.SettingsFile);
+    port.Begin();
     port.pingable.insert(Host(5));  // a web server, but no card
     port.Error(L"http://127.0.0.5/command.cgi?op=104");
     EXPECT_EQ(session.GetData(L"SSID", L""), 0);
@@ -176,7 +176,7 @@ TEST(CardSession, SweepFindsTheCardAndRemembersIt) {
     card::Session& session = port.session;
     session.Config.Url = L"127.0.0.*";
     session.Config.UrlLastConnect = L"";
-    session.Begin(session.Config, session.SettingsFile);
+    port.Begin();
     port.Card(Host(57));
     EXPECT_EQ(session.SearchUrl(), 1);
     std::vector<std::wstring> want;
@@ -193,6 +193,23 @@ TEST(CardSession, SweepFindsTheCardAndRemembersIt) {
     port.pings.clear();
     EXPECT_EQ(session.SearchUrl(), 1);
     EXPECT_EQ(port.pings, std::vector<std::wstring>{Host(57)});
+
+    // The camera restarted and its card came back at .60: once it has been
+    // silent for a while, the range is swept again, quietly, and the
+    // journal says where the card is now.
+    session.CardConnected = true;
+    port.pingable.erase(Host(57));
+    port.Card(Host(60));
+    port.now = session.LastAnswer + 1;
+    session.Poll();
+    EXPECT_EQ(session.CardHost, Host(57));  // not yet: a card sleeps often
+    port.journal.clear();
+    port.now += card::kSilentBeforeSearchNs;
+    session.Poll();
+    EXPECT_EQ(session.CardHost, Host(60));
+    EXPECT_EQ(session.UrlLastConnect, Host(60));
+    EXPECT_EQ(port.journal.front(), L"TFA Success: 127.0.0.60");
+    EXPECT_EQ(std::count(port.journal.begin(), port.journal.end(), L"TFA Checking: 127.0.0.58"), 0);
 }
 
 TEST(CardSession, SearchOrderAndJournal) {
@@ -225,7 +242,7 @@ TEST(CardSession, SearchOrderAndJournal) {
         card::Session& session = port.session;
         session.Config.Url = c.url;
         session.Config.UrlLastConnect = c.lastGood;
-        session.Begin(session.Config, session.SettingsFile);
+        port.Begin();
         for (int n : c.cards) port.Card(Host(n));
         for (int n : c.echoOnly) port.pingable.insert(Host(n));
         port.journalVisible = c.journalVisible;
@@ -248,7 +265,7 @@ TEST(CardSession, SweepTakesTheUrlFromTheSettingsFileAsItIsNow) {
     session.SettingsFile = dir.Write(L"Wemlox.ini", "[TFA]\r\nUrl = 127.0.0.7-8\r\n");
     session.Config.Url = L"127.0.0.1-2";
     session.Config.UrlLastConnect = L"";
-    session.Begin(session.Config, session.SettingsFile);
+    port.Begin();
     port.Card(Host(8));
     EXPECT_EQ(session.SearchUrl(), 1);
     EXPECT_EQ(port.pings, Hosts(7, 8));
@@ -258,7 +275,7 @@ TEST(CardSession, PollListsTheCameraFolderWhenTheFlagSaysSo) {
     struct Case {
         bool useUpdateFlag;
         std::optional<std::string> flag;  // op=102 answer; nothing: the card is gone
-        int listings;                     // op=100 requests of the tick
+        int listings;                     // listings of the camera folder in the tick
         bool transfer;
     } cases[] = {
         {false, "0", 2, true}, {false, "1", 2, true}, {true, "1", 2, true},
@@ -269,7 +286,7 @@ TEST(CardSession, PollListsTheCameraFolderWhenTheFlagSaysSo) {
         card::Session& session = port.session;
         ConfigureCamera(session);
         session.Config.UseUpdateFlag = c.useUpdateFlag;
-        session.Begin(session.Config, session.SettingsFile);
+        port.Begin();
         port.Card(Host(5));
         port.Answer(L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM/101_PANA", kTwoPictures);
         if (c.flag) port.Answer(L"http://127.0.0.5/command.cgi?op=102", *c.flag);
@@ -277,7 +294,7 @@ TEST(CardSession, PollListsTheCameraFolderWhenTheFlagSaysSo) {
         EXPECT_EQ(session.Poll(), c.transfer) << label;
         EXPECT_TRUE(session.CardConnected) << label;
         EXPECT_EQ(std::count_if(port.requests.begin(), port.requests.end(),
-                                [](const std::wstring& u) { return u.find(L"op=100") != std::wstring::npos; }),
+                                [](const std::wstring& u) { return u.find(L"op=100&DIR=/DCIM/101_PANA") != std::wstring::npos; }),
                   c.listings) << label;
         EXPECT_EQ(session.TransferCandidateCount, 2) << label;
         // A connected card is not searched for again.
@@ -297,7 +314,7 @@ TEST(CardSession, ChangeReadBetweenTicksIsListedOnTheNextTick) {
     session.Config.Path = L"DCIM/101_PANA";
     session.Config.TransferLoRes = L".jpg";
     session.Config.UseUpdateFlag = true;
-    session.Begin(session.Config, session.SettingsFile);
+    port.Begin();
     port.Card(Host(5));
     const std::wstring flag = L"http://127.0.0.5/command.cgi?op=102";
     port.Answer(L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM/101_PANA", kTwoPictures);
@@ -305,7 +322,7 @@ TEST(CardSession, ChangeReadBetweenTicksIsListedOnTheNextTick) {
     session.Poll();
     auto listings = [&] {
         return std::count_if(port.requests.begin(), port.requests.end(),
-                             [](const std::wstring& u) { return u.find(L"op=100") != std::wstring::npos; });
+                             [](const std::wstring& u) { return u.find(L"op=100&DIR=/DCIM/101_PANA") != std::wstring::npos; });
     };
     const auto first = listings();
     port.Answer(flag, "1");
@@ -322,7 +339,7 @@ TEST(CardSession, PollWithoutACardOnlySearches) {
     card::Session& session = port.session;
     session.Config.Url = Host(5);
     session.Config.UrlLastConnect = L"";
-    session.Begin(session.Config, session.SettingsFile);
+    port.Begin();
     EXPECT_FALSE(session.Poll());
     EXPECT_FALSE(session.CardConnected);
     EXPECT_EQ(session.UpdateFlag, card::CardChange::None);
@@ -353,7 +370,7 @@ TEST(CardSession, FollowsTheCameraIntoItsNextFolder) {
         session.Config.FollowNewFolders = follow;
         session.Config.TransferModeAuto = L"lores";
         const Settings before = session.Config;
-        session.Begin(session.Config, session.SettingsFile);
+        port.Begin();
         port.Card(Host(5));
         const std::wstring parent = L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM";
         const std::string folders =
@@ -371,24 +388,30 @@ TEST(CardSession, FollowsTheCameraIntoItsNextFolder) {
                     "WLANSD_FILELIST\r\n/DCIM/102_PANA,P1020001.JPG,4123456,32,19310,30257\r\n");
         EXPECT_TRUE(session.Poll());
         if (!follow) {
+            // It stays, and says once that the new folder's pictures stay on the card.
             EXPECT_EQ(session.Config.Path, L"DCIM/101_PANA");
-            EXPECT_EQ(std::count(port.requests.begin(), port.requests.end(), parent), 0);
+            const std::wstring said = L"Not transferred: the camera writes to DCIM/102_PANA now (FollowNewFolders = No)";
+            session.Poll();
+            EXPECT_EQ(std::count(port.journal.begin(), port.journal.end(), said), 1);
+            EXPECT_EQ(port.lamps.back(), L"6rb");
             continue;
         }
         EXPECT_EQ(session.Config.Path, L"DCIM/102_PANA");
         EXPECT_EQ(port.followed, std::vector<std::wstring>{L"DCIM/102_PANA"});
         EXPECT_EQ(port.journal.back(), L"Set: TFA Path: DCIM/102_PANA");
         ASSERT_EQ(session.Lists.TransferCandidates.size(), 1u);
-        EXPECT_FALSE(session.NoTransfer.Contains(L"P1020001.JPG"));  // on the card before, but new to this folder
+        // On the card before, but new to this folder.
+        EXPECT_FALSE(session.Pictures.Barred(session.Lists.TransferCandidates[0]));
         // The last shot left behind is still fetched from its folder, until it is stored.
         ASSERT_EQ(session.Leftovers.size(), 1u);
         EXPECT_EQ(session.Leftovers[0].Name, L"P1010002.JPG");
         EXPECT_EQ(session.Leftovers[0].Directory, L"DCIM/101_PANA");
-        session.NoTransfer.NoteStored(L"P1010002.JPG");
-        session.StoredSize[L"p1010002.jpg"] = 1000;  // stored while the camera still wrote it
+        card::CardFileRecord shot = session.Leftovers[0];
+        shot.Size = 1000;  // stored while the camera still wrote it
+        EXPECT_NE(port.Store(shot, Store::LoRes, std::string(1000, 'j')), L"");
         session.Poll();
         EXPECT_EQ(session.Leftovers.size(), 1u);
-        session.StoredSize[L"p1010002.jpg"] = 4123456;
+        EXPECT_NE(port.Store(session.Leftovers[0], Store::LoRes, std::string(4123456, 'j')), L"");
         session.Poll();
         EXPECT_TRUE(session.Leftovers.empty());
         EXPECT_TRUE(session.PreviousPaths.empty());

@@ -130,6 +130,15 @@ TEST_F(SelectionCopy, FromLowResolutionFirst) {
                                L"Copy: " + Lores(L"IMG_0042.JPG") + L" to: " + Selected(L"IMG_0042.JPG")}));
     EXPECT_EQ(lamps_, (Lines{L"b/t", L"g/b"}));
     EXPECT_EQ(testutil::ReadAll(Selected(L"IMG_0042.JPG")), "lo");
+
+    // Clicked again: the selection has this picture. Another picture of the
+    // name (a different size) is not it, and goes beside.
+    EXPECT_EQ(Copy(L"IMG_0042.JPG - nomacs"), 1);
+    EXPECT_EQ(journal_.back(), L"Copy File exists: " + Selected(L"IMG_0042.JPG"));
+    Put(Lores(L"IMG_0042.JPG"), "another");
+    EXPECT_EQ(Copy(L"IMG_0042.JPG - nomacs"), 1);
+    EXPECT_EQ(testutil::ReadAll(Selected(L"IMG_0042.JPG")), "lo");
+    EXPECT_EQ(testutil::ReadAll(Selected(L"IMG_0042-2.JPG")), "another");
 }
 
 TEST_F(SelectionCopy, SourcesInOrderSkippingMissingAndEmptyOnes) {

@@ -371,6 +371,9 @@ TEST(SettingsLoad, TextNormalisation) {
         ASSERT_EQ(r.error, L"");
         EXPECT_EQ(r.settings.*c.field, c.expected) << Utf8(c.key) << " = " << Utf8(c.value);
     }
+    // The camera's next folder is followed unless the file says No.
+    EXPECT_TRUE(Load(Utf8(DefaultSettingsText()), gfx.path()).settings.FollowNewFolders);
+    EXPECT_FALSE(Load(DefaultsWith(L"TFA", L"FollowNewFolders", L"No"), gfx.path()).settings.FollowNewFolders);
 }
 
 TEST(SettingsLoad, TfaOffLeavesCardKeysUnread) {

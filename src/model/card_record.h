@@ -1,0 +1,90 @@
+// What Wemlox keeps of one card between runs: the pictures it stored from
+// the card and where, the pictures that were new and still wait, and how far
+// the camera's clock is off the computer's. One small text file per card in
+// the settings folder, replaced as a whole (a temporary file and a rename),
+// bounded in size. No platform headers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "model/picture.h"
+
+namespace card {
+
+class CardRecord {
+public:
+    // Bounds: far more than a card holds at once; the oldest entries go first.
+    static constexpr size_t kMaxWaiting = 10000;
+    static constexpr size_t kMaxStored = 30000;
+    // How many clock readings of pictures seen arriving are kept; the
+    // smallest is the offset (a picture is listed after it was taken).
+    static constexpr size_t kClockReadings = 8;
+
+    // The record file of a card in `folder` (letters, digits, "-" and "_"
+    // of the id; a card id may be any text the card sends).
+    static std::wstring FileFor(const std::wstring& folder, std::wstring_view cardId);
+
+    // Reads the card's record from `file` (empty when there is none or it
+    // cannot be read: a record that cannot be read holds nothing).
+    void Open(const std::wstring& file, std::wstring cardId);
+    bool IsOpen() const { return !file_.empty(); }
+    const std::wstring& CardId() const { return cardId_; }
+
+    // Pictures that were new and are not stored yet.
+    bool IsWaiting(const PictureId& id) const { return waiting_.count(id.Key()) > 0; }
+    void Wait(const PictureId& id);
+    void StopWaiting(const PictureId& id);
+    // Drops the waiting pictures of `folder` that its listing no longer
+    // shows (deleted on the camera, or grown into another identity).
+    void KeepWaitingListed(std::wstring_view folder, const std::vector<PictureId>& listed);
+    size_t WaitingCount() const { return waitingOrder_.size(); }
+    std::vector<PictureId> Waiting() const;
+
+    // Where the picture was stored: "LoRes\P1010001-2.JPG" below the store.
+    std::optional<std::wstring> StoredAs(const PictureId& id) const;
+    // Whose file it is ("LoRes\P1010001.JPG", ignoring case): the picture's
+    // PictureId::Key, when this program stored it.
+    std::optional<std::wstring> PictureOf(const std::wstring& file) const;
+    void NoteStored(const PictureId& id, std::wstring file);
+    size_t StoredCount() const { return storedOrder_.size(); }
+
+    // Computer clock minus camera clock, in ns, read for a picture seen
+    // arriving (an upper bound: the picture was taken before it was listed).
+    void NoteClockReading(int64_t offsetNs);
+    std::optional<int64_t> ClockOffset() const;
+
+    bool Dirty() const { return dirty_; }
+    // Writes the record if it changed; false when it cannot be written.
+    [[nodiscard]] bool Save();
+
+    std::string Serialize() const;
+    void Parse(std::string_view text);
+
+private:
+    struct Entry {
+        PictureId id;
+        std::wstring file;  // stored entries only
+    };
+    void Trim();
+
+    std::wstring file_, cardId_;
+    std::unordered_map<std::wstring, Entry> waiting_, stored_;  // by PictureId::Key
+    std::unordered_map<std::wstring, std::wstring> byFile_;     // lower-cased file -> Key
+    std::deque<std::wstring> waitingOrder_, storedOrder_;       // oldest first
+    std::deque<int64_t> clock_;
+    bool dirty_ = false;
+};
+
+// The moment this program first kept pictures by identity, recorded once in
+// `folder`: stored files older than that carry the download's time, not the
+// card's. `now` when it cannot be recorded.
+int64_t IdentitiesSince(const std::wstring& folder, int64_t now);
+
+}  // namespace card

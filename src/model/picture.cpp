@@ -1,0 +1,97 @@
+// Picture identity and the stored file that is a picture.
+#include "model/picture.h"
+
+#include "base/str.h"
+
+namespace card {
+
+namespace {
+
+std::wstring_view WithoutSlashes(std::wstring_view folder) {
+    while (!folder.empty() && folder.front() == L'/') folder.remove_prefix(1);
+    while (!folder.empty() && folder.back() == L'/') folder.remove_suffix(1);
+    return folder;
+}
+
+}  // namespace
+
+std::wstring PictureId::PlaceKey() const { return str::ToLower(WithoutSlashes(folder)) + L"/" + str::ToLower(name); }
+
+std::wstring PictureId::Key() const {
+    return PlaceKey() + L"|" + std::to_wstring(size) + L"|" + std::to_wstring(date) + L"|" + std::to_wstring(time);
+}
+
+PictureId IdOf(const CardFileRecord& r) { return {r.Directory, r.Name, r.Size, r.RawDate, r.RawTime}; }
+
+std::optional<int64_t> CardTime(int32_t date, int32_t time) {
+    if (date <= 0 || date > 0xFFFF || time < 0 || time > 0xFFFF) return std::nullopt;
+    int year = 1980 + ((date >> 9) & 0x7F), month = (date >> 5) & 0x0F, day = date & 0x1F;
+    int hour = (time >> 11) & 0x1F, minute = (time >> 5) & 0x3F, second = (time & 0x1F) * 2;
+    if (month < 1 || month > 12 || day < 1 || hour > 23 || minute > 59 || second > 59) return std::nullopt;
+    return fs::LocalTimeToFileTime(year, month, day, hour, minute, second);
+}
+
+FileLookup FolderOnDisk(std::wstring folder) {
+    return [folder = std::move(folder)](const std::wstring& name) -> std::optional<fs::FileEntry> {
+        std::optional<fs::FileEntry> f = fs::FileFacts(folder + L"\\" + name);
+        if (!f || f->size == 0) return std::nullopt;
+        return f;
+    };
+}
+
+std::wstring BesideName(std::wstring_view name, int n) {
+    if (n <= 1) return std::wstring(name);
+    size_t dot = name.find_last_of(L'.');
+    if (dot == 0 || dot == std::wstring_view::npos) dot = name.size();
+    return std::wstring(name.substr(0, dot)) + L"-" + std::to_wstring(n) + std::wstring(name.substr(dot));
+}
+
+bool StoredFileIs(const fs::FileEntry& file, const PictureId& id, int64_t since) {
+    if (id.size <= 0 || file.size != static_cast<uint64_t>(id.size)) return false;
+    std::optional<int64_t> cardTime = CardTime(id);
+    if (!cardTime || file.modified < since) return true;
+    int64_t apart = file.modified - *cardTime;
+    return apart <= kTimeSlackNs && apart >= -kTimeSlackNs;
+}
+
+bool PlaceFile(const std::wstring& from, const std::wstring& to, std::optional<int64_t> time, bool replace,
+               std::wstring& why) {
+    const std::wstring part = to + L".part";
+    bool ok = fs::MoveFileReplacing(from, part);
+    if (ok) {
+        if (time) (void)fs::SetLastWriteTime(part, *time);
+        if (!replace && fs::FileSize(to) == std::optional<uint64_t>(0)) (void)fs::DeleteFileAt(to);
+        ok = replace ? fs::MoveFileReplacing(part, to) : fs::MoveFileNew(part, to);
+    }
+    if (ok) return true;
+    why = fs::LastErrorText();
+    (void)fs::DeleteFileAt(part);
+    return false;
+}
+
+std::wstring BesideText(std::wstring_view name, std::wstring_view storedAs) {
+    return L"Another picture has the name " + std::wstring(name) + L": this one is stored beside it as " +
+           std::wstring(storedAs);
+}
+
+std::optional<std::wstring> StoredName(const FileLookup& lookup, const PictureId& id, int64_t since) {
+    // The names beside a picture's own follow one another; the first free
+    // one ends the search (a gap a user made is taken by the next picture).
+    for (int n = 1; n <= kMaxBesideNames; n++) {
+        std::wstring candidate = BesideName(id.name, n);
+        std::optional<fs::FileEntry> file = lookup(candidate);
+        if (!file) return std::nullopt;
+        if (StoredFileIs(*file, id, since)) return file->name.empty() ? candidate : file->name;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::wstring> FreeName(const FileLookup& lookup, std::wstring_view name) {
+    for (int n = 1; n <= kMaxBesideNames; n++) {
+        std::wstring candidate = BesideName(name, n);
+        if (!lookup(candidate)) return candidate;
+    }
+    return std::nullopt;
+}
+
+}  // namespace card

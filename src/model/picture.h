@@ -1,0 +1,79 @@
+// What tells one card picture from another, and which stored file is it. A
+// name is no picture: camera counters wrap at 9999, a formatted card or a
+// second body starts at 0001 again. A picture is its card folder, its name,
+// its size and the card's date and time; a stored file carries that time as
+// its modification time. No platform headers.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "base/fs.h"
+#include "model/card_list.h"
+
+namespace card {
+
+struct PictureId {
+    std::wstring folder;  // the card folder as the listing names it ("/DCIM/101_PANA" or "DCIM/101_PANA")
+    std::wstring name;
+    int64_t size = 0;
+    int32_t date = 0, time = 0;  // the listing's FAT date and time fields
+
+    // One text per picture, equal for equal pictures: folder and name
+    // ignoring case and a leading "/", size, date and time.
+    std::wstring Key() const;
+    // Folder and name alone, ignoring case: the card's place of the picture.
+    std::wstring PlaceKey() const;
+};
+
+// The picture a listing entry is (its Directory is the card folder).
+PictureId IdOf(const CardFileRecord& r);
+
+// The card's date and time as a file-system time: the camera's clock read
+// as this computer's local time. Nothing for a date of 0 or fields that no
+// clock shows (cameras without a set clock write such dates).
+std::optional<int64_t> CardTime(int32_t date, int32_t time);
+inline std::optional<int64_t> CardTime(const PictureId& id) { return CardTime(id.date, id.time); }
+
+// The file system keeps times coarsely (FAT to 2 s): times this close are one.
+inline constexpr int64_t kTimeSlackNs = int64_t{2} * 1000000000;
+
+// A stored file of a folder by its name (ignoring case); nothing when none
+// or it is empty (an empty file is a failed copy).
+using FileLookup = std::function<std::optional<fs::FileEntry>(const std::wstring& name)>;
+// The lookup in a folder on disk.
+FileLookup FolderOnDisk(std::wstring folder);
+
+// The n-th name a picture may have in a folder: its own for n = 1, then
+// stem + "-" + n + extension ("P1010001-2.JPG").
+std::wstring BesideName(std::wstring_view name, int n);
+// The most names a picture is looked for under, and may be given.
+inline constexpr int kMaxBesideNames = 999;
+
+// True when the stored file is the picture: the same size, and the card's
+// time as its modification time. A file older than `since` (stored before
+// pictures had identities, with the download's time) and a picture without
+// a valid card time are the picture when their sizes agree.
+bool StoredFileIs(const fs::FileEntry& file, const PictureId& id, int64_t since);
+
+// Moves a finished download to `to` by way of `to` + ".part" (a move across
+// volumes copies, and the store never holds a picture cut short under its
+// own name), with the card's time when there is one. Never over another
+// file unless `replace`; an empty file in the way is a failed copy and goes.
+// False, with the system's reason in `why`, when it could not be done.
+[[nodiscard]] bool PlaceFile(const std::wstring& from, const std::wstring& to, std::optional<int64_t> time,
+                             bool replace, std::wstring& why);
+// The journal's word when a picture went beside another of its name.
+std::wstring BesideText(std::wstring_view name, std::wstring_view storedAs);
+
+// The name of the file in a folder that is the picture, looked for under its
+// own name and the names beside it; nothing when none is.
+std::optional<std::wstring> StoredName(const FileLookup& lookup, const PictureId& id, int64_t since);
+// The name the picture gets in a folder: its own when free, else the first
+// free name beside it; nothing when all are taken.
+std::optional<std::wstring> FreeName(const FileLookup& lookup, std::wstring_view name);
+
+}  // namespace card

@@ -1,0 +1,279 @@
+// The transfer's rules over the card's listings, the store and the record.
+#include "model/picture_ledger.h"
+
+#include "base/str.h"
+#include "model/card_session.h"
+#include "model/ids.h"
+#include "model/thumb_layout.h"
+
+namespace card {
+
+namespace {
+
+// Room kept free beside a picture, so a store is never filled to the last byte.
+constexpr uint64_t kSpareBytes = uint64_t{16} << 20;
+
+const wchar_t* FolderName(Store folder) { return folder == Store::HiRes ? L"HiRes" : L"LoRes"; }
+int Slot(Store folder) { return folder == Store::HiRes ? 0 : 1; }
+
+std::wstring FolderKey(const std::wstring& folder) { return PictureId{folder, L"", 0, 0, 0}.PlaceKey(); }
+
+std::wstring Megabytes(uint64_t bytes) { return std::to_wstring((bytes + (1u << 20) - 1) >> 20) + L" MB"; }
+
+}  // namespace
+
+void PictureLedger::Begin(std::wstring recordFolder, int64_t runStart, int64_t since) {
+    recordFolder_ = std::move(recordFolder);
+    runStart_ = runStart;
+    since_ = since;
+}
+
+void PictureLedger::CardIdentified(const std::wstring& cardId) {
+    if (record_.IsOpen() && record_.CardId() == cardId) return;
+    bool another = record_.IsOpen();
+    (void)SaveRecord();
+    record_.Open(CardRecord::FileFor(recordFolder_, cardId), cardId);
+    // Another card's pictures were not on this card: its own listing
+    // decides which of its pictures are from before.
+    if (another) {
+        snapshot_.clear();
+        snapshotTaken_ = false;
+    }
+}
+
+void PictureLedger::Configure(const Settings& s) {
+    Settings paths;
+    paths.SourcePath = s.SourcePath;
+    hiResFolder_ = StoreFolder(paths, Store::HiRes);
+    loResFolder_ = StoreFolder(paths, Store::LoRes);
+    hiRes_ = s.TransferHiRes;
+    loRes_ = s.TransferLoRes;
+    doNotLoad_ = s.DoNotLoad;
+    onlyAdded_ = s.TransferOnlyAddedFiles;
+    index_.Refresh(s.SourcePath);
+}
+
+std::wstring PictureLedger::FolderOf(Store folder) const { return folder == Store::HiRes ? hiResFolder_ : loResFolder_; }
+
+FileLookup PictureLedger::LookupIn(Store folder) const {
+    return [this, folder](const std::wstring& name) { return index_.Find(folder, name); };
+}
+
+bool PictureLedger::IsNew(const PictureId& id) const {
+    if (record_.IsWaiting(id)) return true;
+    if (!clockDecides_) return false;
+    std::optional<int64_t> offset = record_.ClockOffset();
+    std::optional<int64_t> taken = CardTime(id);
+    // The camera's clock, set right by what was learnt of it: taken after
+    // this run started, while the card did not answer yet.
+    return offset && taken && *taken + *offset >= runStart_;
+}
+
+void PictureLedger::LearnClock(const std::wstring& folderKey, const std::vector<CardFileRecord>& candidates,
+                               int64_t now) {
+    Listing& l = listings_[folderKey];
+    const bool recent = l.when > 0 && now - l.when <= kArrivalWindowNs;
+    l.before = std::move(l.now);
+    l.now.clear();
+    for (const CardFileRecord& c : candidates) {
+        std::wstring key = IdOf(c).PlaceKey();
+        l.now[key] = c.Size;
+        if (!recent || l.before.count(key) || !record_.IsOpen()) continue;
+        // Listed now and not the time before: taken in between.
+        if (std::optional<int64_t> taken = CardTime(IdOf(c))) record_.NoteClockReading(now - *taken);
+    }
+    l.when = now;
+}
+
+void PictureLedger::Listed(const std::wstring& folder, const std::vector<CardFileRecord>& candidates, int64_t now,
+                           bool cameraFolder) {
+    LearnClock(FolderKey(folder), candidates, now);
+    if (cameraFolder && onlyAdded_ && !snapshotTaken_) {
+        for (const CardFileRecord& c : candidates) {
+            PictureId id = IdOf(c);
+            if (!IsNew(id)) snapshot_.insert(id.Key());
+        }
+        snapshotTaken_ = true;
+    }
+    if (!record_.IsOpen()) return;
+    std::vector<PictureId> listed;
+    listed.reserve(candidates.size());
+    for (const CardFileRecord& c : candidates) {
+        listed.push_back(IdOf(c));
+        // A picture still being written has no identity yet.
+        if (c.Size <= 0 || Barred(c)) continue;
+        bool stored = false;
+        for (Store kind : {Store::LoRes, Store::HiRes})
+            stored = stored || (HasKind(c, kind) && IsStored(c, kind));
+        if (stored)
+            record_.StopWaiting(listed.back());
+        else
+            record_.Wait(listed.back());
+    }
+    record_.KeepWaitingListed(folder, listed);
+    (void)SaveRecord();
+}
+
+void PictureLedger::ForgetSnapshot() {
+    snapshot_.clear();
+    snapshotTaken_ = false;
+    // A camera folder the user chose is taken as it is.
+    clockDecides_ = false;
+}
+
+bool PictureLedger::HasKind(const CardFileRecord& c, Store folder) const {
+    const std::wstring& extension = folder == Store::HiRes ? hiRes_ : loRes_;
+    return !extension.empty() && str::ContainsI(c.Name, extension);
+}
+
+bool PictureLedger::Barred(const CardFileRecord& c) const {
+    if (!doNotLoad_.empty() && str::EqualsI(c.Name, doNotLoad_)) return true;
+    return onlyAdded_ && snapshotTaken_ && snapshot_.count(IdOf(c).Key()) > 0;
+}
+
+bool PictureLedger::IsStored(const CardFileRecord& c, Store folder) const {
+    PictureId id = IdOf(c);
+    // The record knows where this program put the picture, whatever became
+    // of the file's size or time since (a user may have turned it).
+    if (std::optional<std::wstring> file = record_.StoredAs(id)) {
+        std::wstring prefix = std::wstring(FolderName(folder)) + L"\\";
+        if (str::StartsWith(*file, prefix) && index_.Find(folder, file->substr(prefix.size()))) return true;
+    }
+    // Otherwise a file under its name or beside it: one the record knows is
+    // the picture it was stored for; another by its size and time.
+    const std::wstring key = id.Key();
+    for (int n = 1; n <= kMaxBesideNames; n++) {
+        std::optional<fs::FileEntry> file = index_.Find(folder, BesideName(c.Name, n));
+        if (!file) return false;
+        if (std::optional<std::wstring> known = record_.PictureOf(std::wstring(FolderName(folder)) + L"\\" + file->name)) {
+            if (*known == key) return true;
+        } else if (StoredFileIs(*file, id, since_)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool PictureLedger::NeedsFetch(const CardFileRecord& c, Store folder) const {
+    return c.Size > 0 && !Barred(c) && !IsStored(c, folder);
+}
+
+std::optional<StorePlan> PictureLedger::GrownCopy(const CardFileRecord& c, Store folder) const {
+    PictureId id = IdOf(c);
+    auto it = storedNow_.find(id.PlaceKey() + FolderName(folder));
+    if (it == storedNow_.end()) return std::nullopt;
+    const StoredNow& s = it->second;
+    // Only this run's own copy, as it was stored (not one a user changed),
+    // and only while the card's time stays that of a picture being written.
+    std::optional<fs::FileEntry> file = index_.Find(folder, s.fileName);
+    if (s.id.size >= id.size || !file || file->size != static_cast<uint64_t>(s.id.size)) return std::nullopt;
+    std::optional<int64_t> before = CardTime(s.id), now = CardTime(id);
+    if (before && now && (*now < *before || *now - *before > kWritingTimeNs)) return std::nullopt;
+    StorePlan plan;
+    plan.action = StorePlan::Action::Fetch;
+    plan.fileName = s.fileName;
+    plan.replacesPartial = true;
+    return plan;
+}
+
+void PictureLedger::StoreFailed(Store folder, const std::wstring& what, const std::wstring& why, int64_t now,
+                                bool say) {
+    Health& h = health_[Slot(folder)];
+    say = say || !h.failing;
+    h.failing = true;
+    h.nextTry = now + kStoreRetryNs;
+    port_->Lamp(ids::kCardButton, model::Lamp::Red, model::LampAt::Bottom);
+    if (say)
+        port_->Journal(L"Not stored: " + what + L" (" + why + L"); tried again in " +
+                       std::to_wstring(kStoreRetryNs / 1000000000) + L" s");
+}
+
+bool PictureLedger::StoreReady(Store folder, int64_t size, int64_t now) {
+    Health& h = health_[Slot(folder)];
+    if (h.failing && now < h.nextTry) return false;
+    const std::wstring dir = FolderOf(folder);
+    // A drive that came back may lack the folder; a share that dropped, or
+    // a drive that was pulled, cannot make it.
+    if (!fs::CreateDirs(dir)) {
+        StoreFailed(folder, dir, fs::LastErrorText(), now, false);
+        return false;
+    }
+    std::optional<uint64_t> free = fs::FreeSpace(dir);
+    const uint64_t needed = static_cast<uint64_t>(size > 0 ? size : 0) + kSpareBytes;
+    if (free && *free < needed) {
+        StoreFailed(folder, dir, L"not enough space on the disk: " + Megabytes(*free) + L" free, " + Megabytes(needed) +
+                                     L" needed",
+                    now, false);
+        return false;
+    }
+    if (!h.failing) return true;
+    const std::wstring probe = dir + L"\\~wemlox-probe.tmp";
+    if (!fs::WriteFile(probe, "") ) {
+        StoreFailed(folder, dir, fs::LastErrorText(), now, false);
+        (void)fs::DeleteFileAt(probe);
+        return false;
+    }
+    (void)fs::DeleteFileAt(probe);
+    h.failing = false;
+    port_->Journal(L"Store works again: " + dir);
+    return true;
+}
+
+StorePlan PictureLedger::Plan(const CardFileRecord& c, Store folder, int64_t now) {
+    StorePlan plan;
+    if (IsStored(c, folder)) return plan;
+    if (std::optional<StorePlan> grown = GrownCopy(c, folder)) {
+        plan = *grown;
+    } else {
+        std::optional<std::wstring> name = FreeName(LookupIn(folder), c.Name);
+        if (!name) {
+            StoreFailed(folder, FolderOf(folder) + L"\\" + c.Name, L"every name beside it is taken", now, true);
+            plan.action = StorePlan::Action::Later;
+            return plan;
+        }
+        plan.fileName = *name;
+    }
+    plan.action = StoreReady(folder, c.Size, now) ? StorePlan::Action::Fetch : StorePlan::Action::Later;
+    return plan;
+}
+
+Placed PictureLedger::Place(const CardFileRecord& c, Store folder, const StorePlan& plan,
+                            const std::wstring& downloaded, int64_t now) {
+    const std::wstring dir = FolderOf(folder);
+    Placed placed;
+    placed.path = dir + L"\\" + plan.fileName;
+    const PictureId id = IdOf(c);
+    (void)fs::CreateDirs(dir);
+    if (!PlaceFile(downloaded, placed.path, CardTime(id), plan.replacesPartial, placed.why)) {
+        StoreFailed(folder, placed.path, placed.why, now, true);
+        return placed;
+    }
+    placed.ok = true;
+    fs::FileEntry file = fs::FileFacts(placed.path).value_or(fs::FileEntry{plan.fileName, static_cast<uint64_t>(id.size), now});
+    file.name = plan.fileName;
+    index_.NoteStored(folder, file);
+    record_.NoteStored(id, std::wstring(FolderName(folder)) + L"\\" + plan.fileName);
+    record_.StopWaiting(id);
+    storedNow_[id.PlaceKey() + FolderName(folder)] = {id, folder, plan.fileName};
+    if (!str::EqualsI(plan.fileName, c.Name)) port_->Journal(BesideText(c.Name, plan.fileName));
+    return placed;
+}
+
+bool PictureLedger::StillBeingWritten(const CardFileRecord& c, const std::wstring& downloaded) const {
+    if (!thumbs::HasCardThumbnail(c.Name)) return false;
+    if (fs::ReadTail(downloaded, 2).value_or("") == "\xFF\xD9") return false;
+    PictureId id = IdOf(c);
+    auto listing = listings_.find(FolderKey(id.folder));
+    if (listing == listings_.end()) return false;
+    auto before = listing->second.before.find(id.PlaceKey());
+    return before != listing->second.before.end() && before->second != c.Size;
+}
+
+bool PictureLedger::SaveRecord() {
+    if (record_.Save()) return true;
+    if (!recordUnwritable_) port_->Journal(L"Card record cannot be written: " + CardRecord::FileFor(recordFolder_, record_.CardId()) + L" (" + fs::LastErrorText() + L")");
+    recordUnwritable_ = true;
+    return false;
+}
+
+}  // namespace card

@@ -1,0 +1,155 @@
+// The transfer's rules: which card pictures are new, which file of the store
+// is a picture, where a new one goes, when a picture still being written is
+// fetched again, and what happens when the store cannot take a picture.
+// The card thread asks it; the shell only downloads and shows. No platform
+// headers: the store is reached through base/fs.h, journal lines and lamps
+// through the card port.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "model/card_list.h"
+#include "model/card_record.h"
+#include "model/folders.h"
+#include "model/picture.h"
+#include "model/settings.h"
+#include "model/store_index.h"
+
+namespace card {
+
+class CardPort;
+
+// What to do with one picture for one store folder (HiRes or LoRes).
+struct StorePlan {
+    enum class Action {
+        Skip,   // the folder holds the picture already
+        Fetch,  // download it and place it under `fileName`
+        Later,  // the store cannot take it now; it stays new
+    };
+    Action action = Action::Skip;
+    std::wstring fileName;
+    // The file there is this run's copy of the picture, cut short because the
+    // camera was still writing it: the whole picture replaces it.
+    bool replacesPartial = false;
+};
+
+// A downloaded picture placed into the store, or why not.
+struct Placed {
+    bool ok = false;
+    std::wstring path;  // the stored file (or the one that could not be made)
+    std::wstring why;   // the system's reason, when not ok
+};
+
+class PictureLedger {
+public:
+    // How long a store that failed is left alone before it is tried again.
+    static constexpr int64_t kStoreRetryNs = int64_t{15} * 1000000000;
+    // A picture is taken to have arrived between two listings of its folder
+    // this close together; later readings of the clock would be too loose.
+    static constexpr int64_t kArrivalWindowNs = int64_t{60} * 1000000000;
+    // The longest a picture's card time moves while the camera writes it.
+    static constexpr int64_t kWritingTimeNs = int64_t{300} * 1000000000;
+
+    explicit PictureLedger(CardPort& port) : port_(&port) {}
+
+    // Start of a run: where the card records live, when the run started and
+    // since when stored files carry the card's time (file-system times).
+    void Begin(std::wstring recordFolder, int64_t runStart, int64_t since);
+    // The card answered as `cardId` (its CID, else its network name): its
+    // record is opened; the record of the card before is written first.
+    void CardIdentified(const std::wstring& cardId);
+    // The settings that the rules read, as they are now.
+    void Configure(const Settings& s);
+
+    // A listing of a camera folder, or of one the camera moved on from: the
+    // first one of the run (with TransferOnlyAddedFiles) decides which
+    // pictures were there before; pictures seen arriving tell the camera's
+    // clock; new pictures not stored yet are recorded as waiting.
+    // `cameraFolder`: the folder the camera writes to now.
+    void Listed(const std::wstring& folder, const std::vector<CardFileRecord>& candidates, int64_t now,
+                bool cameraFolder);
+    // The camera folder changed: its next listing decides anew.
+    void ForgetSnapshot();
+    bool HasSnapshot() const { return snapshotTaken_; }
+    // True when the transfer leaves the picture alone: [TFA] DoNotLoad, or
+    // on the card before this run (TransferOnlyAddedFiles).
+    bool Barred(const CardFileRecord& c) const;
+    // True when the folder holds the picture (the record says where, or a
+    // file there is it).
+    bool IsStored(const CardFileRecord& c, Store folder) const;
+    // True when the picture is still to be fetched into the folder: not
+    // barred, not stored (a copy cut short counts as not stored).
+    bool NeedsFetch(const CardFileRecord& c, Store folder) const;
+
+    // What to do now with the picture for the folder; a store that failed is
+    // tried again when its pause is over.
+    StorePlan Plan(const CardFileRecord& c, Store folder, int64_t now);
+    // Places a complete download into the store as the plan says, with the
+    // card's time as its modification time; never over another picture.
+    Placed Place(const CardFileRecord& c, Store folder, const StorePlan& plan, const std::wstring& downloaded,
+                 int64_t now);
+    // True when the downloaded JPEG is no whole picture yet: it lacks its
+    // end marker and the card listed another size the time before.
+    bool StillBeingWritten(const CardFileRecord& c, const std::wstring& downloaded) const;
+
+    // True while a store folder failed and waits for its next try.
+    bool StoreFailing() const { return health_[0].failing || health_[1].failing; }
+    // Writes the card's record if it changed; false when it cannot.
+    [[nodiscard]] bool SaveRecord();
+    const CardRecord& Record() const { return record_; }
+    const StoreIndex& Index() const { return index_; }
+    int64_t IdentitiesSince() const { return since_; }
+    // Pictures on the snapshot, for the count of barred names.
+    size_t SnapshotSize() const { return snapshot_.size(); }
+
+private:
+    struct Health {
+        bool failing = false;
+        int64_t nextTry = 0;
+    };
+    struct StoredNow {  // a picture this run stored
+        PictureId id;
+        Store folder = Store::LoRes;
+        std::wstring fileName;
+    };
+    FileLookup LookupIn(Store folder) const;
+    bool HasKind(const CardFileRecord& c, Store folder) const;
+    std::wstring FolderOf(Store folder) const;
+    bool IsNew(const PictureId& id) const;
+    void LearnClock(const std::wstring& folderKey, const std::vector<CardFileRecord>& candidates, int64_t now);
+    std::optional<StorePlan> GrownCopy(const CardFileRecord& c, Store folder) const;
+    bool StoreReady(Store folder, int64_t size, int64_t now);
+    // Marks the folder failing until its pause is over, with button 6's
+    // lamp red; the journal hears of it when `say` or when it begins.
+    void StoreFailed(Store folder, const std::wstring& what, const std::wstring& why, int64_t now, bool say);
+
+    CardPort* port_;
+    std::wstring recordFolder_;
+    int64_t runStart_ = 0, since_ = 0;
+    std::wstring hiResFolder_, loResFolder_, hiRes_, loRes_, doNotLoad_;
+    bool onlyAdded_ = false;
+    bool snapshotTaken_ = false;
+    // The snapshot counts what the camera took after the run started as new
+    // (not after the user chose another camera folder).
+    bool clockDecides_ = true;
+    std::unordered_set<std::wstring> snapshot_;  // PictureId::Key of the pictures from before
+    CardRecord record_;
+    bool recordUnwritable_ = false;  // said once
+    StoreIndex index_;
+    Health health_[2];  // HiRes, LoRes
+    // Per folder of the card: when it was listed last, and each picture's
+    // size in its last two listings (by PictureId::PlaceKey).
+    struct Listing {
+        int64_t when = 0;
+        std::unordered_map<std::wstring, int64_t> before, now;
+    };
+    std::unordered_map<std::wstring, Listing> listings_;
+    std::unordered_map<std::wstring, StoredNow> storedNow_;  // by PictureId::PlaceKey and folder
+};
+
+}  // namespace card

@@ -1,0 +1,348 @@
+// Which card pictures are new and which stored file is a picture: identity
+// by folder, name, size and the card's time, the store index, the record
+// that carries waiting pictures across a restart, the camera's clock, and a
+// store that cannot take a picture.
+#include "model/picture_ledger.h"
+
+#include <gtest/gtest.h>
+
+#include "card_fakes.h"
+#include "test_util.h"
+
+namespace {
+
+using Names = std::vector<std::wstring>;
+constexpr int64_t kSecond = 1000000000;
+
+int32_t FatDate(int y, int m, int d) { return ((y - 1980) << 9) | (m << 5) | d; }
+int32_t FatTime(int h, int mi, int s) { return (h << 11) | (mi << 5) | (s / 2); }
+
+// A card picture of the camera folder, taken on 8 December 2026 at h:mi:s.
+card::CardFileRecord Shot(const std::wstring& name, int64_t size, int h = 10, int mi = 0, int s = 0,
+                          const std::wstring& folder = L"/DCIM/101_PANA") {
+    card::CardFileRecord c;
+    c.Directory = folder;
+    c.Name = name;
+    c.RawName = str::ToUtf8(name);
+    c.Size = size;
+    c.RawDate = FatDate(2026, 12, 8);
+    c.RawTime = FatTime(h, mi, s);
+    return c;
+}
+
+int64_t TakenAt(const card::CardFileRecord& c) { return card::CardTime(c.RawDate, c.RawTime).value(); }
+
+// The camera folder's listing of these pictures.
+std::string Listing(const std::vector<card::CardFileRecord>& shots) {
+    std::string s = "WLANSD_FILELIST\r\n";
+    for (auto& c : shots)
+        s += str::ToUtf8(c.Directory) + "," + c.RawName + "," + std::to_string(c.Size) + ",32," +
+             std::to_string(c.RawDate) + "," + std::to_string(c.RawTime) + "\r\n";
+    return s;
+}
+
+// A session with a JPEG + raw camera, the store and the records in scratch
+// folders, started at 10:30 on the card's clock (the camera's clock right).
+struct Camera {
+    testutil::FakeCardPort port;
+    card::Session& session = port.session;
+    int64_t start = TakenAt(Shot(L"x", 1, 10, 30));
+
+    // `after`: the run before, whose store and records this one takes over.
+    explicit Camera(bool onlyAdded = true, const Camera* after = nullptr) {
+        session.Config.Path = L"DCIM/101_PANA";
+        session.Config.TransferLoRes = L".jpg";
+        session.Config.TransferHiRes = L".cr2";
+        session.Config.TransferModeAuto = L"both";
+        session.Config.TransferOnlyAddedFiles = onlyAdded;
+        std::wstring records = port.records.path();
+        if (after) {
+            start = after->start + 3600 * kSecond;
+            session.Config.SourcePath = after->port.store.path();
+            records = after->port.records.path();
+        }
+        port.now = start;
+        session.Begin(session.Config, L"", records, start);
+        session.Pictures.CardIdentified(L"cid-0123");
+    }
+    void List(const std::vector<card::CardFileRecord>& shots, int64_t after = 2 * kSecond) {
+        port.now += after;
+        session.Split(L"DIR", Listing(shots));
+    }
+    std::wstring Folder(const std::wstring& kind) const { return port.store / kind; }
+    Names Steps(bool automatic = true) {
+        Names names;
+        for (auto& s : session.TransferSteps(automatic)) names.push_back(s.picture.Name);
+        return names;
+    }
+};
+
+}  // namespace
+
+// A stored file is the picture when its size is the picture's and its time
+// the card's; files of earlier versions (older than identities) and
+// pictures without a clock go by size alone.
+TEST(PictureLedger, WhichStoredFileIsThePicture) {
+    const card::CardFileRecord shot = Shot(L"P1010001.JPG", 5000, 9, 15, 42);
+    const card::PictureId id = card::IdOf(shot);
+    const int64_t taken = TakenAt(shot), since = taken - 3600 * kSecond, upgrade = taken + 3600 * kSecond;
+    card::PictureId noClock = id;
+    noClock.date = 0;
+    struct Case {
+        const char* what;
+        card::PictureId picture;
+        uint64_t size;
+        int64_t modified, since;
+        bool same;
+    } cases[] = {
+        {"same size, the card's time", id, 5000, taken, since, true},
+        {"within the file system's step", id, 5000, taken + kSecond, since, true},
+        {"another size", id, 5001, taken, since, false},
+        {"same size, another time", id, 5000, taken + 3 * kSecond, since, false},
+        {"same size, stored by an earlier version", id, 5000, upgrade - kSecond, upgrade, true},
+        {"another size, stored by an earlier version", id, 4000, upgrade - kSecond, upgrade, false},
+        {"no clock on the camera: size alone", noClock, 5000, upgrade + kSecond, since, true},
+    };
+    for (auto& c : cases)
+        EXPECT_EQ(card::StoredFileIs({L"P1010001.JPG", c.size, c.modified}, c.picture, c.since), c.same) << c.what;
+
+    // Names beside the picture's own: the first free one is given, and the
+    // search for the picture runs through the taken ones.
+    std::map<std::wstring, fs::FileEntry> folder = {
+        {L"p1010001.jpg", {L"P1010001.JPG", 4000, taken}},
+        {L"p1010001-2.jpg", {L"P1010001-2.JPG", 5000, taken}},
+    };
+    card::FileLookup lookup = [&](const std::wstring& name) -> std::optional<fs::FileEntry> {
+        auto it = folder.find(str::ToLower(name));
+        return it == folder.end() ? std::nullopt : std::optional<fs::FileEntry>(it->second);
+    };
+    EXPECT_EQ(card::StoredName(lookup, id, 0), L"P1010001-2.JPG");
+    EXPECT_EQ(card::FreeName(lookup, L"P1010001.JPG"), L"P1010001-3.JPG");
+    EXPECT_EQ(card::FreeName(lookup, L"P1010002.JPG"), L"P1010002.JPG");
+    EXPECT_EQ(card::BesideName(L"README", 2), L"README-2");
+    EXPECT_EQ(card::BesideName(L".hidden", 3), L".hidden-3");
+}
+
+// The counter wrapped: a new picture under a stored name goes beside it,
+// the stored one stays as it was, and each is known as itself afterwards.
+TEST(PictureLedger, ARepeatedNameIsStoredBesideTheOldPicture) {
+    Camera cam(false);
+    const auto old = Shot(L"P1010001.JPG", 5000, 9, 0, 0), fresh = Shot(L"P1010001.JPG", 5000, 10, 5, 0);
+    cam.List({old});
+    const std::wstring first = cam.port.Store(old, Store::LoRes, std::string(5000, 'o'));
+    ASSERT_EQ(first, cam.Folder(L"LoRes\\P1010001.JPG"));
+    EXPECT_EQ(fs::LastWriteTime(first), TakenAt(old));  // the card's time
+    cam.List({fresh});
+    EXPECT_EQ(cam.Steps(), Names{L"P1010001.JPG"});
+    EXPECT_EQ(cam.port.Store(fresh, Store::LoRes, std::string(5000, 'n')), cam.Folder(L"LoRes\\P1010001-2.JPG"));
+    EXPECT_EQ(testutil::ReadAll(first), std::string(5000, 'o'));
+    EXPECT_EQ(cam.port.journal.back(),
+              L"Another picture has the name P1010001.JPG: this one is stored beside it as P1010001-2.JPG");
+    cam.List({fresh});
+    EXPECT_EQ(cam.Steps(), Names{});
+
+    // A file of an earlier version (the download's time) with the same name
+    // and size is the picture: an upgrade fetches nothing again.
+    Camera upgraded(false);
+    const auto legacy = Shot(L"P1010009.CR2", 7000, 8, 0, 0);
+    upgraded.port.store.MakeDir(L"HiRes");
+    const std::wstring file = upgraded.port.store.Write(L"HiRes\\P1010009.CR2", std::string(7000, 'r'));
+    ASSERT_TRUE(fs::SetLastWriteTime(file, upgraded.session.Pictures.IdentitiesSince() - 86400 * kSecond));
+    upgraded.List({legacy});
+    EXPECT_TRUE(upgraded.session.Pictures.IsStored(legacy, Store::HiRes));
+
+    // A copy cut short while the camera wrote it is replaced by the whole
+    // picture; the same name in another folder is another picture.
+    Camera writing(false);
+    auto growing = Shot(L"P1010003.CR2", 3000, 10, 40, 0);
+    writing.List({growing});
+    ASSERT_NE(writing.port.Store(growing, Store::HiRes, std::string(3000, 'p')), L"");
+    growing.Size = 9000;
+    const auto elsewhere = Shot(L"P1010003.CR2", 9500, 10, 41, 0, L"/DCIM/102_PANA");
+    writing.List({growing});
+    card::StorePlan plan = writing.session.Pictures.Plan(growing, Store::HiRes, writing.port.Now());
+    EXPECT_TRUE(plan.replacesPartial);
+    EXPECT_EQ(plan.fileName, L"P1010003.CR2");
+    ASSERT_NE(writing.port.Store(growing, Store::HiRes, std::string(9000, 'w')), L"");
+    EXPECT_EQ(fs::FileSize(writing.Folder(L"HiRes\\P1010003.CR2")), 9000u);
+    plan = writing.session.Pictures.Plan(elsewhere, Store::HiRes, writing.port.Now());
+    EXPECT_FALSE(plan.replacesPartial);
+    EXPECT_EQ(plan.fileName, L"P1010003-2.CR2");
+}
+
+// With TransferOnlyAddedFiles the pictures on the card before the run stay
+// old, but a picture that was new in an earlier run and not stored when it
+// ended arrives after the next start, and so do shots taken after the start
+// while the card did not answer yet, once the camera's clock is known.
+TEST(PictureLedger, NothingWaitsPastTheNextStart) {
+    // The camera's clock a second behind the computer's.
+    const auto before = Shot(L"P1010001.JPG", 5000, 9, 0), burst1 = Shot(L"P1010002.JPG", 5000, 10, 30, 2),
+               burst2 = Shot(L"P1010003.JPG", 5000, 10, 30, 2, L"/DCIM/101_PANA");
+    Camera first;
+    first.List({before});
+    EXPECT_EQ(first.Steps(), Names{});
+    first.List({before, burst1, burst2});
+    EXPECT_EQ(first.Steps(), (Names{L"P1010002.JPG", L"P1010003.JPG"}));
+    EXPECT_EQ(first.session.Pictures.Record().WaitingCount(), 2u);
+    ASSERT_NE(first.port.Store(burst1, Store::LoRes, "jpeg"), L"");
+    EXPECT_TRUE(first.session.Pictures.SaveRecord());
+    // The program ends here, in the middle of the burst.
+
+    Camera next(true, &first);
+    card::Session& s = next.session;
+    const auto later = Shot(L"P1010004.JPG", 5000, 11, 31);  // after the second start
+    const auto beforeStart = Shot(L"P1010005.JPG", 5000, 11, 10);
+    next.List({before, burst1, burst2, beforeStart, later}, 400 * kSecond);
+    EXPECT_EQ(s.Pictures.Record().WaitingCount(), 2u);
+    EXPECT_EQ(next.Steps(), (Names{L"P1010003.JPG", L"P1010004.JPG"}));
+
+    // Without a clock learnt for the card, the first listing is all old but
+    // what waits.
+    Camera noClock;
+    noClock.session.Split(L"DIR", Listing({before, later}));
+    EXPECT_EQ(noClock.Steps(), Names{});
+
+    // The record is bounded, and read back as it was written.
+    card::CardRecord record;
+    for (int i = 0; i < 12000; i++) record.Wait(card::IdOf(Shot(L"P" + std::to_wstring(i) + L".JPG", 1)));
+    record.NoteClockReading(-7 * kSecond);
+    EXPECT_EQ(record.WaitingCount(), card::CardRecord::kMaxWaiting);
+    card::CardRecord read;
+    read.Parse(record.Serialize());
+    EXPECT_EQ(read.Serialize(), record.Serialize());
+    EXPECT_TRUE(read.IsWaiting(card::IdOf(Shot(L"P11999.JPG", 1))));
+    EXPECT_FALSE(read.IsWaiting(card::IdOf(Shot(L"P0.JPG", 1))));
+    EXPECT_EQ(read.ClockOffset(), -7 * kSecond);
+}
+
+// A store that cannot take a picture says so with the file and the reason,
+// turns button 6's lamp red, is tried again after a pause rather than on
+// every tick, and takes the picture once it works again.
+TEST(PictureLedger, AStoreThatFailsSaysSoAndRecovers) {
+    Camera cam;
+    const auto shot = Shot(L"P1010002.JPG", 5000, 10, 31);
+    cam.List({});
+    cam.List({shot});
+    // The store's folder is gone, and a file stands where it was.
+    const std::wstring lowRes = cam.Folder(L"LoRes");
+    ASSERT_TRUE(fs::WriteFile(lowRes, "not a folder"));
+    card::PictureLedger& ledger = cam.session.Pictures;
+    EXPECT_EQ(ledger.Plan(shot, Store::LoRes, cam.port.now).action, card::StorePlan::Action::Later);
+    EXPECT_TRUE(str::StartsWith(cam.port.journal.back(), L"Not stored: " + lowRes + L" ("));
+    EXPECT_EQ(cam.port.lamps.back(), L"6rb");
+    const size_t said = cam.port.journal.size();
+    cam.port.now += 5 * kSecond;
+    EXPECT_EQ(ledger.Plan(shot, Store::LoRes, cam.port.now).action, card::StorePlan::Action::Later);
+    cam.port.now += card::PictureLedger::kStoreRetryNs;
+    EXPECT_EQ(ledger.Plan(shot, Store::LoRes, cam.port.now).action, card::StorePlan::Action::Later);
+    EXPECT_EQ(cam.port.journal.size(), said);  // tried again, quietly
+    EXPECT_TRUE(ledger.StoreFailing());
+    EXPECT_EQ(ledger.Record().WaitingCount(), 1u);
+
+    ASSERT_TRUE(fs::DeleteFileAt(lowRes));
+    cam.port.now += card::PictureLedger::kStoreRetryNs;
+    EXPECT_NE(cam.port.Store(shot, Store::LoRes, "jpeg"), L"");
+    EXPECT_EQ(cam.port.journal[said], L"Store works again: " + lowRes);
+    EXPECT_FALSE(ledger.StoreFailing());
+    EXPECT_EQ(ledger.Record().WaitingCount(), 0u);
+
+    // Paths beyond the classic 260 characters work.
+    Camera deep;
+    deep.session.Config.SourcePath = deep.port.store / std::wstring(120, L'a') + L"\\" + std::wstring(120, L'b');
+    deep.List({});
+    deep.List({shot});
+    const std::wstring stored = deep.port.Store(shot, Store::LoRes, "jpeg");
+    EXPECT_GT(stored.size(), 260u);
+    EXPECT_EQ(fs::FileSize(stored), 4u);
+}
+
+TEST(PictureLedger, TheStoreIsListedAgainOnlyWhenItChanged) {
+    testutil::TempDir store;
+    store.MakeDir(L"HiRes");
+    store.MakeDir(L"LoRes");
+    store.Write(L"LoRes\\P1.JPG", "x");
+    store.Write(L"LoRes\\EMPTY.JPG", "");  // a failed copy counts as missing
+    store.MakeDir(L"LoRes\\sub.jpg");      // folders are no stored pictures
+    const std::wstring source = store.path();
+    // Both folders a day old, so the times given below are what counts.
+    const int64_t stamp = fs::Now() - 86400 * kSecond;
+    auto setStamp = [&](int64_t t) {
+        ASSERT_TRUE(fs::SetLastWriteTime(store / L"LoRes", t));
+        ASSERT_TRUE(fs::SetLastWriteTime(store / L"HiRes", t));
+    };
+    setStamp(stamp);
+
+    card::StoreIndex index;
+    EXPECT_TRUE(index.Refresh(source, stamp + 10 * kSecond));
+    EXPECT_FALSE(index.Refresh(source, stamp + 11 * kSecond));  // nothing changed: nothing listed
+    EXPECT_TRUE(index.Find(Store::LoRes, L"p1.jpg"));
+    EXPECT_FALSE(index.Find(Store::HiRes, L"P1.JPG"));
+    for (const wchar_t* name : {L"EMPTY.JPG", L"sub.jpg", L""}) EXPECT_FALSE(index.Find(Store::LoRes, name));
+
+    // A picture the program stores is known at once; its folder moved, so
+    // the next refresh lists it again.
+    store.Write(L"LoRes\\P2.JPG", "y");
+    index.NoteStored(Store::LoRes, {L"P2.JPG", 1, stamp});
+    EXPECT_TRUE(index.Find(Store::LoRes, L"P2.JPG"));
+    EXPECT_EQ(index.Size(), 2u);
+    EXPECT_TRUE(index.Refresh(source));
+    EXPECT_TRUE(index.Find(Store::LoRes, L"P2.JPG"));
+
+    // A stamp as recent as its file system's step is not trusted: a change
+    // in the same step keeps it, so the folder is listed until it is old.
+    setStamp(stamp);
+    EXPECT_TRUE(index.Refresh(source, stamp + kSecond));
+    store.Write(L"LoRes\\P3.JPG", "z");
+    setStamp(stamp);
+    EXPECT_TRUE(index.Refresh(source, stamp + 2 * kSecond));
+    EXPECT_TRUE(index.Find(Store::LoRes, L"P3.JPG"));
+    EXPECT_TRUE(index.Refresh(source, stamp + 10 * kSecond));
+    EXPECT_FALSE(index.Refresh(source, stamp + 20 * kSecond));
+
+    // A name noted but not stored is gone after the next listing; removed
+    // pictures too.
+    index.NoteStored(Store::LoRes, {L"P9.JPG", 1, stamp});
+    (void)fs::DeleteFileAt(store / L"LoRes\\P1.JPG");
+    EXPECT_TRUE(index.Refresh(source));
+    EXPECT_FALSE(index.Find(Store::LoRes, L"P9.JPG"));
+    EXPECT_FALSE(index.Find(Store::LoRes, L"P1.JPG"));
+    EXPECT_EQ(index.Size(), 2u);
+
+    // Another store, and a store that is missing, are listed at once.
+    testutil::TempDir other;
+    other.MakeDir(L"HiRes");
+    other.Write(L"HiRes\\X.CR2", "x");
+    EXPECT_TRUE(index.Refresh(other.path(), stamp + 20 * kSecond));
+    EXPECT_TRUE(index.Find(Store::HiRes, L"X.CR2"));
+    EXPECT_FALSE(index.Find(Store::LoRes, L"P2.JPG"));
+    EXPECT_TRUE(index.Refresh(other / L"missing"));
+    EXPECT_FALSE(index.Refresh(other / L"missing"));
+    EXPECT_EQ(index.Size(), 0u);
+}
+
+// The pictures of the first listing are old, later ones new; DoNotLoad bars
+// one name; a new camera folder takes a new snapshot.
+TEST(PictureLedger, BuiltFromTheFirstListingAndTheBarredName) {
+    for (bool onlyAdded : {true, false}) {
+        SCOPED_TRACE(onlyAdded ? "TransferOnlyAddedFiles" : "every picture");
+        Camera cam(onlyAdded);
+        cam.session.Config.DoNotLoad = L"FA000001.JPG";
+        const auto p1 = Shot(L"P1.JPG", 100), p2 = Shot(L"P2.JPG", 100), p3 = Shot(L"P3.JPG", 100),
+                   barred = Shot(L"fa000001.jpg", 100);
+        cam.port.store.MakeDir(L"LoRes");
+        // An earlier version stored it, with the download's time.
+        std::wstring legacy = cam.port.store.Write(L"LoRes\\P1.JPG", std::string(100, 'x'));
+        ASSERT_TRUE(fs::SetLastWriteTime(legacy, cam.session.Pictures.IdentitiesSince() - 60 * kSecond));
+        cam.List({p1, p2, barred});
+        EXPECT_EQ(cam.session.NoTransferList(), onlyAdded ? 3 : 2);
+        EXPECT_EQ(cam.Steps(), onlyAdded ? Names{} : Names{L"P2.JPG"});
+        cam.List({p1, p2, barred, p3});
+        EXPECT_EQ(cam.Steps(), onlyAdded ? Names{L"P3.JPG"} : (Names{L"P2.JPG", L"P3.JPG"}));
+        cam.session.PathChanged = true;
+        cam.session.Config.Path = L"DCIM/102_PANA";
+        const auto p4 = Shot(L"P4.JPG", 100, 11, 0, 0, L"/DCIM/102_PANA");  // taken during the run
+        cam.List({p4});
+        EXPECT_EQ(cam.Steps(), onlyAdded ? Names{} : Names{L"P4.JPG"});
+        EXPECT_FALSE(cam.session.PathChanged);
+    }
+}
