@@ -109,6 +109,7 @@ bool App::StopCardAccess() {
     if (!run.TfaActive) return true;
     bool ended = cards.Stop();
     if (!ended) return false;  // the thread keeps the session until the process ends
+    (void)card.Pictures.SaveRecord();
     settings.UrlLastConnect = card.UrlLastConnect;
     net.Close();
     return true;
@@ -178,6 +179,7 @@ void App::QuickTick() {
 }
 
 int App::Run(int argc, wchar_t** argv) {
+    run.StartedAt = fs::Now();
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_TREEVIEW_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
     WSADATA wsa;

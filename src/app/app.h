@@ -38,6 +38,8 @@ struct RunState {
     bool ManualTransferWaiting = false;  // button 6's transfer is queued behind other card work
     bool TreeRequested = false;      // a card walk for the tree is queued or running
     std::optional<model::WorkProgress> Work;  // long card work running now (download, walk, thumbnails)
+    int64_t StartedAt = 0;         // file-system time of the start
+    int64_t IdentitiesSince = 0;   // stored files older than this carry the download's time
 };
 
 // Which thread owns what: the interface thread owns everything but `card`,

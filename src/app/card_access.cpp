@@ -38,7 +38,8 @@ void App::CameraFolderFollowed(const std::wstring& path) {
 bool OpenInternetHandle() {
     app::App& a = app::TheApp();
     if (!a.net.Open(std::wstring(kProgramName) + L"/" + kProgramVersion)) return false;
-    a.card.Begin(a.settings, a.run.SettingsFile);
+    a.card.Begin(a.settings, a.run.SettingsFile, a.run.SettingsFolder + L"Cards", a.run.StartedAt);
+    a.run.IdentitiesSince = a.card.Pictures.IdentitiesSince();
     return true;
 }
 

@@ -52,26 +52,36 @@ void InstallWalk(ui::Walk& walk) {
     if (Bar().VisibleView() == ui::InfoView::Thumbnails) Bar().Grid().SizeArea(TFA_CreateThumbs());
 }
 
-// Card thread: the thumbnail into the cache unless it is there; true when the
-// cache holds it. No size is listed for a thumbnail: the download's own
-// bound keeps it small.
-bool FetchThumb(const std::wstring& name, const std::wstring& directory, const CardSpelling& as) {
-    if (!thumbs::HasCardThumbnail(name)) return false;
+// A cached thumbnail belongs to its picture: it carries the picture's card
+// time (a picture without one has only its name).
+bool ThumbCached(const std::wstring& cacheFile, std::optional<int64_t> taken) {
+    std::optional<fs::FileEntry> f = fs::FileFacts(cacheFile);
+    if (!f || f->size == 0) return false;
+    return !taken || (f->modified - *taken <= card::kTimeSlackNs && *taken - f->modified <= card::kTimeSlackNs);
+}
+
+// Card thread: the picture's thumbnail into the cache unless it is there;
+// true when the cache holds it. No size is listed for a thumbnail: the
+// download's own bound keeps it small.
+bool FetchThumb(const ui::ThumbRequest& w) {
+    if (!thumbs::HasCardThumbnail(w.id.name)) return false;
     const Settings& s = Card().Config;
-    std::wstring cacheFile = StoreFile(s, Store::ThumbnailCache, name);
-    if (!fs::IsNonEmptyFile(cacheFile)) {
-        std::wstring tmp = StoreFile(s, Store::Tmp, name);
-        if (TFA_TransFile(name, L"/thumbnail.cgi?/" + directory, as) && PlaceComplete(tmp, cacheFile))
+    const std::wstring cacheFile = StoreFile(s, Store::ThumbnailCache, w.id.name);
+    const std::optional<int64_t> taken = card::CardTime(w.id);
+    if (!ThumbCached(cacheFile, taken)) {
+        std::wstring tmp = StoreFile(s, Store::Tmp, w.id.name), why;
+        if (TFA_TransFile(w.id.name, L"/thumbnail.cgi?/" + w.id.folder, {w.rawDirectory, w.rawName, 0}) &&
+            card::PlaceFile(tmp, cacheFile, taken, true, why))
             cardthread::OnUi([cacheFile] { ShowInfo(L"Transfer: " + cacheFile); });
         (void)fs::DeleteFileAt(tmp);
     }
-    return fs::IsNonEmptyFile(cacheFile);
+    return ThumbCached(cacheFile, taken);
 }
 
 // A thumbnail fetched and decoded on the card thread, for a record's tile.
 struct Fetched {
     int32_t index = 0;
-    std::wstring cacheFile;
+    std::wstring key;  // the picture's identity
     images::Picture picture;
 };
 
@@ -82,14 +92,14 @@ void FetchThumbs(uint32_t generation, const std::vector<ui::ThumbRequest>& wante
         const ui::ThumbRequest& w = wanted[i];
         if (i > 0) progress.Update(static_cast<int64_t>(i), static_cast<int64_t>(wanted.size()));
         if (cardthread::Worker().StopRequested()) return;
-        if (!FetchThumb(w.name, w.directory, {w.rawDirectory, w.rawName, 0})) continue;
+        if (!FetchThumb(w)) continue;
         auto f = std::make_shared<Fetched>();
         f->index = w.index;
-        f->cacheFile = StoreFile(Card().Config, Store::ThumbnailCache, w.name);
-        f->picture = images::LoadJpeg(f->cacheFile);
+        f->key = w.id.Key();
+        f->picture = images::LoadJpeg(StoreFile(Card().Config, Store::ThumbnailCache, w.id.name));
         if (!f->picture) continue;  // the default picture stays
         cardthread::OnUi([generation, f] {
-            Bar().Grid().PictureArrived(generation, f->index, f->cacheFile, std::move(f->picture));
+            Bar().Grid().PictureArrived(generation, f->index, f->key, std::move(f->picture));
         });
     }
 }
@@ -118,7 +128,10 @@ void RequestTree() {
 }
 
 int32_t TFA_TransferThumb(const std::wstring& name, const std::wstring& directory) {
-    return FetchThumb(name, directory, {}) ? 1 : 0;
+    ui::ThumbRequest w;
+    w.id.name = name;
+    w.id.folder = directory;
+    return FetchThumb(w) ? 1 : 0;
 }
 
 int32_t TFA_CreateThumbs() {

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include <algorithm>
+#include <optional>
 
 #include "app/app.h"
 #include "model/ids.h"
@@ -13,7 +13,7 @@
 #include "base/str.h"
 #include "model/card_text.h"
 #include "model/folders.h"
-#include "model/thumb_layout.h"
+#include "model/picture.h"
 #include "win/download.h"
 
 namespace {
@@ -94,54 +94,30 @@ bool WaitForDownload(BackgroundDownload& download, const std::wstring& name, int
     return false;
 }
 
-std::wstring Key(const std::wstring& name) { return str::ToLower(name); }
-
-// A JPEG ends with its end-of-image marker. One without it whose listed size
-// changed since the listing before is still being written (the camera is
-// visibly at work on it); one without it at a steady size has data after
-// the marker, as some cameras write.
-bool StillBeingWritten(const card::CardFileRecord& c, const std::wstring& file) {
-    if (!thumbs::HasCardThumbnail(c.Name)) return false;
-    if (fs::ReadTail(file, 2).value_or("") == "\xFF\xD9") return false;
-    auto before = Card().ListedBefore.find(Key(c.Name));
-    return before != Card().ListedBefore.end() && before->second != c.Size;
-}
-
-// The size at which this run stored the picture, if it did.
-std::optional<int64_t> StoredThisRun(const card::CardFileRecord& c) {
-    auto stored = Card().StoredSize.find(Key(c.Name));
-    if (stored == Card().StoredSize.end()) return std::nullopt;
-    return stored->second;
-}
-
-// True when the candidate is to be fetched into target: nothing (or an empty
-// file) is there, or this run stored it and it has grown on the card since
-// while the stored copy is as it was stored (the camera was still writing
-// it; a copy the user changed is left alone).
-bool NeedsFetch(const card::CardFileRecord& c, const std::wstring& target) {
-    if (!fs::IsNonEmptyFile(target)) return true;
-    std::optional<int64_t> stored = StoredThisRun(c);
-    return stored && c.Size > *stored && fs::FileSize(target) == std::optional<uint64_t>(static_cast<uint64_t>(*stored));
-}
-
-// Downloads one candidate into target; true when it was stored now.
-bool FetchInto(const card::CardFileRecord& c, const std::wstring& target) {
-    CardSpelling as{{}, c.RawName, static_cast<uint64_t>(c.Size)};
+// Downloads one picture for a store folder and has it placed there as the
+// plan says; the stored file, or nothing.
+std::optional<std::wstring> FetchInto(const card::CardFileRecord& c, Store folder, const card::StorePlan& plan) {
+    card::PictureLedger& pictures = Card().Pictures;
+    CardSpelling as{c.RawDirectory, c.RawName, static_cast<uint64_t>(c.Size), c.RawDate, c.RawTime};
     // Pictures left in a folder the camera has moved on from name their own.
     bool fetched = TFA_TransFile(c.Name, c.Directory.empty() ? Config().Path : c.Directory, as);
-    bool unfinished = fetched && StillBeingWritten(c, TmpFile(c.Name));
-    bool stored = fetched && !unfinished && PlaceComplete(TmpFile(c.Name), target);
+    bool unfinished = fetched && pictures.StillBeingWritten(c, TmpFile(c.Name));
+    std::optional<std::wstring> stored;
+    if (fetched && !unfinished) {
+        card::Placed placed = pictures.Place(c, folder, plan, TmpFile(c.Name), fs::Now());
+        if (placed.ok) stored = placed.path;
+    }
     DeleteTmp(c.Name);
     // The card reports a change once: the next tick lists again for a
     // picture still being written.
     if (unfinished) Card().ChangeNotListed = true;
-    if (!stored) return false;
-    Journal(L"Transfer: " + target);
-    Card().StoredSize[Key(c.Name)] = c.Size;
-    Card().NoTransfer.NoteStored(c.Name);
-    return true;
+    if (stored) Journal(L"Transfer: " + *stored);
+    return stored;
 }
 
+// A card file for a folder of its own (storage): the file of the folder that
+// is the picture is shown; otherwise a local copy of the picture, or the
+// card's, is stored beside whatever else has its name.
 uint8_t TransferSingle(const std::wstring& name, const std::wstring& cardDir, const std::wstring& targetFolder,
                        uint8_t markTreeItem, bool show, const CardSpelling& as) {
     if (!card::IsSafeLocalName(name)) {
@@ -149,44 +125,54 @@ uint8_t TransferSingle(const std::wstring& name, const std::wstring& cardDir, co
         return 0;
     }
     const Settings& s = Config();
-    std::wstring target = targetFolder.empty() ? StoreFile(s, Store::Storage, name) : targetFolder + L"\\" + name;
+    const std::wstring folder = targetFolder.empty() ? StoreFolder(s, Store::Storage) : targetFolder;
+    const card::PictureId id{cardDir, name, static_cast<int64_t>(as.size), as.date, as.time};
+    const int64_t since = Card().Pictures.IdentitiesSince();
+    if (std::optional<std::wstring> same = card::StoredName(card::FolderOnDisk(folder), id, since)) {
+        std::wstring existing = folder + L"\\" + *same;
+        Lamp(ids::kCardButton, model::Lamp::Yellow, model::LampAt::Top);
+        Journal(L"Transfer File exists: " + existing);
+        if (show) Show(existing);
+        return 1;
+    }
+    std::optional<std::wstring> free = card::FreeName(card::FolderOnDisk(folder), name);
+    if (!free) {
+        Journal(L"Not transferred: every name beside " + folder + L"\\" + name + L" is taken");
+        return 0;
+    }
+    const std::wstring target = folder + L"\\" + *free;
+    std::wstring why;
     auto finish = [&](bool ok) -> uint8_t {
-        if (!ok) return 0;
+        if (!ok) {
+            Journal(L"Not stored: " + target + L" (" + why + L")");
+            return 0;
+        }
+        if (*free != name) Journal(card::BesideText(name, *free));
         if (markTreeItem) MarkInTree(cardDir, name);
         if (show) Show(target);
         return 1;
     };
-    if (fs::IsNonEmptyFile(target)) {
-        Lamp(ids::kCardButton, model::Lamp::Yellow, model::LampAt::Top);
-        Journal(L"Transfer File exists: " + target);
-        if (show) Show(target);
-        return 1;
-    }
+    // A copy in HiRes or LoRes serves only if it is this picture (a copy
+    // keeps the card's time).
     for (Store kind : {Store::LoRes, Store::HiRes}) {
-        std::wstring local = StoreFile(s, kind, name);
-        if (!fs::IsNonEmptyFile(local)) continue;
-        bool ok = fs::CopyFileTo(local, TmpFile(name)) && PlaceComplete(TmpFile(name), target);
+        const std::wstring localFolder = StoreFolder(s, kind);
+        std::optional<std::wstring> local = card::StoredName(card::FolderOnDisk(localFolder), id, since);
+        if (!local) continue;
+        bool copied = fs::CopyFileTo(localFolder + L"\\" + *local, TmpFile(name));
+        if (!copied) why = fs::LastErrorText();
+        bool ok = copied && card::PlaceFile(TmpFile(name), target, std::nullopt, false, why);
         DeleteTmp(name);
-        return finish(ok && fs::IsNonEmptyFile(target));
+        return finish(ok);
     }
     if (TFA_CheckUpdate() == 0) return 0;
-    if (TFA_TransFile(name, cardDir, as) && PlaceComplete(TmpFile(name), target)) Journal(L"Transfer: " + target);
+    if (!TFA_TransFile(name, cardDir, as)) return 0;  // the journal has said why
+    bool ok = card::PlaceFile(TmpFile(name), target, card::CardTime(id), false, why);
     DeleteTmp(name);
-    return finish(fs::IsNonEmptyFile(target));
+    if (ok) Journal(L"Transfer: " + target);
+    return finish(ok);
 }
 
 }  // namespace
-
-bool PlaceComplete(const std::wstring& from, const std::wstring& to) {
-    // Moved, not copied: a raw file or a video of gigabytes is not written
-    // twice when the temporary folder is on the store's volume.
-    std::wstring part = to + L".part";
-    if (!fs::MoveFileReplacing(from, part) || !fs::MoveFileReplacing(part, to)) {
-        (void)fs::DeleteFileAt(part);
-        return false;
-    }
-    return true;
-}
 
 uint8_t TFA_TransFile(const std::wstring& name, const std::wstring& cardDir, const CardSpelling& as) {
     cardthread::BusyFace busy;
@@ -219,54 +205,21 @@ uint8_t TFA_TransFile(const std::wstring& name, const std::wstring& cardDir, con
 }
 
 uint8_t TFA_Transfer(uint8_t automatic) {
-    const Settings& s = Config();
-    std::wstring mode = str::ToLower(automatic ? s.TransferModeAuto : s.TransferModeMan);
-    struct Kind {
-        bool wanted;
-        const std::wstring& extension;
-        Store folder;
-        bool shown;
-    } kinds[] = {{mode == L"lores" || mode == L"both", s.TransferLoRes, Store::LoRes, true},
-                 {mode == L"hires" || mode == L"both", s.TransferHiRes, Store::HiRes, mode == L"hires"}};
+    card::Session& card = Card();
     Lamp(ids::kCardButton, model::Lamp::Yellow, model::LampAt::Top);
     const card::CardWorker& worker = cardthread::Worker();
-    // The camera folder's pictures, then those left in a folder it moved on from.
-    std::vector<const card::CardFileRecord*> candidates;
-    for (const card::CardFileRecord& c : Card().Lists.TransferCandidates) candidates.push_back(&c);
-    for (const card::CardFileRecord& c : Card().Leftovers) candidates.push_back(&c);
-    // LoResFirst: after a burst of shots every JPEG reaches the viewer before
-    // the first raw file takes the card for half a minute.
-    if (mode == L"both" && s.LoResFirst && !s.TransferLoRes.empty())
-        std::stable_partition(candidates.begin(), candidates.end(), [&](const card::CardFileRecord* c) {
-            return str::ContainsI(c->Name, s.TransferLoRes);
-        });
-    for (const card::CardFileRecord* candidate : candidates) {
-        const card::CardFileRecord& c = *candidate;
+    for (const card::TransferStep& step : card.TransferSteps(automatic != 0)) {
         if (worker.StopRequested()) break;  // the program ends
-        if (c.Name.empty() || !card::IsSafeLocalName(c.Name)) continue;
-        // A picture listed with 0 bytes is still being written: it stays new,
-        // and the next tick lists again whatever the update flag says.
-        if (c.Size <= 0) {
-            Card().ChangeNotListed = true;
-            continue;
-        }
-        std::optional<int64_t> stored = StoredThisRun(c);
-        if (Card().NoTransfer.Contains(c.Name) && !(stored && c.Size > *stored)) continue;
-        bool cardGone = false;
-        for (const Kind& k : kinds) {
-            // An empty extension means that kind is not transferred.
-            if (!k.wanted || k.extension.empty() || !str::ContainsI(c.Name, k.extension)) continue;
-            std::wstring target = StoreFile(s, k.folder, c.Name);
-            if (!NeedsFetch(c, target)) continue;
-            if (TFA_CheckUpdate() == 0) {
-                cardGone = true;
-                break;
-            }
-            if (FetchInto(c, target) && k.shown) Show(target);
-        }
-        if (cardGone) break;
+        // A store that cannot take the picture now is tried again later; the
+        // picture stays new.
+        card::StorePlan plan = card.Pictures.Plan(step.picture, step.folder, fs::Now());
+        if (plan.action != card::StorePlan::Action::Fetch) continue;
+        if (TFA_CheckUpdate() == 0) break;  // the card is gone
+        std::optional<std::wstring> stored = FetchInto(step.picture, step.folder, plan);
+        if (stored && step.show) Show(*stored);
     }
-    Card().UpdateFlag = card::CardChange::None;
+    (void)card.Pictures.SaveRecord();
+    card.UpdateFlag = card::CardChange::None;
     return 0;
 }
 

@@ -8,10 +8,12 @@
 
 // How the card spells a file and what it listed for it: the listing's bytes
 // of its folder and name (the request must use the card's own spelling,
-// whatever the program made of it), and its size (0: not listed).
+// whatever the program made of it), its size (0: not listed) and its date
+// and time fields (which tell it from another picture of its name).
 struct CardSpelling {
     std::string directory, name;
     uint64_t size = 0;
+    int32_t date = 0, time = 0;
 };
 
 // Fetches a card file into TmpPath + "\" + name; 1 when it arrived complete:
@@ -22,12 +24,11 @@ uint8_t TFA_TransFile(const std::wstring& name, const std::wstring& cardDir, con
 // TransferModeMan. Returns 0.
 uint8_t TFA_Transfer(uint8_t automatic);
 // One file into targetFolder (StoragePath when empty); 1 when it is there.
+// A file of its name there that is another picture stays: this one goes
+// beside it.
 uint8_t TFA_TransferFile(const std::wstring& name, const std::wstring& cardDir, const std::wstring& targetFolder,
                          uint8_t markTreeItem, const CardSpelling& as = {});
 // The same without handing the file to the viewer.
 uint8_t TFA_TransferFileSpecial(const std::wstring& name, const std::wstring& cardDir,
                                 const std::wstring& targetFolder, uint8_t markTreeItem, const CardSpelling& as = {});
 
-// Moves a finished temporary file into its destination under a temporary
-// name and renames it, so a destination file is always complete.
-[[nodiscard]] bool PlaceComplete(const std::wstring& from, const std::wstring& to);

@@ -10,6 +10,7 @@
 #include "base/fs.h"
 #include "base/str.h"
 #include "model/folders.h"
+#include "model/picture.h"
 #include "model/ids.h"
 #include "model/tree_menu_logic.h"
 #include "ui/thumb_area.h"
@@ -42,7 +43,7 @@ struct CardFile {
 
 CardFile FileOf(const card::CardFileRecord& r) {
     return {r.Index, Shown().Generation, r.Name, r.Directory,
-            {r.RawDirectory, r.RawName, static_cast<uint64_t>(r.Size > 0 ? r.Size : 0)}};
+            {r.RawDirectory, r.RawName, static_cast<uint64_t>(r.Size > 0 ? r.Size : 0), r.RawDate, r.RawTime}};
 }
 
 // After a transfer: the tile's faces and the tree mark, unless a walk has
@@ -161,11 +162,14 @@ int32_t WLX_TREE_POP(const std::wstring& command, int32_t index) {
     const Settings& s = App().settings;
     if (str::EqualsI(command, L"transferfile")) {
         SetLamp(ids::kCardButton, model::Lamp::Blue, model::LampAt::Top);
-        // A local copy is shown at once; only the card waits its turn.
+        // A local copy of this picture (not another of its name) is shown at
+        // once; only the card waits its turn.
         for (Store where : {Store::LoRes, Store::HiRes, Store::Storage, Store::Target}) {
-            std::wstring local = StoreFile(s, where, r->Name);
-            if (!fs::IsNonEmptyFile(local)) continue;
-            Viewer_ShowFile(local);
+            const std::wstring folder = StoreFolder(s, where);
+            std::optional<std::wstring> local =
+                card::StoredName(card::FolderOnDisk(folder), card::IdOf(*r), App().run.IdentitiesSince);
+            if (!local) continue;
+            Viewer_ShowFile(folder + L"\\" + *local);
             return index;
         }
         RunOnCard([f = FileOf(*r)] { TransferToStorage(f); });
@@ -225,9 +229,12 @@ bool TransferSelectedThumbnails() {
         for (const CardFile& f : picked) {
             if (cardthread::Worker().StopRequested()) return;
             // The cell's own tree item is marked below; the tree's selection
-            // may be another file.
-            TFA_TransferFileSpecial(f.name, f.directory, App().card.Config.StoragePath, 0, f.as);
-            cardthread::OnUi([f] { UnpickAfterTransfer(f); });
+            // may be another file. A picture that did not arrive (the camera
+            // went to sleep) stays picked for the next try.
+            if (TFA_TransferFileSpecial(f.name, f.directory, App().card.Config.StoragePath, 0, f.as))
+                cardthread::OnUi([f] { UnpickAfterTransfer(f); });
+            else
+                cardthread::OnUi([f] { ShowInfo(L"Not transferred, still picked: " + f.directory + L"/" + f.name); });
         }
     });
     return true;

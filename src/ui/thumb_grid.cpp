@@ -74,10 +74,10 @@ int32_t ThumbGrid::Build(std::vector<ThumbRequest>& wanted) {
             break;
         }
         if (r->ThumbImage == 0 || r->ThumbImage == kDefaultPicture) {
-            auto known = pictureOfFile_.find(StoreFile(s, Store::ThumbnailCache, r->Name));
-            r->ThumbImage = known != pictureOfFile_.end() ? known->second : kDefaultPicture;
+            auto known = pictureOf_.find(card::IdOf(*r).Key());
+            r->ThumbImage = known != pictureOf_.end() ? known->second : kDefaultPicture;
             if (r->ThumbImage == kDefaultPicture && thumbs::HasCardThumbnail(r->Name))
-                wanted.push_back({r->Index, r->Name, r->Directory, r->RawDirectory, r->RawName});
+                wanted.push_back({r->Index, card::IdOf(*r), r->RawDirectory, r->RawName});
         }
         HWND toggle = MakeTileControl(area, tileIds->toggle, t.toggle, BS_PUSHLIKE | BS_AUTOCHECKBOX | BS_BITMAP, L"", font);
         positionOf_[r->Index] = indexList_.size();
@@ -110,19 +110,19 @@ void ThumbGrid::SizeArea(int32_t rows) {
                             model::ThumbAreaInnerHeight(rows, s.ThumbSize, s.ThumbSelSize, s.ButtonSpace));
 }
 
-void ThumbGrid::PictureArrived(uint32_t generation, int32_t index, const std::wstring& cacheFile,
+void ThumbGrid::PictureArrived(uint32_t generation, int32_t index, const std::wstring& key,
                                images::Picture picture) {
     ShownCard& shown = bar_.Tree().Shown();
     if (generation != shown.Generation) return;
     card::CardFileRecord* r = shown.Lists.Record(index);
     if (!r) return;
-    auto known = pictureOfFile_.find(cacheFile);
-    if (known != pictureOfFile_.end()) {
+    auto known = pictureOf_.find(key);
+    if (known != pictureOf_.end()) {
         r->ThumbImage = known->second;
     } else {
         pictures_.push_back(std::move(picture));
         r->ThumbImage = static_cast<int32_t>(pictures_.size());
-        pictureOfFile_.emplace(cacheFile, r->ThumbImage);
+        pictureOf_.emplace(key, r->ThumbImage);
     }
     if (HWND tile = TileControl(index, thumbs::TilePart::Picture)) InvalidateRect(tile, nullptr, FALSE);
 }

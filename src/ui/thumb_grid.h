@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "model/picture.h"
 #include "model/thumb_layout.h"
 #include "model/tree_menu_logic.h"
 #include "win/images.h"
@@ -23,7 +24,7 @@ class Bar;
 // A thumbnail the grid has no picture for: fetched by the program above.
 struct ThumbRequest {
     int32_t index = 0;
-    std::wstring name, directory;
+    card::PictureId id;                 // the picture (its folder as the card lists it)
     std::string rawDirectory, rawName;  // the card's own spelling
 };
 
@@ -43,10 +44,10 @@ public:
     void ForgetRows() { rowCount_ = 0; }
     int32_t LastBuild() const { return lastBuild_; }
 
-    // A picture fetched for a record's tile; dropped when a walk has
-    // replaced the records since it was asked for.
-    void PictureArrived(uint32_t generation, int32_t index, const std::wstring& cacheFile,
-                        images::Picture picture);
+    // A picture fetched for a record's tile (`key`: the card picture's
+    // identity); dropped when a walk has replaced the records since it was
+    // asked for.
+    void PictureArrived(uint32_t generation, int32_t index, const std::wstring& key, images::Picture picture);
 
     // The tile a control of the grid is part of (None for other controls).
     thumbs::TileRef TileOfControl(int id) const;
@@ -73,12 +74,13 @@ private:
     std::unordered_map<int32_t, size_t> positionOf_;  // grid position of each record's tile
     int32_t rowCount_ = 0;
     int32_t lastBuild_ = 0;
-    // Decoded thumbnails; image number n is entry n - 1. A cache file is
-    // decoded once per run: every card walk empties the records, and
-    // decoding again on each refresh would pile up a bitmap per tile until
-    // the system's GDI quota runs out.
+    // Decoded thumbnails; image number n is entry n - 1. A picture's
+    // thumbnail is decoded once per run: every card walk empties the
+    // records, and decoding again on each refresh would pile up a bitmap per
+    // tile until the system's GDI quota runs out. By the card picture's
+    // identity: a name may come back as another picture.
     std::vector<images::Picture> pictures_;
-    std::map<std::wstring, int32_t> pictureOfFile_;
+    std::map<std::wstring, int32_t> pictureOf_;
 };
 
 }  // namespace ui

@@ -214,7 +214,9 @@ TEST(CardTree, WalkGoesOnPastFoldersThatFailAndSkipsUnsafeNames) {
     ASSERT_TRUE(run.ShowView(kTree));
     ASSERT_TRUE(run.WaitTree([](auto& t) { return HasItem(t, L"/A/C"); })) << Dump(run.Tree());
     std::vector<std::string> walk = Listings(sim);
-    walk.erase(walk.begin(), std::find(walk.begin(), walk.end(), "/"));
+    // The walk starts at the root; a tick before it may have listed the
+    // root as the camera folder's parent.
+    walk.erase(walk.begin(), std::find(walk.rbegin(), walk.rend(), "/").base() - 1);
     EXPECT_EQ(walk, (std::vector<std::string>{"/", "/A", "/B", "/Z0.JPG", "/A/C"}));
     std::vector<TreeItem> tree = run.Tree();
     EXPECT_TRUE(HasItem(tree, L"c1.jpg"));

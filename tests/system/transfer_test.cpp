@@ -299,7 +299,9 @@ TEST(Transfer, NoTransferRulesIgnoreCase) {
     Simulator sim(run.card, kCardAddress);
     ASSERT_TRUE(sim.Running());
     MakeDirs(run.Folder(L"LoRes"));
-    ASSERT_TRUE(fs::WriteFile(run.Folder(L"LoRes") + L"\\p1010002.jpg", "stored before"));
+    // The same picture, stored by an earlier version: its size, the download's time.
+    const std::string storedBefore = "stored before" + std::string(5000 - 13, '.');
+    ASSERT_TRUE(fs::WriteFile(run.Folder(L"LoRes") + L"\\p1010002.jpg", storedBefore));
     run.Start({{L"TFA.DoNotLoad", L"fa000001.jpg"}, {L"TFA.TransferOnlyAddedFiles", L"Yes"}});
     ASSERT_TRUE(run.bar);
     ASSERT_TRUE(WaitFor([&] { return sim.Count("op=100&DIR=" + kCamera) > 0; }));
@@ -308,7 +310,7 @@ TEST(Transfer, NoTransferRulesIgnoreCase) {
     ASSERT_TRUE(run.WaitFiles(L"LoRes", {L"P1010003.JPG", L"p1010002.jpg"}));
     ASSERT_TRUE(WaitTicks(sim, 2));
     EXPECT_EQ(run.Shown(), Paths(run.Folder(L"LoRes"), {L"P1010003.JPG"}));
-    EXPECT_EQ(Bytes(run.Folder(L"LoRes") + L"\\p1010002.jpg"), "stored before");
+    EXPECT_EQ(Bytes(run.Folder(L"LoRes") + L"\\p1010002.jpg"), storedBefore);
     for (const wchar_t* n : {L"P1010001.JPG", L"P1010002.JPG", L"FA000001.JPG"}) EXPECT_FALSE(Requested(sim, n)) << Utf8(n);
 
     // Without TransferOnlyAddedFiles the earlier picture comes too; the rest stays.
@@ -648,4 +650,64 @@ TEST(Thumbnails, GridOfTheCameraFolderWithACacheAcrossRuns) {
     EXPECT_EQ(std::count(again.begin(), again.end(), cgi + "P1010003.JPG"), 2);
     EXPECT_EQ(Bytes(cache + L"\\_thm_P1010003.JPG"), fetched);
     EXPECT_EQ(run.StoreProblems(), "");
+}
+
+// A name is no picture: after the camera's counter wrapped (or the card was
+// formatted) a new picture under a stored name goes beside it, and the
+// stored one stays as it was. A burst cut short by End arrives after the
+// next start. A store that cannot take a picture says so, with button 6's
+// lamp red, and takes the picture once it works again.
+TEST(Transfer, RepeatedNamesARestartAndAStoreThatFails) {
+    CardStore run;
+    Simulator sim(run.card, kCardAddress, L"--rate 300000");
+    ASSERT_TRUE(sim.Running());
+    const Changes settings = {{L"TFA.TransferModeAuto", L"LoRes"}, {L"TFA.UseUpdateFlag", L"No"}};
+    run.Start(settings);
+    ASSERT_TRUE(run.bar);
+    ASSERT_TRUE(WaitFor([&] { return sim.Count("op=100&DIR=" + kCamera) > 0; }));
+    const std::wstring lowRes = run.Folder(L"LoRes");
+    auto picture = [](char c, size_t size) { return std::string(size - 2, c) + "\xFF\xD9"; };
+
+    const std::string first = picture('a', 20000), second = picture('b', 20000);
+    run.PutOnCard(L"P1010001.JPG", first);
+    ASSERT_TRUE(run.WaitFiles(L"LoRes", {L"P1010001.JPG"}));
+    // The counter wrapped: the same name and size, a later time.
+    ASSERT_TRUE(fs::DeleteFileAt(run.OnCard(L"P1010001.JPG")));
+    run.PutOnCard(L"P1010001.JPG", second);
+    ASSERT_TRUE(fs::SetLastWriteTime(run.OnCard(L"P1010001.JPG"), fs::Now() + int64_t{3600} * 1000000000));
+    ASSERT_TRUE(run.WaitFiles(L"LoRes", {L"P1010001-2.JPG", L"P1010001.JPG"})) << Dump(FilesIn(lowRes));
+    EXPECT_EQ(Bytes(lowRes + L"\\P1010001.JPG"), first);
+    EXPECT_EQ(Bytes(lowRes + L"\\P1010001-2.JPG"), second);
+    EXPECT_EQ(run.JournalCount(L"Another picture has the name P1010001.JPG: this one is stored beside it as "
+                               L"P1010001-2.JPG"), 1u);
+
+    // A burst of three, and End after the first has come.
+    const Names burst = {L"P1010002.JPG", L"P1010003.JPG", L"P1010004.JPG"};
+    for (auto& n : burst) run.PutOnCard(n, picture('c', 300000));
+    ASSERT_TRUE(WaitFor([&] { return fs::IsNonEmptyFile(lowRes + L"\\" + burst[0]); }));
+    standins::ClickButton(run.Control(kEndButton));
+    ASSERT_EQ(WaitExit(run.process), 0);
+    run.bar = nullptr;
+    run.Start(settings);
+    ASSERT_TRUE(run.bar);
+    ASSERT_TRUE(run.WaitFiles(L"LoRes", {L"P1010001-2.JPG", L"P1010001.JPG", burst[0], burst[1], burst[2]}, 30000))
+        << Dump(FilesIn(lowRes));
+    EXPECT_EQ(Fetches(sim, burst[0]), 1u);
+
+    // The store's folder goes away (a drive pulled): a file stands in its place.
+    ASSERT_TRUE(MoveFileW(lowRes.c_str(), (lowRes + L"-away").c_str()));
+    ASSERT_TRUE(fs::WriteFile(lowRes, "no folder"));
+    run.PutOnCard(L"P1010005.JPG", picture('d', 20000));
+    ASSERT_TRUE(WaitFor([&] { return run.JournalCount(L"Not stored: " + lowRes + L" (") == 1; }))
+        << Dump(run.Journal());
+    EXPECT_TRUE(standins::LampShows(run.Control(kCardButton), false, 'r'));
+    ASSERT_TRUE(WaitTicks(sim, 3));
+    EXPECT_EQ(Fetches(sim, L"P1010005.JPG"), 0u);
+    ASSERT_TRUE(fs::DeleteFileAt(lowRes));
+    ASSERT_TRUE(MoveFileW((lowRes + L"-away").c_str(), lowRes.c_str()));
+    ASSERT_TRUE(WaitFor([&] { return fs::IsNonEmptyFile(lowRes + L"\\P1010005.JPG"); }, 30000)) << Dump(run.Journal());
+    EXPECT_EQ(run.JournalCount(L"Store works again: " + lowRes), 1u);
+    EXPECT_EQ(Fetches(sim, L"P1010005.JPG"), 1u);
+    // The first P1010001 is the picture from before the counter wrapped.
+    EXPECT_EQ(run.StoreProblems(), "differs from the card: \\LoRes\\P1010001.JPG\n");
 }

@@ -325,10 +325,14 @@ TEST(ThumbSelection, PicturesShowOrFetchCaptionsReportAndTogglesSelect) {
     std::wstring reported = run.Card() + L"\\DCIM\\100CANON\\IMG_0002.JPG";
     ASSERT_TRUE(SetLocalTime(reported, 2017, 3, 5, 9, 4, 6));
     for (const wchar_t* d : {L"\\Pics\\LoRes", L"\\Pics\\Storage", L"\\Pics\\HiRes"}) MakeDirs(run.box.root + d);
-    // Local copies: IMG_0001 in LoRes; IMG_0002 in storage and HiRes.
-    ASSERT_TRUE(WriteTextFile(run.box.root + L"\\Pics\\LoRes\\IMG_0001.JPG", std::string(500, 'l')));
-    ASSERT_TRUE(WriteTextFile(run.box.root + L"\\Pics\\Storage\\IMG_0002.JPG", std::string(500, 's')));
-    ASSERT_TRUE(WriteTextFile(run.box.root + L"\\Pics\\HiRes\\IMG_0002.JPG", std::string(500, 'h')));
+    // Local copies, stored by an earlier version (the card's size, the time of
+    // their download): IMG_0001 in LoRes; IMG_0002 in storage and HiRes.
+    auto copyOf = [&](const wchar_t* name) {
+        return fs::ReadFile(run.Card() + L"\\DCIM\\100CANON\\" + name).value_or("");
+    };
+    ASSERT_TRUE(WriteTextFile(run.box.root + L"\\Pics\\LoRes\\IMG_0001.JPG", copyOf(L"IMG_0001.JPG")));
+    ASSERT_TRUE(WriteTextFile(run.box.root + L"\\Pics\\Storage\\IMG_0002.JPG", copyOf(L"IMG_0002.JPG")));
+    ASSERT_TRUE(WriteTextFile(run.box.root + L"\\Pics\\HiRes\\IMG_0002.JPG", copyOf(L"IMG_0002.JPG")));
     run.Start({{L"TFA.Path", L"DCIM/100CANON"}});
     ASSERT_TRUE(run.bar);
     ASSERT_TRUE(run.WaitJournal(L"TFA Success: " + kCard));
@@ -451,4 +455,17 @@ TEST(ThumbSelection, PicturesShowOrFetchCaptionsReportAndTogglesSelect) {
     std::sort(stored.begin(), stored.end());
     EXPECT_EQ(stored, (std::vector<std::wstring>{L"IMG_0001.JPG", L"IMG_0002.JPG", L"IMG_0003.JPG", L"IMG_0004.JPG",
                                                  L"IMG_0005.JPG"}));
+
+    // A batch that fails (the camera went to sleep) keeps the picks of the
+    // pictures that did not come, and says so for each.
+    for (const wchar_t* name : {L"IMG_0004.JPG", L"IMG_0005.JPG"}) ASSERT_TRUE(fs::DeleteFileAt(run.Storage() + L"\\" + name));
+    Click(toggles[3]);
+    ClickWith(toggles[4], VK_CONTROL);
+    ASSERT_TRUE(WaitFor([&] { return States(toggles) == "00011"; }, 5000)) << States(toggles);
+    ASSERT_EQ(sim.Command("refuse"), "ok\n");
+    Click(run.Control(kCopyButton));
+    for (const wchar_t* name : {L"IMG_0004.JPG", L"IMG_0005.JPG"})
+        EXPECT_TRUE(run.WaitJournal(L"Not transferred, still picked: /DCIM/100CANON/" + std::wstring(name)));
+    EXPECT_EQ(States(toggles), "00011");
+    ASSERT_EQ(sim.Command("accept"), "ok\n");
 }
