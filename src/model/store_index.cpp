@@ -45,8 +45,9 @@ void StoreIndex::List(Folder& folder, std::optional<int64_t> stamp, int64_t now)
 
 void StoreIndex::NoteStored(Store folder, const fs::FileEntry& file) {
     if (file.name.empty() || file.size == 0) return;
-    // Storing moved the folder's stamp: the next refresh lists it again.
-    Of(folder).files[str::ToLower(file.name)] = file;
+    Folder& f = Of(folder);
+    f.files[str::ToLower(file.name)] = file;
+    if (f.listed && f.trusted) f.stamp = fs::LastWriteTime(f.path);
     generation_++;
 }
 

@@ -279,13 +279,14 @@ TEST(PictureLedger, TheStoreIsListedAgainOnlyWhenItChanged) {
     EXPECT_FALSE(index.Find(Store::HiRes, L"P1.JPG"));
     for (const wchar_t* name : {L"EMPTY.JPG", L"sub.jpg", L""}) EXPECT_FALSE(index.Find(Store::LoRes, name));
 
-    // A picture the program stores is known at once; its folder moved, so
-    // the next refresh lists it again.
+    // A picture the program stores is known at once, and the move of its
+    // folder's stamp is its own: the folder is not listed again for it.
     store.Write(L"LoRes\\P2.JPG", "y");
+    ASSERT_TRUE(fs::SetLastWriteTime(store / L"LoRes", stamp + 5 * kSecond));
     index.NoteStored(Store::LoRes, {L"P2.JPG", 1, stamp});
     EXPECT_TRUE(index.Find(Store::LoRes, L"P2.JPG"));
     EXPECT_EQ(index.Size(), 2u);
-    EXPECT_TRUE(index.Refresh(source));
+    EXPECT_FALSE(index.Refresh(source, stamp + 12 * kSecond));
     EXPECT_TRUE(index.Find(Store::LoRes, L"P2.JPG"));
 
     // A stamp as recent as its file system's step is not trusted: a change
