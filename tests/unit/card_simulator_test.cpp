@@ -276,7 +276,10 @@ TEST(CardSimulator, CounterWrapFormatAndShotsThatDiffer) {
     EXPECT_TRUE(stdfs::is_directory(folder));
     EXPECT_TRUE(stdfs::is_empty(folder));
     EXPECT_EQ(s.card.Control("counter 1"), "ok");
+    EXPECT_EQ(s.card.Control("clock -3600"), "ok");  // the camera's clock an hour behind
     EXPECT_EQ(s.card.Control("shoot /DCIM/101_PANA 1 RW2 40000"), "ok\nP1010001");
+    auto behind = stdfs::file_time_type::clock::now() - stdfs::last_write_time(folder / "P1010001.JPG");
+    EXPECT_NEAR(std::chrono::duration_cast<std::chrono::seconds>(behind).count(), 3600, 60);
     EXPECT_NE(Read(folder / "P1010001.JPG"), files[0]);
     EXPECT_NE(Read(folder / "P1010001.RW2"), files[2]);
     EXPECT_EQ(stdfs::file_size(folder / "P1010001.RW2"), 40000u);

@@ -482,12 +482,17 @@ std::string Card::Shoot(const std::vector<std::string>& args, bool slow) {
         std::string rawBytes = RawFile(std::max<uint64_t>(size, 4096), mark + "." + rawExt);
         if (slow) {
             if (!WriteFile(jpeg, "") || !WriteFile(raw, "")) return "error cannot write " + base;
+            StampWithCameraTime(jpeg);
+            StampWithCameraTime(raw);
             // Both files of the pair grow at the same moments.
             const auto start = std::chrono::steady_clock::now();
             WriteInSteps(jpeg, std::move(jpegBytes), stepMs, start);
             WriteInSteps(raw, std::move(rawBytes), stepMs, start);
         } else if (!WriteFile(jpeg, jpegBytes) || !WriteFile(raw, rawBytes)) {
             return "error cannot write " + base;
+        } else {
+            StampWithCameraTime(jpeg);
+            StampWithCameraTime(raw);
         }
         reply += "\n" + base;
     }
@@ -517,10 +522,18 @@ void Card::ApplyDueWrites() {
         if (there < it->length) {
             std::ofstream out(it->path, std::ios::binary | std::ios::app);
             out.write(it->content.data() + there, static_cast<std::streamsize>(it->length - there));
+            out.close();
+            StampWithCameraTime(it->path);
         }
         updateFlag_ = true;
         it = pending_.erase(it);
     }
+}
+
+void Card::StampWithCameraTime(const fs::path& file) const {
+    if (cameraClock_.count() == 0) return;  // the file system's own time is the computer's
+    std::error_code ec;
+    fs::last_write_time(file, fs::file_time_type::clock::now() + cameraClock_, ec);
 }
 
 void Card::Tick() {
@@ -601,6 +614,8 @@ std::string Card::Control(std::string_view line) {
     } else if (cmd == "wake") {
         sleepUntil_ = {};
         woken_.notify_all();
+    } else if (cmd == "clock" && args.size() == 2) {
+        cameraClock_ = std::chrono::seconds(std::strtoll(args[1].c_str(), nullptr, 10));
     } else if (cmd == "roll" && args.size() == 2) {
         filesPerFolder_ = std::strtoull(args[1].c_str(), nullptr, 10);
     } else if (cmd == "quit") {

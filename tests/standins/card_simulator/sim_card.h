@@ -139,6 +139,8 @@ private:
     };
 
     void ApplyDueWrites();
+    // A file the camera wrote carries the camera's time ("clock").
+    void StampWithCameraTime(const std::filesystem::path& file) const;
     std::string Shoot(const std::vector<std::string>& args, bool slow);
     std::optional<std::filesystem::path> ShootingFolder(const std::string& cardFolder, std::string& reply);
     void WriteInSteps(const std::filesystem::path& file, std::string content, int stepMs,
@@ -165,6 +167,7 @@ private:
     int stallSeconds_ = 30;
     int nextPicture_ = 1010001;
     uint64_t shots_ = 0;  // pairs shot: each pair's files carry its number, so no two shots are alike
+    std::chrono::seconds cameraClock_{0};  // the camera's clock ahead of the computer's (behind when negative)
     std::vector<PlannedFault> faults_;
     std::vector<std::pair<std::string, std::string>> extraLines_;  // card folder, raw line
     std::vector<std::string> log_;

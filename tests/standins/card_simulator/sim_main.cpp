@@ -20,6 +20,10 @@
 //                                   (the JPEG's first comment and the raw
 //                                   file's first line name the shot), the
 //                                   JPEGs stay whole pictures
+//   clock <seconds>                 the camera's clock runs that far ahead of
+//                                   the computer's (behind when negative):
+//                                   the files it shoots carry its time, which
+//                                   the listing shows
 //   counter <1..9999>               the camera's next file number: the last
 //                                   four digits of the names, which go on
 //                                   from 9999 to 0001
