@@ -17,9 +17,10 @@
 // in the store exactly once and whole, in the folder of its kind, under its
 // name or beside it ("P1010001-2.JPG"), with the card's date and time (the
 // camera's clock is an hour behind the computer's); no stored file changed
-// after it appeared; what waited when Wemlox ended, or while the store could
-// not be written, arrived soon after; what the viewer was started with; the
-// click-to-key times. Exit code 0 only when every check passes; the times are
+// after it appeared (but for a part of a picture the card wrote in steps,
+// completed by that picture); what waited when Wemlox ended, or while the
+// store could not be written, arrived soon after; what the viewer was started
+// with; the click-to-key times. Exit code 0 only when every check passes; the times are
 // figures to read, not a check, as Wine's scheduling on a shared machine
 // would make any bound flaky.
 //
@@ -1123,23 +1124,26 @@ const char* Settle(Soak& s) {
 // ---- The tally -----------------------------------------------------------------------
 
 // Every file as it first appeared is read again at the end: still there, and
-// the same.
-void FinalLook(Soak& s) {
+// the same. One change is no fault: a part of a picture the card wrote in
+// steps (listed with the same size on two ticks while the camera paused),
+// completed in place by that very picture. Returns how many were.
+size_t FinalLook(Soak& s) {
     ScanStore(s);
+    size_t completed = 0;
     for (const auto& [path, first] : s.firstSeen) {
-        if (s.changed.count(path)) continue;
-        if (!s.present.count(path)) {
-            s.changed[path] = "removed";
+        std::optional<Content> now = s.present.count(path) ? ReadContent(s.store + L"\\" + path) : std::nullopt;
+        if (now) s.seen[path] = *now;
+        if (!s.changed.count(path) && now && first.SameAs(*now)) continue;
+        std::optional<FileRef> ref = now ? Identify(s, *now) : std::nullopt;
+        if (ref && s.pictures[ref->picture].inSteps && first.head == now->head && first.size < now->size) {
+            completed++;
             continue;
         }
-        std::optional<Content> c = ReadContent(s.store + L"\\" + path);
-        if (!c) continue;
-        s.seen[path] = *c;
-        if (!first.SameAs(*c)) s.changed[path] = Describe(first, *c);
-    }
-    for (const auto& [path, what] : s.changed)
+        std::string what = !now ? "removed" : s.changed.count(path) ? s.changed[path] : Describe(first, *now);
         s.tally.Named(check::kChanged).Add(str::ToUtf8(path) + " (" + what + ")");
+    }
     Resolve(s, true);
+    return completed;
 }
 
 // Each stored file is known by its content: a picture of the day (whole, or
@@ -1416,7 +1420,7 @@ int wmain(int argc, wchar_t** argv) {
         return Now() - viewerLogSince > 2000;
     }, 15000);
     CaptureDue(s);
-    FinalLook(s);
+    const size_t completed = FinalLook(s);
     for (const MovedCard& m : s.moves)
         s.tally.Named(check::kFoundAgain).Add("no \"" + str::ToUtf8(m.line) + "\" in the journal");
     std::vector<std::string> cardLog = sim.Log();
@@ -1442,7 +1446,8 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("\ntally after %.0f s (%s):\n", s.Seconds(), settled);
     std::printf("  pictures shot            %zu pairs in", s.pictures.size());
     for (const std::string& f : s.folders) std::printf(" %s", f.c_str());
-    std::printf("; %zu pairs written in steps\n", inSteps);
+    std::printf("; %zu pairs written in steps, %zu stored parts of them completed in place\n", inSteps,
+                completed);
     std::printf("  names that came again    %zu after %d wrap(s), %zu with a raw file of the earlier one's size\n",
                 again, o.wraps, sameSize);
     std::printf("  Wemlox started           %zu times; %zu pairs formatted away before they were stored\n",
