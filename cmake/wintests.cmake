@@ -69,6 +69,7 @@ add_executable(soak ${CMAKE_SOURCE_DIR}/tests/soak/soak_main.cpp ${CMAKE_SOURCE_
 target_link_libraries(soak PRIVATE wemlox_driver ws2_32 comctl32)
 target_link_options(soak PRIVATE -static -municode)
 add_dependencies(soak Wemlox card_simulator standin_viewer)
-# The short day: 100 pictures, the card asleep for 8 s instead of half a minute.
+# The short day: 100 pictures, the card asleep for 8 s instead of half a minute,
+# one counter wrap and one restart (Wemlox killed in a burst).
 add_test(NAME soak COMMAND soak --pictures 100 --seed 12 --sleep-seconds 8)
 set_tests_properties(soak PROPERTIES TIMEOUT 1200)

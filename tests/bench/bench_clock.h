@@ -1,13 +1,11 @@
-// What the Windows benchmarks share: a millisecond clock, the median, and a
-// plain libcurl download of a URL to compare the program's against.
+// The one clock and percentile of the Windows benchmarks and the soak: a
+// millisecond clock, the median and any percentile of a set of times.
 #pragma once
 
 #include <windows.h>
 
-#include <curl/curl.h>
-
 #include <algorithm>
-#include <string>
+#include <utility>
 #include <vector>
 
 namespace bench {
@@ -19,22 +17,14 @@ inline double Now() {
     return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
 }
 
-inline double Median(std::vector<double> v) {
+// The value at fraction p (0..1) of the sorted times, the nearest rank; 0 for none.
+inline double Percentile(std::vector<double> v, double p) {
+    if (v.empty()) return 0;
     std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
+    size_t i = static_cast<size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
+    return v[std::min(i, v.size() - 1)];
 }
 
-// Milliseconds for the whole body; -1 when it failed.
-inline double DownloadMs(const std::string& url) {
-    CURL* curl = curl_easy_init();
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, +[](char*, size_t s, size_t n, void*) { return s * n; });
-    curl_easy_setopt(curl, CURLOPT_PROXY, "");
-    double start = Now();
-    CURLcode rc = curl_easy_perform(curl);
-    double ms = Now() - start;
-    curl_easy_cleanup(curl);
-    return rc == CURLE_OK ? ms : -1;
-}
+inline double Median(std::vector<double> v) { return Percentile(std::move(v), 0.5); }
 
 }  // namespace bench

@@ -8,22 +8,19 @@
 
 #include "../win/shell_fixture.h"
 #include "app/operations.h"
+#include "bench_clock.h"
 
 int wmain() {
     if (!OpenTestBar()) return 1;
     for (int i = 0; i < 10000; i++) ShowInfo(L"filling line " + std::to_wstring(i) + L" of the journal");
-    LARGE_INTEGER f, a, b;
-    QueryPerformanceFrequency(&f);
     std::vector<double> ms;
     for (int i = 0; i < 300; i++) {
         std::wstring text = L"measured line " + std::to_wstring(i);
-        QueryPerformanceCounter(&a);
+        const double start = bench::Now();
         ShowInfo(text);
-        QueryPerformanceCounter(&b);
-        ms.push_back(1000.0 * static_cast<double>(b.QuadPart - a.QuadPart) / static_cast<double>(f.QuadPart));
+        ms.push_back(bench::Now() - start);
     }
-    std::sort(ms.begin(), ms.end());
-    std::printf("journal line at 10,000 lines: median %.3f ms, p90 %.3f ms (%zu samples)\n", ms[ms.size() / 2],
-                ms[ms.size() * 9 / 10], ms.size());
+    std::printf("journal line at 10,000 lines: median %.3f ms, p90 %.3f ms (%zu samples)\n", bench::Median(ms),
+                bench::Percentile(ms, 0.9), ms.size());
     return 0;
 }

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_clock.h"
 #include "base/fs.h"
 #include "base/str.h"
 #include "card_support.h"
@@ -25,6 +26,8 @@
 
 namespace {
 
+using bench::Now;
+using bench::Percentile;
 using Changes = std::vector<std::pair<std::wstring, std::wstring>>;
 
 constexpr int kClicks = 24;
@@ -33,20 +36,6 @@ constexpr double kStateBudgetMs = 120000;  // a state that blocks the bar stops 
 constexpr int kRightButton = 5, kInfoButton = 8, kJournal = 101;
 constexpr uint64_t kRawBytes = 20u * 1000u * 1000u;
 constexpr uint64_t kCardRate = 2u * 1000u * 1000u;
-
-double Now() {
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
-double Percentile(std::vector<double> v, double p) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    size_t i = static_cast<size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
-    return v[std::min(i, v.size() - 1)];
-}
 
 // CPU time of the program's process in ms. Under Wine, GetProcessTimes of
 // another process reports nothing, so the host's process table is read

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "bench_clock.h"
+#include "bench_download.h"
 #include "base/fs.h"
 #include "base/str.h"
 #include "card_support.h"

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench_clock.h"
 #include "driver.h"
 
 int wmain() {
@@ -13,18 +14,14 @@ int wmain() {
     for (int i = 0; i < 7; i++) {
         driver::Sandbox box;
         box.WriteSettings({});
-        LARGE_INTEGER f, a, b;
-        QueryPerformanceFrequency(&f);
-        QueryPerformanceCounter(&a);
+        const double start = bench::Now();
         driver::Started p = driver::Start(box, driver::WemloxExe());
         HWND bar = driver::WaitForBar(p, 30000);
-        QueryPerformanceCounter(&b);
         if (!bar) return 1;
-        ms.push_back(1000.0 * static_cast<double>(b.QuadPart - a.QuadPart) / static_cast<double>(f.QuadPart));
+        ms.push_back(bench::Now() - start);
         driver::CloseBar(p, bar);
     }
-    std::sort(ms.begin(), ms.end());
-    std::printf("start to visible bar: median %.0f ms (min %.0f, max %.0f, %zu starts)\n", ms[ms.size() / 2],
-                ms.front(), ms.back(), ms.size());
+    std::printf("start to visible bar: median %.0f ms (min %.0f, max %.0f, %zu starts)\n", bench::Median(ms),
+                *std::min_element(ms.begin(), ms.end()), *std::max_element(ms.begin(), ms.end()), ms.size());
     return 0;
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "../win/shell_fixture.h"
+#include "bench_clock.h"
 #include "base/fs.h"
 #include "card_support.h"
 #include "driver.h"
@@ -29,12 +30,9 @@ constexpr uint64_t kFileBytes = 25u * 1024u * 1024u;
 const std::wstring kAddress = L"127.0.0.7";
 
 double Milliseconds(const std::function<bool()>& work, bool& ok) {
-    LARGE_INTEGER f, a, b;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&a);
+    const double start = bench::Now();
     ok = work() && ok;
-    QueryPerformanceCounter(&b);
-    return 1000.0 * static_cast<double>(b.QuadPart - a.QuadPart) / static_cast<double>(f.QuadPart);
+    return bench::Now() - start;
 }
 
 bool PlainCurl(const std::string& url, const std::wstring& file) {
@@ -48,11 +46,6 @@ bool PlainCurl(const std::string& url, const std::wstring& file) {
     curl_easy_cleanup(curl);
     fclose(out);
     return rc == CURLE_OK && fs::FileSize(file).value_or(0) == kFileBytes;
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 }  // namespace
@@ -86,7 +79,7 @@ int wmain() {
                     str::ToUtf8(driver::WindowText(TestApp().bar.Control(ids::kJournal))).substr(0, 2000).c_str());
         return 1;
     }
-    double a = Median(transFile), b = Median(plain);
+    double a = bench::Median(transFile), b = bench::Median(plain);
     double fastA = *std::min_element(transFile.begin(), transFile.end());
     double fastB = *std::min_element(plain.begin(), plain.end());
     std::printf("25 MB unpaced, %zu runs each ([System] Delay %d ms):\n"

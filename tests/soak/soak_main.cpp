@@ -3,26 +3,44 @@
 // (small files, paced), fills its folder past the limit and goes on in the
 // next one, writes some pictures in steps (0 bytes, part, whole), and the
 // card misbehaves at random: a cut body, a 500, a stall, the card asleep, the
-// card out of reach while the router answers at the configured address.
-// Button 5 is clicked every few seconds throughout and the time to the key at
-// the viewer's window is taken. When the store has settled, the bar is closed
-// and a tally printed: what arrived where, byte for byte against the card,
-// what the viewer was started with, and the click-to-key times. Exit code 0
-// only when every check passes; the times are figures to read, not a check,
-// as Wine's scheduling on a shared machine would make any bound flaky.
+// card out of reach while the router in its address range answers. And what
+// a real day brings besides: the card is formatted and the camera's counter
+// wraps, so names come again with other pictures (some of the same size);
+// Wemlox is ended in the middle of a burst and started again, as a user ends
+// it (button 9 or closing the bar) and as a computer that restarts (killed);
+// the store cannot be written for a minute; the card comes back from a sleep
+// at another address of [TFA] Url's range. Button 5 is clicked every few
+// seconds throughout and the time to the key at the viewer's window is taken.
+//
+// When the store has settled, the bar is closed and a tally printed. Pictures
+// are known by their content (every shot of the simulator differs): each is
+// in the store exactly once and whole, in the folder of its kind, under its
+// name or beside it ("P1010001-2.JPG"), with the card's date and time (the
+// camera's clock is an hour behind the computer's); no stored file changed
+// after it appeared (but for a part of a picture the card wrote in steps,
+// completed by that picture); what waited when Wemlox ended, or while the
+// store could not be written, arrived soon after; what the viewer was started
+// with; the click-to-key times. Exit code 0 only when every check passes; the times are
+// figures to read, not a check, as Wine's scheduling on a shared machine
+// would make any bound flaky.
 //
 //   soak [--pictures N] [--seed S] [--sleep-seconds S] [--slow-percent P]
-//        [--pause-ms MS] [--prefill FILES] [--no-roll] [--no-router] [--out FOLDER]
+//        [--pause-ms MS] [--prefill FILES] [--restarts N] [--wraps N]
+//        [--moves N] [--unwritable-seconds S] [--no-roll] [--no-router]
+//        [--out FOLDER]
 //
-// The same seed gives the same day: shots, sizes, steps and faults. Timing
-// under Wine still varies, so a repeated run meets the faults at other moments.
+// A short day (fewer than 500 pictures) has one wrap and one restart (the
+// killed one); a long day two restarts, one move and a minute of unwritable
+// store. The same seed gives the same day: shots, sizes, steps, faults and
+// events. Timing under Wine still varies, so a repeated run meets the faults
+// at other moments.
 #include <winsock2.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <atomic>
-#include <deque>
 #include <cstdio>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -31,6 +49,7 @@
 #include <thread>
 #include <vector>
 
+#include "../bench/bench_clock.h"
 #include "base/fs.h"
 #include "base/str.h"
 #include "card_support.h"
@@ -38,12 +57,18 @@
 
 namespace {
 
+using bench::Now;
+using bench::Percentile;
+
 // ---- The day's settings --------------------------------------------------------
 
-constexpr wchar_t kCardAddress[] = L"127.0.0.71";
-// The router where [TFA] Url points, as the default address usually does: a
-// host beside the card that is no card.
+// The card's address range in [TFA] Url. The card starts at its first address
+// (where its control port stays), the router sits beside it, and a card that
+// moves goes to one of the others.
+constexpr char kCardAddress[] = "127.0.0.71";
 constexpr char kRouterAddress[] = "127.0.0.72";
+constexpr char kAddressRange[] = "127.0.0.71-79";
+constexpr int kFirstMoveTarget = 73, kLastMoveTarget = 79;
 constexpr char kFirstCameraFolder[] = "/DCIM/101_PANA";
 constexpr int kFolderLimit = 999;          // files a camera puts into one folder
 constexpr uint64_t kCardRate = 1000000;    // bytes per second, a card's pace
@@ -55,7 +80,14 @@ constexpr int kKeyWindowLifetimeMs = 100000;  // the stand-in window ends itself
 constexpr int kQuietMs = 40000;            // a store unchanged this long has settled
 constexpr int kLingerMs = 10000;           // ticks with nothing new, in which nothing may be shown again
 constexpr int kStepMsMin = 1200, kStepMsMax = 2500;  // pictures written in steps
-constexpr int kRightButton = 5, kJournal = 101, kRightKey = 39;
+constexpr int kScanEveryMs = 1000;         // the store is looked at this often while the day runs
+constexpr int kMidBurstMs = 20000;         // a restart waits this long for its burst's first file
+constexpr int kWaitedMs = 60000;           // what waited when Wemlox ended is stored this soon after its start
+constexpr int kStoreBackMs = 45000;        // what waited for the store, this soon after it can be written
+constexpr int kFoundAgainMs = 120000;      // a card that moved is found this soon after it woke
+constexpr int kFormatWaitMs = 60000;       // the card is formatted once its pictures are stored, or after this
+constexpr int kWrapCounter = 9998;         // the camera's counter two shots before it wraps
+constexpr int kRightButton = 5, kQuitButton = 9, kJournal = 101, kRightKey = 39;
 
 struct Options {
     int pictures = 1000;
@@ -65,8 +97,13 @@ struct Options {
     int slowPercent = 30;    // bursts written in steps
     int pauseMs = 1000;      // mean pause per picture
     int prefillFiles = 900;  // files in the first camera folder from before the run
+    // The day's events; -1 until ParseOptions sets them by the day's length.
+    int restarts = -1;           // Wemlox ended in a burst and started again
+    int wraps = 1;               // the card formatted and the camera's counter wrapping
+    int moves = -1;              // the card back from a sleep at another address
+    int unwritableSeconds = -1;  // a store folder replaced by a plain file this long
     bool roll = true;        // the camera folder rolls over; FollowNewFolders = Yes
-    bool router = true;      // [TFA] Url names the router, which answers while the card does not
+    bool router = true;      // a router in the card's address range answers while the card does not
     std::wstring out;        // journal, card log and viewer log are saved here
 };
 
@@ -86,11 +123,20 @@ bool ParseOptions(int argc, wchar_t** argv, Options& o) {
         else if (key == L"--slow-percent") o.slowPercent = number;
         else if (key == L"--pause-ms") o.pauseMs = number;
         else if (key == L"--prefill") o.prefillFiles = number;
+        else if (key == L"--restarts") o.restarts = number;
+        else if (key == L"--wraps") o.wraps = number;
+        else if (key == L"--moves") o.moves = number;
+        else if (key == L"--unwritable-seconds") o.unwritableSeconds = number;
         else if (key == L"--out") o.out = value;
         else return false;
     }
+    const bool longDay = o.pictures >= 500;
+    if (o.restarts < 0) o.restarts = longDay ? 2 : 1;
+    if (o.moves < 0) o.moves = longDay ? 1 : 0;
+    if (o.unwritableSeconds < 0) o.unwritableSeconds = longDay ? 60 : 0;
     return o.pictures > 0 && o.sleepSeconds >= 0 && o.slowPercent >= 0 && o.slowPercent <= 100 && o.pauseMs >= 0 &&
-           o.prefillFiles >= 0 && o.prefillFiles < kFolderLimit;
+           o.prefillFiles >= 0 && o.prefillFiles < kFolderLimit && o.restarts <= 4 && o.wraps >= 0 && o.wraps <= 3 &&
+           o.moves >= 0 && o.moves <= kLastMoveTarget - kFirstMoveTarget + 1 && o.unwritableSeconds <= 600;
 }
 
 // splitmix64: a seed means the same day on every system and compiler.
@@ -134,7 +180,21 @@ struct Fault {
     std::string target;     // part of the request it hits (cut, 500, stall)
     bool redirect = false;  // the router's answer while the card is out of reach
     int seconds = 0;        // asleep or out of reach
+    std::string moveTo;     // asleep: the card wakes at this address
 };
+
+// How Wemlox is ended in the middle of a burst.
+enum class Ending { None, QuitButton, CloseBar, Killed };
+
+const char* EndingName(Ending e) {
+    switch (e) {
+    case Ending::None: return "";
+    case Ending::QuitButton: return "ended with button 9";
+    case Ending::CloseBar: return "closed";
+    case Ending::Killed: return "killed";
+    }
+    return "";
+}
 
 // A photographer's burst: one to four pairs, then a pause.
 struct Burst {
@@ -144,6 +204,9 @@ struct Burst {
     uint64_t bytes = 0;  // each file of the burst, JPEG and raw alike
     int pauseMs = 0;
     std::vector<Fault> faultsBefore;
+    bool wrapBefore = false;  // the card is formatted and the counter set to wrap
+    int unwritableBefore = 0;  // 1: HiRes, 2: LoRes becomes a plain file
+    Ending ending = Ending::None;  // Wemlox is ended once the burst's first file is stored
 };
 
 struct Day {
@@ -151,6 +214,23 @@ struct Day {
     bool routerRedirects = false;  // the router's answer at the start
     std::map<std::string, int> faultCount;
 };
+
+// A burst between fractions `from` and `to` of the day that no other event
+// has taken and that `fits`; nothing when there is none.
+template <typename Fits>
+std::optional<size_t> PickBurst(Random& r, const Day& day, std::set<size_t>& taken, double from, double to,
+                                Fits fits) {
+    const int n = static_cast<int>(day.bursts.size());
+    const int low = std::max(1, static_cast<int>(from * n)), high = std::min(n - 1, static_cast<int>(to * n));
+    std::vector<size_t> free;
+    for (int i = low; i <= high; i++)
+        if (!taken.count(static_cast<size_t>(i)) && fits(day.bursts[static_cast<size_t>(i)]))
+            free.push_back(static_cast<size_t>(i));
+    if (free.empty()) return std::nullopt;
+    size_t pick = r.Pick(free);
+    taken.insert(pick);
+    return pick;
+}
 
 Day PlanDay(const Options& o, Random& r) {
     Day day;
@@ -166,43 +246,67 @@ Day PlanDay(const Options& o, Random& r) {
         day.bursts.push_back(b);
     }
     // Faults fall before bursts after the first one, so the day starts on a
-    // card that answers; every kind comes at least once.
+    // card that answers; every kind comes at least once. A card that moves
+    // does so when it wakes from a sleep.
     const std::vector<std::string> targets = {".JPG", ".CR2", "op=100", "op=102"};
     std::vector<FaultKind> kinds;
     auto add = [&](FaultKind k, int n) { kinds.insert(kinds.end(), static_cast<size_t>(std::max(1, n)), k); };
     add(FaultKind::Cut, o.pictures / 36);
     add(FaultKind::ServerError, o.pictures / 36);
     add(FaultKind::Stall, o.pictures / 60);
-    add(FaultKind::Asleep, o.pictures / 300);
+    add(FaultKind::Asleep, std::max(o.moves, o.pictures / 300));
     add(FaultKind::OutOfReach, o.pictures / 300);
     const int lastBurst = static_cast<int>(day.bursts.size()) - 1;
+    int moves = 0;
     for (FaultKind k : kinds) {
         Fault f;
         f.kind = k;
         f.target = r.Pick(targets);
         f.redirect = r.Chance(50);
         f.seconds = k == FaultKind::Asleep ? o.sleepSeconds : r.Between(4, 8);
+        if (k == FaultKind::Asleep && moves < o.moves)
+            f.moveTo = "127.0.0." + std::to_string(kFirstMoveTarget + moves++);
         day.bursts[static_cast<size_t>(lastBurst > 0 ? r.Between(1, lastBurst) : 0)].faultsBefore.push_back(f);
         day.faultCount[FaultName(k)]++;
+    }
+
+    // The events of the day, each in a burst of its own in the middle of the
+    // day. Wemlox is ended in bursts of two pairs or more, written whole, so
+    // that some of the burst is still to come when it ends.
+    std::set<size_t> taken;
+    for (int i = 0; i < o.wraps; i++)
+        if (auto w = PickBurst(r, day, taken, 0.3, 0.75, [](const Burst&) { return true; }))
+            day.bursts[*w].wrapBefore = true;
+    std::vector<Ending> endings;
+    const Ending user = r.Chance(50) ? Ending::QuitButton : Ending::CloseBar;
+    const bool userFirst = r.Chance(50);
+    for (int i = 0; i < o.restarts; i++)
+        endings.push_back(o.restarts == 1 ? Ending::Killed : (i % 2 == 0) == userFirst ? user : Ending::Killed);
+    for (Ending e : endings)
+        if (auto b = PickBurst(r, day, taken, 0.2, 0.9, [](const Burst& b) { return b.pairs >= 2; })) {
+            day.bursts[*b].ending = e;
+            day.bursts[*b].inSteps = false;
+        }
+    if (o.unwritableSeconds > 0)
+        if (auto b = PickBurst(r, day, taken, 0.2, 0.8, [](const Burst&) { return true; }))
+            day.bursts[*b].unwritableBefore = r.Chance(50) ? 1 : 2;
+
+    // After a wrap the names of the day's first pictures come again: those
+    // that follow the counter's last two get the first burst's size, so some
+    // raw files (and JPEGs) have exactly the size of the earlier picture.
+    for (size_t w = 0; w < day.bursts.size(); w++) {
+        if (!day.bursts[w].wrapBefore) continue;
+        int before = 0;
+        for (size_t j = w; j < day.bursts.size() && before < 2 + day.bursts[0].pairs; j++) {
+            if (j > w && day.bursts[j].wrapBefore) break;
+            day.bursts[j].bytes = day.bursts[0].bytes;
+            before += day.bursts[j].pairs;
+        }
     }
     return day;
 }
 
 // ---- Small helpers ---------------------------------------------------------------
-
-double NowMs() {
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
-double Percentile(std::vector<double> v, double p) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    size_t i = static_cast<size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
-    return v[std::min(i, v.size() - 1)];
-}
 
 std::vector<std::string> TextLines(const std::string& text) {
     std::vector<std::string> lines;
@@ -225,6 +329,36 @@ std::wstring CardToLocal(const std::string& cardPath) {
 std::string Upper(std::string s) {
     for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return s;
+}
+
+bool EndsWith(const std::string& s, const std::string& end) {
+    return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
+}
+
+uint64_t FileTimeValue(const FILETIME& t) { return static_cast<uint64_t>(t.dwHighDateTime) << 32 | t.dwLowDateTime; }
+
+// FNV-1a: tells the day's files apart (each shot differs from every other).
+uint64_t Hash(const std::string& bytes) {
+    uint64_t h = 1469598103934665603ull;
+    for (unsigned char c : bytes) h = (h ^ c) * 1099511628211ull;
+    return h;
+}
+
+// What a file holds, as far as the tally needs it. The head names the shot
+// (the simulator writes the shot's number into its first bytes), so a file
+// cut short is still known by it.
+struct Content {
+    uint64_t size = 0, hash = 0, time = 0;  // time: last write, as a FILETIME
+    std::string head;
+    bool SameAs(const Content& c) const { return size == c.size && hash == c.hash && time == c.time; }
+};
+constexpr size_t kHeadBytes = 96;
+
+std::optional<Content> ReadContent(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA a;
+    std::optional<std::string> bytes = fs::ReadFile(path);
+    if (!bytes || !GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &a)) return std::nullopt;
+    return Content{bytes->size(), Hash(*bytes), FileTimeValue(a.ftLastWriteTime), bytes->substr(0, kHeadBytes)};
 }
 
 // ---- The viewer's window, where button 5's key arrives ---------------------------
@@ -297,13 +431,19 @@ private:
 };
 
 // Clicks button 5 every few seconds on a thread of its own, so a bar that
-// hangs shows in the times instead of holding up the day.
+// hangs shows in the times instead of holding up the day. Stopped while
+// Wemlox is ended and started again on the new bar; the times add up.
 class Clicker {
 public:
-    Clicker(HWND bar, KeyWindow& window) : button_(GetDlgItem(bar, kRightButton)), window_(window) {}
+    explicit Clicker(KeyWindow& window) : window_(window) {}
     ~Clicker() { Stop(); }
 
-    void Start() { thread_ = std::thread([this] { Run(); }); }
+    void Start(HWND bar) {
+        Stop();
+        button_ = GetDlgItem(bar, kRightButton);
+        stop_ = false;
+        thread_ = std::thread([this] { Run(); });
+    }
     void Stop() {
         stop_ = true;
         if (thread_.joinable()) thread_.join();
@@ -333,18 +473,18 @@ private:
 
     void Run() {
         while (!stop_) {
-            const double round = NowMs();
+            const double round = Now();
             if (!window_.EnsureRunning()) {
                 windowFailures_++;
             } else {
                 RestCursorOnButton();
                 size_t before = window_.RightKeys();
-                const double clicked = NowMs();
+                const double clicked = Now();
                 driver::Click(button_);
                 double arrived = 0;
-                while (!stop_ && NowMs() - clicked < kKeyWaitMs) {
+                while (!stop_ && Now() - clicked < kKeyWaitMs) {
                     if (window_.RightKeys() > before) {
-                        arrived = NowMs();
+                        arrived = Now();
                         break;
                     }
                     Sleep(2);
@@ -354,11 +494,11 @@ private:
                 std::lock_guard lock(mutex_);
                 times_.push_back(arrived ? arrived - clicked : kKeyWaitMs);
             }
-            while (!stop_ && NowMs() - round < kClickEveryMs) Sleep(20);
+            while (!stop_ && Now() - round < kClickEveryMs) Sleep(20);
         }
     }
 
-    HWND button_;
+    HWND button_ = nullptr;
     KeyWindow& window_;
     std::thread thread_;
     std::atomic<bool> stop_{false};
@@ -371,7 +511,7 @@ private:
 
 struct StoredFile {
     std::wstring relative;  // below SourcePath, "LoRes\P1010451.JPG"
-    uint64_t size = 0;
+    uint64_t size = 0, time = 0;
 };
 
 void Walk(const std::wstring& root, const std::wstring& relative, std::vector<StoredFile>& out) {
@@ -386,7 +526,8 @@ void Walk(const std::wstring& root, const std::wstring& relative, std::vector<St
         if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             Walk(root, rel, out);
         else
-            out.push_back({rel, (static_cast<uint64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow});
+            out.push_back({rel, (static_cast<uint64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow,
+                           FileTimeValue(d.ftLastWriteTime)});
     } while (FindNextFileW(h, &d));
     FindClose(h);
 }
@@ -408,139 +549,36 @@ uint64_t Fingerprint(const std::vector<StoredFile>& files) {
     return sum;
 }
 
-// ---- The day --------------------------------------------------------------------------
-
-struct Picture {
-    std::string base;    // "P1010451"
-    std::string folder;  // card folder, "/DCIM/101_PANA"
-    bool inSteps = false;
-};
-
-struct Soak {
-    Options options;
-    driver::Sandbox box;
-    std::wstring card = box.root + L"\\Card";
-    std::wstring store = box.profile + L"\\Wemlox";  // SourcePath left empty: its default below the profile
-    std::wstring irfan = box.programFiles + L"\\IrfanView\\i_view64.exe";
-    std::vector<Picture> pictures;
-    std::set<std::string> oldPictures;  // on the card from before the run
-    std::string folder = kFirstCameraFolder;
-    std::set<std::string> folders{kFirstCameraFolder};
-    double lastShot = 0;
-
-    std::wstring CardFile(const Picture& p, const char* ext) const {
-        return card + CardToLocal(p.folder + "/" + p.base + ext);
-    }
-};
-
-// One reply of "shoot": picture names one a line, "folder <path>" where the
-// camera went on in the next folder.
-std::vector<std::string> TakeShootReply(Soak& s, const std::string& reply, bool inSteps) {
-    std::vector<std::string> names;
-    std::vector<std::string> lines = TextLines(reply);
-    if (lines.empty() || lines[0] != "ok") return names;
-    for (size_t i = 1; i < lines.size(); i++) {
-        if (lines[i].rfind("folder ", 0) == 0) {
-            s.folder = lines[i].substr(7);
-            s.folders.insert(s.folder);
-            continue;
-        }
-        names.push_back(lines[i]);
-        s.pictures.push_back({lines[i], s.folder, inSteps});
-    }
-    return names;
+// Folder (upper case, "LORES") and name of a file below the store.
+std::pair<std::string, std::string> FolderAndName(const std::wstring& relative) {
+    std::string rel = str::ToUtf8(relative);
+    size_t slash = rel.rfind('\\');
+    return {Upper(slash == std::string::npos ? "" : rel.substr(0, slash)),
+            slash == std::string::npos ? rel : rel.substr(slash + 1)};
 }
 
-void Progress(const Soak& s, const Clicker& clicker, double begin) {
-    std::vector<StoredFile> files = StoreFiles(s.store);
-    std::vector<double> times = clicker.Times();
-    std::printf("  [%5.0f s] shot %zu of %d pictures, %zu files in the store, %zu clicks (p95 %.0f ms)\n",
-                (NowMs() - begin) / 1000, s.pictures.size(), s.options.pictures, files.size(), times.size(),
-                Percentile(times, 0.95));
-    std::fflush(stdout);
+// A download on its way: a ".part" file, or anything in the temporary folder
+// (TmpPath left empty: its default below the store).
+bool IsTemporary(const std::wstring& relative) {
+    auto [folder, name] = FolderAndName(relative);
+    return EndsWith(Upper(name), ".PART") || folder == "STORAGE\\TMP";
 }
 
-// Sleeps while keeping the progress lines coming.
-void Pause(const Soak& s, const Clicker& clicker, double begin, double& lastProgress, int ms) {
-    const double until = NowMs() + ms;
-    while (NowMs() < until) {
-        if (NowMs() - lastProgress > 30000) {
-            Progress(s, clicker, begin);
-            lastProgress = NowMs();
-        }
-        Sleep(static_cast<DWORD>(std::clamp(until - NowMs(), 0.0, 250.0)));
-    }
+// The stored name of a card's file: its own, or beside it with "-n" (n >= 2)
+// before the extension, as a different picture of that name is stored.
+bool NameFits(const std::string& stored, const std::string& cardName) {
+    const std::string s = Upper(stored), c = Upper(cardName);
+    if (s == c) return true;
+    size_t dot = c.rfind('.');
+    std::string stem = c.substr(0, dot), ext = dot == std::string::npos ? "" : c.substr(dot);
+    if (s.size() < stem.size() + 2 + ext.size() || s.compare(0, stem.size() + 1, stem + "-") != 0 || !EndsWith(s, ext))
+        return false;
+    std::string n = s.substr(stem.size() + 1, s.size() - stem.size() - 1 - ext.size());
+    return !n.empty() && n[0] != '0' && n != "1" &&
+           std::all_of(n.begin(), n.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
 }
 
-void Inject(Soak& s, const cardtest::Simulator& sim, const Fault& f, const Clicker& clicker, double begin,
-            double& lastProgress) {
-    switch (f.kind) {
-    case FaultKind::Cut:
-    case FaultKind::ServerError:
-    case FaultKind::Stall:
-        sim.Command(std::string("fault ") + FaultName(f.kind) + " 1 " + f.target);
-        return;
-    case FaultKind::Asleep:
-        // The camera powered down with the card: nobody shoots meanwhile.
-        sim.Command("sleep " + std::to_string(f.seconds));
-        Pause(s, clicker, begin, lastProgress, f.seconds * 1000 + 1000);
-        return;
-    case FaultKind::OutOfReach:
-        // The card drops off the network for a moment while the camera shoots
-        // on; meanwhile only the router answers.
-        if (s.options.router)
-            sim.Command(std::string("decoy ") + kRouterAddress + (f.redirect ? " redirect" : " page"));
-        sim.Command("sleep " + std::to_string(f.seconds));
-        return;
-    }
-}
-
-bool Shoot(Soak& s, const cardtest::Simulator& sim, const Burst& b) {
-    std::string command = b.inSteps ? "shoot-slow " + s.folder + " " + std::to_string(b.pairs) + " " +
-                                          std::to_string(b.stepMs)
-                                    : "shoot " + s.folder + " " + std::to_string(b.pairs);
-    command += " CR2 " + std::to_string(b.bytes);
-    size_t got = TakeShootReply(s, sim.Command(command), b.inSteps).size();
-    s.lastShot = NowMs();
-    return got == static_cast<size_t>(b.pairs);
-}
-
-// Every picture whole in its folder (the card's last steps written by now).
-bool StoreComplete(const Soak& s, const std::vector<StoredFile>& files) {
-    std::map<std::wstring, uint64_t> sizes;
-    for (const StoredFile& f : files) {
-        if (str::EndsWith(str::ToLower(f.relative), L".part")) return false;
-        sizes[str::ToLower(f.relative)] = f.size;
-    }
-    for (const Picture& p : s.pictures) {
-        for (auto [ext, kind] : {std::pair{".JPG", L"lores\\"}, std::pair{".CR2", L"hires\\"}}) {
-            auto it = sizes.find(kind + str::ToLower(str::FromUtf8(p.base + ext)));
-            if (it == sizes.end() || fs::FileSize(s.CardFile(p, ext)) != it->second) return false;
-        }
-    }
-    return true;
-}
-
-// Waits until every picture is stored whole, or until nothing has changed in
-// the store for a while, or the deadline.
-const char* Settle(const Soak& s, const Clicker& clicker, double begin, double& lastProgress) {
-    // Generous: the wait ends early once the store is complete or quiet.
-    const double deadline = NowMs() + 300000.0 + 1000.0 * s.options.pictures;
-    const double stepsDone = s.lastShot + 2.0 * kStepMsMax + 1000;  // the card's last steps are written
-    uint64_t seen = 0;
-    double changed = NowMs();
-    while (NowMs() < deadline) {
-        std::vector<StoredFile> files = StoreFiles(s.store);
-        uint64_t now = Fingerprint(files);
-        if (now != seen) seen = now, changed = NowMs();
-        if (NowMs() > stepsDone && StoreComplete(s, files)) return "every picture stored whole";
-        if (NowMs() > stepsDone && NowMs() - changed > kQuietMs) return "the store unchanged for 40 s";
-        Pause(s, clicker, begin, lastProgress, 1000);
-    }
-    return "deadline";
-}
-
-// ---- The tally -----------------------------------------------------------------------
+// ---- The tally's checks -----------------------------------------------------------
 
 struct Check {
     std::string what;
@@ -552,8 +590,42 @@ struct Check {
     }
 };
 
+// Every check, in the order the tally prints them.
+namespace check {
+constexpr char kMissing[] = "pictures missing from the store";
+constexpr char kTwice[] = "pictures stored more than once";
+constexpr char kEmpty[] = "empty files";
+constexpr char kCut[] = "cut files (shorter than on the card)";
+constexpr char kDiffers[] = "files that differ from the card";
+constexpr char kWrongFolder[] = "pictures in the wrong folder";
+constexpr char kWrongName[] = "pictures under a name not theirs (nor theirs with -n)";
+constexpr char kTime[] = "stored files without the card's date and time";
+constexpr char kPart[] = ".part or temporary files";
+constexpr char kOld[] = "pictures from before the run stored";
+constexpr char kStray[] = "other files in the store";
+constexpr char kChanged[] = "stored files changed after they appeared";
+constexpr char kWaited[] = "pictures that waited past the next start (60 s)";
+constexpr char kStoreBack[] = "pictures not stored 45 s after the store came back";
+constexpr char kRefetched[] = "files fetched again and again while the store could not take them";
+constexpr char kFormatted[] = "pictures not yet stored when the card was formatted";
+constexpr char kFoundAgain[] = "card not found at its new address within 120 s";
+constexpr char kNever[] = "JPEGs never shown";
+constexpr char kAgain[] = "JPEGs shown again";
+constexpr char kOther[] = "viewer starts for anything but a JPEG of the day in LoRes";
+constexpr char kRouter[] = "requests to the router beyond the card search";
+constexpr char kNoBar[] = "starts of Wemlox without a bar";
+constexpr char kEnded[] = "the bar did not end when closed";
+constexpr char kStaging[] = "parts of the day the soak could not stage";
+constexpr const char* kAll[] = {kMissing, kTwice, kEmpty, kCut, kDiffers, kWrongFolder, kWrongName, kTime,
+                                kPart, kOld, kStray, kChanged, kWaited, kStoreBack, kRefetched, kFormatted,
+                                kFoundAgain, kNever, kAgain, kOther, kRouter, kNoBar, kEnded, kStaging};
+}  // namespace check
+
 struct Tally {
     std::deque<Check> checks;  // checks are held by reference while others are added
+    Tally() {
+        for (const char* what : check::kAll) checks.push_back(Check{what, 0, {}});
+    }
     Check& Named(const std::string& what) {
         for (Check& c : checks)
             if (c.what == what) return c;
@@ -562,119 +634,644 @@ struct Tally {
     }
 };
 
-void CheckStore(const Soak& s, Tally& t, size_t& identical) {
-    Check& missing = t.Named("pictures missing from the store");
-    Check& empty = t.Named("empty files");
-    Check& cut = t.Named("cut files (shorter than on the card)");
-    Check& differs = t.Named("files that differ from the card");
-    Check& wrongFolder = t.Named("pictures in the wrong folder");
-    Check& part = t.Named(".part or temporary files");
-    Check& old = t.Named("pictures from before the run stored");
-    Check& stray = t.Named("other files in the store");
+// ---- The day --------------------------------------------------------------------------
 
-    std::map<std::string, const Picture*> byName;  // upper-case file name
-    for (const Picture& p : s.pictures) {
-        byName[Upper(p.base + ".JPG")] = &p;
-        byName[Upper(p.base + ".CR2")] = &p;
+constexpr const char* kExtension[2] = {".JPG", ".CR2"};  // a picture's JPEG and raw file
+constexpr const char* kKindFolder[2] = {"LORES", "HIRES"};
+
+// One file of a shot: its JPEG (kind 0) or raw file (kind 1).
+struct FileRef {
+    size_t picture = 0;
+    int kind = 0;
+    auto operator<=>(const FileRef&) const = default;
+};
+
+struct Picture {
+    std::string base;    // "P1010451"
+    std::string folder;  // card folder, "/DCIM/101_PANA"
+    bool inSteps = false;
+    int wraps = 0;            // the counter's wraps before the shot: names come again after one
+    uint64_t bytes = 0;       // each file's size as shot
+    double wholeAt = 0;       // when the card has written it whole
+    bool nearEnding = false;  // on its way when Wemlox was ended: it may never be shown
+    bool formatted = false;   // formatted away before it was stored
+    std::optional<Content> onCard[2];  // JPEG and raw file as the card held them once whole
+};
+
+// Picture files that are to be in the store by a deadline.
+struct Expectation {
+    const char* check = "";
+    std::string why;
+    std::set<FileRef> files;
+    double deadline = 0;
+};
+
+// A card that woke at another address is to be found there (the journal says so).
+struct MovedCard {
+    std::wstring line;  // "TFA Success: 127.0.0.73"
+    double wokeAt = 0, deadline = 0;
+};
+
+using ContentKey = std::pair<uint64_t, uint64_t>;  // size, hash
+
+struct Soak {
+    Options options;
+    driver::Sandbox box;
+    std::wstring card = box.root + L"\\Card";
+    std::wstring store = box.profile + L"\\Wemlox";  // SourcePath left empty: its default below the profile
+    std::wstring irfan = box.programFiles + L"\\IrfanView\\i_view64.exe";
+    const cardtest::Simulator* sim = nullptr;
+    Clicker* clicker = nullptr;
+    Tally tally;
+
+    driver::Started wemlox;
+    HWND bar = nullptr;
+    std::vector<std::wstring> journals;  // of each start of Wemlox, once it ended
+
+    double begin = 0, lastProgress = 0, lastScan = -1e9, lastJournalLook = 0, lastShot = 0;
+    std::vector<Picture> pictures;
+    std::string folder = kFirstCameraFolder;
+    std::set<std::string> folders{kFirstCameraFolder};
+    int wraps = 0;  // of the counter so far
+
+    // Every file of the day by its content, and those from before the run.
+    std::map<ContentKey, FileRef> byContent;
+    std::map<std::string, FileRef> byHead;
+    std::set<ContentKey> oldContent;
+    std::set<std::string> oldHeads;
+
+    // The store as last seen, each file as it first appeared, what changed.
+    std::map<std::wstring, Content> seen, firstSeen;
+    std::set<std::wstring> present;
+    std::map<std::wstring, std::string> changed;
+    std::map<FileRef, int> stored;  // copies in the store of each picture file
+
+    std::vector<Expectation> expectations;
+    std::vector<MovedCard> moves;
+    struct {
+        std::wstring path, away;  // the store folder made unwritable, and where it waits meanwhile
+        double until = 0;         // 0: the store can be written
+        size_t logFrom = 0;       // the card's requests from then on
+    } blocked;
+
+    std::wstring CardFile(const Picture& p, int kind) const {
+        return card + CardToLocal(p.folder + "/" + p.base + kExtension[kind]);
     }
-    std::set<std::string> found;
+    std::string Name(const FileRef& f) const {
+        const Picture& p = pictures[f.picture];
+        return p.folder + "/" + p.base + kExtension[f.kind] +
+               (p.wraps ? " (after wrap " + std::to_string(p.wraps) + ")" : "");
+    }
+    double Seconds() const { return (Now() - begin) / 1000; }
+};
+
+void Say(const Soak& s, const std::string& what) {
+    std::printf("  [%5.0f s] %s\n", s.Seconds(), what.c_str());
+    std::fflush(stdout);
+}
+
+std::wstring JournalText(const Soak& s) {
+    return s.bar && IsWindow(s.bar) ? driver::WindowText(GetDlgItem(s.bar, kJournal)) : L"";
+}
+
+// Reads a picture's files from the card once they are whole; `asTheyAre`
+// takes a file that never reached the size it was shot with.
+void Capture(Soak& s, size_t i, bool asTheyAre) {
+    Picture& p = s.pictures[i];
+    for (int kind : {0, 1}) {
+        if (p.onCard[kind]) continue;
+        std::optional<Content> c = ReadContent(s.CardFile(p, kind));
+        if (!c || (c->size != p.bytes && !asTheyAre)) continue;
+        if (c->size != p.bytes)
+            s.tally.Named(check::kStaging).Add(s.Name({i, kind}) + " on the card has " + std::to_string(c->size) +
+                                               " bytes, not " + std::to_string(p.bytes));
+        p.onCard[kind] = c;
+        s.byContent[{c->size, c->hash}] = {i, kind};
+        s.byHead[c->head] = {i, kind};
+    }
+}
+
+void CaptureDue(Soak& s) {
+    for (size_t i = 0; i < s.pictures.size(); i++) {
+        const Picture& p = s.pictures[i];
+        if ((p.onCard[0] && p.onCard[1]) || p.formatted || Now() < p.wholeAt) continue;
+        Capture(s, i, Now() > p.wholeAt + 15000);
+    }
+}
+
+std::optional<FileRef> Identify(const Soak& s, const Content& c) {
+    auto it = s.byContent.find({c.size, c.hash});
+    if (it == s.byContent.end()) return std::nullopt;
+    return it->second;
+}
+
+std::string Describe(const Content& was, const Content& is) {
+    if (was.size != is.size) return "size " + std::to_string(was.size) + " -> " + std::to_string(is.size);
+    if (was.hash != is.hash) return "content";
+    return "time moved by " + std::to_string((static_cast<int64_t>(is.time - was.time)) / 10000000) + " s";
+}
+
+// Looks at the store: a file that appeared is read once, one whose size or
+// time changed is read again and compared with how it first appeared. While
+// a folder is made unwritable, the plain file in its place is left out.
+void ScanStore(Soak& s) {
+    std::set<std::wstring> now;
+    std::map<FileRef, int> stored;
+    const std::wstring blockedName = s.blocked.until > 0 ? s.blocked.path.substr(s.store.size() + 1) : L"";
     for (const StoredFile& f : StoreFiles(s.store)) {
-        std::string rel = str::ToUtf8(f.relative);
-        size_t slash = rel.rfind('\\');
-        std::string folder = Upper(slash == std::string::npos ? "" : rel.substr(0, slash));
-        std::string name = Upper(slash == std::string::npos ? rel : rel.substr(slash + 1));
-        if (f.size == 0) empty.Add(rel);
-        if (name.size() > 5 && name.compare(name.size() - 5, 5, ".PART") == 0) {
-            part.Add(rel);
+        if (IsTemporary(f.relative) || (!blockedName.empty() && str::EqualsI(f.relative, blockedName))) continue;
+        auto it = s.seen.find(f.relative);
+        if (it == s.seen.end() || it->second.size != f.size || it->second.time != f.time) {
+            std::optional<Content> c = ReadContent(s.store + L"\\" + f.relative);
+            if (!c) continue;  // on its way in or out: looked at next time
+            it = s.seen.insert_or_assign(f.relative, *c).first;
+            auto [first, isNew] = s.firstSeen.emplace(f.relative, *c);
+            if (!isNew && !first->second.SameAs(*c)) s.changed.emplace(f.relative, Describe(first->second, *c));
+        }
+        now.insert(f.relative);
+        if (std::optional<FileRef> ref = Identify(s, it->second)) stored[*ref]++;
+    }
+    s.present = std::move(now);
+    s.stored = std::move(stored);
+}
+
+// Files that came are struck off; what is left at the deadline (or at the
+// end of the day) is late.
+void Resolve(Soak& s, bool dayOver) {
+    for (auto e = s.expectations.begin(); e != s.expectations.end();) {
+        std::erase_if(e->files, [&](const FileRef& f) { return s.stored.count(f) || s.pictures[f.picture].formatted; });
+        if (!e->files.empty() && !dayOver && Now() < e->deadline) {
+            ++e;
             continue;
         }
-        if (folder == "STORAGE\\TMP") {  // TmpPath left empty: its default in the store
-            part.Add(rel);
-            continue;
-        }
-        std::string base = name.substr(0, name.rfind('.'));
-        if (s.oldPictures.count(base)) {
-            old.Add(rel);
-            continue;
-        }
-        auto it = byName.find(name);
-        if (it == byName.end()) {
-            stray.Add(rel);
-            continue;
-        }
-        const bool jpeg = name.size() > 4 && name.compare(name.size() - 4, 4, ".JPG") == 0;
-        if (folder != (jpeg ? "LORES" : "HIRES")) {
-            wrongFolder.Add(rel);
-            continue;
-        }
-        found.insert(name);
-        std::optional<std::string> stored = fs::ReadFile(s.store + L"\\" + f.relative);
-        std::optional<std::string> onCard = fs::ReadFile(s.CardFile(*it->second, jpeg ? ".JPG" : ".CR2"));
-        if (!stored || !onCard) {
-            differs.Add(rel + " (unreadable)");
-        } else if (*stored == *onCard) {
-            identical++;
-        } else if (!stored->empty() && stored->size() < onCard->size() &&
-                   onCard->compare(0, stored->size(), *stored) == 0) {
-            cut.Add(rel + " (" + std::to_string(stored->size()) + " of " + std::to_string(onCard->size()) + " bytes)");
-        } else if (!stored->empty()) {
-            differs.Add(rel);
+        for (const FileRef& f : e->files) s.tally.Named(e->check).Add(s.Name(f) + " " + e->why);
+        e = s.expectations.erase(e);
+    }
+}
+
+void Scan(Soak& s) {
+    CaptureDue(s);
+    ScanStore(s);
+    Resolve(s, false);
+    s.lastScan = Now();
+}
+
+// Both files of every picture so far whole in the store (but those formatted away).
+bool AllStored(const Soak& s) {
+    for (size_t i = 0; i < s.pictures.size(); i++)
+        for (int kind : {0, 1})
+            if (!s.pictures[i].formatted && !s.stored.count({i, kind})) return false;
+    return true;
+}
+
+// The journal of the running bar (or of a run that just ended) tells whether
+// a card that moved has been found.
+void LookForMovedCards(Soak& s, const std::wstring& journal) {
+    s.lastJournalLook = Now();
+    for (auto m = s.moves.begin(); m != s.moves.end();) {
+        if (journal.find(m->line) != std::wstring::npos) {
+            Say(s, "the journal says \"" + str::ToUtf8(m->line) + "\", " +
+                       std::to_string(static_cast<int>((Now() - m->wokeAt) / 1000)) + " s after the card woke");
+            m = s.moves.erase(m);
+        } else if (Now() > m->deadline) {
+            s.tally.Named(check::kFoundAgain).Add("no \"" + str::ToUtf8(m->line) + "\" in the journal");
+            m = s.moves.erase(m);
+        } else {
+            ++m;
         }
     }
-    for (const Picture& p : s.pictures)
-        for (const char* ext : {".JPG", ".CR2"})
-            if (!found.count(Upper(p.base + ext))) missing.Add(p.folder + "/" + p.base + ext);
+}
+
+void Progress(Soak& s) {
+    std::vector<double> times = s.clicker->Times();
+    std::printf("  [%5.0f s] shot %zu of %d pictures, %zu files in the store, %zu clicks (p95 %.0f ms)\n",
+                s.Seconds(), s.pictures.size(), s.options.pictures, s.present.size(), times.size(),
+                Percentile(times, 0.95));
+    std::fflush(stdout);
+    s.lastProgress = Now();
+}
+
+void RestoreStore(Soak& s);
+
+// What goes on while the day waits: progress lines, the store looked at,
+// the store made writable again when its time is up, the journal read while
+// a card that moved is still to be found.
+void Tick(Soak& s) {
+    if (Now() - s.lastProgress > 30000) Progress(s);
+    if (Now() - s.lastScan >= kScanEveryMs) Scan(s);
+    if (s.blocked.until > 0 && Now() >= s.blocked.until) RestoreStore(s);
+    if (!s.moves.empty() && Now() - s.lastJournalLook > 2000) LookForMovedCards(s, JournalText(s));
+}
+
+void Pause(Soak& s, int ms) {
+    const double until = Now() + ms;
+    while (Now() < until) {
+        Tick(s);
+        Sleep(static_cast<DWORD>(std::clamp(until - Now(), 0.0, 250.0)));
+    }
+}
+
+// ---- The day's events -------------------------------------------------------------------
+
+bool Ok(const std::string& reply) { return reply.rfind("ok", 0) == 0; }
+
+void Inject(Soak& s, const Fault& f) {
+    switch (f.kind) {
+    case FaultKind::Cut:
+    case FaultKind::ServerError:
+    case FaultKind::Stall:
+        s.sim->Command(std::string("fault ") + FaultName(f.kind) + " 1 " + f.target);
+        return;
+    case FaultKind::Asleep:
+        // The camera powered down with the card: nobody shoots meanwhile. A
+        // card that moves wakes at another address of its range, as one that
+        // the network gave another address when the camera came back.
+        s.sim->Command("sleep " + std::to_string(f.seconds));
+        if (!f.moveTo.empty()) {
+            if (Ok(s.sim->Command("move " + f.moveTo))) {
+                const double wokeAt = Now() + f.seconds * 1000.0;
+                s.moves.push_back({L"TFA Success: " + str::FromUtf8(f.moveTo), wokeAt, wokeAt + kFoundAgainMs});
+                Say(s, "the card sleeps " + std::to_string(f.seconds) + " s and wakes at " + f.moveTo);
+            } else {
+                s.tally.Named(check::kStaging).Add("the card did not move to " + f.moveTo);
+            }
+        }
+        Pause(s, f.seconds * 1000 + 1000);
+        return;
+    case FaultKind::OutOfReach:
+        // The card drops off the network for a moment while the camera shoots
+        // on; meanwhile only the router answers.
+        if (s.options.router)
+            s.sim->Command(std::string("decoy ") + kRouterAddress + (f.redirect ? " redirect" : " page"));
+        s.sim->Command("sleep " + std::to_string(f.seconds));
+        return;
+    }
+}
+
+// One reply of "shoot": picture names one a line, "folder <path>" where the
+// camera went on in the next folder.
+size_t TakeShootReply(Soak& s, const std::string& reply, const Burst& b) {
+    std::vector<std::string> lines = TextLines(reply);
+    if (lines.empty() || lines[0] != "ok") return 0;
+    size_t names = 0;
+    for (size_t i = 1; i < lines.size(); i++) {
+        if (lines[i].rfind("folder ", 0) == 0) {
+            s.folder = lines[i].substr(7);
+            s.folders.insert(s.folder);
+            continue;
+        }
+        Picture p;
+        p.base = lines[i];
+        p.folder = s.folder;
+        p.inSteps = b.inSteps;
+        p.wraps = s.wraps;
+        p.bytes = b.bytes;
+        // The card writes the last step at twice the step time; it checks for due steps every 100 ms.
+        p.wholeAt = b.inSteps ? Now() + 2.0 * b.stepMs + 300 : Now();
+        s.pictures.push_back(p);
+        if (!b.inSteps) Capture(s, s.pictures.size() - 1, true);
+        names++;
+    }
+    return names;
+}
+
+bool Shoot(Soak& s, const Burst& b) {
+    std::string command = b.inSteps ? "shoot-slow " + s.folder + " " + std::to_string(b.pairs) + " " +
+                                          std::to_string(b.stepMs)
+                                    : "shoot " + s.folder + " " + std::to_string(b.pairs);
+    command += " CR2 " + std::to_string(b.bytes);
+    size_t got = TakeShootReply(s, s.sim->Command(command), b);
+    s.lastShot = Now();
+    return got == static_cast<size_t>(b.pairs);
+}
+
+// The photographer formats the card once its pictures are in the store (or
+// after waiting a minute), and the camera's counter is two shots before its
+// wrap: the names of the day's first pictures come again.
+void Wrap(Soak& s) {
+    const double start = Now();
+    Scan(s);
+    while (Now() - start < kFormatWaitMs && !AllStored(s)) Pause(s, 500);
+    Scan(s);
+    size_t lost = 0;
+    for (size_t i = 0; i < s.pictures.size(); i++) {
+        Picture& p = s.pictures[i];
+        if (p.formatted || (s.stored.count({i, 0}) && s.stored.count({i, 1}))) continue;
+        p.formatted = true;
+        lost++;
+        s.tally.Named(check::kFormatted).Add("the pair of " + s.Name({i, 0}));
+    }
+    s.wraps++;
+    if (!Ok(s.sim->Command("format")) || !Ok(s.sim->Command("counter " + std::to_string(kWrapCounter))))
+        s.tally.Named(check::kStaging).Add("the card was not formatted, or its counter not set");
+    Say(s, "the card formatted after " + std::to_string(static_cast<int>((Now() - start) / 1000)) + " s of waiting (" +
+               std::to_string(lost) + " pictures not yet stored); the camera's counter at " +
+               std::to_string(kWrapCounter));
+}
+
+// A store folder cannot be written: it is put aside and a plain file of its
+// name takes its place, as a disk that is full or read-only refuses what comes.
+void BlockStore(Soak& s, int which) {
+    const std::wstring name = which == 1 ? L"HiRes" : L"LoRes";
+    s.blocked.path = s.store + L"\\" + name;
+    s.blocked.away = s.box.root + L"\\" + name + L".away";
+    bool aside = !fs::IsDirectory(s.blocked.path);
+    for (int i = 0; i < 20 && !aside; i++) {
+        aside = MoveFileW(s.blocked.path.c_str(), s.blocked.away.c_str());
+        if (!aside) Sleep(100);
+    }
+    if (!aside || !fs::WriteFile(s.blocked.path, "not a folder\n")) {
+        if (aside) MoveFileW(s.blocked.away.c_str(), s.blocked.path.c_str());
+        s.tally.Named(check::kStaging).Add("the store's " + str::ToUtf8(name) + " could not be made unwritable");
+        return;
+    }
+    s.blocked.until = Now() + s.options.unwritableSeconds * 1000.0;
+    s.blocked.logFrom = s.sim->Log().size();
+    Say(s, "the store's " + str::ToUtf8(name) + " is a plain file for " + std::to_string(s.options.unwritableSeconds) +
+               " s");
+}
+
+void RestoreStore(Soak& s) {
+    const std::wstring& path = s.blocked.path;
+    const std::string name = str::ToUtf8(path.substr(s.store.size() + 1));
+    s.blocked.until = 0;
+    (void)fs::DeleteFileAt(path);
+    bool back = !fs::IsDirectory(s.blocked.away) || MoveFileW(s.blocked.away.c_str(), path.c_str());
+    if (!back && fs::IsDirectory(path)) {
+        // Made anew meanwhile: the files go back one by one.
+        for (const std::wstring& f : fs::ListFileNames(s.blocked.away))
+            MoveFileW((s.blocked.away + L"\\" + f).c_str(), (path + L"\\" + f).c_str());
+        back = RemoveDirectoryW(s.blocked.away.c_str());
+    }
+    if (!back) s.tally.Named(check::kStaging).Add("the store's " + name + " could not be put back");
+
+    // A file that could not be placed is not fetched again on every tick.
+    const std::vector<std::string> log = s.sim->Log();
+    std::map<std::string, int> fetched;
+    for (size_t i = s.blocked.logFrom; i < log.size(); i++)
+        if (log[i].rfind("/", 0) == 0 && log[i].rfind("/command.cgi", 0) != 0 && log[i].rfind("/thumbnail.cgi", 0) != 0)
+            fetched[log[i]]++;
+    const int most = 1 + s.options.unwritableSeconds / 10;
+    int highest = 0;
+    for (const auto& [file, n] : fetched) {
+        highest = std::max(highest, n);
+        if (n > most)
+            s.tally.Named(check::kRefetched).Add(file + " fetched " + std::to_string(n) + " times in " +
+                                                  std::to_string(s.options.unwritableSeconds) + " s");
+    }
+
+    // What waited for the store comes soon now.
+    ScanStore(s);
+    Expectation e{check::kStoreBack, "not stored 45 s after the store came back", {}, Now() + kStoreBackMs};
+    for (size_t i = 0; i < s.pictures.size(); i++)
+        for (int kind : {0, 1})
+            if (!s.pictures[i].formatted && !s.stored.count({i, kind})) e.files.insert({i, kind});
+    Say(s, "the store's " + name + " is a folder again; " + std::to_string(e.files.size()) +
+               " files waiting; a file was fetched at most " + std::to_string(highest) + " times meanwhile");
+    s.expectations.push_back(std::move(e));
+}
+
+bool StartWemlox(Soak& s) {
+    s.wemlox = driver::Start(s.box, driver::WemloxExe());
+    s.bar = driver::WaitForBar(s.wemlox, 60000);
+    return s.bar != nullptr;
+}
+
+// Ends Wemlox as `how` says, and outright when it does not end by itself.
+void EndWemlox(Soak& s, Ending how) {
+    s.journals.push_back(JournalText(s));
+    LookForMovedCards(s, s.journals.back());
+    auto gone = [&] { return WaitForSingleObject(s.wemlox.process.get(), 0) == WAIT_OBJECT_0; };
+    int code = -1;
+    if (how == Ending::QuitButton) {
+        (void)driver::ClickUntil(GetDlgItem(s.bar, kQuitButton), gone, 10000);
+        code = driver::WaitExit(s.wemlox, 30000);
+    } else if (how == Ending::CloseBar) {
+        code = driver::CloseBar(s.wemlox, s.bar);
+    }
+    if (code < 0) {
+        if (how != Ending::Killed)
+            s.tally.Named(check::kEnded).Add(std::string("Wemlox.exe terminated after it was ") + EndingName(how));
+        TerminateProcess(s.wemlox.process.get(), 1);
+        (void)driver::WaitExit(s.wemlox, 15000);
+    }
+    s.bar = nullptr;
+}
+
+// Wemlox is ended in the middle of a burst (once its first file is stored)
+// and started again: whatever it had not stored yet arrives soon after.
+bool Restart(Soak& s, const Burst& b, size_t first) {
+    const double start = Now();
+    size_t arrived = 0;
+    while (Now() - start < kMidBurstMs) {
+        ScanStore(s);
+        for (size_t i = first; i < s.pictures.size(); i++) arrived += s.stored.count({i, 0}) + s.stored.count({i, 1});
+        if (arrived > 0) break;
+        Sleep(30);
+    }
+    s.clicker->Stop();
+    EndWemlox(s, b.ending);
+    Scan(s);
+    Expectation waited{check::kWaited, std::string("not stored 60 s after Wemlox was ") + EndingName(b.ending) +
+                                           " and started again", {}, 0};
+    for (size_t i = 0; i < s.pictures.size(); i++) {
+        Picture& p = s.pictures[i];
+        for (int kind : {0, 1}) {
+            if (p.formatted || s.stored.count({i, kind})) continue;
+            waited.files.insert({i, kind});
+            p.nearEnding = true;
+        }
+        if (i >= first) p.nearEnding = true;
+    }
+    const double down = Now();
+    if (!StartWemlox(s)) {
+        s.tally.Named(check::kNoBar).Add(std::string("after Wemlox was ") + EndingName(b.ending));
+        TerminateProcess(s.wemlox.process.get(), 1);
+        return false;
+    }
+    Say(s, std::string("Wemlox ") + EndingName(b.ending) + " with " + std::to_string(arrived) + " of " +
+               std::to_string(2 * (s.pictures.size() - first)) + " files of the burst stored, " +
+               std::to_string(waited.files.size()) + " files of the day waiting; its bar back after " +
+               std::to_string(static_cast<int>((Now() - down) / 1000)) + " s");
+    waited.deadline = Now() + kWaitedMs;
+    s.expectations.push_back(std::move(waited));
+    s.clicker->Start(s.bar);
+    return true;
+}
+
+// Waits until every picture is stored whole, or until nothing has changed in
+// the store for a while, or the deadline.
+const char* Settle(Soak& s) {
+    // Generous: the wait ends early once the store is complete or quiet.
+    const double deadline = Now() + 300000.0 + 1000.0 * s.options.pictures;
+    const double stepsDone = s.lastShot + 2.0 * kStepMsMax + 1000;  // the card's last steps are written
+    uint64_t seen = 0;
+    double changed = Now();
+    while (Now() < deadline) {
+        std::vector<StoredFile> files = StoreFiles(s.store);
+        uint64_t now = Fingerprint(files);
+        if (now != seen) seen = now, changed = Now();
+        Scan(s);
+        bool temporary =
+            std::any_of(files.begin(), files.end(), [](const StoredFile& f) { return IsTemporary(f.relative); });
+        if (Now() > stepsDone && !temporary && AllStored(s)) return "every picture stored whole";
+        if (Now() > stepsDone && Now() - changed > kQuietMs) return "the store unchanged for 40 s";
+        Pause(s, 1000);
+    }
+    return "deadline";
+}
+
+// ---- The tally -----------------------------------------------------------------------
+
+// Every file as it first appeared is read again at the end: still there, and
+// the same. One change is no fault: a part of a picture the card wrote in
+// steps (listed with the same size on two ticks while the camera paused),
+// completed in place by that very picture. Returns how many were.
+size_t FinalLook(Soak& s) {
+    ScanStore(s);
+    size_t completed = 0;
+    for (const auto& [path, first] : s.firstSeen) {
+        std::optional<Content> now = s.present.count(path) ? ReadContent(s.store + L"\\" + path) : std::nullopt;
+        if (now) s.seen[path] = *now;
+        if (!s.changed.count(path) && now && first.SameAs(*now)) continue;
+        std::optional<FileRef> ref = now ? Identify(s, *now) : std::nullopt;
+        if (ref && s.pictures[ref->picture].inSteps && first.head == now->head && first.size < now->size) {
+            completed++;
+            continue;
+        }
+        std::string what = !now ? "removed" : s.changed.count(path) ? s.changed[path] : Describe(first, *now);
+        s.tally.Named(check::kChanged).Add(str::ToUtf8(path) + " (" + what + ")");
+    }
+    Resolve(s, true);
+    return completed;
+}
+
+// Each stored file is known by its content: a picture of the day (whole, or
+// by its first bytes cut or different), one from before the run, or nothing.
+void CheckStore(Soak& s, size_t& whole) {
+    Tally& t = s.tally;
+    std::map<FileRef, std::vector<std::string>> copies;
+    for (const StoredFile& f : StoreFiles(s.store)) {
+        const std::string rel = str::ToUtf8(f.relative);
+        auto [folder, name] = FolderAndName(f.relative);
+        if (IsTemporary(f.relative)) {
+            t.Named(check::kPart).Add(rel);
+            continue;
+        }
+        if (f.size == 0) {
+            t.Named(check::kEmpty).Add(rel);
+            continue;
+        }
+        auto it = s.seen.find(f.relative);
+        std::optional<Content> c =
+            it != s.seen.end() ? std::optional(it->second) : ReadContent(s.store + L"\\" + f.relative);
+        if (!c) {
+            t.Named(check::kDiffers).Add(rel + " (unreadable)");
+            continue;
+        }
+        if (s.oldContent.count({c->size, c->hash}) || s.oldHeads.count(c->head)) {
+            t.Named(check::kOld).Add(rel);
+            continue;
+        }
+        std::optional<FileRef> ref = Identify(s, *c);
+        if (!ref) {
+            auto head = s.byHead.find(c->head);
+            if (head == s.byHead.end()) {
+                t.Named(check::kStray).Add(rel);
+                continue;
+            }
+            const uint64_t onCard = s.pictures[head->second.picture].onCard[head->second.kind]->size;
+            if (c->size < onCard)
+                t.Named(check::kCut).Add(rel + " (" + std::to_string(c->size) + " of " + std::to_string(onCard) +
+                                         " bytes of " + s.Name(head->second) + ")");
+            else
+                t.Named(check::kDiffers).Add(rel + " (" + s.Name(head->second) + ")");
+            continue;
+        }
+        whole++;
+        copies[*ref].push_back(rel);
+        const Picture& p = s.pictures[ref->picture];
+        if (folder != kKindFolder[ref->kind]) t.Named(check::kWrongFolder).Add(rel + " (" + s.Name(*ref) + ")");
+        if (!NameFits(name, p.base + kExtension[ref->kind]))
+            t.Named(check::kWrongName).Add(rel + " (" + s.Name(*ref) + ")");
+        // The card lists date and time to two seconds.
+        const uint64_t cardTime = p.onCard[ref->kind]->time;
+        const uint64_t off = c->time > cardTime ? c->time - cardTime : cardTime - c->time;
+        if (off > 20000000)
+            t.Named(check::kTime).Add(rel + " (" + std::to_string(off / 10000000) + " s from the card's)");
+    }
+    for (size_t i = 0; i < s.pictures.size(); i++) {
+        if (s.pictures[i].formatted) continue;
+        for (int kind : {0, 1}) {
+            const std::vector<std::string>& at = copies[{i, kind}];
+            if (at.empty()) t.Named(check::kMissing).Add(s.Name({i, kind}));
+            if (at.size() < 2) continue;
+            std::string where;
+            for (const std::string& a : at) where += (where.empty() ? "" : ", ") + a;
+            t.Named(check::kTwice).Add(s.Name({i, kind}) + " as " + where);
+        }
+    }
 }
 
 // Each start of the stand-in installed as IrfanView is logged with its command
-// line; the file is its last quoted argument. A picture written whole is shown
-// once; one written in steps may be shown twice (its part, then its whole),
-// as the card listed two sizes for it.
-void CheckViewer(const Soak& s, Tally& t, size_t& shown) {
-    Check& never = t.Named("JPEGs never shown");
-    Check& again = t.Named("JPEGs shown again");
-    Check& other = t.Named("viewer starts for anything but a JPEG of the day in LoRes");
-    std::map<std::string, int> starts;
+// line; the file is its last quoted argument, known by its first bytes as it
+// first appeared in the store (a file written over later still tells what
+// was shown). A picture
+// written whole is shown once; one written in steps may be shown twice (its
+// part, then its whole), as the card listed two sizes for it. One on its way
+// when Wemlox was ended may not be shown at all.
+void CheckViewer(Soak& s, size_t& shown) {
+    Tally& t = s.tally;
+    std::map<size_t, int> starts;
+    std::map<std::string, int> others;
     for (const std::string& line : TextLines(fs::ReadFile(s.irfan + L".log").value_or(""))) {
         if (line.rfind("start: ", 0) != 0) continue;
         size_t close = line.rfind('"');
         size_t open = close == std::string::npos || close == 0 ? std::string::npos : line.rfind('"', close - 1);
         std::string file = open == std::string::npos ? "" : line.substr(open + 1, close - open - 1);
         size_t slash = file.rfind('\\');
-        std::string name = Upper(file.substr(slash == std::string::npos ? 0 : slash + 1));
-        std::string folder = Upper(slash == std::string::npos ? "" : file.substr(0, slash));
-        bool inLoRes = folder.size() >= 6 && folder.compare(folder.size() - 6, 6, "\\LORES") == 0;
-        starts[inLoRes ? name : "?" + file]++;
+        bool inLoRes = slash != std::string::npos && EndsWith(Upper(file.substr(0, slash)), "\\LORES");
+        const std::wstring path = str::FromUtf8(file), below = s.store + L"\\";
+        auto first = path.size() > below.size() && str::EqualsI(path.substr(0, below.size()), below)
+                         ? s.firstSeen.find(path.substr(below.size()))
+                         : s.firstSeen.end();
+        std::optional<Content> c = first != s.firstSeen.end() ? std::optional(first->second) : ReadContent(path);
+        auto head = c ? s.byHead.find(c->head) : s.byHead.end();
+        std::optional<FileRef> ref = head != s.byHead.end() ? std::optional(head->second) : std::nullopt;
+        if (ref && ref->kind == 0 && inLoRes)
+            starts[ref->picture]++;
+        else
+            others[file]++;
     }
-    std::set<std::string> ofTheDay;
-    for (const Picture& p : s.pictures) {
-        std::string name = Upper(p.base + ".JPG");
-        ofTheDay.insert(name);
-        int n = starts.count(name) ? starts[name] : 0;
-        if (n == 0) never.Add(p.folder + "/" + p.base + ".JPG");
-        else shown++;
-        if (n > (p.inSteps ? 2 : 1)) again.Add(name + " (" + std::to_string(n) + " starts)");
+    for (size_t i = 0; i < s.pictures.size(); i++) {
+        const Picture& p = s.pictures[i];
+        if (p.formatted) continue;
+        int n = starts[i];
+        if (n == 0 && !p.nearEnding) t.Named(check::kNever).Add(s.Name({i, 0}));
+        if (n > 0) shown++;
+        if (n > (p.inSteps ? 2 : 1)) t.Named(check::kAgain).Add(s.Name({i, 0}) + " (" + std::to_string(n) + " starts)");
     }
-    for (const auto& [name, n] : starts)
-        if (!ofTheDay.count(name)) other.Add(name + " (" + std::to_string(n) + " starts)");
+    for (const auto& [file, n] : others) t.Named(check::kOther).Add(file + " (" + std::to_string(n) + " starts)");
 }
 
-// The router answers whatever it is asked; only a search for the card (op=104)
-// should ever reach it.
+// The router answers whatever it is asked; only a search for the card (its
+// CID, op=120, or its SSID, op=104) should ever reach it.
 void CheckRouter(const std::vector<std::string>& cardLog, Tally& t) {
-    Check& taken = t.Named("requests to the router beyond the card search");
     const std::string prefix = std::string("decoy ") + kRouterAddress + " ";
     for (const std::string& line : cardLog)
-        if (line.rfind(prefix, 0) == 0 && line.find("op=104") == std::string::npos)
-            taken.Add(line.substr(prefix.size()));
+        if (line.rfind(prefix, 0) == 0 && line.find("op=104") == std::string::npos &&
+            line.find("op=120") == std::string::npos)
+            t.Named(check::kRouter).Add(line.substr(prefix.size()));
 }
 
-void SaveLogs(const Soak& s, const std::wstring& journal, const std::vector<std::string>& cardLog) {
+void SaveLogs(const Soak& s, const std::vector<std::string>& cardLog) {
     if (s.options.out.empty() || !driver::MakeDirs(s.options.out)) return;
-    std::string log;
+    std::string log, journals;
     for (const std::string& l : cardLog) log += l + "\n";
+    for (size_t i = 0; i < s.journals.size(); i++)
+        journals += "==== Wemlox, start " + std::to_string(i + 1) + " ====\n" + str::ToUtf8(s.journals[i]) + "\n";
     (void)fs::WriteFile(s.options.out + L"\\card-requests.txt", log);
-    (void)fs::WriteFile(s.options.out + L"\\journal.txt", str::ToUtf8(journal));
+    (void)fs::WriteFile(s.options.out + L"\\journal.txt", journals);
     (void)fs::WriteFile(s.options.out + L"\\viewer-starts.txt", fs::ReadFile(s.irfan + L".log").value_or(""));
 }
 
@@ -689,7 +1286,8 @@ int wmain(int argc, wchar_t** argv) {
     Soak s;
     if (!ParseOptions(argc, argv, s.options))
         return Fail("usage: soak [--pictures N] [--seed S] [--sleep-seconds S] [--slow-percent P] [--pause-ms MS]\n"
-                    "            [--prefill FILES] [--no-roll] [--no-router] [--out FOLDER]");
+                    "            [--prefill FILES] [--restarts N] [--wraps N] [--moves N] [--unwritable-seconds S]\n"
+                    "            [--no-roll] [--no-router] [--out FOLDER]");
     const Options& o = s.options;
     const uint64_t seed =
         o.seedGiven ? o.seed : (GetTickCount64() ^ (static_cast<uint64_t>(GetCurrentProcessId()) << 20)) % 1000000;
@@ -697,37 +1295,66 @@ int wmain(int argc, wchar_t** argv) {
     const Day day = PlanDay(o, random);
     std::printf("soak: %d pictures (JPEG + CR2 pairs), seed %llu\n", o.pictures, static_cast<unsigned long long>(seed));
     std::printf("  repeat with: --pictures %d --seed %llu --sleep-seconds %d --slow-percent %d --pause-ms %d"
-                " --prefill %d%s%s\n",
+                " --prefill %d --restarts %d --wraps %d --moves %d --unwritable-seconds %d%s%s\n",
                 o.pictures, static_cast<unsigned long long>(seed), o.sleepSeconds, o.slowPercent, o.pauseMs,
-                o.prefillFiles, o.roll ? "" : " --no-roll", o.router ? "" : " --no-router");
-    std::printf("  card %ls at %llu bytes/s, %d files in %s before the run, %s\n", kCardAddress,
-                static_cast<unsigned long long>(kCardRate), o.prefillFiles, kFirstCameraFolder,
-                o.roll ? "camera folders of 999 files (FollowNewFolders = Yes)" : "no roll-over (FollowNewFolders = No)");
+                o.prefillFiles, o.restarts, o.wraps, o.moves, o.unwritableSeconds, o.roll ? "" : " --no-roll",
+                o.router ? "" : " --no-router");
+    std::printf("  card %s at %llu bytes/s, [TFA] Url %s, %d files in %s before the run, %s\n", kCardAddress,
+                static_cast<unsigned long long>(kCardRate), kAddressRange, o.prefillFiles, kFirstCameraFolder,
+                o.roll ? "camera folders of 999 files (FollowNewFolders = Yes)"
+                       : "no roll-over (FollowNewFolders = No)");
     std::printf("  faults planned:");
     for (const auto& [name, n] : day.faultCount) std::printf(" %s %d", name.c_str(), n);
     std::printf(" (asleep %d s); at the start the card sleeps %d s", o.sleepSeconds, kStartAsleepSeconds);
     if (o.router)
         std::printf(" while the router at %s answers with a %s", kRouterAddress,
                     day.routerRedirects ? "redirect" : "page");
-    std::printf("\n");
+    std::printf("\n  events planned:");
+    for (size_t i = 0; i < day.bursts.size(); i++) {
+        const Burst& b = day.bursts[i];
+        if (b.wrapBefore) std::printf(" format and counter wrap before burst %zu;", i + 1);
+        if (b.unwritableBefore)
+            std::printf(" %s unwritable for %d s from burst %zu;", b.unwritableBefore == 1 ? "HiRes" : "LoRes",
+                        o.unwritableSeconds, i + 1);
+        if (b.ending != Ending::None) std::printf(" Wemlox %s in burst %zu;", EndingName(b.ending), i + 1);
+        for (const Fault& f : b.faultsBefore)
+            if (!f.moveTo.empty()) std::printf(" the card wakes at %s before burst %zu;", f.moveTo.c_str(), i + 1);
+    }
+    std::printf(" %zu bursts\n", day.bursts.size());
     std::fflush(stdout);
 
-    // The card, with the pictures taken before Wemlox starts.
+    // The card, with the pictures taken before Wemlox starts. Their numbers
+    // end just before the counter wraps, so the day's first pictures are
+    // P1010001 onwards, and the names come again after the day's own wrap.
     driver::MakeDirs(s.card + CardToLocal(kFirstCameraFolder));
     // The simulator ends by itself after its lifetime: well after the day's end.
-    const int lifetime = 1200 + o.pictures * 4 + day.faultCount.at("asleep") * o.sleepSeconds;
-    cardtest::Simulator sim(s.card, kCardAddress,
+    const int lifetime = 1200 + o.pictures * 4 + day.faultCount.at("asleep") * o.sleepSeconds +
+                         o.restarts * (kMidBurstMs + kWaitedMs) / 1000 + o.wraps * kFormatWaitMs / 1000 +
+                         o.unwritableSeconds;
+    cardtest::Simulator sim(s.card, str::FromUtf8(kCardAddress),
                             L"--rate " + std::to_wstring(kCardRate) + L" --stall " + std::to_wstring(kStallSeconds) +
                                 L" --lifetime " + std::to_wstring(lifetime));
     if (!sim.Running()) return Fail("the card simulator did not start");
+    s.sim = &sim;
     if (o.prefillFiles >= 2) {
-        std::string reply = sim.Command("shoot " + std::string(kFirstCameraFolder) + " " +
-                                        std::to_string(o.prefillFiles / 2) + " CR2 4096");
-        std::vector<std::string> lines = TextLines(reply);
-        for (size_t i = 1; i < lines.size(); i++) s.oldPictures.insert(Upper(lines[i]));
-        if (s.oldPictures.size() != static_cast<size_t>(o.prefillFiles / 2)) return Fail("the card was not filled");
+        const int pairs = o.prefillFiles / 2;
+        std::vector<std::string> lines;
+        if (Ok(sim.Command("counter " + std::to_string(10000 - pairs))))
+            lines = TextLines(sim.Command("shoot " + std::string(kFirstCameraFolder) + " " + std::to_string(pairs) +
+                                          " CR2 4096"));
+        for (size_t i = 1; i < lines.size(); i++)
+            for (const char* ext : kExtension)
+                if (std::optional<Content> c = ReadContent(s.card + CardToLocal(std::string(kFirstCameraFolder) + "/" +
+                                                                                lines[i] + ext))) {
+                    s.oldContent.insert({c->size, c->hash});
+                    s.oldHeads.insert(c->head);
+                }
+        if (s.oldContent.size() != 2 * static_cast<size_t>(pairs)) return Fail("the card was not filled");
     }
     sim.Command("flag 0");
+    // The camera's clock an hour behind the computer's, as one left on winter
+    // time: a stored file's time is the card's, not the moment it came.
+    sim.Command("clock -3600");
     if (o.roll) sim.Command("roll " + std::to_string(kFolderLimit));
     if (o.router) sim.Command(std::string("decoy ") + kRouterAddress + (day.routerRedirects ? " redirect" : " page"));
     sim.Command("sleep " + std::to_string(kStartAsleepSeconds));
@@ -738,20 +1365,20 @@ int wmain(int argc, wchar_t** argv) {
         return Fail("the stand-in viewer could not be installed");
     KeyWindow window(s.box);
     if (!window.Install() || !window.EnsureRunning()) return Fail("the viewer's window did not open");
+    Clicker clicker(window);
+    s.clicker = &clicker;
 
-    s.box.WriteSettings({{L"TFA.Url", o.router ? str::FromUtf8(kRouterAddress) : kCardAddress},
-                         {L"TFA.UrlLastConnect", kCardAddress},
+    s.box.WriteSettings({{L"TFA.Url", str::FromUtf8(kAddressRange)},
+                         {L"TFA.UrlLastConnect", str::FromUtf8(kCardAddress)},
                          {L"TFA.Path", str::FromUtf8(std::string(kFirstCameraFolder).substr(1))},
                          {L"TFA.CheckNewFilesSec", L"1"},
                          {L"TFA.TransferModeAuto", L"Both"},
                          {L"TFA.FollowNewFolders", o.roll ? L"Yes" : L"No"}});
-    driver::Started wemlox = driver::Start(s.box, driver::WemloxExe());
-    HWND bar = driver::WaitForBar(wemlox, 60000);
-    if (!bar) {
-        TerminateProcess(wemlox.process.get(), 1);
+    if (!StartWemlox(s)) {
+        TerminateProcess(s.wemlox.process.get(), 1);
         return Fail("the bar did not open");
     }
-    const double begin = NowMs();
+    s.begin = s.lastProgress = Now();
     // The day starts once Wemlox has listed the camera folder at the card (the
     // router's log lines start with "decoy"). A program that never gets there
     // still meets the day: the tally shows what it missed.
@@ -760,73 +1387,88 @@ int wmain(int argc, wchar_t** argv) {
         std::vector<std::string> log = sim.Log();
         return std::any_of(log.begin(), log.end(), [&](const std::string& l) { return l.rfind(listing, 0) == 0; });
     }, 120000);
-    std::printf("  %s after %.0f s; shooting\n", listed ? "camera folder listed at the card" : "no listing at the card",
-                (NowMs() - begin) / 1000);
-    std::fflush(stdout);
+    Say(s, std::string(listed ? "camera folder listed at the card" : "no listing at the card") + "; shooting");
 
-    Clicker clicker(bar, window);
-    clicker.Start();
-    double lastProgress = NowMs();
-    size_t shootFailures = 0;
+    clicker.Start(s.bar);
     for (const Burst& b : day.bursts) {
-        for (const Fault& f : b.faultsBefore) Inject(s, sim, f, clicker, begin, lastProgress);
-        if (!Shoot(s, sim, b)) shootFailures++;
-        Pause(s, clicker, begin, lastProgress, b.pauseMs);
+        for (const Fault& f : b.faultsBefore) Inject(s, f);
+        if (b.wrapBefore) Wrap(s);
+        if (b.unwritableBefore) BlockStore(s, b.unwritableBefore);
+        // Wemlox is started again on a store it can write (one it cannot makes it give up at the start).
+        while (b.ending != Ending::None && s.blocked.until > 0) Pause(s, 250);
+        const size_t first = s.pictures.size();
+        if (!Shoot(s, b)) s.tally.Named(check::kStaging).Add("a burst the card did not shoot");
+        if (b.ending != Ending::None && !Restart(s, b, first)) break;
+        Pause(s, b.pauseMs);
     }
-    Progress(s, clicker, begin);
-    std::printf("  last shot after %.0f s; waiting for the store to settle\n", (NowMs() - begin) / 1000);
-    const char* settled = Settle(s, clicker, begin, lastProgress);
-    std::printf("  settled after %.0f s: %s\n", (NowMs() - begin) / 1000, settled);
-    Pause(s, clicker, begin, lastProgress, kLingerMs);
+    while (s.blocked.until > 0) Pause(s, 250);
+    Progress(s);
+    Say(s, "last shot; waiting for the store to settle");
+    const char* settled = s.bar ? Settle(s) : "no bar";
+    Say(s, std::string("settled: ") + settled);
+    if (s.bar) Pause(s, kLingerMs);
     clicker.Stop();
 
-    std::wstring journal = driver::WindowText(GetDlgItem(bar, kJournal));
-    int closed = driver::CloseBar(wemlox, bar);
-    if (closed < 0) TerminateProcess(wemlox.process.get(), 1);
+    if (s.bar) EndWemlox(s, Ending::CloseBar);
     window.Stop();
     // A viewer started last may still be on its way to its log line.
     uint64_t viewerLog = 0;
-    double viewerLogSince = NowMs();
+    double viewerLogSince = Now();
     driver::WaitFor([&] {
         uint64_t now = fs::FileSize(s.irfan + L".log").value_or(0);
-        if (std::exchange(viewerLog, now) != now) viewerLogSince = NowMs();
-        return NowMs() - viewerLogSince > 2000;
+        if (std::exchange(viewerLog, now) != now) viewerLogSince = Now();
+        return Now() - viewerLogSince > 2000;
     }, 15000);
+    CaptureDue(s);
+    const size_t completed = FinalLook(s);
+    for (const MovedCard& m : s.moves)
+        s.tally.Named(check::kFoundAgain).Add("no \"" + str::ToUtf8(m.line) + "\" in the journal");
     std::vector<std::string> cardLog = sim.Log();
-    SaveLogs(s, journal, cardLog);
+    SaveLogs(s, cardLog);
 
-    Tally t;
-    size_t identical = 0, shown = 0;
-    CheckStore(s, t, identical);
-    CheckViewer(s, t, shown);
-    CheckRouter(cardLog, t);
-    if (shootFailures) t.Named("bursts the card did not shoot").count = shootFailures;
-    if (closed < 0) t.Named("the bar did not end when closed").Add("Wemlox.exe terminated");
+    size_t whole = 0, shown = 0;
+    CheckStore(s, whole);
+    CheckViewer(s, shown);
+    CheckRouter(cardLog, s.tally);
 
+    // Names that came again after a wrap, and how many of those raw files
+    // had exactly the size of the earlier picture of that name.
+    std::map<std::string, const Picture*> firstOfName;
+    size_t again = 0, sameSize = 0, formatted = 0, inSteps = 0;
+    for (const Picture& p : s.pictures) {
+        auto [earlier, isNew] = firstOfName.emplace(p.base, &p);
+        if (!isNew) again++, sameSize += p.bytes == earlier->second->bytes;
+        formatted += p.formatted;
+        inSteps += p.inSteps;
+    }
     std::vector<double> times = clicker.Times();
-    const size_t expected = s.pictures.size();
-    std::printf("\ntally after %.0f s (%s):\n", (NowMs() - begin) / 1000, settled);
-    std::printf("  pictures shot            %zu pairs in", expected);
+    const size_t expected = 2 * (s.pictures.size() - formatted);
+    std::printf("\ntally after %.0f s (%s):\n", s.Seconds(), settled);
+    std::printf("  pictures shot            %zu pairs in", s.pictures.size());
     for (const std::string& f : s.folders) std::printf(" %s", f.c_str());
-    auto inSteps = [](const Picture& p) { return p.inSteps; };
-    std::printf("; %zu pairs written in steps\n",
-                static_cast<size_t>(std::count_if(s.pictures.begin(), s.pictures.end(), inSteps)));
-    std::printf("  stored byte-identical    %zu of %zu files (JPEG in LoRes, raw in HiRes)\n", identical, 2 * expected);
-    std::printf("  JPEGs shown              %zu of %zu\n", shown, expected);
+    std::printf("; %zu pairs written in steps, %zu stored parts of them completed in place\n", inSteps,
+                completed);
+    std::printf("  names that came again    %zu after %d wrap(s), %zu with a raw file of the earlier one's size\n",
+                again, o.wraps, sameSize);
+    std::printf("  Wemlox started           %zu times; %zu pairs formatted away before they were stored\n",
+                s.journals.size(), formatted);
+    std::printf("  stored whole             %zu of %zu files (by content: JPEG in LoRes, raw in HiRes)\n", whole,
+                expected);
+    std::printf("  JPEGs shown              %zu of %zu\n", shown, s.pictures.size() - formatted);
     size_t failed = 0;
-    for (const Check& c : t.checks) {
-        std::printf("  %-58s %6zu  %s\n", c.what.c_str(), c.count, c.count ? "FAIL" : "ok");
+    for (const Check& c : s.tally.checks) {
+        std::printf("  %-66s %6zu  %s\n", c.what.c_str(), c.count, c.count ? "FAIL" : "ok");
         for (const std::string& e : c.examples) std::printf("      %s\n", e.c_str());
         if (c.count > c.examples.size()) std::printf("      ... and %zu more\n", c.count - c.examples.size());
         failed += c.count ? 1 : 0;
     }
     std::printf("  click to key, button 5   %zu clicks, median %.0f ms, p95 %.0f ms, longest %.0f ms,"
                 " %d without a key in %d s",
-                times.size(), Percentile(times, 0.5), Percentile(times, 0.95),
+                times.size(), bench::Median(times), Percentile(times, 0.95),
                 times.empty() ? 0.0 : *std::max_element(times.begin(), times.end()), clicker.Lost(), kKeyWaitMs / 1000);
     if (clicker.WindowFailures())
         std::printf(", the viewer's window failed to open %d times", clicker.WindowFailures());
     std::printf("\nsoak %s: %zu of %zu checks failed (seed %llu)\n", failed ? "FAILED" : "passed", failed,
-                t.checks.size(), static_cast<unsigned long long>(seed));
+                s.tally.checks.size(), static_cast<unsigned long long>(seed));
     return failed ? 1 : 0;
 }

@@ -43,6 +43,11 @@ TEST(CardSimulator, AnswersAsTheCard) {
     EXPECT_TRUE(driver::WaitFor([&] { return !HttpGet(kAddress, "/command.cgi?op=104").connected; }, 3000));
     ASSERT_EQ(sim.Command("accept"), "ok\n");
     EXPECT_TRUE(driver::WaitFor([&] { return HttpGet(kAddress, "/command.cgi?op=104").connected; }, 3000));
+
+    // Back at another address; the control port stays where it was.
+    ASSERT_EQ(sim.Command("move 127.0.0.22"), "ok\n");
+    EXPECT_TRUE(driver::WaitFor([&] { return HttpGet(L"127.0.0.22", "/command.cgi?op=120").body.size() == 32; }, 3000));
+    EXPECT_FALSE(HttpGet(kAddress, "/command.cgi?op=104").connected);
 }
 
 TEST(CardSimulator, ServesAtMostTwoRequestsAtOnce) {

@@ -5,6 +5,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <thread>
 
 #include "model/card_list.h"
 #include "test_util.h"
@@ -88,6 +90,7 @@ TEST(CardSimulator, FlagSsidThumbnailsAndFiles) {
     s.Write("DCIM/P1.JPG", "jpegdata");
     s.Write("DCIM/P1.CR2", "raw");
     EXPECT_EQ(s.card.Answer("/command.cgi?op=104").body, "flashair_e8e0b756a7fb");
+    EXPECT_EQ(s.card.Answer("/command.cgi?op=120").body, sim::kDefaultCid);
     EXPECT_EQ(s.card.Answer("/command.cgi?op=102").body, "0");
     EXPECT_EQ(s.card.Control("shoot /DCIM 2"), "ok\nP1010001\nP1010002");
     EXPECT_EQ(s.card.Answer("/command.cgi?op=102").body, "1");  // reading clears it
@@ -211,10 +214,73 @@ TEST(CardSimulator, AsleepAndHostsThatAreNoCard) {
     EXPECT_EQ(page.status, 200);
     EXPECT_EQ(page.body.substr(0, 15), "<!DOCTYPE html>");
 
+    // The camera started again and the card came back elsewhere: redirects follow it.
+    for (const char* refused : {"move 10.0.0.9", "move 127.0.0.7", "move 127.0.0"})
+        EXPECT_EQ(s.card.Control(refused).substr(0, 5), "error") << refused;
+    EXPECT_EQ(s.card.Control("move 127.0.0.9"), "ok");
+    EXPECT_EQ(s.card.Host(), "127.0.0.9");
+    EXPECT_NE(sim::ReplyHead(s.card.AnswerDecoy("127.0.0.6", "/x")).find("Location: http://127.0.0.9/x\r\n"),
+              std::string::npos);
     EXPECT_EQ(s.card.Control("decoy 127.0.0.6 off"), "ok");
     EXPECT_EQ(s.card.AnswerDecoy("127.0.0.6", "/").fault, sim::Fault::Reset);  // switched off meanwhile
     EXPECT_EQ(s.card.Control("clear"), "ok");
     EXPECT_TRUE(s.card.Decoys().empty());
     EXPECT_EQ(s.card.Control("log"), "ok\ndecoy 127.0.0.6 /command.cgi?op=104\ndecoy 127.0.0.7 /command.cgi?op=104\n"
-                                     "decoy 127.0.0.6 /");
+                                     "decoy 127.0.0.6 /x\ndecoy 127.0.0.6 /");
+}
+
+namespace {
+
+std::string Read(const stdfs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The small JPEG behind comment segments only: what a decoder reads is the
+// small JPEG itself.
+bool WholePicture(const std::string& bytes) {
+    std::string_view jpeg = sim::SmallJpeg();
+    size_t at = 2;
+    while (at + 4 <= bytes.size() && bytes.compare(at, 2, "\xFF\xFE") == 0)
+        at += 2 + (static_cast<unsigned char>(bytes[at + 2]) << 8 | static_cast<unsigned char>(bytes[at + 3]));
+    return bytes.compare(0, 2, jpeg.substr(0, 2)) == 0 && bytes.size() >= at &&
+           bytes.compare(at, std::string::npos, jpeg.substr(2)) == 0;
+}
+
+}  // namespace
+
+TEST(CardSimulator, CounterWrapFormatAndShotsThatDiffer) {
+    SimulatedCard s;
+    const stdfs::path folder = s.root / "DCIM/101_PANA";
+    EXPECT_EQ(s.card.Control("shoot /DCIM/101_PANA 2 RW2 40000"), "ok\nP1010001\nP1010002");
+    std::vector<std::string> files;
+    for (const char* name : {"P1010001.JPG", "P1010002.JPG", "P1010001.RW2", "P1010002.RW2"}) {
+        files.push_back(Read(folder / name));
+        EXPECT_EQ(files.back().size(), 40000u) << name;
+    }
+    EXPECT_TRUE(WholePicture(files[0]) && WholePicture(files[1]));
+    EXPECT_EQ(std::set<std::string>(files.begin(), files.end()).size(), files.size());
+
+    // The counter goes on from 9999 to 0001 and passes over names still on the card.
+    for (const char* refused : {"counter 0", "counter 10000", "counter 12x"})
+        EXPECT_EQ(s.card.Control(refused).substr(0, 5), "error") << refused;
+    EXPECT_EQ(s.card.Control("counter 9998"), "ok");
+    EXPECT_EQ(s.card.Control("shoot /DCIM/101_PANA 3"), "ok\nP1019998\nP1019999\nP1010003");
+
+    // A format empties the camera folders, steps still due included; the same
+    // names then hold other pictures.
+    EXPECT_EQ(s.card.Control("shoot-slow /DCIM/101_PANA 1 1"), "ok\nP1010004");
+    EXPECT_EQ(s.card.Control("format"), "ok");
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    s.card.Tick();
+    EXPECT_TRUE(stdfs::is_directory(folder));
+    EXPECT_TRUE(stdfs::is_empty(folder));
+    EXPECT_EQ(s.card.Control("counter 1"), "ok");
+    EXPECT_EQ(s.card.Control("clock -3600"), "ok");  // the camera's clock an hour behind
+    EXPECT_EQ(s.card.Control("shoot /DCIM/101_PANA 1 RW2 40000"), "ok\nP1010001");
+    auto behind = stdfs::file_time_type::clock::now() - stdfs::last_write_time(folder / "P1010001.JPG");
+    EXPECT_NEAR(std::chrono::duration_cast<std::chrono::seconds>(behind).count(), 3600, 60);
+    EXPECT_NE(Read(folder / "P1010001.JPG"), files[0]);
+    EXPECT_NE(Read(folder / "P1010001.RW2"), files[2]);
+    EXPECT_EQ(stdfs::file_size(folder / "P1010001.RW2"), 40000u);
 }

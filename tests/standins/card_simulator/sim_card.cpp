@@ -114,13 +114,14 @@ bool WriteFile(const fs::path& p, std::string_view bytes) {
     return static_cast<bool>(out);
 }
 
-// The picture, padded after its end mark to the size asked for (decoders
-// ignore what follows the end mark), so large files can be made.
 // The small JPEG grown to `size` as a camera's file is: the filler goes into
 // comment segments after the start marker, so the file still ends with its
-// end-of-image marker (a picture cut short does not).
-std::string Picture(uint64_t size) {
+// end-of-image marker (a picture cut short does not). `mark` opens the first
+// comment, so that two pictures of one size still differ; the file grows to
+// hold it.
+std::string Picture(uint64_t size, std::string_view mark = {}) {
     std::string_view jpeg = SmallJpeg();
+    if (!mark.empty()) size = std::max<uint64_t>(size, jpeg.size() + 4 + mark.size());
     if (size < jpeg.size() + 4) {
         std::string data(jpeg);
         if (size > data.size()) data.resize(size, '\0');
@@ -136,10 +137,21 @@ std::string Picture(uint64_t size) {
         data += '\xFE';
         data += static_cast<char>(length >> 8);
         data += static_cast<char>(length & 0xFF);
-        data.append(segment - 4, '\0');
+        const size_t payload = static_cast<size_t>(segment - 4);
+        std::string_view opening = std::exchange(mark, {}).substr(0, payload);
+        data += opening;
+        data.append(payload - opening.size(), '\0');
         filler -= segment;
     }
     data.append(jpeg.substr(2));
+    return data;
+}
+
+// A camera's raw file: its own header line, then filler.
+std::string RawFile(uint64_t size, std::string_view mark) {
+    std::string data(mark);
+    data += '\n';
+    if (size > data.size()) data.append(static_cast<size_t>(size - data.size()), 'R');
     return data;
 }
 
@@ -264,6 +276,15 @@ bool IsLoopbackAddress(std::string_view address) {
     return at == address.size() && octets[0] == 127;
 }
 
+bool IsCid(std::string_view text) {
+    return text.size() == 32 && text.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
+}
+
+int NextPictureNumber(int number) {
+    const int counter = number % 10000;
+    return counter >= 9999 ? number - counter + 1 : number + 1;
+}
+
 std::optional<std::string> NextCameraFolderName(std::string_view name) {
     if (name.size() != 8 || name[0] < '1' || name[0] > '9') return std::nullopt;
     for (size_t i = 0; i < 8; i++)
@@ -302,7 +323,8 @@ std::string ReplyHead(const Reply& r) {
     return head + "Connection: close\r\n\r\n";
 }
 
-Card::Card(fs::path root, std::string ssid) : root_(std::move(root)), ssid_(std::move(ssid)) {}
+Card::Card(fs::path root, std::string ssid, std::string cid)
+    : root_(std::move(root)), ssid_(std::move(ssid)), cid_(std::move(cid)) {}
 
 Reply Card::Answer(const std::string& target) {
     std::lock_guard lock(mutex_);
@@ -367,6 +389,7 @@ Reply Card::Command(const std::string& query) {
         return Text(changed ? "1" : "0");
     }
     if (op == "104") return Text(ssid_);
+    if (op == "120") return Text(cid_);
     return Error(404);
 }
 
@@ -442,21 +465,34 @@ std::string Card::Shoot(const std::vector<std::string>& args, bool slow) {
             *folder = folder->parent_path() / *next;
             reply += "\nfolder " + Joined(*segments);
         }
+        // A name still on the card is passed over, as a camera does.
         std::string base;
         std::error_code ec;
-        do base = PictureName(nextPicture_++);
-        while (fs::exists(*folder / (base + ".JPG"), ec));
+        int tries = 0;
+        do {
+            base = PictureName(nextPicture_);
+            nextPicture_ = NextPictureNumber(nextPicture_);
+        } while (fs::exists(*folder / (base + ".JPG"), ec) && ++tries < 9999);
+        if (tries == 9999) return "error no free name in " + Joined(*segments);
         fs::path jpeg = *folder / (base + ".JPG"), raw = *folder / base;
         raw += "." + rawExt;
-        std::string jpegBytes = Picture(size), rawBytes(std::max<uint64_t>(size, 4096), 'R');
+        const std::string mark =
+            "card simulator shot " + std::to_string(++shots_) + " " + Joined(*segments) + "/" + base;
+        std::string jpegBytes = Picture(size, mark + ".JPG");
+        std::string rawBytes = RawFile(std::max<uint64_t>(size, 4096), mark + "." + rawExt);
         if (slow) {
             if (!WriteFile(jpeg, "") || !WriteFile(raw, "")) return "error cannot write " + base;
+            StampWithCameraTime(jpeg);
+            StampWithCameraTime(raw);
             // Both files of the pair grow at the same moments.
             const auto start = std::chrono::steady_clock::now();
             WriteInSteps(jpeg, std::move(jpegBytes), stepMs, start);
             WriteInSteps(raw, std::move(rawBytes), stepMs, start);
         } else if (!WriteFile(jpeg, jpegBytes) || !WriteFile(raw, rawBytes)) {
             return "error cannot write " + base;
+        } else {
+            StampWithCameraTime(jpeg);
+            StampWithCameraTime(raw);
         }
         reply += "\n" + base;
     }
@@ -486,10 +522,18 @@ void Card::ApplyDueWrites() {
         if (there < it->length) {
             std::ofstream out(it->path, std::ios::binary | std::ios::app);
             out.write(it->content.data() + there, static_cast<std::streamsize>(it->length - there));
+            out.close();
+            StampWithCameraTime(it->path);
         }
         updateFlag_ = true;
         it = pending_.erase(it);
     }
+}
+
+void Card::StampWithCameraTime(const fs::path& file) const {
+    if (cameraClock_.count() == 0) return;  // the file system's own time is the computer's
+    std::error_code ec;
+    fs::last_write_time(file, fs::file_time_type::clock::now() + cameraClock_, ec);
 }
 
 void Card::Tick() {
@@ -549,6 +593,9 @@ std::string Card::Control(std::string_view line) {
     if (cmd == "decoy" && args.size() == 3) return SetDecoy(args);
     if (cmd == "add") return AddFile(args);
     if (cmd == "mkdir" && args.size() == 2) return MakeFolder(args[1]);
+    if (cmd == "move" && args.size() == 2) return Move(args[1]);
+    if (cmd == "counter" && args.size() == 2) return SetCounter(args[1]);
+    if (cmd == "format") return Format();
     if (cmd == "line" && args.size() >= 3) return AddLine(line, args);
     if (cmd == "fault" && args.size() >= 2) return PlanFault(args);
     if (cmd == "log") {
@@ -567,6 +614,8 @@ std::string Card::Control(std::string_view line) {
     } else if (cmd == "wake") {
         sleepUntil_ = {};
         woken_.notify_all();
+    } else if (cmd == "clock" && args.size() == 2) {
+        cameraClock_ = std::chrono::seconds(std::strtoll(args[1].c_str(), nullptr, 10));
     } else if (cmd == "roll" && args.size() == 2) {
         filesPerFolder_ = std::strtoull(args[1].c_str(), nullptr, 10);
     } else if (cmd == "quit") {
@@ -593,6 +642,39 @@ std::string Card::MakeFolder(const std::string& cardPath) {
     auto folder = Resolve(Unescape(cardPath));
     std::error_code ec;
     return folder && fs::create_directories(*folder, ec) ? "ok" : "error cannot make the folder";
+}
+
+std::string Card::Move(const std::string& address) {
+    // move <127.0.0.x>: the card answers there from now on, as after the
+    // camera started again and the network gave it another address.
+    if (!IsLoopbackAddress(address)) return "error not a loopback address";
+    if (decoys_.count(address)) return "error a host that is no card answers there";
+    size_t colon = ownAddress_.find(':');
+    ownAddress_ = address + (colon == std::string::npos ? "" : ownAddress_.substr(colon));
+    return "ok";
+}
+
+std::string Card::SetCounter(const std::string& number) {
+    // counter <1..9999>: the camera's next file number
+    char* end = nullptr;
+    long n = std::strtol(number.c_str(), &end, 10);
+    if (*end != '\0' || n < 1 || n > 9999) return "error usage: counter <1..9999>";
+    nextPicture_ = nextPicture_ - nextPicture_ % 10000 + static_cast<int>(n);
+    return "ok";
+}
+
+std::string Card::Format() {
+    // The camera folders stay, empty; what the camera was still writing is gone.
+    std::error_code ec;
+    for (const auto& folder : fs::directory_iterator(root_ / "DCIM", ec)) {
+        if (!folder.is_directory(ec)) continue;
+        std::vector<fs::path> entries;
+        for (const auto& e : fs::directory_iterator(folder.path(), ec)) entries.push_back(e.path());
+        for (const fs::path& e : entries) fs::remove_all(e, ec);
+    }
+    pending_.clear();
+    updateFlag_ = true;
+    return "ok";
 }
 
 std::string Card::AddLine(std::string_view line, const std::vector<std::string>& args) {
@@ -643,6 +725,11 @@ void Card::SetStallSeconds(int seconds) {
 void Card::SetOwnAddress(std::string hostAndPort) {
     std::lock_guard lock(mutex_);
     ownAddress_ = std::move(hostAndPort);
+}
+
+std::string Card::Host() const {
+    std::lock_guard lock(mutex_);
+    return ownAddress_.substr(0, ownAddress_.find(':'));
 }
 
 bool Card::Asleep() const {

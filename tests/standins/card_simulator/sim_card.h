@@ -17,8 +17,14 @@
 
 namespace sim {
 
-// The small JPEG served as every thumbnail and written as every new picture.
+// The small JPEG served as every thumbnail and written, grown to size, as
+// every new picture.
 std::string_view SmallJpeg();
+
+// The card's CID (op=120) unless --cid names another: 32 hex digits, as a
+// Toshiba card of 16 GB reports it.
+inline constexpr char kDefaultCid[] = "02544d535731364710a3b5c974011be1";
+bool IsCid(std::string_view text);
 
 // FAT date (bits 15-9 year - 1980, 8-5 month, 4-0 day) and time (15-11 hour,
 // 10-5 minute, 4-0 seconds / 2).
@@ -39,6 +45,10 @@ std::optional<std::vector<std::string>> CardPathSegments(std::string_view path);
 // True for a dotted IPv4 address in 127.0.0.0/8: the simulator listens on
 // nothing else.
 bool IsLoopbackAddress(std::string_view address);
+
+// The camera's file number after `number` (P1010001 is 1010001): its last
+// four digits count 0001 to 9999 and then start again at 0001.
+int NextPictureNumber(int number);
 
 // The next camera folder's name after a DCF name "NNNXXXXX" (101_PANA ->
 // 102_PANA); nothing for other names and after 999.
@@ -71,7 +81,7 @@ std::string ReplyHead(const Reply& r);
 
 class Card {
 public:
-    Card(std::filesystem::path root, std::string ssid);
+    Card(std::filesystem::path root, std::string ssid, std::string cid = kDefaultCid);
 
     // The answer to a request target, faults applied; the target is logged.
     Reply Answer(const std::string& target);
@@ -90,6 +100,9 @@ public:
 
     // The card's own address as redirects name it ("127.0.0.5" or with ":port").
     void SetOwnAddress(std::string hostAndPort);
+    // Where the card answers: the address of SetOwnAddress until "move"
+    // names another; the network side follows it.
+    std::string Host() const;
     // Asleep ("sleep"): the card takes no connection and answers nothing,
     // as a card whose camera powered it down, until the time ends or "wake".
     bool Asleep() const;
@@ -126,6 +139,8 @@ private:
     };
 
     void ApplyDueWrites();
+    // A file the camera wrote carries the camera's time ("clock").
+    void StampWithCameraTime(const std::filesystem::path& file) const;
     std::string Shoot(const std::vector<std::string>& args, bool slow);
     std::optional<std::filesystem::path> ShootingFolder(const std::string& cardFolder, std::string& reply);
     void WriteInSteps(const std::filesystem::path& file, std::string content, int stepMs,
@@ -134,11 +149,14 @@ private:
     std::string WritePart(const std::vector<std::string>& args);
     std::string SetDecoy(const std::vector<std::string>& args);
     std::string MakeFolder(const std::string& cardPath);
+    std::string Move(const std::string& address);
+    std::string SetCounter(const std::string& number);
+    std::string Format();
     std::string AddLine(std::string_view line, const std::vector<std::string>& args);
     std::string PlanFault(const std::vector<std::string>& args);
 
     std::filesystem::path root_;
-    std::string ssid_;
+    std::string ssid_, cid_;
     mutable std::mutex mutex_;
     std::condition_variable released_;
     uint64_t releaseCount_ = 0;
@@ -148,6 +166,8 @@ private:
     uint64_t bytesPerSecond_ = 0;
     int stallSeconds_ = 30;
     int nextPicture_ = 1010001;
+    uint64_t shots_ = 0;  // pairs shot: each pair's files carry its number, so no two shots are alike
+    std::chrono::seconds cameraClock_{0};  // the camera's clock ahead of the computer's (behind when negative)
     std::vector<PlannedFault> faults_;
     std::vector<std::pair<std::string, std::string>> extraLines_;  // card folder, raw line
     std::vector<std::string> log_;

@@ -4,14 +4,29 @@
 // ends by itself after its lifetime.
 //
 //   card_simulator --root FOLDER --address 127.0.0.X [--port 80]
-//                  [--control-port 8080] [--ssid NAME] [--rate BYTES/S]
-//                  [--stall SECONDS] [--lifetime SECONDS]
+//                  [--control-port 8080] [--ssid NAME] [--cid HEX32]
+//                  [--rate BYTES/S] [--stall SECONDS] [--lifetime SECONDS]
+//
+// The card answers op=100 (listing), 102 (update flag), 104 (SSID) and 120
+// (CID, 32 hex digits), thumbnails and files.
 //
 // Control: connect to the control port, send one line, read the reply until
 // the connection closes. The reply starts with "ok" or "error". Commands:
 //   ping
 //   shoot <folder> <count> [raw extension] [bytes]   JPEG + raw pairs, names
-//                                   one a line; sets the update flag
+//                                   one a line; sets the update flag. Names
+//                                   still on the card are passed over; every
+//                                   file of a shot differs from every other
+//                                   (the JPEG's first comment and the raw
+//                                   file's first line name the shot), the
+//                                   JPEGs stay whole pictures
+//   clock <seconds>                 the camera's clock runs that far ahead of
+//                                   the computer's (behind when negative):
+//                                   the files it shoots carry its time, which
+//                                   the listing shows
+//   counter <1..9999>               the camera's next file number: the last
+//                                   four digits of the names, which go on
+//                                   from 9999 to 0001
 //   shoot-slow <folder> <count> <step ms> [raw extension] [bytes]
 //                                   the same, written as a camera does: listed
 //                                   with 0 bytes, after one step half, after
@@ -26,6 +41,13 @@
 //                                   the first <bytes> of the file as "add"
 //                                   would write it with <total> bytes
 //   mkdir <card path>
+//   format                          the folders in /DCIM emptied, as the
+//                                   camera's format does (the folders stay);
+//                                   steps still to be written are dropped
+//   move <127.0.0.x>                the card answers at another address from
+//                                   now on (the old one takes no connection),
+//                                   as after the camera started again; the
+//                                   control port stays where it is
 //   line <card folder> <raw line>   sent after the folder's entries
 //   fault <kind> [count|always] [part of the target]
 //                                   kinds: empty, cut, stall, 404, 500, reset,
@@ -280,7 +302,7 @@ void UpdateDecoys(const std::map<std::string, sim::Decoy>& wanted, int port, std
 }
 
 struct Options {
-    std::string root, address = "127.0.0.5", ssid = "flashair_e8e0b756a7fb";
+    std::string root, address = "127.0.0.5", ssid = "flashair_e8e0b756a7fb", cid = sim::kDefaultCid;
     int port = 80, controlPort = 8080, lifetimeSeconds = 600, stallSeconds = 30;
     uint64_t bytesPerSecond = 0;
 };
@@ -291,6 +313,7 @@ bool ParseOptions(int argc, char** argv, Options& o) {
         if (key == "--root") o.root = value;
         else if (key == "--address") o.address = value;
         else if (key == "--ssid") o.ssid = value;
+        else if (key == "--cid") o.cid = value;
         else if (key == "--port") o.port = std::atoi(value.c_str());
         else if (key == "--control-port") o.controlPort = std::atoi(value.c_str());
         else if (key == "--lifetime") o.lifetimeSeconds = std::atoi(value.c_str());
@@ -298,7 +321,7 @@ bool ParseOptions(int argc, char** argv, Options& o) {
         else if (key == "--rate") o.bytesPerSecond = std::strtoull(value.c_str(), nullptr, 10);
         else return false;
     }
-    return argc % 2 == 1 && !o.root.empty();
+    return argc % 2 == 1 && !o.root.empty() && sim::IsCid(o.cid);
 }
 
 }  // namespace
@@ -307,7 +330,8 @@ int main(int argc, char** argv) {
     Options o;
     if (!ParseOptions(argc, argv, o)) {
         std::fprintf(stderr, "usage: card_simulator --root FOLDER --address 127.0.0.X [--port N] [--control-port N]\n"
-                             "       [--ssid NAME] [--rate BYTES/S] [--stall SECONDS] [--lifetime SECONDS]\n");
+                             "       [--ssid NAME] [--cid HEX32] [--rate BYTES/S] [--stall SECONDS]\n"
+                             "       [--lifetime SECONDS]\n");
         return 2;
     }
 #ifdef _WIN32
@@ -319,13 +343,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "card_simulator: %s is no loopback address (127.0.0.0/8)\n", o.address.c_str());
         return 2;
     }
-    sim::Card card(std::filesystem::path(o.root), o.ssid);  // argv is in the system code page
+    sim::Card card(std::filesystem::path(o.root), o.ssid, o.cid);  // argv is in the system code page
     card.SetBytesPerSecond(o.bytesPerSecond);
     card.SetStallSeconds(o.stallSeconds);
     card.SetOwnAddress(o.port == 80 ? o.address : o.address + ":" + std::to_string(o.port));
 
     Socket control = Listen(addr, o.controlPort);
     Socket listener = Listen(addr, o.port);
+    std::string servingAt = o.address;  // the control port stays here when the card moves
     if (control == kNoSocket || listener == kNoSocket) {
         std::fprintf(stderr, "card_simulator: cannot listen on %s:%d and :%d\n", o.address.c_str(), o.port,
                      o.controlPort);
@@ -342,6 +367,11 @@ int main(int argc, char** argv) {
     const Clock::time_point end = Clock::now() + std::chrono::seconds(o.lifetimeSeconds);
     while (Clock::now() < end && !card.QuitRequested()) {
         card.Tick();
+        // "move": the old address takes no more connections, the new one does.
+        if (std::string host = card.Host(); host != servingAt && LoopbackAddress(host.c_str(), addr)) {
+            if (listener != kNoSocket) CloseSocket(std::exchange(listener, kNoSocket));
+            servingAt = host;
+        }
         // "refuse": the listener is closed, so connections are refused as by a card that is gone.
         if (card.Refusing() && listener != kNoSocket) CloseSocket(std::exchange(listener, kNoSocket));
         if (!card.Refusing() && listener == kNoSocket) listener = Listen(addr, o.port);
