@@ -52,6 +52,9 @@ std::optional<std::string> ReadFile(const std::wstring& path);
 // The last `count` bytes of a file (all of a shorter one); nothing when it
 // cannot be opened.
 std::optional<std::string> ReadTail(const std::wstring& path, size_t count);
+// True when the file `whole` begins with every byte of the file `start`
+// (a file the camera was still writing, and that file finished).
+bool BeginsWithFile(const std::wstring& whole, const std::wstring& start);
 // Creates or empties the file and writes the bytes.
 [[nodiscard]] bool WriteFile(const std::wstring& path, std::string_view bytes);
 // Writes a temporary file beside the target and moves it over the target in one

@@ -20,6 +20,10 @@ inline bool ContainsI(std::wstring_view hay, std::wstring_view needle) {
 }
 bool StartsWith(std::wstring_view s, std::wstring_view prefix);
 bool EndsWith(std::wstring_view s, std::wstring_view suffix);
+// The same, ignoring case.
+inline bool EndsWithI(std::wstring_view s, std::wstring_view suffix) {
+    return s.size() >= suffix.size() && EqualsI(s.substr(s.size() - suffix.size()), suffix);
+}
 
 // The leading decimal integer of the trimmed text (optional sign), 0 when there
 // is none. Saturates at the limits of int64 instead of wrapping.

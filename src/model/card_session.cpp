@@ -199,7 +199,6 @@ void Session::Begin(const Settings& settings, const std::wstring& settingsFile, 
     CardHost = settings.Url;
     UrlLastConnect = settings.UrlLastConnect;
     Pictures.Begin(recordFolder, runStart, IdentitiesSince(recordFolder, runStart));
-    Pictures.Configure(Config);
 }
 
 void Session::AdoptSettings(const Settings& settings) {

@@ -66,7 +66,8 @@ std::wstring StoreFolder(const Settings& s, Store where) {
 }
 
 std::wstring StoreFile(const Settings& s, Store where, std::wstring_view name) {
-    return StoreFolder(s, where) + (where == Store::ThumbnailCache ? L"\\_thm_" : L"\\") + std::wstring(name);
+    std::wstring file = StoreFolder(s, where) + (where == Store::ThumbnailCache ? L"\\_thm_" : L"\\") + std::wstring(name);
+    return where == Store::Tmp ? file + std::wstring(kDownloadSuffix) : file;
 }
 
 namespace {

@@ -23,9 +23,12 @@ bool CreateWorkingTree(Settings& s, bool tfaActive);
 // The folders of the picture store and the files in them: every path of the
 // store is built here.
 enum class Store { LoRes, HiRes, Selected, Storage, Target, Tmp, ThumbnailCache };
+inline constexpr std::wstring_view kDownloadSuffix = L".download";
 std::wstring StoreFolder(const Settings& s, Store where);
 // The file of that name there; in the thumbnail cache, the card picture's
-// cached thumbnail ("_thm_" + name).
+// cached thumbnail ("_thm_" + name); in the temporary folder, the download of
+// that name (name + ".download", so that what a cut run left there is known
+// as such).
 std::wstring StoreFile(const Settings& s, Store where, std::wstring_view name);
 // One part of `path` by `kind` ("pathfile", "path", "file", "ext", any case);
 // with mustExist set only when the path names a non-empty file (or, for

@@ -51,6 +51,16 @@ void PictureLedger::Configure(const Settings& s) {
     doNotLoad_ = s.DoNotLoad;
     onlyAdded_ = s.TransferOnlyAddedFiles;
     index_.Refresh(s.SourcePath);
+    // What a run that was cut short left behind (the computer switched off
+    // in the middle of a download or a move) goes: nothing is being
+    // downloaded or placed while the rules are brought up to date.
+    for (const std::wstring& cut : index_.TakeCutFiles()) (void)fs::DeleteFileAt(cut);
+    if (!tmpSwept_) {
+        tmpSwept_ = true;
+        const std::wstring tmp = StoreFolder(s, Store::Tmp);
+        for (const fs::FileEntry& f : fs::ListFiles(tmp))
+            if (str::EndsWithI(f.name, kDownloadSuffix)) (void)fs::DeleteFileAt(tmp + L"\\" + f.name);
+    }
 }
 
 std::wstring PictureLedger::FolderOf(Store folder) const { return folder == Store::HiRes ? hiResFolder_ : loResFolder_; }
@@ -158,22 +168,25 @@ bool PictureLedger::NeedsFetch(const CardFileRecord& c, Store folder) const {
     return c.Size > 0 && !Barred(c) && !IsStored(c, folder);
 }
 
-std::optional<StorePlan> PictureLedger::GrownCopy(const CardFileRecord& c, Store folder) const {
-    PictureId id = IdOf(c);
-    auto it = storedNow_.find(id.PlaceKey() + FolderName(folder));
-    if (it == storedNow_.end()) return std::nullopt;
-    const StoredNow& s = it->second;
-    // Only this run's own copy, as it was stored (not one a user changed),
-    // and only while the card's time stays that of a picture being written.
-    std::optional<fs::FileEntry> file = index_.Find(folder, s.fileName);
-    if (s.id.size >= id.size || !file || file->size != static_cast<uint64_t>(s.id.size)) return std::nullopt;
-    std::optional<int64_t> before = CardTime(s.id), now = CardTime(id);
-    if (before && now && (*now < *before || *now - *before > kWritingTimeNs)) return std::nullopt;
-    StorePlan plan;
-    plan.action = StorePlan::Action::Fetch;
-    plan.fileName = s.fileName;
-    plan.replacesPartial = true;
-    return plan;
+// A stored file under the picture's name or beside it that may be the
+// picture cut short (a raw file has no end mark to tell): smaller than the
+// picture, and stored for this place on the card (the record says so) or
+// carrying a card time close to the picture's. Place makes sure by content.
+std::vector<std::wstring> PictureLedger::CutCopies(const CardFileRecord& c, Store folder) const {
+    const PictureId id = IdOf(c);
+    const std::optional<int64_t> taken = CardTime(id);
+    std::vector<std::wstring> copies;
+    for (int n = 1; n <= kMaxBesideNames; n++) {
+        std::optional<fs::FileEntry> file = index_.Find(folder, BesideName(c.Name, n));
+        if (!file) break;
+        if (file->size >= static_cast<uint64_t>(id.size)) continue;
+        std::optional<std::wstring> known = record_.PictureOf(std::wstring(FolderName(folder)) + L"\\" + file->name);
+        bool samePlace = known && str::StartsWith(*known, id.PlaceKey() + L"|");
+        bool closeInTime = !known && taken && file->modified >= *taken - kWritingTimeNs &&
+                           file->modified <= *taken + kTimeSlackNs;
+        if (samePlace || closeInTime) copies.push_back(file->name);
+    }
+    return copies;
 }
 
 void PictureLedger::StoreFailed(Store folder, const std::wstring& what, const std::wstring& why, int64_t now,
@@ -222,17 +235,14 @@ bool PictureLedger::StoreReady(Store folder, int64_t size, int64_t now) {
 StorePlan PictureLedger::Plan(const CardFileRecord& c, Store folder, int64_t now) {
     StorePlan plan;
     if (IsStored(c, folder)) return plan;
-    if (std::optional<StorePlan> grown = GrownCopy(c, folder)) {
-        plan = *grown;
-    } else {
-        std::optional<std::wstring> name = FreeName(LookupIn(folder), c.Name);
-        if (!name) {
-            StoreFailed(folder, FolderOf(folder) + L"\\" + c.Name, L"every name beside it is taken", now, true);
-            plan.action = StorePlan::Action::Later;
-            return plan;
-        }
-        plan.fileName = *name;
+    plan.cutCopies = CutCopies(c, folder);
+    std::optional<std::wstring> name = FreeName(LookupIn(folder), c.Name);
+    if (!name && plan.cutCopies.empty()) {
+        StoreFailed(folder, FolderOf(folder) + L"\\" + c.Name, L"every name beside it is taken", now, true);
+        plan.action = StorePlan::Action::Later;
+        return plan;
     }
+    plan.fileName = name.value_or(L"");
     plan.action = StoreReady(folder, c.Size, now) ? StorePlan::Action::Fetch : StorePlan::Action::Later;
     return plan;
 }
@@ -241,21 +251,32 @@ Placed PictureLedger::Place(const CardFileRecord& c, Store folder, const StorePl
                             const std::wstring& downloaded, int64_t now) {
     const std::wstring dir = FolderOf(folder);
     Placed placed;
-    placed.path = dir + L"\\" + plan.fileName;
     const PictureId id = IdOf(c);
     (void)fs::CreateDirs(dir);
-    if (!PlaceFile(downloaded, placed.path, CardTime(id), plan.replacesPartial, placed.why)) {
+    std::wstring fileName = plan.fileName;
+    bool replace = false;
+    for (const std::wstring& cut : plan.cutCopies)
+        if (fs::BeginsWithFile(downloaded, dir + L"\\" + cut)) {
+            fileName = cut;
+            replace = true;
+            break;
+        }
+    if (fileName.empty()) {
+        StoreFailed(folder, dir + L"\\" + c.Name, L"every name beside it is taken", now, true);
+        return placed;
+    }
+    placed.path = dir + L"\\" + fileName;
+    if (!PlaceFile(downloaded, placed.path, CardTime(id), replace, placed.why)) {
         StoreFailed(folder, placed.path, placed.why, now, true);
         return placed;
     }
     placed.ok = true;
-    fs::FileEntry file = fs::FileFacts(placed.path).value_or(fs::FileEntry{plan.fileName, static_cast<uint64_t>(id.size), now});
-    file.name = plan.fileName;
+    fs::FileEntry file = fs::FileFacts(placed.path).value_or(fs::FileEntry{fileName, static_cast<uint64_t>(id.size), now});
+    file.name = fileName;
     index_.NoteStored(folder, file);
-    record_.NoteStored(id, std::wstring(FolderName(folder)) + L"\\" + plan.fileName);
+    record_.NoteStored(id, std::wstring(FolderName(folder)) + L"\\" + fileName);
     record_.StopWaiting(id);
-    storedNow_[id.PlaceKey() + FolderName(folder)] = {id, folder, plan.fileName};
-    if (!str::EqualsI(plan.fileName, c.Name)) port_->Journal(BesideText(c.Name, plan.fileName));
+    if (!str::EqualsI(fileName, c.Name) && !replace) port_->Journal(BesideText(c.Name, fileName));
     return placed;
 }
 
@@ -264,9 +285,9 @@ bool PictureLedger::StillBeingWritten(const CardFileRecord& c, const std::wstrin
     if (fs::ReadTail(downloaded, 2).value_or("") == "\xFF\xD9") return false;
     PictureId id = IdOf(c);
     auto listing = listings_.find(FolderKey(id.folder));
-    if (listing == listings_.end()) return false;
+    if (listing == listings_.end()) return true;
     auto before = listing->second.before.find(id.PlaceKey());
-    return before != listing->second.before.end() && before->second != c.Size;
+    return before == listing->second.before.end() || before->second != c.Size;
 }
 
 bool PictureLedger::SaveRecord() {

@@ -33,9 +33,11 @@ struct StorePlan {
     };
     Action action = Action::Skip;
     std::wstring fileName;
-    // The file there is this run's copy of the picture, cut short because the
-    // camera was still writing it: the whole picture replaces it.
-    bool replacesPartial = false;
+    // Files there that look like a copy of the picture cut short because the
+    // camera was still writing it: the whole picture replaces the one its
+    // download begins with, byte for byte; when none, it is another picture
+    // of the name, and the download goes beside them.
+    std::vector<std::wstring> cutCopies;
 };
 
 // A downloaded picture placed into the store, or why not.
@@ -52,8 +54,8 @@ public:
     // A picture is taken to have arrived between two listings of its folder
     // this close together; later readings of the clock would be too loose.
     static constexpr int64_t kArrivalWindowNs = int64_t{60} * 1000000000;
-    // The longest a picture's card time moves while the camera writes it.
-    static constexpr int64_t kWritingTimeNs = int64_t{300} * 1000000000;
+    // How far a picture's card time may move while the camera writes it.
+    static constexpr int64_t kWritingTimeNs = int64_t{120} * 1000000000;
 
     explicit PictureLedger(CardPort& port) : port_(&port) {}
 
@@ -94,7 +96,8 @@ public:
     Placed Place(const CardFileRecord& c, Store folder, const StorePlan& plan, const std::wstring& downloaded,
                  int64_t now);
     // True when the downloaded JPEG is no whole picture yet: it lacks its
-    // end marker and the card listed another size the time before.
+    // end marker, and the card did not list it at this size the time before
+    // (some cameras write data after the marker; their size stays).
     bool StillBeingWritten(const CardFileRecord& c, const std::wstring& downloaded) const;
 
     // True while a store folder failed and waits for its next try.
@@ -112,17 +115,12 @@ private:
         bool failing = false;
         int64_t nextTry = 0;
     };
-    struct StoredNow {  // a picture this run stored
-        PictureId id;
-        Store folder = Store::LoRes;
-        std::wstring fileName;
-    };
     FileLookup LookupIn(Store folder) const;
     bool HasKind(const CardFileRecord& c, Store folder) const;
     std::wstring FolderOf(Store folder) const;
     bool IsNew(const PictureId& id) const;
     void LearnClock(const std::wstring& folderKey, const std::vector<CardFileRecord>& candidates, int64_t now);
-    std::optional<StorePlan> GrownCopy(const CardFileRecord& c, Store folder) const;
+    std::vector<std::wstring> CutCopies(const CardFileRecord& c, Store folder) const;
     bool StoreReady(Store folder, int64_t size, int64_t now);
     // Marks the folder failing until its pause is over, with button 6's
     // lamp red; the journal hears of it when `say` or when it begins.
@@ -140,6 +138,7 @@ private:
     std::unordered_set<std::wstring> snapshot_;  // PictureId::Key of the pictures from before
     CardRecord record_;
     bool recordUnwritable_ = false;  // said once
+    bool tmpSwept_ = false;          // the temporary folder, once a run
     StoreIndex index_;
     Health health_[2];  // HiRes, LoRes
     // Per folder of the card: when it was listed last, and each picture's
@@ -149,7 +148,6 @@ private:
         std::unordered_map<std::wstring, int64_t> before, now;
     };
     std::unordered_map<std::wstring, Listing> listings_;
-    std::unordered_map<std::wstring, StoredNow> storedNow_;  // by PictureId::PlaceKey and folder
 };
 
 }  // namespace card

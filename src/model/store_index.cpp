@@ -29,11 +29,14 @@ bool StoreIndex::Refresh(const std::wstring& sourcePath, int64_t now) {
 void StoreIndex::List(Folder& folder, std::optional<int64_t> stamp, int64_t now) {
     folder.files.clear();
     if (stamp) {
-        for (fs::FileEntry& f : fs::ListFiles(folder.path))
-            if (f.size > 0) {
+        for (fs::FileEntry& f : fs::ListFiles(folder.path)) {
+            if (str::EndsWithI(f.name, L".part")) {
+                cutFiles_.push_back(folder.path + L"\\" + f.name);
+            } else if (f.size > 0) {
                 std::wstring key = str::ToLower(f.name);
                 folder.files.emplace(std::move(key), std::move(f));
             }
+        }
     }
     folder.stamp = stamp;
     folder.listed = true;

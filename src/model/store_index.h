@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "base/fs.h"
 #include "model/folders.h"
@@ -52,6 +53,9 @@ public:
     // Goes up with every change of the files, so users can keep what they
     // derive from them until it moves.
     uint64_t Generation() const { return generation_; }
+    // Files the listings met that a move cut short left behind (".part"):
+    // no pictures; handed over once.
+    std::vector<std::wstring> TakeCutFiles() { return std::move(cutFiles_); }
 
 private:
     using Files = std::unordered_map<std::wstring, fs::FileEntry>;  // by lower-cased name
@@ -68,6 +72,7 @@ private:
 
     std::wstring sourcePath_;
     Folder folders_[2];  // HiRes, LoRes
+    std::vector<std::wstring> cutFiles_;
     uint64_t generation_ = 0;
 };
 

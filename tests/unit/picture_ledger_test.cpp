@@ -152,21 +152,28 @@ TEST(PictureLedger, ARepeatedNameIsStoredBesideTheOldPicture) {
     EXPECT_TRUE(upgraded.session.Pictures.IsStored(legacy, Store::HiRes));
 
     // A copy cut short while the camera wrote it is replaced by the whole
-    // picture; the same name in another folder is another picture.
+    // picture, which begins with it; a picture of the name that does not (the
+    // card formatted and the name taken again at once) goes beside it, and
+    // so does one of another card folder.
     Camera writing(false);
-    auto growing = Shot(L"P1010003.CR2", 3000, 10, 40, 0);
-    writing.List({growing});
-    ASSERT_NE(writing.port.Store(growing, Store::HiRes, std::string(3000, 'p')), L"");
-    growing.Size = 9000;
+    auto growing = Shot(L"P1010003.CR2", 3000, 10, 40, 0), formatted = Shot(L"P1010004.CR2", 3000, 10, 40, 0);
+    writing.List({growing, formatted});
+    const std::string part(3000, 'p');
+    ASSERT_NE(writing.port.Store(growing, Store::HiRes, part), L"");
+    ASSERT_NE(writing.port.Store(formatted, Store::HiRes, part), L"");
+    growing.Size = formatted.Size = 9000;
     const auto elsewhere = Shot(L"P1010003.CR2", 9500, 10, 41, 0, L"/DCIM/102_PANA");
-    writing.List({growing});
+    writing.List({growing, formatted});
     card::StorePlan plan = writing.session.Pictures.Plan(growing, Store::HiRes, writing.port.Now());
-    EXPECT_TRUE(plan.replacesPartial);
-    EXPECT_EQ(plan.fileName, L"P1010003.CR2");
-    ASSERT_NE(writing.port.Store(growing, Store::HiRes, std::string(9000, 'w')), L"");
+    EXPECT_EQ(plan.cutCopies, Names{L"P1010003.CR2"});
+    EXPECT_EQ(writing.port.Store(growing, Store::HiRes, part + std::string(6000, 'w')),
+              writing.Folder(L"HiRes\\P1010003.CR2"));
     EXPECT_EQ(fs::FileSize(writing.Folder(L"HiRes\\P1010003.CR2")), 9000u);
+    EXPECT_EQ(writing.port.Store(formatted, Store::HiRes, std::string(9000, 'f')),
+              writing.Folder(L"HiRes\\P1010004-2.CR2"));
+    EXPECT_EQ(testutil::ReadAll(writing.Folder(L"HiRes\\P1010004.CR2")), part);
     plan = writing.session.Pictures.Plan(elsewhere, Store::HiRes, writing.port.Now());
-    EXPECT_FALSE(plan.replacesPartial);
+    EXPECT_EQ(plan.cutCopies, Names{});
     EXPECT_EQ(plan.fileName, L"P1010003-2.CR2");
 }
 
@@ -186,14 +193,19 @@ TEST(PictureLedger, NothingWaitsPastTheNextStart) {
     EXPECT_EQ(first.session.Pictures.Record().WaitingCount(), 2u);
     ASSERT_NE(first.port.Store(burst1, Store::LoRes, "jpeg"), L"");
     EXPECT_TRUE(first.session.Pictures.SaveRecord());
-    // The program ends here, in the middle of the burst.
+    // The program ends here, in the middle of the burst: what it was
+    // downloading and moving is left behind.
+    const std::wstring download = first.port.store.Write(L"P1010003.JPG.download", "cut"),
+                       moving = first.port.store.Write(L"LoRes\\P1010003.JPG.part", "cut");
 
     Camera next(true, &first);
     card::Session& s = next.session;
+    s.Config.TmpPath = first.port.store.path();
     const auto later = Shot(L"P1010004.JPG", 5000, 11, 31);  // after the second start
     const auto beforeStart = Shot(L"P1010005.JPG", 5000, 11, 10);
     next.List({before, burst1, burst2, beforeStart, later}, 400 * kSecond);
     EXPECT_EQ(s.Pictures.Record().WaitingCount(), 2u);
+    EXPECT_FALSE(fs::FileSize(download) || fs::FileSize(moving));
     EXPECT_EQ(next.Steps(), (Names{L"P1010003.JPG", L"P1010004.JPG"}));
 
     // Without a clock learnt for the card, the first listing is all old but
