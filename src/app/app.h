@@ -38,6 +38,8 @@ struct RunState {
     bool ManualTransferWaiting = false;  // button 6's transfer is queued behind other card work
     bool TreeRequested = false;      // a card walk for the tree is queued or running
     std::optional<model::WorkProgress> Work;  // long card work running now (download, walk, thumbnails)
+    uint32_t RefusedLamps = 0;       // bit n: button n's lower lamp shows a click the viewer did not get
+    DWORD RightsReportedFor = 0;     // the viewer process whose higher rights the journal named
 };
 
 // Which thread owns what: the interface thread owns everything but `card`,
