@@ -11,6 +11,9 @@ static_assert(sizeof(void*) != 8 || sizeof(INPUT) == 40, "one keyboard input rec
 // Longest wait for a viewer to take the keyboard. Windows may keep another
 // program in front, and then the click sends nothing.
 constexpr ULONGLONG kFocusWaitMs = 1000;
+// How long the viewer must hold the keyboard before the first key: a
+// program that pulls the foreground back when it loses it does so at once.
+constexpr ULONGLONG kSteadyMs = 30;
 // Longest wait for a viewer to take its keys before the bar comes back on top.
 constexpr ULONGLONG kKeysTakenWaitMs = 250;
 
@@ -26,15 +29,23 @@ bool HasKeyboard(HWND window) {
 }
 
 // The viewer takes the keyboard only when its own thread handles the
-// activation; keys sent before would reach the window in front.
+// activation; keys sent before would reach the window in front. It counts as
+// taken once the viewer has held it for kSteadyMs.
 bool TakeKeyboard(HWND window) {
     SetForegroundWindow(window);
     const ULONGLONG deadline = GetTickCount64() + kFocusWaitMs;
-    while (!HasKeyboard(window)) {
-        if (GetTickCount64() >= deadline) return false;
+    ULONGLONG heldSince = 0;
+    for (ULONGLONG now = GetTickCount64(); now < deadline; now = GetTickCount64()) {
+        if (!HasKeyboard(window)) {
+            heldSince = 0;
+        } else if (!heldSince) {
+            heldSince = now;
+        } else if (now - heldSince >= kSteadyMs) {
+            return true;
+        }
         Sleep(2);
     }
-    return true;
+    return false;
 }
 
 // The first `count` modifiers, in the order they were pressed.
