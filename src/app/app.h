@@ -40,6 +40,8 @@ struct RunState {
     std::optional<model::WorkProgress> Work;  // long card work running now (download, walk, thumbnails)
     int64_t StartedAt = 0;         // file-system time of the start
     int64_t IdentitiesSince = 0;   // stored files older than this carry the download's time
+    uint32_t RefusedLamps = 0;       // bit n: button n's lower lamp shows a click the viewer did not get
+    DWORD RightsReportedFor = 0;     // the viewer process whose higher rights the journal named
 };
 
 // Which thread owns what: the interface thread owns everything but `card`,

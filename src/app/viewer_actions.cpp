@@ -2,13 +2,18 @@
 // stored pictures, and copying the shown picture to the selection.
 #include <windows.h>
 
+#include <algorithm>
+#include <optional>
+
 #include "app/app.h"
 #include "model/ids.h"
 #include "app/operations.h"
 #include "base/str.h"
 #include "model/handover_logic.h"
 #include "model/key_table.h"
+#include "model/viewer_reach.h"
 #include "win/keys.h"
+#include "win/process_rights.h"
 #include "win/window_search.h"
 
 namespace {
@@ -28,16 +33,87 @@ std::wstring GetPGMData(std::wstring_view viewerId, const std::wstring& request)
     return str::ToLower(str::Trim(request)) == L"hwnd" ? search.SearchText : L"%ERR%";
 }
 
+// The clicked button's lower lamp shows red until a click of it reaches the
+// viewer again (0: no button was clicked).
+void ShowRefusedLamp(int button) {
+    if (button == 0) return;
+    SetLamp(button, model::Lamp::Red, model::LampAt::Bottom);
+    App().run.RefusedLamps |= 1u << button;
+}
+
+void ClearRefused(int button) {
+    uint32_t& lamps = App().run.RefusedLamps;
+    if (!(lamps & (1u << button))) return;
+    lamps &= ~(1u << button);
+    SetLamp(button, model::Lamp::Clear, model::LampAt::Bottom);
+}
+
+// A click that did not reach the viewer: one journal line and the red lamp.
+void ReportRefused(int button, ViewerRefusal why) {
+    ShowInfo(RefusalLine(why, App().settings.Mode));
+    ShowRefusedLamp(button);
+}
+
+// Windows silently drops what a program sends to a viewer started with
+// higher rights; nothing is sent to it, and the user learns why once per
+// viewer process.
+bool BlockedByRights(HWND viewer, int button) {
+    if (!InputBlockedByRights(win::OwnRights(), win::RightsOfWindowOwner(viewer))) return false;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(viewer, &pid);
+    if (App().run.RightsReportedFor != pid) {
+        App().run.RightsReportedFor = pid;
+        ShowInfo(RefusalLine(ViewerRefusal::HigherRights, App().settings.Mode));
+    }
+    ShowRefusedLamp(button);
+    return true;
+}
+
+// The viewer may be sent anything: Windows lets it through and the window answers.
+bool MayReach(HWND viewer, int button) {
+    if (BlockedByRights(viewer, button)) return false;
+    if (WindowAnswers(viewer)) return true;
+    ReportRefused(button, ViewerRefusal::NotAnswering);
+    return false;
+}
+
+// Longest wait for a closed nomacs to let go of its window.
+constexpr DWORD kCloseWaitMaxMs = 1000;
+
+// nomacs closes its picture on the system's close command, which reaches its
+// window wherever the keyboard is. Gives it the time to let go of its window
+// before the next one starts (as long as [System] Delay, no more than a second).
+void CloseNomacsWindow(HWND nomacs) {
+    if (!PostCloseCommand(nomacs)) return;
+    WaitUntilWindowGone(nomacs, std::min(static_cast<DWORD>(App().settings.Delay), kCloseWaitMaxMs));
+}
+
+// nomacs's button 1: the shown picture's name comes from its title.
+void CopyShownPicture(HWND viewer, int button) {
+    if (BlockedByRights(viewer, button)) return;
+    std::optional<std::wstring> title = AskWindowText(viewer);
+    if (!title) return ReportRefused(button, ViewerRefusal::NotAnswering);
+    ClearRefused(button);
+    Viewer_CopyToSel(*title);
+}
+
 void DriveViewer(int button) {
     const ViewerCommand command = ViewerCommandFor(button, App().settings.Mode);
     if (command.action == ViewerAction::None) return;
     HWND viewer = FindModeViewerWindow();
     if (!viewer) return;
-    if (command.action == ViewerAction::CopyToSelection) {
-        Viewer_CopyToSel(own_GetTextControl(viewer));
+    if (command.action == ViewerAction::CopyToSelection) return CopyShownPicture(viewer, button);
+    if (!MayReach(viewer, button)) return;
+    const ChordResult result = PressChord(viewer, command.chord);
+    if (result != ChordResult::Sent) {
+        ReportRefused(button, result == ChordResult::NotBroughtForward ? ViewerRefusal::NotBroughtForward
+                                                                        : ViewerRefusal::KeyboardLost);
+        // End still closes the picture: the close its Alt+F4 stands for goes
+        // to the window itself.
+        if (command.chord == kCloseWindowChord) CloseNomacsWindow(viewer);
         return;
     }
-    PressChord(viewer, command.chord);
+    ClearRefused(button);
     if (!command.raiseBar) return;
     WaitForViewerToTakeKeys(viewer, command.chord);
     HWND bar = App().bar.Window();
@@ -48,13 +124,13 @@ void DriveViewer(int button) {
     RedrawWindow(bar, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
+// nomacs opens every picture in a window of its own: the old one is closed
+// first, without the keyboard, so the user's work elsewhere is untouched.
 void CloseRunningNomacs() {
     Nomacs_GetPGMData(L"hwnd");
     HWND nomacs = App().search.ViewerWindow;
-    if (!nomacs) return;
-    PressChord(nomacs, kCloseWindowChord);
-    // Gives nomacs the time to let go of its window before the next one starts.
-    Sleep(static_cast<DWORD>(App().settings.Delay));
+    if (!nomacs || !MayReach(nomacs, 0)) return;
+    CloseNomacsWindow(nomacs);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "base/str.h"
@@ -89,12 +90,42 @@ FoundWindow FindViewerWindow(std::wstring_view viewerId, std::wstring_view viewe
 
 }  // namespace win
 
-std::wstring own_GetTextControl(HWND window) {
-    LRESULT len = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
-    if (len <= 0) return L"%ERR%";
-    std::vector<wchar_t> buf(static_cast<size_t>(len) + 1);
-    LRESULT got = SendMessageW(window, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()));
-    return std::wstring(buf.data(), static_cast<size_t>(got > 0 ? got : 0));
+namespace {
+
+// SMTO_ABORTIFHUNG gives up at once on a window the system already knows as
+// hung; SMTO_BLOCK keeps other programs' messages from running inside the wait.
+bool AskWindow(HWND window, UINT message, WPARAM wp, LPARAM lp, DWORD_PTR& answer) {
+    return SendMessageTimeoutW(window, message, wp, lp, SMTO_ABORTIFHUNG | SMTO_BLOCK, kWindowAnswerMs, &answer) != 0;
+}
+
+}  // namespace
+
+bool WindowAnswers(HWND window) {
+    DWORD_PTR answer = 0;
+    return AskWindow(window, WM_NULL, 0, 0, answer);
+}
+
+std::optional<std::wstring> AskWindowText(HWND window) {
+    DWORD_PTR len = 0;
+    if (!AskWindow(window, WM_GETTEXTLENGTH, 0, 0, len)) return std::nullopt;
+    if (len == 0) return L"%ERR%";
+    std::vector<wchar_t> buf(len + 1);
+    DWORD_PTR got = 0;
+    if (!AskWindow(window, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()), got)) return std::nullopt;
+    return std::wstring(buf.data(), std::min<size_t>(got, len));
+}
+
+std::wstring own_GetTextControl(HWND window) { return AskWindowText(window).value_or(L"%ERR%"); }
+
+bool PostCloseCommand(HWND window) { return PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0) != 0; }
+
+bool WaitUntilWindowGone(HWND window, DWORD maxMs) {
+    const ULONGLONG deadline = GetTickCount64() + maxMs;
+    while (IsWindow(window)) {
+        if (GetTickCount64() >= deadline) return false;
+        Sleep(5);
+    }
+    return true;
 }
 
 // Splits off the program part of a command line (quoted or up to the first blank).

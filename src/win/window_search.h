@@ -1,9 +1,11 @@
 // Finding top-level windows by title or class (the viewer, the taskbar, a
-// running Wemlox), reading a window's text, and starting programs.
+// running Wemlox), the messages the program sends to the viewer's window
+// (each with a short time-out), and starting programs.
 #pragma once
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -37,8 +39,24 @@ FoundWindow FindViewerWindow(std::wstring_view viewerId, std::wstring_view viewe
 // the search state that `state` points to.
 BOOL CALLBACK own_GetWinHandle(HWND window, LPARAM state);
 
-// The window's text through WM_GETTEXT, or "%ERR%".
+// How long the program waits for another program's window to answer a
+// message: longer than a viewer busy with a large picture takes, short
+// enough that a hung one does not hold the bar.
+inline constexpr UINT kWindowAnswerMs = 400;
+
+// Whether the window's thread handles a message within kWindowAnswerMs.
+[[nodiscard]] bool WindowAnswers(HWND window);
+// The window's text through WM_GETTEXT ("%ERR%" when it has none); nothing
+// when the window does not answer in time.
+std::optional<std::wstring> AskWindowText(HWND window);
+// The window's text through WM_GETTEXT, or "%ERR%" (also when it does not answer).
 std::wstring own_GetTextControl(HWND window);
+// Asks the window to close as the user's Alt+F4 would (the system's close
+// command), without the keyboard and without waiting for it. False when the
+// request could not be queued.
+[[nodiscard]] bool PostCloseCommand(HWND window);
+// Waits until the window is gone, at most maxMs; true when it is.
+bool WaitUntilWindowGone(HWND window, DWORD maxMs);
 
 // Starts a command line ("program" args) without waiting; hands it to the
 // shell when it cannot be started as a program. True when either worked.

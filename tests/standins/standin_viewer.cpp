@@ -9,6 +9,16 @@
 // With the class "Shell_TrayWnd" it stands in for the taskbar: a strip at the
 // bottom of the screen that never takes the focus and lies below every other
 // window, so that a search by class meets it last.
+//
+// A third field picks a misbehaviour ("class|title|hang", "|refused", "|thief"):
+// - hang: once its window is up it logs "hang" and stops answering messages
+//   (its thread sleeps for a minute), as a viewer that hangs;
+// - refused: it never becomes the active window, as Windows refuses the
+//   foreground to a program that asks for it from the background;
+// - thief: the user's other program that Windows keeps in front: it takes the
+//   foreground back whenever it loses it (and checks every 10 ms), except
+//   from the window under the pointer, and logs every key and close it
+//   receives like a viewer.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -25,7 +35,11 @@ win::Handle g_log;
 bool g_closeOnAltRelease = false;
 bool g_isTaskbar = false;
 images::Picture g_picture;
+bool g_isThief = false;
 constexpr UINT kStayAtBottom = WM_APP + 1;
+constexpr UINT kHang = WM_APP + 2;
+constexpr UINT_PTR kLifeTimer = 1, kThiefTimer = 2;
+constexpr DWORD kHangMs = 60000;
 
 // One append per line: lines of concurrent instances never mix.
 void Log(const std::wstring& line) {
@@ -105,6 +119,23 @@ std::wstring StartedWith() {
     return file;
 }
 
+// Takes the foreground from every window but the one under the pointer: the
+// user may click another program (the bar) and it comes forward, but no
+// program may bring a third one forward.
+void TakeForeground(HWND h) {
+    HWND front = GetForegroundWindow();
+    POINT pointer{};
+    GetCursorPos(&pointer);
+    if (front == h || (front && GetAncestor(WindowFromPoint(pointer), GA_ROOT) == front)) return;
+    SetForegroundWindow(h);
+}
+
+// Turns down every activation of this thread's windows.
+LRESULT CALLBACK RefuseActivation(int code, WPARAM wp, LPARAM lp) {
+    if (code == HCBT_ACTIVATE) return 1;
+    return CallNextHookEx(nullptr, code, wp, lp);
+}
+
 void MoveToBottom(HWND h) {
     SetWindowPos(h, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
@@ -127,6 +158,16 @@ LRESULT CALLBACK StandInProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     case kStayAtBottom:
         MoveToBottom(h);
+        return 0;
+    case kHang:
+        Log(L"hang");
+        Sleep(kHangMs);
+        return 0;
+    case WM_ACTIVATE:
+        if (g_isThief && LOWORD(wp) == WA_INACTIVE) TakeForeground(h);
+        break;
+    case WM_TIMER:
+        if (wp == kThiefTimer) TakeForeground(h);
         return 0;
     case WM_CLOSE:
         Log(L"close");
@@ -165,6 +206,12 @@ int WINAPI wWinMain(HINSTANCE inst, HINSTANCE, PWSTR, int) {
     std::wstring s = str::Trim(str::FromUtf8(*windowLine));
     size_t bar = s.find(L'|');
     std::wstring cls = s.substr(0, bar), title = bar == std::wstring::npos ? cls : s.substr(bar + 1);
+    std::wstring behaviour;
+    if (size_t second = title.find(L'|'); second != std::wstring::npos) {
+        behaviour = title.substr(second + 1);
+        title.resize(second);
+    }
+    g_isThief = behaviour == L"thief";
     WNDCLASSW wc{};
     wc.lpfnWndProc = StandInProc;
     wc.hInstance = inst;
@@ -176,12 +223,19 @@ int WINAPI wWinMain(HINSTANCE inst, HINSTANCE, PWSTR, int) {
         g_picture = images::LoadJpeg(file);
         title = file.substr(file.find_last_of(L"\\/") + 1) + L" - " + title;
     }
+    if (behaviour == L"refused") SetWindowsHookExW(WH_CBT, RefuseActivation, nullptr, GetCurrentThreadId());
     HWND w = cls == L"Shell_TrayWnd" ? CreateTaskbarWindow(inst, cls, title) : CreateViewerWindow(inst, cls, title);
     if (!w) return 1;
-    SetTimer(w, 1, 120000, nullptr);  // never outlives a test run
+    SetTimer(w, kLifeTimer, 120000, nullptr);  // never outlives a test run
+    if (g_isThief) {
+        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
+        SetTimer(w, kThiefTimer, 10, nullptr);
+        TakeForeground(w);
+    }
+    if (behaviour == L"hang") PostMessageW(w, kHang, 0, 0);
     MSG m;
     while (GetMessageW(&m, nullptr, 0, 0) > 0) {
-        if (m.message == WM_TIMER && m.hwnd == w) break;
+        if (m.message == WM_TIMER && m.hwnd == w && m.wParam == kLifeTimer) break;
         TranslateMessage(&m);
         DispatchMessageW(&m);
     }

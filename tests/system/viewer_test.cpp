@@ -2,6 +2,7 @@
 // whether the bar comes back on top, and which window a search finds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -236,4 +237,68 @@ TEST(Viewer, ClassNamesAreComparedOnTheirFirst127Characters) {
         if (c.found) expected = {L"down 49", L"up 49"};
         EXPECT_EQ(NewKeyLines(viewer.standIn, 0, expected.size()), expected);
     }
+}
+
+// The user works in another program that Windows keeps in front. No click
+// hands it a key or a close, and End closes nomacs's picture all the same.
+// A viewer that cannot come forward gets nothing, and each click says so.
+TEST(Viewer, AProgramThatKeepsTheForegroundReceivesNothing) {
+    const std::wstring qt = L"Qt5QWindowIcon";
+    // Under Wine nomacs comes forward all the same and the writer pulls the
+    // foreground straight back; refused, nomacs stays behind as on Windows.
+    for (bool refused : {false, true}) {
+        SCOPED_TRACE(refused ? "nomacs refused the foreground" : "nomacs let come forward");
+        Sandbox box;
+        InstalledViewer nomacs(box, L"nomacs\\nomacs-x64\\nomacs.exe", qt,
+                               refused ? L"IMG_0001.JPG|refused" : L"IMG_0001.JPG");
+        StandIn writer = Install(box.root + L"\\Office\\writer.exe", L"WriterWindow|Letter|thief");
+        Launch(box, writer, L"WriterWindow");
+        ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == writer.window; }));
+        RunningBar run(box, {});
+        ASSERT_TRUE(run.bar);
+        ASSERT_TRUE(WaitFor([&] { return run.Journal().find(L" (nomacs)") != std::wstring::npos; }));
+        for (int button : {2, 4, 3, 5}) {
+            SCOPED_TRACE("button " + std::to_string(button));
+            ClickAndSettle(run, button);
+            if (!refused) continue;
+            EXPECT_TRUE(LampShows(run.Control(button), false, 'r'));
+            EXPECT_EQ(JournalMessages(run)[0], L"Keys not sent, the viewer (nomacs) could not be brought to the front");
+        }
+        ClickButton(run.Control(9));
+        EXPECT_EQ(WaitExit(run.process), 0);
+        EXPECT_TRUE(WaitFor([&] {
+            auto lines = Lines(nomacs.standIn.Log());
+            return std::find(lines.begin(), lines.end(), L"close") != lines.end();
+        })) << Utf8(Lines(nomacs.standIn.Log()));
+        if (refused) {
+            EXPECT_EQ(KeyLines(nomacs.standIn), std::vector<std::wstring>{});
+        }
+        EXPECT_EQ(KeyLines(writer), std::vector<std::wstring>{});
+        const std::vector<std::wstring> letter = Lines(writer.Log());
+        EXPECT_EQ(std::count(letter.begin(), letter.end(), L"close"), 0);
+        Stop(writer);
+    }
+}
+
+// A nomacs that hangs never holds the bar: button 1 (which asks for its
+// title) and End answer within a second, and the journal says why.
+TEST(Viewer, AViewerThatHangsNeverHoldsTheBar) {
+    Sandbox box;
+    InstalledViewer nomacs(box, L"nomacs\\nomacs-x64\\nomacs.exe", L"Qt5QWindowIcon", L"IMG_0001.JPG|hang");
+    ASSERT_TRUE(WaitFor([&] {
+        auto lines = Lines(nomacs.standIn.Log());
+        return !lines.empty() && lines.back() == L"hang";
+    }));
+    RunningBar run(box, {});
+    ASSERT_TRUE(run.bar);
+    ASSERT_TRUE(WaitFor([&] { return run.Journal().find(L" (nomacs)") != std::wstring::npos; }));
+    // The busy face reaches the screen once the wait for the viewer is over.
+    HWND copy = run.Control(1);
+    ASSERT_TRUE(ClickUntil(copy, [&] { return ShowsBusyFace(copy); }, 5000, ClickButton));
+    EXPECT_TRUE(WaitFor([&] { return !ShowsBusyFace(copy); }, 1000)) << "button 1 stayed busy";
+    EXPECT_TRUE(LampShows(copy, false, 'r'));
+    EXPECT_EQ(JournalMessages(run)[0], L"Nothing sent, the viewer (nomacs) does not answer");
+    // A second, and the busy face's pause (DelayChg) before the bar closes.
+    ClickButton(run.Control(9));
+    EXPECT_EQ(WaitExit(run.process, 1000 + 300), 0);
 }
