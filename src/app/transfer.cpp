@@ -101,7 +101,7 @@ std::optional<std::wstring> FetchInto(const card::CardFileRecord& c, Store folde
     CardSpelling as{c.RawDirectory, c.RawName, static_cast<uint64_t>(c.Size), c.RawDate, c.RawTime};
     // Pictures left in a folder the camera has moved on from name their own.
     bool fetched = TFA_TransFile(c.Name, c.Directory.empty() ? Config().Path : c.Directory, as);
-    bool unfinished = fetched && pictures.StillBeingWritten(c, TmpFile(c.Name));
+    bool unfinished = fetched && pictures.StillBeingWritten(c, TmpFile(c.Name), fs::Now());
     std::optional<std::wstring> stored;
     if (fetched && !unfinished) {
         card::Placed placed = pictures.Place(c, folder, plan, TmpFile(c.Name), fs::Now());

@@ -115,9 +115,18 @@ std::optional<std::wstring> CardRecord::PictureOf(const std::wstring& file) cons
     return it->second;
 }
 
+std::optional<PictureId> CardRecord::LastStoredAt(const std::wstring& placeKey) const {
+    auto place = byPlace_.find(placeKey);
+    if (place == byPlace_.end()) return std::nullopt;
+    auto it = stored_.find(place->second);
+    if (it == stored_.end()) return std::nullopt;
+    return it->second.id;
+}
+
 void CardRecord::NoteStored(const PictureId& id, std::wstring file) {
     std::wstring key = id.Key();
     byFile_[str::ToLower(file)] = key;
+    byPlace_[id.PlaceKey()] = key;
     auto it = stored_.find(key);
     if (it != stored_.end()) {
         if (it->second.file == file) return;
@@ -150,6 +159,8 @@ void CardRecord::Trim() {
         auto it = stored_.find(storedOrder_.front());
         auto byFile = byFile_.find(str::ToLower(it->second.file));
         if (byFile != byFile_.end() && byFile->second == it->first) byFile_.erase(byFile);
+        auto byPlace = byPlace_.find(it->second.id.PlaceKey());
+        if (byPlace != byPlace_.end() && byPlace->second == it->first) byPlace_.erase(byPlace);
         stored_.erase(it);
         storedOrder_.pop_front();
     }

@@ -52,6 +52,8 @@ public:
     // Whose file it is ("LoRes\P1010001.JPG", ignoring case): the picture's
     // PictureId::Key, when this program stored it.
     std::optional<std::wstring> PictureOf(const std::wstring& file) const;
+    // The picture stored last from this place on the card (PictureId::PlaceKey).
+    std::optional<PictureId> LastStoredAt(const std::wstring& placeKey) const;
     void NoteStored(const PictureId& id, std::wstring file);
     size_t StoredCount() const { return storedOrder_.size(); }
 
@@ -77,6 +79,7 @@ private:
     std::wstring file_, cardId_;
     std::unordered_map<std::wstring, Entry> waiting_, stored_;  // by PictureId::Key
     std::unordered_map<std::wstring, std::wstring> byFile_;     // lower-cased file -> Key
+    std::unordered_map<std::wstring, std::wstring> byPlace_;    // PlaceKey -> Key of the last stored
     std::deque<std::wstring> waitingOrder_, storedOrder_;       // oldest first
     std::deque<int64_t> clock_;
     bool dirty_ = false;

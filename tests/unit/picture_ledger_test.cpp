@@ -185,13 +185,15 @@ TEST(PictureLedger, NothingWaitsPastTheNextStart) {
     // The camera's clock a second behind the computer's.
     const auto before = Shot(L"P1010001.JPG", 5000, 9, 0), burst1 = Shot(L"P1010002.JPG", 5000, 10, 30, 2),
                burst2 = Shot(L"P1010003.JPG", 5000, 10, 30, 2, L"/DCIM/101_PANA");
+    auto raw = Shot(L"P1010002.CR2", 2000, 10, 30, 2);  // still being written
     Camera first;
     first.List({before});
     EXPECT_EQ(first.Steps(), Names{});
-    first.List({before, burst1, burst2});
-    EXPECT_EQ(first.Steps(), (Names{L"P1010002.JPG", L"P1010003.JPG"}));
-    EXPECT_EQ(first.session.Pictures.Record().WaitingCount(), 2u);
+    first.List({before, burst1, raw, burst2});
+    EXPECT_EQ(first.Steps(), (Names{L"P1010002.JPG", L"P1010002.CR2", L"P1010003.JPG"}));
+    EXPECT_EQ(first.session.Pictures.Record().WaitingCount(), 3u);
     ASSERT_NE(first.port.Store(burst1, Store::LoRes, "jpeg"), L"");
+    ASSERT_NE(first.port.Store(raw, Store::HiRes, std::string(2000, 'r')), L"");
     EXPECT_TRUE(first.session.Pictures.SaveRecord());
     // The program ends here, in the middle of the burst: what it was
     // downloading and moving is left behind.
@@ -203,10 +205,11 @@ TEST(PictureLedger, NothingWaitsPastTheNextStart) {
     s.Config.TmpPath = first.port.store.path();
     const auto later = Shot(L"P1010004.JPG", 5000, 11, 31);  // after the second start
     const auto beforeStart = Shot(L"P1010005.JPG", 5000, 11, 10);
-    next.List({before, burst1, burst2, beforeStart, later}, 400 * kSecond);
-    EXPECT_EQ(s.Pictures.Record().WaitingCount(), 2u);
+    raw.Size = 6000;  // the copy stored was cut short: it is completed
+    next.List({before, burst1, raw, burst2, beforeStart, later}, 400 * kSecond);
+    EXPECT_EQ(s.Pictures.Record().WaitingCount(), 3u);
     EXPECT_FALSE(fs::FileSize(download) || fs::FileSize(moving));
-    EXPECT_EQ(next.Steps(), (Names{L"P1010003.JPG", L"P1010004.JPG"}));
+    EXPECT_EQ(next.Steps(), (Names{L"P1010002.CR2", L"P1010003.JPG", L"P1010004.JPG"}));
 
     // Without a clock learnt for the card, the first listing is all old but
     // what waits.
