@@ -34,7 +34,7 @@ bool App::IsBarWindow(HWND h) const {
 void App::HandOverCommandLineFile(int argc, wchar_t** argv) {
     if (argc < 2 || !fs::IsNonEmptyFile(argv[1])) return;
     std::wstring rawMode = WLX_LoadPreferences(L"Main", L"Mode");
-    if (DerivesToTransferOnly(rawMode)) return;
+    if (model::DerivesToTransferOnly(rawMode)) return;
     std::wstring file = L"\"" + std::wstring(argv[1]) + L"\"";
     // Without a viewer the shell opens the picture with its associated program.
     LaunchCommandLine(run.ViewerPath.empty() ? file : L"\"" + run.ViewerPath + L"\" " + file);
@@ -42,7 +42,7 @@ void App::HandOverCommandLineFile(int argc, wchar_t** argv) {
 
 // True when another instance already runs (its bar was brought to the front).
 bool App::GiveWayToRunningInstance() {
-    HWND other = win::SearchTopLevelWindow(search, kProgramName, false);
+    HWND other = win::SearchTopLevelWindow(search, model::kProgramName, false);
     instanceMutex_.reset(CreateMutexW(nullptr, TRUE, L"Wemlox.exe"));
     if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
     if (other) {
@@ -54,17 +54,17 @@ bool App::GiveWayToRunningInstance() {
 }
 
 bool App::PrepareSettings(int argc, wchar_t** argv) {
-    run.SettingsFolder = own_GetEnv(L"appdata") + L"\\Wemlox\\";
+    run.SettingsFolder = model::own_GetEnv(L"appdata") + L"\\Wemlox\\";
     if (!WLX_CheckCreateDir(run.SettingsFolder)) return false;
     run.SettingsFile = run.SettingsFolder + L"Wemlox.ini";
     if (!fs::IsNonEmptyFile(run.SettingsFile)) {
         std::wstring text = own_ReadData();
-        if (text.empty() || !own_SaveTextFile(run.SettingsFile, text, 0)) return false;
+        if (text.empty() || !model::own_SaveTextFile(run.SettingsFile, text, 0)) return false;
     }
     if (!fs::IsNonEmptyFile(run.SettingsFile)) return false;
 
     run.GraphicsPath =
-        ResolveGraphicsPath(str::Trim(WLX_LoadPreferences(L"Graphics", L"Location")), own_GetProgramFolder());
+        model::ResolveGraphicsPath(str::Trim(WLX_LoadPreferences(L"Graphics", L"Location")), model::own_GetProgramFolder());
     run.FoundViewerId.clear();
     std::wstring location = str::Trim(WLX_LoadPreferences(L"Viewer", L"Location"));
     if (str::StartsWith(location, L"%ERR%")) return false;
@@ -85,19 +85,19 @@ void App::WriteStartJournal() {
     ShowInfo(L"Settings: " + run.SettingsFile + L"\r");
     if (bar.Geometry().unknownMode)
         ShowInfo(L"Position: '" + settings.Position + L"' is no known position, the bar is placed Right");
-    SetLamp(ids::kMinimiseButton, model::Lamp::Yellow, model::LampAt::Bottom);
+    SetLamp(model::ids::kMinimiseButton, model::Lamp::Yellow, model::LampAt::Bottom);
 }
 
 void App::StartCardAccess() {
     if (!run.TfaActive) return;
     if (!OpenInternetHandle()) {
         run.TfaActive = false;
-        SetLamp(ids::kCardButton, model::Lamp::Red, model::LampAt::Top);
+        SetLamp(model::ids::kCardButton, model::Lamp::Red, model::LampAt::Top);
         ShowInfo(L"TFA Deactivated");
         return;
     }
     ShowInfo(L"TFA Search in " + str::FromInt(settings.CheckNewFilesSec) + L" sec");
-    SetLamp(ids::kCardButton, model::Lamp::Yellow, model::LampAt::Bottom);
+    SetLamp(model::ids::kCardButton, model::Lamp::Yellow, model::LampAt::Bottom);
     cards.Start();
     TFA_StartPolling(1);
 }
@@ -137,7 +137,7 @@ void App::EventLoop() {
 
 void App::WriteBackSettings() {
     if (!settings.SaveChangesOnExit || !run.TfaActive) return;
-    const Settings& s = settings;
+    const model::Settings& s = settings;
     (void)WLX_SavePreference(L"TFA", L"UrlLastConnect", s.UrlLastConnect);
     (void)WLX_SavePreference(L"TFA", L"DoNotLoad", s.DoNotLoad);
     (void)WLX_SavePreference(L"TFA", L"Path", s.Path);
@@ -197,15 +197,15 @@ int App::Run(int argc, wchar_t** argv) {
         Shutdown();
         return 1;
     }
-    if (settings.HideTaskBar) EnableWindow(bar.Control(ids::kMinimiseButton), FALSE);
+    if (settings.HideTaskBar) EnableWindow(bar.Control(model::ids::kMinimiseButton), FALSE);
     WriteStartJournal();
     ShowWindow(bar.Window(), SW_SHOWNOACTIVATE);
     UpdateWindow(bar.Window());
     StartCardAccess();
     ShowInfo(L"\r**********");
-    ShowInfo(L"Programmversion: " + std::wstring(kProgramVersion));
+    ShowInfo(L"Programmversion: " + std::wstring(model::kProgramVersion));
     ShowInfo(L"\r**********");
-    SetTimer(bar.Window(), ids::kHousekeepingTimer, 1000, nullptr);
+    SetTimer(bar.Window(), model::ids::kHousekeepingTimer, 1000, nullptr);
     EventLoop();
     Shutdown();
     return 0;
@@ -215,20 +215,20 @@ int App::Run(int argc, wchar_t** argv) {
 
 void App::OnMenu(int id) { WLX_TREE_POP(id); }
 
-void App::OnTreeDoubleClick() { WLX_TREE_POP(ids::kMenuTransfer); }
+void App::OnTreeDoubleClick() { WLX_TREE_POP(model::ids::kMenuTransfer); }
 
 void App::OnTimer(unsigned id) {
-    if (id == ids::kCardTimer) {
+    if (id == model::ids::kCardTimer) {
         CardTick();
-    } else if (id == ids::kQuickPollTimer) {
+    } else if (id == model::ids::kQuickPollTimer) {
         QuickTick();
-    } else if (id == ids::kBusyFaceTimer) {
+    } else if (id == model::ids::kBusyFaceTimer) {
         cards.OnBusyFaceTimer();
-    } else if (id == ids::kCardMailTimer) {
+    } else if (id == model::ids::kCardMailTimer) {
         cards.OnDeliverTimer();
-    } else if (id == ids::kHousekeepingTimer) {
-        SetLamp(ids::kCopyButton, model::Lamp::Clear, model::LampAt::Top);
-        SetLamp(ids::kCardButton, model::Lamp::Clear, model::LampAt::Top);
+    } else if (id == model::ids::kHousekeepingTimer) {
+        SetLamp(model::ids::kCopyButton, model::Lamp::Clear, model::LampAt::Top);
+        SetLamp(model::ids::kCardButton, model::Lamp::Clear, model::LampAt::Top);
         SetWindowPos(bar.Window(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
     }
 }
@@ -261,7 +261,7 @@ std::wstring App::TipFor(int button) {
     f.taskbarVisible = TaskBarVisible();
     f.cardAccess = run.TfaActive;
     if (f.view == ui::InfoView::Thumbnails)
-        for (const selection::Cell& c : bar.Grid().Cells()) f.picked += c.on ? 1 : 0;
+        for (const model::Cell& c : bar.Grid().Cells()) f.picked += c.on ? 1 : 0;
     f.downloading = cards.Downloading();
     f.work = run.Work;
     return model::ButtonTip(button, f);

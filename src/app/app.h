@@ -47,15 +47,15 @@ struct RunState {
 // Which thread owns what: the interface thread owns everything but `card`,
 // which belongs to the card thread while it runs (the interface reads it
 // only after the card thread has ended); `net` is used by the card thread.
-class App final : public ui::BarEvents, public card::CardPort {
+class App final : public ui::BarEvents, public model::CardPort {
 public:
     App();
 
-    Settings settings;
+    model::Settings settings;
     RunState run;
     win::WindowSearchState search;  // the viewer search's state
     ui::Bar bar;
-    card::Session card;
+    model::Session card;
     win::CardNet net;
     CardThread cards;
 
@@ -66,7 +66,7 @@ public:
     void OnButton(int button) override;
     void OnMenu(int id) override;
     void OnTreeDoubleClick() override;
-    void OnTile(const thumbs::TileRef& tile) override;
+    void OnTile(const model::TileRef& tile) override;
     void OnTimer(unsigned id) override;
     void OnMoved() override;
     void OnClose() override;
@@ -79,9 +79,9 @@ public:
     // Long card work's progress (none when it ended): button 6's bar and tooltip.
     void ShowProgress(std::optional<model::WorkProgress> work);
 
-    // card::CardPort, on the card thread: the network through `net`, the
+    // model::CardPort, on the card thread: the network through `net`, the
     // rest handed to the interface thread.
-    card::CardAnswer Get(const std::wstring& url, size_t capacity) override;
+    model::CardAnswer Get(const std::wstring& url, size_t capacity) override;
     bool Ping(const std::wstring& host, int timeoutMs) override;
     void Journal(const std::wstring& text) override;
     void Lamp(int image, model::Lamp colour, model::LampAt at) override;

@@ -29,7 +29,7 @@ constexpr ButtonAction kButtons[] = {
     {1, WLX_btn_01}, {2, WLX_btn_02}, {3, WLX_btn_03}, {4, WLX_btn_04}, {5, WLX_btn_05}, {6, nullptr},
     {7, Button7},    {8, WLX_btn_8},  {9, WLX_btn_09}, {10, WLX_btn_10}, {11, WLX_btn_11},
 };
-static_assert(std::size(kButtons) == ids::kButtonCount);
+static_assert(std::size(kButtons) == model::ids::kButtonCount);
 
 // The button's busy face while its action runs and DelayChg after.
 class BusyButton {
@@ -70,7 +70,7 @@ void OnCardButton() {
 
 void SaveJournal() {
     wchar_t file[MAX_PATH * 4] = {};
-    std::wstring proposed = LogFileName(NowLocal());
+    std::wstring proposed = model::LogFileName(model::NowLocal());
     proposed.copy(file, std::size(file) - 1);
     static const wchar_t kFilter[] = L"Text (*.txt)\0*.txt\0Alle Dateien (*.*)\0*.*\0";
     OPENFILENAMEW ofn{};
@@ -95,13 +95,13 @@ void SaveJournal() {
         ShowInfo(L"Log not saved, the file exists: " + name);
         return;
     }
-    if (!own_SaveTextFile(name, Bar().JournalText(), 0)) ShowInfo(L"Log not saved, the file cannot be written: " + name);
+    if (!model::own_SaveTextFile(name, Bar().JournalText(), 0)) ShowInfo(L"Log not saved, the file cannot be written: " + name);
 }
 
 // The walk runs on the card thread; a shown thumbnail grid is rebuilt from
 // its lists when they arrive.
 void RebuildTree() {
-    SetLamp(ids::kCardButton, model::Lamp::Blue, model::LampAt::Top);
+    SetLamp(model::ids::kCardButton, model::Lamp::Blue, model::LampAt::Top);
     RequestTree();
     Bar().Grid().ForgetRows();
 }
@@ -111,10 +111,10 @@ void RebuildTree() {
 namespace app {
 
 void App::OnButton(int n) {
-    if (n == ids::kCardButton) return OnCardButton();
+    if (n == model::ids::kCardButton) return OnCardButton();
     // While a download runs the info panel keeps its view (a view may need
     // card work of its own); the viewer buttons always act at once.
-    if (run.ButtonBusy || (n == ids::kInfoButton && cards.Downloading())) return;
+    if (run.ButtonBusy || (n == model::ids::kInfoButton && cards.Downloading())) return;
     run.ButtonBusy = true;
     {
         BusyButton busy(n);
@@ -133,7 +133,7 @@ uint8_t WLX_btn_07() {
     case ui::InfoView::Closed: {
         bool hide = TaskBarVisible();
         own_ShowHideTaskBar(hide ? SW_HIDE : SW_SHOW);
-        EnableWindow(Bar().Control(ids::kMinimiseButton), hide ? FALSE : TRUE);
+        EnableWindow(Bar().Control(model::ids::kMinimiseButton), hide ? FALSE : TRUE);
         break;
     }
     }
@@ -141,9 +141,9 @@ uint8_t WLX_btn_07() {
 }
 
 void WLX_btn_8() {
-    const Settings& s = App().settings;
+    const model::Settings& s = App().settings;
     if (!s.ShowInfoText && !s.ShowInfoTree && !s.ShowInfoThumbs) {
-        EnableWindow(Bar().Control(ids::kInfoButton), FALSE);
+        EnableWindow(Bar().Control(model::ids::kInfoButton), FALSE);
         return;
     }
     ShowInfo(L"");

@@ -6,7 +6,7 @@
 
 namespace app {
 
-card::CardAnswer App::Get(const std::wstring& url, size_t capacity) { return net.Get(url, capacity); }
+model::CardAnswer App::Get(const std::wstring& url, size_t capacity) { return net.Get(url, capacity); }
 
 bool App::Ping(const std::wstring& host, int timeoutMs) { return net.Ping(host, timeoutMs); }
 
@@ -37,7 +37,7 @@ void App::CameraFolderFollowed(const std::wstring& path) {
 
 bool OpenInternetHandle() {
     app::App& a = app::TheApp();
-    if (!a.net.Open(std::wstring(kProgramName) + L"/" + kProgramVersion)) return false;
+    if (!a.net.Open(std::wstring(model::kProgramName) + L"/" + model::kProgramVersion)) return false;
     a.card.Begin(a.settings, a.run.SettingsFile, a.run.SettingsFolder + L"Cards", a.run.StartedAt);
     a.run.IdentitiesSince = a.card.Pictures.IdentitiesSince();
     return true;
@@ -45,21 +45,21 @@ bool OpenInternetHandle() {
 
 uint8_t TFA_StartPolling(uint8_t on) {
     app::App& a = app::TheApp();
-    if (on) SetTimer(a.bar.Window(), ids::kCardTimer, static_cast<UINT>(a.settings.CheckNewFilesSec) * 1000u, nullptr);
+    if (on) SetTimer(a.bar.Window(), model::ids::kCardTimer, static_cast<UINT>(a.settings.CheckNewFilesSec) * 1000u, nullptr);
     if (on && a.settings.QuickPollMs > 0)
-        SetTimer(a.bar.Window(), ids::kQuickPollTimer, static_cast<UINT>(a.settings.QuickPollMs), nullptr);
+        SetTimer(a.bar.Window(), model::ids::kQuickPollTimer, static_cast<UINT>(a.settings.QuickPollMs), nullptr);
     return 1;
 }
 
 namespace {
 
 void CardStep(bool changeRead) {
-    card::Session& card = app::TheApp().card;
+    model::Session& card = app::TheApp().card;
     if (card.Poll(changeRead)) {
         cardthread::BusyFace busy;
         TFA_Transfer(1);
     }
-    card.UpdateFlag = card::CardChange::None;
+    card.UpdateFlag = model::CardChange::None;
 }
 
 }  // namespace

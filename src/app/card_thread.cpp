@@ -22,7 +22,7 @@ HWND BarWindow() { return TheApp().bar.Window(); }
 
 }  // namespace
 
-CardThread::CardThread() : mailbox_([] { PostMessageW(BarWindow(), ids::kCardMail, 0, 0); }) {}
+CardThread::CardThread() : mailbox_([] { PostMessageW(BarWindow(), model::ids::kCardMail, 0, 0); }) {}
 
 // Everything the card thread needs of the interface's state, copied when the
 // work is handed over.
@@ -56,29 +56,29 @@ void CardThread::Deliver() {
     // messages, so the rest is picked up by a timer, which comes after it.
     const ULONGLONG end = GetTickCount64() + kDeliverSliceMs;
     bool more = mailbox_.Drain([end] { return HIWORD(GetQueueStatus(QS_INPUT)) != 0 || GetTickCount64() >= end; });
-    if (more) SetTimer(BarWindow(), ids::kCardMailTimer, 1, nullptr);
+    if (more) SetTimer(BarWindow(), model::ids::kCardMailTimer, 1, nullptr);
 }
 
 void CardThread::OnDeliverTimer() {
-    KillTimer(BarWindow(), ids::kCardMailTimer);
+    KillTimer(BarWindow(), model::ids::kCardMailTimer);
     Deliver();
 }
 
 void CardThread::HoldBusyFace() {
-    if (busyHolds_++ == 0) TheApp().bar.ShowBusyFace(ids::kCardButton, true);
+    if (busyHolds_++ == 0) TheApp().bar.ShowBusyFace(model::ids::kCardButton, true);
 }
 
 void CardThread::ReleaseBusyFace(int afterMs) {
     if (afterMs > 0 && BarWindow()) {
         delayedReleases_++;
-        SetTimer(BarWindow(), ids::kBusyFaceTimer, static_cast<UINT>(afterMs), nullptr);
+        SetTimer(BarWindow(), model::ids::kBusyFaceTimer, static_cast<UINT>(afterMs), nullptr);
         return;
     }
-    if (busyHolds_ > 0 && --busyHolds_ == 0) TheApp().bar.ShowBusyFace(ids::kCardButton, false);
+    if (busyHolds_ > 0 && --busyHolds_ == 0) TheApp().bar.ShowBusyFace(model::ids::kCardButton, false);
 }
 
 void CardThread::OnBusyFaceTimer() {
-    KillTimer(BarWindow(), ids::kBusyFaceTimer);
+    KillTimer(BarWindow(), model::ids::kBusyFaceTimer);
     for (; delayedReleases_ > 0; delayedReleases_--) ReleaseBusyFace();
 }
 
@@ -88,7 +88,7 @@ namespace cardthread {
 
 bool Run(std::function<void()> job) { return app::TheApp().cards.Run(std::move(job)); }
 void OnUi(std::function<void()> action) { app::TheApp().cards.OnUi(std::move(action)); }
-card::CardWorker& Worker() { return app::TheApp().cards.Worker(); }
+model::CardWorker& Worker() { return app::TheApp().cards.Worker(); }
 void HoldBusyFace() { app::TheApp().cards.HoldBusyFace(); }
 void ReleaseBusyFace(int afterMs) { app::TheApp().cards.ReleaseBusyFace(afterMs); }
 

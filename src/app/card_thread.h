@@ -41,7 +41,7 @@ public:
     void Deliver();
     void OnDeliverTimer();
 
-    card::CardWorker& Worker() { return worker_; }
+    model::CardWorker& Worker() { return worker_; }
 
     // Interface thread: button 6 shows its busy face while card work that
     // asked for it runs. Hold and release come in pairs; a release may be
@@ -53,8 +53,8 @@ public:
 private:
     std::function<void()> WithSettings(std::function<void()> job);
 
-    card::CardWorker worker_;
-    card::UiMailbox mailbox_;
+    model::CardWorker worker_;
+    model::UiMailbox mailbox_;
     bool started_ = false;   // no card work without card access
     int busyHolds_ = 0;
     int delayedReleases_ = 0;  // releases waiting for the face's pause
@@ -67,7 +67,7 @@ namespace cardthread {
 
 bool Run(std::function<void()> job);
 void OnUi(std::function<void()> action);
-card::CardWorker& Worker();
+model::CardWorker& Worker();
 void HoldBusyFace();
 void ReleaseBusyFace(int afterMs = 0);
 

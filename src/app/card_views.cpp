@@ -13,7 +13,7 @@
 namespace {
 
 ui::Bar& Bar() { return app::TheApp().bar; }
-card::Session& Card() { return app::TheApp().card; }
+model::Session& Card() { return app::TheApp().card; }
 
 // Card thread.
 std::wstring RootCaption() {
@@ -31,15 +31,15 @@ std::shared_ptr<ui::Walk> WalkCard() {
         TFA_GetData(L"ExamineTREE", L"/");
         app::TheApp().walkProgress = nullptr;
     }
-    card::CardLists& lists = Card().Lists;
-    card::SortForTree(lists.CardDirectories, lists.CardFiles);
+    model::CardLists& lists = Card().Lists;
+    model::SortForTree(lists.CardDirectories, lists.CardFiles);
     auto walk = std::make_shared<ui::Walk>();
     walk->lists.CardRecords = lists.CardRecords;
     walk->lists.CardDirectories = lists.CardDirectories;
     walk->lists.CardFiles = lists.CardFiles;
     walk->stored.reserve(lists.CardFiles.size());
-    for (const card::CardFileEntry& f : lists.CardFiles)
-        walk->stored.push_back(fs::IsNonEmptyFile(StoreFile(Card().Config, Store::Storage, f.Name)));
+    for (const model::CardFileEntry& f : lists.CardFiles)
+        walk->stored.push_back(fs::IsNonEmptyFile(model::StoreFile(Card().Config, model::Store::Storage, f.Name)));
     return walk;
 }
 
@@ -57,21 +57,21 @@ void InstallWalk(ui::Walk& walk) {
 bool ThumbCached(const std::wstring& cacheFile, std::optional<int64_t> taken) {
     std::optional<fs::FileEntry> f = fs::FileFacts(cacheFile);
     if (!f || f->size == 0) return false;
-    return !taken || (f->modified - *taken <= card::kTimeSlackNs && *taken - f->modified <= card::kTimeSlackNs);
+    return !taken || (f->modified - *taken <= model::kTimeSlackNs && *taken - f->modified <= model::kTimeSlackNs);
 }
 
 // Card thread: the picture's thumbnail into the cache unless it is there;
 // true when the cache holds it. No size is listed for a thumbnail: the
 // download's own bound keeps it small.
 bool FetchThumb(const ui::ThumbRequest& w) {
-    if (!thumbs::HasCardThumbnail(w.id.name)) return false;
-    const Settings& s = Card().Config;
-    const std::wstring cacheFile = StoreFile(s, Store::ThumbnailCache, w.id.name);
-    const std::optional<int64_t> taken = card::CardTime(w.id);
+    if (!model::HasCardThumbnail(w.id.name)) return false;
+    const model::Settings& s = Card().Config;
+    const std::wstring cacheFile = model::StoreFile(s, model::Store::ThumbnailCache, w.id.name);
+    const std::optional<int64_t> taken = model::CardTime(w.id);
     if (!ThumbCached(cacheFile, taken)) {
-        std::wstring tmp = StoreFile(s, Store::Tmp, w.id.name), why;
+        std::wstring tmp = model::StoreFile(s, model::Store::Tmp, w.id.name), why;
         if (TFA_TransFile(w.id.name, L"/thumbnail.cgi?/" + w.id.folder, {w.rawDirectory, w.rawName, 0}) &&
-            card::PlaceFile(tmp, cacheFile, taken, true, why))
+            model::PlaceFile(tmp, cacheFile, taken, true, why))
             cardthread::OnUi([cacheFile] { ShowInfo(L"Transfer: " + cacheFile); });
         (void)fs::DeleteFileAt(tmp);
     }
@@ -96,7 +96,7 @@ void FetchThumbs(uint32_t generation, const std::vector<ui::ThumbRequest>& wante
         auto f = std::make_shared<Fetched>();
         f->index = w.index;
         f->key = w.id.Key();
-        f->picture = images::LoadJpeg(StoreFile(Card().Config, Store::ThumbnailCache, w.id.name));
+        f->picture = images::LoadJpeg(model::StoreFile(Card().Config, model::Store::ThumbnailCache, w.id.name));
         if (!f->picture) continue;  // the default picture stays
         cardthread::OnUi([generation, f] {
             Bar().Grid().PictureArrived(generation, f->index, f->key, std::move(f->picture));

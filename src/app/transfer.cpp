@@ -26,10 +26,10 @@ constexpr int kStallSeconds = 10;
 // costs next to nothing.
 constexpr DWORD kCancelPollMs = 250;
 
-card::Session& Card() { return app::TheApp().card; }
-const Settings& Config() { return Card().Config; }
+model::Session& Card() { return app::TheApp().card; }
+const model::Settings& Config() { return Card().Config; }
 
-std::wstring TmpFile(const std::wstring& name) { return StoreFile(Config(), Store::Tmp, name); }
+std::wstring TmpFile(const std::wstring& name) { return model::StoreFile(Config(), model::Store::Tmp, name); }
 
 // What the bar shows or does, handed to the interface thread.
 void Journal(const std::wstring& text) {
@@ -55,16 +55,16 @@ std::wstring CardUrl(const std::wstring& cardDir, const std::wstring& name, cons
     if (!str::EndsWith(dir, L"/")) dir += L"/";
     size_t query = dir.find(L'?');
     std::wstring cgi = query == std::wstring::npos ? L"" : dir.substr(0, query + 1);
-    std::wstring folder = card::UrlPath(query == std::wstring::npos ? dir : dir.substr(query + 1));
+    std::wstring folder = model::UrlPath(query == std::wstring::npos ? dir : dir.substr(query + 1));
     if (!as.directory.empty()) {
         // The thumbnail request has its own "/" before the folder's.
         std::string bytes = cgi.empty() ? "" : "/";
         if (as.directory[0] != '/') bytes += '/';
         bytes += as.directory;
         bytes += '/';
-        folder = card::UrlPathFromBytes(bytes);
+        folder = model::UrlPathFromBytes(bytes);
     }
-    std::wstring file = as.name.empty() ? card::UrlPath(name) : card::UrlPathFromBytes(as.name);
+    std::wstring file = as.name.empty() ? model::UrlPath(name) : model::UrlPathFromBytes(as.name);
     return L"http://" + Card().CardHost + cgi + folder + file;
 }
 
@@ -78,10 +78,10 @@ void MarkInTree(const std::wstring& directory, const std::wstring& name) {
 // Waits for the download to end, or for the cancel click or the end of the
 // program; true when it was stopped that way.
 bool WaitForDownload(BackgroundDownload& download, const std::wstring& name, int64_t size) {
-    card::CardWorker& worker = cardthread::Worker();
+    model::CardWorker& worker = cardthread::Worker();
     // A thumbnail has no listed size and is small: no bar for it.
     std::optional<cardthread::ProgressReport> progress;
-    if (size > 0) progress.emplace(model::WorkProgress::Kind::Download, card::Printable(name));
+    if (size > 0) progress.emplace(model::WorkProgress::Kind::Download, model::Printable(name));
     while (download.Poll() == BackgroundDownload::State::Running) {
         WaitForSingleObject(download.EndedEvent(), kCancelPollMs);
         if (download.Poll() != BackgroundDownload::State::Running) break;
@@ -96,15 +96,15 @@ bool WaitForDownload(BackgroundDownload& download, const std::wstring& name, int
 
 // Downloads one picture for a store folder and has it placed there as the
 // plan says; the stored file, or nothing.
-std::optional<std::wstring> FetchInto(const card::CardFileRecord& c, Store folder, const card::StorePlan& plan) {
-    card::PictureLedger& pictures = Card().Pictures;
+std::optional<std::wstring> FetchInto(const model::CardFileRecord& c, model::Store folder, const model::StorePlan& plan) {
+    model::PictureLedger& pictures = Card().Pictures;
     CardSpelling as{c.RawDirectory, c.RawName, static_cast<uint64_t>(c.Size), c.RawDate, c.RawTime};
     // Pictures left in a folder the camera has moved on from name their own.
     bool fetched = TFA_TransFile(c.Name, c.Directory.empty() ? Config().Path : c.Directory, as);
     bool unfinished = fetched && pictures.StillBeingWritten(c, TmpFile(c.Name), fs::Now());
     std::optional<std::wstring> stored;
     if (fetched && !unfinished) {
-        card::Placed placed = pictures.Place(c, folder, plan, TmpFile(c.Name), fs::Now());
+        model::Placed placed = pictures.Place(c, folder, plan, TmpFile(c.Name), fs::Now());
         if (placed.ok) stored = placed.path;
     }
     DeleteTmp(c.Name);
@@ -120,22 +120,22 @@ std::optional<std::wstring> FetchInto(const card::CardFileRecord& c, Store folde
 // card's, is stored beside whatever else has its name.
 uint8_t TransferSingle(const std::wstring& name, const std::wstring& cardDir, const std::wstring& targetFolder,
                        uint8_t markTreeItem, bool show, const CardSpelling& as) {
-    if (!card::IsSafeLocalName(name)) {
-        Journal(L"Not transferred, the name cannot be stored safely: " + card::Printable(name));
+    if (!model::IsSafeLocalName(name)) {
+        Journal(L"Not transferred, the name cannot be stored safely: " + model::Printable(name));
         return 0;
     }
-    const Settings& s = Config();
-    const std::wstring folder = targetFolder.empty() ? StoreFolder(s, Store::Storage) : targetFolder;
-    const card::PictureId id{cardDir, name, static_cast<int64_t>(as.size), as.date, as.time};
+    const model::Settings& s = Config();
+    const std::wstring folder = targetFolder.empty() ? model::StoreFolder(s, model::Store::Storage) : targetFolder;
+    const model::PictureId id{cardDir, name, static_cast<int64_t>(as.size), as.date, as.time};
     const int64_t since = Card().Pictures.IdentitiesSince();
-    if (std::optional<std::wstring> same = card::StoredName(card::FolderOnDisk(folder), id, since)) {
+    if (std::optional<std::wstring> same = model::StoredName(model::FolderOnDisk(folder), id, since)) {
         std::wstring existing = folder + L"\\" + *same;
-        Lamp(ids::kCardButton, model::Lamp::Yellow, model::LampAt::Top);
+        Lamp(model::ids::kCardButton, model::Lamp::Yellow, model::LampAt::Top);
         Journal(L"Transfer File exists: " + existing);
         if (show) Show(existing);
         return 1;
     }
-    std::optional<std::wstring> free = card::FreeName(card::FolderOnDisk(folder), name);
+    std::optional<std::wstring> free = model::FreeName(model::FolderOnDisk(folder), name);
     if (!free) {
         Journal(L"Not transferred: every name beside " + folder + L"\\" + name + L" is taken");
         return 0;
@@ -147,26 +147,26 @@ uint8_t TransferSingle(const std::wstring& name, const std::wstring& cardDir, co
             Journal(L"Not stored: " + target + L" (" + why + L")");
             return 0;
         }
-        if (*free != name) Journal(card::BesideText(name, *free));
+        if (*free != name) Journal(model::BesideText(name, *free));
         if (markTreeItem) MarkInTree(cardDir, name);
         if (show) Show(target);
         return 1;
     };
     // A copy in HiRes or LoRes serves only if it is this picture (a copy
     // keeps the card's time).
-    for (Store kind : {Store::LoRes, Store::HiRes}) {
-        const std::wstring localFolder = StoreFolder(s, kind);
-        std::optional<std::wstring> local = card::StoredName(card::FolderOnDisk(localFolder), id, since);
+    for (model::Store kind : {model::Store::LoRes, model::Store::HiRes}) {
+        const std::wstring localFolder = model::StoreFolder(s, kind);
+        std::optional<std::wstring> local = model::StoredName(model::FolderOnDisk(localFolder), id, since);
         if (!local) continue;
         bool copied = fs::CopyFileTo(localFolder + L"\\" + *local, TmpFile(name));
         if (!copied) why = fs::LastErrorText();
-        bool ok = copied && card::PlaceFile(TmpFile(name), target, std::nullopt, false, why);
+        bool ok = copied && model::PlaceFile(TmpFile(name), target, std::nullopt, false, why);
         DeleteTmp(name);
         return finish(ok);
     }
     if (TFA_CheckUpdate() == 0) return 0;
     if (!TFA_TransFile(name, cardDir, as)) return 0;  // the journal has said why
-    bool ok = card::PlaceFile(TmpFile(name), target, card::CardTime(id), false, why);
+    bool ok = model::PlaceFile(TmpFile(name), target, model::CardTime(id), false, why);
     DeleteTmp(name);
     if (ok) Journal(L"Transfer: " + target);
     return finish(ok);
@@ -176,10 +176,10 @@ uint8_t TransferSingle(const std::wstring& name, const std::wstring& cardDir, co
 
 uint8_t TFA_TransFile(const std::wstring& name, const std::wstring& cardDir, const CardSpelling& as) {
     cardthread::BusyFace busy;
-    Lamp(ids::kCopyButton, model::Lamp::Yellow, model::LampAt::Bottom);
-    Lamp(ids::kCopyButton, model::Lamp::Blue, model::LampAt::Top);
+    Lamp(model::ids::kCopyButton, model::Lamp::Yellow, model::LampAt::Bottom);
+    Lamp(model::ids::kCopyButton, model::Lamp::Blue, model::LampAt::Top);
     std::string url = str::ToUtf8(CardUrl(cardDir, name, as));
-    card::DownloadGate& gate = cardthread::Worker().Downloads();
+    model::DownloadGate& gate = cardthread::Worker().Downloads();
     BackgroundDownload download;
     uint8_t result = 0;
     bool cancelled = false;
@@ -190,36 +190,36 @@ uint8_t TFA_TransFile(const std::wstring& name, const std::wstring& cardDir, con
     }
     gate.End();
     if (result) {
-        Lamp(ids::kCopyButton, model::Lamp::Yellow, model::LampAt::Top);
-        Lamp(ids::kCopyButton, model::Lamp::Green, model::LampAt::Bottom);
+        Lamp(model::ids::kCopyButton, model::Lamp::Yellow, model::LampAt::Top);
+        Lamp(model::ids::kCopyButton, model::Lamp::Green, model::LampAt::Bottom);
     } else {
-        Card().UpdateFlag = card::CardChange::None;
+        Card().UpdateFlag = model::CardChange::None;
         // A failed download is tried again on the next tick, as after a change.
         if (!cancelled) Card().ChangeNotListed = true;
-        Lamp(ids::kCopyButton, model::Lamp::Blue, model::LampAt::Top);
-        Lamp(ids::kCopyButton, model::Lamp::Red, model::LampAt::Bottom);
+        Lamp(model::ids::kCopyButton, model::Lamp::Blue, model::LampAt::Top);
+        Lamp(model::ids::kCopyButton, model::Lamp::Red, model::LampAt::Bottom);
         std::string why = cancelled ? "cancelled" : download.Error();
-        Journal(L"Transfer failed: " + card::Printable(name) + L" (" + str::FromUtf8(why) + L")");
+        Journal(L"Transfer failed: " + model::Printable(name) + L" (" + str::FromUtf8(why) + L")");
     }
     return result;
 }
 
 uint8_t TFA_Transfer(uint8_t automatic) {
-    card::Session& card = Card();
-    Lamp(ids::kCardButton, model::Lamp::Yellow, model::LampAt::Top);
-    const card::CardWorker& worker = cardthread::Worker();
-    for (const card::TransferStep& step : card.TransferSteps(automatic != 0)) {
+    model::Session& card = Card();
+    Lamp(model::ids::kCardButton, model::Lamp::Yellow, model::LampAt::Top);
+    const model::CardWorker& worker = cardthread::Worker();
+    for (const model::TransferStep& step : card.TransferSteps(automatic != 0)) {
         if (worker.StopRequested()) break;  // the program ends
         // A store that cannot take the picture now is tried again later; the
         // picture stays new.
-        card::StorePlan plan = card.Pictures.Plan(step.picture, step.folder, fs::Now());
-        if (plan.action != card::StorePlan::Action::Fetch) continue;
+        model::StorePlan plan = card.Pictures.Plan(step.picture, step.folder, fs::Now());
+        if (plan.action != model::StorePlan::Action::Fetch) continue;
         if (TFA_CheckUpdate() == 0) break;  // the card is gone
         std::optional<std::wstring> stored = FetchInto(step.picture, step.folder, plan);
         if (stored && step.show) Show(*stored);
     }
     (void)card.Pictures.SaveRecord();
-    card.UpdateFlag = card::CardChange::None;
+    card.UpdateFlag = model::CardChange::None;
     return 0;
 }
 

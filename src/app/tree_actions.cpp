@@ -41,7 +41,7 @@ struct CardFile {
     CardSpelling as;
 };
 
-CardFile FileOf(const card::CardFileRecord& r) {
+CardFile FileOf(const model::CardFileRecord& r) {
     return {r.Index, Shown().Generation, r.Name, r.Directory,
             {r.RawDirectory, r.RawName, static_cast<uint64_t>(r.Size > 0 ? r.Size : 0), r.RawDate, r.RawTime}};
 }
@@ -50,17 +50,17 @@ CardFile FileOf(const card::CardFileRecord& r) {
 // replaced the records meanwhile (the rebuilt views show the store anyway).
 void RefreshAfterTransfer(const CardFile& f) {
     if (f.generation != Shown().Generation) return;
-    if (Bar().Grid().TileControl(f.index, thumbs::TilePart::Toggle)) WLX_THUMB_State(L"transferfile", f.index);
+    if (Bar().Grid().TileControl(f.index, model::TilePart::Toggle)) WLX_THUMB_State(L"transferfile", f.index);
 }
 
 // The picked cell is let go once its file has been fetched.
 void UnpickAfterTransfer(const CardFile& f) {
     // By its path: the pick may outlast a walk that replaced the records.
-    if (selection::Picks* picks = thumbarea::PicksOf(Bar().Control(ids::kThumbArea)))
+    if (model::Picks* picks = thumbarea::PicksOf(Bar().Control(model::ids::kThumbArea)))
         picks->Set(f.directory, f.name, false);
     if (f.generation != Shown().Generation) return;
-    if (card::CardFileRecord* r = Shown().Lists.Record(f.index)) r->Selected = 0;
-    SendMessageW(Bar().Grid().TileControl(f.index, thumbs::TilePart::Toggle), BM_SETCHECK, BST_UNCHECKED, 0);
+    if (model::CardFileRecord* r = Shown().Lists.Record(f.index)) r->Selected = 0;
+    SendMessageW(Bar().Grid().TileControl(f.index, model::TilePart::Toggle), BM_SETCHECK, BST_UNCHECKED, 0);
     WLX_THUMB_State(L"transferfile", f.index);
 }
 
@@ -72,12 +72,12 @@ void TransferToStorage(const CardFile& f) {
 
 using Selection = ui::CardTree::Selection;
 
-const card::CardFileRecord* RecordAt(int32_t index) { return index > 0 ? Shown().Lists.Record(index) : nullptr; }
+const model::CardFileRecord* RecordAt(int32_t index) { return index > 0 ? Shown().Lists.Record(index) : nullptr; }
 
 // Held with its "." like every extension; the settings file gets it as the
 // file name spells it.
 void AdoptExtension(const std::wstring& text, std::wstring& setting, std::wstring& toSave) {
-    if (auto ext = treemenu::ExtensionToAdopt(text)) {
+    if (auto ext = model::ExtensionToAdopt(text)) {
         setting = L"." + *ext;
         toSave = *ext;
     }
@@ -90,7 +90,7 @@ void UseAsSourcePath(const Selection& sel, bool folder) {
     }
     // The new path goes with the work, in the settings it is handed.
     RunOnCard([folder] {
-        card::Session& card = App().card;
+        model::Session& card = App().card;
         if (folder) {
             card.PathChanged = true;
             TFA_CreateTree();
@@ -104,7 +104,7 @@ void AdoptCardName() {
     bool answered = TFA_GetData(L"SSID", L"") != 0;
     std::wstring ssid = App().card.CardSsid;
     cardthread::OnUi([answered, ssid] {
-        Settings& s = App().settings;
+        model::Settings& s = App().settings;
         if (answered) s.OccurenceName = ssid;
         ShowInfo(L"Set: TFA occurence Name: " + s.OccurenceName);
     });
@@ -113,8 +113,8 @@ void AdoptCardName() {
 // The toggle carries the pick; the record and the area's picks follow it, so
 // a rebuild of the cells shows it again.
 void KeepPick(HWND area, int32_t index, bool on) {
-    card::CardFileRecord* r = Shown().Lists.Record(index);
-    selection::Picks* picks = thumbarea::PicksOf(area);
+    model::CardFileRecord* r = Shown().Lists.Record(index);
+    model::Picks* picks = thumbarea::PicksOf(area);
     if (!r || !picks) return;
     r->Selected = on ? 1 : 0;
     picks->Set(r->Directory, r->Name, on);
@@ -129,45 +129,45 @@ uint8_t WLX_TREE_POP(int menuId) {
     Selection sel = Bar().Tree().Selected();
     bool folder = sel.text.find(L'/') != std::wstring::npos;
     bool root = Bar().Tree().IsRoot(sel);
-    Settings& settings = App().settings;
+    model::Settings& settings = App().settings;
     switch (menuId) {
-    case ids::kMenuTransfer:
-        if (const card::CardFileRecord* r = RecordAt(static_cast<int32_t>(sel.data)); r && r->Size > 0)
+    case model::ids::kMenuTransfer:
+        if (const model::CardFileRecord* r = RecordAt(static_cast<int32_t>(sel.data)); r && r->Size > 0)
             RunOnCard([f = FileOf(*r)] { TransferToStorage(f); });
         break;
-    case ids::kMenuFileInfo: WLX_TREE_POP(L"showfileinfo", static_cast<int32_t>(sel.data)); break;
-    case ids::kMenuSourcePath:
+    case model::ids::kMenuFileInfo: WLX_TREE_POP(L"showfileinfo", static_cast<int32_t>(sel.data)); break;
+    case model::ids::kMenuSourcePath:
         if (!root) UseAsSourcePath(sel, folder);
         break;
-    case ids::kMenuNeverLoad:
+    case model::ids::kMenuNeverLoad:
         if (!root && !folder) {
             settings.DoNotLoad = sel.text;
             ShowInfo(L"Set: TFA DoNotLoad: " + sel.text);
         }
         break;
-    case ids::kMenuOccurenceName:
+    case model::ids::kMenuOccurenceName:
         if (root && sel.item) RunOnCard(AdoptCardName);  // the root itself, not an empty selection
         break;
-    case ids::kMenuRefresh: RequestTree(); break;
-    case ids::kMenuClose: ShowInfo(L""); break;
-    case ids::kMenuLoRes: AdoptExtension(sel.text, settings.TransferLoRes, settings.TransferLoResToSave); break;
-    case ids::kMenuHiRes: AdoptExtension(sel.text, settings.TransferHiRes, settings.TransferHiResToSave); break;
+    case model::ids::kMenuRefresh: RequestTree(); break;
+    case model::ids::kMenuClose: ShowInfo(L""); break;
+    case model::ids::kMenuLoRes: AdoptExtension(sel.text, settings.TransferLoRes, settings.TransferLoResToSave); break;
+    case model::ids::kMenuHiRes: AdoptExtension(sel.text, settings.TransferHiRes, settings.TransferHiResToSave); break;
     }
     return folder ? 2 : 1;
 }
 
 int32_t WLX_TREE_POP(const std::wstring& command, int32_t index) {
-    const card::CardFileRecord* r = RecordAt(index);
+    const model::CardFileRecord* r = RecordAt(index);
     if (!r) return 0;
-    const Settings& s = App().settings;
+    const model::Settings& s = App().settings;
     if (str::EqualsI(command, L"transferfile")) {
-        SetLamp(ids::kCardButton, model::Lamp::Blue, model::LampAt::Top);
+        SetLamp(model::ids::kCardButton, model::Lamp::Blue, model::LampAt::Top);
         // A local copy of this picture (not another of its name) is shown at
         // once; only the card waits its turn.
-        for (Store where : {Store::LoRes, Store::HiRes, Store::Storage, Store::Target}) {
-            const std::wstring folder = StoreFolder(s, where);
+        for (model::Store where : {model::Store::LoRes, model::Store::HiRes, model::Store::Storage, model::Store::Target}) {
+            const std::wstring folder = model::StoreFolder(s, where);
             std::optional<std::wstring> local =
-                card::StoredName(card::FolderOnDisk(folder), card::IdOf(*r), App().run.IdentitiesSince);
+                model::StoredName(model::FolderOnDisk(folder), model::IdOf(*r), App().run.IdentitiesSince);
             if (!local) continue;
             Viewer_ShowFile(folder + L"\\" + *local);
             return index;
@@ -176,10 +176,10 @@ int32_t WLX_TREE_POP(const std::wstring& command, int32_t index) {
         return 0;
     }
     if (str::EqualsI(command, L"showfileinfo")) {
-        treemenu::ReportFile f{r->Directory, r->Name, r->Size, r->Year, r->Month, r->Day, r->Hour, r->Minute, r->Second};
-        std::wstring report = treemenu::FileReport(f, s, [](const std::wstring& p) { return fs::IsNonEmptyFile(p); });
+        model::ReportFile f{r->Directory, r->Name, r->Size, r->Year, r->Month, r->Day, r->Hour, r->Minute, r->Second};
+        std::wstring report = model::FileReport(f, s, [](const std::wstring& p) { return fs::IsNonEmptyFile(p); });
         ShowInfo(report);
-        std::wstring title = std::wstring(kProgramName) + L" - Glimmerdeck - " + kProgramVersion;
+        std::wstring title = std::wstring(model::kProgramName) + L" - Glimmerdeck - " + model::kProgramVersion;
         // Modal for the bar only; the card timer waits while it is up.
         ui::ModalScope modal(Bar());
         MessageBoxW(Bar().Window(), report.c_str(), title.c_str(), MB_OK | MB_ICONINFORMATION);
@@ -188,30 +188,30 @@ int32_t WLX_TREE_POP(const std::wstring& command, int32_t index) {
 }
 
 int32_t WLX_THUMB_State(const std::wstring& mode, int32_t index) {
-    HWND area = Bar().Control(ids::kThumbArea);
+    HWND area = Bar().Control(model::ids::kThumbArea);
     ui::ThumbGrid& grid = Bar().Grid();
     if (str::EqualsI(mode, L"transferfile")) {
-        const card::CardFileRecord* r = RecordAt(index);
+        const model::CardFileRecord* r = RecordAt(index);
         if (!r) return 0;
         grid.RefreshToggleFace(index);
-        if (!r->Name.empty() && r->Size > 0 && fs::IsNonEmptyFile(StoreFile(App().settings, Store::Storage, r->Name)))
+        if (!r->Name.empty() && r->Size > 0 && fs::IsNonEmptyFile(model::StoreFile(App().settings, model::Store::Storage, r->Name)))
             Bar().Tree().MarkStored(Bar().Tree().FindItemOf(index));
         return 1;
     }
-    std::vector<selection::Cell> cells = grid.Cells();
+    std::vector<model::Cell> cells = grid.Cells();
     const app::RunState& run = App().run;
-    bool done = selection::ApplyClick(mode, cells, run.CurrentThumb, run.PreviousThumb, [](int32_t i, bool on) {
-        if (card::CardFileRecord* rec = Shown().Lists.Record(i)) rec->Selected = on ? 1 : 0;
+    bool done = model::ApplyClick(mode, cells, run.CurrentThumb, run.PreviousThumb, [](int32_t i, bool on) {
+        if (model::CardFileRecord* rec = Shown().Lists.Record(i)) rec->Selected = on ? 1 : 0;
     });
     if (!done) {
         // An ignored Shift click still flipped its toggle; its face follows.
         grid.RefreshToggleFace(index);
-        for (const selection::Cell& c : cells)
+        for (const model::Cell& c : cells)
             if (c.index == index) KeepPick(area, c.index, c.on);
         return 0;
     }
-    for (const selection::Cell& c : cells) {
-        HWND toggle = Bar().Grid().TileControl(c.index, thumbs::TilePart::Toggle);
+    for (const model::Cell& c : cells) {
+        HWND toggle = Bar().Grid().TileControl(c.index, model::TilePart::Toggle);
         SendMessageW(toggle, BM_SETCHECK, c.on ? BST_CHECKED : BST_UNCHECKED, 0);
         grid.RefreshToggleFace(c.index);
         KeepPick(area, c.index, c.on);
@@ -220,10 +220,10 @@ int32_t WLX_THUMB_State(const std::wstring& mode, int32_t index) {
 }
 
 bool TransferSelectedThumbnails() {
-    if (!IsWindowVisible(Bar().Control(ids::kThumbArea))) return false;
+    if (!IsWindowVisible(Bar().Control(model::ids::kThumbArea))) return false;
     std::vector<CardFile> picked;
-    for (const selection::Cell& c : Bar().Grid().Cells())
-        if (const card::CardFileRecord* r = c.on ? RecordAt(c.index) : nullptr) picked.push_back(FileOf(*r));
+    for (const model::Cell& c : Bar().Grid().Cells())
+        if (const model::CardFileRecord* r = c.on ? RecordAt(c.index) : nullptr) picked.push_back(FileOf(*r));
     if (picked.empty()) return false;
     RunOnCard([picked = std::move(picked)] {
         for (const CardFile& f : picked) {
@@ -244,13 +244,13 @@ namespace app {
 
 // A click on a tile: its picture shows or fetches the file, its toggle
 // selects, its caption reports.
-void App::OnTile(const thumbs::TileRef& tile) {
+void App::OnTile(const model::TileRef& tile) {
     int32_t k = tile.recordIndex;
-    const card::CardFileRecord* r = Shown().Lists.Record(k);
+    const model::CardFileRecord* r = Shown().Lists.Record(k);
     bool inUse = r && r->Index == k;
-    if (tile.part == thumbs::TilePart::Picture) {
+    if (tile.part == model::TilePart::Picture) {
         if (inUse) WLX_TREE_POP(L"TransferFile", k);
-    } else if (tile.part == thumbs::TilePart::Toggle) {
+    } else if (tile.part == model::TilePart::Toggle) {
         run.PreviousThumb = run.CurrentThumb;
         run.CurrentThumb = k;
         switch (run.ClickModifiers) {

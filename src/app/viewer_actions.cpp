@@ -23,7 +23,7 @@ app::App& App() { return app::TheApp(); }
 // The one finder behind the five named ones: the search state keeps what it found.
 std::wstring GetPGMData(std::wstring_view viewerId, const std::wstring& request) {
     win::WindowSearchState& search = App().search;
-    const wchar_t* windowClass = ViewerWindowClass(viewerId);
+    const wchar_t* windowClass = model::ViewerWindowClass(viewerId);
     search.SearchText = windowClass ? windowClass : L"";
     search.MatchByClass = true;
     win::FoundWindow found = win::FindViewerWindow(viewerId, App().run.ViewerPath);
@@ -49,8 +49,8 @@ void ClearRefused(int button) {
 }
 
 // A click that did not reach the viewer: one journal line and the red lamp.
-void ReportRefused(int button, ViewerRefusal why) {
-    ShowInfo(RefusalLine(why, App().settings.Mode));
+void ReportRefused(int button, model::ViewerRefusal why) {
+    ShowInfo(model::RefusalLine(why, App().settings.Mode));
     ShowRefusedLamp(button);
 }
 
@@ -63,7 +63,7 @@ bool BlockedByRights(HWND viewer, int button) {
     GetWindowThreadProcessId(viewer, &pid);
     if (App().run.RightsReportedFor != pid) {
         App().run.RightsReportedFor = pid;
-        ShowInfo(RefusalLine(ViewerRefusal::HigherRights, App().settings.Mode));
+        ShowInfo(model::RefusalLine(model::ViewerRefusal::HigherRights, App().settings.Mode));
     }
     ShowRefusedLamp(button);
     return true;
@@ -73,7 +73,7 @@ bool BlockedByRights(HWND viewer, int button) {
 bool MayReach(HWND viewer, int button) {
     if (BlockedByRights(viewer, button)) return false;
     if (WindowAnswers(viewer)) return true;
-    ReportRefused(button, ViewerRefusal::NotAnswering);
+    ReportRefused(button, model::ViewerRefusal::NotAnswering);
     return false;
 }
 
@@ -92,25 +92,25 @@ void CloseNomacsWindow(HWND nomacs) {
 void CopyShownPicture(HWND viewer, int button) {
     if (BlockedByRights(viewer, button)) return;
     std::optional<std::wstring> title = AskWindowText(viewer);
-    if (!title) return ReportRefused(button, ViewerRefusal::NotAnswering);
+    if (!title) return ReportRefused(button, model::ViewerRefusal::NotAnswering);
     ClearRefused(button);
     Viewer_CopyToSel(*title);
 }
 
 void DriveViewer(int button) {
-    const ViewerCommand command = ViewerCommandFor(button, App().settings.Mode);
-    if (command.action == ViewerAction::None) return;
+    const model::ViewerCommand command = model::ViewerCommandFor(button, App().settings.Mode);
+    if (command.action == model::ViewerAction::None) return;
     HWND viewer = FindModeViewerWindow();
     if (!viewer) return;
-    if (command.action == ViewerAction::CopyToSelection) return CopyShownPicture(viewer, button);
+    if (command.action == model::ViewerAction::CopyToSelection) return CopyShownPicture(viewer, button);
     if (!MayReach(viewer, button)) return;
     const ChordResult result = PressChord(viewer, command.chord);
     if (result != ChordResult::Sent) {
-        ReportRefused(button, result == ChordResult::NotBroughtForward ? ViewerRefusal::NotBroughtForward
-                                                                        : ViewerRefusal::KeyboardLost);
+        ReportRefused(button, result == ChordResult::NotBroughtForward ? model::ViewerRefusal::NotBroughtForward
+                                                                        : model::ViewerRefusal::KeyboardLost);
         // End still closes the picture: the close its Alt+F4 stands for goes
         // to the window itself.
-        if (command.chord == kCloseWindowChord) CloseNomacsWindow(viewer);
+        if (command.chord == model::kCloseWindowChord) CloseNomacsWindow(viewer);
         return;
     }
     ClearRefused(button);
@@ -143,7 +143,7 @@ std::wstring PS_GetPGMData(const std::wstring& request) { return GetPGMData(L"ps
 
 HWND FindModeViewerWindow() {
     const std::wstring& mode = App().settings.Mode;
-    if (!ViewerWindowClass(mode)) return nullptr;
+    if (!model::ViewerWindowClass(mode)) return nullptr;
     GetPGMData(mode, L"hwnd");
     return App().search.ViewerWindow;
 }
@@ -175,8 +175,8 @@ void WLX_btn_10() {
 }
 
 uint8_t Viewer_ShowFile(const std::wstring& path) {
-    const Settings& s = App().settings;
-    const ShowFilePlan plan = PlanShowFile(path, s.Mode, App().run.ViewerPath, s.TransferHiRes, s.TransferLoRes);
+    const model::Settings& s = App().settings;
+    const model::ShowFilePlan plan = model::PlanShowFile(path, s.Mode, App().run.ViewerPath, s.TransferHiRes, s.TransferLoRes);
     if (plan.closeRunningViewer) CloseRunningNomacs();
     if (!plan.journal.empty()) ShowInfo(plan.journal);
     if (!plan.commandLine.empty()) LaunchCommandLine(plan.commandLine);
@@ -185,13 +185,13 @@ uint8_t Viewer_ShowFile(const std::wstring& path) {
 }
 
 uint8_t Viewer_CopyToSel(const std::wstring& text) {
-    const Settings& s = App().settings;
+    const model::Settings& s = App().settings;
     // Without FlashAir the card settings are not loaded; the built-in file's
     // extensions name the pictures then.
-    const SelectionFolders folders{s.SourcePath, s.StoragePath, s.Active ? s.TransferHiRes : L".cr2",
+    const model::SelectionFolders folders{s.SourcePath, s.StoragePath, s.Active ? s.TransferHiRes : L".cr2",
                                    s.Active ? s.TransferLoRes : L".jpg"};
-    const CopyFeedback feedback{
+    const model::CopyFeedback feedback{
         [](const std::wstring& line) { ShowInfo(line); },
-        [](model::Lamp colour, model::LampAt at) { SetLamp(ids::kCopyButton, colour, at); }};
-    return CopyShownFileToSelection(text, folders, feedback);
+        [](model::Lamp colour, model::LampAt at) { SetLamp(model::ids::kCopyButton, colour, at); }};
+    return model::CopyShownFileToSelection(text, folders, feedback);
 }

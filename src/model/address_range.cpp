@@ -5,7 +5,7 @@
 
 #include "base/str.h"
 
-namespace card {
+namespace model {
 
 namespace {
 
@@ -52,4 +52,4 @@ std::optional<AddressSweep> SweepOf(std::wstring_view url) {
     return sweep;
 }
 
-}  // namespace card
+}  // namespace model

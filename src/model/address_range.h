@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace card {
+namespace model {
 
 // The addresses prefix + lower .. prefix + upper, ascending.
 struct AddressSweep {
@@ -24,4 +24,4 @@ bool IsAddressRange(std::wstring_view text);
 // Bounds are clamped to 1..254 and swapped when given downwards.
 std::optional<AddressSweep> SweepOf(std::wstring_view url);
 
-}  // namespace card
+}  // namespace model

@@ -6,7 +6,7 @@
 #include "base/str.h"
 #include "model/card_text.h"
 
-namespace card {
+namespace model {
 
 namespace {
 
@@ -226,4 +226,4 @@ std::wstring WalkCutText(size_t bound) {
            L" MB in all; the rest of the card is not shown";
 }
 
-}  // namespace card
+}  // namespace model

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-namespace card {
+namespace model {
 
 // The lists grow with the card: a camera folder may hold 9,999 files and a
 // card 50,000 or more. Only what a card sends is bounded, against a faulty or
@@ -121,4 +121,4 @@ std::wstring SkippedNameText(const CardFileRecord& r);
 std::wstring AnswerCutText(size_t bound = kAnswerBound);
 std::wstring WalkCutText(size_t bound = kWalkBound);
 
-}  // namespace card
+}  // namespace model

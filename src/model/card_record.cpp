@@ -13,7 +13,7 @@
 #include "base/fs.h"
 #include "base/str.h"
 
-namespace card {
+namespace model {
 
 namespace {
 
@@ -221,4 +221,4 @@ int64_t IdentitiesSince(const std::wstring& folder, int64_t now) {
     return now;
 }
 
-}  // namespace card
+}  // namespace model

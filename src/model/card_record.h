@@ -16,7 +16,7 @@
 
 #include "model/picture.h"
 
-namespace card {
+namespace model {
 
 class CardRecord {
 public:
@@ -90,4 +90,4 @@ private:
 // card's. `now` when it cannot be recorded.
 int64_t IdentitiesSince(const std::wstring& folder, int64_t now);
 
-}  // namespace card
+}  // namespace model

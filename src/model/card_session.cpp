@@ -9,7 +9,7 @@
 #include "model/ids.h"
 #include "model/settings.h"
 
-namespace card {
+namespace model {
 
 namespace {
 
@@ -395,4 +395,4 @@ std::vector<TransferStep> Session::TransferSteps(bool automatic) {
     return steps;
 }
 
-}  // namespace card
+}  // namespace model

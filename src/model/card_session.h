@@ -20,7 +20,7 @@
 #include "model/card_text.h"
 #include "model/picture_ledger.h"
 
-namespace card {
+namespace model {
 
 // Read capacities of the requests: anything beyond is not read.
 inline constexpr size_t kListingReadBytes = kAnswerBound;
@@ -203,4 +203,4 @@ private:
     CardPort* port_;
 };
 
-}  // namespace card
+}  // namespace model

@@ -5,7 +5,7 @@
 
 #include "base/str.h"
 
-namespace card {
+namespace model {
 
 namespace {
 
@@ -104,4 +104,4 @@ std::wstring Printable(std::wstring_view text) {
     return out;
 }
 
-}  // namespace card
+}  // namespace model

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace card {
+namespace model {
 
 // Percent-encodes every byte except A-Z a-z 0-9 - . _ ~ and "/", so a name
 // with blanks, "&", "#", "%" or bytes 0x80-0xFF survives as one query value.
@@ -45,4 +45,4 @@ std::optional<std::wstring> SsidFromAnswer(std::string_view answer);
 // The text with control characters shown as "?", for journal lines.
 std::wstring Printable(std::wstring_view text);
 
-}  // namespace card
+}  // namespace model

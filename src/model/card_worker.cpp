@@ -2,7 +2,7 @@
 // download's cancel gate.
 #include "model/card_worker.h"
 
-namespace card {
+namespace model {
 
 void UiMailbox::Post(Action action) {
     bool wake = false;
@@ -149,4 +149,4 @@ void CardWorker::Run() {
     changed_.notify_all();
 }
 
-}  // namespace card
+}  // namespace model

@@ -11,7 +11,7 @@
 #include <mutex>
 #include <thread>
 
-namespace card {
+namespace model {
 
 // Actions for the user-interface thread, run there in the order posted.
 // `wake` is called (on the posting thread) when the first action after a
@@ -95,4 +95,4 @@ private:
     DownloadGate downloads_;
 };
 
-}  // namespace card
+}  // namespace model

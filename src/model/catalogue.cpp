@@ -7,6 +7,8 @@
 #include "base/str.h"
 #include "model/folders.h"
 
+namespace model {
+
 // A program-files folder ready for appending a sub-path; "" when the variable
 // is unset, so no relative path is probed.
 static std::wstring ProgramFilesFolder(const wchar_t* variable) {
@@ -84,3 +86,5 @@ std::wstring DeriveMode(const std::wstring& rawMode, bool modeKeyPresent,
 bool DerivesToTransferOnly(const std::wstring& rawMode) {
     return DeriveMode(rawMode, true, L"", L"") == L"transferonly";
 }
+
+}  // namespace model

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace model {
+
 constexpr const wchar_t* kKnownViewersEnd = L">###<";
 
 // Sub-path below a program-files folder, then viewer id, row after row; the
@@ -40,3 +42,5 @@ std::wstring DeriveMode(const std::wstring& rawMode, bool modeKeyPresent,
 // Whether a raw [Main] Mode value yields "transferonly", whatever the viewer:
 // start-up needs this before all settings are loaded.
 bool DerivesToTransferOnly(const std::wstring& rawMode);
+
+}  // namespace model

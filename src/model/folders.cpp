@@ -5,6 +5,8 @@
 #include "base/str.h"
 #include "model/settings.h"
 
+namespace model {
+
 std::wstring own_GetEnv(const std::wstring& name) {
     // Longer values than the classic 255 characters come back whole: a cut
     // path would name a different folder.
@@ -96,3 +98,5 @@ std::wstring own_CheckPathFile(const std::wstring& path, uint8_t mustExist,
     if (fs::IsNonEmptyFile(p) || (k == L"path" && fs::IsDirectory(p))) return part;
     return L"";
 }
+
+}  // namespace model

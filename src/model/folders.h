@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace model {
+
 struct Settings;
 
 // Value of the environment variable; an unset variable yields 256 blanks,
@@ -35,3 +37,5 @@ std::wstring StoreFile(const Settings& s, Store where, std::wstring_view name);
 // "path", a folder). The empty string otherwise.
 std::wstring own_CheckPathFile(const std::wstring& path, uint8_t mustExist,
                                const std::wstring& kind);
+
+}  // namespace model

@@ -9,6 +9,8 @@
 #include "base/str.h"
 #include "model/picture.h"
 
+namespace model {
+
 namespace {
 
 std::wstring Quoted(const std::wstring& s) { return L"\"" + s + L"\""; }
@@ -94,9 +96,9 @@ uint8_t CopyShownFileToSelection(const std::wstring& text, const SelectionFolder
     // this one goes beside it.
     if (std::optional<fs::FileEntry> there = fs::FileFacts(target); there && there->size > 0) {
         bool same = !shown || shown->size == 0 ||
-                    (there->size == shown->size && there->modified - shown->modified <= card::kTimeSlackNs &&
-                     shown->modified - there->modified <= card::kTimeSlackNs);
-        std::optional<std::wstring> beside = same ? std::nullopt : card::FreeName(card::FolderOnDisk(selected), *name);
+                    (there->size == shown->size && there->modified - shown->modified <= kTimeSlackNs &&
+                     shown->modified - there->modified <= kTimeSlackNs);
+        std::optional<std::wstring> beside = same ? std::nullopt : FreeName(FolderOnDisk(selected), *name);
         if (!beside) {
             feedback.journal(L"Copy File exists: " + target);
             feedback.lamp(model::Lamp::Yellow, model::LampAt::Bottom);
@@ -115,3 +117,5 @@ uint8_t CopyShownFileToSelection(const std::wstring& text, const SelectionFolder
     feedback.lamp(model::Lamp::Red, model::LampAt::Bottom);
     return 0;
 }
+
+}  // namespace model

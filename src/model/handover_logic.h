@@ -11,6 +11,8 @@
 
 #include "model/info_logic.h"
 
+namespace model {
+
 // What showing a file comes to; the shell carries it out in field order.
 struct ShowFilePlan {
     bool closeRunningViewer = false;  // close the viewer's window before launching
@@ -50,3 +52,5 @@ struct CopyFeedback {
 // file is in the selection afterwards (copied now or already there), else 0.
 uint8_t CopyShownFileToSelection(const std::wstring& text, const SelectionFolders& folders,
                                  const CopyFeedback& feedback);
+
+}  // namespace model

@@ -2,7 +2,7 @@
 // program, in one place. The event loop dispatches on these.
 #pragma once
 
-namespace ids {
+namespace model::ids {
 
 constexpr int kButtonCount = 11;
 constexpr int kFirstButton = 1;            // buttons 1..11 have control ids 1..11
@@ -18,7 +18,7 @@ constexpr int kJournal = 101;              // rich-edit journal text
 constexpr int kTree = 111;                 // card tree
 constexpr int kThumbArea = 801;            // scrolling thumbnail container
 // Thumbnail tiles: picture 1000, toggle 2000, caption 3000 + record index;
-// see thumbs::TileIdsFor.
+// see model::TileIdsFor.
 
 constexpr int kTreeMenu = 160;
 constexpr int kMenuTransfer = 161;
@@ -44,4 +44,4 @@ constexpr unsigned kQuickPollTimer = 2909;  // [TFA] QuickPollMs: op=102 between
 // Private window messages of the bar (WM_APP and up).
 constexpr unsigned kCardMail = 0x8000 + 1;  // the card thread has actions for the interface
 
-}  // namespace ids
+}  // namespace model::ids

@@ -6,6 +6,8 @@
 #include "base/fs.h"
 #include "base/str.h"
 
+namespace model {
+
 LocalTime NowLocal() {
     std::time_t now = std::time(nullptr);
     std::tm tm{};
@@ -56,3 +58,5 @@ std::wstring LogFileName(const LocalTime& t) {
     return L"Wemlox_Log_" + str::FromInt(t.year) + TwoDigits(t.month) + TwoDigits(t.day) +
            TwoDigits(t.hour) + TwoDigits(t.minute) + L".txt";
 }
+
+}  // namespace model

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+namespace model {
+
 struct LocalTime {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
 };
@@ -24,3 +26,5 @@ uint8_t own_SaveTextFile(const std::wstring& fileName, const std::wstring& text,
 std::wstring JournalLine(const std::wstring& timeStamp, const std::wstring& message);
 // Proposed name for a saved journal: "Wemlox_Log_YYYYMMDDHHMM.txt".
 std::wstring LogFileName(const LocalTime& t);
+
+}  // namespace model

@@ -3,6 +3,8 @@
 
 #include <iterator>
 
+namespace model {
+
 namespace {
 
 using namespace vkey;
@@ -68,3 +70,5 @@ ViewerCommand ViewerCommandFor(int button, std::wstring_view mode) {
         if (kButtons[column] == button) return row->commands[column];
     return kNothing;
 }
+
+}  // namespace model

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+namespace model {
+
 // Windows virtual-key codes the buttons send (kept here, free of <windows.h>).
 namespace vkey {
 constexpr uint8_t kTab = 0x09, kShift = 0x10, kControl = 0x11, kAlt = 0x12, kEscape = 0x1B;
@@ -44,3 +46,5 @@ const wchar_t* ViewerWindowClass(std::wstring_view viewerId);
 // What a viewer button does in the working mode. Buttons other than 1 to 5
 // and 9, and modes that are no viewer id, give ViewerAction::None.
 ViewerCommand ViewerCommandFor(int button, std::wstring_view mode);
+
+}  // namespace model

@@ -3,7 +3,7 @@
 
 #include "base/str.h"
 
-namespace card {
+namespace model {
 
 namespace {
 
@@ -94,4 +94,4 @@ std::optional<std::wstring> FreeName(const FileLookup& lookup, std::wstring_view
     return std::nullopt;
 }
 
-}  // namespace card
+}  // namespace model

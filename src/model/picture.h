@@ -14,7 +14,7 @@
 #include "base/fs.h"
 #include "model/card_list.h"
 
-namespace card {
+namespace model {
 
 struct PictureId {
     std::wstring folder;  // the card folder as the listing names it ("/DCIM/101_PANA" or "DCIM/101_PANA")
@@ -76,4 +76,4 @@ std::optional<std::wstring> StoredName(const FileLookup& lookup, const PictureId
 // free name beside it; nothing when all are taken.
 std::optional<std::wstring> FreeName(const FileLookup& lookup, std::wstring_view name);
 
-}  // namespace card
+}  // namespace model

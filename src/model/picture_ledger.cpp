@@ -6,7 +6,7 @@
 #include "model/ids.h"
 #include "model/thumb_layout.h"
 
-namespace card {
+namespace model {
 
 namespace {
 
@@ -288,7 +288,7 @@ Placed PictureLedger::Place(const CardFileRecord& c, Store folder, const StorePl
 }
 
 bool PictureLedger::StillBeingWritten(const CardFileRecord& c, const std::wstring& downloaded, int64_t now) const {
-    if (!thumbs::HasCardThumbnail(c.Name)) return false;
+    if (!HasCardThumbnail(c.Name)) return false;
     if (fs::ReadTail(downloaded, 2).value_or("") == "\xFF\xD9") return false;
     PictureId id = IdOf(c);
     auto listing = listings_.find(FolderKey(id.folder));
@@ -305,4 +305,4 @@ bool PictureLedger::SaveRecord() {
     return false;
 }
 
-}  // namespace card
+}  // namespace model

@@ -20,7 +20,7 @@
 #include "model/settings.h"
 #include "model/store_index.h"
 
-namespace card {
+namespace model {
 
 class CardPort;
 
@@ -156,4 +156,4 @@ private:
     std::unordered_map<std::wstring, Listing> listings_;
 };
 
-}  // namespace card
+}  // namespace model

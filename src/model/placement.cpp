@@ -114,7 +114,7 @@ BarGeometry ComputeBarGeometry(const BarInput& in) {
     const int64_t B = in.buttonSize, S = in.buttonSpace, E = in.borderSpace, I = in.infoSize;
     const int64_t SW = in.screenWidth, SH = in.screenHeight;
     const int64_t thickness = B + 2 * S;
-    const int64_t length = kButtonCount * (B + S) + S;
+    const int64_t length = ids::kButtonCount * (B + S) + S;
     // Integer division truncates toward zero, also for a bar longer than the screen.
     const int64_t centredAlong = ((vertical ? SH : SW) - length) / 2;
     const int64_t along = in.center ? centredAlong : E;
@@ -150,7 +150,7 @@ BarGeometry ComputeBarGeometry(const BarInput& in) {
     w.flags = w.flagsInfo = in.windowStyle;
 
     const int64_t shift = ButtonsMoveWhenOpen(g.mode) ? I : 0;
-    for (int64_t i = 1; i <= kButtonCount; i++) {
+    for (int64_t i = 1; i <= ids::kButtonCount; i++) {
         PlacementRecord& b = g.buttons[static_cast<size_t>(i)];
         const int64_t offset = B * (i - 1) + S * i;
         b.width = b.widthInfo = b.height = b.heightInfo = SatSize(B);

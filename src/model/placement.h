@@ -8,9 +8,11 @@
 #include <string>
 #include <string_view>
 
-struct Settings;
+#include "model/ids.h"
 
 namespace model {
+
+struct Settings;
 
 // A control's rectangle with the info panel closed (plain fields) and open
 // (the Info fields). flags/flagsInfo carry the window style for the bar.
@@ -38,7 +40,6 @@ bool IsUserMode(BarMode mode);
 // inside the window when it opens.
 bool ButtonsMoveWhenOpen(BarMode mode);
 
-inline constexpr int kButtonCount = 11;
 // Height of the bar's caption when Titled: a bar docked at the bottom edge
 // moves up by this much so it stays on screen.
 inline constexpr int32_t kCaptionAllowance = 28;
@@ -75,7 +76,7 @@ struct BarGeometry {
     BarMode mode = BarMode::Right;     // the mode actually laid out
     bool unknownMode = false;          // position named no mode; laid out as "right"
     PlacementRecord window;            // screen coordinates; size = client area
-    std::array<PlacementRecord, kButtonCount + 1> buttons{};  // 1..11, entry 0 unused
+    std::array<PlacementRecord, ids::kButtonCount + 1> buttons{};  // 1..11, entry 0 unused
     PlacementRecord info;              // shared by the three info views
 };
 

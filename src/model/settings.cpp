@@ -11,6 +11,8 @@
 #include "model/folders.h"
 #include "model/catalogue.h"
 
+namespace model {
+
 // ---------------------------------------------------------------------------
 // Built-in text blocks
 
@@ -496,3 +498,5 @@ uint8_t SavePreference(const std::wstring& settingsFile, const std::wstring& gro
     if (!ini.SetValue(group, key, value)) return 0;
     return fs::WriteFileReplacing(settingsFile, ini.Serialize()) ? 1 : 0;
 }
+
+}  // namespace model

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+namespace model {
+
 
 // Image files named in [Graphics], as full paths (graphics folder + file name).
 struct GraphicsSettings {
@@ -137,3 +139,5 @@ std::wstring LoadPreferences(const std::wstring& settingsFile, const std::wstrin
 // half-written). 0 when the file cannot be read or written or the group is missing.
 uint8_t SavePreference(const std::wstring& settingsFile, const std::wstring& group, const std::wstring& key,
                        const std::wstring& value);
+
+}  // namespace model

@@ -3,7 +3,7 @@
 
 #include "base/str.h"
 
-namespace card {
+namespace model {
 
 bool StoreIndex::Refresh(const std::wstring& sourcePath) { return Refresh(sourcePath, fs::Now()); }
 
@@ -63,4 +63,4 @@ std::optional<fs::FileEntry> StoreIndex::Find(Store folder, std::wstring_view na
 
 size_t StoreIndex::Size() const { return folders_[0].files.size() + folders_[1].files.size(); }
 
-}  // namespace card
+}  // namespace model

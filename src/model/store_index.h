@@ -17,7 +17,7 @@
 #include "base/fs.h"
 #include "model/folders.h"
 
-namespace card {
+namespace model {
 
 // The stored files. Not safe for use from two threads at once: one owner
 // refreshes it and asks it.
@@ -76,4 +76,4 @@ private:
     uint64_t generation_ = 0;
 };
 
-}  // namespace card
+}  // namespace model

@@ -3,7 +3,7 @@
 
 #include "base/str.h"
 
-namespace thumbs {
+namespace model {
 
 namespace {
 
@@ -63,4 +63,4 @@ TileRef TileOfId(int32_t id, const std::vector<int32_t>& recordOfPosition) {
     return {static_cast<TilePart>(static_cast<int>(TilePart::Picture) + (id - kPositionTileIdBase) % 3), k};
 }
 
-}  // namespace thumbs
+}  // namespace model

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace thumbs {
+namespace model {
 
 // Only complete pictures of the camera folder itself get a tile.
 bool WantsTile(std::wstring_view directory, std::wstring_view name, int64_t size, std::wstring_view cameraPath,
@@ -48,4 +48,4 @@ struct TileRef {
 // The tile a control id names, with the grid's records by position.
 TileRef TileOfId(int32_t id, const std::vector<int32_t>& recordOfPosition);
 
-}  // namespace thumbs
+}  // namespace model

@@ -1,7 +1,7 @@
 // Picked card files of the thumbnail grid.
 #include "model/thumb_picks.h"
 
-namespace selection {
+namespace model {
 
 namespace {
 
@@ -25,4 +25,4 @@ bool Picks::Has(std::wstring_view directory, std::wstring_view name) const {
     return !name.empty() && paths_.contains(PathOf(directory, name));
 }
 
-}  // namespace selection
+}  // namespace model

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace selection {
+namespace model {
 
 class Picks {
 public:
@@ -21,4 +21,4 @@ private:
     std::set<std::wstring, std::less<>> paths_;
 };
 
-}  // namespace selection
+}  // namespace model

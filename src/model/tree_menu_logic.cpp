@@ -8,7 +8,7 @@
 #include "model/settings.h"
 #include "model/ids.h"
 
-namespace treemenu {
+namespace model {
 
 std::vector<std::pair<int, std::wstring>> ItemTexts(const Settings& s) {
     return {
@@ -60,9 +60,9 @@ std::wstring FileReport(const ReportFile& f, const Settings& s,
     return r;
 }
 
-}  // namespace treemenu
+}  // namespace model
 
-namespace selection {
+namespace model {
 
 namespace {
 
@@ -97,4 +97,4 @@ bool ApplyClick(std::wstring_view mode, std::vector<Cell>& cells, int32_t curren
     return true;
 }
 
-}  // namespace selection
+}  // namespace model

@@ -11,9 +11,10 @@
 #include <utility>
 #include <vector>
 
-struct Settings;
 
-namespace treemenu {
+namespace model {
+
+struct Settings;
 
 // Items whose text shows a current setting, with that text.
 std::vector<std::pair<int, std::wstring>> ItemTexts(const Settings& s);
@@ -35,9 +36,9 @@ struct ReportFile {
 std::wstring FileReport(const ReportFile& f, const Settings& s,
                         const std::function<bool(const std::wstring&)>& isThere);
 
-}  // namespace treemenu
+}  // namespace model
 
-namespace selection {
+namespace model {
 
 // One thumbnail cell in display order: its record index and toggle state.
 struct Cell {
@@ -50,4 +51,4 @@ struct Cell {
 bool ApplyClick(std::wstring_view mode, std::vector<Cell>& cells, int32_t current, int32_t previous,
                 const std::function<void(int32_t index, bool selected)>& setSelected);
 
-}  // namespace selection
+}  // namespace model

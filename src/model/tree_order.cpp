@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <numeric>
 
-namespace card {
+namespace model {
 
 namespace {
 
@@ -41,4 +41,4 @@ std::vector<TreeRow> TreeRows(const std::vector<std::wstring>& directories, cons
     return rows;
 }
 
-}  // namespace card
+}  // namespace model

@@ -9,7 +9,7 @@
 
 #include "model/card_list.h"
 
-namespace card {
+namespace model {
 
 // Sorts the walk's folders, and its files by FullPath, in place (the
 // thumbnail view takes the files in this order too).
@@ -28,4 +28,4 @@ struct TreeRow {
 // no row. The rows point into the lists given.
 std::vector<TreeRow> TreeRows(const std::vector<std::wstring>& directories, const std::vector<CardFileEntry>& files);
 
-}  // namespace card
+}  // namespace model

@@ -1,6 +1,8 @@
 // The rights rule and the refusal lines.
 #include "model/viewer_reach.h"
 
+namespace model {
+
 bool InputBlockedByRights(const ProcessRights& own, const ProcessRights& viewer) {
     if (own.uiAccess || !own.integrity || !viewer.integrity) return false;
     return *viewer.integrity > *own.integrity;
@@ -21,3 +23,5 @@ std::wstring RefusalLine(ViewerRefusal why, std::wstring_view viewerId) {
     }
     return L"";
 }
+
+}  // namespace model

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace model {
+
 // Windows' mandatory integrity levels (the label's last sub-authority).
 namespace integrity {
 constexpr uint32_t kLow = 0x1000, kMedium = 0x2000, kMediumPlus = 0x2100, kHigh = 0x3000, kSystem = 0x4000;
@@ -35,3 +37,5 @@ enum class ViewerRefusal : uint8_t {
 
 // The journal line for a refusal; viewerId names the viewer ("nomacs").
 std::wstring RefusalLine(ViewerRefusal why, std::wstring_view viewerId);
+
+}  // namespace model

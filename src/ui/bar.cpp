@@ -40,7 +40,7 @@ BarStyle StyleFor(bool titled) {
 
 }  // namespace
 
-Bar::Bar(Settings& settings, BarEvents& events) : settings_(settings), events_(events), tree_(*this), grid_(*this) {}
+Bar::Bar(model::Settings& settings, BarEvents& events) : settings_(settings), events_(events), tree_(*this), grid_(*this) {}
 
 Bar::~Bar() { Destroy(); }
 
@@ -110,7 +110,7 @@ LRESULT Bar::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         window_ = nullptr;
         return 0;
     default:
-        if (msg == ids::kCardMail) {
+        if (msg == model::ids::kCardMail) {
             events_.OnCardMail();
             return 0;
         }
@@ -120,18 +120,18 @@ LRESULT Bar::Handle(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void Bar::OnCommand(int id, int code, HWND control) {
-    if (id >= ids::kFirstButton && id <= ids::kButtonCount && control) {
+    if (id >= model::ids::kFirstButton && id <= model::ids::kButtonCount && control) {
         // Owner-drawn buttons report a quick second click as a double click.
         if (code == BN_CLICKED || code == BN_DOUBLECLICKED) events_.OnButton(id);
         return;
     }
-    if (!control && id >= ids::kMenuTransfer && id <= ids::kMenuHiRes) {
+    if (!control && id >= model::ids::kMenuTransfer && id <= model::ids::kMenuHiRes) {
         events_.OnMenu(id);
         return;
     }
     if (!control) return;
-    thumbs::TileRef tile = grid_.TileOfControl(id);
-    if (tile.part != thumbs::TilePart::None) events_.OnTile(tile);
+    model::TileRef tile = grid_.TileOfControl(id);
+    if (tile.part != model::TilePart::None) events_.OnTile(tile);
 }
 
 LRESULT Bar::OnNotify(const NMHDR& hdr) {
@@ -140,13 +140,13 @@ LRESULT Bar::OnNotify(const NMHDR& hdr) {
         return 0;
     }
     if (hdr.code == TTN_SHOW && hdr.hwndFrom == tips_) return PlaceTip(reinterpret_cast<HWND>(hdr.idFrom)) ? 1 : 0;
-    if (hdr.idFrom != static_cast<UINT_PTR>(ids::kTree)) return 0;
+    if (hdr.idFrom != static_cast<UINT_PTR>(model::ids::kTree)) return 0;
     if (hdr.code == NM_RCLICK) {
         ShowTreeMenu(hdr.hwndFrom);
         return 1;
     }
     if (hdr.code == NM_DBLCLK) {
-        SetLamp(ids::kCardButton, model::Lamp::Blue, model::LampAt::Top);
+        SetLamp(model::ids::kCardButton, model::Lamp::Blue, model::LampAt::Top);
         events_.OnTreeDoubleClick();
         return 1;
     }
@@ -164,12 +164,12 @@ void Bar::DrawButton(const DRAWITEMSTRUCT& di) {
     RECT rc = di.rcItem;
     FillRect(dc, &rc, background_.get());
     int id = static_cast<int>(di.CtlID);
-    if (id < 1 || id > ids::kButtonCount) return;
+    if (id < 1 || id > model::ids::kButtonCount) return;
     const images::Picture* face = Image(shownImage_[id]);
     RECT dest = rc;
     if (di.itemState & ODS_SELECTED) OffsetRect(&dest, Scaled(1), Scaled(1));  // pressed look
     if (face) images::DrawScaled(dc, *face, dest, true);
-    if (id == ids::kCardButton) DrawProgress(dc, dest);
+    if (id == model::ids::kCardButton) DrawProgress(dc, dest);
     if (di.itemState & ODS_DISABLED) {
         // Dim a disabled face so it reads as unavailable.
         win::MemoryDC mem(dc);
@@ -187,10 +187,10 @@ RECT Bar::ClientToWindowRect(int x, int y, int w, int h) const {
 }
 
 void Bar::LoadImages() {
-    const GraphicsSettings& g = settings_.Graphics;
-    for (int i = 1; i <= ids::kButtonCount; i++) images_[i] = images::LoadJpeg(g.Button[i]);
-    for (int i = 1; i <= ids::kButtonCount; i++) images_[ids::kBusyImageOffset + i] = images::LoadJpeg(g.Busy);
-    for (int i = 1; i <= 4; i++) images_[ids::kFirstTreeImage + i - 1] = images::LoadJpeg(g.Tree[i]);
+    const model::GraphicsSettings& g = settings_.Graphics;
+    for (int i = 1; i <= model::ids::kButtonCount; i++) images_[i] = images::LoadJpeg(g.Button[i]);
+    for (int i = 1; i <= model::ids::kButtonCount; i++) images_[model::ids::kBusyImageOffset + i] = images::LoadJpeg(g.Busy);
+    for (int i = 1; i <= 4; i++) images_[model::ids::kFirstTreeImage + i - 1] = images::LoadJpeg(g.Tree[i]);
     thumb_ = images::LoadJpeg(g.Thumb);
     toggles_[0] = images::LoadJpeg(g.NotLoadedUnchecked);
     toggles_[1] = images::LoadJpeg(g.NotLoadedChecked);
@@ -199,7 +199,7 @@ void Bar::LoadImages() {
 }
 
 void Bar::CreateButtons(HINSTANCE inst) {
-    for (int i = 1; i <= ids::kButtonCount; i++) {
+    for (int i = 1; i <= model::ids::kButtonCount; i++) {
         const model::PlacementRecord& r = geometry_.buttons[i];
         shownImage_[i] = i;
         buttons_[i] = CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW | BS_FLAT, r.x, r.y,
@@ -215,7 +215,7 @@ void Bar::CreateInfoViews(HINSTANCE inst) {
                                WS_CHILD | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL |
                                    ES_READONLY | ES_NOHIDESEL,
                                info.x, info.y, info.width, info.height, window_,
-                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(ids::kJournal)), inst, nullptr);
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(model::ids::kJournal)), inst, nullptr);
     // The journal has no length limit of its own.
     SendMessageW(journal_, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
     // Nobody undoes a journal line; an undo record per line only costs time.
@@ -223,11 +223,11 @@ void Bar::CreateInfoViews(HINSTANCE inst) {
     treeControl_ = CreateWindowExW(0, WC_TREEVIEWW, L"",
                                    WS_CHILD | TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS,
                                    info.x, info.y, info.width, info.height, window_,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(ids::kTree)), inst, nullptr);
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(model::ids::kTree)), inst, nullptr);
     TreeView_SetBkColor(treeControl_, theme::kBackground);
     TreeView_SetTextColor(treeControl_, theme::kText);
     TreeView_SetLineColor(treeControl_, theme::kText);
-    thumbArea_ = thumbarea::Create(window_, inst, ids::kThumbArea, info.x, info.y, info.width, info.height);
+    thumbArea_ = thumbarea::Create(window_, inst, model::ids::kThumbArea, info.x, info.y, info.width, info.height);
     thumbarea::SetColours(thumbArea_, theme::kBackground, theme::kThumbAreaFront);
     thumbarea::SetInnerSize(thumbArea_, info.width, info.height);
     thumbarea::SetScrollStep(thumbArea_, model::ThumbAreaScrollStep(sizes_.ThumbSize, sizes_.ThumbSelSize));
@@ -237,24 +237,24 @@ void Bar::CreateTreeMenu() {
     menu_.reset(CreatePopupMenu());
     HMENU m = menu_.get();
     if (!m) return;
-    std::vector<std::pair<int, std::wstring>> texts = treemenu::ItemTexts(settings_);
+    std::vector<std::pair<int, std::wstring>> texts = model::ItemTexts(settings_);
     auto add = [&](int id) {
         for (auto& [itemId, text] : texts)
             if (itemId == id) return (void)AppendMenuW(m, MF_STRING, id, text.c_str());
     };
     auto addPlain = [m](int id, const wchar_t* text) { AppendMenuW(m, MF_STRING, id, text); };
-    add(ids::kMenuTransfer);
-    add(ids::kMenuFileInfo);
+    add(model::ids::kMenuTransfer);
+    add(model::ids::kMenuFileInfo);
     AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
-    add(ids::kMenuSourcePath);
-    add(ids::kMenuNeverLoad);
-    add(ids::kMenuOccurenceName);
+    add(model::ids::kMenuSourcePath);
+    add(model::ids::kMenuNeverLoad);
+    add(model::ids::kMenuOccurenceName);
     AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
-    add(ids::kMenuLoRes);
-    add(ids::kMenuHiRes);
+    add(model::ids::kMenuLoRes);
+    add(model::ids::kMenuHiRes);
     AppendMenuW(m, MF_SEPARATOR, 0, nullptr);
-    addPlain(ids::kMenuRefresh, L"Refresh");
-    addPlain(ids::kMenuClose, L"Close");
+    addPlain(model::ids::kMenuRefresh, L"Refresh");
+    addPlain(model::ids::kMenuClose, L"Close");
 }
 
 void Bar::Layout() {
@@ -294,10 +294,10 @@ void Bar::ChangeDpi(int dpi) {
     tree_.ScaleImages();
     SetOpen(infoView_ != InfoView::Closed);
     model::InfoViewRects views = model::ComputeInfoViewRects(geometry_.mode, geometry_.info, sizes_.ButtonSpace);
-    if (IsWindowVisible(journal_)) PlaceView(ids::kJournal, views.journal);
+    if (IsWindowVisible(journal_)) PlaceView(model::ids::kJournal, views.journal);
     if (IsWindowVisible(treeControl_) || IsWindowVisible(thumbArea_)) {
-        PlaceView(ids::kTree, views.treeAndThumbs);
-        PlaceView(ids::kThumbArea, views.treeAndThumbs);
+        PlaceView(model::ids::kTree, views.treeAndThumbs);
+        PlaceView(model::ids::kThumbArea, views.treeAndThumbs);
     }
     thumbarea::SetScrollStep(thumbArea_, model::ThumbAreaScrollStep(sizes_.ThumbSize, sizes_.ThumbSelSize));
     // The tiles are laid out anew at their new size (the picks are kept).
@@ -333,26 +333,26 @@ void Bar::StyleTextViews() {
 }
 
 HWND Bar::Control(int id) const {
-    if (id >= 1 && id <= ids::kButtonCount) return buttons_[id];
-    if (id == ids::kJournal) return journal_;
-    if (id == ids::kTree) return treeControl_;
-    if (id == ids::kThumbArea) return thumbArea_;
+    if (id >= 1 && id <= model::ids::kButtonCount) return buttons_[id];
+    if (id == model::ids::kJournal) return journal_;
+    if (id == model::ids::kTree) return treeControl_;
+    if (id == model::ids::kThumbArea) return thumbArea_;
     return nullptr;
 }
 
 images::Picture* Bar::Image(int number) {
-    if (number < 1 || number >= ids::kImageSlots) return nullptr;
+    if (number < 1 || number >= model::ids::kImageSlots) return nullptr;
     return &images_[number];
 }
 
 void Bar::ShowButtonImage(int button, int image) {
-    if (button < 1 || button > ids::kButtonCount || !buttons_[button]) return;
+    if (button < 1 || button > model::ids::kButtonCount || !buttons_[button]) return;
     shownImage_[button] = image;
     InvalidateRect(buttons_[button], nullptr, FALSE);
     UpdateWindow(buttons_[button]);
 }
 
-void Bar::ShowBusyFace(int button, bool busy) { ShowButtonImage(button, busy ? ids::kBusyImageOffset + button : button); }
+void Bar::ShowBusyFace(int button, bool busy) { ShowButtonImage(button, busy ? model::ids::kBusyImageOffset + button : button); }
 
 void Bar::EnterModalLoop() { modalLoops_++; }
 
@@ -362,21 +362,21 @@ void Bar::LeaveModalLoop() {
 
 void Bar::PrepareTreeMenu() {
     HMENU menu = menu_.get();
-    for (int id = ids::kMenuTransfer; id <= ids::kMenuHiRes; id++) EnableMenuItem(menu, id, MF_BYCOMMAND | MF_GRAYED);
-    for (auto& [id, text] : treemenu::ItemTexts(settings_))
+    for (int id = model::ids::kMenuTransfer; id <= model::ids::kMenuHiRes; id++) EnableMenuItem(menu, id, MF_BYCOMMAND | MF_GRAYED);
+    for (auto& [id, text] : model::ItemTexts(settings_))
         ModifyMenuW(menu, id, MF_BYCOMMAND | MF_STRING | MF_GRAYED, id, text.c_str());
     CardTree::Selection sel = tree_.Selected();
-    treemenu::ItemKind kind = sel.item ? treemenu::ItemKind::Root : treemenu::ItemKind::Nothing;
+    model::ItemKind kind = sel.item ? model::ItemKind::Root : model::ItemKind::Nothing;
     if (!tree_.IsRoot(sel)) {
-        const card::CardFileRecord* r = tree_.Shown().Lists.Record(static_cast<int32_t>(sel.data));
-        kind = r && r->Size >= 1 ? treemenu::ItemKind::File : treemenu::ItemKind::Folder;
+        const model::CardFileRecord* r = tree_.Shown().Lists.Record(static_cast<int32_t>(sel.data));
+        kind = r && r->Size >= 1 ? model::ItemKind::File : model::ItemKind::Folder;
     }
-    for (int id : treemenu::EnabledItems(kind)) EnableMenuItem(menu, id, MF_BYCOMMAND | MF_ENABLED);
+    for (int id : model::EnabledItems(kind)) EnableMenuItem(menu, id, MF_BYCOMMAND | MF_ENABLED);
 }
 
 // The menu acts on the item under the mouse, as in any Windows tree.
 void Bar::ShowTreeMenu(HWND tree) {
-    SetLamp(ids::kCardButton, model::Lamp::Blue, model::LampAt::Top);
+    SetLamp(model::ids::kCardButton, model::Lamp::Blue, model::LampAt::Top);
     POINT screen;
     GetCursorPos(&screen);
     TVHITTESTINFO hit{};
@@ -413,7 +413,7 @@ bool Bar::Open() {
 
     const model::PlacementRecord& w = geometry_.window;
     RECT rc = FramedRect(w.x, w.y, w.width, w.height, style, exStyle);
-    if (!CreateWindowExW(exStyle, kBarClass, kProgramName, style, rc.left, rc.top, rc.right - rc.left,
+    if (!CreateWindowExW(exStyle, kBarClass, model::kProgramName, style, rc.left, rc.top, rc.right - rc.left,
                          rc.bottom - rc.top, nullptr, nullptr, inst, this))
         return false;
     CreateButtons(inst);

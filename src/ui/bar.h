@@ -29,7 +29,7 @@ using model::InfoView;
 
 class Bar {
 public:
-    Bar(Settings& settings, BarEvents& events);
+    Bar(model::Settings& settings, BarEvents& events);
     Bar(const Bar&) = delete;
     Bar& operator=(const Bar&) = delete;
     ~Bar();
@@ -83,10 +83,10 @@ public:
 
     CardTree& Tree() { return tree_; }
     ThumbGrid& Grid() { return grid_; }
-    Settings& Config() { return settings_; }
+    model::Settings& Config() { return settings_; }
     // The settings with their sizes at the monitor's DPI: read only the sizes
     // (buttons, spaces, panel, thumbnails) from it; the rest is a copy.
-    const Settings& Sizes() const { return sizes_; }
+    const model::Settings& Sizes() const { return sizes_; }
     // The DPI the bar is laid out for, and a size at 96 DPI at that DPI.
     int Dpi() const { return dpi_; }
     int Scaled(int size) const { return model::ScaleToDpi(size, dpi_); }
@@ -129,11 +129,11 @@ private:
     uint8_t CloseInfo();
     void AppendJournalLine(const std::wstring& text);
 
-    Settings& settings_;
+    model::Settings& settings_;
     BarEvents& events_;
     HWND window_ = nullptr;
-    std::array<HWND, ids::kButtonCount + 1> buttons_{};
-    std::array<int, ids::kButtonCount + 1> shownImage_{};
+    std::array<HWND, model::ids::kButtonCount + 1> buttons_{};
+    std::array<int, model::ids::kButtonCount + 1> shownImage_{};
     HWND journal_ = nullptr, treeControl_ = nullptr, thumbArea_ = nullptr;
     HWND tips_ = nullptr;   // the tooltip control, owned by the bar window
     std::wstring tipText_;  // the text of the tip on show
@@ -141,12 +141,12 @@ private:
     win::Menu menu_;
     win::Font font_, captionFont_;
     win::Brush background_;
-    std::array<images::Picture, ids::kImageSlots> images_;
+    std::array<images::Picture, model::ids::kImageSlots> images_;
     images::Picture thumb_;
     std::array<images::Picture, 4> toggles_;
     std::array<images::Picture, 4> scaledToggles_;  // empty at 96 DPI: toggles_ as they are
     int dpi_ = model::kBaseDpi;
-    Settings sizes_;
+    model::Settings sizes_;
     model::BarGeometry geometry_;
     bool placing_ = false;  // the bar moves itself (the panel opens or closes), not the user
     int modalLoops_ = 0;

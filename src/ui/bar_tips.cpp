@@ -30,7 +30,7 @@ void Bar::CreateTips(HINSTANCE inst) {
     if (!tips_) return;
     // Several lines for the progress of a download; wide enough for a path.
     SendMessageW(tips_, TTM_SETMAXTIPWIDTH, 0, Scaled(480));
-    for (int i = 1; i <= ids::kButtonCount; i++) AddTip(buttons_[i]);
+    for (int i = 1; i <= model::ids::kButtonCount; i++) AddTip(buttons_[i]);
 }
 
 void Bar::AddTip(HWND control) {
@@ -48,7 +48,7 @@ void Bar::RemoveTip(HWND control) {
 bool Bar::FillTip(NMTTDISPINFOW& info) {
     auto control = reinterpret_cast<HWND>(info.hdr.idFrom);
     int id = GetDlgCtrlID(control);
-    if (GetParent(control) == window_ && id >= 1 && id <= ids::kButtonCount)
+    if (GetParent(control) == window_ && id >= 1 && id <= model::ids::kButtonCount)
         tipText_ = events_.TipFor(id);
     else if (std::optional<std::wstring> path = grid_.CardPathOfControl(id); path && GetParent(control) == thumbArea_)
         tipText_ = *path;
@@ -61,7 +61,7 @@ bool Bar::FillTip(NMTTDISPINFOW& info) {
 
 bool Bar::PlaceTip(HWND control) {
     int id = GetDlgCtrlID(control);
-    if (GetParent(control) != window_ || id < 1 || id > ids::kButtonCount) return false;
+    if (GetParent(control) != window_ || id < 1 || id > model::ids::kButtonCount) return false;
     // Beside the button, towards the screen's inside, so the tip covers
     // neither the button's face nor the buttons next to it.
     RECT button, tip;
@@ -89,7 +89,7 @@ void Bar::SetProgress(std::optional<double> fraction) {
     if (fraction == progress_) return;
     const bool barChanges = fraction.has_value() != progress_.has_value();
     progress_ = fraction;
-    HWND button = buttons_[ids::kCardButton];
+    HWND button = buttons_[model::ids::kCardButton];
     if (barChanges) {
         InvalidateRect(button, nullptr, FALSE);
     } else {

@@ -34,7 +34,7 @@ win::Bitmap IconBitmap(const images::Picture* picture, int size, COLORREF backgr
 
 }  // namespace
 
-HWND CardTree::Control() const { return bar_.Control(ids::kTree); }
+HWND CardTree::Control() const { return bar_.Control(model::ids::kTree); }
 
 void CardTree::AttachImages() {
     if (!images_) MakeImages();
@@ -53,7 +53,7 @@ void CardTree::MakeImages() {
     COLORREF background = TreeView_GetBkColor(tree);
     ImageList_Add(list.get(), IconBitmap(nullptr, size, background).get(), nullptr);
     for (int i = 0; i < kTreeIconCount; i++)
-        ImageList_Add(list.get(), IconBitmap(bar_.Image(ids::kFirstTreeImage + i), size, background).get(), nullptr);
+        ImageList_Add(list.get(), IconBitmap(bar_.Image(model::ids::kFirstTreeImage + i), size, background).get(), nullptr);
     // The tree lets go of the old list before it is destroyed.
     TreeView_SetImageList(tree, list.get(), TVSIL_NORMAL);
     images_ = std::move(list);
@@ -87,9 +87,9 @@ void CardTree::Start(const std::wstring& caption) {
 
 void CardTree::AddCardItems(const std::vector<bool>& stored) {
     HWND tree = Control();
-    const card::CardLists& lists = shown_.Lists;
+    const model::CardLists& lists = shown_.Lists;
     HTREEITEM folder = nullptr;
-    for (const card::TreeRow& row : card::TreeRows(lists.CardDirectories, lists.CardFiles)) {
+    for (const model::TreeRow& row : model::TreeRows(lists.CardDirectories, lists.CardFiles)) {
         if (row.level == 1) {
             if (folder) TreeView_Expand(tree, folder, TVE_EXPAND);
             folder = AddItem(root_, *row.text, kNoImage, 0);
@@ -165,7 +165,7 @@ HTREEITEM CardTree::FindItemOf(int32_t index) const {
 
 void CardTree::MarkFileStored(const std::wstring& directory, const std::wstring& name) {
     MarkStored(FindFileItem([&](int32_t data) {
-        const card::CardFileRecord* r = shown_.Lists.Record(data);
+        const model::CardFileRecord* r = shown_.Lists.Record(data);
         return r && r->Directory == directory && r->Name == name;
     }));
 }

@@ -21,14 +21,14 @@ class Bar;
 // walk, handed over by the card thread. Generation grows with every walk, so
 // work handed out before it can tell that the records it named were replaced.
 struct ShownCard {
-    card::CardLists Lists;
+    model::CardLists Lists;
     uint32_t Generation = 0;
 };
 
 // What a walk hands to the tree: the sorted lists and, per file, whether it
 // lies in the storage folder (looked up on the card thread).
 struct Walk {
-    card::CardLists lists;
+    model::CardLists lists;
     std::vector<bool> stored;
 };
 

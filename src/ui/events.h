@@ -20,7 +20,7 @@ public:
     // A double click in the card tree.
     virtual void OnTreeDoubleClick() = 0;
     // A click on a part of a thumbnail tile.
-    virtual void OnTile(const thumbs::TileRef& tile) = 0;
+    virtual void OnTile(const model::TileRef& tile) = 0;
     virtual void OnTimer(unsigned id) = 0;
     // The user moved the bar (not the bar itself when its panel opens).
     virtual void OnMoved() = 0;

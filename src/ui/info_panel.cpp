@@ -16,7 +16,7 @@ void Bar::AppendJournalLine(const std::wstring& text) {
     if (!journal_) return;
     // Newest first: insert at the top instead of rewriting the whole text, so
     // a line costs the same however long the journal has grown.
-    std::wstring line = JournalLine(own_DateTime(0), text);
+    std::wstring line = model::JournalLine(model::own_DateTime(0), text);
     SendMessageW(journal_, EM_SETSEL, 0, 0);
     SendMessageW(journal_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
 }
@@ -52,7 +52,7 @@ void Bar::PlaceButton(int button, const model::PlacementRecord& r, bool open) {
 
 void Bar::SetOpen(bool open) {
     PlaceWindow(geometry_.window, open);
-    for (int i = 1; i <= ids::kButtonCount; i++) PlaceButton(i, geometry_.buttons[i], open);
+    for (int i = 1; i <= model::ids::kButtonCount; i++) PlaceButton(i, geometry_.buttons[i], open);
 }
 
 void Bar::PlaceView(int id, const model::Rect& r) {
@@ -76,10 +76,10 @@ uint8_t Bar::ShowJournalView() {
         }
     }
     SetOpen(true);
-    PlaceView(ids::kJournal, model::ComputeInfoViewRects(geometry_.mode, geometry_.info, sizes_.ButtonSpace).journal);
+    PlaceView(model::ids::kJournal, model::ComputeInfoViewRects(geometry_.mode, geometry_.info, sizes_.ButtonSpace).journal);
     ShowWindow(treeControl_, SW_HIDE);
     ShowWindow(thumbArea_, SW_HIDE);
-    if (!settings_.ShowInfoText) return SkipView(ids::kJournal);
+    if (!settings_.ShowInfoText) return SkipView(model::ids::kJournal);
     ShowWindow(journal_, SW_SHOW);
     return 0;
 }
@@ -89,12 +89,12 @@ uint8_t Bar::ShowTreeView() {
     if (items == 0) return 0;  // no card features: the journal stays
     SetOpen(true);
     model::Rect r = model::ComputeInfoViewRects(geometry_.mode, geometry_.info, sizes_.ButtonSpace).treeAndThumbs;
-    PlaceView(ids::kTree, r);
-    PlaceView(ids::kThumbArea, r);
+    PlaceView(model::ids::kTree, r);
+    PlaceView(model::ids::kThumbArea, r);
     if (items == 1) events_.OnTreeWanted();  // walked on the card thread; the items follow
     ShowWindow(journal_, SW_HIDE);
     ShowWindow(thumbArea_, SW_HIDE);
-    if (!settings_.ShowInfoTree) return SkipView(ids::kTree);
+    if (!settings_.ShowInfoTree) return SkipView(model::ids::kTree);
     ShowWindow(treeControl_, SW_SHOW);
     return 0;
 }
@@ -107,7 +107,7 @@ uint8_t Bar::ShowThumbView() {
     }
     ShowWindow(journal_, SW_HIDE);
     ShowWindow(treeControl_, SW_HIDE);
-    if (!settings_.ShowInfoThumbs) return SkipView(ids::kThumbArea);
+    if (!settings_.ShowInfoThumbs) return SkipView(model::ids::kThumbArea);
     ShowWindow(thumbArea_, SW_SHOW);
     return 0;
 }
@@ -131,7 +131,7 @@ uint8_t Bar::ShowInfo(const std::wstring& text) {
         default: return CloseInfo();
         }
     }
-    if (std::optional<model::Lamp> lamp = model::JournalLamp(text)) SetLamp(ids::kCardButton, *lamp, model::LampAt::Top);
+    if (std::optional<model::Lamp> lamp = model::JournalLamp(text)) SetLamp(model::ids::kCardButton, *lamp, model::LampAt::Top);
     if (!repeat_.Accept(text)) return 1;
     AppendJournalLine(text);
     return 0;

@@ -15,7 +15,7 @@ struct AreaState {
     int innerWidth = 0, innerHeight = 0, step = 20, offset = 0;
     COLORREF backColour = 0, front = 0;
     win::Brush back;  // none until the colours are set
-    selection::Picks picks;
+    model::Picks picks;
 };
 
 LRESULT OnCtlColor(AreaState& st, HDC dc) {
@@ -152,7 +152,7 @@ void SetScrollStep(HWND area, int step) {
     if (AreaState* st = StateOf(area)) st->step = std::max(1, step);
 }
 
-selection::Picks* PicksOf(HWND area) {
+model::Picks* PicksOf(HWND area) {
     AreaState* st = area ? StateOf(area) : nullptr;
     return st ? &st->picks : nullptr;
 }

@@ -16,6 +16,6 @@ void SetInnerSize(HWND area, int width, int height);
 void SetScrollStep(HWND area, int step);
 // The pictures picked in the area; they outlast the cells. nullptr when
 // `area` is no thumbnail area.
-selection::Picks* PicksOf(HWND area);
+model::Picks* PicksOf(HWND area);
 
 }  // namespace thumbarea

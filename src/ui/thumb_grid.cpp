@@ -16,7 +16,7 @@ namespace {
 
 constexpr int32_t kDefaultPicture = -1;  // the [Graphics] Thumb picture
 
-HWND MakeTileControl(HWND area, int id, const thumbs::TileRect& r, DWORD style, const std::wstring& text,
+HWND MakeTileControl(HWND area, int id, const model::TileRect& r, DWORD style, const std::wstring& text,
                      HFONT font) {
     HWND h = CreateWindowExW(0, L"BUTTON", text.c_str(), WS_CHILD | WS_VISIBLE | style, r.x, r.y, r.width, r.height,
                              area, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
@@ -28,7 +28,7 @@ HWND MakeTileControl(HWND area, int id, const thumbs::TileRect& r, DWORD style, 
 
 }  // namespace
 
-HWND ThumbGrid::Area() const { return bar_.Control(ids::kThumbArea); }
+HWND ThumbGrid::Area() const { return bar_.Control(model::ids::kThumbArea); }
 
 const images::Picture* ThumbGrid::PictureOf(int32_t number) const {
     if (number == kDefaultPicture) return &bar_.ThumbPicture();
@@ -55,17 +55,17 @@ void ThumbGrid::Clear() {
 int32_t ThumbGrid::Build(std::vector<ThumbRequest>& wanted) {
     HWND area = Area();
     DestroyTiles();
-    const Settings& s = bar_.Config();
-    const Settings& sizes = bar_.Sizes();
+    const model::Settings& s = bar_.Config();
+    const model::Settings& sizes = bar_.Sizes();
     const HFONT font = bar_.CaptionFont();
-    card::CardLists& lists = bar_.Tree().Shown().Lists;
+    model::CardLists& lists = bar_.Tree().Shown().Lists;
     int32_t column = 0, row = 0;
-    for (const card::CardFileEntry& entry : lists.CardFiles) {
-        card::CardFileRecord* r = lists.Record(entry.RecordIndex);
-        if (!r || !thumbs::WantsTile(r->Directory, r->Name, r->Size, s.Path, s.TransferHiRes, s.TransferLoRes))
+    for (const model::CardFileEntry& entry : lists.CardFiles) {
+        model::CardFileRecord* r = lists.Record(entry.RecordIndex);
+        if (!r || !model::WantsTile(r->Directory, r->Name, r->Size, s.Path, s.TransferHiRes, s.TransferLoRes))
             continue;
-        std::optional<thumbs::TileIds> tileIds = thumbs::TileIdsFor(r->Index, indexList_.size());
-        thumbs::TileLayout t = thumbs::LayoutTile(column, row, sizes.ThumbSize, sizes.ThumbSelSize, sizes.ButtonSpace);
+        std::optional<model::TileIds> tileIds = model::TileIdsFor(r->Index, indexList_.size());
+        model::TileLayout t = model::LayoutTile(column, row, sizes.ThumbSize, sizes.ThumbSelSize, sizes.ButtonSpace);
         HWND picture = tileIds ? MakeTileControl(area, tileIds->picture, t.picture, BS_OWNERDRAW, L"", font) : nullptr;
         if (!picture) {
             // Out of control ids or of the system's window quota.
@@ -74,16 +74,16 @@ int32_t ThumbGrid::Build(std::vector<ThumbRequest>& wanted) {
             break;
         }
         if (r->ThumbImage == 0 || r->ThumbImage == kDefaultPicture) {
-            auto known = pictureOf_.find(card::IdOf(*r).Key());
+            auto known = pictureOf_.find(model::IdOf(*r).Key());
             r->ThumbImage = known != pictureOf_.end() ? known->second : kDefaultPicture;
-            if (r->ThumbImage == kDefaultPicture && thumbs::HasCardThumbnail(r->Name))
-                wanted.push_back({r->Index, card::IdOf(*r), r->RawDirectory, r->RawName});
+            if (r->ThumbImage == kDefaultPicture && model::HasCardThumbnail(r->Name))
+                wanted.push_back({r->Index, model::IdOf(*r), r->RawDirectory, r->RawName});
         }
         HWND toggle = MakeTileControl(area, tileIds->toggle, t.toggle, BS_PUSHLIKE | BS_AUTOCHECKBOX | BS_BITMAP, L"", font);
         positionOf_[r->Index] = indexList_.size();
         indexList_.push_back(r->Index);
         HWND caption = MakeTileControl(area, tileIds->caption, t.caption, BS_MULTILINE | BS_LEFT | BS_FLAT,
-                                       thumbs::Caption(r->Directory, r->Name), font);
+                                       model::Caption(r->Directory, r->Name), font);
         // The caption shortens the path; the tooltip has it whole.
         bar_.AddTip(picture);
         bar_.AddTip(caption);
@@ -91,7 +91,7 @@ int32_t ThumbGrid::Build(std::vector<ThumbRequest>& wanted) {
         r->SelectControl = tileIds->toggle;
         r->LabelControl = tileIds->caption;
         // Records are made anew by every card walk; the picks are kept.
-        if (const selection::Picks* picks = thumbarea::PicksOf(area)) r->Selected = picks->Has(r->Directory, r->Name);
+        if (const model::Picks* picks = thumbarea::PicksOf(area)) r->Selected = picks->Has(r->Directory, r->Name);
         SendMessageW(toggle, BM_SETCHECK, r->Selected ? BST_CHECKED : BST_UNCHECKED, 0);
         RefreshToggleFace(r->Index);
         if (++column == sizes.ThumbCols) {
@@ -105,7 +105,7 @@ int32_t ThumbGrid::Build(std::vector<ThumbRequest>& wanted) {
 }
 
 void ThumbGrid::SizeArea(int32_t rows) {
-    const Settings& s = bar_.Sizes();
+    const model::Settings& s = bar_.Sizes();
     thumbarea::SetInnerSize(Area(), model::ThumbAreaInnerWidth(s.ThumbCols, s.ThumbSize, s.ButtonSpace),
                             model::ThumbAreaInnerHeight(rows, s.ThumbSize, s.ThumbSelSize, s.ButtonSpace));
 }
@@ -114,7 +114,7 @@ void ThumbGrid::PictureArrived(uint32_t generation, int32_t index, const std::ws
                                images::Picture picture) {
     ShownCard& shown = bar_.Tree().Shown();
     if (generation != shown.Generation) return;
-    card::CardFileRecord* r = shown.Lists.Record(index);
+    model::CardFileRecord* r = shown.Lists.Record(index);
     if (!r) return;
     auto known = pictureOf_.find(key);
     if (known != pictureOf_.end()) {
@@ -124,55 +124,55 @@ void ThumbGrid::PictureArrived(uint32_t generation, int32_t index, const std::ws
         r->ThumbImage = static_cast<int32_t>(pictures_.size());
         pictureOf_.emplace(key, r->ThumbImage);
     }
-    if (HWND tile = TileControl(index, thumbs::TilePart::Picture)) InvalidateRect(tile, nullptr, FALSE);
+    if (HWND tile = TileControl(index, model::TilePart::Picture)) InvalidateRect(tile, nullptr, FALSE);
 }
 
-thumbs::TileRef ThumbGrid::TileOfControl(int id) const { return thumbs::TileOfId(id, indexList_); }
+model::TileRef ThumbGrid::TileOfControl(int id) const { return model::TileOfId(id, indexList_); }
 
 std::optional<std::wstring> ThumbGrid::CardPathOfControl(int id) const {
-    thumbs::TileRef tile = TileOfControl(id);
-    if (tile.part == thumbs::TilePart::None) return std::nullopt;
-    const card::CardFileRecord* r = bar_.Tree().Shown().Lists.Record(tile.recordIndex);
+    model::TileRef tile = TileOfControl(id);
+    if (tile.part == model::TilePart::None) return std::nullopt;
+    const model::CardFileRecord* r = bar_.Tree().Shown().Lists.Record(tile.recordIndex);
     if (!r) return std::nullopt;
     return (r->Directory == L"/" ? L"" : r->Directory) + L"/" + r->Name;
 }
 
-HWND ThumbGrid::TileControl(int32_t index, thumbs::TilePart part) const {
+HWND ThumbGrid::TileControl(int32_t index, model::TilePart part) const {
     auto at = positionOf_.find(index);
     if (at == positionOf_.end()) return nullptr;
-    std::optional<thumbs::TileIds> tile = thumbs::TileIdsFor(index, at->second);
+    std::optional<model::TileIds> tile = model::TileIdsFor(index, at->second);
     if (!tile) return nullptr;
-    int id = part == thumbs::TilePart::Picture ? tile->picture
-             : part == thumbs::TilePart::Toggle ? tile->toggle
+    int id = part == model::TilePart::Picture ? tile->picture
+             : part == model::TilePart::Toggle ? tile->toggle
                                                 : tile->caption;
     return GetDlgItem(Area(), id);
 }
 
 bool ThumbGrid::DrawTile(const DRAWITEMSTRUCT& di) {
-    thumbs::TileRef tile = TileOfControl(static_cast<int>(di.CtlID));
-    if (tile.part != thumbs::TilePart::Picture) return false;
+    model::TileRef tile = TileOfControl(static_cast<int>(di.CtlID));
+    if (tile.part != model::TilePart::Picture) return false;
     win::Brush back(CreateSolidBrush(theme::kBackground));
     FillRect(di.hDC, &di.rcItem, back.get());
-    const card::CardFileRecord* r = bar_.Tree().Shown().Lists.Record(tile.recordIndex);
+    const model::CardFileRecord* r = bar_.Tree().Shown().Lists.Record(tile.recordIndex);
     if (const images::Picture* pic = r ? PictureOf(r->ThumbImage) : nullptr)
         images::DrawScaled(di.hDC, *pic, di.rcItem, true);
     return true;
 }
 
 void ThumbGrid::RefreshToggleFace(int32_t index) {
-    const card::CardFileRecord* r = bar_.Tree().Shown().Lists.Record(index);
-    HWND toggle = TileControl(index, thumbs::TilePart::Toggle);
+    const model::CardFileRecord* r = bar_.Tree().Shown().Lists.Record(index);
+    HWND toggle = TileControl(index, model::TilePart::Toggle);
     if (!r || !toggle) return;
-    bool stored = fs::IsNonEmptyFile(StoreFile(bar_.Config(), Store::Storage, r->Name));
+    bool stored = fs::IsNonEmptyFile(model::StoreFile(bar_.Config(), model::Store::Storage, r->Name));
     bool checked = SendMessageW(toggle, BM_GETCHECK, 0, 0) == BST_CHECKED;
     const images::Picture& face = bar_.ToggleFace((stored ? 2 : 0) + (checked ? 1 : 0));
     SendMessageW(toggle, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(face.bitmap.get()));
 }
 
-std::vector<selection::Cell> ThumbGrid::Cells() const {
-    std::vector<selection::Cell> cells;
+std::vector<model::Cell> ThumbGrid::Cells() const {
+    std::vector<model::Cell> cells;
     for (int32_t index : indexList_) {
-        HWND toggle = TileControl(index, thumbs::TilePart::Toggle);
+        HWND toggle = TileControl(index, model::TilePart::Toggle);
         cells.push_back({index, toggle && SendMessageW(toggle, BM_GETCHECK, 0, 0) == BST_CHECKED});
     }
     return cells;

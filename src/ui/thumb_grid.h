@@ -24,7 +24,7 @@ class Bar;
 // A thumbnail the grid has no picture for: fetched by the program above.
 struct ThumbRequest {
     int32_t index = 0;
-    card::PictureId id;                 // the picture (its folder as the card lists it)
+    model::PictureId id;                 // the picture (its folder as the card lists it)
     std::string rawDirectory, rawName;  // the card's own spelling
 };
 
@@ -50,17 +50,17 @@ public:
     void PictureArrived(uint32_t generation, int32_t index, const std::wstring& key, images::Picture picture);
 
     // The tile a control of the grid is part of (None for other controls).
-    thumbs::TileRef TileOfControl(int id) const;
+    model::TileRef TileOfControl(int id) const;
     // The card path of the file a tile's control shows; nothing for another control.
     std::optional<std::wstring> CardPathOfControl(int id) const;
     // A control of the record's tile; nullptr when the grid has no such tile.
-    HWND TileControl(int32_t index, thumbs::TilePart part) const;
+    HWND TileControl(int32_t index, model::TilePart part) const;
     // Paints a tile's picture (owner-drawn button); false when not a tile.
     bool DrawTile(const DRAWITEMSTRUCT& di);
     // Shows the toggle face for the record's storage state and check state.
     void RefreshToggleFace(int32_t index);
     // Every tile in display order with its toggle's state.
-    std::vector<selection::Cell> Cells() const;
+    std::vector<model::Cell> Cells() const;
     // The record of the n-th tile, in display order.
     const std::vector<int32_t>& ThumbIndexList() const { return indexList_; }
 

@@ -159,13 +159,13 @@ bool CardNet::Open(const std::wstring& agent) {
 
 void CardNet::Close() { session_.reset(); }
 
-card::CardAnswer CardNet::Get(const std::wstring& url, size_t capacity) {
+model::CardAnswer CardNet::Get(const std::wstring& url, size_t capacity) {
     std::optional<UrlParts> parts = SplitUrl(url);
     if (!session_ || !parts) return {};
     InternetObject connection;
     InternetObject request = SendRequest(session_.get(), *parts, connection);
     if (!request) return {};
-    card::CardAnswer answer;
+    model::CardAnswer answer;
     answer.opened = true;
     answer.status = StatusOf(request.get());
     answer.success = answer.status >= 200 && answer.status < 300;

@@ -24,7 +24,7 @@ public:
     [[nodiscard]] bool Open(const std::wstring& agent);
     void Close();
     // GET of an URL, reading at most `capacity` bytes of the body.
-    card::CardAnswer Get(const std::wstring& url, size_t capacity);
+    model::CardAnswer Get(const std::wstring& url, size_t capacity);
     // One echo request with the time-out; true when the host answered.
     bool Ping(const std::wstring& host, int timeoutMs);
 

@@ -49,11 +49,11 @@ bool TakeKeyboard(HWND window) {
 }
 
 // The first `count` modifiers, in the order they were pressed.
-void ReleaseModifiers(const KeyChord& chord, uint8_t count) {
+void ReleaseModifiers(const model::KeyChord& chord, uint8_t count) {
     for (uint8_t i = 0; i < count; i++) keybd_event(chord.modifiers[i], 0, KEYEVENTF_KEYUP, 0);
 }
 
-bool AnyKeyDown(const KeyChord& chord) {
+bool AnyKeyDown(const model::KeyChord& chord) {
     for (uint8_t i = 0; i < chord.modifierCount; i++)
         if (GetAsyncKeyState(chord.modifiers[i]) & 0x8000) return true;
     return (GetAsyncKeyState(chord.key) & 0x8000) != 0;
@@ -72,7 +72,7 @@ bool PaintPending(HWND window) {
 // which a window gets only after its queued input, is done. A viewer that
 // paints nothing in time (hidden, or busy with the next picture) holds the
 // bar no longer than the bound.
-void WaitForViewerToTakeKeys(HWND viewer, const KeyChord& chord) {
+void WaitForViewerToTakeKeys(HWND viewer, const model::KeyChord& chord) {
     const ULONGLONG deadline = GetTickCount64() + kKeysTakenWaitMs;
     while (AnyKeyDown(chord) && GetTickCount64() < deadline) Sleep(1);
     RECT corner{0, 0, 1, 1};
@@ -93,7 +93,7 @@ UINT own_PressKey(HWND window, WORD virtualKey, DWORD inputType) {
     return inserted;
 }
 
-ChordResult PressChord(HWND window, const KeyChord& chord) {
+ChordResult PressChord(HWND window, const model::KeyChord& chord) {
     if (!TakeKeyboard(window)) return ChordResult::NotBroughtForward;
     uint8_t pressed = 0;
     for (; pressed < chord.modifierCount; pressed++) {

@@ -20,7 +20,7 @@ enum class ChordResult : uint8_t {
 // Brings the window forward and holds the chord's modifiers around its key,
 // each sent only while the window still has the keyboard. A chord cut short
 // releases the modifiers it pressed.
-[[nodiscard]] ChordResult PressChord(HWND window, const KeyChord& chord);
+[[nodiscard]] ChordResult PressChord(HWND window, const model::KeyChord& chord);
 // A viewer that loses the activation drops the keys still in its queue, so
 // the bar waits until the viewer has taken them (at most a short bound).
-void WaitForViewerToTakeKeys(HWND viewer, const KeyChord& chord);
+void WaitForViewerToTakeKeys(HWND viewer, const model::KeyChord& chord);

@@ -9,8 +9,8 @@ namespace win {
 
 namespace {
 
-ProcessRights RightsOf(HANDLE process) {
-    ProcessRights rights;
+model::ProcessRights RightsOf(HANDLE process) {
+    model::ProcessRights rights;
     HANDLE raw = nullptr;
     if (!OpenProcessToken(process, TOKEN_QUERY, &raw)) return rights;
     KernelHandle token(raw);
@@ -30,13 +30,13 @@ ProcessRights RightsOf(HANDLE process) {
 
 }  // namespace
 
-ProcessRights OwnRights() { return RightsOf(GetCurrentProcess()); }
+model::ProcessRights OwnRights() { return RightsOf(GetCurrentProcess()); }
 
-ProcessRights RightsOfWindowOwner(HWND window) {
+model::ProcessRights RightsOfWindowOwner(HWND window) {
     DWORD pid = 0;
     if (!GetWindowThreadProcessId(window, &pid)) return {};
     KernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
-    return process ? RightsOf(process.get()) : ProcessRights{};
+    return process ? RightsOf(process.get()) : model::ProcessRights{};
 }
 
 }  // namespace win

@@ -9,9 +9,9 @@
 namespace win {
 
 // This program's rights.
-ProcessRights OwnRights();
+model::ProcessRights OwnRights();
 // The rights of the process that owns the window; its level is unknown when
 // the process or its token cannot be opened (another user's program).
-ProcessRights RightsOfWindowOwner(HWND window);
+model::ProcessRights RightsOfWindowOwner(HWND window);
 
 }  // namespace win

@@ -67,7 +67,7 @@ BOOL CALLBACK TakeViewerWindow(HWND window, LPARAM parameter) {
     wchar_t text[128] = {};
     int n = GetClassNameW(window, text, 128);
     if (n <= 0 || !str::ContainsI(std::wstring_view(text, static_cast<size_t>(n)), search.windowClass)) return TRUE;
-    if (!IsViewerProgram(search.viewerId, ProgramOf(window), search.viewerPath)) return TRUE;
+    if (!model::IsViewerProgram(search.viewerId, ProgramOf(window), search.viewerPath)) return TRUE;
     const bool visible = IsWindowVisible(window) != 0;
     if (search.found && !visible) return TRUE;
     search.found = window;
@@ -78,7 +78,7 @@ BOOL CALLBACK TakeViewerWindow(HWND window, LPARAM parameter) {
 }  // namespace
 
 FoundWindow FindViewerWindow(std::wstring_view viewerId, std::wstring_view viewerPath) {
-    const wchar_t* windowClass = ViewerWindowClass(viewerId);
+    const wchar_t* windowClass = model::ViewerWindowClass(viewerId);
     if (!windowClass) return {};
     ViewerSearch search;
     search.viewerId = viewerId;

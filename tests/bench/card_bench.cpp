@@ -20,7 +20,7 @@
 
 namespace {
 
-const card::JournalSink kQuiet = [](const std::wstring&) {};
+const model::JournalSink kQuiet = [](const std::wstring&) {};
 
 // A camera folder at its fullest: 9,999 files, raw and JPEG in turn.
 std::string FullListing() {
@@ -32,21 +32,21 @@ std::string FullListing() {
 
 void ParseListingCandidates(benchmark::State& state) {
     const std::string listing = FullListing();
-    for (auto _ : state) benchmark::DoNotOptimize(card::ListingCandidates(listing, L".rw2", L".jpg", kQuiet));
+    for (auto _ : state) benchmark::DoNotOptimize(model::ListingCandidates(listing, L".rw2", L".jpg", kQuiet));
 }
 BENCHMARK(ParseListingCandidates)->Unit(benchmark::kMicrosecond);
 
 void ParseListingRecords(benchmark::State& state) {
     const std::string listing = FullListing();
-    card::CardLists lists;
+    model::CardLists lists;
     auto fetch = [&](const std::string&) -> std::optional<std::string> { return listing; };
-    for (auto _ : state) benchmark::DoNotOptimize(card::ExamineTree("/", fetch, lists, kQuiet));
+    for (auto _ : state) benchmark::DoNotOptimize(model::ExamineTree("/", fetch, lists, kQuiet));
 }
 BENCHMARK(ParseListingRecords)->Unit(benchmark::kMicrosecond);
 
 void TreeOrder10000Files(benchmark::State& state) {
     std::vector<std::wstring> dirs;
-    std::vector<card::CardFileEntry> files;
+    std::vector<model::CardFileEntry> files;
     for (int d = 0; d < 100; d++) dirs.push_back(L"/DCIM/" + std::to_wstring(100 + d) + L"_PANA");
     for (int f = 0; f < 10000; f++) {
         const std::wstring& dir = dirs[static_cast<size_t>(f % 100)];
@@ -59,10 +59,10 @@ void TreeOrder10000Files(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         std::vector<std::wstring> d = dirs;
-        std::vector<card::CardFileEntry> f = files;
+        std::vector<model::CardFileEntry> f = files;
         state.ResumeTiming();
-        card::SortForTree(d, f);
-        benchmark::DoNotOptimize(card::TreeRows(d, f));
+        model::SortForTree(d, f);
+        benchmark::DoNotOptimize(model::TreeRows(d, f));
     }
 }
 BENCHMARK(TreeOrder10000Files)->Unit(benchmark::kMillisecond);
@@ -103,9 +103,9 @@ std::wstring StoredName(int i, bool raw) {
 }
 
 // A card port that answers nothing and hears nothing: the rules alone.
-class QuietPort final : public card::CardPort {
+class QuietPort final : public model::CardPort {
 public:
-    card::CardAnswer Get(const std::wstring&, size_t) override { return {}; }
+    model::CardAnswer Get(const std::wstring&, size_t) override { return {}; }
     bool Ping(const std::wstring&, int) override { return false; }
     void Journal(const std::wstring&) override {}
     void Lamp(int, model::Lamp, model::LampAt) override {}
@@ -130,7 +130,7 @@ std::string CameraListing() {
 // pictures. The store did not change, so it is not listed.
 void TransferRulesTick100000Pictures(benchmark::State& state) {
     QuietPort port;
-    card::Session session(port);
+    model::Session session(port);
     session.Config.SourcePath = BigStore::Path();
     session.Config.Path = L"DCIM/101_PANA";
     session.Config.TransferHiRes = L".rw2";
@@ -144,8 +144,8 @@ void TransferRulesTick100000Pictures(benchmark::State& state) {
         (void)fs::SetLastWriteTime(BigStore::Path() + kind, fs::Now() - int64_t{3600} * 1000000000);
     (void)fs::CreateDirs(records);
     {
-        card::CardRecord record;
-        record.Open(card::CardRecord::FileFor(records, L"cid-bench"), L"cid-bench");
+        model::CardRecord record;
+        record.Open(model::CardRecord::FileFor(records, L"cid-bench"), L"cid-bench");
         for (int i = 0; i < 30000; i++)
             record.NoteStored({L"/DCIM/100_PANA", StoredName(i, false), 1, 19310, i}, L"LoRes\\" + StoredName(i, false));
         (void)record.Save();
@@ -165,7 +165,7 @@ BENCHMARK(TransferRulesTick100000Pictures)->Unit(benchmark::kMillisecond);
 // For comparison: the store listed again, as after a picture arrived.
 void StoreRelist100000Pictures(benchmark::State& state) {
     for (auto _ : state) {
-        card::StoreIndex index;
+        model::StoreIndex index;
         benchmark::DoNotOptimize(index.Refresh(BigStore::Path()));
     }
 }

@@ -76,7 +76,7 @@ int wmain() {
     if (!ok) {
         TestApp().cards.Deliver();
         std::printf("transfer benchmark: a download failed\n%s\n",
-                    str::ToUtf8(driver::WindowText(TestApp().bar.Control(ids::kJournal))).substr(0, 2000).c_str());
+                    str::ToUtf8(driver::WindowText(TestApp().bar.Control(model::ids::kJournal))).substr(0, 2000).c_str());
         return 1;
     }
     double a = bench::Median(transFile), b = bench::Median(plain);

@@ -31,15 +31,15 @@ std::vector<std::string_view> Pieces(std::string_view input) {
     }
 }
 
-void CheckWalk(const card::CardLists& lists) {
+void CheckWalk(const model::CardLists& lists) {
     Check(lists.CardDirectories.size() + lists.CardFiles.size() <= lists.CardRecords.size());
     for (size_t i = 0; i < lists.CardRecords.size(); i++) {
         Check(lists.CardRecords[i].Index == static_cast<int32_t>(i + 1));
-        Check(card::IsSafeLocalName(lists.CardRecords[i].Name));
-        Check(card::IsSafeCardFolder(lists.CardRecords[i].Directory));
+        Check(model::IsSafeLocalName(lists.CardRecords[i].Name));
+        Check(model::IsSafeCardFolder(lists.CardRecords[i].Directory));
     }
-    for (const card::CardFileEntry& f : lists.CardFiles) {
-        const card::CardFileRecord* r = lists.Record(f.RecordIndex);
+    for (const model::CardFileEntry& f : lists.CardFiles) {
+        const model::CardFileRecord* r = lists.Record(f.RecordIndex);
         Check(r && r->Size > 0 && r->Name == f.Name && f.FullPath == f.Directory + L"/" + f.Name);
     }
 }
@@ -47,7 +47,7 @@ void CheckWalk(const card::CardLists& lists) {
 // A percent-encoded path holds nothing that could end or split a query
 // value, and decodes to the bytes it was made from.
 void CheckEncoding(std::string_view bytes) {
-    std::string encoded = card::PercentEncode(bytes), decoded;
+    std::string encoded = model::PercentEncode(bytes), decoded;
     auto hex = [](char c) { return (c >= '0' && c <= '9') ? c - '0' : (c >= 'A' && c <= 'F') ? c - 'A' + 10 : -1; };
     for (size_t i = 0; i < encoded.size(); i++) {
         char c = encoded[i];
@@ -69,13 +69,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view input(reinterpret_cast<const char*>(data), size);
     auto quiet = [](const std::wstring&) {};
 
-    std::vector<card::CardFileRecord> candidates = card::ListingCandidates(input, L".rw2", L".jpg", quiet);
-    for (const auto& c : candidates) Check(card::IsSafeLocalName(c.Name));
+    std::vector<model::CardFileRecord> candidates = model::ListingCandidates(input, L".rw2", L".jpg", quiet);
+    for (const auto& c : candidates) Check(model::IsSafeLocalName(c.Name));
 
     std::vector<std::string_view> pieces = Pieces(input);
     size_t asked = 0;
-    card::CardLists lists;
-    card::ExamineTree(
+    model::CardLists lists;
+    model::ExamineTree(
         "/",
         [&](const std::string&) -> std::optional<std::string> {
             std::string_view piece = asked < pieces.size() ? pieces[asked] : std::string_view();
@@ -88,16 +88,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Every folder is asked for once at most; the root is asked first.
     Check(asked <= lists.CardDirectories.size() + 1);
 
-    card::SortForTree(lists.CardDirectories, lists.CardFiles);
-    std::vector<card::TreeRow> rows = card::TreeRows(lists.CardDirectories, lists.CardFiles);
+    model::SortForTree(lists.CardDirectories, lists.CardFiles);
+    std::vector<model::TreeRow> rows = model::TreeRows(lists.CardDirectories, lists.CardFiles);
     Check(rows.size() <= lists.CardDirectories.size() * (lists.CardFiles.size() + 1));
 
     std::wstring text = str::FromUtf8(input.substr(0, 64));
-    if (auto sweep = card::SweepOf(text)) Check(1 <= sweep->lower && sweep->lower <= sweep->upper && sweep->upper <= 254);
+    if (auto sweep = model::SweepOf(text)) Check(1 <= sweep->lower && sweep->lower <= sweep->upper && sweep->upper <= 254);
     CheckEncoding(input.substr(0, 256));
 
-    if (auto ssid = card::SsidFromAnswer(input)) Check(!ssid->empty() && input.size() <= card::kSsidMaxBytes + 2);
-    if (auto next = card::NextCameraFolder(str::FromUtf8(input.substr(0, 32)), lists.CardRecords))
-        Check(card::IsSafeCardFolder(*next));
+    if (auto ssid = model::SsidFromAnswer(input)) Check(!ssid->empty() && input.size() <= model::kSsidMaxBytes + 2);
+    if (auto next = model::NextCameraFolder(str::FromUtf8(input.substr(0, 32)), lists.CardRecords))
+        Check(model::IsSafeCardFolder(*next));
     return 0;
 }

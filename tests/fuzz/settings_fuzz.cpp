@@ -19,19 +19,19 @@ void Check(bool condition) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);
-    IniDocument ini(text);
+    model::IniDocument ini(text);
     std::string written = ini.Serialize();
-    Check(IniDocument(written).Serialize() == written);
+    Check(model::IniDocument(written).Serialize() == written);
 
-    Settings loaded;
-    std::wstring error = LoadAllSettings(ini, L"C:\\Graphics\\", L"", L"", loaded);
+    model::Settings loaded;
+    std::wstring error = model::LoadAllSettings(ini, L"C:\\Graphics\\", L"", L"", loaded);
     Check(error.empty() || str::StartsWith(error, L"%ERR%"));
 
     // A value set through the document reads back as it was set (trimmed).
     std::wstring value = str::Trim(str::FromUtf8(text.substr(0, 48)));
     if (ini.SetValue(L"TFA", L"Url", value)) {
         Check(ini.Value(L"TFA", L"Url") == value);
-        Check(IniDocument(ini.Serialize()).Value(L"TFA", L"Url") == value);
+        Check(model::IniDocument(ini.Serialize()).Value(L"TFA", L"Url") == value);
     }
     return 0;
 }

@@ -30,10 +30,10 @@ struct RunningBar {
     }
     HWND Control(int id) const { return GetDlgItem(bar, id); }
     std::wstring Journal() const { return WindowText(Control(101)); }
-    Settings Loaded() const {
-        Settings s;
-        IniDocument ini(fs::ReadFile(box.SettingsFile()).value_or(""));
-        LoadAllSettings(ini, TestBinDir() + L"Graphics\\", L"", L"", s);
+    model::Settings Loaded() const {
+        model::Settings s;
+        model::IniDocument ini(fs::ReadFile(box.SettingsFile()).value_or(""));
+        model::LoadAllSettings(ini, TestBinDir() + L"Graphics\\", L"", L"", s);
         return s;
     }
 };
@@ -55,7 +55,7 @@ TEST(Bar, AppearsAtTheComputedPlaceWithElevenButtons) {
                         {L"Menu.PositionY", L"150"}});
         std::string what = str::ToUtf8(c.position) + (c.titled ? " titled" : "");
         ASSERT_TRUE(run.bar) << what;
-        Settings s = run.Loaded();
+        model::Settings s = run.Loaded();
         model::BarGeometry geo = model::ComputeBarGeometry(
             model::BarInputFromSettings(s, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), 0));
         // The window's corner sits at the computed place; the frame of a

@@ -113,17 +113,17 @@ struct CardRun {
     bool WaitTree(const std::function<bool(const std::vector<TreeItem>&)>& cond, int timeoutMs = 15000) const {
         return WaitFor([&] { return cond(Tree()); }, timeoutMs);
     }
-    Settings Saved() const {
-        Settings s;
-        IniDocument ini(fs::ReadFile(box.SettingsFile()).value_or(""));
-        LoadAllSettings(ini, TestBinDir() + L"Graphics\\", L"", L"", s);
+    model::Settings Saved() const {
+        model::Settings s;
+        model::IniDocument ini(fs::ReadFile(box.SettingsFile()).value_or(""));
+        model::LoadAllSettings(ini, TestBinDir() + L"Graphics\\", L"", L"", s);
         return s;
     }
 
 private:
     using IniChanges = std::vector<std::pair<std::wstring, std::wstring>>;
     void WriteAll(const IniChanges& changes) const {
-        IniDocument ini(str::ToUtf8(DefaultSettingsText()));
+        model::IniDocument ini(str::ToUtf8(model::DefaultSettingsText()));
         for (auto& [groupKey, value] : changes) {
             size_t dot = groupKey.find(L'.');
             EXPECT_TRUE(ini.SetValue(groupKey.substr(0, dot), groupKey.substr(dot + 1), value));

@@ -36,7 +36,7 @@ void Sandbox::WriteSettings(std::initializer_list<std::pair<std::wstring, std::w
 }
 
 void Sandbox::WriteSettings(const std::vector<std::pair<std::wstring, std::wstring>>& changes) const {
-    IniDocument ini(str::ToUtf8(DefaultSettingsText()));
+    model::IniDocument ini(str::ToUtf8(model::DefaultSettingsText()));
     (void)ini.SetValue(L"TFA", L"Url", L"127.0.0.1");
     (void)ini.SetValue(L"TFA", L"UrlLastConnect", L"127.0.0.1");
     for (auto& [groupKey, value] : changes) {

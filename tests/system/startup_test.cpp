@@ -10,7 +10,7 @@ using namespace driver;
 
 namespace {
 
-std::string BuiltInBytes() { return str::ToUtf8(DefaultSettingsText()); }
+std::string BuiltInBytes() { return str::ToUtf8(model::DefaultSettingsText()); }
 
 }  // namespace
 
@@ -61,7 +61,7 @@ TEST(Startup, StopsSilentlyBeforeAnyWindow) {
          }},
         {"no [Main] group",
          [](Sandbox& b) {
-             std::string text = str::ToUtf8(DefaultSettingsText());
+             std::string text = str::ToUtf8(model::DefaultSettingsText());
              text.replace(text.find("[Main]"), 6, "[Mainx]");
              MakeDirs(b.SettingsFolder());
              WriteTextFile(b.SettingsFile(), text);
@@ -116,7 +116,7 @@ TEST(Startup, ClosingWritesBackTheCardSettingsAndKeepsTheRest) {
     EXPECT_EQ(CloseBar(p, bar), 0);
 
     std::string after = fs::ReadFile(box.SettingsFile()).value_or("");
-    IniDocument ini(after);
+    model::IniDocument ini(after);
     EXPECT_EQ(ini.Value(L"TFA", L"TransferHiRes").value_or(L""), L".arw");
     EXPECT_EQ(ini.Value(L"TFA", L"TransferLoRes").value_or(L""), L".JPG");
     EXPECT_EQ(ini.Value(L"TFA", L"Path").value_or(L""), L"DCIM/100CANON");

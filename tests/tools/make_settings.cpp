@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: make_settings OUT.ini [Group.Key=Value ...]\n");
         return 2;
     }
-    IniDocument ini(str::ToUtf8(DefaultSettingsText()));
+    model::IniDocument ini(str::ToUtf8(model::DefaultSettingsText()));
     for (int i = 2; i < argc; i++) {
         std::wstring arg = str::FromUtf8(argv[i]);
         size_t dot = arg.find(L'.'), eq = arg.find(L'=');

@@ -16,9 +16,9 @@
 
 namespace testutil {
 
-class FakeCardPort final : public card::CardPort {
+class FakeCardPort final : public model::CardPort {
 public:
-    std::map<std::wstring, card::CardAnswer> answers;  // by URL; others cannot be opened
+    std::map<std::wstring, model::CardAnswer> answers;  // by URL; others cannot be opened
     std::set<std::wstring> pingable;
     bool journalVisible = true;
 
@@ -35,7 +35,7 @@ public:
     }
 
     // The card session under test, with this port.
-    card::Session session{*this};
+    model::Session session{*this};
 
     // Starts the session's run with its Config as it is, the records in
     // the scratch folder.
@@ -45,17 +45,17 @@ public:
 
     // Stores `bytes` as the picture in a store folder, as a finished
     // download is stored; the path it got, empty when it was not stored.
-    std::wstring Store(const card::CardFileRecord& c, ::Store folder, std::string_view bytes) {
-        card::StorePlan plan = session.Pictures.Plan(c, folder, Now());
-        if (plan.action != card::StorePlan::Action::Fetch) return L"";
+    std::wstring StorePicture(const model::CardFileRecord& c, model::Store folder, std::string_view bytes) {
+        model::StorePlan plan = session.Pictures.Plan(c, folder, Now());
+        if (plan.action != model::StorePlan::Action::Fetch) return L"";
         std::wstring downloaded = records / L"download.tmp";
         EXPECT_TRUE(fs::WriteFile(downloaded, bytes));
-        card::Placed placed = session.Pictures.Place(c, folder, plan, downloaded, Now());
+        model::Placed placed = session.Pictures.Place(c, folder, plan, downloaded, Now());
         return placed.ok ? placed.path : L"";
     }
 
     void Answer(const std::wstring& url, std::string body) {
-        card::CardAnswer a;
+        model::CardAnswer a;
         a.opened = a.success = true;
         a.status = 200;
         a.body = std::move(body);
@@ -63,7 +63,7 @@ public:
     }
     // An error page (404 by default): opened, but no answer to read.
     void Error(const std::wstring& url, int status = 404) {
-        card::CardAnswer a;
+        model::CardAnswer a;
         a.opened = true;
         a.status = status;
         answers[url] = a;
@@ -74,11 +74,11 @@ public:
         Answer(L"http://" + host + L"/command.cgi?op=104", ssid);
     }
 
-    card::CardAnswer Get(const std::wstring& url, size_t capacity) override {
+    model::CardAnswer Get(const std::wstring& url, size_t capacity) override {
         requests.push_back(url);
         auto it = answers.find(url);
         if (it == answers.end()) return {};
-        card::CardAnswer a = it->second;
+        model::CardAnswer a = it->second;
         a.cut = a.body.size() > capacity;
         a.body.resize(std::min(a.body.size(), capacity));
         return a;

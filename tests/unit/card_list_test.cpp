@@ -8,11 +8,11 @@
 
 namespace {
 
-using card::CardFileRecord;
+using model::CardFileRecord;
 
 struct Journal {
     std::vector<std::wstring> lines;
-    card::JournalSink sink() {
+    model::JournalSink sink() {
         return [this](const std::wstring& t) { lines.push_back(t); };
     }
     bool Has(const std::wstring& part) const {
@@ -42,7 +42,7 @@ TEST(CardList, SplitLines) {
         {std::string("x\0y\r\n", 5), {std::string("x\0y", 3)}},
     };
     for (auto& c : cases) {
-        auto lines = card::SplitLines(c.in);
+        auto lines = model::SplitLines(c.in);
         EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.end()), c.out) << c.in;
     }
 }
@@ -71,7 +71,7 @@ TEST(CardList, ParseRecordFields) {
         {",,,,,", L"", L"", 0, 0, 0, 0},
     };
     for (auto& c : cases) {
-        auto r = card::ParseRecord(c.line);
+        auto r = model::ParseRecord(c.line);
         ASSERT_TRUE(r) << c.line;
         EXPECT_EQ(r->Directory, c.dir) << c.line;
         EXPECT_EQ(r->Name, c.name) << c.line;
@@ -85,7 +85,7 @@ TEST(CardList, ParseRecordFields) {
 
 TEST(CardList, ParseRecordRejectsLinesThatAreNoEntry) {
     for (const char* line : {"", "WLANSD_FILELIST", "garbage", "a,b", "/D,N,1,32,5", ",,,,", "<html><body>404, Not Found</body>"})
-        EXPECT_FALSE(card::ParseRecord(line)) << line;
+        EXPECT_FALSE(model::ParseRecord(line)) << line;
 }
 
 TEST(CardList, FatDateAndTime) {
@@ -98,8 +98,8 @@ TEST(CardList, FatDateAndTime) {
     };
     for (auto& c : cases) {
         CardFileRecord r;
-        card::SetFatDate(r, c.date);
-        card::SetFatTime(r, c.time);
+        model::SetFatDate(r, c.date);
+        model::SetFatTime(r, c.time);
         EXPECT_EQ(std::make_tuple(r.Year, r.Month, r.Day, r.Hour, r.Minute, r.Second),
                   std::make_tuple(c.y, c.mo, c.d, c.h, c.mi, c.s)) << c.date << "," << c.time;
         EXPECT_EQ(std::make_pair(r.RawDate, r.RawTime), std::make_pair(c.date, c.time));
@@ -115,7 +115,7 @@ TEST(CardList, NamesAreDecodedAndTheirBytesKept) {
         {"\xF0\x9F\x93\xB7.JPG", str::FromUtf8("\xF0\x9F\x93\xB7.JPG")},
     };
     for (auto& c : cases) {
-        auto r = card::ParseRecord("/D\xC3\xA9," + c.name + ",1,32,0,0");
+        auto r = model::ParseRecord("/D\xC3\xA9," + c.name + ",1,32,0,0");
         ASSERT_TRUE(r);
         EXPECT_EQ(r->Name, c.shown) << c.name;
         EXPECT_EQ(r->RawName, c.name);
@@ -149,7 +149,7 @@ TEST(CardList, CandidatesOfTheCameraFolder) {
     };
     for (auto& c : cases) {
         Journal j;
-        auto got = card::ListingCandidates(c.answer, c.hiRes, c.loRes, j.sink());
+        auto got = model::ListingCandidates(c.answer, c.hiRes, c.loRes, j.sink());
         std::vector<std::wstring> names;
         for (auto& r : got) names.push_back(r.Name);
         EXPECT_EQ(names, c.names) << c.what;
@@ -159,7 +159,7 @@ TEST(CardList, CandidatesOfTheCameraFolder) {
 
 TEST(CardList, CandidatesWithUnsafeNamesAreSkippedAndSaidSo) {
     Journal j;
-    auto got = card::ListingCandidates(
+    auto got = model::ListingCandidates(
         Listing({"/D,..\\..\\evil.jpg,1,32,0,0", "/D,CON.JPG,1,32,0,0", "/D,ok.jpg,1,32,0,0", "/D,a:b.jpg,1,32,0,0",
                  // The folder field passes the same rules as the name.
                  "/D/..,up.jpg,1,32,0,0", "C:\\D,drive.jpg,1,32,0,0", "/D\x01,ctl.jpg,1,32,0,0", "/D//E,two.jpg,1,32,0,0",
@@ -180,13 +180,13 @@ TEST(CardList, AFullCameraFolderIsListedWhole) {
         answer += "/DCIM/101_PANA,P" + std::to_string(1000000 + i) + ".JPG," + std::to_string(3000000000LL + i) +
                   ",32,19310,30257\r\n";
     Journal j;
-    auto got = card::ListingCandidates(answer, L".cr2", L".jpg", j.sink());
+    auto got = model::ListingCandidates(answer, L".cr2", L".jpg", j.sink());
     ASSERT_EQ(got.size(), 9999u);
     EXPECT_EQ(got.front().Name, L"P1000001.JPG");
     EXPECT_EQ(got.back().Name, L"P1009999.JPG");
     EXPECT_EQ(got.back().Index, 9999);
     EXPECT_EQ(got.back().Size, 3000009999LL);
-    EXPECT_EQ(card::ListingEntries(answer, j.sink()).size(), 9999u);
+    EXPECT_EQ(model::ListingEntries(answer, j.sink()).size(), 9999u);
     EXPECT_TRUE(j.lines.empty());
 }
 
@@ -197,8 +197,8 @@ TEST(CardList, AListingCutShortLosesOnlyItsLastLine) {
     answer.resize(32768);
     ASSERT_NE(answer.substr(answer.size() - 2), "\r\n");
     Journal j;
-    auto got = card::ListingCandidates(answer, L".cr2", L".jpg", j.sink());
-    auto lines = card::SplitLines(answer);
+    auto got = model::ListingCandidates(answer, L".cr2", L".jpg", j.sink());
+    auto lines = model::SplitLines(answer);
     EXPECT_EQ(got.size(), lines.size() - 1);  // every complete line but the header
     EXPECT_EQ(got.back().Name, L"IMG_" + std::to_wstring(10000 + got.size() - 1) + L".JPG");
 }
@@ -210,7 +210,7 @@ struct FakeCard {
     std::map<std::string, std::string> listings;
     std::vector<std::string> requests;
     std::string unreachable;  // this path cannot be opened
-    card::ListingFetch fetch() {
+    model::ListingFetch fetch() {
         return [this](const std::string& path) -> std::optional<std::string> {
             requests.push_back(path);
             if (path == unreachable) return std::nullopt;
@@ -220,7 +220,7 @@ struct FakeCard {
     }
 };
 
-std::vector<std::wstring> Names(const card::CardLists& l) {
+std::vector<std::wstring> Names(const model::CardLists& l) {
     std::vector<std::wstring> out;
     for (auto& r : l.CardRecords) out.push_back(r.Name);
     return out;
@@ -235,9 +235,9 @@ TEST(CardWalk, BreadthFirstInListingOrderWithTheCardsPaths) {
     fake.listings["/A"] = Listing({"/A,C,0,16,0,0", "/A,Z.JPG,0,32,0,0", "/A,\xC3\x84 x,0,16,0,0"});
     fake.listings["/B/D"] = Listing({"/B/D,d1.jpg,7,32,19310,30257"});
     fake.listings["/A/C"] = Listing({});
-    card::CardLists lists;
+    model::CardLists lists;
     Journal j;
-    EXPECT_EQ(card::ExamineTree("/", fake.fetch(), lists, j.sink()), 9);
+    EXPECT_EQ(model::ExamineTree("/", fake.fetch(), lists, j.sink()), 9);
     // A zero-byte file is taken for a folder and requested like one.
     EXPECT_EQ(fake.requests, (std::vector<std::string>{"/", "/B", "/A", "/B/D", "/A/C", "/A/Z.JPG", "/A/\xC3\x84 x"}));
     EXPECT_EQ(lists.CardDirectories,
@@ -259,27 +259,27 @@ TEST(CardWalk, BreadthFirstInListingOrderWithTheCardsPaths) {
 }
 
 TEST(CardWalk, FailedListings) {
-    card::CardLists lists;
+    model::CardLists lists;
     lists.CardRecords.resize(2);
     lists.CardDirectories = {L"/old"};
     Journal j;
 
     FakeCard gone;
     gone.unreachable = "/";
-    EXPECT_EQ(card::ExamineTree("/", gone.fetch(), lists, j.sink()), 0);
+    EXPECT_EQ(model::ExamineTree("/", gone.fetch(), lists, j.sink()), 0);
     EXPECT_EQ(lists.CardDirectories, std::vector<std::wstring>{L"/old"});  // the previous walk stays
 
     FakeCard partly;
     partly.listings["/"] = Listing({",A,0,16,0,0", ",B,0,16,0,0", ",r.jpg,1,32,0,0"});
     partly.listings["/B"] = Listing({"/B,b.jpg,1,32,0,0"});
     partly.unreachable = "/A";
-    EXPECT_EQ(card::ExamineTree("/", partly.fetch(), lists, j.sink()), 3);
+    EXPECT_EQ(model::ExamineTree("/", partly.fetch(), lists, j.sink()), 3);
     EXPECT_EQ(partly.requests, (std::vector<std::string>{"/", "/A"}));  // the walk ends at /A
     EXPECT_EQ(Names(lists), (std::vector<std::wstring>{L"A", L"B", L"r.jpg"}));
 
     FakeCard empty;
     empty.listings["/"] = "";
-    EXPECT_EQ(card::ExamineTree("/", empty.fetch(), lists, j.sink()), 0);
+    EXPECT_EQ(model::ExamineTree("/", empty.fetch(), lists, j.sink()), 0);
     EXPECT_TRUE(lists.CardRecords.empty());
     EXPECT_TRUE(lists.CardDirectories.empty());
 }
@@ -291,9 +291,9 @@ TEST(CardWalk, UnsafeNamesAreSkippedWithAJournalLine) {
     // A folder field that could reach outside the card's folders is refused
     // like a name: the line is neither listed nor walked into.
     fake.listings["/ok"] = Listing({"/ok,f.jpg,1,32,0,0", "/ok/..,up,0,16,0,0", "/ok/a:b,g.jpg,1,32,0,0"});
-    card::CardLists lists;
+    model::CardLists lists;
     Journal j;
-    card::ExamineTree("/", fake.fetch(), lists, j.sink());
+    model::ExamineTree("/", fake.fetch(), lists, j.sink());
     EXPECT_EQ(fake.requests, (std::vector<std::string>{"/", "/ok"}));
     EXPECT_EQ(Names(lists), (std::vector<std::wstring>{L"ok", L"f.jpg"}));
     EXPECT_EQ(j.lines.size(), 7u);
@@ -309,9 +309,9 @@ TEST(CardWalk, LargeCardsAreWalkedWhole) {
     for (int i = 0; i < 9999; i++) big += "/F0,p" + std::to_string(i) + ".jpg,1,32,0,0\r\n";
     fake.listings["/F0"] = big;
     fake.listings["/F299"] = big;
-    card::CardLists lists;
+    model::CardLists lists;
     Journal j;
-    EXPECT_EQ(card::ExamineTree("/", fake.fetch(), lists, j.sink()), 300 + 2 * 9999);
+    EXPECT_EQ(model::ExamineTree("/", fake.fetch(), lists, j.sink()), 300 + 2 * 9999);
     EXPECT_EQ(fake.requests.size(), 301u);
     EXPECT_EQ(lists.CardDirectories.size(), 300u);
     EXPECT_EQ(lists.CardDirectories.back(), L"/F299");
@@ -326,9 +326,9 @@ TEST(CardWalk, AHostileCardCannotHoldTheWalk) {
     FakeCard loop;
     loop.listings["/"] = Listing({",A,0,16,0,0"});
     loop.listings["/A"] = Listing({",A,0,16,0,0", "/A,x.jpg,1,32,0,0", ",,0,16,0,0"});
-    card::CardLists lists;
+    model::CardLists lists;
     Journal j;
-    EXPECT_EQ(card::ExamineTree("/", loop.fetch(), lists, j.sink()), 3);
+    EXPECT_EQ(model::ExamineTree("/", loop.fetch(), lists, j.sink()), 3);
     EXPECT_EQ(loop.requests, (std::vector<std::string>{"/", "/A"}));
 
     // A card that makes up ever deeper folders is walked until its listings
@@ -339,23 +339,23 @@ TEST(CardWalk, AHostileCardCannotHoldTheWalk) {
         return "WLANSD_FILELIST\r\n" + std::string(4 << 20, 'x') + "\r\n/x" + std::to_string(asked) + ",d,0,16,0,0\r\n";
     };
     j.lines.clear();
-    int32_t records = card::ExamineTree("/", endless, lists, j.sink());
-    EXPECT_EQ(asked, card::kWalkBound / (4 << 20));  // the answer that passes the bound is not used
+    int32_t records = model::ExamineTree("/", endless, lists, j.sink());
+    EXPECT_EQ(asked, model::kWalkBound / (4 << 20));  // the answer that passes the bound is not used
     EXPECT_EQ(records, static_cast<int32_t>(asked) - 1);
-    EXPECT_EQ(j.lines, std::vector<std::wstring>{card::WalkCutText()});
+    EXPECT_EQ(j.lines, std::vector<std::wstring>{model::WalkCutText()});
 }
 
 TEST(CardList, NextCameraFolder) {
     auto entries = [](std::initializer_list<const char*> lines) {
         Journal j;
-        return card::ListingEntries(Listing(lines), j.sink());
+        return model::ListingEntries(Listing(lines), j.sink());
     };
     const auto dcim = entries({"/DCIM,100_PANA,0,16,0,0", "/DCIM,103_PANA,0,16,0,0", "/DCIM,102_PANA,0,16,0,0",
                                "/DCIM,CANONMSC,0,16,0,0", "/DCIM,101_PANA,0,16,0,0"});
     struct Case {
         const char* what;
         const wchar_t* path;
-        std::vector<card::CardFileRecord> parent;
+        std::vector<model::CardFileRecord> parent;
         std::optional<std::wstring> next;
     } cases[] = {
         {"the next in order, not the next listed", L"DCIM/101_PANA", dcim, L"DCIM/102_PANA"},
@@ -374,5 +374,5 @@ TEST(CardList, NextCameraFolder) {
         {"a camera folder in the root", L"101_PANA", entries({",102_PANA,0,16,0,0"}), L"102_PANA"},
         {"an empty path", L"", dcim, std::nullopt},
     };
-    for (auto& c : cases) EXPECT_EQ(card::NextCameraFolder(c.path, c.parent), c.next) << c.what;
+    for (auto& c : cases) EXPECT_EQ(model::NextCameraFolder(c.path, c.parent), c.next) << c.what;
 }

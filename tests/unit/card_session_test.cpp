@@ -27,7 +27,7 @@ std::vector<std::wstring> Hosts(int from, int to) {
 
 // The card at 127.0.0.5 (no address from before), camera folder
 // DCIM/101_PANA with RW2 raw files and JPEGs.
-void ConfigureCamera(card::Session& session) {
+void ConfigureCamera(model::Session& session) {
     session.Config.Url = Host(5);
     session.Config.UrlLastConnect = L"";
     session.Config.Path = L"DCIM/101_PANA";
@@ -39,7 +39,7 @@ void ConfigureCamera(card::Session& session) {
 
 TEST(CardSession, GetDataKindsAndTheirRequests) {
     FakeCardPort port;
-    card::Session& session = port.session;
+    model::Session& session = port.session;
     session.CardHost = L"127.0.0.5";
     for (const wchar_t* kind : {L"dir", L"Dir", L"THUMB", L"", L"examinetree", L"ssid"})
         EXPECT_EQ(session.GetData(kind, L"/"), 0) << Utf8(kind);
@@ -77,7 +77,7 @@ TEST(CardSession, CameraFolderListing) {
     };
     for (auto& c : cases) {
         FakeCardPort port;
-        card::Session& session = port.session;
+        model::Session& session = port.session;
         session.CardHost = L"127.0.0.5";
         session.Config.Path = L"DCIM/101_PANA";
         session.Config.TransferHiRes = L".rw2";
@@ -110,7 +110,7 @@ TEST(CardSession, CameraFolderListing) {
 
 TEST(CardSession, PathsGoIntoUrlsPercentEncoded) {
     FakeCardPort port;
-    card::Session& session = port.session;
+    model::Session& session = port.session;
     session.CardHost = L"127.0.0.5";
     session.Config.Path = L"DCIM/\xC4 & 1";
     session.GetData(L"DIR", L"");
@@ -145,7 +145,7 @@ TEST(CardSession, CheckUpdate) {
     };
     for (auto& c : cases) {
         FakeCardPort port;
-        card::Session& session = port.session;
+        model::Session& session = port.session;
         if (c.accepted) session.UpdateUrl = L"http://127.0.0.5/command.cgi?op=102";
         if (c.answer) port.Answer(L"http://127.0.0.5/command.cgi?op=102", *c.answer);
         EXPECT_EQ(session.CheckUpdate(), c.result) << c.what;
@@ -156,7 +156,7 @@ TEST(CardSession, CheckUpdate) {
 
 TEST(CardSession, ErrorPagesAreNoAnswers) {
     FakeCardPort port;
-    card::Session& session = port.session;
+    model::Session& session = port.session;
     session.Config.Url = Host(5);
     session.Config.UrlLastConnect = L"";
     port.Begin();
@@ -173,7 +173,7 @@ TEST(CardSession, ErrorPagesAreNoAnswers) {
 
 TEST(CardSession, SweepFindsTheCardAndRemembersIt) {
     FakeCardPort port;
-    card::Session& session = port.session;
+    model::Session& session = port.session;
     session.Config.Url = L"127.0.0.*";
     session.Config.UrlLastConnect = L"";
     port.Begin();
@@ -204,7 +204,7 @@ TEST(CardSession, SweepFindsTheCardAndRemembersIt) {
     session.Poll();
     EXPECT_EQ(session.CardHost, Host(57));  // not yet: a card sleeps often
     port.journal.clear();
-    port.now += card::kSilentBeforeSearchNs;
+    port.now += model::kSilentBeforeSearchNs;
     session.Poll();
     EXPECT_EQ(session.CardHost, Host(60));
     EXPECT_EQ(session.UrlLastConnect, Host(60));
@@ -239,7 +239,7 @@ TEST(CardSession, SearchOrderAndJournal) {
     };
     for (auto& c : cases) {
         FakeCardPort port;
-        card::Session& session = port.session;
+        model::Session& session = port.session;
         session.Config.Url = c.url;
         session.Config.UrlLastConnect = c.lastGood;
         port.Begin();
@@ -261,7 +261,7 @@ TEST(CardSession, SearchOrderAndJournal) {
 TEST(CardSession, SweepTakesTheUrlFromTheSettingsFileAsItIsNow) {
     testutil::TempDir dir;
     FakeCardPort port;
-    card::Session& session = port.session;
+    model::Session& session = port.session;
     session.SettingsFile = dir.Write(L"Wemlox.ini", "[TFA]\r\nUrl = 127.0.0.7-8\r\n");
     session.Config.Url = L"127.0.0.1-2";
     session.Config.UrlLastConnect = L"";
@@ -283,7 +283,7 @@ TEST(CardSession, PollListsTheCameraFolderWhenTheFlagSaysSo) {
     };
     for (auto& c : cases) {
         FakeCardPort port;
-        card::Session& session = port.session;
+        model::Session& session = port.session;
         ConfigureCamera(session);
         session.Config.UseUpdateFlag = c.useUpdateFlag;
         port.Begin();
@@ -308,7 +308,7 @@ TEST(CardSession, PollListsTheCameraFolderWhenTheFlagSaysSo) {
 // still leads to a listing on the next tick.
 TEST(CardSession, ChangeReadBetweenTicksIsListedOnTheNextTick) {
     FakeCardPort port;
-    card::Session& session = port.session;
+    model::Session& session = port.session;
     session.Config.Url = Host(5);
     session.Config.UrlLastConnect = L"";
     session.Config.Path = L"DCIM/101_PANA";
@@ -336,19 +336,19 @@ TEST(CardSession, ChangeReadBetweenTicksIsListedOnTheNextTick) {
 
 TEST(CardSession, PollWithoutACardOnlySearches) {
     FakeCardPort port;
-    card::Session& session = port.session;
+    model::Session& session = port.session;
     session.Config.Url = Host(5);
     session.Config.UrlLastConnect = L"";
     port.Begin();
     EXPECT_FALSE(session.Poll());
     EXPECT_FALSE(session.CardConnected);
-    EXPECT_EQ(session.UpdateFlag, card::CardChange::None);
+    EXPECT_EQ(session.UpdateFlag, model::CardChange::None);
     EXPECT_TRUE(port.requests.empty());  // the echo failed, so no request at all
 }
 
 TEST(CardSession, RemarksAreWrittenOncePerRun) {
     FakeCardPort port;
-    card::Session& session = port.session;
+    model::Session& session = port.session;
     session.Config.TransferLoRes = L".jpg";
     std::string answer = "WLANSD_FILELIST\r\n/D,CON.JPG,1,32,0,0\r\n/D,ok.jpg,1,32,0,0\r\n";
     EXPECT_EQ(session.Split(L"DIR", answer), 1);
@@ -364,12 +364,12 @@ TEST(CardSession, RemarksAreWrittenOncePerRun) {
 TEST(CardSession, FollowsTheCameraIntoItsNextFolder) {
     for (bool follow : {false, true}) {
         FakeCardPort port;
-        card::Session& session = port.session;
+        model::Session& session = port.session;
         ConfigureCamera(session);
         session.Config.TransferOnlyAddedFiles = true;
         session.Config.FollowNewFolders = follow;
         session.Config.TransferModeAuto = L"lores";
-        const Settings before = session.Config;
+        const model::Settings before = session.Config;
         port.Begin();
         port.Card(Host(5));
         const std::wstring parent = L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM";
@@ -406,19 +406,19 @@ TEST(CardSession, FollowsTheCameraIntoItsNextFolder) {
         ASSERT_EQ(session.Leftovers.size(), 1u);
         EXPECT_EQ(session.Leftovers[0].Name, L"P1010002.JPG");
         EXPECT_EQ(session.Leftovers[0].Directory, L"DCIM/101_PANA");
-        card::CardFileRecord shot = session.Leftovers[0];
+        model::CardFileRecord shot = session.Leftovers[0];
         shot.Size = 1000;  // stored while the camera still wrote it
-        EXPECT_NE(port.Store(shot, Store::LoRes, std::string(1000, 'j')), L"");
+        EXPECT_NE(port.StorePicture(shot, model::Store::LoRes, std::string(1000, 'j')), L"");
         session.Poll();
         EXPECT_EQ(session.Leftovers.size(), 1u);
-        EXPECT_NE(port.Store(session.Leftovers[0], Store::LoRes, std::string(4123456, 'j')), L"");
+        EXPECT_NE(port.StorePicture(session.Leftovers[0], model::Store::LoRes, std::string(4123456, 'j')), L"");
         session.Poll();
         EXPECT_TRUE(session.Leftovers.empty());
         EXPECT_TRUE(session.PreviousPaths.empty());
 
         session.AdoptSettings(before);  // handed over before the interface heard of it
         EXPECT_EQ(session.Config.Path, L"DCIM/102_PANA");
-        Settings caughtUp = before;
+        model::Settings caughtUp = before;
         caughtUp.Path = L"DCIM/102_PANA";
         session.AdoptSettings(caughtUp);
         session.AdoptSettings(before);  // now the user's own choice

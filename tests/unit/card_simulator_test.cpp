@@ -30,7 +30,7 @@ struct SimulatedCard {
 // The listing's lines without their date and time fields (they vary).
 std::vector<std::string> Lines(const sim::Reply& r) {
     std::vector<std::string> out;
-    for (std::string_view line : card::SplitLines(r.body)) {
+    for (std::string_view line : model::SplitLines(r.body)) {
         size_t time = line.rfind(',');
         size_t date = time == std::string_view::npos || time == 0 ? time : line.rfind(',', time - 1);
         out.emplace_back(line.substr(0, date == std::string_view::npos ? line.size() : date + 1));
@@ -72,9 +72,9 @@ TEST(CardSimulator, ListingsAsTheCardWritesThem) {
               (std::vector<std::string>{"WLANSD_FILELIST", "/DCIM,.hidden,0,18,", "/DCIM,101_PANA,0,16,"}));
 
     sim::Reply pictures = s.card.Answer("/command.cgi?op=100&DIR=%2FDCIM%2F101_PANA");
-    auto lines = card::SplitLines(pictures.body);
+    auto lines = model::SplitLines(pictures.body);
     ASSERT_EQ(lines.size(), 2u);
-    auto r = card::ParseRecord(lines[1]);
+    auto r = model::ParseRecord(lines[1]);
     ASSERT_TRUE(r);
     EXPECT_EQ(std::make_tuple(r->Directory, r->Name, r->Size, r->Attribute),
               std::make_tuple(std::wstring(L"/DCIM/101_PANA"), std::wstring(L"P1.JPG"), 1234, 32));
@@ -144,8 +144,8 @@ namespace {
 std::vector<std::pair<std::wstring, int64_t>> Sizes(sim::Card& card, const std::string& dir) {
     std::vector<std::pair<std::wstring, int64_t>> out;
     sim::Reply listing = card.Answer("/command.cgi?op=100&DIR=" + dir);
-    for (std::string_view line : card::SplitLines(listing.body))
-        if (auto r = card::ParseRecord(line)) out.emplace_back(r->Name, r->Size);
+    for (std::string_view line : model::SplitLines(listing.body))
+        if (auto r = model::ParseRecord(line)) out.emplace_back(r->Name, r->Size);
     return out;
 }
 

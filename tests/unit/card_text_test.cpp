@@ -12,9 +12,9 @@ TEST(CardText, PercentEncoding) {
         {"/\xC3\x84~x-y.z_", "/%C3%84~x-y.z_"},
         {std::string("\0\xFF", 2), "%00%FF"},
     };
-    for (auto& c : cases) EXPECT_EQ(card::PercentEncode(c.in), c.out) << c.in;
-    EXPECT_EQ(card::UrlPath(L"DCIM/\xC4 1"), L"DCIM/%C3%84%201");
-    EXPECT_EQ(card::UrlPathFromBytes("/\xC4"), L"/%C4");  // the card's own bytes, whatever they are
+    for (auto& c : cases) EXPECT_EQ(model::PercentEncode(c.in), c.out) << c.in;
+    EXPECT_EQ(model::UrlPath(L"DCIM/\xC4 1"), L"DCIM/%C3%84%201");
+    EXPECT_EQ(model::UrlPathFromBytes("/\xC4"), L"/%C4");  // the card's own bytes, whatever they are
 }
 
 TEST(CardText, SafeLocalNames) {
@@ -31,7 +31,7 @@ TEST(CardText, SafeLocalNames) {
         {L"COM1.JPG", false}, {L"lpt9", false}, {L"COM\xB9.jpg", false}, {L"CONIN$", false},
         {std::wstring(256, L'a'), false},
     };
-    for (auto& c : cases) EXPECT_EQ(card::IsSafeLocalName(c.name), c.safe) << str::ToUtf8(card::Printable(c.name));
+    for (auto& c : cases) EXPECT_EQ(model::IsSafeLocalName(c.name), c.safe) << str::ToUtf8(model::Printable(c.name));
 }
 
 TEST(CardText, SafeCardFolders) {
@@ -42,7 +42,7 @@ TEST(CardText, SafeCardFolders) {
         {L"/./x", false}, {L"/a\\b", false}, {L"C:", false}, {L"/x:y", false}, {L"/a\x01", false},
         {L"/NUL/x", false}, {L"/dir./x", false}, {L"/" + std::wstring(256, L'a'), false},
     };
-    for (auto& c : cases) EXPECT_EQ(card::IsSafeCardFolder(c.folder), c.safe) << str::ToUtf8(card::Printable(c.folder));
+    for (auto& c : cases) EXPECT_EQ(model::IsSafeCardFolder(c.folder), c.safe) << str::ToUtf8(model::Printable(c.folder));
 }
 
 TEST(CardText, SsidOnlyFromAnAnswerThatCanBeOne) {
@@ -58,6 +58,6 @@ TEST(CardText, SsidOnlyFromAnAnswerThatCanBeOne) {
         {"<html><body>Login</body></html>", std::nullopt},  // a router's page in the card's place
         {"<!DOCTYPE html>", std::nullopt}, {" <b>", std::nullopt},
     };
-    for (auto& c : cases) EXPECT_EQ(card::SsidFromAnswer(c.answer), c.ssid) << c.answer;
-    EXPECT_EQ(card::kSsidAnswerBytes, 33u);
+    for (auto& c : cases) EXPECT_EQ(model::SsidFromAnswer(c.answer), c.ssid) << c.answer;
+    EXPECT_EQ(model::kSsidAnswerBytes, 33u);
 }

@@ -26,7 +26,7 @@ bool Eventually(F cond) {
 }  // namespace
 
 TEST(CardWorker, JobsRunInOrderOffTheCallerAndTicksNeverStack) {
-    card::CardWorker worker;
+    model::CardWorker worker;
     worker.Start();
     std::mutex m;
     std::vector<int> order;
@@ -66,7 +66,7 @@ TEST(CardWorker, StopDropsWaitingJobsAndLeavesAStuckOneBehind) {
     std::atomic<int> ran{0};
     std::atomic<bool> release{false}, started{false};
     {
-        card::CardWorker worker;
+        model::CardWorker worker;
         worker.Start();
         worker.Post([&] {
             started = true;
@@ -81,7 +81,7 @@ TEST(CardWorker, StopDropsWaitingJobsAndLeavesAStuckOneBehind) {
     }
     // A job that ignores the request: Stop gives up after its wait and the
     // thread is left to the end of the process.
-    auto* stuck = new card::CardWorker;
+    auto* stuck = new model::CardWorker;
     stuck->Start();
     started = false;
     stuck->Post([&] {
@@ -97,8 +97,8 @@ TEST(CardWorker, StopDropsWaitingJobsAndLeavesAStuckOneBehind) {
 
 TEST(CardWorker, MailboxRunsActionsInOrderAndWakesOncePerDrain) {
     std::atomic<int> wakes{0};
-    card::UiMailbox mailbox([&] { wakes++; });
-    card::CardWorker worker;
+    model::UiMailbox mailbox([&] { wakes++; });
+    model::CardWorker worker;
     worker.Start();
     std::vector<int> seen;  // touched only by the draining thread
     constexpr int kActions = 2000;
@@ -121,7 +121,7 @@ TEST(CardWorker, MailboxRunsActionsInOrderAndWakesOncePerDrain) {
 }
 
 TEST(CardWorker, ACancelReachesOnlyTheDownloadRunningWhenAskedFor) {
-    card::DownloadGate gate;
+    model::DownloadGate gate;
     EXPECT_FALSE(gate.CancelRunning());  // nothing runs: the click is no cancel
     gate.Begin();
     EXPECT_TRUE(gate.Running());
@@ -135,7 +135,7 @@ TEST(CardWorker, ACancelReachesOnlyTheDownloadRunningWhenAskedFor) {
 
     // Cancels from the interface while the card thread runs one download after
     // the other: each cancel lands on a download that was running.
-    card::CardWorker worker;
+    model::CardWorker worker;
     worker.Start();
     std::atomic<int> cancelledSeen{0};
     std::atomic<bool> done{false};

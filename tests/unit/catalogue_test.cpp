@@ -25,7 +25,7 @@ protected:
           env86_(L"programfiles(x86)", pf86_ + L"\\") {}
 
     // The search with the hit's id as start-up keeps it.
-    std::wstring WLX_AutoSearch_Viewer() { return AutoSearchViewer(foundViewerId_); }
+    std::wstring WLX_AutoSearch_Viewer() { return model::AutoSearchViewer(foundViewerId_); }
     std::wstring foundViewerId_;
 
     // Creates the sub-path's folders and the executable below a base folder.
@@ -54,11 +54,11 @@ private:
 }  // namespace
 
 TEST(Catalogue, TableEndsWithMarkerRow) {
-    size_t n = std::size(KnownViewers);
-    EXPECT_EQ(std::wstring_view(KnownViewers[n - 1]), kKnownViewersEnd);
+    size_t n = std::size(model::KnownViewers);
+    EXPECT_EQ(std::wstring_view(model::KnownViewers[n - 1]), model::kKnownViewersEnd);
     EXPECT_EQ((n - 1) % 2, 0u);
-    EXPECT_EQ(std::wstring_view(KnownViewers[0]), L"nomacs\\nomacs-x64\\nomacs.exe");
-    EXPECT_EQ(std::wstring_view(KnownViewers[n - 2]), L"ps");
+    EXPECT_EQ(std::wstring_view(model::KnownViewers[0]), L"nomacs\\nomacs-x64\\nomacs.exe");
+    EXPECT_EQ(std::wstring_view(model::KnownViewers[n - 2]), L"ps");
 }
 
 TEST(Catalogue, ModeFromViewerPath) {
@@ -76,7 +76,7 @@ TEST(Catalogue, ModeFromViewerPath) {
         {L"C:\\Windows\\mspaint.exe", L"systemonly"},
         {L"", L"systemonly"},
     };
-    for (const Case& c : cases) EXPECT_EQ(ModeFromViewerPath(c.path), c.id) << Utf8(c.path);
+    for (const Case& c : cases) EXPECT_EQ(model::ModeFromViewerPath(c.path), c.id) << Utf8(c.path);
 }
 
 TEST(Catalogue, DeriveMode) {
@@ -102,7 +102,7 @@ TEST(Catalogue, DeriveMode) {
         {L"", true, L"irfan", xnview, L"xnview"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(DeriveMode(c.raw, c.present, c.found, c.path), c.mode)
+        EXPECT_EQ(model::DeriveMode(c.raw, c.present, c.found, c.path), c.mode)
             << Utf8(c.raw) << " found=" << Utf8(c.found);
 }
 
@@ -113,12 +113,12 @@ TEST(Catalogue, TransferOnlyBeforeFullLoad) {
         {L"SystemOnly", false},  {L"ViewerDefined", false},          {L"", false},
         {L"Transfer Only", false},
     };
-    for (const Case& c : cases) EXPECT_EQ(DerivesToTransferOnly(c.raw), c.transferOnly) << Utf8(c.raw);
+    for (const Case& c : cases) EXPECT_EQ(model::DerivesToTransferOnly(c.raw), c.transferOnly) << Utf8(c.raw);
 }
 
 TEST(Catalogue, GetModeFromViewerUsesViewerPath) {
-    EXPECT_EQ(ModeFromViewerPath(L"C:\\IrfanView\\i_view64.exe"), L"irfan");
-    EXPECT_EQ(ModeFromViewerPath(L""), L"systemonly");
+    EXPECT_EQ(model::ModeFromViewerPath(L"C:\\IrfanView\\i_view64.exe"), L"irfan");
+    EXPECT_EQ(model::ModeFromViewerPath(L""), L"systemonly");
 }
 
 TEST_F(AutoSearch, NothingInstalled) {
@@ -176,5 +176,5 @@ TEST(Catalogue, ViewerProgramByTheTablesFileNamesOrTheUsersViewer) {
         {L"irfan", L"", L"D:\\Tools\\iview.exe", false},      // the system did not tell
     };
     for (const Case& c : cases)
-        EXPECT_EQ(IsViewerProgram(c.id, c.program, c.viewerPath), c.is) << Utf8(c.id) << " " << Utf8(c.program);
+        EXPECT_EQ(model::IsViewerProgram(c.id, c.program, c.viewerPath), c.is) << Utf8(c.id) << " " << Utf8(c.program);
 }

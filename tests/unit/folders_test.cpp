@@ -17,9 +17,9 @@ std::string Utf8(const std::wstring& s) { return str::ToUtf8(s); }
 // Settings with empty [Copy] folders, as a new settings file has them.
 class WorkingTree : public ::testing::Test {
 protected:
-    uint8_t CreateTree() { return CreateWorkingTree(settings_, tfaActive_) ? 1 : 0; }
+    uint8_t CreateTree() { return model::CreateWorkingTree(settings_, tfaActive_) ? 1 : 0; }
     TempDir profile_;
-    Settings settings_;
+    model::Settings settings_;
     bool tfaActive_ = false;
 };
 
@@ -36,12 +36,12 @@ TEST(Folders, GetEnv) {
     };
     for (const Case& c : cases) {
         ScopedEnv env(name, c.value);
-        EXPECT_EQ(own_GetEnv(name), c.expected) << (c.value ? Utf8(*c.value) : "unset");
+        EXPECT_EQ(model::own_GetEnv(name), c.expected) << (c.value ? Utf8(*c.value) : "unset");
     }
 }
 
 TEST(Folders, ProgramFolderEndsWithSeparator) {
-    std::wstring folder = own_GetProgramFolder();
+    std::wstring folder = model::own_GetProgramFolder();
     ASSERT_FALSE(folder.empty());
     EXPECT_TRUE(str::EndsWith(folder, L"\\") || str::EndsWith(folder, L"/"));
     EXPECT_TRUE(str::StartsWith(fs::ProgramFile(), folder));
@@ -67,7 +67,7 @@ TEST(Folders, PathPartsWithoutDiskAccess) {
         {L"", L"pathfile", L""},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(own_CheckPathFile(c.path, 0, c.kind), c.expected)
+        EXPECT_EQ(model::own_CheckPathFile(c.path, 0, c.kind), c.expected)
             << Utf8(c.path) << " / " << Utf8(c.kind);
 }
 
@@ -93,21 +93,21 @@ TEST(Folders, PathPartsOfExistingFilesOnly) {
         {file, L"other", L""},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(own_CheckPathFile(c.path, 1, c.kind), c.expected)
+        EXPECT_EQ(model::own_CheckPathFile(c.path, 1, c.kind), c.expected)
             << Utf8(c.path) << " / " << Utf8(c.kind);
 }
 
 TEST(Folders, CheckCreateOneFolder) {
     TempDir dir;
     std::wstring file = dir.Write(L"file", "x");
-    EXPECT_TRUE(EnsureFolder(dir / L"new"));
+    EXPECT_TRUE(model::EnsureFolder(dir / L"new"));
     EXPECT_TRUE(fs::IsDirectory(dir / L"new"));
-    EXPECT_TRUE(EnsureFolder(dir / L"new"));           // exists already
-    EXPECT_TRUE(EnsureFolder(dir / L"trail\\"));       // settings folder form
+    EXPECT_TRUE(model::EnsureFolder(dir / L"new"));           // exists already
+    EXPECT_TRUE(model::EnsureFolder(dir / L"trail\\"));       // settings folder form
     EXPECT_TRUE(fs::IsDirectory(dir / L"trail"));
-    EXPECT_FALSE(EnsureFolder(dir / L"a\\b"));          // one level only
+    EXPECT_FALSE(model::EnsureFolder(dir / L"a\\b"));          // one level only
     EXPECT_FALSE(fs::IsDirectory(dir / L"a"));
-    EXPECT_FALSE(EnsureFolder(file));                   // a file is no folder
+    EXPECT_FALSE(model::EnsureFolder(file));                   // a file is no folder
 }
 
 TEST_F(WorkingTree, DefaultTreeBelowProfile) {

@@ -47,7 +47,7 @@ TEST(ShowFile, PlanPerModeAndPath) {
         {L"transferonly", L"", L"", L"", false, false, 0},
     };
     for (const Case& c : cases) {
-        ShowFilePlan plan = PlanShowFile(c.path, c.mode, viewer, L".cr2", L".jpg");
+        model::ShowFilePlan plan = model::PlanShowFile(c.path, c.mode, viewer, L".cr2", L".jpg");
         std::string what = Utf8(c.mode) + " " + Utf8(c.path);
         EXPECT_EQ(plan.journal, c.journal) << what;
         EXPECT_EQ(plan.commandLine, c.commandLine) << what;
@@ -75,10 +75,10 @@ TEST(CopyToSelection, CutFileName) {
         {L"dir.jpg\\x", L".jpg", L"dir.jpg"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(CutFileName(c.text, c.extension), c.name) << Utf8(c.text) << " / " << Utf8(c.extension);
-    EXPECT_EQ(WithLeadingDot(L"cr2"), L".cr2");
-    EXPECT_EQ(WithLeadingDot(L".cr2"), L".cr2");
-    EXPECT_EQ(WithLeadingDot(L""), L"");  // no extension: that kind is not transferred
+        EXPECT_EQ(model::CutFileName(c.text, c.extension), c.name) << Utf8(c.text) << " / " << Utf8(c.extension);
+    EXPECT_EQ(model::WithLeadingDot(L"cr2"), L".cr2");
+    EXPECT_EQ(model::WithLeadingDot(L".cr2"), L".cr2");
+    EXPECT_EQ(model::WithLeadingDot(L""), L"");  // no extension: that kind is not transferred
 }
 
 namespace {
@@ -102,18 +102,18 @@ protected:
     uint8_t Copy(const std::wstring& text) {
         journal_.clear();
         lamps_.clear();
-        CopyFeedback feedback{[this](const std::wstring& line) { journal_.push_back(line); },
+        model::CopyFeedback feedback{[this](const std::wstring& line) { journal_.push_back(line); },
                               [this](model::Lamp colour, model::LampAt at) {
                                   static const wchar_t kLetters[] = L"rgbycx";
                                   lamps_.push_back(std::wstring(1, kLetters[static_cast<int>(colour)]) + L"/" +
                                                    (at == model::LampAt::Top ? L"t" : L"b"));
                               }};
-        return CopyShownFileToSelection(text, folders_, feedback);
+        return model::CopyShownFileToSelection(text, folders_, feedback);
     }
 
     TempDir dir_;
     std::wstring source_, storage_;
-    SelectionFolders folders_;
+    model::SelectionFolders folders_;
     std::vector<std::wstring> journal_, lamps_;
 };
 

@@ -17,12 +17,12 @@ TEST(KeyTable, OnlyViewerIdsAndViewerButtonsAct) {
     };
     for (const Case& c : cases) {
         const std::string mode = str::ToUtf8(c.mode);
-        const wchar_t* got = ViewerWindowClass(c.mode);
+        const wchar_t* got = model::ViewerWindowClass(c.mode);
         EXPECT_EQ(got ? std::wstring(got) : L"-", c.windowClass ? c.windowClass : L"-") << mode;
         for (int button : {-1, 0, 6, 7, 8, 10, 11})
-            EXPECT_EQ(ViewerCommandFor(button, c.mode).action, ViewerAction::None) << mode << button;
+            EXPECT_EQ(model::ViewerCommandFor(button, c.mode).action, model::ViewerAction::None) << mode << button;
         if (c.windowClass) continue;
         for (int button : {1, 2, 3, 4, 5, 9})
-            EXPECT_EQ(ViewerCommandFor(button, c.mode).action, ViewerAction::None) << mode << button;
+            EXPECT_EQ(model::ViewerCommandFor(button, c.mode).action, model::ViewerAction::None) << mode << button;
     }
 }

@@ -18,9 +18,9 @@ int32_t FatDate(int y, int m, int d) { return ((y - 1980) << 9) | (m << 5) | d; 
 int32_t FatTime(int h, int mi, int s) { return (h << 11) | (mi << 5) | (s / 2); }
 
 // A card picture of the camera folder, taken on 8 December 2026 at h:mi:s.
-card::CardFileRecord Shot(const std::wstring& name, int64_t size, int h = 10, int mi = 0, int s = 0,
+model::CardFileRecord Shot(const std::wstring& name, int64_t size, int h = 10, int mi = 0, int s = 0,
                           const std::wstring& folder = L"/DCIM/101_PANA") {
-    card::CardFileRecord c;
+    model::CardFileRecord c;
     c.Directory = folder;
     c.Name = name;
     c.RawName = str::ToUtf8(name);
@@ -30,10 +30,10 @@ card::CardFileRecord Shot(const std::wstring& name, int64_t size, int h = 10, in
     return c;
 }
 
-int64_t TakenAt(const card::CardFileRecord& c) { return card::CardTime(c.RawDate, c.RawTime).value(); }
+int64_t TakenAt(const model::CardFileRecord& c) { return model::CardTime(c.RawDate, c.RawTime).value(); }
 
 // The camera folder's listing of these pictures.
-std::string Listing(const std::vector<card::CardFileRecord>& shots) {
+std::string Listing(const std::vector<model::CardFileRecord>& shots) {
     std::string s = "WLANSD_FILELIST\r\n";
     for (auto& c : shots)
         s += str::ToUtf8(c.Directory) + "," + c.RawName + "," + std::to_string(c.Size) + ",32," +
@@ -45,7 +45,7 @@ std::string Listing(const std::vector<card::CardFileRecord>& shots) {
 // folders, started at 10:30 on the card's clock (the camera's clock right).
 struct Camera {
     testutil::FakeCardPort port;
-    card::Session& session = port.session;
+    model::Session& session = port.session;
     int64_t start = TakenAt(Shot(L"x", 1, 10, 30));
 
     // `after`: the run before, whose store and records this one takes over.
@@ -65,7 +65,7 @@ struct Camera {
         session.Begin(session.Config, L"", records, start);
         session.Pictures.CardIdentified(L"cid-0123");
     }
-    void List(const std::vector<card::CardFileRecord>& shots, int64_t after = 2 * kSecond) {
+    void List(const std::vector<model::CardFileRecord>& shots, int64_t after = 2 * kSecond) {
         port.now += after;
         session.Split(L"DIR", Listing(shots));
     }
@@ -83,14 +83,14 @@ struct Camera {
 // the card's; files of earlier versions (older than identities) and
 // pictures without a clock go by size alone.
 TEST(PictureLedger, WhichStoredFileIsThePicture) {
-    const card::CardFileRecord shot = Shot(L"P1010001.JPG", 5000, 9, 15, 42);
-    const card::PictureId id = card::IdOf(shot);
+    const model::CardFileRecord shot = Shot(L"P1010001.JPG", 5000, 9, 15, 42);
+    const model::PictureId id = model::IdOf(shot);
     const int64_t taken = TakenAt(shot), since = taken - 3600 * kSecond, upgrade = taken + 3600 * kSecond;
-    card::PictureId noClock = id;
+    model::PictureId noClock = id;
     noClock.date = 0;
     struct Case {
         const char* what;
-        card::PictureId picture;
+        model::PictureId picture;
         uint64_t size;
         int64_t modified, since;
         bool same;
@@ -104,7 +104,7 @@ TEST(PictureLedger, WhichStoredFileIsThePicture) {
         {"no clock on the camera: size alone", noClock, 5000, upgrade + kSecond, since, true},
     };
     for (auto& c : cases)
-        EXPECT_EQ(card::StoredFileIs({L"P1010001.JPG", c.size, c.modified}, c.picture, c.since), c.same) << c.what;
+        EXPECT_EQ(model::StoredFileIs({L"P1010001.JPG", c.size, c.modified}, c.picture, c.since), c.same) << c.what;
 
     // Names beside the picture's own: the first free one is given, and the
     // search for the picture runs through the taken ones.
@@ -112,15 +112,15 @@ TEST(PictureLedger, WhichStoredFileIsThePicture) {
         {L"p1010001.jpg", {L"P1010001.JPG", 4000, taken}},
         {L"p1010001-2.jpg", {L"P1010001-2.JPG", 5000, taken}},
     };
-    card::FileLookup lookup = [&](const std::wstring& name) -> std::optional<fs::FileEntry> {
+    model::FileLookup lookup = [&](const std::wstring& name) -> std::optional<fs::FileEntry> {
         auto it = folder.find(str::ToLower(name));
         return it == folder.end() ? std::nullopt : std::optional<fs::FileEntry>(it->second);
     };
-    EXPECT_EQ(card::StoredName(lookup, id, 0), L"P1010001-2.JPG");
-    EXPECT_EQ(card::FreeName(lookup, L"P1010001.JPG"), L"P1010001-3.JPG");
-    EXPECT_EQ(card::FreeName(lookup, L"P1010002.JPG"), L"P1010002.JPG");
-    EXPECT_EQ(card::BesideName(L"README", 2), L"README-2");
-    EXPECT_EQ(card::BesideName(L".hidden", 3), L".hidden-3");
+    EXPECT_EQ(model::StoredName(lookup, id, 0), L"P1010001-2.JPG");
+    EXPECT_EQ(model::FreeName(lookup, L"P1010001.JPG"), L"P1010001-3.JPG");
+    EXPECT_EQ(model::FreeName(lookup, L"P1010002.JPG"), L"P1010002.JPG");
+    EXPECT_EQ(model::BesideName(L"README", 2), L"README-2");
+    EXPECT_EQ(model::BesideName(L".hidden", 3), L".hidden-3");
 }
 
 // The counter wrapped: a new picture under a stored name goes beside it,
@@ -129,12 +129,12 @@ TEST(PictureLedger, ARepeatedNameIsStoredBesideTheOldPicture) {
     Camera cam(false);
     const auto old = Shot(L"P1010001.JPG", 5000, 9, 0, 0), fresh = Shot(L"P1010001.JPG", 5000, 10, 5, 0);
     cam.List({old});
-    const std::wstring first = cam.port.Store(old, Store::LoRes, std::string(5000, 'o'));
+    const std::wstring first = cam.port.StorePicture(old, model::Store::LoRes, std::string(5000, 'o'));
     ASSERT_EQ(first, cam.Folder(L"LoRes\\P1010001.JPG"));
     EXPECT_EQ(fs::LastWriteTime(first), TakenAt(old));  // the card's time
     cam.List({fresh});
     EXPECT_EQ(cam.Steps(), Names{L"P1010001.JPG"});
-    EXPECT_EQ(cam.port.Store(fresh, Store::LoRes, std::string(5000, 'n')), cam.Folder(L"LoRes\\P1010001-2.JPG"));
+    EXPECT_EQ(cam.port.StorePicture(fresh, model::Store::LoRes, std::string(5000, 'n')), cam.Folder(L"LoRes\\P1010001-2.JPG"));
     EXPECT_EQ(testutil::ReadAll(first), std::string(5000, 'o'));
     EXPECT_EQ(cam.port.journal.back(),
               L"Another picture has the name P1010001.JPG: this one is stored beside it as P1010001-2.JPG");
@@ -149,7 +149,7 @@ TEST(PictureLedger, ARepeatedNameIsStoredBesideTheOldPicture) {
     const std::wstring file = upgraded.port.store.Write(L"HiRes\\P1010009.CR2", std::string(7000, 'r'));
     ASSERT_TRUE(fs::SetLastWriteTime(file, upgraded.session.Pictures.IdentitiesSince() - 86400 * kSecond));
     upgraded.List({legacy});
-    EXPECT_TRUE(upgraded.session.Pictures.IsStored(legacy, Store::HiRes));
+    EXPECT_TRUE(upgraded.session.Pictures.IsStored(legacy, model::Store::HiRes));
 
     // A copy cut short while the camera wrote it is replaced by the whole
     // picture, which begins with it; a picture of the name that does not (the
@@ -159,20 +159,20 @@ TEST(PictureLedger, ARepeatedNameIsStoredBesideTheOldPicture) {
     auto growing = Shot(L"P1010003.CR2", 3000, 10, 40, 0), formatted = Shot(L"P1010004.CR2", 3000, 10, 40, 0);
     writing.List({growing, formatted});
     const std::string part(3000, 'p');
-    ASSERT_NE(writing.port.Store(growing, Store::HiRes, part), L"");
-    ASSERT_NE(writing.port.Store(formatted, Store::HiRes, part), L"");
+    ASSERT_NE(writing.port.StorePicture(growing, model::Store::HiRes, part), L"");
+    ASSERT_NE(writing.port.StorePicture(formatted, model::Store::HiRes, part), L"");
     growing.Size = formatted.Size = 9000;
     const auto elsewhere = Shot(L"P1010003.CR2", 9500, 10, 41, 0, L"/DCIM/102_PANA");
     writing.List({growing, formatted});
-    card::StorePlan plan = writing.session.Pictures.Plan(growing, Store::HiRes, writing.port.Now());
+    model::StorePlan plan = writing.session.Pictures.Plan(growing, model::Store::HiRes, writing.port.Now());
     EXPECT_EQ(plan.cutCopies, Names{L"P1010003.CR2"});
-    EXPECT_EQ(writing.port.Store(growing, Store::HiRes, part + std::string(6000, 'w')),
+    EXPECT_EQ(writing.port.StorePicture(growing, model::Store::HiRes, part + std::string(6000, 'w')),
               writing.Folder(L"HiRes\\P1010003.CR2"));
     EXPECT_EQ(fs::FileSize(writing.Folder(L"HiRes\\P1010003.CR2")), 9000u);
-    EXPECT_EQ(writing.port.Store(formatted, Store::HiRes, std::string(9000, 'f')),
+    EXPECT_EQ(writing.port.StorePicture(formatted, model::Store::HiRes, std::string(9000, 'f')),
               writing.Folder(L"HiRes\\P1010004-2.CR2"));
     EXPECT_EQ(testutil::ReadAll(writing.Folder(L"HiRes\\P1010004.CR2")), part);
-    plan = writing.session.Pictures.Plan(elsewhere, Store::HiRes, writing.port.Now());
+    plan = writing.session.Pictures.Plan(elsewhere, model::Store::HiRes, writing.port.Now());
     EXPECT_EQ(plan.cutCopies, Names{});
     EXPECT_EQ(plan.fileName, L"P1010003-2.CR2");
 }
@@ -192,8 +192,8 @@ TEST(PictureLedger, NothingWaitsPastTheNextStart) {
     first.List({before, burst1, raw, burst2});
     EXPECT_EQ(first.Steps(), (Names{L"P1010002.JPG", L"P1010002.CR2", L"P1010003.JPG"}));
     EXPECT_EQ(first.session.Pictures.Record().WaitingCount(), 3u);
-    ASSERT_NE(first.port.Store(burst1, Store::LoRes, "jpeg"), L"");
-    ASSERT_NE(first.port.Store(raw, Store::HiRes, std::string(2000, 'r')), L"");
+    ASSERT_NE(first.port.StorePicture(burst1, model::Store::LoRes, "jpeg"), L"");
+    ASSERT_NE(first.port.StorePicture(raw, model::Store::HiRes, std::string(2000, 'r')), L"");
     EXPECT_TRUE(first.session.Pictures.SaveRecord());
     // The program ends here, in the middle of the burst: what it was
     // downloading and moving is left behind.
@@ -201,7 +201,7 @@ TEST(PictureLedger, NothingWaitsPastTheNextStart) {
                        moving = first.port.store.Write(L"LoRes\\P1010003.JPG.part", "cut");
 
     Camera next(true, &first);
-    card::Session& s = next.session;
+    model::Session& s = next.session;
     s.Config.TmpPath = first.port.store.path();
     const auto later = Shot(L"P1010004.JPG", 5000, 11, 31);  // after the second start
     const auto beforeStart = Shot(L"P1010005.JPG", 5000, 11, 10);
@@ -218,15 +218,15 @@ TEST(PictureLedger, NothingWaitsPastTheNextStart) {
     EXPECT_EQ(noClock.Steps(), Names{});
 
     // The record is bounded, and read back as it was written.
-    card::CardRecord record;
-    for (int i = 0; i < 12000; i++) record.Wait(card::IdOf(Shot(L"P" + std::to_wstring(i) + L".JPG", 1)));
+    model::CardRecord record;
+    for (int i = 0; i < 12000; i++) record.Wait(model::IdOf(Shot(L"P" + std::to_wstring(i) + L".JPG", 1)));
     record.NoteClockReading(-7 * kSecond);
-    EXPECT_EQ(record.WaitingCount(), card::CardRecord::kMaxWaiting);
-    card::CardRecord read;
+    EXPECT_EQ(record.WaitingCount(), model::CardRecord::kMaxWaiting);
+    model::CardRecord read;
     read.Parse(record.Serialize());
     EXPECT_EQ(read.Serialize(), record.Serialize());
-    EXPECT_TRUE(read.IsWaiting(card::IdOf(Shot(L"P11999.JPG", 1))));
-    EXPECT_FALSE(read.IsWaiting(card::IdOf(Shot(L"P0.JPG", 1))));
+    EXPECT_TRUE(read.IsWaiting(model::IdOf(Shot(L"P11999.JPG", 1))));
+    EXPECT_FALSE(read.IsWaiting(model::IdOf(Shot(L"P0.JPG", 1))));
     EXPECT_EQ(read.ClockOffset(), -7 * kSecond);
 }
 
@@ -241,22 +241,22 @@ TEST(PictureLedger, AStoreThatFailsSaysSoAndRecovers) {
     // The store's folder is gone, and a file stands where it was.
     const std::wstring lowRes = cam.Folder(L"LoRes");
     ASSERT_TRUE(fs::WriteFile(lowRes, "not a folder"));
-    card::PictureLedger& ledger = cam.session.Pictures;
-    EXPECT_EQ(ledger.Plan(shot, Store::LoRes, cam.port.now).action, card::StorePlan::Action::Later);
+    model::PictureLedger& ledger = cam.session.Pictures;
+    EXPECT_EQ(ledger.Plan(shot, model::Store::LoRes, cam.port.now).action, model::StorePlan::Action::Later);
     EXPECT_TRUE(str::StartsWith(cam.port.journal.back(), L"Not stored: " + lowRes + L" ("));
     EXPECT_EQ(cam.port.lamps.back(), L"6rb");
     const size_t said = cam.port.journal.size();
     cam.port.now += 5 * kSecond;
-    EXPECT_EQ(ledger.Plan(shot, Store::LoRes, cam.port.now).action, card::StorePlan::Action::Later);
-    cam.port.now += card::PictureLedger::kStoreRetryNs;
-    EXPECT_EQ(ledger.Plan(shot, Store::LoRes, cam.port.now).action, card::StorePlan::Action::Later);
+    EXPECT_EQ(ledger.Plan(shot, model::Store::LoRes, cam.port.now).action, model::StorePlan::Action::Later);
+    cam.port.now += model::PictureLedger::kStoreRetryNs;
+    EXPECT_EQ(ledger.Plan(shot, model::Store::LoRes, cam.port.now).action, model::StorePlan::Action::Later);
     EXPECT_EQ(cam.port.journal.size(), said);  // tried again, quietly
     EXPECT_TRUE(ledger.StoreFailing());
     EXPECT_EQ(ledger.Record().WaitingCount(), 1u);
 
     ASSERT_TRUE(fs::DeleteFileAt(lowRes));
-    cam.port.now += card::PictureLedger::kStoreRetryNs;
-    EXPECT_NE(cam.port.Store(shot, Store::LoRes, "jpeg"), L"");
+    cam.port.now += model::PictureLedger::kStoreRetryNs;
+    EXPECT_NE(cam.port.StorePicture(shot, model::Store::LoRes, "jpeg"), L"");
     EXPECT_EQ(cam.port.journal[said], L"Store works again: " + lowRes);
     EXPECT_FALSE(ledger.StoreFailing());
     EXPECT_EQ(ledger.Record().WaitingCount(), 0u);
@@ -266,7 +266,7 @@ TEST(PictureLedger, AStoreThatFailsSaysSoAndRecovers) {
     deep.session.Config.SourcePath = deep.port.store / std::wstring(120, L'a') + L"\\" + std::wstring(120, L'b');
     deep.List({});
     deep.List({shot});
-    const std::wstring stored = deep.port.Store(shot, Store::LoRes, "jpeg");
+    const std::wstring stored = deep.port.StorePicture(shot, model::Store::LoRes, "jpeg");
     EXPECT_GT(stored.size(), 260u);
     EXPECT_EQ(fs::FileSize(stored), 4u);
 }
@@ -287,22 +287,22 @@ TEST(PictureLedger, TheStoreIsListedAgainOnlyWhenItChanged) {
     };
     setStamp(stamp);
 
-    card::StoreIndex index;
+    model::StoreIndex index;
     EXPECT_TRUE(index.Refresh(source, stamp + 10 * kSecond));
     EXPECT_FALSE(index.Refresh(source, stamp + 11 * kSecond));  // nothing changed: nothing listed
-    EXPECT_TRUE(index.Find(Store::LoRes, L"p1.jpg"));
-    EXPECT_FALSE(index.Find(Store::HiRes, L"P1.JPG"));
-    for (const wchar_t* name : {L"EMPTY.JPG", L"sub.jpg", L""}) EXPECT_FALSE(index.Find(Store::LoRes, name));
+    EXPECT_TRUE(index.Find(model::Store::LoRes, L"p1.jpg"));
+    EXPECT_FALSE(index.Find(model::Store::HiRes, L"P1.JPG"));
+    for (const wchar_t* name : {L"EMPTY.JPG", L"sub.jpg", L""}) EXPECT_FALSE(index.Find(model::Store::LoRes, name));
 
     // A picture the program stores is known at once, and the move of its
     // folder's stamp is its own: the folder is not listed again for it.
     store.Write(L"LoRes\\P2.JPG", "y");
     ASSERT_TRUE(fs::SetLastWriteTime(store / L"LoRes", stamp + 5 * kSecond));
-    index.NoteStored(Store::LoRes, {L"P2.JPG", 1, stamp});
-    EXPECT_TRUE(index.Find(Store::LoRes, L"P2.JPG"));
+    index.NoteStored(model::Store::LoRes, {L"P2.JPG", 1, stamp});
+    EXPECT_TRUE(index.Find(model::Store::LoRes, L"P2.JPG"));
     EXPECT_EQ(index.Size(), 2u);
     EXPECT_FALSE(index.Refresh(source, stamp + 12 * kSecond));
-    EXPECT_TRUE(index.Find(Store::LoRes, L"P2.JPG"));
+    EXPECT_TRUE(index.Find(model::Store::LoRes, L"P2.JPG"));
 
     // A stamp as recent as its file system's step is not trusted: a change
     // in the same step keeps it, so the folder is listed until it is old.
@@ -311,17 +311,17 @@ TEST(PictureLedger, TheStoreIsListedAgainOnlyWhenItChanged) {
     store.Write(L"LoRes\\P3.JPG", "z");
     setStamp(stamp);
     EXPECT_TRUE(index.Refresh(source, stamp + 2 * kSecond));
-    EXPECT_TRUE(index.Find(Store::LoRes, L"P3.JPG"));
+    EXPECT_TRUE(index.Find(model::Store::LoRes, L"P3.JPG"));
     EXPECT_TRUE(index.Refresh(source, stamp + 10 * kSecond));
     EXPECT_FALSE(index.Refresh(source, stamp + 20 * kSecond));
 
     // A name noted but not stored is gone after the next listing; removed
     // pictures too.
-    index.NoteStored(Store::LoRes, {L"P9.JPG", 1, stamp});
+    index.NoteStored(model::Store::LoRes, {L"P9.JPG", 1, stamp});
     (void)fs::DeleteFileAt(store / L"LoRes\\P1.JPG");
     EXPECT_TRUE(index.Refresh(source));
-    EXPECT_FALSE(index.Find(Store::LoRes, L"P9.JPG"));
-    EXPECT_FALSE(index.Find(Store::LoRes, L"P1.JPG"));
+    EXPECT_FALSE(index.Find(model::Store::LoRes, L"P9.JPG"));
+    EXPECT_FALSE(index.Find(model::Store::LoRes, L"P1.JPG"));
     EXPECT_EQ(index.Size(), 2u);
 
     // Another store, and a store that is missing, are listed at once.
@@ -329,8 +329,8 @@ TEST(PictureLedger, TheStoreIsListedAgainOnlyWhenItChanged) {
     other.MakeDir(L"HiRes");
     other.Write(L"HiRes\\X.CR2", "x");
     EXPECT_TRUE(index.Refresh(other.path(), stamp + 20 * kSecond));
-    EXPECT_TRUE(index.Find(Store::HiRes, L"X.CR2"));
-    EXPECT_FALSE(index.Find(Store::LoRes, L"P2.JPG"));
+    EXPECT_TRUE(index.Find(model::Store::HiRes, L"X.CR2"));
+    EXPECT_FALSE(index.Find(model::Store::LoRes, L"P2.JPG"));
     EXPECT_TRUE(index.Refresh(other / L"missing"));
     EXPECT_FALSE(index.Refresh(other / L"missing"));
     EXPECT_EQ(index.Size(), 0u);

@@ -117,7 +117,7 @@ TEST(Placement, ButtonsStayPutOnScreenAndInsideTheWindow) {
         SCOPED_TRACE(::testing::Message() << mode);
         model::BarGeometry g = model::ComputeBarGeometry(Input(mode, true, true));
         const PlacementRecord& w = g.window;
-        for (int i = 1; i <= model::kButtonCount; i++) {
+        for (int i = 1; i <= model::ids::kButtonCount; i++) {
             const PlacementRecord& b = g.buttons[i];
             EXPECT_EQ(w.x + b.x, w.xInfo + b.xInfo) << "button " << i;
             EXPECT_EQ(w.y + b.y, w.yInfo + b.yInfo) << "button " << i;
@@ -288,12 +288,12 @@ TEST(Placement, SizesAtDpiRoundToTheNearestPixel) {
     for (const Case& c : cases)
         EXPECT_EQ(model::ScaleToDpi(c.size, c.dpi), c.scaled) << c.size << " at " << c.dpi;
 
-    Settings s;
+    model::Settings s;
     s.Position = L"verticalleft";
     std::tie(s.PositionX, s.PositionY, s.ThumbCols) = std::make_tuple(300, 150, 3);
     std::tie(s.ButtonSize, s.ButtonSpace, s.BorderSpace, s.InfoSize, s.InfoTouchSpace, s.ThumbSize, s.ThumbSelSize) =
         std::make_tuple(48, 2, 10, 511, 5, 160, 36);
-    Settings big = model::SizesAtDpi(s, 144);
+    model::Settings big = model::SizesAtDpi(s, 144);
     EXPECT_EQ(std::tie(big.ButtonSize, big.ButtonSpace, big.BorderSpace, big.InfoSize, big.InfoTouchSpace,
                        big.ThumbSize, big.ThumbSelSize),
               std::make_tuple(72, 3, 15, 767, 8, 240, 54));
@@ -310,7 +310,7 @@ TEST(Placement, WorkedExampleDoublesAt192Dpi) {
     };
     for (const wchar_t* mode : {L"left", L"right", L"top", L"bottom"})
         for (int flags = 0; flags < 4; flags++) {
-            Settings s;
+            model::Settings s;
             s.Position = mode;
             std::tie(s.ButtonSize, s.ButtonSpace, s.BorderSpace, s.InfoSize) = std::make_tuple(80, 2, 10, 280);
             s.Center = flags & 1;
@@ -319,7 +319,7 @@ TEST(Placement, WorkedExampleDoublesAt192Dpi) {
             model::BarGeometry at192 = model::ComputeBarGeometry(model::BarInputFromSettings(s, 3840, 2160, 0, 192));
             EXPECT_EQ(at192.window, doubled(at96.window)) << mode << " " << flags;
             EXPECT_EQ(at192.info, doubled(at96.info)) << mode << " " << flags;
-            for (size_t i = 1; i <= model::kButtonCount; i++)
+            for (size_t i = 1; i <= model::ids::kButtonCount; i++)
                 EXPECT_EQ(at192.buttons[i], doubled(at96.buttons[i])) << mode << " " << flags << " button " << i;
         }
 }

@@ -36,7 +36,7 @@ private:
 
 // The default file with one key's value replaced (or added).
 std::string DefaultsWith(const wchar_t* group, const wchar_t* key, const wchar_t* value) {
-    IniDocument ini(Utf8(DefaultSettingsText()));
+    model::IniDocument ini(Utf8(model::DefaultSettingsText()));
     EXPECT_TRUE(ini.SetValue(group, key, value));
     return ini.Serialize();
 }
@@ -50,13 +50,13 @@ std::string Replace(std::string text, const std::string& from, const std::string
 
 struct Loaded {
     std::wstring error;
-    Settings settings;
+    model::Settings settings;
 };
 
 Loaded Load(const std::string& ini, const std::wstring& graphicsPath,
             const std::wstring& foundViewerId = L"", const std::wstring& viewerPath = L"") {
     Loaded r;
-    r.error = LoadAllSettings(IniDocument(ini), graphicsPath, foundViewerId, viewerPath, r.settings);
+    r.error = model::LoadAllSettings(model::IniDocument(ini), graphicsPath, foundViewerId, viewerPath, r.settings);
     return r;
 }
 
@@ -65,7 +65,7 @@ Loaded Load(const std::string& ini, const std::wstring& graphicsPath,
 // --- built-in text ---------------------------------------------------------
 
 TEST(Settings, BuiltInTextIsTheDefaultFileByteForByte) {
-    std::wstring text = DefaultSettingsText();
+    std::wstring text = model::DefaultSettingsText();
     EXPECT_TRUE(str::StartsWith(text, L"[Main]\r\nMode = ViewerDefined\r\n"));  // no BOM
     EXPECT_TRUE(str::EndsWith(text, L"\r\nDelay = 100\r\nSaveChangesOnExit = Yes\r\n"));
     const wchar_t* exactRuns[] = {
@@ -96,17 +96,17 @@ TEST(Settings, BuiltInTextIsTheDefaultFileByteForByte) {
 
 TEST(Settings, ReadDataReturnsTheBlockOnceThenNothing) {
     size_t position = 0;
-    EXPECT_EQ(BuiltInBlock(position), DefaultSettingsText());
-    EXPECT_EQ(BuiltInBlock(position), L"");
-    EXPECT_EQ(BuiltInBlock(position), L"");
+    EXPECT_EQ(model::BuiltInBlock(position), model::DefaultSettingsText());
+    EXPECT_EQ(model::BuiltInBlock(position), L"");
+    EXPECT_EQ(model::BuiltInBlock(position), L"");
     position = 0;
-    EXPECT_EQ(BuiltInBlock(position), DefaultSettingsText());
+    EXPECT_EQ(model::BuiltInBlock(position), model::DefaultSettingsText());
 }
 
 // --- INI document ------------------------------------------------------------
 
 TEST(IniDocument, FindsGroupsAndKeysIgnoringCaseAndBlanks) {
-    IniDocument ini(
+    model::IniDocument ini(
         "\xEF\xBB\xBF"
         "orphan = before any group\r\n"
         "[Main]\r\n"
@@ -146,13 +146,13 @@ TEST(IniDocument, FindsGroupsAndKeysIgnoringCaseAndBlanks) {
 
 TEST(IniDocument, RewritesUnchangedTextIdentically) {
     const std::string texts[] = {
-        Utf8(DefaultSettingsText()),
+        Utf8(model::DefaultSettingsText()),
         "\xEF\xBB\xBF[A]\r\nx = 1\r\n\r\n; \xC3\xA4 comment\r\n[B]\r\n",
         "",
     };
-    for (const std::string& t : texts) EXPECT_EQ(IniDocument(t).Serialize(), t);
+    for (const std::string& t : texts) EXPECT_EQ(model::IniDocument(t).Serialize(), t);
     // Other line ends come back as CR LF; a missing last line end is added.
-    EXPECT_EQ(IniDocument("[A]\nx=1\ry=2").Serialize(), "[A]\r\nx=1\r\ny=2\r\n");
+    EXPECT_EQ(model::IniDocument("[A]\nx=1\ry=2").Serialize(), "[A]\r\nx=1\r\ny=2\r\n");
 }
 
 TEST(IniDocument, SurvivesGarbage) {
@@ -160,18 +160,18 @@ TEST(IniDocument, SurvivesGarbage) {
     for (int i = 0; i < 5000; i++) garbage.push_back(static_cast<char>((i * 7919) % 256));
     std::string longLine = "[G]\r\nk = " + std::string(200000, 'v') + "\r\n=\r\n[\r\n]\r\n[]\r\n";
     for (const std::string& t : {garbage, longLine}) {
-        IniDocument ini(t);
+        model::IniDocument ini(t);
         (void)ini.Value(L"G", L"k");
         (void)ini.Serialize();
         (void)ini.SetValue(L"G", L"k", L"x");
     }
-    IniDocument ini(longLine);
+    model::IniDocument ini(longLine);
     EXPECT_EQ(ini.Value(L"G", L"k")->size(), 200000u);
     EXPECT_TRUE(ini.HasGroup(L""));  // "[]" is a group without a name
 }
 
 TEST(IniDocument, SetValueRewritesOnlyThatLine) {
-    IniDocument ini("[Main]\r\n; Mode = x\r\nMODE=Old\r\nMode = shadowed\r\n\r\n[TFA]\r\nPath = p\r\n");
+    model::IniDocument ini("[Main]\r\n; Mode = x\r\nMODE=Old\r\nMode = shadowed\r\n\r\n[TFA]\r\nPath = p\r\n");
     ASSERT_TRUE(ini.SetValue(L"main", L"mode", L"New"));
     EXPECT_EQ(ini.Serialize(),
               "[Main]\r\n; Mode = x\r\nMODE = New\r\nMode = shadowed\r\n\r\n[TFA]\r\nPath = p\r\n");
@@ -179,7 +179,7 @@ TEST(IniDocument, SetValueRewritesOnlyThatLine) {
 }
 
 TEST(IniDocument, SetValueAddsMissingKeyAfterGroupsLastLine) {
-    IniDocument ini("[Main]\r\nMode = a\r\n; note\r\n\r\n\r\n[TFA]\r\n[Last]");
+    model::IniDocument ini("[Main]\r\nMode = a\r\n; note\r\n\r\n\r\n[TFA]\r\n[Last]");
     ASSERT_TRUE(ini.SetValue(L"Main", L"Extra", L"1"));
     ASSERT_TRUE(ini.SetValue(L"TFA", L"Path", L"DCIM"));
     ASSERT_TRUE(ini.SetValue(L"Last", L"K", L""));
@@ -197,7 +197,7 @@ TEST(IniDocument, SetValueRefusesWhatWouldBreakTheFile) {
         {L"Main", L"Mode", L"x\r\n[Evil]"}, {L"Main", L"K\nX", L"x"},
     };
     for (const Case& c : refused) {
-        IniDocument ini(text);
+        model::IniDocument ini(text);
         EXPECT_FALSE(ini.SetValue(c.group, c.key, c.value)) << Utf8(c.key) << "=" << Utf8(c.value);
         EXPECT_EQ(ini.Serialize(), text);
     }
@@ -207,9 +207,9 @@ TEST(IniDocument, SetValueRefusesWhatWouldBreakTheFile) {
 
 TEST(SettingsLoad, DefaultFile) {
     GraphicsFolder gfx;
-    Loaded r = Load(Utf8(DefaultSettingsText()), gfx.path(), L"irfan", L"C:\\x\\i_view64.exe");
+    Loaded r = Load(Utf8(model::DefaultSettingsText()), gfx.path(), L"irfan", L"C:\\x\\i_view64.exe");
     ASSERT_EQ(r.error, L"");
-    const Settings& s = r.settings;
+    const model::Settings& s = r.settings;
     EXPECT_EQ(s.Mode, L"irfan");
     EXPECT_EQ(s.Position, L"right");
     EXPECT_EQ(s.PositionX, 112);
@@ -242,7 +242,7 @@ TEST(SettingsLoad, DefaultsForMissingKeysDifferFromTheDefaultFile) {
     ini += "[Copy]\r\n[TFA]\r\nActive = yes\r\n[System]\r\n";
     Loaded r = Load(ini, gfx.path(), L"irfan", L"C:\\i_view32.exe");
     ASSERT_EQ(r.error, L"");
-    const Settings& s = r.settings;
+    const model::Settings& s = r.settings;
     EXPECT_EQ(s.Mode, L"systemonly");  // a missing Mode key reads as SystemOnly
     EXPECT_EQ(s.Position, L"right");
     EXPECT_EQ(s.PositionX, -1);
@@ -263,41 +263,41 @@ TEST(SettingsLoad, NumbersAreLimited) {
     GraphicsFolder gfx;
     struct Case {
         const wchar_t* group; const wchar_t* key; const wchar_t* value;
-        int Settings::*field; int expected;
+        int model::Settings::*field; int expected;
     };
     const Case cases[] = {
-        {L"Menu", L"ThumbCols", L"9", &Settings::ThumbCols, 12},
-        {L"Menu", L"ThumbCols", L"8", &Settings::ThumbCols, 8},
-        {L"Menu", L"ThumbCols", L"0", &Settings::ThumbCols, 1},
-        {L"Menu", L"ThumbCols", L"-4", &Settings::ThumbCols, 1},
-        {L"TFA", L"CheckNewFilesSec", L"300", &Settings::CheckNewFilesSec, 44},
-        {L"TFA", L"CheckNewFilesSec", L"200", &Settings::CheckNewFilesSec, 1},
-        {L"TFA", L"CheckNewFilesSec", L"90", &Settings::CheckNewFilesSec, 60},
-        {L"TFA", L"CheckNewFilesSec", L"256", &Settings::CheckNewFilesSec, 1},
-        {L"TFA", L"CheckNewFilesSec", L"-250", &Settings::CheckNewFilesSec, 6},
-        {L"TFA", L"CheckNewFilesSec", L"99999999999999999999", &Settings::CheckNewFilesSec, 1},
-        {L"System", L"Delay", L"5", &Settings::Delay, 8},
-        {L"System", L"Delay", L"9000", &Settings::Delay, 8000},
-        {L"System", L"Delay", L"fast", &Settings::Delay, 8},
-        {L"System", L"Delay", L"", &Settings::Delay, 8},
-        {L"Menu", L"ButtonSize", L"200", &Settings::ButtonSize, 80},
-        {L"Menu", L"ButtonSize", L"10", &Settings::ButtonSize, 24},
-        {L"Menu", L"ThumbSize", L"50", &Settings::ThumbSize, 160},
-        {L"Menu", L"ThumbSelSize", L"99", &Settings::ThumbSelSize, 36},
-        {L"Menu", L"ButtonSpace", L"30", &Settings::ButtonSpace, 20},
-        {L"Menu", L"BorderSpace", L"-3", &Settings::BorderSpace, 0},
-        {L"Menu", L"BorderSpace", L"250", &Settings::BorderSpace, 200},
-        {L"Menu", L"InfoTouchSpace", L"-4", &Settings::InfoTouchSpace, 0},
-        {L"Menu", L"InfoSize", L"30", &Settings::InfoSize, 60},
-        {L"Menu", L"InfoSize", L"5000", &Settings::InfoSize, 2400},
-        {L"Menu", L"InfoSize", L"340px", &Settings::InfoSize, 340},
-        {L"Menu", L"PositionX", L"-7", &Settings::PositionX, -7},
-        {L"TFA", L"PingTimeoutMs", L"1", &Settings::PingTimeoutMs, 10},
-        {L"TFA", L"PingTimeoutMs", L"5000", &Settings::PingTimeoutMs, 1000},
-        {L"TFA", L"QuickPollMs", L"0", &Settings::QuickPollMs, 0},
-        {L"TFA", L"QuickPollMs", L"50", &Settings::QuickPollMs, 200},
-        {L"TFA", L"QuickPollMs", L"300", &Settings::QuickPollMs, 300},
-        {L"TFA", L"QuickPollMs", L"-5", &Settings::QuickPollMs, 0},
+        {L"Menu", L"ThumbCols", L"9", &model::Settings::ThumbCols, 12},
+        {L"Menu", L"ThumbCols", L"8", &model::Settings::ThumbCols, 8},
+        {L"Menu", L"ThumbCols", L"0", &model::Settings::ThumbCols, 1},
+        {L"Menu", L"ThumbCols", L"-4", &model::Settings::ThumbCols, 1},
+        {L"TFA", L"CheckNewFilesSec", L"300", &model::Settings::CheckNewFilesSec, 44},
+        {L"TFA", L"CheckNewFilesSec", L"200", &model::Settings::CheckNewFilesSec, 1},
+        {L"TFA", L"CheckNewFilesSec", L"90", &model::Settings::CheckNewFilesSec, 60},
+        {L"TFA", L"CheckNewFilesSec", L"256", &model::Settings::CheckNewFilesSec, 1},
+        {L"TFA", L"CheckNewFilesSec", L"-250", &model::Settings::CheckNewFilesSec, 6},
+        {L"TFA", L"CheckNewFilesSec", L"99999999999999999999", &model::Settings::CheckNewFilesSec, 1},
+        {L"System", L"Delay", L"5", &model::Settings::Delay, 8},
+        {L"System", L"Delay", L"9000", &model::Settings::Delay, 8000},
+        {L"System", L"Delay", L"fast", &model::Settings::Delay, 8},
+        {L"System", L"Delay", L"", &model::Settings::Delay, 8},
+        {L"Menu", L"ButtonSize", L"200", &model::Settings::ButtonSize, 80},
+        {L"Menu", L"ButtonSize", L"10", &model::Settings::ButtonSize, 24},
+        {L"Menu", L"ThumbSize", L"50", &model::Settings::ThumbSize, 160},
+        {L"Menu", L"ThumbSelSize", L"99", &model::Settings::ThumbSelSize, 36},
+        {L"Menu", L"ButtonSpace", L"30", &model::Settings::ButtonSpace, 20},
+        {L"Menu", L"BorderSpace", L"-3", &model::Settings::BorderSpace, 0},
+        {L"Menu", L"BorderSpace", L"250", &model::Settings::BorderSpace, 200},
+        {L"Menu", L"InfoTouchSpace", L"-4", &model::Settings::InfoTouchSpace, 0},
+        {L"Menu", L"InfoSize", L"30", &model::Settings::InfoSize, 60},
+        {L"Menu", L"InfoSize", L"5000", &model::Settings::InfoSize, 2400},
+        {L"Menu", L"InfoSize", L"340px", &model::Settings::InfoSize, 340},
+        {L"Menu", L"PositionX", L"-7", &model::Settings::PositionX, -7},
+        {L"TFA", L"PingTimeoutMs", L"1", &model::Settings::PingTimeoutMs, 10},
+        {L"TFA", L"PingTimeoutMs", L"5000", &model::Settings::PingTimeoutMs, 1000},
+        {L"TFA", L"QuickPollMs", L"0", &model::Settings::QuickPollMs, 0},
+        {L"TFA", L"QuickPollMs", L"50", &model::Settings::QuickPollMs, 200},
+        {L"TFA", L"QuickPollMs", L"300", &model::Settings::QuickPollMs, 300},
+        {L"TFA", L"QuickPollMs", L"-5", &model::Settings::QuickPollMs, 0},
     };
     for (const Case& c : cases) {
         Loaded r = Load(DefaultsWith(c.group, c.key, c.value), gfx.path());
@@ -341,7 +341,7 @@ TEST(SettingsLoad, BarPosition) {
         {L"", 5, 5, L""},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(DeriveBarPosition(c.raw, c.x, c.y), c.expected) << Utf8(c.raw);
+        EXPECT_EQ(model::DeriveBarPosition(c.raw, c.x, c.y), c.expected) << Utf8(c.raw);
 
     GraphicsFolder gfx;
     std::string ini = DefaultsWith(L"Menu", L"Position", L"  UserVerticalRight ");
@@ -354,17 +354,17 @@ TEST(SettingsLoad, TextNormalisation) {
     GraphicsFolder gfx;
     struct Case {
         const wchar_t* key; const wchar_t* value;
-        std::wstring Settings::*field; const wchar_t* expected;
+        std::wstring model::Settings::*field; const wchar_t* expected;
     };
     const Case cases[] = {
-        {L"TransferHiRes", L"arw", &Settings::TransferHiRes, L".arw"},
-        {L"TransferHiRes", L".ARW", &Settings::TransferHiRes, L".ARW"},
-        {L"TransferLoRes", L" JPG ", &Settings::TransferLoRes, L".JPG"},
-        {L"TransferHiRes", L"", &Settings::TransferHiRes, L""},  // raw files are not transferred
-        {L"TransferLoRes", L" ", &Settings::TransferLoRes, L""},
-        {L"TransferModeAuto", L"Both", &Settings::TransferModeAuto, L"both"},
-        {L"TransferModeMan", L"LoRes", &Settings::TransferModeMan, L"lores"},
-        {L"Path", L" DCIM/100EOS5D ", &Settings::Path, L"DCIM/100EOS5D"},
+        {L"TransferHiRes", L"arw", &model::Settings::TransferHiRes, L".arw"},
+        {L"TransferHiRes", L".ARW", &model::Settings::TransferHiRes, L".ARW"},
+        {L"TransferLoRes", L" JPG ", &model::Settings::TransferLoRes, L".JPG"},
+        {L"TransferHiRes", L"", &model::Settings::TransferHiRes, L""},  // raw files are not transferred
+        {L"TransferLoRes", L" ", &model::Settings::TransferLoRes, L""},
+        {L"TransferModeAuto", L"Both", &model::Settings::TransferModeAuto, L"both"},
+        {L"TransferModeMan", L"LoRes", &model::Settings::TransferModeMan, L"lores"},
+        {L"Path", L" DCIM/100EOS5D ", &model::Settings::Path, L"DCIM/100EOS5D"},
     };
     for (const Case& c : cases) {
         Loaded r = Load(DefaultsWith(L"TFA", c.key, c.value), gfx.path());
@@ -372,7 +372,7 @@ TEST(SettingsLoad, TextNormalisation) {
         EXPECT_EQ(r.settings.*c.field, c.expected) << Utf8(c.key) << " = " << Utf8(c.value);
     }
     // The camera's next folder is followed unless the file says No.
-    EXPECT_TRUE(Load(Utf8(DefaultSettingsText()), gfx.path()).settings.FollowNewFolders);
+    EXPECT_TRUE(Load(Utf8(model::DefaultSettingsText()), gfx.path()).settings.FollowNewFolders);
     EXPECT_FALSE(Load(DefaultsWith(L"TFA", L"FollowNewFolders", L"No"), gfx.path()).settings.FollowNewFolders);
 }
 
@@ -381,7 +381,7 @@ TEST(SettingsLoad, TfaOffLeavesCardKeysUnread) {
     for (const wchar_t* active : {L"No", L"", L"true"}) {
         Loaded r = Load(DefaultsWith(L"TFA", L"Active", active), gfx.path());
         ASSERT_EQ(r.error, L"");
-        const Settings& s = r.settings;
+        const model::Settings& s = r.settings;
         EXPECT_FALSE(s.Active);
         EXPECT_EQ(s.Path, L"");
         EXPECT_EQ(s.Url, L"");
@@ -395,7 +395,7 @@ TEST(SettingsLoad, TfaOffLeavesCardKeysUnread) {
 
 TEST(SettingsLoad, WithoutSystemGroupKeepsStartValues) {
     GraphicsFolder gfx;
-    std::string ini = Replace(Utf8(DefaultSettingsText()), "[System]", "[Sys]");
+    std::string ini = Replace(Utf8(model::DefaultSettingsText()), "[System]", "[Sys]");
     Loaded r = Load(ini, gfx.path());
     ASSERT_EQ(r.error, L"");
     EXPECT_EQ(r.settings.Delay, 0);
@@ -411,10 +411,10 @@ TEST(SettingsLoad, MissingGroupsAreErrors) {
         {"[Copy]", L"%ERR% Copy"},      {"[TFA]", L"%ERR% TFA"},
     };
     for (const Case& c : cases) {
-        std::string ini = Replace(Utf8(DefaultSettingsText()), c.group, "[Renamed]");
-        Settings s;
+        std::string ini = Replace(Utf8(model::DefaultSettingsText()), c.group, "[Renamed]");
+        model::Settings s;
         s.Delay = 77;
-        EXPECT_EQ(LoadAllSettings(IniDocument(ini), gfx.path(), L"", L"", s), c.error) << c.group;
+        EXPECT_EQ(model::LoadAllSettings(model::IniDocument(ini), gfx.path(), L"", L"", s), c.error) << c.group;
         EXPECT_EQ(s.Delay, 77);  // nothing applied on failure
         EXPECT_EQ(s.Mode, L"");
     }
@@ -442,7 +442,7 @@ TEST(SettingsLoad, EveryImageMustBeANonEmptyFile) {
     }
     // The first missing image in checking order is the one reported.
     std::string ini = DefaultsWith(L"Graphics", L"Tree_1", L"Missing.jpg");
-    IniDocument both(ini);
+    model::IniDocument both(ini);
     ASSERT_TRUE(both.SetValue(L"Graphics", L"Button_21", L"Missing.jpg"));
     EXPECT_EQ(Load(both.Serialize(), gfx.path()).error, L"%ERR% Graphics_Button_21");
     // A graphics folder that does not exist fails on the first button.
@@ -466,7 +466,7 @@ TEST(SettingsLoad, GraphicsPathResolution) {
         {L" D:\\Art\\ ", L"D:\\Art\\"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(ResolveGraphicsPath(c.location, L"C:\\Prog\\"), c.expected) << Utf8(c.location);
+        EXPECT_EQ(model::ResolveGraphicsPath(c.location, L"C:\\Prog\\"), c.expected) << Utf8(c.location);
 }
 
 // --- the settings file ----------------------------------------------------------
@@ -479,17 +479,17 @@ protected:
     std::string IniBytes() const { return testutil::ReadAll(settingsFile_); }
     std::wstring WLX_LoadPreferences(const std::wstring& group, const std::wstring& key) {
         if (group.empty() || key.empty())
-            return LoadPreferences(settingsFile_, graphicsPath_, foundViewerId_, viewerPath_, settings_);
-        return ReadPreference(settingsFile_, group, key);
+            return model::LoadPreferences(settingsFile_, graphicsPath_, foundViewerId_, viewerPath_, settings_);
+        return model::ReadPreference(settingsFile_, group, key);
     }
     uint8_t WLX_SavePreference(const std::wstring& group, const std::wstring& key, const std::wstring& value) {
-        return SavePreference(settingsFile_, group, key, value);
+        return model::SavePreference(settingsFile_, group, key, value);
     }
 
     TempDir dir_;
     std::wstring settingsFile_ = dir_ / L"Wemlox.ini";
     std::wstring graphicsPath_, foundViewerId_, viewerPath_;
-    Settings settings_;
+    model::Settings settings_;
 };
 
 TEST_F(SettingsFile, SingleReads) {
@@ -505,7 +505,7 @@ TEST_F(SettingsFile, SingleReads) {
 
 TEST_F(SettingsFile, FullLoadFillsGlobalSettings) {
     GraphicsFolder gfx;
-    WriteIni(Utf8(DefaultSettingsText()));
+    WriteIni(Utf8(model::DefaultSettingsText()));
     graphicsPath_ = gfx.path();
     foundViewerId_ = L"nomacs";
     viewerPath_ = L"C:\\Program Files\\nomacs\\nomacs-x64\\nomacs.exe";

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace thumbs;
+using namespace model;
 
 TEST(ThumbLayout, TilesOnlyForPicturesOfTheCameraFolder) {
     struct Case { const wchar_t* dir; const wchar_t* name; int64_t size; bool tile; } cases[] = {

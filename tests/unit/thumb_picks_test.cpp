@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 TEST(ThumbPicks, KeptByCardPathUntilUnpicked) {
-    selection::Picks picks;
+    model::Picks picks;
     picks.Set(L"/DCIM/100CANON", L"IMG_0001.JPG", true);
     picks.Set(L"/DCIM/100CANON", L"IMG_0001.JPG", true);  // picked twice is one pick
     picks.Set(L"/DCIM/101CANON", L"IMG_0002.JPG", true);

@@ -6,29 +6,29 @@
 #include "model/ids.h"
 
 TEST(TreeMenuLogic, EnabledItemsByKind) {
-    using treemenu::ItemKind;
-    EXPECT_EQ(treemenu::EnabledItems(ItemKind::Nothing), (std::vector<int>{168, 169}));
-    EXPECT_EQ(treemenu::EnabledItems(ItemKind::Root), std::vector<int>{167});
-    EXPECT_EQ(treemenu::EnabledItems(ItemKind::Folder), (std::vector<int>{165, 168, 169}));
-    EXPECT_EQ(treemenu::EnabledItems(ItemKind::File), (std::vector<int>{161, 162, 166, 170, 171, 168, 169}));
+    using model::ItemKind;
+    EXPECT_EQ(model::EnabledItems(ItemKind::Nothing), (std::vector<int>{168, 169}));
+    EXPECT_EQ(model::EnabledItems(ItemKind::Root), std::vector<int>{167});
+    EXPECT_EQ(model::EnabledItems(ItemKind::Folder), (std::vector<int>{165, 168, 169}));
+    EXPECT_EQ(model::EnabledItems(ItemKind::File), (std::vector<int>{161, 162, 166, 170, 171, 168, 169}));
 }
 
 TEST(TreeMenuLogic, ExtensionIsTakenOnlyWhenLongerThanTwo) {
-    EXPECT_EQ(treemenu::ExtensionToAdopt(L"IMG_0001.JPG").value_or(L"-"), L"JPG");
-    EXPECT_EQ(treemenu::ExtensionToAdopt(L"a.b.jpeg").value_or(L"-"), L"jpeg");
-    EXPECT_FALSE(treemenu::ExtensionToAdopt(L"IMG_0001.TX"));
-    EXPECT_FALSE(treemenu::ExtensionToAdopt(L"IMG_0001"));
-    EXPECT_FALSE(treemenu::ExtensionToAdopt(L"IMG_0001."));
+    EXPECT_EQ(model::ExtensionToAdopt(L"IMG_0001.JPG").value_or(L"-"), L"JPG");
+    EXPECT_EQ(model::ExtensionToAdopt(L"a.b.jpeg").value_or(L"-"), L"jpeg");
+    EXPECT_FALSE(model::ExtensionToAdopt(L"IMG_0001.TX"));
+    EXPECT_FALSE(model::ExtensionToAdopt(L"IMG_0001"));
+    EXPECT_FALSE(model::ExtensionToAdopt(L"IMG_0001."));
 }
 
 TEST(TreeMenuLogic, FileReportHasTenLinesWithPaddedDateAndStorageTests) {
-    Settings s;
+    model::Settings s;
     s.StoragePath = L"C:\\S";
     s.SourcePath = L"C:\\W";
     s.ThumbnailPath = L"C:\\S\\Thumbnails";
-    treemenu::ReportFile f{L"/DCIM/100CANON", L"IMG_0001.JPG", 123456, 2017, 3, 5, 9, 4, 6};
+    model::ReportFile f{L"/DCIM/100CANON", L"IMG_0001.JPG", 123456, 2017, 3, 5, 9, 4, 6};
     auto there = [](const std::wstring& p) { return p == L"C:\\W\\LoRes\\IMG_0001.JPG" || p == L"C:\\S\\Thumbnails\\_thm_IMG_0001.JPG"; };
-    EXPECT_EQ(treemenu::FileReport(f, s, there),
+    EXPECT_EQ(model::FileReport(f, s, there),
               L"*** Start File Info: /DCIM/100CANON/IMG_0001.JPG\r"
               L"Size: 123456\r"
               L"Date: 05.03.2017\r"
@@ -44,8 +44,8 @@ TEST(TreeMenuLogic, FileReportHasTenLinesWithPaddedDateAndStorageTests) {
 namespace {
 
 // Cells in display order whose record indices are deliberately not sorted.
-std::vector<selection::Cell> Cells() { return {{7, false}, {3, false}, {9, false}, {1, false}, {5, false}}; }
-std::vector<bool> States(const std::vector<selection::Cell>& cells) {
+std::vector<model::Cell> Cells() { return {{7, false}, {3, false}, {9, false}, {1, false}, {5, false}}; }
+std::vector<bool> States(const std::vector<model::Cell>& cells) {
     std::vector<bool> on;
     for (auto& c : cells) on.push_back(c.on);
     return on;
@@ -58,14 +58,14 @@ TEST(Selection, ClicksSelectSingleRangesAndAdd) {
     auto cells = Cells();
     // Click the first (it turns on by itself), then Shift-click the fourth.
     cells[0].on = true;
-    ASSERT_TRUE(selection::ApplyClick(L"normal", cells, 7, 0, Ignore));
+    ASSERT_TRUE(model::ApplyClick(L"normal", cells, 7, 0, Ignore));
     cells[3].on = true;
-    ASSERT_TRUE(selection::ApplyClick(L"shift", cells, 1, 7, Ignore));
+    ASSERT_TRUE(model::ApplyClick(L"shift", cells, 1, 7, Ignore));
     EXPECT_EQ(States(cells), (std::vector<bool>{true, true, true, true, false}));
 
     // A plain click on the second cell leaves only that one.
     std::vector<int32_t> cleared;
-    ASSERT_TRUE(selection::ApplyClick(L"normal", cells, 3, 1, [&](int32_t i, bool on) { if (!on) cleared.push_back(i); }));
+    ASSERT_TRUE(model::ApplyClick(L"normal", cells, 3, 1, [&](int32_t i, bool on) { if (!on) cleared.push_back(i); }));
     EXPECT_EQ(States(cells), (std::vector<bool>{false, true, false, false, false}));
     EXPECT_EQ(cleared, (std::vector<int32_t>{7, 9, 1, 5}));
 
@@ -76,7 +76,7 @@ TEST(Selection, ClicksSelectSingleRangesAndAdd) {
         cells[clicked].on = !cells[clicked].on;
         const std::vector<bool> afterClick = States(cells);
         int flagged = 0;
-        ASSERT_TRUE(selection::ApplyClick(L"ctrl", cells, cells[clicked].index, 3, [&](int32_t, bool) { flagged++; }));
+        ASSERT_TRUE(model::ApplyClick(L"ctrl", cells, cells[clicked].index, 3, [&](int32_t, bool) { flagged++; }));
         EXPECT_EQ(States(cells), afterClick);
         EXPECT_EQ(flagged, 0);
     }
@@ -87,12 +87,12 @@ TEST(Selection, ShiftRangesAddInDisplayOrderAndNeedTwoKnownCells) {
     auto cells = Cells();
     cells[0].on = true;  // selected earlier, stays on
     // Shift-click the fourth, then Shift-click the second: two to four.
-    EXPECT_TRUE(selection::ApplyClick(L"shift", cells, 3, 1, Ignore));
+    EXPECT_TRUE(model::ApplyClick(L"shift", cells, 3, 1, Ignore));
     EXPECT_EQ(States(cells), (std::vector<bool>{true, true, true, true, false}));
 
     auto fresh = Cells();
-    EXPECT_FALSE(selection::ApplyClick(L"shift", fresh, 3, 0, Ignore));   // no earlier click
-    EXPECT_FALSE(selection::ApplyClick(L"shift", fresh, 3, 3, Ignore));   // same cell twice
-    EXPECT_FALSE(selection::ApplyClick(L"shift", fresh, 3, 42, Ignore));  // anchor without a tile
+    EXPECT_FALSE(model::ApplyClick(L"shift", fresh, 3, 0, Ignore));   // no earlier click
+    EXPECT_FALSE(model::ApplyClick(L"shift", fresh, 3, 3, Ignore));   // same cell twice
+    EXPECT_FALSE(model::ApplyClick(L"shift", fresh, 3, 42, Ignore));  // anchor without a tile
     EXPECT_EQ(States(fresh), (std::vector<bool>(5, false)));
 }

@@ -5,11 +5,11 @@
 #include <optional>
 
 TEST(ViewerReach, InputIsBlockedOnlyByAKnownHigherLevel) {
-    using namespace integrity;
+    using namespace model::integrity;
     const std::optional<uint32_t> unread;
     struct Case {
         const char* what;
-        ProcessRights own, viewer;
+        model::ProcessRights own, viewer;
         bool blocked;
     } cases[] = {
         {"both as the user", {kMedium}, {kMedium}, false},

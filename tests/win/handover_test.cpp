@@ -141,7 +141,7 @@ protected:
     std::wstring root_;
 
 private:
-    Settings savedSettings_;
+    model::Settings savedSettings_;
     app::RunState savedRun_;
 };
 

@@ -19,8 +19,8 @@ inline bool OpenTestBar() {
     std::wstring dir(exe);
     dir.resize(dir.find_last_of(L'\\') + 1);
     TestApp().run.GraphicsPath = dir + L"Graphics\\";
-    IniDocument ini(str::ToUtf8(DefaultSettingsText()));
-    if (!LoadAllSettings(ini, TestApp().run.GraphicsPath, L"", L"", TestApp().settings).empty()) return false;
+    model::IniDocument ini(str::ToUtf8(model::DefaultSettingsText()));
+    if (!model::LoadAllSettings(ini, TestApp().run.GraphicsPath, L"", L"", TestApp().settings).empty()) return false;
     OpenMainWindow();
     return TestApp().bar.Window() != nullptr;
 }
