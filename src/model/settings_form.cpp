@@ -382,8 +382,7 @@ std::optional<std::wstring> CheckFieldValue(const FormField& f, std::wstring_vie
     case FieldKind::Address:
         if (str::ContainsI(v, L"://")) return std::wstring(L"Give the address alone, without http://.");
         if (IsCardAddress(v)) return std::nullopt;
-        return std::wstring(L"Give the card's address (192.168.0.1), a range (192.168.0.201-209 or 192.168.0.*) "
-                            L"or its name.");
+        return std::wstring(L"Not an address: 192.168.0.1, 192.168.0.201-209, 192.168.0.* or the card's name.");
     case FieldKind::Extension: {
         std::wstring_view e = v;
         if (!e.empty() && e[0] == L'.') e.remove_prefix(1);

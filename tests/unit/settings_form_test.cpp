@@ -117,7 +117,7 @@ TEST(SettingsForm, ValuesThatCannotWorkAreRefusedWithTheirReason) {
         {L"TFA", L"Url", L"192.168.0.201-209", nullptr},
         {L"TFA", L"Url", L"192.168.0.*", nullptr},
         {L"TFA", L"Url", L"flashair.local", nullptr},
-        {L"TFA", L"Url", L"192.168.0.256", L"range (192.168.0.201-209"},
+        {L"TFA", L"Url", L"192.168.0.256", L"Not an address: 192.168.0.1, 192.168.0.201-209"},
         {L"TFA", L"Url", L"192.168.0", L"address"},
         {L"TFA", L"Url", L"192.168.0.0-9", L"address"},
         {L"TFA", L"Url", L"192.168.0.5-300", L"address"},
