@@ -8,8 +8,9 @@
 
 #include "base/fs.h"
 #include "base/str.h"
-#include "model/folders.h"
 #include "model/catalogue.h"
+#include "model/folders.h"
+#include "model/journal.h"
 
 namespace model {
 
@@ -633,6 +634,15 @@ std::optional<SettingsProblem> CheckSettingsFile(const std::wstring& settingsFil
     for (const wchar_t* group : kRequiredGroups)
         if (!ini.HasGroup(group)) return SettingsProblem{SettingsProblemKind::GroupMissing, group, {}, {}, {}};
     return std::nullopt;
+}
+
+std::optional<SettingsProblem> PrepareSettingsFile(const std::wstring& settingsFolder,
+                                                   const std::wstring& settingsFile) {
+    if (!EnsureFolder(settingsFolder))
+        return SettingsProblem{SettingsProblemKind::FolderCannotBeMade, {}, {}, settingsFolder, fs::LastErrorText()};
+    if (!fs::IsNonEmptyFile(settingsFile) && !own_SaveTextFile(settingsFile, DefaultSettingsText(), 0))
+        return SettingsProblem{SettingsProblemKind::CannotWrite, {}, {}, settingsFile, fs::LastErrorText()};
+    return CheckSettingsFile(settingsFile);
 }
 
 namespace {

@@ -190,6 +190,11 @@ inline constexpr const wchar_t* kRequiredGroups[] = {L"Main", L"Menu", L"Viewer"
 // Whether the settings file can be read and has every group the program
 // needs; the first problem otherwise.
 std::optional<SettingsProblem> CheckSettingsFile(const std::wstring& settingsFile);
+// The start of every run: the settings folder made (with its missing
+// parents), the default settings written when the file is missing or empty,
+// and then CheckSettingsFile. The first problem, named for the message box.
+std::optional<SettingsProblem> PrepareSettingsFile(const std::wstring& settingsFolder,
+                                                   const std::wstring& settingsFile);
 
 // Loads, normalises and limits every setting of `ini` into `out`; the first
 // problem otherwise, and then `out` is unchanged.

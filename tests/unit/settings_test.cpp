@@ -709,3 +709,19 @@ TEST_F(SettingsFile, StartUpProblemsNameWhatIsWrongAndWhatToDo) {
     for (const wchar_t* s : {L"Q:\\Shoots", L"[Copy] SourcePath", L"cannot find the path", L"leave it empty"})
         EXPECT_NE(message.find(s), std::wstring::npos) << Utf8(s);
 }
+
+TEST_F(SettingsFile, AFirstStartMakesTheFolderAndTheDefaultFileAndKeepsAnExistingOne) {
+    const std::wstring folder = dir_ / L"Roaming\\Wemlox";
+    const std::wstring file = folder + L"\\Wemlox.ini";
+    EXPECT_FALSE(model::PrepareSettingsFile(folder, file));
+    EXPECT_EQ(testutil::ReadAll(file), Utf8(model::DefaultSettingsText()));
+    ASSERT_TRUE(fs::WriteFile(file, "[Main]\r\n"));
+    EXPECT_EQ(model::PrepareSettingsFile(folder, file)->group, L"Menu");  // kept, and named
+    EXPECT_EQ(testutil::ReadAll(file), "[Main]\r\n");
+    const std::wstring blocked = dir_.Write(L"a-file", "x") + L"\\Wemlox";
+    std::optional<model::SettingsProblem> p = model::PrepareSettingsFile(blocked, blocked + L"\\Wemlox.ini");
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->kind, model::SettingsProblemKind::FolderCannotBeMade);
+    EXPECT_EQ(p->path, blocked);
+    EXPECT_NE(model::ProblemMessage(*p, blocked + L"\\Wemlox.ini").find(L"settings folder"), std::wstring::npos);
+}

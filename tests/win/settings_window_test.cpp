@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
+#include "model/ids.h"
 #include "model/settings_form.h"
 #include "ui_fixture.h"
 
@@ -178,4 +181,39 @@ TEST_F(SettingsWindowTest, EscCancelsAFailedSaveKeepsTheWindowAndAccessKeysStayO
     Press(WM_KEYDOWN, VK_ESCAPE);
     EXPECT_FALSE(window.IsOpen());
     EXPECT_EQ(events.saved.size(), 1u);
+}
+
+TEST_F(SettingsWindowTest, BrowseOpensTheStandardPickersAndCancelKeepsTheValue) {
+    ASSERT_TRUE(OpenAt(96));
+    struct Case { model::SettingsTab tab; const wchar_t* group; const wchar_t* key; };
+    const Case cases[] = {
+        {model::SettingsTab::Folders, L"Copy", L"SourcePath"},
+        {model::SettingsTab::Viewer, L"Viewer", L"Location"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(str::ToUtf8(c.key));
+        window.ShowTab(c.tab);
+        const std::wstring before = Text(Field(c.group, c.key));
+        bool pickerSeen = false;
+        // On another thread: the picker (a dialog of this process) shows, and is cancelled.
+        std::thread user([&] {
+            HWND picker = nullptr;
+            driver::WaitFor([&] {
+                picker = driver::FindOwnWindow(GetCurrentProcessId(), L"#32770");
+                return picker != nullptr;
+            }, 10000);
+            pickerSeen = picker != nullptr;
+            if (picker) PostMessageW(picker, WM_COMMAND, IDCANCEL, 0);
+        });
+        HWND browse = GetNextWindow(Field(c.group, c.key), GW_HWNDNEXT);
+        ASSERT_EQ(GetDlgCtrlID(browse) % model::ids::kSettingsControlsPerField,
+                  (model::ids::kSettingsFirstField + 2) % model::ids::kSettingsControlsPerField);
+        PostMessageW(browse, BM_CLICK, 0, 0);
+        const int loops = events.modalLoops;
+        EXPECT_TRUE(Pump([&] { return events.modalLoops > loops && !driver::FindOwnWindow(GetCurrentProcessId(), L"#32770"); }, 15000));
+        user.join();
+        EXPECT_TRUE(pickerSeen);
+        EXPECT_EQ(Text(Field(c.group, c.key)), before);
+    }
+    EXPECT_TRUE(window.IsOpen());
 }

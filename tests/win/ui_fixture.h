@@ -26,6 +26,7 @@ struct Recorded final : ui::BarEvents, ui::SettingsEvents {
     bool startsWithWindows = false;
     std::vector<std::vector<model::SettingChange>> saved;  // every OK, with its changes
     std::optional<std::wstring> refuseSave;                // what OnSettingsOk answers
+    int modalLoops = 0;                                    // pickers opened and closed
 
     void OnButton(int) override {}
     void OnMenu(int) override {}
@@ -45,6 +46,7 @@ struct Recorded final : ui::BarEvents, ui::SettingsEvents {
         saved.push_back(changes);
         return refuseSave;
     }
+    void OnModalLoop(bool entered) override { modalLoops += entered ? 1 : 0; }
 };
 
 class UiTest : public testing::Test {
