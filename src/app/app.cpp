@@ -37,7 +37,7 @@ void App::HandOverCommandLineFile(int argc, wchar_t** argv) {
     if (model::DerivesToTransferOnly(rawMode)) return;
     std::wstring file = L"\"" + std::wstring(argv[1]) + L"\"";
     // Without a viewer the shell opens the picture with its associated program.
-    LaunchCommandLine(run.ViewerPath.empty() ? file : L"\"" + run.ViewerPath + L"\" " + file);
+    win::LaunchCommandLine(run.ViewerPath.empty() ? file : L"\"" + run.ViewerPath + L"\" " + file);
 }
 
 // True when another instance already runs (its bar was brought to the front).
@@ -151,12 +151,12 @@ void App::WriteBackSettings() {
 void App::Shutdown() {
     bool cardEnded = StopCardAccess();
     WriteBackSettings();
-    own_ShowHideTaskBar(SW_SHOW);
+    win::own_ShowHideTaskBar(SW_SHOW);
     bar.Destroy();
     // A card thread stuck in a request holds nothing that needs saving; the
     // process ends without unwinding under it.
     if (!cardEnded) ExitProcess(0);
-    ShutdownDownloads();
+    win::ShutdownDownloads();
     WSACleanup();
 }
 
@@ -184,14 +184,14 @@ int App::Run(int argc, wchar_t** argv) {
     InitCommonControlsEx(&icc);
     WSADATA wsa;
     WSAStartup(MAKEWORD(2, 2), &wsa);
-    InitDownloads();
+    win::InitDownloads();
 
     if (!PrepareSettings(argc, argv)) {
-        ShutdownDownloads();
+        win::ShutdownDownloads();
         WSACleanup();
         return 0;
     }
-    if (settings.HideTaskBar) own_ShowHideTaskBar(SW_HIDE);
+    if (settings.HideTaskBar) win::own_ShowHideTaskBar(SW_HIDE);
     OpenMainWindow();
     if (!bar.Window()) {
         Shutdown();
@@ -258,7 +258,7 @@ std::wstring App::TipFor(int button) {
     f.showText = settings.ShowInfoText;
     f.showTree = settings.ShowInfoTree;
     f.showThumbs = settings.ShowInfoThumbs;
-    f.taskbarVisible = TaskBarVisible();
+    f.taskbarVisible = win::TaskBarVisible();
     f.cardAccess = run.TfaActive;
     if (f.view == ui::InfoView::Thumbnails)
         for (const model::Cell& c : bar.Grid().Cells()) f.picked += c.on ? 1 : 0;

@@ -131,8 +131,8 @@ uint8_t WLX_btn_07() {
     case ui::InfoView::Tree:
     case ui::InfoView::Thumbnails: RebuildTree(); break;
     case ui::InfoView::Closed: {
-        bool hide = TaskBarVisible();
-        own_ShowHideTaskBar(hide ? SW_HIDE : SW_SHOW);
+        bool hide = win::TaskBarVisible();
+        win::own_ShowHideTaskBar(hide ? SW_HIDE : SW_SHOW);
         EnableWindow(Bar().Control(model::ids::kMinimiseButton), hide ? FALSE : TRUE);
         break;
     }

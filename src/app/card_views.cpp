@@ -82,7 +82,7 @@ bool FetchThumb(const ui::ThumbRequest& w) {
 struct Fetched {
     int32_t index = 0;
     std::wstring key;  // the picture's identity
-    images::Picture picture;
+    win::Picture picture;
 };
 
 // Card thread: fetches and decodes the thumbnails in tile order.
@@ -96,7 +96,7 @@ void FetchThumbs(uint32_t generation, const std::vector<ui::ThumbRequest>& wante
         auto f = std::make_shared<Fetched>();
         f->index = w.index;
         f->key = w.id.Key();
-        f->picture = images::LoadJpeg(model::StoreFile(Card().Config, model::Store::ThumbnailCache, w.id.name));
+        f->picture = win::LoadJpeg(model::StoreFile(Card().Config, model::Store::ThumbnailCache, w.id.name));
         if (!f->picture) continue;  // the default picture stays
         cardthread::OnUi([generation, f] {
             Bar().Grid().PictureArrived(generation, f->index, f->key, std::move(f->picture));

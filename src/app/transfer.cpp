@@ -77,17 +77,17 @@ void MarkInTree(const std::wstring& directory, const std::wstring& name) {
 
 // Waits for the download to end, or for the cancel click or the end of the
 // program; true when it was stopped that way.
-bool WaitForDownload(BackgroundDownload& download, const std::wstring& name, int64_t size) {
+bool WaitForDownload(win::BackgroundDownload& download, const std::wstring& name, int64_t size) {
     model::CardWorker& worker = cardthread::Worker();
     // A thumbnail has no listed size and is small: no bar for it.
     std::optional<cardthread::ProgressReport> progress;
     if (size > 0) progress.emplace(model::WorkProgress::Kind::Download, model::Printable(name));
-    while (download.Poll() == BackgroundDownload::State::Running) {
+    while (download.Poll() == win::BackgroundDownload::State::Running) {
         WaitForSingleObject(download.EndedEvent(), kCancelPollMs);
-        if (download.Poll() != BackgroundDownload::State::Running) break;
+        if (download.Poll() != win::BackgroundDownload::State::Running) break;
         if (worker.Downloads().Cancelled() || worker.StopRequested()) {
             download.Abort();
-            return download.Poll() == BackgroundDownload::State::Aborted;
+            return download.Poll() == win::BackgroundDownload::State::Aborted;
         }
         if (progress) progress->Update(static_cast<int64_t>(download.Received()), size);
     }
@@ -180,13 +180,13 @@ uint8_t TFA_TransFile(const std::wstring& name, const std::wstring& cardDir, con
     Lamp(model::ids::kCopyButton, model::Lamp::Blue, model::LampAt::Top);
     std::string url = str::ToUtf8(CardUrl(cardDir, name, as));
     model::DownloadGate& gate = cardthread::Worker().Downloads();
-    BackgroundDownload download;
+    win::BackgroundDownload download;
     uint8_t result = 0;
     bool cancelled = false;
     gate.Begin();
     if (download.Start(url, TmpFile(name), as.size, as.size ? as.size : kUnlistedLimit, kStallSeconds)) {
         cancelled = WaitForDownload(download, name, as.size);
-        result = download.Poll() == BackgroundDownload::State::Finished ? 1 : 0;
+        result = download.Poll() == win::BackgroundDownload::State::Finished ? 1 : 0;
     }
     gate.End();
     if (result) {

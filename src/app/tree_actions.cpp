@@ -56,7 +56,7 @@ void RefreshAfterTransfer(const CardFile& f) {
 // The picked cell is let go once its file has been fetched.
 void UnpickAfterTransfer(const CardFile& f) {
     // By its path: the pick may outlast a walk that replaced the records.
-    if (model::Picks* picks = thumbarea::PicksOf(Bar().Control(model::ids::kThumbArea)))
+    if (model::Picks* picks = ui::PicksOf(Bar().Control(model::ids::kThumbArea)))
         picks->Set(f.directory, f.name, false);
     if (f.generation != Shown().Generation) return;
     if (model::CardFileRecord* r = Shown().Lists.Record(f.index)) r->Selected = 0;
@@ -114,7 +114,7 @@ void AdoptCardName() {
 // a rebuild of the cells shows it again.
 void KeepPick(HWND area, int32_t index, bool on) {
     model::CardFileRecord* r = Shown().Lists.Record(index);
-    model::Picks* picks = thumbarea::PicksOf(area);
+    model::Picks* picks = ui::PicksOf(area);
     if (!r || !picks) return;
     r->Selected = on ? 1 : 0;
     picks->Set(r->Directory, r->Name, on);

@@ -72,7 +72,7 @@ bool BlockedByRights(HWND viewer, int button) {
 // The viewer may be sent anything: Windows lets it through and the window answers.
 bool MayReach(HWND viewer, int button) {
     if (BlockedByRights(viewer, button)) return false;
-    if (WindowAnswers(viewer)) return true;
+    if (win::WindowAnswers(viewer)) return true;
     ReportRefused(button, model::ViewerRefusal::NotAnswering);
     return false;
 }
@@ -84,14 +84,14 @@ constexpr DWORD kCloseWaitMaxMs = 1000;
 // window wherever the keyboard is. Gives it the time to let go of its window
 // before the next one starts (as long as [System] Delay, no more than a second).
 void CloseNomacsWindow(HWND nomacs) {
-    if (!PostCloseCommand(nomacs)) return;
-    WaitUntilWindowGone(nomacs, std::min(static_cast<DWORD>(App().settings.Delay), kCloseWaitMaxMs));
+    if (!win::PostCloseCommand(nomacs)) return;
+    win::WaitUntilWindowGone(nomacs, std::min(static_cast<DWORD>(App().settings.Delay), kCloseWaitMaxMs));
 }
 
 // nomacs's button 1: the shown picture's name comes from its title.
 void CopyShownPicture(HWND viewer, int button) {
     if (BlockedByRights(viewer, button)) return;
-    std::optional<std::wstring> title = AskWindowText(viewer);
+    std::optional<std::wstring> title = win::AskWindowText(viewer);
     if (!title) return ReportRefused(button, model::ViewerRefusal::NotAnswering);
     ClearRefused(button);
     Viewer_CopyToSel(*title);
@@ -104,9 +104,9 @@ void DriveViewer(int button) {
     if (!viewer) return;
     if (command.action == model::ViewerAction::CopyToSelection) return CopyShownPicture(viewer, button);
     if (!MayReach(viewer, button)) return;
-    const ChordResult result = PressChord(viewer, command.chord);
-    if (result != ChordResult::Sent) {
-        ReportRefused(button, result == ChordResult::NotBroughtForward ? model::ViewerRefusal::NotBroughtForward
+    const win::ChordResult result = win::PressChord(viewer, command.chord);
+    if (result != win::ChordResult::Sent) {
+        ReportRefused(button, result == win::ChordResult::NotBroughtForward ? model::ViewerRefusal::NotBroughtForward
                                                                         : model::ViewerRefusal::KeyboardLost);
         // End still closes the picture: the close its Alt+F4 stands for goes
         // to the window itself.
@@ -115,7 +115,7 @@ void DriveViewer(int button) {
     }
     ClearRefused(button);
     if (!command.raiseBar) return;
-    WaitForViewerToTakeKeys(viewer, command.chord);
+    win::WaitForViewerToTakeKeys(viewer, command.chord);
     HWND bar = App().bar.Window();
     BringWindowToTop(bar);
     // What was drawn just before the bar took the activation does not always
@@ -166,7 +166,7 @@ void WLX_btn_09() {
 }
 
 void WLX_btn_10() {
-    LaunchCommandLine(L"TabTip.exe");
+    win::LaunchCommandLine(L"TabTip.exe");
     // The viewers that grab the foreground would otherwise cover the bar.
     const std::wstring& mode = App().settings.Mode;
     if (mode == L"fast" || mode == L"irfan") {
@@ -179,7 +179,7 @@ uint8_t Viewer_ShowFile(const std::wstring& path) {
     const model::ShowFilePlan plan = model::PlanShowFile(path, s.Mode, App().run.ViewerPath, s.TransferHiRes, s.TransferLoRes);
     if (plan.closeRunningViewer) CloseRunningNomacs();
     if (!plan.journal.empty()) ShowInfo(plan.journal);
-    if (!plan.commandLine.empty()) LaunchCommandLine(plan.commandLine);
+    if (!plan.commandLine.empty()) win::LaunchCommandLine(plan.commandLine);
     if (plan.raiseBar) BringWindowToTop(App().bar.Window());
     return plan.result;
 }

@@ -43,10 +43,10 @@ public:
     HMENU TreeMenu() const { return menu_.get(); }
     const model::BarGeometry& Geometry() const { return geometry_; }
     // Image slots 1..11, 21..31, 53..56; nullptr outside them.
-    images::Picture* Image(int number);
-    images::Picture& ThumbPicture() { return thumb_; }
+    win::Picture* Image(int number);
+    win::Picture& ThumbPicture() { return thumb_; }
     // The selection toggle's face at the size the bar is drawn at.
-    images::Picture& ToggleFace(int which);
+    win::Picture& ToggleFace(int which);
 
     // Shows image `image` on button `button` and repaints it at once.
     void ShowButtonImage(int button, int image);
@@ -141,10 +141,10 @@ private:
     win::Menu menu_;
     win::Font font_, captionFont_;
     win::Brush background_;
-    std::array<images::Picture, model::ids::kImageSlots> images_;
-    images::Picture thumb_;
-    std::array<images::Picture, 4> toggles_;
-    std::array<images::Picture, 4> scaledToggles_;  // empty at 96 DPI: toggles_ as they are
+    std::array<win::Picture, model::ids::kImageSlots> images_;
+    win::Picture thumb_;
+    std::array<win::Picture, 4> toggles_;
+    std::array<win::Picture, 4> scaledToggles_;  // empty at 96 DPI: toggles_ as they are
     int dpi_ = model::kBaseDpi;
     model::Settings sizes_;
     model::BarGeometry geometry_;

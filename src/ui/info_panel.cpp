@@ -138,7 +138,7 @@ uint8_t Bar::ShowInfo(const std::wstring& text) {
 }
 
 int Bar::SetLamp(int image, model::Lamp colour, model::LampAt at) {
-    images::Picture* pic = image == 0 ? nullptr : Image(image);
+    win::Picture* pic = image == 0 ? nullptr : Image(image);
     if (!pic || !*pic) return 0;
     win::MemoryDC dc;
     if (!dc) return 0;

@@ -47,7 +47,7 @@ public:
     // A picture fetched for a record's tile (`key`: the card picture's
     // identity); dropped when a walk has replaced the records since it was
     // asked for.
-    void PictureArrived(uint32_t generation, int32_t index, const std::wstring& key, images::Picture picture);
+    void PictureArrived(uint32_t generation, int32_t index, const std::wstring& key, win::Picture picture);
 
     // The tile a control of the grid is part of (None for other controls).
     model::TileRef TileOfControl(int id) const;
@@ -66,7 +66,7 @@ public:
 
 private:
     HWND Area() const;
-    const images::Picture* PictureOf(int32_t number) const;
+    const win::Picture* PictureOf(int32_t number) const;
     void DestroyTiles();
 
     Bar& bar_;
@@ -79,7 +79,7 @@ private:
     // records, and decoding again on each refresh would pile up a bitmap per
     // tile until the system's GDI quota runs out. By the card picture's
     // identity: a name may come back as another picture.
-    std::vector<images::Picture> pictures_;
+    std::vector<win::Picture> pictures_;
     std::map<std::wstring, int32_t> pictureOf_;
 };
 

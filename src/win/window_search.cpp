@@ -11,6 +11,8 @@
 #include "model/key_table.h"
 #include "win/handle.h"
 
+namespace win {
+
 BOOL CALLBACK own_GetWinHandle(HWND window, LPARAM state) {
     auto& search = *reinterpret_cast<win::WindowSearchState*>(state);
     wchar_t text[128] = {};
@@ -25,7 +27,6 @@ BOOL CALLBACK own_GetWinHandle(HWND window, LPARAM state) {
     return TRUE;
 }
 
-namespace win {
 
 HWND SearchTopLevelWindow(WindowSearchState& state, const std::wstring& text, bool byClass) {
     state.SearchText = text;
@@ -88,7 +89,6 @@ FoundWindow FindViewerWindow(std::wstring_view viewerId, std::wstring_view viewe
     return {search.found, search.foundClass};
 }
 
-}  // namespace win
 
 namespace {
 
@@ -165,3 +165,5 @@ bool LaunchCommandLine(const std::wstring& commandLine) {
     sei.nShow = SW_SHOWNORMAL;
     return ShellExecuteExW(&sei) != 0;
 }
+
+}  // namespace win

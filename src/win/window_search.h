@@ -33,7 +33,6 @@ struct FoundWindow {
 };
 FoundWindow FindViewerWindow(std::wstring_view viewerId, std::wstring_view viewerPath);
 
-}  // namespace win
 
 // EnumWindows callback: compares one window's title or class with the text of
 // the search state that `state` points to.
@@ -61,3 +60,5 @@ bool WaitUntilWindowGone(HWND window, DWORD maxMs);
 // Starts a command line ("program" args) without waiting; hands it to the
 // shell when it cannot be started as a program. True when either worked.
 bool LaunchCommandLine(const std::wstring& commandLine);
+
+}  // namespace win

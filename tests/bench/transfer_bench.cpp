@@ -59,7 +59,7 @@ int wmain() {
     if (!fs::WriteFile(card + L"\\DCIM\\BIG.JPG", std::string(kFileBytes, 'b'))) return 1;
     cardtest::Simulator sim(card, kAddress);
     if (!sim.Running()) return 1;
-    InitDownloads();
+    win::InitDownloads();
     TestApp().card.CardHost = kAddress;
     TestApp().card.Config.TmpPath = tmp;
     const std::wstring file = tmp + L"\\BIG.JPG";
@@ -88,6 +88,6 @@ int wmain() {
                 "  ratio TFA_TransFile / plain: median %.2f, fastest %.2f\n",
                 transFile.size(), TestApp().settings.Delay, a, 25 * 1000.0 / a, fastA, b, 25 * 1000.0 / b, fastB, a / b,
                 fastA / fastB);
-    ShutdownDownloads();
+    win::ShutdownDownloads();
     return 0;
 }

@@ -11,7 +11,7 @@ namespace {
 std::wstring Journal() { return TestApp().bar.JournalText(); }
 
 COLORREF PixelOf(int image, int x, int y) {
-    images::Picture* pic = TestApp().bar.Image(image);
+    win::Picture* pic = TestApp().bar.Image(image);
     HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ old = SelectObject(dc, pic->bitmap.get());
     COLORREF c = GetPixel(dc, x, y);
@@ -54,7 +54,7 @@ TEST(Journal, TenThousandLinesKeepEveryCharacter) {
 
 TEST(Lamps, PaintTwoPixelBarsIntoTheFace) {
     ASSERT_TRUE(OpenTestBar());
-    images::Picture* face = TestApp().bar.Image(3);
+    win::Picture* face = TestApp().bar.Image(3);
     ASSERT_TRUE(face && face->width == 80);
     COLORREF background = PixelOf(3, 2, 2);
     EXPECT_EQ(SetState(3, L"r", L"t"), 1);
