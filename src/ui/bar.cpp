@@ -1,8 +1,10 @@
 // Creation, painting and messages of the button bar and its child controls.
 #include "ui/bar.h"
 
+#include <commdlg.h>
 #include <richedit.h>
 
+#include <iterator>
 #include <vector>
 
 #include "model/tree_menu_logic.h"
@@ -156,7 +158,8 @@ LRESULT Bar::OnNotify(const NMHDR& hdr) {
 void Bar::OnMoved() {
     if (placing_) return;              // the panel opening or closing, not the user
     if (IsIconic(window_)) return;     // minimised: the system's place, not the user's
-    events_.OnMoved();
+    RECT rc;
+    if (GetWindowRect(window_, &rc)) events_.OnMoved(rc.left, rc.top);
 }
 
 void Bar::DrawButton(const DRAWITEMSTRUCT& di) {
@@ -330,6 +333,55 @@ void Bar::StyleTextViews() {
         SetWindowLongPtrW(h, GWL_EXSTYLE, ex & ~static_cast<LONG_PTR>(WS_EX_CLIENTEDGE));
         SetWindowPos(h, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);
     }
+}
+
+bool Bar::Owns(HWND window) const { return window && window_ && (window == window_ || IsChild(window_, window)); }
+
+void Bar::Show() {
+    ShowWindow(window_, SW_SHOWNOACTIVATE);
+    UpdateWindow(window_);
+}
+
+void Bar::StayOnTop() { SetWindowPos(window_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE); }
+
+void Bar::BringToTop() {
+    BringWindowToTop(window_);
+    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+void Bar::Minimise() { ShowWindow(window_, SW_MINIMIZE); }
+
+void Bar::EnableButton(int button, bool enabled) {
+    if (HWND b = Control(button)) EnableWindow(b, enabled ? TRUE : FALSE);
+}
+
+void Bar::StartTimer(unsigned id, unsigned ms) { SetTimer(window_, id, ms, nullptr); }
+
+void Bar::StopTimer(unsigned id) { KillTimer(window_, id); }
+
+void Bar::PostCardMail() const { PostMessageW(window_, model::ids::kCardMail, 0, 0); }
+
+std::optional<std::wstring> Bar::AskFileToSave(const std::wstring& title, const std::wstring& proposed,
+                                               const wchar_t* filter) {
+    wchar_t file[MAX_PATH * 4] = {};
+    proposed.copy(file, std::size(file) - 1);
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = window_;
+    ofn.lpstrFilter = filter;
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = static_cast<DWORD>(std::size(file));
+    ofn.lpstrTitle = title.c_str();
+    ofn.Flags = OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
+    ModalScope modal(*this);
+    if (!GetSaveFileNameW(&ofn) || file[0] == 0) return std::nullopt;
+    return std::wstring(file);
+}
+
+void Bar::ShowMessage(const std::wstring& title, const std::wstring& text) {
+    ModalScope modal(*this);
+    MessageBoxW(window_, text.c_str(), title.c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
 HWND Bar::Control(int id) const {

@@ -169,6 +169,16 @@ void ThumbGrid::RefreshToggleFace(int32_t index) {
     SendMessageW(toggle, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(face.bitmap.get()));
 }
 
+void ThumbGrid::SetPicked(int32_t index, bool picked) {
+    if (HWND toggle = TileControl(index, model::TilePart::Toggle))
+        SendMessageW(toggle, BM_SETCHECK, picked ? BST_CHECKED : BST_UNCHECKED, 0);
+    RefreshToggleFace(index);
+}
+
+bool ThumbGrid::Visible() const { return IsWindowVisible(Area()) != 0; }
+
+model::Picks* ThumbGrid::Picks() const { return PicksOf(Area()); }
+
 std::vector<model::Cell> ThumbGrid::Cells() const {
     std::vector<model::Cell> cells;
     for (int32_t index : indexList_) {

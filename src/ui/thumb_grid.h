@@ -14,6 +14,7 @@
 
 #include "model/picture.h"
 #include "model/thumb_layout.h"
+#include "model/thumb_picks.h"
 #include "model/tree_menu_logic.h"
 #include "win/images.h"
 
@@ -59,6 +60,12 @@ public:
     bool DrawTile(const DRAWITEMSTRUCT& di);
     // Shows the toggle face for the record's storage state and check state.
     void RefreshToggleFace(int32_t index);
+    // Sets the record's toggle picked or not, with its face.
+    void SetPicked(int32_t index, bool picked);
+    // The grid is on show.
+    bool Visible() const;
+    // The pictures picked, kept across rebuilds; nullptr before the bar is open.
+    model::Picks* Picks() const;
     // Every tile in display order with its toggle's state.
     std::vector<model::Cell> Cells() const;
     // The record of the n-th tile, in display order.

@@ -13,8 +13,19 @@
 
 namespace win {
 
+namespace {
+
+// The state of one top-level window search.
+struct WindowSearchState {
+    std::wstring SearchText;      // grows to the match's whole text
+    HWND ViewerWindow = nullptr;  // last window that matched
+    bool MatchByClass = false;    // compare class names instead of titles
+};
+
+// EnumWindows callback: compares one window's title or class with the text of
+// the search state that `state` points to.
 BOOL CALLBACK own_GetWinHandle(HWND window, LPARAM state) {
-    auto& search = *reinterpret_cast<win::WindowSearchState*>(state);
+    auto& search = *reinterpret_cast<WindowSearchState*>(state);
     wchar_t text[128] = {};
     int n = search.MatchByClass ? GetClassNameW(window, text, 128) : GetWindowTextW(window, text, 128);
     if (n > 0) {
@@ -27,18 +38,12 @@ BOOL CALLBACK own_GetWinHandle(HWND window, LPARAM state) {
     return TRUE;
 }
 
-
-HWND SearchTopLevelWindow(WindowSearchState& state, const std::wstring& text, bool byClass) {
-    state.SearchText = text;
-    state.ViewerWindow = nullptr;
-    state.MatchByClass = byClass;
-    EnumWindows(own_GetWinHandle, reinterpret_cast<LPARAM>(&state));
-    return state.ViewerWindow;
-}
+}  // namespace
 
 HWND FindTopLevelWindow(const std::wstring& text, bool byClass) {
-    WindowSearchState state;
-    return SearchTopLevelWindow(state, text, byClass);
+    WindowSearchState state{text, nullptr, byClass};
+    EnumWindows(own_GetWinHandle, reinterpret_cast<LPARAM>(&state));
+    return state.ViewerWindow;
 }
 
 namespace {
@@ -115,7 +120,6 @@ std::optional<std::wstring> AskWindowText(HWND window) {
     return std::wstring(buf.data(), std::min<size_t>(got, len));
 }
 
-std::wstring own_GetTextControl(HWND window) { return AskWindowText(window).value_or(L"%ERR%"); }
 
 bool PostCloseCommand(HWND window) { return PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0) != 0; }
 
