@@ -2,7 +2,9 @@
 # Fails on an #include that runs upward between the layers of src/:
 # base <- model <- win <- ui <- app (each folder may include only itself and
 # the folders before it), and on <windows.h> in base or model outside the
-# file-system edge's Windows implementation.
+# file-system edge's Windows implementation, and on a reach for the running
+# program (TheApp()) anywhere: App builds its parts and hands each what it
+# uses, and only main owns the one App.
 set -u
 cd "$(dirname "$0")/.."
 rank() { case "$1" in base) echo 0;; model) echo 1;; win) echo 2;; ui) echo 3;; app) echo 4;; *) echo -1;; esac; }
@@ -21,5 +23,10 @@ for file in $(git ls-files 'src/*.h' 'src/*.cpp' 2>/dev/null || find src -name '
     echo "$file: Win32 header in a platform-free layer"; bad=1
   fi
 done
-[ $bad = 0 ] && echo "layers: every include runs downward"
+reaches=$(grep -rln 'TheApp *(' src 2>/dev/null)
+if [ -n "$reaches" ]; then
+  echo "$reaches" | sed 's/$/: reaches for the running program (TheApp); hand the part what it uses instead/'
+  bad=1
+fi
+[ $bad = 0 ] && echo "layers: every include runs downward, nothing reaches for the running program"
 exit $bad

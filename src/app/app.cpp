@@ -1,11 +1,10 @@
 // Start-up in its fixed order, the event loop, shutdown with the settings
-// write-back, and what the bar and the card session report.
+// write-back, and what the bar and the card thread report.
 #include "app/app.h"
 
 #include <shellapi.h>
 #include <winsock2.h>
 
-#include "app/operations.h"
 #include "base/fs.h"
 #include "base/str.h"
 #include "model/catalogue.h"
@@ -14,35 +13,41 @@
 #include "model/journal.h"
 #include "win/desktop.h"
 #include "win/download.h"
+#include "win/window_search.h"
 
 namespace app {
 
-App& TheApp() {
-    static App app;
-    return app;
-}
+App::App()
+    : bar_(settings_, *this),
+      card_(link_),
+      cards_(bar_, card_, settings_, *this),
+      link_(net_, cards_.Events()),
+      transfers_(card_, cards_),
+      views_(card_, cards_, link_, transfers_, bar_),
+      viewer_(bar_, settings_, facts_.viewerPath),
+      tree_(bar_, settings_, card_, cards_, transfers_, views_, viewer_, facts_.identitiesSince),
+      buttons_(bar_, settings_, cards_, transfers_, views_, tree_, viewer_, [this] { quit_ = true; }) {}
 
-App::App() : bar(settings, *this), card(*this) {}
-
-bool App::IsBarWindow(HWND h) const {
-    HWND barWindow = bar.Window();
-    return h && barWindow && (h == barWindow || IsChild(barWindow, h));
+// One value of the settings file; nothing when the file or the group is missing.
+std::optional<std::wstring> App::SettingOf(const std::wstring& group, const std::wstring& key) const {
+    std::wstring value = model::ReadPreference(facts_.settingsFile, group, key);
+    if (str::StartsWith(value, L"%ERR%")) return std::nullopt;
+    return value;
 }
 
 // The picture given on the command line goes to the viewer before the
 // single-instance test, so a second start still shows it.
 void App::HandOverCommandLineFile(int argc, wchar_t** argv) {
     if (argc < 2 || !fs::IsNonEmptyFile(argv[1])) return;
-    std::wstring rawMode = WLX_LoadPreferences(L"Main", L"Mode");
-    if (model::DerivesToTransferOnly(rawMode)) return;
+    if (model::DerivesToTransferOnly(SettingOf(L"Main", L"Mode").value_or(L""))) return;
     std::wstring file = L"\"" + std::wstring(argv[1]) + L"\"";
     // Without a viewer the shell opens the picture with its associated program.
-    LaunchCommandLine(run.ViewerPath.empty() ? file : L"\"" + run.ViewerPath + L"\" " + file);
+    win::LaunchCommandLine(facts_.viewerPath.empty() ? file : L"\"" + facts_.viewerPath + L"\" " + file);
 }
 
 // True when another instance already runs (its bar was brought to the front).
 bool App::GiveWayToRunningInstance() {
-    HWND other = win::SearchTopLevelWindow(search, model::kProgramName, false);
+    HWND other = win::FindTopLevelWindow(model::kProgramName, false);
     instanceMutex_.reset(CreateMutexW(nullptr, TRUE, L"Wemlox.exe"));
     if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
     if (other) {
@@ -54,70 +59,76 @@ bool App::GiveWayToRunningInstance() {
 }
 
 bool App::PrepareSettings(int argc, wchar_t** argv) {
-    run.SettingsFolder = model::own_GetEnv(L"appdata") + L"\\Wemlox\\";
-    if (!WLX_CheckCreateDir(run.SettingsFolder)) return false;
-    run.SettingsFile = run.SettingsFolder + L"Wemlox.ini";
-    if (!fs::IsNonEmptyFile(run.SettingsFile)) {
-        std::wstring text = own_ReadData();
-        if (text.empty() || !model::own_SaveTextFile(run.SettingsFile, text, 0)) return false;
+    facts_.settingsFolder = model::own_GetEnv(L"appdata") + L"\\Wemlox\\";
+    if (!model::EnsureFolder(facts_.settingsFolder)) return false;
+    facts_.settingsFile = facts_.settingsFolder + L"Wemlox.ini";
+    if (!fs::IsNonEmptyFile(facts_.settingsFile)) {
+        size_t position = 0;
+        std::wstring text = model::BuiltInBlock(position);
+        if (text.empty() || !model::own_SaveTextFile(facts_.settingsFile, text, 0)) return false;
     }
-    if (!fs::IsNonEmptyFile(run.SettingsFile)) return false;
+    if (!fs::IsNonEmptyFile(facts_.settingsFile)) return false;
 
-    run.GraphicsPath =
-        model::ResolveGraphicsPath(str::Trim(WLX_LoadPreferences(L"Graphics", L"Location")), model::own_GetProgramFolder());
-    run.FoundViewerId.clear();
-    std::wstring location = str::Trim(WLX_LoadPreferences(L"Viewer", L"Location"));
-    if (str::StartsWith(location, L"%ERR%")) return false;
-    if (str::EqualsI(location, L"autosearch")) location = WLX_AutoSearch_Viewer();
-    if (fs::IsNonEmptyFile(location)) run.ViewerPath = location;
+    facts_.graphicsPath = model::ResolveGraphicsPath(str::Trim(SettingOf(L"Graphics", L"Location").value_or(L"")),
+                                                     model::own_GetProgramFolder());
+    std::optional<std::wstring> location = SettingOf(L"Viewer", L"Location");
+    if (!location) return false;
+    *location = str::Trim(*location);
+    if (str::EqualsI(*location, L"autosearch")) *location = model::AutoSearchViewer(facts_.foundViewerId);
+    if (fs::IsNonEmptyFile(*location)) facts_.viewerPath = *location;
 
     HandOverCommandLineFile(argc, argv);
     if (GiveWayToRunningInstance()) return false;
 
-    run.TfaActive = str::ToLower(str::Trim(WLX_LoadPreferences(L"TFA", L"Active"))) == L"yes";
-    if (str::StartsWith(WLX_LoadPreferences(L"", L""), L"%ERR%")) return false;
-    return WLX_CheckCreateDir(L"") != 0;
+    facts_.cardAccess = str::EqualsI(str::Trim(SettingOf(L"TFA", L"Active").value_or(L"")), L"yes");
+    if (!model::LoadPreferences(facts_.settingsFile, facts_.graphicsPath, facts_.foundViewerId, facts_.viewerPath,
+                                settings_)
+             .empty())
+        return false;
+    return model::CreateWorkingTree(settings_, facts_.cardAccess);
 }
 
 void App::WriteStartJournal() {
-    ShowInfo(L"Graphics: " + run.GraphicsPath);
-    ShowInfo(L"Viewer: " + run.ViewerPath + L" (" + settings.Mode + L")");
-    ShowInfo(L"Settings: " + run.SettingsFile + L"\r");
-    if (bar.Geometry().unknownMode)
-        ShowInfo(L"Position: '" + settings.Position + L"' is no known position, the bar is placed Right");
-    SetLamp(model::ids::kMinimiseButton, model::Lamp::Yellow, model::LampAt::Bottom);
+    bar_.ShowInfo(L"Graphics: " + facts_.graphicsPath);
+    bar_.ShowInfo(L"Viewer: " + facts_.viewerPath + L" (" + settings_.Mode + L")");
+    bar_.ShowInfo(L"Settings: " + facts_.settingsFile + L"\r");
+    if (bar_.Geometry().unknownMode)
+        bar_.ShowInfo(L"Position: '" + settings_.Position + L"' is no known position, the bar is placed Right");
+    bar_.SetLamp(model::ids::kMinimiseButton, model::Lamp::Yellow, model::LampAt::Bottom);
 }
 
 void App::StartCardAccess() {
-    if (!run.TfaActive) return;
-    if (!OpenInternetHandle()) {
-        run.TfaActive = false;
-        SetLamp(model::ids::kCardButton, model::Lamp::Red, model::LampAt::Top);
-        ShowInfo(L"TFA Deactivated");
+    if (!facts_.cardAccess) return;
+    if (!net_.Open(std::wstring(model::kProgramName) + L"/" + model::kProgramVersion)) {
+        facts_.cardAccess = false;
+        bar_.SetLamp(model::ids::kCardButton, model::Lamp::Red, model::LampAt::Top);
+        bar_.ShowInfo(L"TFA Deactivated");
         return;
     }
-    ShowInfo(L"TFA Search in " + str::FromInt(settings.CheckNewFilesSec) + L" sec");
-    SetLamp(model::ids::kCardButton, model::Lamp::Yellow, model::LampAt::Bottom);
-    cards.Start();
-    TFA_StartPolling(1);
+    card_.Begin(settings_, facts_.settingsFile, facts_.settingsFolder + L"Cards", facts_.startedAt);
+    facts_.identitiesSince = card_.Pictures.IdentitiesSince();
+    bar_.ShowInfo(L"TFA Search in " + str::FromInt(settings_.CheckNewFilesSec) + L" sec");
+    bar_.SetLamp(model::ids::kCardButton, model::Lamp::Yellow, model::LampAt::Bottom);
+    cards_.Start();
+    bar_.StartTimer(model::ids::kCardTimer, static_cast<unsigned>(settings_.CheckNewFilesSec) * 1000u);
+    if (settings_.QuickPollMs > 0)
+        bar_.StartTimer(model::ids::kQuickPollTimer, static_cast<unsigned>(settings_.QuickPollMs));
 }
 
 // The card thread ends first: a running download is cancelled and its file
 // removed. The address it found last goes into the write-back. False when it
 // is stuck in a request and the process has to end without it.
 bool App::StopCardAccess() {
-    if (!run.TfaActive) return true;
-    bool ended = cards.Stop();
-    if (!ended) return false;  // the thread keeps the session until the process ends
-    (void)card.Pictures.SaveRecord();
-    settings.UrlLastConnect = card.UrlLastConnect;
-    net.Close();
+    if (!facts_.cardAccess) return true;
+    if (!cards_.Stop()) return false;  // the thread keeps the session until the process ends
+    (void)card_.Pictures.SaveRecord();
+    settings_.UrlLastConnect = card_.UrlLastConnect;
+    net_.Close();
     return true;
 }
 
 void App::EventLoop() {
-    run.QuitRequested = 0;
-    while (run.QuitRequested == 0) {
+    while (!quit_) {
         MSG msg;
         if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             // Nothing runs on this thread until a message comes (card work
@@ -128,84 +139,84 @@ void App::EventLoop() {
         }
         if (msg.message == WM_QUIT) break;
         // The raw press reaches the loop before the control reports its click.
-        if (msg.message == WM_LBUTTONDOWN && IsBarWindow(msg.hwnd))
-            run.ClickModifiers = static_cast<uint16_t>(LOWORD(msg.wParam));
+        if (msg.message == WM_LBUTTONDOWN && bar_.Owns(msg.hwnd))
+            clickModifiers_ = static_cast<uint16_t>(LOWORD(msg.wParam));
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
 }
 
 void App::WriteBackSettings() {
-    if (!settings.SaveChangesOnExit || !run.TfaActive) return;
-    const model::Settings& s = settings;
-    (void)WLX_SavePreference(L"TFA", L"UrlLastConnect", s.UrlLastConnect);
-    (void)WLX_SavePreference(L"TFA", L"DoNotLoad", s.DoNotLoad);
-    (void)WLX_SavePreference(L"TFA", L"Path", s.Path);
-    (void)WLX_SavePreference(L"TFA", L"OccurenceName", s.OccurenceName);
-    (void)WLX_SavePreference(L"TFA", L"TransferHiRes", s.TransferHiResToSave);
-    (void)WLX_SavePreference(L"TFA", L"TransferLoRes", s.TransferLoResToSave);
-    (void)WLX_SavePreference(L"Menu", L"PositionX", str::FromInt(s.PositionX));
-    (void)WLX_SavePreference(L"Menu", L"PositionY", str::FromInt(s.PositionY));
+    if (!settings_.SaveChangesOnExit || !facts_.cardAccess) return;
+    const model::Settings& s = settings_;
+    const std::wstring& file = facts_.settingsFile;
+    (void)model::SavePreference(file, L"TFA", L"UrlLastConnect", s.UrlLastConnect);
+    (void)model::SavePreference(file, L"TFA", L"DoNotLoad", s.DoNotLoad);
+    (void)model::SavePreference(file, L"TFA", L"Path", s.Path);
+    (void)model::SavePreference(file, L"TFA", L"OccurenceName", s.OccurenceName);
+    (void)model::SavePreference(file, L"TFA", L"TransferHiRes", s.TransferHiResToSave);
+    (void)model::SavePreference(file, L"TFA", L"TransferLoRes", s.TransferLoResToSave);
+    (void)model::SavePreference(file, L"Menu", L"PositionX", str::FromInt(s.PositionX));
+    (void)model::SavePreference(file, L"Menu", L"PositionY", str::FromInt(s.PositionY));
 }
 
 void App::Shutdown() {
     bool cardEnded = StopCardAccess();
     WriteBackSettings();
-    own_ShowHideTaskBar(SW_SHOW);
-    bar.Destroy();
+    win::own_ShowHideTaskBar(SW_SHOW);
+    bar_.Destroy();
     // A card thread stuck in a request holds nothing that needs saving; the
     // process ends without unwinding under it.
     if (!cardEnded) ExitProcess(0);
-    ShutdownDownloads();
+    win::ShutdownDownloads();
     WSACleanup();
 }
 
 // A card tick runs on the card thread; it is skipped while the tree is
 // shown (not rebuilt under the user's hands) and waits for a modal loop.
 void App::CardTick() {
-    if (bar.VisibleView() == ui::InfoView::Tree) return;
-    if (bar.InModalLoop()) {
+    if (bar_.VisibleView() == ui::InfoView::Tree) return;
+    if (bar_.InModalLoop()) {
         tickWaiting_ = true;
         return;
     }
     tickWaiting_ = false;
-    cards.Tick(TFA_CardTimerStep);
+    cards_.Tick([this] { transfers_.TimerStep(); });
 }
 
 // A quick poll is skipped whenever a tick would wait: the next one comes soon.
 void App::QuickTick() {
-    if (bar.VisibleView() == ui::InfoView::Tree || bar.InModalLoop()) return;
-    cards.Tick(QuickPollStep);
+    if (bar_.VisibleView() == ui::InfoView::Tree || bar_.InModalLoop()) return;
+    cards_.Tick([this] { transfers_.QuickPollStep(); });
 }
 
 int App::Run(int argc, wchar_t** argv) {
-    run.StartedAt = fs::Now();
+    ui_.Bind();
+    facts_.startedAt = fs::Now();
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_TREEVIEW_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
     WSADATA wsa;
     WSAStartup(MAKEWORD(2, 2), &wsa);
-    InitDownloads();
+    win::InitDownloads();
 
     if (!PrepareSettings(argc, argv)) {
-        ShutdownDownloads();
+        win::ShutdownDownloads();
         WSACleanup();
         return 0;
     }
-    if (settings.HideTaskBar) own_ShowHideTaskBar(SW_HIDE);
-    OpenMainWindow();
-    if (!bar.Window()) {
+    if (settings_.HideTaskBar) win::own_ShowHideTaskBar(SW_HIDE);
+    if (!bar_.Open()) {
         Shutdown();
         return 1;
     }
-    if (settings.HideTaskBar) EnableWindow(bar.Control(model::ids::kMinimiseButton), FALSE);
+    if (settings_.HideTaskBar) bar_.EnableButton(model::ids::kMinimiseButton, false);
     WriteStartJournal();
-    ShowWindow(bar.Window(), SW_SHOWNOACTIVATE);
-    UpdateWindow(bar.Window());
+    bar_.Show();
     StartCardAccess();
-    ShowInfo(L"\r**********");
-    ShowInfo(L"Programmversion: " + std::wstring(model::kProgramVersion));
-    ShowInfo(L"\r**********");
-    SetTimer(bar.Window(), model::ids::kHousekeepingTimer, 1000, nullptr);
+    bar_.ShowInfo(L"\r**********");
+    bar_.ShowInfo(L"Programmversion: " + std::wstring(model::kProgramVersion));
+    bar_.ShowInfo(L"\r**********");
+    bar_.StartTimer(model::ids::kHousekeepingTimer, 1000);
     EventLoop();
     Shutdown();
     return 0;
@@ -213,9 +224,13 @@ int App::Run(int argc, wchar_t** argv) {
 
 // --- What the bar reports --------------------------------------------------
 
-void App::OnMenu(int id) { WLX_TREE_POP(id); }
+void App::OnButton(int button) { buttons_.OnClick(button); }
 
-void App::OnTreeDoubleClick() { WLX_TREE_POP(model::ids::kMenuTransfer); }
+void App::OnMenu(int id) { tree_.OnMenu(id); }
+
+void App::OnTreeDoubleClick() { tree_.OnMenu(model::ids::kMenuTransfer); }
+
+void App::OnTile(const model::TileRef& tile) { tree_.OnTile(tile, clickModifiers_); }
 
 void App::OnTimer(unsigned id) {
     if (id == model::ids::kCardTimer) {
@@ -223,72 +238,120 @@ void App::OnTimer(unsigned id) {
     } else if (id == model::ids::kQuickPollTimer) {
         QuickTick();
     } else if (id == model::ids::kBusyFaceTimer) {
-        cards.OnBusyFaceTimer();
+        cards_.OnBusyFaceTimer();
     } else if (id == model::ids::kCardMailTimer) {
-        cards.OnDeliverTimer();
+        cards_.OnDeliverTimer();
     } else if (id == model::ids::kHousekeepingTimer) {
-        SetLamp(model::ids::kCopyButton, model::Lamp::Clear, model::LampAt::Top);
-        SetLamp(model::ids::kCardButton, model::Lamp::Clear, model::LampAt::Top);
-        SetWindowPos(bar.Window(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+        bar_.SetLamp(model::ids::kCopyButton, model::Lamp::Clear, model::LampAt::Top);
+        bar_.SetLamp(model::ids::kCardButton, model::Lamp::Clear, model::LampAt::Top);
+        bar_.StayOnTop();
     }
 }
 
-void App::OnMoved() {
-    RECT rc;
-    if (!GetWindowRect(bar.Window(), &rc)) return;
-    settings.PositionX = rc.left;
-    settings.PositionY = rc.top;
+void App::OnMoved(int x, int y) {
+    settings_.PositionX = x;
+    settings_.PositionY = y;
 }
 
-void App::OnClose() { run.QuitRequested = 1; }
+void App::OnClose() { quit_ = true; }
 
-void App::OnCardMail() { cards.Deliver(); }
+void App::OnCardMail() { cards_.Deliver(); }
 
 void App::OnModalLoopEnded() {
     if (tickWaiting_) CardTick();
 }
 
-void App::OnTreeWanted() { RequestTree(); }
+void App::OnTreeWanted() { views_.RequestTree(); }
 
-void App::OnGridWanted() { TFA_CreateThumbs(); }
+void App::OnGridWanted() { views_.BuildGrid(); }
 
 std::wstring App::TipFor(int button) {
     model::TipFacts f;
-    f.view = bar.VisibleView();
-    f.showText = settings.ShowInfoText;
-    f.showTree = settings.ShowInfoTree;
-    f.showThumbs = settings.ShowInfoThumbs;
-    f.taskbarVisible = TaskBarVisible();
-    f.cardAccess = run.TfaActive;
+    f.view = bar_.VisibleView();
+    f.showText = settings_.ShowInfoText;
+    f.showTree = settings_.ShowInfoTree;
+    f.showThumbs = settings_.ShowInfoThumbs;
+    f.taskbarVisible = win::TaskBarVisible();
+    f.cardAccess = facts_.cardAccess;
     if (f.view == ui::InfoView::Thumbnails)
-        for (const model::Cell& c : bar.Grid().Cells()) f.picked += c.on ? 1 : 0;
-    f.downloading = cards.Downloading();
-    f.work = run.Work;
+        for (const model::Cell& c : bar_.Grid().Cells()) f.picked += c.on ? 1 : 0;
+    f.downloading = cards_.Downloading();
+    f.work = work_;
     return model::ButtonTip(button, f);
 }
 
-void App::ShowProgress(std::optional<model::WorkProgress> work) {
-    run.Work = std::move(work);
+// --- What the card thread reports, carried out here ------------------------
+
+void App::Journal(std::wstring text) {
+    ui_.CheckWrite();
+    bar_.ShowInfo(text);
+}
+
+void App::Lamp(int button, model::Lamp colour, model::LampAt at) {
+    ui_.CheckWrite();
+    bar_.SetLamp(button, colour, at);
+}
+
+void App::CardFound(std::wstring host) {
+    ui_.CheckWrite();
+    settings_.UrlLastConnect = std::move(host);
+}
+
+void App::CameraFolderFollowed(std::wstring path) {
+    ui_.CheckWrite();
+    settings_.Path = std::move(path);
+}
+
+void App::CardNamed(std::optional<std::wstring> ssid) {
+    ui_.CheckWrite();
+    if (ssid) settings_.OccurenceName = *ssid;
+    bar_.ShowInfo(L"Set: TFA occurence Name: " + settings_.OccurenceName);
+}
+
+void App::PictureStored(std::wstring path) {
+    ui_.CheckWrite();
+    viewer_.ShowFile(path);
+}
+
+void App::SingleTransferEnded(CardFile file, SingleTransfer how, bool arrived) {
+    ui_.CheckWrite();
+    tree_.SingleTransferEnded(file, how, arrived);
+}
+
+void App::WalkStarted(std::wstring rootCaption) {
+    ui_.CheckWrite();
+    bar_.Tree().Start(rootCaption);
+}
+
+void App::WalkEnded(std::shared_ptr<ui::Walk> walk) {
+    ui_.CheckWrite();
+    views_.WalkEnded(walk);
+}
+
+void App::ThumbnailFetched(std::shared_ptr<FetchedThumbnail> t) {
+    ui_.CheckWrite();
+    bar_.Grid().PictureArrived(t->generation, t->index, t->key, std::move(t->picture));
+}
+
+void App::Progress(std::optional<model::WorkProgress> work) {
+    ui_.CheckWrite();
+    work_ = std::move(work);
     std::optional<double> share;
-    if (run.Work && run.Work->elapsedMs >= model::kProgressAfterMs) share = model::ProgressFraction(*run.Work);
-    bar.SetProgress(share);
+    if (work_ && work_->elapsedMs >= model::kProgressAfterMs) share = model::ProgressFraction(*work_);
+    bar_.SetProgress(share);
+}
+
+void App::BusyFace(bool on, int pauseMs) {
+    ui_.CheckWrite();
+    if (on)
+        cards_.HoldBusyFace();
+    else
+        cards_.ReleaseBusyFace(pauseMs);
+}
+
+void App::ButtonTransferBegun() {
+    ui_.CheckWrite();
+    buttons_.ButtonTransferBegun();
 }
 
 }  // namespace app
-
-// --- The bar's operations ---------------------------------------------------
-
-int OpenMainWindow() {
-    (void)app::TheApp().bar.Open();
-    return 0;
-}
-
-uint8_t ShowInfo(const std::wstring& text) { return app::TheApp().bar.ShowInfo(text); }
-
-int SetState(int image, const std::wstring& colour, const std::wstring& position) {
-    return SetLamp(image, model::LampNamed(colour), model::LampAtNamed(position));
-}
-
-int SetLamp(int image, model::Lamp colour, model::LampAt at) { return app::TheApp().bar.SetLamp(image, colour, at); }
-
-int GetInfoState() { return static_cast<int>(app::TheApp().bar.VisibleView()); }

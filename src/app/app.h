@@ -1,7 +1,9 @@
 // The running program: one App that owns the settings, the facts start-up
-// finds out, the bar, the card session and the card thread, and answers
-// everything the bar and the card session report. The operations of the
-// program (ShowInfo, TFA_Transfer, WLX_btn_05, ...) reach it through TheApp().
+// finds out, the bar, the card session and the card thread, builds the small
+// objects that do the work (transfers, card views, viewer actions, tree
+// actions, buttons) and hands each what it uses. It answers what the bar
+// reports (ui::BarEvents) and carries out what the card thread reports
+// (CardEvents), on the interface thread.
 #pragma once
 
 #include <windows.h>
@@ -10,54 +12,42 @@
 #include <optional>
 #include <string>
 
+#include "app/buttons.h"
+#include "app/card_events.h"
+#include "app/card_link.h"
 #include "app/card_thread.h"
+#include "app/card_views.h"
+#include "app/transfers.h"
+#include "app/tree_actions.h"
+#include "app/viewer_actions.h"
 #include "model/card_session.h"
 #include "model/settings.h"
 #include "model/work_progress.h"
+#include "model/writer_thread.h"
 #include "ui/bar.h"
 #include "ui/events.h"
 #include "win/card_net.h"
 #include "win/handle.h"
-#include "win/window_search.h"
 
 namespace app {
 
-// Facts start-up finds out, and what the session of the interface holds.
-struct RunState {
-    std::wstring SettingsFolder;  // appdata folder + "\Wemlox\"
-    std::wstring SettingsFile;    // SettingsFolder + "Wemlox.ini"
-    std::wstring GraphicsPath;    // always ends in "\"
-    std::wstring ViewerPath;      // empty when no viewer was found
-    std::wstring FoundViewerId;   // id of the auto-search hit, else empty
-    bool TfaActive = false;
-    int32_t QuitRequested = 0;
-    uint16_t ClickModifiers = 0;  // MK_* flags of the last left press in the bar
-    int32_t CurrentThumb = 0, PreviousThumb = 0;
-    size_t BuiltInDataPosition = 0;  // where own_ReadData goes on
-    bool ButtonBusy = false;         // an action runs; further clicks are dropped
-    bool ManualTransferWaiting = false;  // button 6's transfer is queued behind other card work
-    bool TreeRequested = false;      // a card walk for the tree is queued or running
-    std::optional<model::WorkProgress> Work;  // long card work running now (download, walk, thumbnails)
-    int64_t StartedAt = 0;         // file-system time of the start
-    int64_t IdentitiesSince = 0;   // stored files older than this carry the download's time
-    uint32_t RefusedLamps = 0;       // bit n: button n's lower lamp shows a click the viewer did not get
-    DWORD RightsReportedFor = 0;     // the viewer process whose higher rights the journal named
+// What start-up finds out; fixed for the run.
+struct StartFacts {
+    std::wstring settingsFolder;  // appdata folder + "\Wemlox\"
+    std::wstring settingsFile;    // settingsFolder + "Wemlox.ini"
+    std::wstring graphicsPath;    // always ends in "\"
+    std::wstring viewerPath;      // empty when no viewer was found
+    std::wstring foundViewerId;   // id of the auto-search hit, else empty
+    bool cardAccess = false;      // [TFA] Active, and the network could be opened
+    int64_t startedAt = 0;        // file-system time of the start
+    int64_t identitiesSince = 0;  // stored files older than this carry the download's time
 };
 
-// Which thread owns what: the interface thread owns everything but `card`,
-// which belongs to the card thread while it runs (the interface reads it
-// only after the card thread has ended); `net` is used by the card thread.
-class App final : public ui::BarEvents, public model::CardPort {
+class App final : public ui::BarEvents, public CardEvents {
 public:
     App();
-
-    model::Settings settings;
-    RunState run;
-    win::WindowSearchState search;  // the viewer search's state
-    ui::Bar bar;
-    model::Session card;
-    win::CardNet net;
-    CardThread cards;
+    App(const App&) = delete;
+    App& operator=(const App&) = delete;
 
     // Start-up to shutdown; the process exit code.
     int Run(int argc, wchar_t** argv);
@@ -68,7 +58,7 @@ public:
     void OnTreeDoubleClick() override;
     void OnTile(const model::TileRef& tile) override;
     void OnTimer(unsigned id) override;
-    void OnMoved() override;
+    void OnMoved(int x, int y) override;
     void OnClose() override;
     void OnCardMail() override;
     void OnModalLoopEnded() override;
@@ -76,23 +66,24 @@ public:
     void OnGridWanted() override;
     std::wstring TipFor(int button) override;
 
-    // Long card work's progress (none when it ended): button 6's bar and tooltip.
-    void ShowProgress(std::optional<model::WorkProgress> work);
-
-    // model::CardPort, on the card thread: the network through `net`, the
-    // rest handed to the interface thread.
-    model::CardAnswer Get(const std::wstring& url, size_t capacity) override;
-    bool Ping(const std::wstring& host, int timeoutMs) override;
-    void Journal(const std::wstring& text) override;
-    void Lamp(int image, model::Lamp colour, model::LampAt at) override;
-    bool JournalVisible() override;
-    void CardFound(const std::wstring& host) override;
-    void CameraFolderFollowed(const std::wstring& path) override;
-    void WalkListed(size_t listed, size_t known) override;
-    cardthread::ProgressReport* walkProgress = nullptr;  // card thread: the walk running now
+    // CardEvents, carried out on the interface thread.
+    void Journal(std::wstring text) override;
+    void Lamp(int button, model::Lamp colour, model::LampAt at) override;
+    void CardFound(std::wstring host) override;
+    void CameraFolderFollowed(std::wstring path) override;
+    void CardNamed(std::optional<std::wstring> ssid) override;
+    void PictureStored(std::wstring path) override;
+    void SingleTransferEnded(CardFile file, SingleTransfer how, bool arrived) override;
+    void WalkStarted(std::wstring rootCaption) override;
+    void WalkEnded(std::shared_ptr<ui::Walk> walk) override;
+    void ThumbnailFetched(std::shared_ptr<FetchedThumbnail> thumbnail) override;
+    void Progress(std::optional<model::WorkProgress> work) override;
+    void BusyFace(bool on, int pauseMs) override;
+    void ButtonTransferBegun() override;
 
 private:
     bool PrepareSettings(int argc, wchar_t** argv);
+    std::optional<std::wstring> SettingOf(const std::wstring& group, const std::wstring& key) const;
     void HandOverCommandLineFile(int argc, wchar_t** argv);
     bool GiveWayToRunningInstance();
     void WriteStartJournal();
@@ -103,12 +94,30 @@ private:
     void Shutdown();
     void CardTick();
     void QuickTick();
-    bool IsBarWindow(HWND h) const;
 
-    bool tickWaiting_ = false;  // a card tick came during a modal loop
+    // The interface thread writes everything here but the card session,
+    // which the card thread writes while it runs (card_.Writer says so and
+    // checks it); `ui_` checks that the events are carried out where they
+    // belong.
+    model::WriterThread ui_;
+    model::Settings settings_;
+    StartFacts facts_;
+    bool quit_ = false;
+    uint16_t clickModifiers_ = 0;  // MK_* flags of the last left press in the bar
+    bool tickWaiting_ = false;     // a card tick came during a modal loop
+    std::optional<model::WorkProgress> work_;  // long card work running now
     win::KernelHandle instanceMutex_;
-};
 
-App& TheApp();
+    ui::Bar bar_;
+    win::CardNet net_;                 // used by the card thread
+    model::Session card_;
+    CardThread cards_;
+    CardLink link_;
+    Transfers transfers_;
+    CardViews views_;
+    ViewerActions viewer_;
+    TreeActions tree_;
+    Buttons buttons_;
+};
 
 }  // namespace app

@@ -5,7 +5,6 @@
 
 #include <chrono>
 
-#include "app/app.h"
 #include "model/ids.h"
 
 namespace app {
@@ -18,26 +17,30 @@ constexpr auto kStopWait = std::chrono::milliseconds(1500);
 // The longest the interface spends on the card thread's actions at a time.
 constexpr ULONGLONG kDeliverSliceMs = 25;
 
-HWND BarWindow() { return TheApp().bar.Window(); }
-
 }  // namespace
 
-CardThread::CardThread() : mailbox_([] { PostMessageW(BarWindow(), model::ids::kCardMail, 0, 0); }) {}
+CardThread::CardThread(ui::Bar& bar, model::Session& session, const model::Settings& settings, CardEvents& target)
+    : bar_(bar),
+      session_(session),
+      settings_(settings),
+      mailbox_([&bar] { bar.PostCardMail(); }),
+      posted_(mailbox_, target) {}
 
 // Everything the card thread needs of the interface's state, copied when the
 // work is handed over.
 std::function<void()> CardThread::WithSettings(std::function<void()> job) {
-    App& app = TheApp();
-    return [&app, settings = app.settings, journal = app.bar.VisibleView() == ui::InfoView::Journal,
+    return [&session = session_, settings = settings_, journal = bar_.VisibleView() == ui::InfoView::Journal,
             job = std::move(job)] {
-        app.card.AdoptSettings(settings);
-        app.card.JournalShown = journal;
+        session.AdoptSettings(settings);
+        session.JournalShown = journal;
         job();
     };
 }
 
 void CardThread::Start() {
     worker_.Start();
+    // From now on the card thread writes the session.
+    worker_.Post([&session = session_] { session.Writer.Bind(); });
     started_ = true;
 }
 
@@ -45,10 +48,22 @@ bool CardThread::Stop() {
     worker_.Downloads().CancelRunning();
     bool ended = worker_.Stop(kStopWait);
     mailbox_.Discard();
+    if (ended) session_.Writer.Bind();
     return ended;
 }
 
 bool CardThread::Run(std::function<void()> job) { return started_ && worker_.Post(WithSettings(std::move(job))); }
+
+bool CardThread::RunWithBusyFace(std::function<void()> job, int pauseAfterMs) {
+    HoldBusyFace();
+    bool queued = Run([this, job = std::move(job), pauseAfterMs] {
+        job();
+        Events().BusyFace(false, pauseAfterMs);
+    });
+    if (!queued) ReleaseBusyFace(pauseAfterMs);
+    return queued;
+}
+
 bool CardThread::Tick(std::function<void()> job) { return started_ && worker_.PostTick(WithSettings(std::move(job))); }
 
 void CardThread::Deliver() {
@@ -56,49 +71,40 @@ void CardThread::Deliver() {
     // messages, so the rest is picked up by a timer, which comes after it.
     const ULONGLONG end = GetTickCount64() + kDeliverSliceMs;
     bool more = mailbox_.Drain([end] { return HIWORD(GetQueueStatus(QS_INPUT)) != 0 || GetTickCount64() >= end; });
-    if (more) SetTimer(BarWindow(), model::ids::kCardMailTimer, 1, nullptr);
+    if (more) bar_.StartTimer(model::ids::kCardMailTimer, 1);
 }
 
 void CardThread::OnDeliverTimer() {
-    KillTimer(BarWindow(), model::ids::kCardMailTimer);
+    bar_.StopTimer(model::ids::kCardMailTimer);
     Deliver();
 }
 
 void CardThread::HoldBusyFace() {
-    if (busyHolds_++ == 0) TheApp().bar.ShowBusyFace(model::ids::kCardButton, true);
+    if (busyHolds_++ == 0) bar_.ShowBusyFace(model::ids::kCardButton, true);
 }
 
 void CardThread::ReleaseBusyFace(int afterMs) {
-    if (afterMs > 0 && BarWindow()) {
+    if (afterMs > 0 && bar_.Window()) {
         delayedReleases_++;
-        SetTimer(BarWindow(), model::ids::kBusyFaceTimer, static_cast<UINT>(afterMs), nullptr);
+        bar_.StartTimer(model::ids::kBusyFaceTimer, static_cast<unsigned>(afterMs));
         return;
     }
-    if (busyHolds_ > 0 && --busyHolds_ == 0) TheApp().bar.ShowBusyFace(model::ids::kCardButton, false);
+    if (busyHolds_ > 0 && --busyHolds_ == 0) bar_.ShowBusyFace(model::ids::kCardButton, false);
 }
 
 void CardThread::OnBusyFaceTimer() {
-    KillTimer(BarWindow(), model::ids::kBusyFaceTimer);
+    bar_.StopTimer(model::ids::kBusyFaceTimer);
     for (; delayedReleases_ > 0; delayedReleases_--) ReleaseBusyFace();
 }
 
-}  // namespace app
-
-namespace cardthread {
-
-bool Run(std::function<void()> job) { return app::TheApp().cards.Run(std::move(job)); }
-void OnUi(std::function<void()> action) { app::TheApp().cards.OnUi(std::move(action)); }
-model::CardWorker& Worker() { return app::TheApp().cards.Worker(); }
-void HoldBusyFace() { app::TheApp().cards.HoldBusyFace(); }
-void ReleaseBusyFace(int afterMs) { app::TheApp().cards.ReleaseBusyFace(afterMs); }
-
-ProgressReport::ProgressReport(model::WorkProgress::Kind kind, std::wstring name) : start_(GetTickCount64()) {
+ProgressReport::ProgressReport(CardEvents& events, model::WorkProgress::Kind kind, std::wstring name)
+    : events_(events), start_(GetTickCount64()) {
     work_.kind = kind;
     work_.name = std::move(name);
 }
 
 ProgressReport::~ProgressReport() {
-    if (shown_) OnUi([] { app::TheApp().ShowProgress(std::nullopt); });
+    if (shown_) events_.Progress(std::nullopt);
 }
 
 void ProgressReport::Update(int64_t done, int64_t total) {
@@ -110,7 +116,7 @@ void ProgressReport::Update(int64_t done, int64_t total) {
     if (shown_ && work_.elapsedMs < lastShownMs_ + kStepMs && done < total) return;
     shown_ = true;
     lastShownMs_ = work_.elapsedMs;
-    OnUi([work = work_] { app::TheApp().ShowProgress(work); });
+    events_.Progress(work_);
 }
 
-}  // namespace cardthread
+}  // namespace app

@@ -1,32 +1,43 @@
-// The card thread of the running program. Every card request, probe, walk,
-// thumbnail fetch and download runs on it; what the bar must show or do comes
-// back as actions run on the user-interface thread. The interface hands work
-// over with the settings as they are at that moment; the card thread owns
-// the card session and never reads the interface's settings.
+// The card thread. Every card request, probe, walk, thumbnail fetch and
+// download runs on it; what the bar must show or do comes back as typed
+// events (card_events.h) through its mailbox. The interface hands work over
+// with the settings as they are at that moment; the card thread owns the card
+// session and never reads the interface's settings.
 #pragma once
 
 #include <functional>
+#include <optional>
+#include <string>
 
+#include "app/card_events.h"
+#include "model/card_session.h"
 #include "model/card_worker.h"
+#include "model/settings.h"
 #include "model/work_progress.h"
+#include "ui/bar.h"
 
 namespace app {
 
 class CardThread {
 public:
-    CardThread();
+    // `settings`: the interface's, copied for each job; `session`: the card
+    // thread's own; `bar`: wakes the interface for the mail; `target`: where
+    // the card thread's events are carried out, on the interface thread.
+    CardThread(ui::Bar& bar, model::Session& session, const model::Settings& settings, CardEvents& target);
 
-    // Starts the thread; the bar window must exist (it receives the actions).
+    // Starts the thread; the bar window must exist (it is woken for the mail).
     void Start();
     // Ends the card work: a running download is cancelled (its partial file
     // removed) and the thread is given a moment to finish. True when it
-    // ended; false when it is stuck in a request, and the process must end
-    // without it.
+    // ended (the session is the interface's again); false when it is stuck in
+    // a request, and the process must end without it.
     [[nodiscard]] bool Stop();
 
     // Interface thread: card work, carried out after what runs and waits;
     // false when there is no card access.
     bool Run(std::function<void()> job);
+    // The same with button 6's busy face from now until the work has ended.
+    bool RunWithBusyFace(std::function<void()> job, int pauseAfterMs = 0);
     // Interface thread: a card timer tick; false when skipped because the
     // last card work has not ended yet.
     bool Tick(std::function<void()> job);
@@ -34,14 +45,14 @@ public:
     bool CancelDownload() { return worker_.Downloads().CancelRunning(); }
     bool Downloading() { return worker_.Downloads().Running(); }
 
-    // Card thread: an action for the interface thread.
-    void OnUi(std::function<void()> action) { mailbox_.Post(std::move(action)); }
+    // Card thread: the events for the interface, and the worker's state.
+    CardEvents& Events() { return posted_; }
+    model::CardWorker& Worker() { return worker_; }
+
     // Interface thread: carries out what the card thread handed over, in
     // slices that leave room for the user's input.
     void Deliver();
     void OnDeliverTimer();
-
-    model::CardWorker& Worker() { return worker_; }
 
     // Interface thread: button 6 shows its busy face while card work that
     // asked for it runs. Hold and release come in pairs; a release may be
@@ -53,30 +64,23 @@ public:
 private:
     std::function<void()> WithSettings(std::function<void()> job);
 
+    ui::Bar& bar_;
+    model::Session& session_;
+    const model::Settings& settings_;
     model::CardWorker worker_;
     model::UiMailbox mailbox_;
+    PostedCardEvents posted_;
     bool started_ = false;   // no card work without card access
     int busyHolds_ = 0;
     int delayedReleases_ = 0;  // releases waiting for the face's pause
 };
-
-}  // namespace app
-
-// Shorthands of the card thread for the operations of the program.
-namespace cardthread {
-
-bool Run(std::function<void()> job);
-void OnUi(std::function<void()> action);
-model::CardWorker& Worker();
-void HoldBusyFace();
-void ReleaseBusyFace(int afterMs = 0);
 
 // Card thread: long work's progress for button 6's bar and tooltip, shown
 // once the work has run model::kProgressAfterMs and taken away when the
 // object ends.
 class ProgressReport {
 public:
-    explicit ProgressReport(model::WorkProgress::Kind kind, std::wstring name = L"");
+    ProgressReport(CardEvents& events, model::WorkProgress::Kind kind, std::wstring name = L"");
     ~ProgressReport();
     ProgressReport(const ProgressReport&) = delete;
     ProgressReport& operator=(const ProgressReport&) = delete;
@@ -84,19 +88,23 @@ public:
 
 private:
     static constexpr double kStepMs = 1000;
+    CardEvents& events_;
     model::WorkProgress work_;
     unsigned long long start_;
     double lastShownMs_ = 0;
     bool shown_ = false;
 };
 
-// Card thread: the busy face for as long as the object lives.
-class BusyFace {
+// Card thread: button 6's busy face for as long as the object lives.
+class BusyFaceScope {
 public:
-    BusyFace() { OnUi([] { HoldBusyFace(); }); }
-    ~BusyFace() { OnUi([] { ReleaseBusyFace(); }); }
-    BusyFace(const BusyFace&) = delete;
-    BusyFace& operator=(const BusyFace&) = delete;
+    explicit BusyFaceScope(CardEvents& events) : events_(events) { events_.BusyFace(true, 0); }
+    ~BusyFaceScope() { events_.BusyFace(false, 0); }
+    BusyFaceScope(const BusyFaceScope&) = delete;
+    BusyFaceScope& operator=(const BusyFaceScope&) = delete;
+
+private:
+    CardEvents& events_;
 };
 
-}  // namespace cardthread
+}  // namespace app

@@ -1,56 +1,18 @@
-// The card's views in the info panel: the walk for the tree and the
-// thumbnails for the grid run on the card thread, the tree's items and the
-// grid's tiles are made on the interface thread.
-#include <memory>
+// The card's views: the walk and the thumbnails on the card thread, the tree
+// and the grid on the interface thread.
+#include "app/card_views.h"
 
-#include "app/app.h"
-#include "app/operations.h"
+#include <algorithm>
+
 #include "base/fs.h"
 #include "model/folders.h"
+#include "model/picture.h"
 #include "model/thumb_layout.h"
 #include "model/tree_order.h"
 
+namespace app {
+
 namespace {
-
-ui::Bar& Bar() { return app::TheApp().bar; }
-model::Session& Card() { return app::TheApp().card; }
-
-// Card thread.
-std::wstring RootCaption() {
-    if (TFA_GetData(L"SSID", L"")) return Card().CardSsid + L" (" + Card().UrlLastConnect + L")";
-    // Folders need a root above them; without an answer it keeps the bar's name.
-    return Card().Config.OccurenceName;
-}
-
-// Card thread: the walk, sorted, with the storage marks.
-std::shared_ptr<ui::Walk> WalkCard() {
-    {
-        cardthread::BusyFace busy;
-        cardthread::ProgressReport progress(model::WorkProgress::Kind::Walk);
-        app::TheApp().walkProgress = &progress;
-        TFA_GetData(L"ExamineTREE", L"/");
-        app::TheApp().walkProgress = nullptr;
-    }
-    model::CardLists& lists = Card().Lists;
-    model::SortForTree(lists.CardDirectories, lists.CardFiles);
-    auto walk = std::make_shared<ui::Walk>();
-    walk->lists.CardRecords = lists.CardRecords;
-    walk->lists.CardDirectories = lists.CardDirectories;
-    walk->lists.CardFiles = lists.CardFiles;
-    walk->stored.reserve(lists.CardFiles.size());
-    for (const model::CardFileEntry& f : lists.CardFiles)
-        walk->stored.push_back(fs::IsNonEmptyFile(model::StoreFile(Card().Config, model::Store::Storage, f.Name)));
-    return walk;
-}
-
-// Interface thread: the walk's lists become the shown ones and the tree gets
-// their items; the thumbnail grid, whose tiles named the old records, is
-// built anew.
-void InstallWalk(ui::Walk& walk) {
-    Bar().Tree().Install(walk);
-    Bar().Grid().Clear();
-    if (Bar().VisibleView() == ui::InfoView::Thumbnails) Bar().Grid().SizeArea(TFA_CreateThumbs());
-}
 
 // A cached thumbnail belongs to its picture: it carries the picture's card
 // time (a picture without one has only its name).
@@ -60,86 +22,91 @@ bool ThumbCached(const std::wstring& cacheFile, std::optional<int64_t> taken) {
     return !taken || (f->modified - *taken <= model::kTimeSlackNs && *taken - f->modified <= model::kTimeSlackNs);
 }
 
-// Card thread: the picture's thumbnail into the cache unless it is there;
-// true when the cache holds it. No size is listed for a thumbnail: the
-// download's own bound keeps it small.
-bool FetchThumb(const ui::ThumbRequest& w) {
+}  // namespace
+
+void CardViews::RequestTree() {
+    if (treeRequested_) return;
+    treeRequested_ = thread_.Run([this] { WalkCard(); });
+}
+
+bool CardViews::WalkCard() {
+    CardEvents& events = thread_.Events();
+    if (card_.CheckUpdate() == model::CardChange::None) {
+        events.WalkEnded(nullptr);
+        return false;
+    }
+    // Folders need a root above them; without an answer it keeps the bar's name.
+    events.WalkStarted(card_.AskSsid() ? card_.CardSsid + L" (" + card_.UrlLastConnect + L")"
+                                       : card_.Config.OccurenceName);
+    {
+        BusyFaceScope busy(events);
+        ProgressReport progress(events, model::WorkProgress::Kind::Walk);
+        link_.FollowWalk(&progress);
+        card_.WalkCard(L"/");
+        link_.FollowWalk(nullptr);
+    }
+    model::CardLists& lists = card_.Lists;
+    model::SortForTree(lists.CardDirectories, lists.CardFiles);
+    auto walk = std::make_shared<ui::Walk>();
+    walk->lists.CardRecords = lists.CardRecords;
+    walk->lists.CardDirectories = lists.CardDirectories;
+    walk->lists.CardFiles = lists.CardFiles;
+    walk->stored.reserve(lists.CardFiles.size());
+    for (const model::CardFileEntry& f : lists.CardFiles)
+        walk->stored.push_back(fs::IsNonEmptyFile(model::StoreFile(card_.Config, model::Store::Storage, f.Name)));
+    events.WalkEnded(std::move(walk));
+    return true;
+}
+
+void CardViews::WalkEnded(const std::shared_ptr<ui::Walk>& walk) {
+    treeRequested_ = false;
+    if (!walk) return;
+    bar_.Tree().Install(*walk);
+    bar_.Grid().Clear();
+    if (bar_.VisibleView() == ui::InfoView::Thumbnails) bar_.Grid().SizeArea(BuildGrid());
+}
+
+bool CardViews::FetchThumbnail(const ui::ThumbRequest& w) {
     if (!model::HasCardThumbnail(w.id.name)) return false;
-    const model::Settings& s = Card().Config;
+    const model::Settings& s = card_.Config;
     const std::wstring cacheFile = model::StoreFile(s, model::Store::ThumbnailCache, w.id.name);
     const std::optional<int64_t> taken = model::CardTime(w.id);
     if (!ThumbCached(cacheFile, taken)) {
+        // No size is listed for a thumbnail: the download's own bound keeps it small.
         std::wstring tmp = model::StoreFile(s, model::Store::Tmp, w.id.name), why;
-        if (TFA_TransFile(w.id.name, L"/thumbnail.cgi?/" + w.id.folder, {w.rawDirectory, w.rawName, 0}) &&
+        if (transfers_.Download(w.id.name, L"/thumbnail.cgi?/" + w.id.folder, {w.rawDirectory, w.rawName, 0}) &&
             model::PlaceFile(tmp, cacheFile, taken, true, why))
-            cardthread::OnUi([cacheFile] { ShowInfo(L"Transfer: " + cacheFile); });
+            thread_.Events().Journal(L"Transfer: " + cacheFile);
         (void)fs::DeleteFileAt(tmp);
     }
     return ThumbCached(cacheFile, taken);
 }
 
-// A thumbnail fetched and decoded on the card thread, for a record's tile.
-struct Fetched {
-    int32_t index = 0;
-    std::wstring key;  // the picture's identity
-    images::Picture picture;
-};
-
-// Card thread: fetches and decodes the thumbnails in tile order.
-void FetchThumbs(uint32_t generation, const std::vector<ui::ThumbRequest>& wanted) {
-    cardthread::ProgressReport progress(model::WorkProgress::Kind::Thumbnails);
+void CardViews::FetchThumbnails(uint32_t generation, const std::vector<ui::ThumbRequest>& wanted) {
+    CardEvents& events = thread_.Events();
+    ProgressReport progress(events, model::WorkProgress::Kind::Thumbnails);
     for (size_t i = 0; i < wanted.size(); i++) {
         const ui::ThumbRequest& w = wanted[i];
         if (i > 0) progress.Update(static_cast<int64_t>(i), static_cast<int64_t>(wanted.size()));
-        if (cardthread::Worker().StopRequested()) return;
-        if (!FetchThumb(w)) continue;
-        auto f = std::make_shared<Fetched>();
+        if (thread_.Worker().StopRequested()) return;
+        if (!FetchThumbnail(w)) continue;
+        auto f = std::make_shared<FetchedThumbnail>();
+        f->generation = generation;
         f->index = w.index;
         f->key = w.id.Key();
-        f->picture = images::LoadJpeg(model::StoreFile(Card().Config, model::Store::ThumbnailCache, w.id.name));
-        if (!f->picture) continue;  // the default picture stays
-        cardthread::OnUi([generation, f] {
-            Bar().Grid().PictureArrived(generation, f->index, f->key, std::move(f->picture));
-        });
+        f->picture = win::LoadJpeg(model::StoreFile(card_.Config, model::Store::ThumbnailCache, w.id.name));
+        if (f->picture) events.ThumbnailFetched(std::move(f));  // else the default picture stays
     }
 }
 
-}  // namespace
-
-uint8_t TFA_CreateTree() {
-    if (TFA_CheckUpdate() == 0) {
-        cardthread::OnUi([] { app::TheApp().run.TreeRequested = false; });
-        return 0;
-    }
-    std::wstring caption = RootCaption();
-    cardthread::OnUi([caption] { Bar().Tree().Start(caption); });
-    std::shared_ptr<ui::Walk> walk = WalkCard();
-    cardthread::OnUi([walk] {
-        app::TheApp().run.TreeRequested = false;
-        InstallWalk(*walk);
-    });
-    return static_cast<uint8_t>(std::min<size_t>(Card().Lists.CardRecords.size(), 255));
-}
-
-void RequestTree() {
-    bool& requested = app::TheApp().run.TreeRequested;
-    if (requested) return;
-    requested = cardthread::Run([] { TFA_CreateTree(); });
-}
-
-int32_t TFA_TransferThumb(const std::wstring& name, const std::wstring& directory) {
-    ui::ThumbRequest w;
-    w.id.name = name;
-    w.id.folder = directory;
-    return FetchThumb(w) ? 1 : 0;
-}
-
-int32_t TFA_CreateThumbs() {
+int32_t CardViews::BuildGrid() {
     std::vector<ui::ThumbRequest> wanted;
-    int32_t rows = Bar().Grid().Build(wanted);
+    int32_t rows = bar_.Grid().Build(wanted);
     if (!wanted.empty())
-        cardthread::Run([generation = Bar().Tree().Shown().Generation, wanted = std::move(wanted)] {
-            FetchThumbs(generation, wanted);
+        thread_.Run([this, generation = bar_.Tree().Shown().Generation, wanted = std::move(wanted)] {
+            FetchThumbnails(generation, wanted);
         });
     return rows;
 }
+
+}  // namespace app

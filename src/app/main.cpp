@@ -9,7 +9,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     win::UsePerMonitorDpi();
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-    int rc = app::TheApp().Run(argc, argv);
+    // One program, alive until the process ends.
+    static app::App program;
+    int rc = program.Run(argc, argv);
     LocalFree(argv);
     return rc;
 }

@@ -30,14 +30,19 @@ Session::Session(CardPort& port) : Pictures(port), port_(&port) {}
 // redirect is no card.
 bool Session::RequestSsid(const std::wstring& host) {
     CardAnswer a = port_->Get(CardUrl(host, kSsidPath), kSsidReadBytes);
-    if (!a.success || !SsidFromAnswer(a.body)) return false;
-    Split(L"SSID", a.body);
+    return a.success && TakeSsid(a.body);
+}
+
+bool Session::TakeSsid(const std::string& answer) {
+    std::optional<std::wstring> ssid = SsidFromAnswer(answer);
+    if (!ssid) return false;
+    CardSsid = *ssid;
     return true;
 }
 
 bool Session::AnswersAsCard(const std::wstring& host) { return CheckUrlPing(host) && RequestSsid(host); }
 
-uint8_t Session::Accept(const std::wstring& host) {
+bool Session::Accept(const std::wstring& host) {
     CardHost = host;
     UpdateUrl = CardUrl(host, kUpdatePath);
     UrlLastConnect = host;
@@ -45,7 +50,7 @@ uint8_t Session::Accept(const std::wstring& host) {
     port_->CardFound(host);
     port_->Journal(L"TFA Success: " + host);
     IdentifyCard();
-    return 1;
+    return true;
 }
 
 // The card is known by its CID (op=120), the same whatever its address or
@@ -72,7 +77,7 @@ std::wstring Session::ConfiguredUrl() {
     return str::StartsWith(url, L"%ERR%") ? Config.Url : url;
 }
 
-uint8_t Session::Sweep(const AddressSweep& sweep) {
+bool Session::Sweep(const AddressSweep& sweep) {
     for (int n = sweep.lower; n <= sweep.upper; n++) {
         CardHost = sweep.Host(n);
         port_->Journal(L"TFA Checking: " + CardHost);
@@ -80,7 +85,7 @@ uint8_t Session::Sweep(const AddressSweep& sweep) {
         if (RequestSsid(CardHost)) return Accept(CardHost);
         port_->Journal(L"TFA Fail: " + CardHost);
     }
-    return 0;
+    return false;
 }
 
 // An answer cut at the bound is reported once per run.
@@ -202,6 +207,7 @@ void Session::Begin(const Settings& settings, const std::wstring& settingsFile, 
 }
 
 void Session::AdoptSettings(const Settings& settings) {
+    Writer.CheckWrite();
     // Changed in the settings window while the program runs: a new address
     // is where the card is looked for from now on (not where it was last),
     // and a camera folder the user names is a folder chosen, as in the tree.
@@ -222,17 +228,18 @@ void Session::AdoptSettings(const Settings& settings) {
 }
 
 bool Session::Poll(bool changeRead) {
+    Writer.CheckWrite();
     if (!CardConnected) {
         UpdateFlag = SearchUrl() ? CardChange::Found : CardChange::None;
-        if (UpdateFlag == CardChange::Found) TransferCandidateCount = GetData(L"DIR", L"");
+        if (UpdateFlag == CardChange::Found) TransferCandidateCount = ListCameraFolder();
     }
-    if (CardConnected) UpdateFlag = changeRead ? CardChange::Changed : static_cast<CardChange>(CheckUpdate());
+    if (CardConnected) UpdateFlag = changeRead ? CardChange::Changed : CheckUpdate();
     // Back at another address: what was taken meanwhile is listed at once.
     if (CardConnected && UpdateFlag == CardChange::None && SearchAgainWhileSilent()) UpdateFlag = CardChange::Changed;
     if (UpdateFlag == CardChange::Unchanged && ChangeNotListed) UpdateFlag = CardChange::Changed;
     bool relist = UpdateFlag == CardChange::Changed || (UpdateFlag == CardChange::Unchanged && !Config.UseUpdateFlag);
     if (!relist) return false;
-    TransferCandidateCount = GetData(L"DIR", L"");
+    TransferCandidateCount = ListCameraFolder();
     // A new folder comes with a change the card reports; the first listing
     // after the card was found catches a camera that moved on meanwhile.
     if (Listed && (UpdateFlag == CardChange::Changed || !nextFolderLooked_))
@@ -255,7 +262,7 @@ void Session::LookForNextFolder() {
     if (Config.FollowNewFolders) {
         UnfollowedFolder.clear();
         FollowCamera(*next);
-        TransferCandidateCount = GetData(L"DIR", L"");
+        TransferCandidateCount = ListCameraFolder();
         return;
     }
     if (UnfollowedFolder != *next)
@@ -264,64 +271,60 @@ void Session::LookForNextFolder() {
     port_->Lamp(ids::kCardButton, model::Lamp::Red, model::LampAt::Bottom);
 }
 
-int32_t Session::GetData(const std::wstring& kind, const std::wstring& argument) {
-    if (kind == L"DIR") {
-        std::wstring path = kListingPath + L"/" + UrlPath(Config.Path);
-        CardAnswer a = port_->Get(CardUrl(CardHost, path), kListingReadBytes);
-        NoteCut(a);
-        // A card that has no such folder (yet) lists nothing: it is connected
-        // and the first pictures in a new camera folder count as added.
-        bool noSuchFolder = a.status == 404;
-        // Anything else that is not a whole answer (no answer, a server
-        // error, an empty or broken one) is no listing: the candidates stay,
-        // no snapshot is taken from it, and a change the card reported is
-        // still to be listed.
-        Listed = noSuchFolder || (a.Whole() && !a.body.empty());
-        if (!Listed) return 0;
-        ChangeNotListed = false;  // this listing shows every change reported so far
-        return Split(kind, noSuchFolder ? std::string() : a.body);
-    }
-    if (kind == L"ExamineTREE")
-        return ExamineTree(
-            str::ToUtf8(argument), [this](const std::string& path) { return FetchListing(path); }, Lists,
-            [this](const std::wstring& t) { JournalOnce(t); },
-            [this](size_t listed, size_t known) { port_->WalkListed(listed, known); });
-    if (kind == L"SSID") return RequestSsid(CardHost) ? 1 : 0;
-    return 0;
+int32_t Session::ListCameraFolder() {
+    Writer.CheckWrite();
+    std::wstring path = kListingPath + L"/" + UrlPath(Config.Path);
+    CardAnswer a = port_->Get(CardUrl(CardHost, path), kListingReadBytes);
+    NoteCut(a);
+    // A card that has no such folder (yet) lists nothing: it is connected
+    // and the first pictures in a new camera folder count as added.
+    bool noSuchFolder = a.status == 404;
+    // Anything else that is not a whole answer (no answer, a server error,
+    // an empty or broken one) is no listing: the candidates stay, no
+    // snapshot is taken from it, and a change the card reported is still to
+    // be listed.
+    Listed = noSuchFolder || (a.Whole() && !a.body.empty());
+    if (!Listed) return 0;
+    ChangeNotListed = false;  // this listing shows every change reported so far
+    return TakeCameraListing(noSuchFolder ? std::string() : a.body);
 }
 
-int32_t Session::Split(const std::wstring& kind, const std::string& answer) {
-    if (kind == L"DIR") {
-        CardConnected = true;
-        LastAnswer = port_->Now();
-        Lists.TransferCandidates = ListingCandidates(answer, Config.TransferHiRes, Config.TransferLoRes,
-                                                     [this](const std::wstring& t) { JournalOnce(t); });
-        for (CardFileRecord& c : Lists.TransferCandidates)
-            if (c.Directory.empty()) c.Directory = Config.Path;  // a listing line without its folder
-        TransferCandidateCount = static_cast<int32_t>(Lists.TransferCandidates.size());
-        NoTransferList();
-        return TransferCandidateCount;
-    }
-    if (kind == L"ExamineTREE") return static_cast<int32_t>(SplitLines(answer).size());
-    if (kind == L"SSID") {
-        std::optional<std::wstring> ssid = SsidFromAnswer(answer);
-        if (!ssid) return 0;
-        CardSsid = *ssid;
-        return 1;
-    }
-    return 0;
+int32_t Session::TakeCameraListing(const std::string& answer) {
+    Writer.CheckWrite();
+    CardConnected = true;
+    LastAnswer = port_->Now();
+    Lists.TransferCandidates = ListingCandidates(answer, Config.TransferHiRes, Config.TransferLoRes,
+                                                 [this](const std::wstring& t) { JournalOnce(t); });
+    for (CardFileRecord& c : Lists.TransferCandidates)
+        if (c.Directory.empty()) c.Directory = Config.Path;  // a listing line without its folder
+    TransferCandidateCount = static_cast<int32_t>(Lists.TransferCandidates.size());
+    NoTransferList();
+    return TransferCandidateCount;
+}
+
+int32_t Session::WalkCard(const std::wstring& root) {
+    Writer.CheckWrite();
+    return ExamineTree(
+        str::ToUtf8(root), [this](const std::string& path) { return FetchListing(path); }, Lists,
+        [this](const std::wstring& t) { JournalOnce(t); },
+        [this](size_t listed, size_t known) { port_->WalkListed(listed, known); });
+}
+
+bool Session::AskSsid() {
+    Writer.CheckWrite();
+    return RequestSsid(CardHost);
 }
 
 bool Session::QuickPoll() {
-    return CardConnected && static_cast<CardChange>(CheckUpdate()) == CardChange::Changed;
-}
+    Writer.CheckWrite(); return CardConnected && CheckUpdate() == CardChange::Changed; }
 
-int8_t Session::CheckUpdate() {
+CardChange Session::CheckUpdate() {
+    Writer.CheckWrite();
     CardAnswer a;
     if (!UpdateUrl.empty()) a = port_->Get(UpdateUrl, kUpdateReadBytes);
     if (a.body.empty()) {
         port_->Lamp(ids::kCardButton, model::Lamp::Red, model::LampAt::Bottom);
-        return 0;
+        return CardChange::None;
     }
     LastAnswer = port_->Now();
     silentSearchPause_ = kSilentBeforeSearchNs;
@@ -330,14 +333,13 @@ int8_t Session::CheckUpdate() {
     bool trouble = Pictures.StoreFailing() || !UnfollowedFolder.empty();
     port_->Lamp(ids::kCardButton, trouble ? model::Lamp::Red : model::Lamp::Green, model::LampAt::Bottom);
     if (a.body[0] == '1') ChangeNotListed = true;
-    return static_cast<int8_t>(a.body[0]);
+    return a.body[0] == '1' ? CardChange::Changed : a.body[0] == '0' ? CardChange::Unchanged : CardChange::Other;
 }
 
-uint8_t Session::CheckUrlPing(const std::wstring& host) {
-    return !host.empty() && port_->Ping(host, Config.PingTimeoutMs) ? 1 : 0;
-}
+bool Session::CheckUrlPing(const std::wstring& host) { return !host.empty() && port_->Ping(host, Config.PingTimeoutMs); }
 
-uint8_t Session::SearchUrl() {
+bool Session::SearchUrl() {
+    Writer.CheckWrite();
     const std::wstring lastGood = UrlLastConnect;
     if (!lastGood.empty()) {
         ShowSearching();
@@ -350,12 +352,13 @@ uint8_t Session::SearchUrl() {
     }
     CardHost = ConfiguredUrl();
     std::optional<AddressSweep> sweep = SweepOf(CardHost);
-    if (sweep && port_->JournalVisible() && Sweep(*sweep)) return 1;
+    if (sweep && JournalShown && Sweep(*sweep)) return true;
     port_->Journal(L"TFA Fail: " + CardHost);
-    return 0;
+    return false;
 }
 
 int32_t Session::NoTransferList() {
+    Writer.CheckWrite();
     if (PathChanged) {
         Pictures.ForgetSnapshot();
         PathChanged = false;
@@ -375,6 +378,7 @@ int32_t Session::NoTransferList() {
 }
 
 std::vector<TransferStep> Session::TransferSteps(bool automatic) {
+    Writer.CheckWrite();
     const std::wstring mode = str::ToLower(automatic ? Config.TransferModeAuto : Config.TransferModeMan);
     const bool loRes = mode == L"lores" || mode == L"both", hiRes = mode == L"hires" || mode == L"both";
     std::vector<const CardFileRecord*> pictures;

@@ -19,6 +19,7 @@
 #include "model/info_logic.h"
 #include "model/card_text.h"
 #include "model/picture_ledger.h"
+#include "model/writer_thread.h"
 
 namespace model {
 
@@ -53,8 +54,6 @@ public:
     virtual bool Ping(const std::wstring& host, int timeoutMs) = 0;
     virtual void Journal(const std::wstring& text) = 0;
     virtual void Lamp(int image, model::Lamp colour, model::LampAt at) = 0;
-    // True while the info panel shows the journal.
-    virtual bool JournalVisible() = 0;
     // A card was accepted at host: the interface's UrlLastConnect follows.
     virtual void CardFound(const std::wstring& host) = 0;
     // The card thread moved on to the camera's next folder: the interface's
@@ -76,8 +75,9 @@ struct TransferStep {
 struct AddressSweep;
 
 // What the last poll of the card said: nothing (no answer, or reset after a
-// tick), the card just found, or the card's own update flag ("0", "1").
-enum class CardChange : int8_t { None = 0, Found = 1, Unchanged = '0', Changed = '1' };
+// tick), the card just found, the card's own update flag ("0", "1"), or an
+// answer that is neither.
+enum class CardChange : int8_t { None = 0, Found = 1, Other = 2, Unchanged = '0', Changed = '1' };
 
 // The card session, with the card operations (requests, update poll,
 // discovery, listings). It belongs to the card thread and reads the settings
@@ -88,6 +88,10 @@ public:
     explicit Session(CardPort& port);
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
+
+    // Who writes the session and its ledger: the card thread while it runs
+    // (it binds itself), the interface thread before and after.
+    WriterThread Writer;
 
     Settings Config;
     std::wstring SettingsFile;    // [TFA] Url is read from it again before a sweep
@@ -150,20 +154,26 @@ public:
     // passes changeRead, since the card clears its flag when read.
     bool QuickPoll();
 
-    // Requests of the kinds "DIR", "ExamineTREE" (argument: card path) and
-    // "SSID"; 0 for any other kind or when the card gave nothing.
-    int32_t GetData(const std::wstring& kind, const std::wstring& argument);
-    // Works on an answer: "DIR" candidates (their count), "ExamineTREE" lines
-    // (their count), "SSID" the card's name (1).
-    int32_t Split(const std::wstring& kind, const std::string& answer);
-    // First byte of the op=102 answer ('0' or '1'), 0 when the card did not
-    // answer; paints button 6's lower lamp green or red.
-    int8_t CheckUpdate();
-    // 1 when the host answered one echo request within [TFA] PingTimeoutMs.
-    uint8_t CheckUrlPing(const std::wstring& host);
+    // Lists the camera folder (op=100): the transfer candidates, their count
+    // (0 also when the card gave no listing, which changes nothing).
+    int32_t ListCameraFolder();
+    // Takes a camera-folder listing the card sent: the candidates, their count.
+    int32_t TakeCameraListing(const std::string& answer);
+    // Walks the card from `root` for the tree (see ExamineTree): the number
+    // of records, 0 when the first listing could not be had.
+    int32_t WalkCard(const std::wstring& root);
+    // Asks the card for its network name (op=104) into CardSsid; false when
+    // it gave none.
+    bool AskSsid();
+    // The op=102 answer: Changed or Unchanged (or Other for any other
+    // answer), None when the card did not answer; paints button 6's lower
+    // lamp green or red.
+    CardChange CheckUpdate();
+    // True when the host answered one echo request within [TFA] PingTimeoutMs.
+    bool CheckUrlPing(const std::wstring& host);
     // Finds the card: last good address, configured host, then the range
-    // sweep (only while the journal is visible). 1 when a card was accepted.
-    uint8_t SearchUrl();
+    // sweep (only while the journal is visible). True when a card was accepted.
+    bool SearchUrl();
     // Brings the transfer's rules up to date with the camera folder's
     // listing: a changed camera folder drops the snapshot of the pictures
     // from before, the store is refreshed, [TFA] DoNotLoad and
@@ -179,11 +189,12 @@ public:
 
 private:
     bool RequestSsid(const std::wstring& host);
+    bool TakeSsid(const std::string& answer);
     bool AnswersAsCard(const std::wstring& host);
-    uint8_t Accept(const std::wstring& host);
+    bool Accept(const std::wstring& host);
     void ShowSearching();
     std::wstring ConfiguredUrl();
-    uint8_t Sweep(const AddressSweep& sweep);
+    bool Sweep(const AddressSweep& sweep);
     void NoteCut(const CardAnswer& a);
     std::optional<std::string> FetchListing(const std::string& path);
     std::optional<std::wstring> NextFolderOnCard();

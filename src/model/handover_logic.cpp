@@ -34,7 +34,7 @@ ShowFilePlan PlanShowFile(const std::wstring& path, std::wstring_view mode, cons
     if (path.empty()) return plan;
     if (mode == L"transferonly") {
         plan.journal = L"TransferOnly: " + path;
-        plan.result = 1;
+        plan.shown = true;
         return plan;
     }
     if (!LooksLikePicture(path, hiResExtension, loResExtension)) {
@@ -42,7 +42,7 @@ ShowFilePlan PlanShowFile(const std::wstring& path, std::wstring_view mode, cons
         return plan;
     }
     plan.journal = L"View: " + path;
-    plan.result = 1;
+    plan.shown = true;
     if (mode == L"systemonly") {
         plan.commandLine = Quoted(path);  // the shell opens it with its associated program
         return plan;
@@ -64,7 +64,7 @@ std::optional<std::wstring> CutFileName(std::wstring_view text, std::wstring_vie
     return std::wstring(name);
 }
 
-uint8_t CopyShownFileToSelection(const std::wstring& text, const SelectionFolders& folders,
+bool CopyShownFileToSelection(const std::wstring& text, const SelectionFolders& folders,
                                  const CopyFeedback& feedback) {
     std::optional<std::wstring> name;
     std::vector<std::wstring> notFound;  // one line per extension looked for
@@ -79,7 +79,7 @@ uint8_t CopyShownFileToSelection(const std::wstring& text, const SelectionFolder
         feedback.lamp(model::Lamp::Red, model::LampAt::Bottom);
         // The first line once more, as the user would read it last.
         feedback.journal(notFound.empty() ? NotFoundLine(L"", text) : notFound.front());
-        return 0;
+        return false;
     }
     feedback.lamp(model::Lamp::Blue, model::LampAt::Top);
 
@@ -102,7 +102,7 @@ uint8_t CopyShownFileToSelection(const std::wstring& text, const SelectionFolder
         if (!beside) {
             feedback.journal(L"Copy File exists: " + target);
             feedback.lamp(model::Lamp::Yellow, model::LampAt::Bottom);
-            return 1;
+            return true;
         }
         target = selected + L"\\" + *beside;
     }
@@ -112,10 +112,10 @@ uint8_t CopyShownFileToSelection(const std::wstring& text, const SelectionFolder
         if (!fs::CopyFileTo(source, target)) continue;
         feedback.journal(L"Copy: " + source + L" to: " + target);
         feedback.lamp(model::Lamp::Green, model::LampAt::Bottom);
-        return 1;
+        return true;
     }
     feedback.lamp(model::Lamp::Red, model::LampAt::Bottom);
-    return 0;
+    return false;
 }
 
 }  // namespace model

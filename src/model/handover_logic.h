@@ -19,7 +19,7 @@ struct ShowFilePlan {
     std::wstring journal;             // journal line, empty for none
     std::wstring commandLine;         // launched without waiting, empty for nothing
     bool raiseBar = false;            // bring the bar back above the new viewer
-    uint8_t result = 0;               // 1 handled, 0 not shown
+    bool shown = false;               // false: not shown
 };
 
 // Extensions are held with their leading "." (as the settings keep them).
@@ -48,9 +48,9 @@ struct CopyFeedback {
 };
 
 // Copies the file named in text from the first local copy found (low
-// resolution, high resolution, storage) into the selection folder. 1 when the
-// file is in the selection afterwards (copied now or already there), else 0.
-uint8_t CopyShownFileToSelection(const std::wstring& text, const SelectionFolders& folders,
+// resolution, high resolution, storage) into the selection folder. True when
+// the file is in the selection afterwards (copied now or already there).
+bool CopyShownFileToSelection(const std::wstring& text, const SelectionFolders& folders,
                                  const CopyFeedback& feedback);
 
 }  // namespace model

@@ -13,6 +13,7 @@ constexpr int kCardButton = 6;      // the FlashAir button: transfers, and carri
 constexpr int kLogButton = 7;
 constexpr int kInfoButton = 8;
 constexpr int kEndButton = 9;
+constexpr int kKeyboardButton = 10;
 constexpr int kMinimiseButton = 11;
 constexpr int kJournal = 101;              // rich-edit journal text
 constexpr int kTree = 111;                 // card tree

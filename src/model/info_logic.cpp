@@ -5,19 +5,6 @@
 
 namespace model {
 
-Lamp LampNamed(std::wstring_view colour) {
-    if (str::EqualsI(colour, L"r")) return Lamp::Red;
-    if (str::EqualsI(colour, L"g")) return Lamp::Green;
-    if (str::EqualsI(colour, L"b")) return Lamp::Blue;
-    if (str::EqualsI(colour, L"y")) return Lamp::Yellow;
-    if (str::EqualsI(colour, L"c")) return Lamp::Clear;
-    return Lamp::Black;
-}
-
-LampAt LampAtNamed(std::wstring_view position) {
-    return str::EqualsI(position, L"t") || str::EqualsI(position, L"top") ? LampAt::Top : LampAt::Bottom;
-}
-
 std::optional<Lamp> JournalLamp(std::wstring_view text) {
     std::optional<Lamp> lamp;
     if (str::ContainsI(text, L"TFA")) lamp = Lamp::Blue;

@@ -18,11 +18,6 @@ enum class LampAt : uint8_t { Top, Bottom };
 // The info panel's views, in the order the info button cycles through them.
 enum class InfoView : uint8_t { Closed = 0, Journal = 1, Tree = 2, Thumbnails = 3 };
 
-// The lamp a colour name gives: "r", "g", "b", "y", "c" (any case), any other
-// text Black.
-Lamp LampNamed(std::wstring_view colour);
-// "t" or "top" (any case) the upper lamp, anything else the lower one.
-LampAt LampAtNamed(std::wstring_view position);
 
 // Colour of button 6's upper lamp for a journal text: Blue for any "TFA",
 // Red for "TFA Fail", Green for "TFA Success" (ignoring case, the later test

@@ -92,10 +92,8 @@ void PictureLedger::LearnClock(const std::wstring& folderKey, const std::vector<
     l.now.clear();
     for (const CardFileRecord& c : candidates) {
         std::wstring key = IdOf(c).PlaceKey();
-        auto before = l.before.find(key);
-        const bool steady = before != l.before.end() && before->second.size == c.Size;
-        l.now[key] = {c.Size, steady ? before->second.since : now};
-        if (!recent || before != l.before.end() || !record_.IsOpen()) continue;
+        l.now[key] = c.Size;
+        if (!recent || l.before.count(key) || !record_.IsOpen()) continue;
         // Listed now and not the time before: taken in between.
         if (std::optional<int64_t> taken = CardTime(IdOf(c))) record_.NoteClockReading(now - *taken);
     }
@@ -287,15 +285,14 @@ Placed PictureLedger::Place(const CardFileRecord& c, Store folder, const StorePl
     return placed;
 }
 
-bool PictureLedger::StillBeingWritten(const CardFileRecord& c, const std::wstring& downloaded, int64_t now) const {
+bool PictureLedger::StillBeingWritten(const CardFileRecord& c, const std::wstring& downloaded) const {
     if (!HasCardThumbnail(c.Name)) return false;
     if (fs::ReadTail(downloaded, 2).value_or("") == "\xFF\xD9") return false;
     PictureId id = IdOf(c);
     auto listing = listings_.find(FolderKey(id.folder));
-    if (listing == listings_.end()) return true;
-    auto listed = listing->second.now.find(id.PlaceKey());
-    return listed == listing->second.now.end() || listed->second.size != c.Size ||
-           now - listed->second.since < kSteadyNs;
+    if (listing == listings_.end()) return false;
+    auto before = listing->second.before.find(id.PlaceKey());
+    return before != listing->second.before.end() && before->second != c.Size;
 }
 
 bool PictureLedger::SaveRecord() {

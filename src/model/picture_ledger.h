@@ -96,11 +96,11 @@ public:
     Placed Place(const CardFileRecord& c, Store folder, const StorePlan& plan, const std::wstring& downloaded,
                  int64_t now);
     // True when the downloaded JPEG is no whole picture yet: it lacks its
-    // end marker, and the card has not listed it at this size for
-    // kSteadyNs (some cameras write data after the marker; their size stays).
-    bool StillBeingWritten(const CardFileRecord& c, const std::wstring& downloaded, int64_t now) const;
-    // How long a JPEG without its end marker must keep its size to count as whole.
-    static constexpr int64_t kSteadyNs = int64_t{5} * 1000000000;
+    // end marker and the card listed another size the time before (some
+    // cameras write data after the marker; their size stays). A copy taken
+    // too early all the same is completed once the card lists it whole (see
+    // StorePlan::cutCopies).
+    bool StillBeingWritten(const CardFileRecord& c, const std::wstring& downloaded) const;
 
     // True while a store folder failed and waits for its next try.
     bool StoreFailing() const { return health_[0].failing || health_[1].failing; }
@@ -144,14 +144,10 @@ private:
     StoreIndex index_;
     Health health_[2];  // HiRes, LoRes
     // Per folder of the card: when it was listed last, and each picture's
-    // size in its last two listings with the time it was first listed at
-    // that size (by PictureId::PlaceKey).
-    struct Sized {
-        int64_t size = 0, since = 0;
-    };
+    // size in its last two listings (by PictureId::PlaceKey).
     struct Listing {
         int64_t when = 0;
-        std::unordered_map<std::wstring, Sized> before, now;
+        std::unordered_map<std::wstring, int64_t> before, now;
     };
     std::unordered_map<std::wstring, Listing> listings_;
 };

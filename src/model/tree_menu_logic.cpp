@@ -60,10 +60,6 @@ std::wstring FileReport(const ReportFile& f, const Settings& s,
     return r;
 }
 
-}  // namespace model
-
-namespace model {
-
 namespace {
 
 std::optional<size_t> PositionOf(const std::vector<Cell>& cells, int32_t index) {
@@ -74,9 +70,9 @@ std::optional<size_t> PositionOf(const std::vector<Cell>& cells, int32_t index) 
 
 }  // namespace
 
-bool ApplyClick(std::wstring_view mode, std::vector<Cell>& cells, int32_t current, int32_t previous,
+bool ApplyClick(PickClick click, std::vector<Cell>& cells, int32_t current, int32_t previous,
                 const std::function<void(int32_t index, bool selected)>& setSelected) {
-    if (str::EqualsI(mode, L"normal")) {
+    if (click == PickClick::Plain) {
         // The clicked cell keeps what its click gave it; all others clear.
         for (Cell& c : cells) {
             if (c.index == current) continue;
@@ -85,8 +81,7 @@ bool ApplyClick(std::wstring_view mode, std::vector<Cell>& cells, int32_t curren
         }
         return true;
     }
-    if (str::EqualsI(mode, L"ctrl")) return true;  // the click itself flipped the one cell
-    if (!str::EqualsI(mode, L"shift")) return false;
+    if (click == PickClick::Ctrl) return true;  // the click itself flipped the one cell
     if (current < 1 || previous < 1 || current == previous) return false;
     auto p = PositionOf(cells, current), q = PositionOf(cells, previous);
     if (!p || !q) return false;  // an anchor without a cell: nothing to span

@@ -36,19 +36,18 @@ struct ReportFile {
 std::wstring FileReport(const ReportFile& f, const Settings& s,
                         const std::function<bool(const std::wstring&)>& isThere);
 
-}  // namespace model
-
-namespace model {
-
 // One thumbnail cell in display order: its record index and toggle state.
 struct Cell {
     int32_t index = 0;
     bool on = false;
 };
-// Applies a toggle click ("normal", "shift", "ctrl") for the current and
-// previous clicked records. setSelected records a record's Selected flag.
-// Returns false when nothing was done.
-bool ApplyClick(std::wstring_view mode, std::vector<Cell>& cells, int32_t current, int32_t previous,
+// How a toggle was clicked: plainly, with Shift (a range from the click
+// before), with Ctrl (that toggle alone).
+enum class PickClick : uint8_t { Plain, Shift, Ctrl };
+// Applies a toggle click for the current and previous clicked records.
+// setSelected records a record's Selected flag. Returns false when nothing
+// was done.
+bool ApplyClick(PickClick click, std::vector<Cell>& cells, int32_t current, int32_t previous,
                 const std::function<void(int32_t index, bool selected)>& setSelected);
 
 }  // namespace model

@@ -1,8 +1,10 @@
 // Creation, painting and messages of the button bar and its child controls.
 #include "ui/bar.h"
 
+#include <commdlg.h>
 #include <richedit.h>
 
+#include <iterator>
 #include <vector>
 
 #include "model/tree_menu_logic.h"
@@ -174,7 +176,8 @@ LRESULT Bar::OnNotify(const NMHDR& hdr) {
 void Bar::OnMoved() {
     if (placing_) return;              // the panel opening or closing, not the user
     if (IsIconic(window_)) return;     // minimised: the system's place, not the user's
-    events_.OnMoved();
+    RECT rc;
+    if (GetWindowRect(window_, &rc)) events_.OnMoved(rc.left, rc.top);
 }
 
 void Bar::DrawButton(const DRAWITEMSTRUCT& di) {
@@ -183,10 +186,10 @@ void Bar::DrawButton(const DRAWITEMSTRUCT& di) {
     FillRect(dc, &rc, background_.get());
     int id = static_cast<int>(di.CtlID);
     if (id < 1 || id > model::ids::kButtonCount) return;
-    const images::Picture* face = Image(shownImage_[id]);
+    const win::Picture* face = Image(shownImage_[id]);
     RECT dest = rc;
     if (di.itemState & ODS_SELECTED) OffsetRect(&dest, Scaled(1), Scaled(1));  // pressed look
-    if (face) images::DrawScaled(dc, *face, dest, true);
+    if (face) win::DrawScaled(dc, *face, dest, true);
     if (id == model::ids::kCardButton) DrawProgress(dc, dest);
     if (di.itemState & ODS_DISABLED) {
         // Dim a disabled face so it reads as unavailable.
@@ -206,14 +209,14 @@ RECT Bar::ClientToWindowRect(int x, int y, int w, int h) const {
 
 void Bar::LoadImages() {
     const model::GraphicsSettings& g = settings_.Graphics;
-    for (int i = 1; i <= model::ids::kButtonCount; i++) images_[i] = images::LoadJpeg(g.Button[i]);
-    for (int i = 1; i <= model::ids::kButtonCount; i++) images_[model::ids::kBusyImageOffset + i] = images::LoadJpeg(g.Busy);
-    for (int i = 1; i <= 4; i++) images_[model::ids::kFirstTreeImage + i - 1] = images::LoadJpeg(g.Tree[i]);
-    thumb_ = images::LoadJpeg(g.Thumb);
-    toggles_[0] = images::LoadJpeg(g.NotLoadedUnchecked);
-    toggles_[1] = images::LoadJpeg(g.NotLoadedChecked);
-    toggles_[2] = images::LoadJpeg(g.LoadedUnchecked);
-    toggles_[3] = images::LoadJpeg(g.LoadedChecked);
+    for (int i = 1; i <= model::ids::kButtonCount; i++) images_[i] = win::LoadJpeg(g.Button[i]);
+    for (int i = 1; i <= model::ids::kButtonCount; i++) images_[model::ids::kBusyImageOffset + i] = win::LoadJpeg(g.Busy);
+    for (int i = 1; i <= 4; i++) images_[model::ids::kFirstTreeImage + i - 1] = win::LoadJpeg(g.Tree[i]);
+    thumb_ = win::LoadJpeg(g.Thumb);
+    toggles_[0] = win::LoadJpeg(g.NotLoadedUnchecked);
+    toggles_[1] = win::LoadJpeg(g.NotLoadedChecked);
+    toggles_[2] = win::LoadJpeg(g.LoadedUnchecked);
+    toggles_[3] = win::LoadJpeg(g.LoadedChecked);
 }
 
 void Bar::CreateButtons(HINSTANCE inst) {
@@ -255,10 +258,10 @@ void Bar::CreateInfoViews(HINSTANCE inst) {
     TreeView_SetBkColor(treeControl_, theme::kBackground);
     TreeView_SetTextColor(treeControl_, theme::kText);
     TreeView_SetLineColor(treeControl_, theme::kText);
-    thumbArea_ = thumbarea::Create(window_, inst, model::ids::kThumbArea, info.x, info.y, info.width, info.height);
-    thumbarea::SetColours(thumbArea_, theme::kBackground, theme::kThumbAreaFront);
-    thumbarea::SetInnerSize(thumbArea_, info.width, info.height);
-    thumbarea::SetScrollStep(thumbArea_, model::ThumbAreaScrollStep(sizes_.ThumbSize, sizes_.ThumbSelSize));
+    thumbArea_ = CreateThumbArea(window_, inst, model::ids::kThumbArea, info.x, info.y, info.width, info.height);
+    SetThumbAreaColours(thumbArea_, theme::kBackground, theme::kThumbAreaFront);
+    SetThumbAreaInnerSize(thumbArea_, info.width, info.height);
+    SetThumbAreaScrollStep(thumbArea_, model::ThumbAreaScrollStep(sizes_.ThumbSize, sizes_.ThumbSelSize));
 }
 
 void Bar::CreateTreeMenu() {
@@ -315,8 +318,8 @@ void Bar::MakeDpiResources() {
     // A toggle shows its face unscaled, so the face is made at the bar's size.
     for (size_t i = 0; i < toggles_.size(); i++)
         scaledToggles_[i] = dpi_ == model::kBaseDpi
-                                ? images::Picture{}
-                                : images::Resized(toggles_[i], Scaled(toggles_[i].width), Scaled(toggles_[i].height));
+                                ? win::Picture{}
+                                : win::Resized(toggles_[i], Scaled(toggles_[i].width), Scaled(toggles_[i].height));
 }
 
 void Bar::ChangeDpi(int dpi) {
@@ -344,7 +347,7 @@ void Bar::Relayout() {
         PlaceView(model::ids::kTree, views.treeAndThumbs);
         PlaceView(model::ids::kThumbArea, views.treeAndThumbs);
     }
-    thumbarea::SetScrollStep(thumbArea_, model::ThumbAreaScrollStep(sizes_.ThumbSize, sizes_.ThumbSelSize));
+    SetThumbAreaScrollStep(thumbArea_, model::ThumbAreaScrollStep(sizes_.ThumbSize, sizes_.ThumbSelSize));
     // The tiles are laid out anew at their new size (the picks are kept).
     grid_.Clear();
     if (IsWindowVisible(thumbArea_)) {
@@ -354,7 +357,7 @@ void Bar::Relayout() {
     RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
-images::Picture& Bar::ToggleFace(int which) {
+win::Picture& Bar::ToggleFace(int which) {
     const size_t i = static_cast<size_t>(which & 3);
     return scaledToggles_[i] ? scaledToggles_[i] : toggles_[i];
 }
@@ -377,6 +380,55 @@ void Bar::StyleTextViews() {
     }
 }
 
+bool Bar::Owns(HWND window) const { return window && window_ && (window == window_ || IsChild(window_, window)); }
+
+void Bar::Show() {
+    ShowWindow(window_, SW_SHOWNOACTIVATE);
+    UpdateWindow(window_);
+}
+
+void Bar::StayOnTop() { SetWindowPos(window_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE); }
+
+void Bar::BringToTop() {
+    BringWindowToTop(window_);
+    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+void Bar::Minimise() { ShowWindow(window_, SW_MINIMIZE); }
+
+void Bar::EnableButton(int button, bool enabled) {
+    if (HWND b = Control(button)) EnableWindow(b, enabled ? TRUE : FALSE);
+}
+
+void Bar::StartTimer(unsigned id, unsigned ms) { SetTimer(window_, id, ms, nullptr); }
+
+void Bar::StopTimer(unsigned id) { KillTimer(window_, id); }
+
+void Bar::PostCardMail() const { PostMessageW(window_, model::ids::kCardMail, 0, 0); }
+
+std::optional<std::wstring> Bar::AskFileToSave(const std::wstring& title, const std::wstring& proposed,
+                                               const wchar_t* filter) {
+    wchar_t file[MAX_PATH * 4] = {};
+    proposed.copy(file, std::size(file) - 1);
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = window_;
+    ofn.lpstrFilter = filter;
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = static_cast<DWORD>(std::size(file));
+    ofn.lpstrTitle = title.c_str();
+    ofn.Flags = OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
+    ModalScope modal(*this);
+    if (!GetSaveFileNameW(&ofn) || file[0] == 0) return std::nullopt;
+    return std::wstring(file);
+}
+
+void Bar::ShowMessage(const std::wstring& title, const std::wstring& text) {
+    ModalScope modal(*this);
+    MessageBoxW(window_, text.c_str(), title.c_str(), MB_OK | MB_ICONINFORMATION);
+}
+
 HWND Bar::Control(int id) const {
     if (id >= 1 && id <= model::ids::kButtonCount) return buttons_[id];
     if (id == model::ids::kJournal) return journal_;
@@ -385,7 +437,7 @@ HWND Bar::Control(int id) const {
     return nullptr;
 }
 
-images::Picture* Bar::Image(int number) {
+win::Picture* Bar::Image(int number) {
     if (number < 1 || number >= model::ids::kImageSlots) return nullptr;
     return &images_[number];
 }

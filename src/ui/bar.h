@@ -40,13 +40,37 @@ public:
 
     HWND Window() const { return window_; }
     HWND Control(int id) const;  // buttons 1..11, 101, 111, 801
+    // The bar's window or one of its controls.
+    bool Owns(HWND window) const;
+
+    // Shows the bar without taking the activation, painted.
+    void Show();
+    // Keeps the bar above other top-most windows.
+    void StayOnTop();
+    // Brings the bar to the top of the Z order and paints it at once (what
+    // was drawn just before it took the activation does not always reach
+    // the screen otherwise).
+    void BringToTop();
+    void Minimise();
+    void EnableButton(int button, bool enabled);
+    // Timers of the bar's window (their ids are in model/ids.h).
+    void StartTimer(unsigned id, unsigned ms);
+    void StopTimer(unsigned id);
+    // Any thread: has the interface thread take the card thread's mail.
+    void PostCardMail() const;
+    // The save dialog, modal for the bar: the file chosen, or nothing.
+    // `filter` is a dialog filter (pairs of texts, ending in two zeros).
+    std::optional<std::wstring> AskFileToSave(const std::wstring& title, const std::wstring& proposed,
+                                              const wchar_t* filter);
+    // A message box, modal for the bar only (the card timer waits).
+    void ShowMessage(const std::wstring& title, const std::wstring& text);
     HMENU TreeMenu() const { return menu_.get(); }
     const model::BarGeometry& Geometry() const { return geometry_; }
     // Image slots 1..11, 21..31, 53..56; nullptr outside them.
-    images::Picture* Image(int number);
-    images::Picture& ThumbPicture() { return thumb_; }
+    win::Picture* Image(int number);
+    win::Picture& ThumbPicture() { return thumb_; }
     // The selection toggle's face at the size the bar is drawn at.
-    images::Picture& ToggleFace(int which);
+    win::Picture& ToggleFace(int which);
 
     // Shows image `image` on button `button` and repaints it at once.
     void ShowButtonImage(int button, int image);
@@ -55,7 +79,7 @@ public:
 
     // Info panel: a journal line for a non-empty text, the next view for an
     // empty one (see the journal's repeat rule and the lamp of button 6).
-    uint8_t ShowInfo(const std::wstring& text);
+    void ShowInfo(const std::wstring& text);
     // Paints a lamp on a button image; 1 when drawn.
     int SetLamp(int image, model::Lamp colour, model::LampAt at);
     // The view that is visible now (tested in the order journal, tree, grid).
@@ -140,11 +164,11 @@ private:
     void PlaceButton(int button, const model::PlacementRecord& r, bool open);
     void SetOpen(bool open);
     void PlaceView(int id, const model::Rect& r);
-    uint8_t SkipView(int id);
-    uint8_t ShowJournalView();
-    uint8_t ShowTreeView();
-    uint8_t ShowThumbView();
-    uint8_t CloseInfo();
+    void SkipView(int id);
+    void ShowJournalView();
+    void ShowTreeView();
+    void ShowThumbView();
+    void CloseInfo();
     void AppendJournalLine(const std::wstring& text);
 
     model::Settings& settings_;
@@ -159,10 +183,10 @@ private:
     win::Menu menu_;
     win::Font font_, captionFont_;
     win::Brush background_;
-    std::array<images::Picture, model::ids::kImageSlots> images_;
-    images::Picture thumb_;
-    std::array<images::Picture, 4> toggles_;
-    std::array<images::Picture, 4> scaledToggles_;  // empty at 96 DPI: toggles_ as they are
+    std::array<win::Picture, model::ids::kImageSlots> images_;
+    win::Picture thumb_;
+    std::array<win::Picture, 4> toggles_;
+    std::array<win::Picture, 4> scaledToggles_;  // empty at 96 DPI: toggles_ as they are
     int dpi_ = model::kBaseDpi;
     model::Settings sizes_;
     model::BarGeometry geometry_;

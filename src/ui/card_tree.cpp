@@ -18,7 +18,7 @@ constexpr int kLoadedImage = 1;
 constexpr int kTreeIconCount = 4;
 
 // The picture scaled onto an icon-sized bitmap over the background colour.
-win::Bitmap IconBitmap(const images::Picture* picture, int size, COLORREF background) {
+win::Bitmap IconBitmap(const win::Picture* picture, int size, COLORREF background) {
     HDC screen = GetDC(nullptr);
     win::Bitmap bitmap(CreateCompatibleBitmap(screen, size, size));
     win::MemoryDC dc(screen);
@@ -28,7 +28,7 @@ win::Bitmap IconBitmap(const images::Picture* picture, int size, COLORREF backgr
     RECT rc{0, 0, size, size};
     win::Brush brush(CreateSolidBrush(background));
     FillRect(dc.get(), &rc, brush.get());
-    if (picture && *picture) images::DrawScaled(dc.get(), *picture, rc, true);
+    if (picture && *picture) win::DrawScaled(dc.get(), *picture, rc, true);
     return bitmap;
 }
 

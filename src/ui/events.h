@@ -23,8 +23,9 @@ public:
     // A click on a part of a thumbnail tile.
     virtual void OnTile(const model::TileRef& tile) = 0;
     virtual void OnTimer(unsigned id) = 0;
-    // The user moved the bar (not the bar itself when its panel opens).
-    virtual void OnMoved() = 0;
+    // The user moved the bar (not the bar itself when its panel opens): the
+    // window's top-left corner on the screen.
+    virtual void OnMoved(int x, int y) = 0;
     virtual void OnClose() = 0;
     // The card thread has handed over actions for the interface.
     virtual void OnCardMail() = 0;

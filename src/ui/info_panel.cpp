@@ -60,13 +60,13 @@ void Bar::PlaceView(int id, const model::Rect& r) {
 }
 
 // A switched-off view collapses and the cycle moves on at once.
-uint8_t Bar::SkipView(int id) {
+void Bar::SkipView(int id) {
     SetWindowPos(Control(id), nullptr, 0, 0, 0, 0, SWP_NOZORDER);
     ShowWindow(Control(id), SW_HIDE);
     return ShowInfo(L"");
 }
 
-uint8_t Bar::ShowJournalView() {
+void Bar::ShowJournalView() {
     if (model::IsUserMode(geometry_.mode)) {
         RECT rc;
         GetWindowRect(window_, &rc);
@@ -85,12 +85,11 @@ uint8_t Bar::ShowJournalView() {
     ShowWindow(thumbArea_, SW_HIDE);
     if (!settings_.ShowInfoText) return SkipView(model::ids::kJournal);
     ShowWindow(journal_, SW_SHOW);
-    return 0;
 }
 
-uint8_t Bar::ShowTreeView() {
+void Bar::ShowTreeView() {
     UINT items = tree_.ItemCount();
-    if (items == 0) return 0;  // no card features: the journal stays
+    if (items == 0) return;  // no card features: the journal stays
     SetOpen(true);
     model::Rect r = model::ComputeInfoViewRects(geometry_.mode, geometry_.info, sizes_.ButtonSpace).treeAndThumbs;
     PlaceView(model::ids::kTree, r);
@@ -100,10 +99,9 @@ uint8_t Bar::ShowTreeView() {
     ShowWindow(thumbArea_, SW_HIDE);
     if (!settings_.ShowInfoTree) return SkipView(model::ids::kTree);
     ShowWindow(treeControl_, SW_SHOW);
-    return 0;
 }
 
-uint8_t Bar::ShowThumbView() {
+void Bar::ShowThumbView() {
     if (grid_.ThumbRowCount() == 0) {
         events_.OnGridWanted();
         SetOpen(true);
@@ -113,19 +111,17 @@ uint8_t Bar::ShowThumbView() {
     ShowWindow(treeControl_, SW_HIDE);
     if (!settings_.ShowInfoThumbs) return SkipView(model::ids::kThumbArea);
     ShowWindow(thumbArea_, SW_SHOW);
-    return 0;
 }
 
-uint8_t Bar::CloseInfo() {
+void Bar::CloseInfo() {
     ShowWindow(journal_, SW_HIDE);
     ShowWindow(treeControl_, SW_HIDE);
     ShowWindow(thumbArea_, SW_HIDE);
     SetOpen(false);
     infoView_ = InfoView::Closed;
-    return 1;
 }
 
-uint8_t Bar::ShowInfo(const std::wstring& text) {
+void Bar::ShowInfo(const std::wstring& text) {
     if (text.empty()) {
         infoView_ = static_cast<InfoView>(static_cast<uint8_t>(infoView_) + 1);
         switch (infoView_) {
@@ -136,13 +132,12 @@ uint8_t Bar::ShowInfo(const std::wstring& text) {
         }
     }
     if (std::optional<model::Lamp> lamp = model::JournalLamp(text)) SetLamp(model::ids::kCardButton, *lamp, model::LampAt::Top);
-    if (!repeat_.Accept(text)) return 1;
+    if (!repeat_.Accept(text)) return;
     AppendJournalLine(text);
-    return 0;
 }
 
 int Bar::SetLamp(int image, model::Lamp colour, model::LampAt at) {
-    images::Picture* pic = image == 0 ? nullptr : Image(image);
+    win::Picture* pic = image == 0 ? nullptr : Image(image);
     if (!pic || !*pic) return 0;
     win::MemoryDC dc;
     if (!dc) return 0;

@@ -5,7 +5,7 @@
 
 #include "win/handle.h"
 
-namespace thumbarea {
+namespace ui {
 
 namespace {
 
@@ -119,7 +119,7 @@ LRESULT CALLBACK AreaProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
-HWND Create(HWND parent, HINSTANCE inst, int id, int x, int y, int w, int h) {
+HWND CreateThumbArea(HWND parent, HINSTANCE inst, int id, int x, int y, int w, int h) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = AreaProc;
@@ -131,7 +131,7 @@ HWND Create(HWND parent, HINSTANCE inst, int id, int x, int y, int w, int h) {
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), inst, nullptr);
 }
 
-void SetInnerSize(HWND area, int width, int height) {
+void SetThumbAreaInnerSize(HWND area, int width, int height) {
     if (AreaState* st = StateOf(area)) {
         st->innerWidth = width;
         st->innerHeight = std::max(0, height);
@@ -139,7 +139,7 @@ void SetInnerSize(HWND area, int width, int height) {
     }
 }
 
-void SetColours(HWND area, COLORREF back, COLORREF front) {
+void SetThumbAreaColours(HWND area, COLORREF back, COLORREF front) {
     AreaState* st = StateOf(area);
     if (!st) return;
     st->back.reset(CreateSolidBrush(back));
@@ -148,7 +148,7 @@ void SetColours(HWND area, COLORREF back, COLORREF front) {
     InvalidateRect(area, nullptr, TRUE);
 }
 
-void SetScrollStep(HWND area, int step) {
+void SetThumbAreaScrollStep(HWND area, int step) {
     if (AreaState* st = StateOf(area)) st->step = std::max(1, step);
 }
 
@@ -157,4 +157,4 @@ model::Picks* PicksOf(HWND area) {
     return st ? &st->picks : nullptr;
 }
 
-}  // namespace thumbarea
+}  // namespace ui

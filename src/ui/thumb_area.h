@@ -6,16 +6,16 @@
 
 #include "model/thumb_picks.h"
 
-namespace thumbarea {
+namespace ui {
 
-HWND Create(HWND parent, HINSTANCE inst, int id, int x, int y, int w, int h);
+HWND CreateThumbArea(HWND parent, HINSTANCE inst, int id, int x, int y, int w, int h);
 // The background, and the colours the cells are given when they ask.
-void SetColours(HWND area, COLORREF back, COLORREF front);
+void SetThumbAreaColours(HWND area, COLORREF back, COLORREF front);
 // Sets the scrollable inner size and the step of one scroll-bar arrow click.
-void SetInnerSize(HWND area, int width, int height);
-void SetScrollStep(HWND area, int step);
+void SetThumbAreaInnerSize(HWND area, int width, int height);
+void SetThumbAreaScrollStep(HWND area, int step);
 // The pictures picked in the area; they outlast the cells. nullptr when
 // `area` is no thumbnail area.
 model::Picks* PicksOf(HWND area);
 
-}  // namespace thumbarea
+}  // namespace ui

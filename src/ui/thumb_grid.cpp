@@ -30,7 +30,7 @@ HWND MakeTileControl(HWND area, int id, const model::TileRect& r, DWORD style, c
 
 HWND ThumbGrid::Area() const { return bar_.Control(model::ids::kThumbArea); }
 
-const images::Picture* ThumbGrid::PictureOf(int32_t number) const {
+const win::Picture* ThumbGrid::PictureOf(int32_t number) const {
     if (number == kDefaultPicture) return &bar_.ThumbPicture();
     if (number < 1 || static_cast<size_t>(number) > pictures_.size()) return nullptr;
     return &pictures_[static_cast<size_t>(number - 1)];
@@ -91,7 +91,7 @@ int32_t ThumbGrid::Build(std::vector<ThumbRequest>& wanted) {
         r->SelectControl = tileIds->toggle;
         r->LabelControl = tileIds->caption;
         // Records are made anew by every card walk; the picks are kept.
-        if (const model::Picks* picks = thumbarea::PicksOf(area)) r->Selected = picks->Has(r->Directory, r->Name);
+        if (const model::Picks* picks = PicksOf(area)) r->Selected = picks->Has(r->Directory, r->Name);
         SendMessageW(toggle, BM_SETCHECK, r->Selected ? BST_CHECKED : BST_UNCHECKED, 0);
         RefreshToggleFace(r->Index);
         if (++column == sizes.ThumbCols) {
@@ -106,12 +106,12 @@ int32_t ThumbGrid::Build(std::vector<ThumbRequest>& wanted) {
 
 void ThumbGrid::SizeArea(int32_t rows) {
     const model::Settings& s = bar_.Sizes();
-    thumbarea::SetInnerSize(Area(), model::ThumbAreaInnerWidth(s.ThumbCols, s.ThumbSize, s.ButtonSpace),
+    SetThumbAreaInnerSize(Area(), model::ThumbAreaInnerWidth(s.ThumbCols, s.ThumbSize, s.ButtonSpace),
                             model::ThumbAreaInnerHeight(rows, s.ThumbSize, s.ThumbSelSize, s.ButtonSpace));
 }
 
 void ThumbGrid::PictureArrived(uint32_t generation, int32_t index, const std::wstring& key,
-                               images::Picture picture) {
+                               win::Picture picture) {
     ShownCard& shown = bar_.Tree().Shown();
     if (generation != shown.Generation) return;
     model::CardFileRecord* r = shown.Lists.Record(index);
@@ -154,8 +154,8 @@ bool ThumbGrid::DrawTile(const DRAWITEMSTRUCT& di) {
     win::Brush back(CreateSolidBrush(theme::kBackground));
     FillRect(di.hDC, &di.rcItem, back.get());
     const model::CardFileRecord* r = bar_.Tree().Shown().Lists.Record(tile.recordIndex);
-    if (const images::Picture* pic = r ? PictureOf(r->ThumbImage) : nullptr)
-        images::DrawScaled(di.hDC, *pic, di.rcItem, true);
+    if (const win::Picture* pic = r ? PictureOf(r->ThumbImage) : nullptr)
+        win::DrawScaled(di.hDC, *pic, di.rcItem, true);
     return true;
 }
 
@@ -165,9 +165,19 @@ void ThumbGrid::RefreshToggleFace(int32_t index) {
     if (!r || !toggle) return;
     bool stored = fs::IsNonEmptyFile(model::StoreFile(bar_.Config(), model::Store::Storage, r->Name));
     bool checked = SendMessageW(toggle, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    const images::Picture& face = bar_.ToggleFace((stored ? 2 : 0) + (checked ? 1 : 0));
+    const win::Picture& face = bar_.ToggleFace((stored ? 2 : 0) + (checked ? 1 : 0));
     SendMessageW(toggle, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(face.bitmap.get()));
 }
+
+void ThumbGrid::SetPicked(int32_t index, bool picked) {
+    if (HWND toggle = TileControl(index, model::TilePart::Toggle))
+        SendMessageW(toggle, BM_SETCHECK, picked ? BST_CHECKED : BST_UNCHECKED, 0);
+    RefreshToggleFace(index);
+}
+
+bool ThumbGrid::Visible() const { return IsWindowVisible(Area()) != 0; }
+
+model::Picks* ThumbGrid::Picks() const { return PicksOf(Area()); }
 
 std::vector<model::Cell> ThumbGrid::Cells() const {
     std::vector<model::Cell> cells;

@@ -14,6 +14,7 @@
 
 #include "model/picture.h"
 #include "model/thumb_layout.h"
+#include "model/thumb_picks.h"
 #include "model/tree_menu_logic.h"
 #include "win/images.h"
 
@@ -47,7 +48,7 @@ public:
     // A picture fetched for a record's tile (`key`: the card picture's
     // identity); dropped when a walk has replaced the records since it was
     // asked for.
-    void PictureArrived(uint32_t generation, int32_t index, const std::wstring& key, images::Picture picture);
+    void PictureArrived(uint32_t generation, int32_t index, const std::wstring& key, win::Picture picture);
 
     // The tile a control of the grid is part of (None for other controls).
     model::TileRef TileOfControl(int id) const;
@@ -59,6 +60,12 @@ public:
     bool DrawTile(const DRAWITEMSTRUCT& di);
     // Shows the toggle face for the record's storage state and check state.
     void RefreshToggleFace(int32_t index);
+    // Sets the record's toggle picked or not, with its face.
+    void SetPicked(int32_t index, bool picked);
+    // The grid is on show.
+    bool Visible() const;
+    // The pictures picked, kept across rebuilds; nullptr before the bar is open.
+    model::Picks* Picks() const;
     // Every tile in display order with its toggle's state.
     std::vector<model::Cell> Cells() const;
     // The record of the n-th tile, in display order.
@@ -66,7 +73,7 @@ public:
 
 private:
     HWND Area() const;
-    const images::Picture* PictureOf(int32_t number) const;
+    const win::Picture* PictureOf(int32_t number) const;
     void DestroyTiles();
 
     Bar& bar_;
@@ -79,7 +86,7 @@ private:
     // records, and decoding again on each refresh would pile up a bitmap per
     // tile until the system's GDI quota runs out. By the card picture's
     // identity: a name may come back as another picture.
-    std::vector<images::Picture> pictures_;
+    std::vector<win::Picture> pictures_;
     std::map<std::wstring, int32_t> pictureOf_;
 };
 

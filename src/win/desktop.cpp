@@ -5,6 +5,8 @@
 
 #include "win/window_search.h"
 
+namespace win {
+
 uint32_t own_ShowHideTaskBar(int showCommand) {
     HWND tray = win::FindTopLevelWindow(L"Shell_TrayWnd", true);
     if (tray) ShowWindow(tray, showCommand);
@@ -15,3 +17,5 @@ bool TaskBarVisible() {
     HWND tray = win::FindTopLevelWindow(L"Shell_TrayWnd", true);
     return tray && IsWindowVisible(tray);
 }
+
+}  // namespace win

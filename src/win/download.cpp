@@ -13,6 +13,8 @@
 
 #include "base/str.h"
 
+namespace win {
+
 namespace {
 
 // A card at its pace delivers a picture in many small pieces. While they come
@@ -144,3 +146,5 @@ void BackgroundDownload::Run(std::string url, std::wstring file, uint64_t expect
     state_ = end;  // last, so a poller never sees the end before the file is settled
     SetEvent(ended_.get());
 }
+
+}  // namespace win

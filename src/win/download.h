@@ -9,6 +9,8 @@
 
 #include "win/handle.h"
 
+namespace win {
+
 class BackgroundDownload {
 public:
     enum class State { Idle, Running, Finished, Failed, Aborted };
@@ -52,3 +54,5 @@ private:
 // Once per process, before the first download.
 void InitDownloads();
 void ShutdownDownloads();
+
+}  // namespace win

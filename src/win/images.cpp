@@ -11,7 +11,7 @@ extern "C" {
 
 #include "base/fs.h"
 
-namespace images {
+namespace win {
 
 namespace {
 
@@ -137,4 +137,4 @@ void DrawScaled(HDC dc, const Picture& pic, const RECT& dest, bool keepAspect) {
     SetStretchBltMode(dc, oldMode);
 }
 
-}  // namespace images
+}  // namespace win

@@ -8,7 +8,7 @@
 
 #include "win/handle.h"
 
-namespace images {
+namespace win {
 
 // A decoded picture: an owned top-down 32-bit DIB section and its size.
 struct Picture {
@@ -29,4 +29,4 @@ Picture Resized(const Picture& pic, int width, int height);
 // keeping its aspect ratio (centred) when keepAspect is set.
 void DrawScaled(HDC dc, const Picture& pic, const RECT& dest, bool keepAspect);
 
-}  // namespace images
+}  // namespace win

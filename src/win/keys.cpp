@@ -3,6 +3,8 @@
 // viewer has taken them.
 #include "win/keys.h"
 
+namespace win {
+
 namespace {
 
 // Fixed time stamp of the synthesised key-down (0 would let the system stamp it).
@@ -104,3 +106,5 @@ ChordResult PressChord(HWND window, const model::KeyChord& chord) {
     ReleaseModifiers(chord, pressed);
     return sent ? ChordResult::Sent : ChordResult::KeyboardLost;
 }
+
+}  // namespace win

@@ -6,6 +6,8 @@
 
 #include "model/key_table.h"
 
+namespace win {
+
 // Presses and releases one key in the system input stream if the window has
 // the keyboard at that moment. The number of events the key-down inserted,
 // 0 when nothing was sent.
@@ -24,3 +26,5 @@ enum class ChordResult : uint8_t {
 // A viewer that loses the activation drops the keys still in its queue, so
 // the bar waits until the viewer has taken them (at most a short bound).
 void WaitForViewerToTakeKeys(HWND viewer, const model::KeyChord& chord);
+
+}  // namespace win

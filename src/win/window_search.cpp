@@ -11,8 +11,21 @@
 #include "model/key_table.h"
 #include "win/handle.h"
 
+namespace win {
+
+namespace {
+
+// The state of one top-level window search.
+struct WindowSearchState {
+    std::wstring SearchText;      // grows to the match's whole text
+    HWND ViewerWindow = nullptr;  // last window that matched
+    bool MatchByClass = false;    // compare class names instead of titles
+};
+
+// EnumWindows callback: compares one window's title or class with the text of
+// the search state that `state` points to.
 BOOL CALLBACK own_GetWinHandle(HWND window, LPARAM state) {
-    auto& search = *reinterpret_cast<win::WindowSearchState*>(state);
+    auto& search = *reinterpret_cast<WindowSearchState*>(state);
     wchar_t text[128] = {};
     int n = search.MatchByClass ? GetClassNameW(window, text, 128) : GetWindowTextW(window, text, 128);
     if (n > 0) {
@@ -25,19 +38,12 @@ BOOL CALLBACK own_GetWinHandle(HWND window, LPARAM state) {
     return TRUE;
 }
 
-namespace win {
-
-HWND SearchTopLevelWindow(WindowSearchState& state, const std::wstring& text, bool byClass) {
-    state.SearchText = text;
-    state.ViewerWindow = nullptr;
-    state.MatchByClass = byClass;
-    EnumWindows(own_GetWinHandle, reinterpret_cast<LPARAM>(&state));
-    return state.ViewerWindow;
-}
+}  // namespace
 
 HWND FindTopLevelWindow(const std::wstring& text, bool byClass) {
-    WindowSearchState state;
-    return SearchTopLevelWindow(state, text, byClass);
+    WindowSearchState state{text, nullptr, byClass};
+    EnumWindows(own_GetWinHandle, reinterpret_cast<LPARAM>(&state));
+    return state.ViewerWindow;
 }
 
 namespace {
@@ -88,7 +94,6 @@ FoundWindow FindViewerWindow(std::wstring_view viewerId, std::wstring_view viewe
     return {search.found, search.foundClass};
 }
 
-}  // namespace win
 
 namespace {
 
@@ -115,7 +120,6 @@ std::optional<std::wstring> AskWindowText(HWND window) {
     return std::wstring(buf.data(), std::min<size_t>(got, len));
 }
 
-std::wstring own_GetTextControl(HWND window) { return AskWindowText(window).value_or(L"%ERR%"); }
 
 bool PostCloseCommand(HWND window) { return PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0) != 0; }
 
@@ -165,3 +169,5 @@ bool LaunchCommandLine(const std::wstring& commandLine) {
     sei.nShow = SW_SHOWNORMAL;
     return ShellExecuteExW(&sei) != 0;
 }
+
+}  // namespace win

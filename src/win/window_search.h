@@ -11,17 +11,9 @@
 
 namespace win {
 
-// The state of one top-level window search.
-struct WindowSearchState {
-    std::wstring SearchText;      // grows to the match's whole text
-    HWND ViewerWindow = nullptr;  // last window that matched
-    bool MatchByClass = false;    // compare class names instead of titles
-};
-
-// Sets the search state, enumerates all top-level windows and returns the
-// window found (nullptr when none).
-HWND SearchTopLevelWindow(WindowSearchState& state, const std::wstring& text, bool byClass);
-// The same with a search state of its own.
+// The top-level window whose title (or class) contains the text, ignoring
+// case; of several, the last in the system's order that contains the first
+// one's whole text. nullptr when none.
 HWND FindTopLevelWindow(const std::wstring& text, bool byClass);
 
 // The topmost visible top-level window of the viewer's class that the
@@ -33,11 +25,6 @@ struct FoundWindow {
 };
 FoundWindow FindViewerWindow(std::wstring_view viewerId, std::wstring_view viewerPath);
 
-}  // namespace win
-
-// EnumWindows callback: compares one window's title or class with the text of
-// the search state that `state` points to.
-BOOL CALLBACK own_GetWinHandle(HWND window, LPARAM state);
 
 // How long the program waits for another program's window to answer a
 // message: longer than a viewer busy with a large picture takes, short
@@ -49,8 +36,6 @@ inline constexpr UINT kWindowAnswerMs = 400;
 // The window's text through WM_GETTEXT ("%ERR%" when it has none); nothing
 // when the window does not answer in time.
 std::optional<std::wstring> AskWindowText(HWND window);
-// The window's text through WM_GETTEXT, or "%ERR%" (also when it does not answer).
-std::wstring own_GetTextControl(HWND window);
 // Asks the window to close as the user's Alt+F4 would (the system's close
 // command), without the keyboard and without waiting for it. False when the
 // request could not be queued.
@@ -61,3 +46,5 @@ bool WaitUntilWindowGone(HWND window, DWORD maxMs);
 // Starts a command line ("program" args) without waiting; hands it to the
 // shell when it cannot be started as a program. True when either worked.
 bool LaunchCommandLine(const std::wstring& commandLine);
+
+}  // namespace win

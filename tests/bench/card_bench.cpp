@@ -109,7 +109,6 @@ public:
     bool Ping(const std::wstring&, int) override { return false; }
     void Journal(const std::wstring&) override {}
     void Lamp(int, model::Lamp, model::LampAt) override {}
-    bool JournalVisible() override { return false; }
     void CardFound(const std::wstring&) override {}
     void CameraFolderFollowed(const std::wstring&) override {}
 };
@@ -153,9 +152,9 @@ void TransferRulesTick100000Pictures(benchmark::State& state) {
     session.Begin(session.Config, L"", records, fs::Now());
     session.Pictures.CardIdentified(L"cid-bench");
     const std::string listing = CameraListing();
-    session.Split(L"DIR", listing);  // the first listing: the snapshot
+    session.TakeCameraListing(listing);  // the first listing: the snapshot
     for (auto _ : state) {
-        session.Split(L"DIR", listing);
+        session.TakeCameraListing(listing);
         benchmark::DoNotOptimize(session.TransferSteps(true));
     }
     state.counters["stored"] = static_cast<double>(session.Pictures.Index().Size());

@@ -7,17 +7,16 @@
 #include <vector>
 
 #include "../win/shell_fixture.h"
-#include "app/operations.h"
 #include "bench_clock.h"
 
 int wmain() {
     if (!OpenTestBar()) return 1;
-    for (int i = 0; i < 10000; i++) ShowInfo(L"filling line " + std::to_wstring(i) + L" of the journal");
+    for (int i = 0; i < 10000; i++) Shell().bar.ShowInfo(L"filling line " + std::to_wstring(i) + L" of the journal");
     std::vector<double> ms;
     for (int i = 0; i < 300; i++) {
         std::wstring text = L"measured line " + std::to_wstring(i);
         const double start = bench::Now();
-        ShowInfo(text);
+        Shell().bar.ShowInfo(text);
         ms.push_back(bench::Now() - start);
     }
     std::printf("journal line at 10,000 lines: median %.3f ms, p90 %.3f ms (%zu samples)\n", bench::Median(ms),

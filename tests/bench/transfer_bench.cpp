@@ -1,5 +1,5 @@
 // Benchmark: one 25 MB file from the card simulator, unpaced, fetched through
-// TFA_TransFile (waiting for it as the card thread does) and by a plain
+// the program's download (waiting for it as the card thread does) and by a plain
 // libcurl download of the same URL into a file, taking turns. Prints the
 // medians and their ratio.
 #include <windows.h>
@@ -19,9 +19,6 @@
 #include "driver.h"
 #include "model/card_session.h"
 #include "win/download.h"
-#include "app/transfer.h"
-#include "app/card_thread.h"
-#include "ui/bar.h"
 #include "model/ids.h"
 
 namespace {
@@ -59,35 +56,35 @@ int wmain() {
     if (!fs::WriteFile(card + L"\\DCIM\\BIG.JPG", std::string(kFileBytes, 'b'))) return 1;
     cardtest::Simulator sim(card, kAddress);
     if (!sim.Running()) return 1;
-    InitDownloads();
-    TestApp().card.CardHost = kAddress;
-    TestApp().card.Config.TmpPath = tmp;
-    const std::wstring file = tmp + L"\\BIG.JPG";
+    win::InitDownloads();
+    TestCard program;
+    program.session.CardHost = kAddress;
+    program.session.Config.TmpPath = tmp;
+    const std::wstring file = model::StoreFile(program.session.Config, model::Store::Tmp, L"BIG.JPG");
     const std::string url = "http://" + str::ToUtf8(kAddress) + "/DCIM/BIG.JPG";
 
     std::vector<double> transFile, plain;
     bool ok = true;
     for (int i = 0; i < 11; i++) {
-        transFile.push_back(Milliseconds([&] { return TFA_TransFile(L"BIG.JPG", L"/DCIM", CardSpelling{{}, {}, kFileBytes}) == 1; }, ok));
+        transFile.push_back(
+            Milliseconds([&] { return program.transfers.Download(L"BIG.JPG", L"/DCIM", {{}, {}, kFileBytes}); }, ok));
         (void)fs::DeleteFileAt(file);
         plain.push_back(Milliseconds([&] { return PlainCurl(url, file); }, ok));
         (void)fs::DeleteFileAt(file);
     }
     if (!ok) {
-        TestApp().cards.Deliver();
-        std::printf("transfer benchmark: a download failed\n%s\n",
-                    str::ToUtf8(driver::WindowText(TestApp().bar.Control(model::ids::kJournal))).substr(0, 2000).c_str());
+        std::printf("transfer benchmark: a download failed\n");
         return 1;
     }
     double a = bench::Median(transFile), b = bench::Median(plain);
     double fastA = *std::min_element(transFile.begin(), transFile.end());
     double fastB = *std::min_element(plain.begin(), plain.end());
     std::printf("25 MB unpaced, %zu runs each ([System] Delay %d ms):\n"
-                "  TFA_TransFile  median %4.0f ms (%.0f MB/s), fastest %4.0f ms\n"
+                "  Wemlox         median %4.0f ms (%.0f MB/s), fastest %4.0f ms\n"
                 "  plain libcurl  median %4.0f ms (%.0f MB/s), fastest %4.0f ms\n"
-                "  ratio TFA_TransFile / plain: median %.2f, fastest %.2f\n",
-                transFile.size(), TestApp().settings.Delay, a, 25 * 1000.0 / a, fastA, b, 25 * 1000.0 / b, fastB, a / b,
+                "  ratio Wemlox / plain: median %.2f, fastest %.2f\n",
+                transFile.size(), Shell().settings.Delay, a, 25 * 1000.0 / a, fastA, b, 25 * 1000.0 / b, fastB, a / b,
                 fastA / fastB);
-    ShutdownDownloads();
+    win::ShutdownDownloads();
     return 0;
 }

@@ -34,7 +34,7 @@ namespace {
 win::Handle g_log;
 bool g_closeOnAltRelease = false;
 bool g_isTaskbar = false;
-images::Picture g_picture;
+win::Picture g_picture;
 bool g_isThief = false;
 constexpr UINT kStayAtBottom = WM_APP + 1;
 constexpr UINT kHang = WM_APP + 2;
@@ -95,7 +95,7 @@ void Paint(HWND h) {
     GetClientRect(h, &rc);
     FillRect(dc, &rc, static_cast<HBRUSH>(GetStockObject(g_picture ? BLACK_BRUSH : GRAY_BRUSH)));
     if (g_picture) {
-        images::DrawScaled(dc, g_picture, rc, true);
+        win::DrawScaled(dc, g_picture, rc, true);
     } else {
         // A file it cannot decode (a raw file): its name, as a viewer's
         // placeholder would show.
@@ -220,7 +220,7 @@ int WINAPI wWinMain(HINSTANCE inst, HINSTANCE, PWSTR, int) {
     RegisterClassW(&wc);
     std::wstring file = StartedWith();
     if (!file.empty() && cls != L"Shell_TrayWnd") {
-        g_picture = images::LoadJpeg(file);
+        g_picture = win::LoadJpeg(file);
         title = file.substr(file.find_last_of(L"\\/") + 1) + L" - " + title;
     }
     if (behaviour == L"refused") SetWindowsHookExW(WH_CBT, RefuseActivation, nullptr, GetCurrentThreadId());

@@ -9,34 +9,13 @@
 #include "base/str.h"
 #include "model/settings.h"
 #include "driver.h"
+#include "standins.h"
 #include "model/placement.h"
 
 using namespace driver;
+using standins::RunningBar;
 
 namespace {
-
-struct RunningBar {
-    Sandbox box;
-    Started process;
-    HWND bar = nullptr;
-
-    explicit RunningBar(std::initializer_list<std::pair<std::wstring, std::wstring>> changes = {}) {
-        box.WriteSettings(changes);
-        process = Start(box, WemloxExe());
-        bar = WaitForBar(process);
-    }
-    ~RunningBar() {
-        EndBar(process, bar);
-    }
-    HWND Control(int id) const { return GetDlgItem(bar, id); }
-    std::wstring Journal() const { return WindowText(Control(101)); }
-    model::Settings Loaded() const {
-        model::Settings s;
-        model::IniDocument ini(fs::ReadFile(box.SettingsFile()).value_or(""));
-        model::LoadAllSettings(ini, TestBinDir() + L"Graphics\\", L"", L"", s);
-        return s;
-    }
-};
 
 model::Rect ScreenRect(HWND h) {
     RECT rc = ClientOnScreen(h);
@@ -50,7 +29,8 @@ TEST(Bar, AppearsAtTheComputedPlaceWithElevenButtons) {
         {L"Right", true, false}, {L"Bottom", true, false}, {L"Bottom", false, true},
         {L"Left", false, false}, {L"Top", false, true}, {L"UserVerticalLeft", true, false}};
     for (auto& c : cases) {
-        RunningBar run({{L"Menu.Position", c.position}, {L"Menu.Center", c.center ? L"Yes" : L"No"},
+        Sandbox box;
+        RunningBar run(box, {{L"Menu.Position", c.position}, {L"Menu.Center", c.center ? L"Yes" : L"No"},
                         {L"Menu.Titled", c.titled ? L"Yes" : L"No"}, {L"Menu.PositionX", L"300"},
                         {L"Menu.PositionY", L"150"}});
         std::string what = str::ToUtf8(c.position) + (c.titled ? " titled" : "");
@@ -81,7 +61,8 @@ TEST(Bar, At192DpiEverySizeDoubles) {
     {
         // The built-in sizes at a user position: 48-pixel buttons are 96
         // pixels; the position stays in screen pixels.
-        RunningBar run({{L"Menu.Position", L"UserHorizontalTop"}, {L"Menu.PositionX", L"300"},
+        Sandbox box;
+        RunningBar run(box, {{L"Menu.Position", L"UserHorizontalTop"}, {L"Menu.PositionX", L"300"},
                         {L"Menu.PositionY", L"150"}});
         ASSERT_TRUE(run.bar);
         model::Rect bar = ScreenRect(run.bar);
@@ -90,7 +71,8 @@ TEST(Bar, At192DpiEverySizeDoubles) {
     }
     // The worked example docked at the top left, where the places are sizes
     // too: every rectangle, closed and open, is twice the one at 96 DPI.
-    RunningBar run({{L"Menu.Position", L"Top"}, {L"Menu.Center", L"No"}, {L"Menu.ButtonSize", L"80"},
+    Sandbox box;
+    RunningBar run(box, {{L"Menu.Position", L"Top"}, {L"Menu.Center", L"No"}, {L"Menu.ButtonSize", L"80"},
                     {L"Menu.ButtonSpace", L"2"}, {L"Menu.BorderSpace", L"10"}, {L"Menu.InfoSize", L"280"}});
     ASSERT_TRUE(run.bar);
     auto twice = [](model::Rect r) { return model::Rect{2 * r.x, 2 * r.y, 2 * r.width, 2 * r.height}; };
@@ -108,7 +90,8 @@ TEST(Bar, At192DpiEverySizeDoubles) {
 }
 
 TEST(Bar, UnknownPositionFallsBackToTheRightEdgeAndSaysSo) {
-    RunningBar run({{L"Menu.Position", L"Diagonal"}});
+    Sandbox box;
+    RunningBar run(box, {{L"Menu.Position", L"Diagonal"}});
     ASSERT_TRUE(run.bar);
     RECT outer{};
     GetWindowRect(run.bar, &outer);
@@ -117,7 +100,8 @@ TEST(Bar, UnknownPositionFallsBackToTheRightEdgeAndSaysSo) {
 }
 
 TEST(Bar, JournalShowsTheStartLinesNewestFirst) {
-    RunningBar run;
+    Sandbox box;
+    RunningBar run(box, {});
     ASSERT_TRUE(run.bar);
     std::wstring j;
     ASSERT_TRUE(WaitFor([&] { return (j = run.Journal()).find(L"Programmversion: 2017.11.14.4268") != std::wstring::npos; }));
@@ -141,7 +125,8 @@ TEST(Bar, JournalShowsTheStartLinesNewestFirst) {
 }
 
 TEST(Bar, InfoButtonCyclesTheViewsAndOpensTowardsTheScreen) {
-    RunningBar run;  // built-in settings: Right, InfoSize -1 -> 511
+    Sandbox box;
+    RunningBar run(box, {});  // built-in settings: Right, InfoSize -1 -> 511
     ASSERT_TRUE(run.bar);
     model::Rect closed = ScreenRect(run.bar), button1 = ScreenRect(run.Control(1));
     HWND journal = run.Control(101), tree = run.Control(111), thumbs = run.Control(801);
@@ -165,7 +150,8 @@ TEST(Bar, InfoButtonCyclesTheViewsAndOpensTowardsTheScreen) {
 }
 
 TEST(Bar, InfoCycleWithoutCardSkipsTheEmptyTree) {
-    RunningBar run({{L"TFA.Active", L"No"}, {L"Menu.ShowInfoThumbs", L"No"}});
+    Sandbox box;
+    RunningBar run(box, {{L"TFA.Active", L"No"}, {L"Menu.ShowInfoThumbs", L"No"}});
     ASSERT_TRUE(run.bar);
     HWND journal = run.Control(101), thumbs = run.Control(801);
     Click(run.Control(8));
@@ -179,14 +165,16 @@ TEST(Bar, InfoCycleWithoutCardSkipsTheEmptyTree) {
 }
 
 TEST(Bar, InfoButtonDisablesItselfWhenEveryViewIsOff) {
-    RunningBar run({{L"Menu.ShowInfoText", L"No"}, {L"Menu.ShowInfoTree", L"No"}, {L"Menu.ShowInfoThumbs", L"No"}});
+    Sandbox box;
+    RunningBar run(box, {{L"Menu.ShowInfoText", L"No"}, {L"Menu.ShowInfoTree", L"No"}, {L"Menu.ShowInfoThumbs", L"No"}});
     ASSERT_TRUE(run.bar);
     Click(run.Control(8));
     EXPECT_TRUE(WaitFor([&] { return !IsWindowEnabled(run.Control(8)); }));
 }
 
 TEST(Bar, ClickShowsTheBusyFaceThenTheFaceAgain) {
-    RunningBar run({{L"Graphics.DelayChg", L"1000"}, {L"TFA.Active", L"No"}});
+    Sandbox box;
+    RunningBar run(box, {{L"Graphics.DelayChg", L"1000"}, {L"TFA.Active", L"No"}});
     ASSERT_TRUE(run.bar);
     HWND b = run.Control(2);
     auto centre = [&] {
@@ -256,7 +244,8 @@ std::wstring WithoutLineFeeds(std::wstring s) {
 }  // namespace
 
 TEST(Bar, InfoButtonSavesTheJournalThroughTheDialogOnce) {
-    RunningBar run;
+    Sandbox box;
+    RunningBar run(box, {});
     ASSERT_TRUE(run.bar);
     Click(run.Control(8));
     ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(run.Control(101)) != 0; }));

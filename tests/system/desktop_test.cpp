@@ -45,7 +45,7 @@ TEST(Desktop, HiddenTaskbarComesBackWhenTheProgramEnds) {
         Sandbox box;
         StandIn tray;
         StartTaskbar(box, tray);
-        RunningBar run(box, {{L"System.HideTaskBar", c.hide ? L"Yes" : L"No"}});
+        RunningBar run(box, Quiet({{L"System.HideTaskBar", c.hide ? L"Yes" : L"No"}}));
         ASSERT_TRUE(run.bar);
         EXPECT_EQ(IsWindowEnabled(run.Control(11)) != 0, !c.hide);
         if (c.hide) {
@@ -69,7 +69,7 @@ TEST(Desktop, HiddenTaskbarComesBackWhenTheProgramEnds) {
 
 TEST(Desktop, MinimiseButtonMinimisesTheBar) {
     Sandbox box;
-    RunningBar run(box, {});
+    RunningBar run(box, Quiet({}));
     ASSERT_TRUE(run.bar);
     EXPECT_FALSE(IsIconic(run.bar));
     ClickButton(run.Control(11));
@@ -89,7 +89,7 @@ TEST(Desktop, TouchKeyboardStartsAndTheBarRisesOverIrfanAndFastStoneOnly) {
         Launch(box, viewer, c.windowClass);
         // Started by file name alone: found in the program's working folder.
         StandIn tabTip = Install(box.root + L"\\TabTip.exe", L"");
-        RunningBar run(box, {});
+        RunningBar run(box, Quiet({}));
         ASSERT_TRUE(run.bar);
 
         // A mouse click would activate the bar by itself; the button's click

@@ -34,7 +34,7 @@ TEST(Selection, NomacsCopyButtonCopiesTheShownFile) {
     StandIn nomacs = Install(box.programFiles + L"\\nomacs\\nomacs-x64\\nomacs.exe",
                              L"Qt5QWindowIcon|IMG_0042.JPG - nomacs");
     Launch(box, nomacs, L"Qt5QWindowIcon");
-    RunningBar run(box, {});
+    RunningBar run(box, Quiet({}));
     ASSERT_TRUE(run.bar);
     ASSERT_TRUE(WaitFor([&] { return run.Journal().find(L" (nomacs)") != std::wstring::npos; }));
 

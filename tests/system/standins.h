@@ -11,6 +11,7 @@
 #include "base/fs.h"
 #include "base/str.h"
 #include "driver.h"
+#include "model/settings.h"
 
 namespace standins {
 
@@ -87,26 +88,39 @@ inline void Stop(StandIn& s) {
     if (p && WaitForSingleObject(p, 0) == WAIT_TIMEOUT) TerminateProcess(p, 0);
 }
 
-// The bar with its settings written first. Card access is off so that no
-// card lines reach the journal, and the buttons are as large as their
-// pictures so the lamps can be read pixel for pixel.
+using Changes = std::vector<std::pair<std::wstring, std::wstring>>;
+
+// The settings the viewer tests start a bar with, before their own changes:
+// no card access, so that no card lines reach the journal, and buttons as
+// large as their pictures, so that the lamps can be read pixel for pixel.
+inline Changes Quiet(Changes changes) {
+    changes.insert(changes.begin(), {{L"TFA.Active", L"No"}, {L"Menu.ButtonSize", L"80"},
+                                     {L"Graphics.DelayChg", L"300"}});
+    return changes;
+}
+
+// The real bar, started with the built-in settings and these changes written
+// first, in the sandbox's folders; ended with the object.
 struct RunningBar {
     Sandbox& box;
     Started process;
     HWND bar = nullptr;
 
-    RunningBar(Sandbox& b, std::vector<std::pair<std::wstring, std::wstring>> changes) : box(b) {
-        changes.insert(changes.begin(), {{L"TFA.Active", L"No"}, {L"Menu.ButtonSize", L"80"},
-                                         {L"Graphics.DelayChg", L"300"}});
+    RunningBar(Sandbox& b, const Changes& changes) : box(b) {
         box.WriteSettings(changes);
         process = Start(box, WemloxExe());
         bar = WaitForBar(process);
     }
-    ~RunningBar() {
-        EndBar(process, bar);
-    }
+    ~RunningBar() { EndBar(process, bar); }
     HWND Control(int id) const { return GetDlgItem(bar, id); }
     std::wstring Journal() const { return WindowText(Control(101)); }
+    // The settings file as the program would load it now.
+    model::Settings Loaded() const {
+        model::Settings s;
+        model::IniDocument ini(fs::ReadFile(box.SettingsFile()).value_or(""));
+        model::LoadAllSettings(ini, TestBinDir() + L"Graphics\\", L"", L"", s);
+        return s;
+    }
 };
 
 // The journal's messages, newest first, without their time stamps.

@@ -113,7 +113,7 @@ TEST(Viewer, ButtonsSendEachViewersKeysAndRaiseTheBarAsItsTableSays) {
         SCOPED_TRACE(str::ToUtf8(c.mode));
         Sandbox box;
         InstalledViewer viewer(box, c.subPath, c.windowClass);
-        RunningBar run(box, {});
+        RunningBar run(box, Quiet({}));
         ASSERT_TRUE(run.bar);
         ASSERT_TRUE(WaitFor([&] { return run.Journal().find(L" (" + std::wstring(c.mode) + L")") != std::wstring::npos; }))
             << str::ToUtf8(run.Journal());
@@ -145,7 +145,7 @@ TEST(Viewer, ModesWithoutViewerSendNothingAndEndStillEnds) {
         SCOPED_TRACE(str::ToUtf8(c.mode));
         Sandbox box;
         InstalledViewer viewer(box, L"IrfanView\\i_view64.exe", L"FullScreenClass");
-        RunningBar run(box, {{L"Main.Mode", c.setting}});
+        RunningBar run(box, Quiet({{L"Main.Mode", c.setting}}));
         ASSERT_TRUE(run.bar);
         ASSERT_TRUE(WaitFor([&] { return run.Journal().find(L" (" + std::wstring(c.mode) + L")") != std::wstring::npos; }));
         for (int button = 1; button <= 5; button++) ClickAndSettle(run, button);
@@ -160,7 +160,7 @@ TEST(Viewer, EndButtonEndsTheProgramWhenNoViewerRuns) {
         SCOPED_TRACE(installed ? "viewer installed, not running" : "no viewer");
         Sandbox box;
         if (installed) Install(box.programFiles + L"\\IrfanView\\i_view64.exe", L"FullScreenClass|x");
-        RunningBar run(box, {});
+        RunningBar run(box, Quiet({}));
         ASSERT_TRUE(run.bar);
         for (int button = 1; button <= 5; button++) ClickAndSettle(run, button);
         ClickButton(run.Control(9));
@@ -179,7 +179,7 @@ TEST(Viewer, KeysAndAltF4GoToTheTopmostWindowOfTheViewersOwnProgram) {
     StandIn other = Install(box.root + L"\\Qt\\designer.exe", qt + L"|Qt Designer");
     Launch(box, newer, qt);
     Launch(box, other, qt);
-    RunningBar run(box, {});
+    RunningBar run(box, Quiet({}));
     ASSERT_TRUE(run.bar);
     ASSERT_TRUE(WaitFor([&] { return run.Journal().find(L" (nomacs)") != std::wstring::npos; }));
 
@@ -230,7 +230,7 @@ TEST(Viewer, ClassNamesAreComparedOnTheirFirst127Characters) {
         SCOPED_TRACE("class name of " + std::to_string(c.padding + 15) + " characters");
         Sandbox box;
         InstalledViewer viewer(box, L"IrfanView\\i_view64.exe", std::wstring(c.padding, L'x') + L"FullScreenClass");
-        RunningBar run(box, {});
+        RunningBar run(box, Quiet({}));
         ASSERT_TRUE(run.bar);
         ClickAndSettle(run, 2);
         std::vector<std::wstring> expected;
@@ -254,7 +254,7 @@ TEST(Viewer, AProgramThatKeepsTheForegroundReceivesNothing) {
         StandIn writer = Install(box.root + L"\\Office\\writer.exe", L"WriterWindow|Letter|thief");
         Launch(box, writer, L"WriterWindow");
         ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == writer.window; }));
-        RunningBar run(box, {});
+        RunningBar run(box, Quiet({}));
         ASSERT_TRUE(run.bar);
         ASSERT_TRUE(WaitFor([&] { return run.Journal().find(L" (nomacs)") != std::wstring::npos; }));
         for (int button : {2, 4, 3, 5}) {
@@ -289,7 +289,7 @@ TEST(Viewer, AViewerThatHangsNeverHoldsTheBar) {
         auto lines = Lines(nomacs.standIn.Log());
         return !lines.empty() && lines.back() == L"hang";
     }));
-    RunningBar run(box, {});
+    RunningBar run(box, Quiet({}));
     ASSERT_TRUE(run.bar);
     ASSERT_TRUE(WaitFor([&] { return run.Journal().find(L" (nomacs)") != std::wstring::npos; }));
     // The busy face reaches the screen once the wait for the viewer is over.

@@ -20,7 +20,6 @@ class FakeCardPort final : public model::CardPort {
 public:
     std::map<std::wstring, model::CardAnswer> answers;  // by URL; others cannot be opened
     std::set<std::wstring> pingable;
-    bool journalVisible = true;
 
     std::vector<std::wstring> requests, pings, journal, lamps, found, followed;
 
@@ -32,10 +31,21 @@ public:
     FakeCardPort() {
         session.Config.PingTimeoutMs = 100;
         session.Config.SourcePath = store.path();
+        session.JournalShown = true;
     }
 
     // The card session under test, with this port.
     model::Session session{*this};
+
+    // The camera: the card at 127.0.0.5 (no address from before), the camera
+    // folder DCIM/101_PANA with JPEGs and raw files of this extension.
+    void ConfigureCamera(const std::wstring& raw) {
+        session.Config.Url = L"127.0.0.5";
+        session.Config.UrlLastConnect = L"";
+        session.Config.Path = L"DCIM/101_PANA";
+        session.Config.TransferHiRes = raw;
+        session.Config.TransferLoRes = L".jpg";
+    }
 
     // Starts the session's run with its Config as it is, the records in
     // the scratch folder.
@@ -95,7 +105,6 @@ public:
         lamps.push_back(std::to_wstring(image) + kLetters[static_cast<int>(colour)] +
                         (at == model::LampAt::Top ? L"t" : L"b"));
     }
-    bool JournalVisible() override { return journalVisible; }
     void CardFound(const std::wstring& host) override { found.push_back(host); }
     void CameraFolderFollowed(const std::wstring& path) override { followed.push_back(path); }
     int64_t Now() override { return now ? now : fs::Now(); }

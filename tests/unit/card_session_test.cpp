@@ -25,32 +25,19 @@ std::vector<std::wstring> Hosts(int from, int to) {
     return out;
 }
 
-// The card at 127.0.0.5 (no address from before), camera folder
-// DCIM/101_PANA with RW2 raw files and JPEGs.
-void ConfigureCamera(model::Session& session) {
-    session.Config.Url = Host(5);
-    session.Config.UrlLastConnect = L"";
-    session.Config.Path = L"DCIM/101_PANA";
-    session.Config.TransferHiRes = L".rw2";
-    session.Config.TransferLoRes = L".jpg";
-}
-
 }  // namespace
 
-TEST(CardSession, GetDataKindsAndTheirRequests) {
+TEST(CardSession, AskSsidTakesOnlyANetworkName) {
     FakeCardPort port;
     model::Session& session = port.session;
     session.CardHost = L"127.0.0.5";
-    for (const wchar_t* kind : {L"dir", L"Dir", L"THUMB", L"", L"examinetree", L"ssid"})
-        EXPECT_EQ(session.GetData(kind, L"/"), 0) << Utf8(kind);
-    EXPECT_TRUE(port.requests.empty());
     // Only what can be a card's network name is one: a longer answer is
     // some other server's, not a card's name cut short.
     port.Answer(L"http://127.0.0.5/command.cgi?op=104", "flashair_e8e0b756a7fb_and_more_than_32_bytes");
-    EXPECT_EQ(session.GetData(L"SSID", L"ignored"), 0);
+    EXPECT_FALSE(session.AskSsid());
     EXPECT_EQ(session.CardSsid, L"");
     port.Answer(L"http://127.0.0.5/command.cgi?op=104", "flashair_e8e0b756a7fb");
-    EXPECT_EQ(session.GetData(L"SSID", L"ignored"), 1);
+    EXPECT_TRUE(session.AskSsid());
     EXPECT_EQ(session.CardSsid, L"flashair_e8e0b756a7fb");
 }
 
@@ -94,7 +81,7 @@ TEST(CardSession, CameraFolderListing) {
         if (c.answer == Answer::Empty) port.Answer(url, "");
         session.ChangeNotListed = true;
         if (c.answer == Answer::Pictures) port.Answer(url, kTwoPictures);
-        EXPECT_EQ(session.GetData(L"DIR", L"ignored"), c.result) << c.what;
+        EXPECT_EQ(session.ListCameraFolder(), c.result) << c.what;
         EXPECT_EQ(port.requests, std::vector<std::wstring>{url}) << c.what;
         EXPECT_EQ(session.CardConnected, c.connected) << c.what;
         std::vector<std::wstring> names;
@@ -113,14 +100,14 @@ TEST(CardSession, PathsGoIntoUrlsPercentEncoded) {
     model::Session& session = port.session;
     session.CardHost = L"127.0.0.5";
     session.Config.Path = L"DCIM/\xC4 & 1";
-    session.GetData(L"DIR", L"");
+    session.ListCameraFolder();
     EXPECT_EQ(port.requests.back(), L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM/%C3%84%20%26%201");
 
     // The walk asks for each folder by the card's own bytes, valid UTF-8 or not.
     port.Answer(L"http://127.0.0.5/command.cgi?op=100&DIR=/",
                 "WLANSD_FILELIST\r\n,\xC3\x84 b,0,16,0,0\r\n,\xC4#,0,16,0,0\r\n");
     port.Error(L"http://127.0.0.5/command.cgi?op=100&DIR=/%C3%84%20b");  // the walk goes on
-    EXPECT_EQ(session.GetData(L"ExamineTREE", L"/"), 2);
+    EXPECT_EQ(session.WalkCard(L"/"), 2);
     EXPECT_EQ(std::vector<std::wstring>(port.requests.end() - 3, port.requests.end()),
               (std::vector<std::wstring>{L"http://127.0.0.5/command.cgi?op=100&DIR=/",
                                          L"http://127.0.0.5/command.cgi?op=100&DIR=/%C3%84%20b",
@@ -133,15 +120,16 @@ TEST(CardSession, CheckUpdate) {
         const char* what;
         bool accepted;  // a card was accepted, so UpdateUrl is set
         std::optional<std::string> answer;
-        int8_t result;
+        model::CardChange result;
         const wchar_t* lamp;
     } cases[] = {
-        {"changed", true, "1", 0x31, L"6gb"},
-        {"unchanged", true, "0", 0x30, L"6gb"},
-        {"only 8 bytes are read", true, "1234567890", 0x31, L"6gb"},
-        {"empty body", true, "", 0, L"6rb"},
-        {"cannot be opened", true, std::nullopt, 0, L"6rb"},
-        {"no card accepted yet", false, "1", 0, L"6rb"},
+        {"changed", true, "1", model::CardChange::Changed, L"6gb"},
+        {"unchanged", true, "0", model::CardChange::Unchanged, L"6gb"},
+        {"only 8 bytes are read", true, "1234567890", model::CardChange::Changed, L"6gb"},
+        {"another answer", true, "x", model::CardChange::Other, L"6gb"},
+        {"empty body", true, "", model::CardChange::None, L"6rb"},
+        {"cannot be opened", true, std::nullopt, model::CardChange::None, L"6rb"},
+        {"no card accepted yet", false, "1", model::CardChange::None, L"6rb"},
     };
     for (auto& c : cases) {
         FakeCardPort port;
@@ -162,12 +150,12 @@ TEST(CardSession, ErrorPagesAreNoAnswers) {
     port.Begin();
     port.pingable.insert(Host(5));  // a web server, but no card
     port.Error(L"http://127.0.0.5/command.cgi?op=104");
-    EXPECT_EQ(session.GetData(L"SSID", L""), 0);
-    EXPECT_EQ(session.SearchUrl(), 0);
+    EXPECT_FALSE(session.AskSsid());
+    EXPECT_FALSE(session.SearchUrl());
     EXPECT_EQ(port.journal.back(), L"TFA Fail: 127.0.0.5");
     session.UpdateUrl = L"http://127.0.0.5/command.cgi?op=102";
     port.Error(session.UpdateUrl);
-    EXPECT_EQ(session.CheckUpdate(), 0);
+    EXPECT_EQ(session.CheckUpdate(), model::CardChange::None);
     EXPECT_EQ(port.lamps.back(), L"6rb");
 }
 
@@ -245,7 +233,7 @@ TEST(CardSession, SearchOrderAndJournal) {
         port.Begin();
         for (int n : c.cards) port.Card(Host(n));
         for (int n : c.echoOnly) port.pingable.insert(Host(n));
-        port.journalVisible = c.journalVisible;
+        port.session.JournalShown = c.journalVisible;
         EXPECT_EQ(session.SearchUrl(), c.result) << c.what;
         EXPECT_EQ(port.pings, c.pings) << c.what;
         auto at = port.journal.begin();
@@ -284,7 +272,7 @@ TEST(CardSession, PollListsTheCameraFolderWhenTheFlagSaysSo) {
     for (auto& c : cases) {
         FakeCardPort port;
         model::Session& session = port.session;
-        ConfigureCamera(session);
+        port.ConfigureCamera(L".rw2");
         session.Config.UseUpdateFlag = c.useUpdateFlag;
         port.Begin();
         port.Card(Host(5));
@@ -326,7 +314,7 @@ TEST(CardSession, ChangeReadBetweenTicksIsListedOnTheNextTick) {
     };
     const auto first = listings();
     port.Answer(flag, "1");
-    EXPECT_EQ(session.CheckUpdate(), '1');  // read during a transfer
+    EXPECT_EQ(session.CheckUpdate(), model::CardChange::Changed);  // read during a transfer
     port.Answer(flag, "0");
     EXPECT_TRUE(session.Poll());
     EXPECT_EQ(listings(), first + 1);
@@ -351,11 +339,10 @@ TEST(CardSession, RemarksAreWrittenOncePerRun) {
     model::Session& session = port.session;
     session.Config.TransferLoRes = L".jpg";
     std::string answer = "WLANSD_FILELIST\r\n/D,CON.JPG,1,32,0,0\r\n/D,ok.jpg,1,32,0,0\r\n";
-    EXPECT_EQ(session.Split(L"DIR", answer), 1);
-    EXPECT_EQ(session.Split(L"DIR", answer), 1);
+    EXPECT_EQ(session.TakeCameraListing(answer), 1);
+    EXPECT_EQ(session.TakeCameraListing(answer), 1);
     EXPECT_EQ(port.journal.size(), 1u);
-    EXPECT_EQ(session.Split(L"ExamineTREE", answer), 3);
-    EXPECT_EQ(session.Split(L"other", answer), 0);
+    EXPECT_EQ(model::SplitLines(answer).size(), 3u);
 }
 
 // With FollowNewFolders the camera's next folder becomes the camera folder:
@@ -365,7 +352,7 @@ TEST(CardSession, FollowsTheCameraIntoItsNextFolder) {
     for (bool follow : {false, true}) {
         FakeCardPort port;
         model::Session& session = port.session;
-        ConfigureCamera(session);
+        port.ConfigureCamera(L".rw2");
         session.Config.TransferOnlyAddedFiles = true;
         session.Config.FollowNewFolders = follow;
         session.Config.TransferModeAuto = L"lores";
@@ -429,7 +416,7 @@ TEST(CardSession, FollowsTheCameraIntoItsNextFolder) {
 TEST(CardSession, AddressAndCameraFolderChangedWhileRunningTakeEffectAtOnce) {
     FakeCardPort port;
     model::Session& session = port.session;
-    ConfigureCamera(session);
+    port.ConfigureCamera(L".rw2");
     session.CardConnected = true;
     session.CardHost = Host(5);
     session.UrlLastConnect = Host(5);

@@ -2,6 +2,7 @@
 // driven from several threads at once (this file also runs under
 // ThreadSanitizer in the native build).
 #include "model/card_worker.h"
+#include "model/writer_thread.h"
 
 #include <gtest/gtest.h>
 
@@ -152,4 +153,18 @@ TEST(CardWorker, ACancelReachesOnlyTheDownloadRunningWhenAskedFor) {
     while (!done)
         if (worker.Downloads().CancelRunning()) accepted++;
     EXPECT_LE(cancelledSeen.load(), accepted);
+}
+
+// State shared between threads has one writer: before it binds itself any
+// thread may write, afterwards only that one.
+TEST(WriterThread, OnlyTheBoundThreadMayWrite) {
+    model::WriterThread writer;
+    EXPECT_TRUE(writer.MayWrite());
+    std::thread([&] { writer.Bind(); }).join();
+    EXPECT_FALSE(writer.MayWrite());
+    writer.Bind();
+    EXPECT_TRUE(writer.MayWrite());
+    bool elsewhere = true;
+    std::thread([&] { elsewhere = writer.MayWrite(); }).join();
+    EXPECT_FALSE(elsewhere);
 }

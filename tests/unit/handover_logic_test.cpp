@@ -26,25 +26,24 @@ TEST(ShowFile, PlanPerModeAndPath) {
         const wchar_t* mode;
         std::wstring path;
         std::wstring journal, commandLine;
-        bool close, raise;
-        uint8_t result;
+        bool close, raise, shown;
     } cases[] = {
         {L"irfan", L"D:\\cards\\IMG_0001.CR2", L"View: D:\\cards\\IMG_0001.CR2",
-         quotedViewer + L"\"D:\\cards\\IMG_0001.CR2\"", false, true, 1},
-        {L"irfan", L"D:\\x\\clip.mov", L"TransferOnlyByExtension: D:\\x\\clip.mov", L"", false, false, 0},
+         quotedViewer + L"\"D:\\cards\\IMG_0001.CR2\"", false, true, true},
+        {L"irfan", L"D:\\x\\clip.mov", L"TransferOnlyByExtension: D:\\x\\clip.mov", L"", false, false, false},
         {L"irfan", L"D:\\shoot.jpg\\clip.mov", L"View: D:\\shoot.jpg\\clip.mov",
-         quotedViewer + L"\"D:\\shoot.jpg\\clip.mov\"", false, true, 1},  // the folder counts
-        {L"fast", L"D:\\x\\A.JPEG", L"View: D:\\x\\A.JPEG", quotedViewer + L"\"D:\\x\\A.JPEG\"", false, true, 1},
-        {L"transferonly", L"D:\\x\\clip.mov", L"TransferOnly: D:\\x\\clip.mov", L"", false, false, 1},
-        {L"systemonly", L"D:\\x\\a.jpg", L"View: D:\\x\\a.jpg", L"\"D:\\x\\a.jpg\"", false, false, 1},
-        {L"systemonly", L"D:\\x\\clip.mov", L"TransferOnlyByExtension: D:\\x\\clip.mov", L"", false, false, 0},
-        {L"userdefined", L"D:\\x\\a.jpg", L"View: D:\\x\\a.jpg", quotedViewer + L"\"D:\\x\\a.jpg\"", false, true, 1},
-        {L"nomacs", L"D:\\x\\a.jpg", L"View: D:\\x\\a.jpg", quotedViewer + L"\"D:\\x\\a.jpg\"", true, true, 1},
+         quotedViewer + L"\"D:\\shoot.jpg\\clip.mov\"", false, true, true},  // the folder counts
+        {L"fast", L"D:\\x\\A.JPEG", L"View: D:\\x\\A.JPEG", quotedViewer + L"\"D:\\x\\A.JPEG\"", false, true, true},
+        {L"transferonly", L"D:\\x\\clip.mov", L"TransferOnly: D:\\x\\clip.mov", L"", false, false, true},
+        {L"systemonly", L"D:\\x\\a.jpg", L"View: D:\\x\\a.jpg", L"\"D:\\x\\a.jpg\"", false, false, true},
+        {L"systemonly", L"D:\\x\\clip.mov", L"TransferOnlyByExtension: D:\\x\\clip.mov", L"", false, false, false},
+        {L"userdefined", L"D:\\x\\a.jpg", L"View: D:\\x\\a.jpg", quotedViewer + L"\"D:\\x\\a.jpg\"", false, true, true},
+        {L"nomacs", L"D:\\x\\a.jpg", L"View: D:\\x\\a.jpg", quotedViewer + L"\"D:\\x\\a.jpg\"", true, true, true},
         // nomacs is only closed when another picture takes its place.
-        {L"nomacs", L"D:\\x\\clip.mov", L"TransferOnlyByExtension: D:\\x\\clip.mov", L"", false, false, 0},
-        {L"irfan", L"D:\\x\\IMG_1.TIF", L"TransferOnlyByExtension: D:\\x\\IMG_1.TIF", L"", false, false, 0},
-        {L"irfan", L"", L"", L"", false, false, 0},
-        {L"transferonly", L"", L"", L"", false, false, 0},
+        {L"nomacs", L"D:\\x\\clip.mov", L"TransferOnlyByExtension: D:\\x\\clip.mov", L"", false, false, false},
+        {L"irfan", L"D:\\x\\IMG_1.TIF", L"TransferOnlyByExtension: D:\\x\\IMG_1.TIF", L"", false, false, false},
+        {L"irfan", L"", L"", L"", false, false, false},
+        {L"transferonly", L"", L"", L"", false, false, false},
     };
     for (const Case& c : cases) {
         model::ShowFilePlan plan = model::PlanShowFile(c.path, c.mode, viewer, L".cr2", L".jpg");
@@ -53,7 +52,7 @@ TEST(ShowFile, PlanPerModeAndPath) {
         EXPECT_EQ(plan.commandLine, c.commandLine) << what;
         EXPECT_EQ(plan.closeRunningViewer, c.close) << what;
         EXPECT_EQ(plan.raiseBar, c.raise) << what;
-        EXPECT_EQ(plan.result, c.result) << what;
+        EXPECT_EQ(plan.shown, c.shown) << what;
     }
 }
 
@@ -99,7 +98,7 @@ protected:
     std::wstring Selected(const std::wstring& name) const { return source_ + L"\\Selected\\" + name; }
     std::wstring Stored(const std::wstring& name) const { return storage_ + L"\\" + name; }
 
-    uint8_t Copy(const std::wstring& text) {
+    bool Copy(const std::wstring& text) {
         journal_.clear();
         lamps_.clear();
         model::CopyFeedback feedback{[this](const std::wstring& line) { journal_.push_back(line); },
@@ -124,7 +123,7 @@ using Lines = std::vector<std::wstring>;
 TEST_F(SelectionCopy, FromLowResolutionFirst) {
     Put(Lores(L"IMG_0042.JPG"), "lo");
     Put(HiRes(L"IMG_0042.JPG"), "hi");
-    EXPECT_EQ(Copy(L"IMG_0042.JPG - nomacs"), 1);
+    EXPECT_TRUE(Copy(L"IMG_0042.JPG - nomacs"));
     EXPECT_EQ(journal_, (Lines{L"Extension: .cr2 not found in File Name: IMG_0042.JPG - nomacs",
                                L"Transfer File exists: " + Lores(L"IMG_0042.JPG"),
                                L"Copy: " + Lores(L"IMG_0042.JPG") + L" to: " + Selected(L"IMG_0042.JPG")}));
@@ -133,10 +132,10 @@ TEST_F(SelectionCopy, FromLowResolutionFirst) {
 
     // Clicked again: the selection has this picture. Another picture of the
     // name (a different size) is not it, and goes beside.
-    EXPECT_EQ(Copy(L"IMG_0042.JPG - nomacs"), 1);
+    EXPECT_TRUE(Copy(L"IMG_0042.JPG - nomacs"));
     EXPECT_EQ(journal_.back(), L"Copy File exists: " + Selected(L"IMG_0042.JPG"));
     Put(Lores(L"IMG_0042.JPG"), "another");
-    EXPECT_EQ(Copy(L"IMG_0042.JPG - nomacs"), 1);
+    EXPECT_TRUE(Copy(L"IMG_0042.JPG - nomacs"));
     EXPECT_EQ(testutil::ReadAll(Selected(L"IMG_0042.JPG")), "lo");
     EXPECT_EQ(testutil::ReadAll(Selected(L"IMG_0042-2.JPG")), "another");
 }
@@ -157,7 +156,7 @@ TEST_F(SelectionCopy, SourcesInOrderSkippingMissingAndEmptyOnes) {
         if (c.loresEmpty) Put(Lores(c.name), "");
         if (c.inHiRes) Put(HiRes(c.name), "hi");
         if (c.inStorage) Put(Stored(c.name), "store");
-        EXPECT_EQ(Copy(c.text), c.expected.empty() ? 0 : 1) << c.what;
+        EXPECT_EQ(Copy(c.text), !c.expected.empty()) << c.what;
         EXPECT_EQ(testutil::ReadAll(Selected(c.name)), c.expected) << c.what;
         EXPECT_EQ(lamps_, (Lines{L"b/t", c.expected.empty() ? L"r/b" : L"g/b"})) << c.what;
         // "Transfer File exists" belongs to the low-resolution copy alone.
@@ -169,7 +168,7 @@ TEST_F(SelectionCopy, SourcesInOrderSkippingMissingAndEmptyOnes) {
 TEST_F(SelectionCopy, NoRecognisedExtension) {
     Put(Lores(L"photo.jpeg"), "lo");
     for (const wchar_t* text : {L"photo.jpeg", L"%ERR%"}) {
-        EXPECT_EQ(Copy(text), 0);
+        EXPECT_FALSE(Copy(text));
         std::wstring hi = L"Extension: .cr2 not found in File Name: " + std::wstring(text);
         EXPECT_EQ(journal_, (Lines{hi, L"Extension: .jpg not found in File Name: " + std::wstring(text), hi}));
         EXPECT_EQ(lamps_, (Lines{L"r/b"}));
@@ -181,7 +180,7 @@ TEST_F(SelectionCopy, MissingSelectionFolderFails) {
     folders_.sourcePath = dir_.MakeDir(L"other");
     ASSERT_TRUE(fs::CreateDir(folders_.sourcePath + L"\\Lores"));
     Put(folders_.sourcePath + L"\\Lores\\IMG_1.JPG", "lo");
-    EXPECT_EQ(Copy(L"IMG_1.JPG"), 0);
+    EXPECT_FALSE(Copy(L"IMG_1.JPG"));
     EXPECT_EQ(lamps_, (Lines{L"b/t", L"r/b"}));
     EXPECT_FALSE(str::StartsWith(journal_.back(), L"Copy: "));
 }
@@ -189,12 +188,12 @@ TEST_F(SelectionCopy, MissingSelectionFolderFails) {
 TEST_F(SelectionCopy, AnEmptyExtensionIsNotLookedForAndCutsNothing) {
     Put(Lores(L"IMG.0042.JPG"), "lo");
     folders_.hiResExtension = L"";  // raw files are not transferred
-    EXPECT_EQ(Copy(L"IMG.0042.JPG - nomacs"), 1);
+    EXPECT_TRUE(Copy(L"IMG.0042.JPG - nomacs"));
     EXPECT_EQ(journal_.front(), L"Transfer File exists: " + Lores(L"IMG.0042.JPG"));
     EXPECT_EQ(testutil::ReadAll(Selected(L"IMG.0042.JPG")), "lo");
 
     folders_.loResExtension = L"";
-    EXPECT_EQ(Copy(L"IMG.0043.JPG - nomacs"), 0);
+    EXPECT_FALSE(Copy(L"IMG.0043.JPG - nomacs"));
     EXPECT_EQ(lamps_, (Lines{L"r/b"}));
     EXPECT_FALSE(fs::FileSize(Selected(L"IMG.0043.JPG")));
 }

@@ -52,15 +52,13 @@ TEST(InfoLogic, RepeatFilterDropsOnlyTheImmediateRepeat) {
 
 TEST(InfoLogic, LampColour) {
     const model::ColourRef clear = Rgb(12, 34, 56);
-    struct Case { const wchar_t* text; model::ColourRef colour; } cases[] = {
-        {L"r", 0x0000FF}, {L"R", 0x0000FF},
-        {L"g", 0x00FF00}, {L"G", 0x00FF00},
-        {L"b", 0xFF0000}, {L"B", 0xFF0000},
-        {L"y", 0x00FFFF}, {L"Y", 0x00FFFF},
-        {L"c", clear},    {L"C", clear},
-        {L"", 0}, {L"red", 0}, {L"x", 0}, {L" r", 0},
+    using model::Lamp;
+    struct Case { Lamp lamp; model::ColourRef colour; } cases[] = {
+        {Lamp::Red, 0x0000FF}, {Lamp::Green, 0x00FF00}, {Lamp::Blue, 0xFF0000},
+        {Lamp::Yellow, 0x00FFFF}, {Lamp::Clear, clear}, {Lamp::Black, 0},
     };
-    for (const auto& c : cases) EXPECT_EQ(model::LampColour(model::LampNamed(c.text), clear), c.colour) << c.text;
+    for (const auto& c : cases)
+        EXPECT_EQ(model::LampColour(c.lamp, clear), c.colour) << static_cast<int>(c.lamp);
     EXPECT_EQ(Rgb(0x12, 0x34, 0x56), 0x563412u);
 }
 
@@ -68,8 +66,8 @@ TEST(InfoLogic, LampPixelsOnAnEightyPixelFace) {
     auto covers = [](const LampRect& r, int x, int y) {
         return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
     };
-    const LampRect upper = model::LampRectFor(80, 80, model::LampAtNamed(L"t"));
-    const LampRect lower = model::LampRectFor(80, 80, model::LampAtNamed(L"b"));
+    const LampRect upper = model::LampRectFor(80, 80, model::LampAt::Top);
+    const LampRect lower = model::LampRectFor(80, 80, model::LampAt::Bottom);
     struct Probe { int x, y; bool inUpper, inLower; } probes[] = {
         {27, 27, true, false}, {52, 28, true, false},
         {26, 27, false, false}, {53, 27, false, false}, {27, 26, false, false},
@@ -84,31 +82,28 @@ TEST(InfoLogic, LampPixelsOnAnEightyPixelFace) {
 }
 
 TEST(InfoLogic, LampRectPositionAndSize) {
-    struct Case { int32_t w, h; const wchar_t* pos; LampRect rect; } cases[] = {
-        {80, 80, L"top", {27, 27, 53, 29}},
-        {80, 80, L"T", {27, 27, 53, 29}},
-        {80, 80, L"TOP", {27, 27, 53, 29}},
-        {80, 80, L"bottom", {27, 53, 53, 55}},
-        {80, 80, L"", {27, 53, 53, 55}},
-        {80, 80, L"tp", {27, 53, 53, 55}},
+    constexpr model::LampAt t = model::LampAt::Top, b = model::LampAt::Bottom;
+    struct Case { int32_t w, h; model::LampAt pos; LampRect rect; } cases[] = {
+        {80, 80, t, {27, 27, 53, 29}},
+        {80, 80, b, {27, 53, 53, 55}},
         // Non-square faces: the lower lamp follows the height.
-        {80, 120, L"b", {27, 93, 53, 95}},
-        {120, 48, L"b", {27, 21, 93, 23}},
+        {80, 120, b, {27, 93, 53, 95}},
+        {120, 48, b, {27, 21, 93, 23}},
         // Smallest faces that still hold a lamp.
-        {55, 80, L"t", {27, 27, 28, 29}},
-        {80, 29, L"t", {27, 27, 53, 29}},
-        {80, 27, L"b", {27, 0, 53, 2}},
+        {55, 80, t, {27, 27, 28, 29}},
+        {80, 29, t, {27, 27, 53, 29}},
+        {80, 27, b, {27, 0, 53, 2}},
         // Too small: nothing to draw, nothing outside the image.
-        {54, 80, L"t", {}},
-        {0, 80, L"b", {}},
-        {80, 28, L"t", {}},
-        {80, 26, L"b", {}},
-        {-80, -80, L"b", {}},
-        {INT32_MIN, INT32_MIN, L"b", {}},
+        {54, 80, t, {}},
+        {0, 80, b, {}},
+        {80, 28, t, {}},
+        {80, 26, b, {}},
+        {-80, -80, b, {}},
+        {INT32_MIN, INT32_MIN, b, {}},
     };
     for (const Case& c : cases) {
-        const LampRect r = model::LampRectFor(c.w, c.h, model::LampAtNamed(c.pos));
-        EXPECT_EQ(r, c.rect) << c.w << "x" << c.h << " " << c.pos;
+        const LampRect r = model::LampRectFor(c.w, c.h, c.pos);
+        EXPECT_EQ(r, c.rect) << c.w << "x" << c.h << " " << static_cast<int>(c.pos);
         EXPECT_EQ(r.IsEmpty(), c.rect == LampRect{}) << c.w << "x" << c.h;
     }
 }

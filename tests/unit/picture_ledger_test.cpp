@@ -50,9 +50,7 @@ struct Camera {
 
     // `after`: the run before, whose store and records this one takes over.
     explicit Camera(bool onlyAdded = true, const Camera* after = nullptr) {
-        session.Config.Path = L"DCIM/101_PANA";
-        session.Config.TransferLoRes = L".jpg";
-        session.Config.TransferHiRes = L".cr2";
+        port.ConfigureCamera(L".cr2");
         session.Config.TransferModeAuto = L"both";
         session.Config.TransferOnlyAddedFiles = onlyAdded;
         std::wstring records = port.records.path();
@@ -67,7 +65,7 @@ struct Camera {
     }
     void List(const std::vector<model::CardFileRecord>& shots, int64_t after = 2 * kSecond) {
         port.now += after;
-        session.Split(L"DIR", Listing(shots));
+        session.TakeCameraListing(Listing(shots));
     }
     std::wstring Folder(const std::wstring& kind) const { return port.store / kind; }
     Names Steps(bool automatic = true) {
@@ -214,7 +212,7 @@ TEST(PictureLedger, NothingWaitsPastTheNextStart) {
     // Without a clock learnt for the card, the first listing is all old but
     // what waits.
     Camera noClock;
-    noClock.session.Split(L"DIR", Listing({before, later}));
+    noClock.session.TakeCameraListing(Listing({before, later}));
     EXPECT_EQ(noClock.Steps(), Names{});
 
     // The record is bounded, and read back as it was written.

@@ -58,14 +58,14 @@ TEST(Selection, ClicksSelectSingleRangesAndAdd) {
     auto cells = Cells();
     // Click the first (it turns on by itself), then Shift-click the fourth.
     cells[0].on = true;
-    ASSERT_TRUE(model::ApplyClick(L"normal", cells, 7, 0, Ignore));
+    ASSERT_TRUE(model::ApplyClick(model::PickClick::Plain, cells, 7, 0, Ignore));
     cells[3].on = true;
-    ASSERT_TRUE(model::ApplyClick(L"shift", cells, 1, 7, Ignore));
+    ASSERT_TRUE(model::ApplyClick(model::PickClick::Shift, cells, 1, 7, Ignore));
     EXPECT_EQ(States(cells), (std::vector<bool>{true, true, true, true, false}));
 
     // A plain click on the second cell leaves only that one.
     std::vector<int32_t> cleared;
-    ASSERT_TRUE(model::ApplyClick(L"normal", cells, 3, 1, [&](int32_t i, bool on) { if (!on) cleared.push_back(i); }));
+    ASSERT_TRUE(model::ApplyClick(model::PickClick::Plain, cells, 3, 1, [&](int32_t i, bool on) { if (!on) cleared.push_back(i); }));
     EXPECT_EQ(States(cells), (std::vector<bool>{false, true, false, false, false}));
     EXPECT_EQ(cleared, (std::vector<int32_t>{7, 9, 1, 5}));
 
@@ -76,7 +76,7 @@ TEST(Selection, ClicksSelectSingleRangesAndAdd) {
         cells[clicked].on = !cells[clicked].on;
         const std::vector<bool> afterClick = States(cells);
         int flagged = 0;
-        ASSERT_TRUE(model::ApplyClick(L"ctrl", cells, cells[clicked].index, 3, [&](int32_t, bool) { flagged++; }));
+        ASSERT_TRUE(model::ApplyClick(model::PickClick::Ctrl, cells, cells[clicked].index, 3, [&](int32_t, bool) { flagged++; }));
         EXPECT_EQ(States(cells), afterClick);
         EXPECT_EQ(flagged, 0);
     }
@@ -87,12 +87,12 @@ TEST(Selection, ShiftRangesAddInDisplayOrderAndNeedTwoKnownCells) {
     auto cells = Cells();
     cells[0].on = true;  // selected earlier, stays on
     // Shift-click the fourth, then Shift-click the second: two to four.
-    EXPECT_TRUE(model::ApplyClick(L"shift", cells, 3, 1, Ignore));
+    EXPECT_TRUE(model::ApplyClick(model::PickClick::Shift, cells, 3, 1, Ignore));
     EXPECT_EQ(States(cells), (std::vector<bool>{true, true, true, true, false}));
 
     auto fresh = Cells();
-    EXPECT_FALSE(model::ApplyClick(L"shift", fresh, 3, 0, Ignore));   // no earlier click
-    EXPECT_FALSE(model::ApplyClick(L"shift", fresh, 3, 3, Ignore));   // same cell twice
-    EXPECT_FALSE(model::ApplyClick(L"shift", fresh, 3, 42, Ignore));  // anchor without a tile
+    EXPECT_FALSE(model::ApplyClick(model::PickClick::Shift, fresh, 3, 0, Ignore));   // no earlier click
+    EXPECT_FALSE(model::ApplyClick(model::PickClick::Shift, fresh, 3, 3, Ignore));   // same cell twice
+    EXPECT_FALSE(model::ApplyClick(model::PickClick::Shift, fresh, 3, 42, Ignore));  // anchor without a tile
     EXPECT_EQ(States(fresh), (std::vector<bool>(5, false)));
 }

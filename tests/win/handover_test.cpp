@@ -1,4 +1,4 @@
-// Viewer_ShowFile on the real bar, with stand-in viewers: what the journal
+// Showing a stored file on the real bar, with stand-in viewers: what the journal
 // says, what is started, and whether the bar comes back on top.
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include "base/str.h"
 #include "driver.h"
 #include "shell_fixture.h"
-#include "app/operations.h"
+#include "app/viewer_actions.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ size_t CountStarts(const std::wstring& exe) {
 
 // The newest journal message, without its time stamp.
 std::wstring NewestJournalMessage() {
-    std::wstring j = TestApp().bar.JournalText();
+    std::wstring j = Shell().bar.JournalText();
     size_t end = j.find(L'\r');
     return end == std::wstring::npos || end < 20 ? std::wstring() : j.substr(20, end - 20);
 }
@@ -103,25 +103,23 @@ class ShowFile : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(OpenTestBar());
-        savedSettings_ = TestApp().settings;
-        savedRun_ = TestApp().run;
-        TestApp().settings.TransferHiRes = L".cr2";
-        TestApp().settings.TransferLoRes = L".jpg";
+        savedSettings_ = Shell().settings;
+        Shell().settings.TransferHiRes = L".cr2";
+        Shell().settings.TransferLoRes = L".jpg";
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
         root_ = std::wstring(temp) + L"wemlox-show-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                 std::to_wstring(GetTickCount64());
         MakeDirs(root_);
-        ShowWindow(TestApp().bar.Window(), SW_SHOWNOACTIVATE);
-        g_barProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(TestApp().bar.Window(), GWLP_WNDPROC,
+        ShowWindow(Shell().bar.Window(), SW_SHOWNOACTIVATE);
+        g_barProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(Shell().bar.Window(), GWLP_WNDPROC,
                                                                 reinterpret_cast<LONG_PTR>(CountingBarProc)));
         g_raises = 0;
     }
     void TearDown() override {
-        SetWindowLongPtrW(TestApp().bar.Window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_barProc));
-        ShowWindow(TestApp().bar.Window(), SW_HIDE);
-        TestApp().settings = savedSettings_;
-        TestApp().run = savedRun_;
+        SetWindowLongPtrW(Shell().bar.Window(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_barProc));
+        ShowWindow(Shell().bar.Window(), SW_HIDE);
+        Shell().settings = savedSettings_;
     }
 
     // A stand-in viewer below the scratch folder; with a window line
@@ -139,39 +137,40 @@ protected:
     bool BarRaised() { return std::exchange(g_raises, 0) > 0; }
 
     std::wstring root_;
+    std::wstring viewerPath_;
+    app::ViewerActions viewer_{Shell().bar, Shell().settings, viewerPath_};
 
 private:
     model::Settings savedSettings_;
-    app::RunState savedRun_;
 };
 
 }  // namespace
 
 TEST_F(ShowFile, PicturesGoToTheViewerOtherFilesAreOnlyReported) {
     const std::wstring viewer = InstallViewer(L"IrfanView\\i_view64.exe");
-    TestApp().run.ViewerPath = viewer;
+    viewerPath_ = viewer;
     struct Case {
         const wchar_t* mode;
         std::wstring path;
         std::wstring journal;  // "" when no line is added
-        uint8_t result;
+        bool result;
         bool opened;  // and the bar raised
     } cases[] = {
-        {L"irfan", root_ + L"\\x\\clip.mov", L"TransferOnlyByExtension: ", 0, false},
-        {L"transferonly", root_ + L"\\x\\clip.mov", L"TransferOnly: ", 1, false},
-        {L"transferonly", root_ + L"\\x\\IMG_0002.JPG", L"TransferOnly: ", 1, false},
-        {L"irfan", L"", L"", 0, false},
-        {L"irfan", root_ + L"\\cards\\IMG_0001.CR2", L"View: ", 1, true},
-        {L"irfan", root_ + L"\\shoot.jpg\\clip.mov", L"View: ", 1, true},  // the folder name counts
-        {L"userdefined", root_ + L"\\x\\IMG_0003.jpeg", L"View: ", 1, true},
+        {L"irfan", root_ + L"\\x\\clip.mov", L"TransferOnlyByExtension: ", false, false},
+        {L"transferonly", root_ + L"\\x\\clip.mov", L"TransferOnly: ", true, false},
+        {L"transferonly", root_ + L"\\x\\IMG_0002.JPG", L"TransferOnly: ", true, false},
+        {L"irfan", L"", L"", false, false},
+        {L"irfan", root_ + L"\\cards\\IMG_0001.CR2", L"View: ", true, true},
+        {L"irfan", root_ + L"\\shoot.jpg\\clip.mov", L"View: ", true, true},  // the folder name counts
+        {L"userdefined", root_ + L"\\x\\IMG_0003.jpeg", L"View: ", true, true},
     };
     size_t opened = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(str::ToUtf8(std::wstring(c.mode) + L" " + c.path));
-        TestApp().settings.Mode = c.mode;
+        Shell().settings.Mode = c.mode;
         BarRaised();
         std::wstring before = NewestJournalMessage();
-        EXPECT_EQ(Viewer_ShowFile(c.path), c.result);
+        EXPECT_EQ(viewer_.ShowFile(c.path), c.result);
         EXPECT_EQ(NewestJournalMessage(), c.journal.empty() ? before : c.journal + c.path);
         EXPECT_EQ(BarRaised(), c.opened);
         if (!c.opened) continue;
@@ -192,19 +191,19 @@ TEST_F(ShowFile, SystemOnlyOpensTheFileWithItsAssociatedProgram) {
     TestFileType type(ext, opener);
     ASSERT_TRUE(type.Registered());
 
-    TestApp().settings.Mode = L"systemonly";
-    TestApp().run.ViewerPath = InstallViewer(L"IrfanView\\i_view64.exe");
+    Shell().settings.Mode = L"systemonly";
+    viewerPath_ = InstallViewer(L"IrfanView\\i_view64.exe");
     const std::wstring picture = root_ + L"\\set.jpg\\pic" + ext;
     MakeDirs(Folder(picture));
     ASSERT_TRUE(fs::WriteFile(picture, "not a program"));
-    EXPECT_EQ(Viewer_ShowFile(picture), 1);
+    EXPECT_TRUE(viewer_.ShowFile(picture));
     EXPECT_EQ(NewestJournalMessage(), L"View: " + picture);
     EXPECT_TRUE(WaitFor([&] { return CountStarts(opener) == 1; }));
     auto lines = LogLines(opener);
     ASSERT_FALSE(lines.empty());
     EXPECT_NE(lines[0].find(picture), std::wstring::npos) << str::ToUtf8(lines[0]);
     EXPECT_FALSE(BarRaised());
-    EXPECT_EQ(CountStarts(TestApp().run.ViewerPath), 0u);
+    EXPECT_EQ(CountStarts(viewerPath_), 0u);
 }
 
 // The user types in another program that Windows keeps in front (nomacs is
@@ -226,10 +225,10 @@ TEST_F(ShowFile, NomacsIsClosedWithoutTheKeyboardAndStartedAgainWithTheFile) {
     ASSERT_TRUE(WaitFor([] { return FindWindowW(L"Qt5QWindowIcon", nullptr) != nullptr; }));
     ASSERT_TRUE(WaitFor([] { return GetForegroundWindow() == FindWindowW(L"WriterWindow", nullptr); }));
 
-    TestApp().settings.Mode = L"nomacs";
-    TestApp().run.ViewerPath = nomacs;
+    Shell().settings.Mode = L"nomacs";
+    viewerPath_ = nomacs;
     const std::wstring picture = root_ + L"\\x\\IMG_0002.JPG";
-    EXPECT_EQ(Viewer_ShowFile(picture), 1);
+    EXPECT_TRUE(viewer_.ShowFile(picture));
     EXPECT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0) << "the first nomacs still runs";
     CloseHandle(pi.hProcess);
     const std::wstring restarted = L"start: \"" + nomacs + L"\" \"" + picture + L"\"";

@@ -4,14 +4,13 @@
 #include <richedit.h>
 
 #include "shell_fixture.h"
-#include "app/operations.h"
 
 namespace {
 
-std::wstring Journal() { return TestApp().bar.JournalText(); }
+std::wstring Journal() { return Shell().bar.JournalText(); }
 
 COLORREF PixelOf(int image, int x, int y) {
-    images::Picture* pic = TestApp().bar.Image(image);
+    win::Picture* pic = Shell().bar.Image(image);
     HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ old = SelectObject(dc, pic->bitmap.get());
     COLORREF c = GetPixel(dc, x, y);
@@ -24,10 +23,10 @@ COLORREF PixelOf(int image, int x, int y) {
 
 TEST(Journal, NewestFirstWithTimeStampAndRepeatRule) {
     ASSERT_TRUE(OpenTestBar());
-    ShowInfo(L"first line");
-    ShowInfo(L"second line");
-    ShowInfo(L"second line");  // a repeat is dropped
-    ShowInfo(L"first line");   // but not once another line came between
+    Shell().bar.ShowInfo(L"first line");
+    Shell().bar.ShowInfo(L"second line");
+    Shell().bar.ShowInfo(L"second line");  // a repeat is dropped
+    Shell().bar.ShowInfo(L"first line");   // but not once another line came between
     std::wstring j = Journal();
     size_t a = j.find(L" first line"), b = j.find(L" second line"), c = j.find(L" first line", a + 1);
     ASSERT_NE(a, std::wstring::npos);
@@ -39,7 +38,7 @@ TEST(Journal, NewestFirstWithTimeStampAndRepeatRule) {
 
 TEST(Journal, TenThousandLinesKeepEveryCharacter) {
     ASSERT_TRUE(OpenTestBar());
-    for (int i = 0; i < 10000; i++) ShowInfo(L"line number " + std::to_wstring(i) + L" of a long run");
+    for (int i = 0; i < 10000; i++) Shell().bar.ShowInfo(L"line number " + std::to_wstring(i) + L" of a long run");
     std::wstring j = Journal();
     size_t last = j.find(L" line number 9999 of");
     size_t first = j.find(L" line number 0 of");
@@ -54,23 +53,23 @@ TEST(Journal, TenThousandLinesKeepEveryCharacter) {
 
 TEST(Lamps, PaintTwoPixelBarsIntoTheFace) {
     ASSERT_TRUE(OpenTestBar());
-    images::Picture* face = TestApp().bar.Image(3);
+    win::Picture* face = Shell().bar.Image(3);
     ASSERT_TRUE(face && face->width == 80);
     COLORREF background = PixelOf(3, 2, 2);
-    EXPECT_EQ(SetState(3, L"r", L"t"), 1);
-    EXPECT_EQ(SetState(3, L"G", L"b"), 1);
+    EXPECT_EQ(Shell().bar.SetLamp(3, model::Lamp::Red, model::LampAt::Top), 1);
+    EXPECT_EQ(Shell().bar.SetLamp(3, model::Lamp::Green, model::LampAt::Bottom), 1);
     EXPECT_EQ(PixelOf(3, 27, 27), RGB(255, 0, 0));
     EXPECT_EQ(PixelOf(3, 52, 28), RGB(255, 0, 0));
     EXPECT_EQ(PixelOf(3, 53, 27), PixelOf(3, 53, 26));  // the bar ends at x = 52
     EXPECT_EQ(PixelOf(3, 40, 29), PixelOf(3, 40, 30));  // two pixels high
     EXPECT_EQ(PixelOf(3, 27, 53), RGB(0, 255, 0));
     EXPECT_EQ(PixelOf(3, 52, 54), RGB(0, 255, 0));
-    EXPECT_EQ(SetState(3, L"c", L"t"), 1);  // clear: the face's own background
+    EXPECT_EQ(Shell().bar.SetLamp(3, model::Lamp::Clear, model::LampAt::Top), 1);  // clear: the face's own background
     EXPECT_EQ(PixelOf(3, 40, 27), background);
     EXPECT_EQ(PixelOf(3, 40, 53), RGB(0, 255, 0));  // the other lamp stays
-    EXPECT_EQ(SetState(3, L"purple", L"t"), 1);     // unknown colour paints black
+    EXPECT_EQ(Shell().bar.SetLamp(3, model::Lamp::Black, model::LampAt::Top), 1);
     EXPECT_EQ(PixelOf(3, 40, 27), RGB(0, 0, 0));
-    EXPECT_EQ(SetState(0, L"r", L"t"), 0);
+    EXPECT_EQ(Shell().bar.SetLamp(0, model::Lamp::Red, model::LampAt::Top), 0);
 }
 
 TEST(Lamps, JournalTextsSetTheCardLamp) {
@@ -81,10 +80,10 @@ TEST(Lamps, JournalTextsSetTheCardLamp) {
         {L"TFA Search in 2 sec", RGB(0, 0, 255)},
     };
     for (auto& c : cases) {
-        ShowInfo(c.text);
+        Shell().bar.ShowInfo(c.text);
         EXPECT_EQ(PixelOf(6, 40, 27), c.lamp) << str::ToUtf8(c.text);
     }
-    SetState(6, L"c", L"t");
-    ShowInfo(L"nothing about the card");
+    Shell().bar.SetLamp(6, model::Lamp::Clear, model::LampAt::Top);
+    Shell().bar.ShowInfo(L"nothing about the card");
     EXPECT_EQ(PixelOf(6, 40, 27), PixelOf(6, 2, 2));
 }

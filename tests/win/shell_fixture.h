@@ -1,26 +1,90 @@
-// Builds the real bar inside the test process (hidden), with the built-in
-// settings and the images beside the test program, so the Win32 shell is
-// tested as it runs.
+// The Win32 shell inside the test process: the real bar (hidden) with the
+// built-in settings and the images beside the test program, and the card
+// objects the program builds, handed what they use as App hands it, so the
+// shell is tested as it runs.
 #pragma once
 
 #include <windows.h>
 
+#include <memory>
+#include <string>
+
+#include "app/card_events.h"
+#include "app/card_link.h"
+#include "app/card_thread.h"
+#include "app/card_views.h"
+#include "app/transfers.h"
 #include "base/str.h"
+#include "model/card_session.h"
 #include "model/settings.h"
-#include "app/app.h"
-#include "app/operations.h"
+#include "ui/bar.h"
+#include "ui/events.h"
+#include "win/card_net.h"
 
-inline app::App& TestApp() { return app::TheApp(); }
+// The bar and its settings; what the bar reports is not acted on.
+struct TestShell final : ui::BarEvents {
+    model::Settings settings;
+    std::wstring graphicsPath;
+    ui::Bar bar{settings, *this};
 
+    void OnButton(int) override {}
+    void OnMenu(int) override {}
+    void OnTreeDoubleClick() override {}
+    void OnTile(const model::TileRef&) override {}
+    void OnTimer(unsigned) override {}
+    void OnMoved(int, int) override {}
+    void OnClose() override {}
+    void OnCardMail() override {}
+    void OnModalLoopEnded() override {}
+    void OnTreeWanted() override {}
+    void OnGridWanted() override {}
+    std::wstring TipFor(int) override { return L""; }
+};
+
+inline TestShell& Shell() {
+    static TestShell shell;
+    return shell;
+}
+
+// Opens the shell's bar once per test program; false when it cannot.
 inline bool OpenTestBar() {
-    if (TestApp().bar.Window()) return true;
+    TestShell& shell = Shell();
+    if (shell.bar.Window()) return true;
     wchar_t exe[MAX_PATH];
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
     std::wstring dir(exe);
     dir.resize(dir.find_last_of(L'\\') + 1);
-    TestApp().run.GraphicsPath = dir + L"Graphics\\";
+    shell.graphicsPath = dir + L"Graphics\\";
     model::IniDocument ini(str::ToUtf8(model::DefaultSettingsText()));
-    if (!model::LoadAllSettings(ini, TestApp().run.GraphicsPath, L"", L"", TestApp().settings).empty()) return false;
-    OpenMainWindow();
-    return TestApp().bar.Window() != nullptr;
+    if (!model::LoadAllSettings(ini, shell.graphicsPath, L"", L"", shell.settings).empty()) return false;
+    return shell.bar.Open();
 }
+
+// Card events carried out nowhere: what the card objects report is dropped.
+struct DroppedCardEvents final : app::CardEvents {
+    void Journal(std::wstring) override {}
+    void Lamp(int, model::Lamp, model::LampAt) override {}
+    void CardFound(std::wstring) override {}
+    void CameraFolderFollowed(std::wstring) override {}
+    void CardNamed(std::optional<std::wstring>) override {}
+    void PictureStored(std::wstring) override {}
+    void SingleTransferEnded(app::CardFile, app::SingleTransfer, bool) override {}
+    void WalkStarted(std::wstring) override {}
+    void WalkEnded(std::shared_ptr<ui::Walk>) override {}
+    void ThumbnailFetched(std::shared_ptr<app::FetchedThumbnail>) override {}
+    void Progress(std::optional<model::WorkProgress>) override {}
+    void BusyFace(bool, int) override {}
+    void ButtonTransferBegun() override {}
+};
+
+// The card objects over the shell's bar, used from the test's own thread as
+// the card thread uses them (the card thread itself is not started).
+struct TestCard {
+    DroppedCardEvents dropped;
+    win::CardNet net;
+    model::Session session{link};
+    app::CardThread thread{Shell().bar, session, Shell().settings, dropped};
+    app::CardLink link{net, thread.Events()};
+    app::Transfers transfers{session, thread};
+    app::CardViews views{session, thread, link, transfers, Shell().bar};
+};

@@ -3,22 +3,27 @@
 
 #include "base/fs.h"
 #include "model/card_session.h"
-#include "app/operations.h"
 #include "shell_fixture.h"
 
 // A cached thumbnail is taken from the cache without asking the card (no card
 // answers here); a raw file has none.
 TEST(Thumbs, ACachedThumbnailNeedsNoCard) {
     ASSERT_TRUE(OpenTestBar());
+    TestCard card;
+    auto fetch = [&](const wchar_t* name) {
+        ui::ThumbRequest wanted;
+        wanted.id = {L"/DCIM/101_PANA", name, 0, 0, 0};
+        return card.views.FetchThumbnail(wanted);
+    };
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    std::wstring& cache = TestApp().card.Config.ThumbnailPath;
+    std::wstring& cache = card.session.Config.ThumbnailPath;
     cache = std::wstring(temp) + L"wemlox-thumbs-" + std::to_wstring(GetCurrentProcessId());
     ASSERT_TRUE(fs::CreateDir(cache));
-    ASSERT_TRUE(CopyFileW((TestApp().run.GraphicsPath + L"Copy.jpg").c_str(), (cache + L"\\_thm_P1.JPG").c_str(), FALSE));
-    EXPECT_EQ(TFA_TransferThumb(L"P1.JPG", L"/DCIM/101_PANA"), 1);
-    EXPECT_EQ(TFA_TransferThumb(L"P1.CR2", L"/DCIM/101_PANA"), 0);
-    EXPECT_EQ(TFA_TransferThumb(L"P2.JPG", L"/DCIM/101_PANA"), 0);  // not cached, and no card
+    ASSERT_TRUE(CopyFileW((Shell().graphicsPath + L"Copy.jpg").c_str(), (cache + L"\\_thm_P1.JPG").c_str(), FALSE));
+    EXPECT_TRUE(fetch(L"P1.JPG"));
+    EXPECT_FALSE(fetch(L"P1.CR2"));
+    EXPECT_FALSE(fetch(L"P2.JPG"));  // not cached, and no card
     (void)fs::DeleteFileAt(cache + L"\\_thm_P1.JPG");
     RemoveDirectoryW(cache.c_str());
 }

@@ -33,7 +33,7 @@ struct Recorded final : ui::BarEvents, ui::SettingsEvents {
     void OnTreeDoubleClick() override {}
     void OnTile(const model::TileRef&) override {}
     void OnTimer(unsigned) override {}
-    void OnMoved() override {}
+    void OnMoved(int, int) override {}
     void OnClose() override {}
     void OnCardMail() override {}
     void OnModalLoopEnded() override {}

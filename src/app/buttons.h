@@ -1,0 +1,57 @@
+// The eleven buttons: one table from button to action, the busy face around
+// an action, and the actions of the buttons that are neither the viewer's nor
+// the card's own (the journal, the info panel, the taskbar, minimising).
+// Interface thread.
+#pragma once
+
+#include <functional>
+
+#include "app/card_thread.h"
+#include "app/card_views.h"
+#include "app/transfers.h"
+#include "app/tree_actions.h"
+#include "app/viewer_actions.h"
+#include "model/settings.h"
+#include "ui/bar.h"
+
+namespace app {
+
+class Buttons {
+public:
+    // `endProgram`: button 9's end of the program, once its keys are sent.
+    Buttons(ui::Bar& bar, const model::Settings& settings, CardThread& thread, Transfers& transfers,
+            CardViews& views, TreeActions& tree, ViewerActions& viewer, std::function<void()> endProgram)
+        : bar_(bar),
+          settings_(settings),
+          thread_(thread),
+          transfers_(transfers),
+          views_(views),
+          tree_(tree),
+          viewer_(viewer),
+          endProgram_(std::move(endProgram)) {}
+
+    // A click on button 1..11.
+    void OnClick(int button);
+    // Button 6's transfer, queued behind other card work, has begun.
+    void ButtonTransferBegun() { buttonTransferWaiting_ = false; }
+
+private:
+    void Act(int button);
+    void CardButton();
+    void JournalOrTreeOrTaskbar();
+    void NextInfoView();
+    void SaveJournal();
+
+    ui::Bar& bar_;
+    const model::Settings& settings_;
+    CardThread& thread_;
+    Transfers& transfers_;
+    CardViews& views_;
+    TreeActions& tree_;
+    ViewerActions& viewer_;
+    std::function<void()> endProgram_;
+    bool busy_ = false;                    // an action runs; further clicks are dropped
+    bool buttonTransferWaiting_ = false;   // button 6's transfer waits behind other card work
+};
+
+}  // namespace app

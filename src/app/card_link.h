@@ -1,0 +1,36 @@
+// The card session's port to the world: the network through WinInet and the
+// ICMP echo, and what the session reports, as events for the bar. Card thread.
+#pragma once
+
+#include "app/card_events.h"
+#include "app/card_thread.h"
+#include "model/card_session.h"
+#include "win/card_net.h"
+
+namespace app {
+
+class CardLink final : public model::CardPort {
+public:
+    // `events`: the card thread's posted events.
+    CardLink(win::CardNet& net, CardEvents& events) : net_(net), events_(events) {}
+
+    model::CardAnswer Get(const std::wstring& url, size_t capacity) override { return net_.Get(url, capacity); }
+    bool Ping(const std::wstring& host, int timeoutMs) override { return net_.Ping(host, timeoutMs); }
+    void Journal(const std::wstring& text) override { events_.Journal(text); }
+    void Lamp(int image, model::Lamp colour, model::LampAt at) override { events_.Lamp(image, colour, at); }
+    void CardFound(const std::wstring& host) override { events_.CardFound(host); }
+    void CameraFolderFollowed(const std::wstring& path) override { events_.CameraFolderFollowed(path); }
+    void WalkListed(size_t listed, size_t known) override {
+        if (walk_) walk_->Update(static_cast<int64_t>(listed), static_cast<int64_t>(known));
+    }
+
+    // The walk running now reports its progress here (nullptr when none runs).
+    void FollowWalk(ProgressReport* walk) { walk_ = walk; }
+
+private:
+    win::CardNet& net_;
+    CardEvents& events_;
+    ProgressReport* walk_ = nullptr;
+};
+
+}  // namespace app
