@@ -57,8 +57,8 @@ TEST_F(UiTest, BarMenuOpensOnARightClickAndFromTheMenuKeyAndReportsTheChoice) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(str::ToUtf8(c.choose));
-        events.startsWithWindows = c.startsWithWindows;
-        events.menuChoices.clear();
+        Shell().startsWithWindows = c.startsWithWindows;
+        Shell().menuChoices.clear();
         MenuSeen seen;
         std::thread chooser = ChooseFromMenu(c.choose, seen);
         HWND button = bar.Control(3);
@@ -70,11 +70,11 @@ TEST_F(UiTest, BarMenuOpensOnARightClickAndFromTheMenuKeyAndReportsTheChoice) {
             RECT rc = driver::ClientOnScreen(button);
             driver::MouseAt((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2, true);
         }
-        EXPECT_TRUE(Pump([&] { return !events.menuChoices.empty(); }));
+        EXPECT_TRUE(Pump([&] { return !Shell().menuChoices.empty(); }));
         chooser.join();
         EXPECT_EQ(seen.texts, items);
         EXPECT_EQ(seen.startChecked, c.startsWithWindows);
-        EXPECT_EQ(events.menuChoices, std::vector<model::BarMenuItem>{c.reported});
+        EXPECT_EQ(Shell().menuChoices, std::vector<model::BarMenuItem>{c.reported});
         Pump([] { return false; }, 200);  // the menu's end settles before the next press
     }
 }

@@ -59,7 +59,7 @@ TEST_F(UiTest, SaveScreenshotsOfTheMenuAndTheSettingsTabs) {
     std::optional<std::wstring> dir = fs::GetEnv(L"WEMLOX_SHOTS_DIR");
     if (!dir || dir->empty()) GTEST_SKIP() << "WEMLOX_SHOTS_DIR names no folder";
     const std::wstring dpi = std::to_wstring(bar.Dpi());
-    events.startsWithWindows = true;
+    Shell().startsWithWindows = true;
 
     // The menu on button 3, read off the screen while it is open.
     bool menuSaved = false;

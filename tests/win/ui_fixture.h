@@ -1,7 +1,7 @@
-// A bar of the tests' own in the test process, with the built-in settings
-// and the images beside the test program, whose events are recorded instead
-// of acted on; and the message pump an in-process test waits in (a menu or
-// a modal loop runs inside it, as in the program).
+// The shell's bar shown for a test of the bar's menu or the settings window,
+// what the settings window reports recorded, and the message pump such a
+// test waits in (a menu or a picker runs its own loop inside it, as in the
+// program). The bar's settings and layout are as before after each test.
 #pragma once
 
 #include <windows.h>
@@ -13,35 +13,16 @@
 #include <string>
 #include <vector>
 
-#include "base/str.h"
 #include "driver.h"
-#include "model/settings.h"
-#include "ui/bar.h"
+#include "shell_fixture.h"
 #include "ui/settings_window.h"
 
 namespace uitest {
 
-struct Recorded final : ui::BarEvents, ui::SettingsEvents {
-    std::vector<model::BarMenuItem> menuChoices;
-    bool startsWithWindows = false;
+struct RecordedSettings final : ui::SettingsEvents {
     std::vector<std::vector<model::SettingChange>> saved;  // every OK, with its changes
     std::optional<std::wstring> refuseSave;                // what OnSettingsOk answers
-    int modalLoops = 0;                                    // pickers opened and closed
-
-    void OnButton(int) override {}
-    void OnMenu(int) override {}
-    void OnTreeDoubleClick() override {}
-    void OnTile(const model::TileRef&) override {}
-    void OnTimer(unsigned) override {}
-    void OnMoved(int, int) override {}
-    void OnClose() override {}
-    void OnCardMail() override {}
-    void OnModalLoopEnded() override {}
-    void OnTreeWanted() override {}
-    void OnGridWanted() override {}
-    std::wstring TipFor(int) override { return L""; }
-    void OnBarMenu(model::BarMenuItem item) override { menuChoices.push_back(item); }
-    bool StartsWithWindows() override { return startsWithWindows; }
+    int modalLoops = 0;                                    // pickers opened
     std::optional<std::wstring> OnSettingsOk(const std::vector<model::SettingChange>& changes) override {
         saved.push_back(changes);
         return refuseSave;
@@ -52,16 +33,18 @@ struct Recorded final : ui::BarEvents, ui::SettingsEvents {
 class UiTest : public testing::Test {
 protected:
     void SetUp() override {
-        const std::wstring graphics = driver::TestBinDir() + L"Graphics\\";
-        model::IniDocument ini(str::ToUtf8(model::DefaultSettingsText()));
-        ASSERT_FALSE(model::LoadSettings(ini, graphics, L"", L"", settings));
-        ASSERT_TRUE(bar.Open());
+        ASSERT_TRUE(OpenTestBar());
+        saved_ = settings;
+        Shell().menuChoices.clear();
+        Shell().startsWithWindows = false;
         ShowWindow(bar.Window(), SW_SHOWNOACTIVATE);
         Pump([] { return false; }, 100);
     }
     void TearDown() override {
         window.Close();
-        bar.Destroy();
+        settings = saved_;
+        bar.ApplyLayout();
+        ShowWindow(bar.Window(), SW_HIDE);
     }
 
     // Dispatches this thread's messages (the settings window's keyboard
@@ -81,10 +64,13 @@ protected:
         }
     }
 
-    model::Settings settings;
-    Recorded events;
-    ui::Bar bar{settings, events};
+    ui::Bar& bar = Shell().bar;
+    model::Settings& settings = Shell().settings;
+    RecordedSettings events;
     ui::SettingsWindow window{events};
+
+private:
+    model::Settings saved_;
 };
 
 }  // namespace uitest
