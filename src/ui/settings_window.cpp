@@ -156,7 +156,7 @@ LRESULT SettingsWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         auto control = reinterpret_cast<HWND>(lp);
         bool problem = false;
         for (const Row& r : rows_) problem = problem || r.message == control;
-        if (control == note_) problem = GetPropW(note_, L"failure") != nullptr;
+        if (control == note_) problem = noteIsFailure_;
         if (!problem) break;
         HDC dc = reinterpret_cast<HDC>(wp);
         SetTextColor(dc, kProblemText);
@@ -403,11 +403,7 @@ void SettingsWindow::UpdateNote(const std::wstring& failure) {
         }
         text = model::NextStartNote(model::WaitingForNextStart(fields, model::FormChanges(fields, values)));
     }
-    // The note is red while it says why OK did not save.
-    if (failure.empty())
-        RemovePropW(note_, L"failure");
-    else
-        SetPropW(note_, L"failure", reinterpret_cast<HANDLE>(1));
+    noteIsFailure_ = !failure.empty();
     SetWindowTextW(note_, text.c_str());
 }
 

@@ -87,8 +87,8 @@ private:
     std::vector<Row> rows_;
     model::SettingsTab tab_ = model::SettingsTab::Bar;
     int dpi_ = 96;
+    bool noteIsFailure_ = false;  // the note says why OK did not save: in red
     win::Font font_;
-    win::Brush face_;
 };
 
 }  // namespace ui
