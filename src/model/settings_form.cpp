@@ -23,7 +23,7 @@ namespace {
 //               whether the card is used and how often it is asked, which
 //               pictures count as taken before the start, and the folders
 //               (they are created at start-up, and the card's work uses them).
-struct Spec {
+struct KeyRow {
     SettingsTab tab;
     const wchar_t* group;
     const wchar_t* key;
@@ -41,8 +41,8 @@ using K = FieldKind;
 using T = SettingsTab;
 constexpr Takes kAtOnce = Takes::AtOnce, kNextStart = Takes::NextStart;
 
-const std::vector<Spec>& Specs() {
-    static const std::vector<Spec> specs = {
+const std::vector<KeyRow>& KeyRows() {
+    static const std::vector<KeyRow> rows = {
         // Bar
         {T::Bar, L"Menu", L"Position", L"&Position", K::Choice, L"Right", kAtOnce, 0, 0, std::nullopt,
          {L"Right", L"Left", L"Top", L"Bottom", L"UserVerticalRight", L"UserVerticalLeft", L"UserHorizontalTop",
@@ -102,11 +102,11 @@ const std::vector<Spec>& Specs() {
         {T::Folders, L"Copy", L"TmpPath", L"Temporary &downloads", K::Folder, L"", kNextStart},
         {T::Folders, L"Graphics", L"Location", L"&Button pictures", K::Folder, L"", kNextStart},
     };
-    return specs;
+    return rows;
 }
 
-const Spec* SpecOf(std::wstring_view group, std::wstring_view key) {
-    for (const Spec& s : Specs())
+const KeyRow* KeyRowOf(std::wstring_view group, std::wstring_view key) {
+    for (const KeyRow& s : KeyRows())
         if (str::EqualsI(s.group, group) && str::EqualsI(s.key, key)) return &s;
     return nullptr;
 }
@@ -160,7 +160,7 @@ bool FormField::Wide() const {
 
 std::vector<FormField> BuildSettingsForm(const IniDocument& ini, const std::vector<SettingChange>& held) {
     std::vector<FormField> fields;
-    for (const Spec& s : Specs()) {
+    for (const KeyRow& s : KeyRows()) {
         FormField f;
         f.tab = s.tab;
         f.group = s.group;
@@ -450,20 +450,20 @@ ViewerFacts ViewerFromLocation(const std::wstring& location) {
 namespace {
 
 // Which fields of the settings a key fills, for those that take effect at once.
-enum class Part { None, Layout, Journal, Tree, Thumbs, DelayChg, SaveOnExit, Viewer, Delay, Card };
+enum class Fills { None, Layout, Journal, Tree, Thumbs, DelayChg, SaveOnExit, Viewer, Delay, Card };
 
-Part PartOf(const SettingChange& c) {
-    const Spec* spec = SpecOf(c.group, c.key);
-    if (!spec || spec->takes != Takes::AtOnce) return Part::None;
-    if (spec->tab == SettingsTab::Card) return Part::Card;
-    if (str::EqualsI(c.group, L"Main") || str::EqualsI(c.group, L"Viewer")) return Part::Viewer;
-    if (str::EqualsI(c.key, L"Delay")) return Part::Delay;
-    if (str::EqualsI(c.key, L"DelayChg")) return Part::DelayChg;
-    if (str::EqualsI(c.key, L"SaveChangesOnExit")) return Part::SaveOnExit;
-    if (str::EqualsI(c.key, L"ShowInfoText")) return Part::Journal;
-    if (str::EqualsI(c.key, L"ShowInfoTree")) return Part::Tree;
-    if (str::EqualsI(c.key, L"ShowInfoThumbs")) return Part::Thumbs;
-    return Part::Layout;  // the bar's place and sizes
+Fills FillsOf(const SettingChange& c) {
+    const KeyRow* row = KeyRowOf(c.group, c.key);
+    if (!row || row->takes != Takes::AtOnce) return Fills::None;
+    if (row->tab == SettingsTab::Card) return Fills::Card;
+    if (str::EqualsI(c.group, L"Main") || str::EqualsI(c.group, L"Viewer")) return Fills::Viewer;
+    if (str::EqualsI(c.key, L"Delay")) return Fills::Delay;
+    if (str::EqualsI(c.key, L"DelayChg")) return Fills::DelayChg;
+    if (str::EqualsI(c.key, L"SaveChangesOnExit")) return Fills::SaveOnExit;
+    if (str::EqualsI(c.key, L"ShowInfoText")) return Fills::Journal;
+    if (str::EqualsI(c.key, L"ShowInfoTree")) return Fills::Tree;
+    if (str::EqualsI(c.key, L"ShowInfoThumbs")) return Fills::Thumbs;
+    return Fills::Layout;  // the bar's place and sizes
 }
 
 void TakeCardKey(const std::wstring& key, const Settings& from, Settings& to) {
@@ -537,23 +537,23 @@ ChangeEffects ApplySavedChanges(const IniDocument& saved, const std::vector<Sett
         return effects;
     }
     for (const SettingChange& c : changes) {
-        switch (PartOf(c)) {
-        case Part::None: effects.nextStart.push_back(c.key); break;
-        case Part::Layout:
+        switch (FillsOf(c)) {
+        case Fills::None: effects.nextStart.push_back(c.key); break;
+        case Fills::Layout:
             TakeLayout(reloaded, live);
             effects.barLayout = true;
             break;
-        case Part::Journal: live.ShowInfoText = reloaded.ShowInfoText; break;
-        case Part::Tree: live.ShowInfoTree = reloaded.ShowInfoTree; break;
-        case Part::Thumbs: live.ShowInfoThumbs = reloaded.ShowInfoThumbs; break;
-        case Part::DelayChg: live.Graphics.DelayChg = reloaded.Graphics.DelayChg; break;
-        case Part::SaveOnExit: live.SaveChangesOnExit = reloaded.SaveChangesOnExit; break;
-        case Part::Delay: live.Delay = reloaded.Delay; break;
-        case Part::Viewer:
+        case Fills::Journal: live.ShowInfoText = reloaded.ShowInfoText; break;
+        case Fills::Tree: live.ShowInfoTree = reloaded.ShowInfoTree; break;
+        case Fills::Thumbs: live.ShowInfoThumbs = reloaded.ShowInfoThumbs; break;
+        case Fills::DelayChg: live.Graphics.DelayChg = reloaded.Graphics.DelayChg; break;
+        case Fills::SaveOnExit: live.SaveChangesOnExit = reloaded.SaveChangesOnExit; break;
+        case Fills::Delay: live.Delay = reloaded.Delay; break;
+        case Fills::Viewer:
             live.Mode = reloaded.Mode;
             effects.viewer = true;
             break;
-        case Part::Card:
+        case Fills::Card:
             // Without the card the keys wait with it; they are read when it is used.
             if (!live.Active) {
                 effects.nextStart.push_back(c.key);

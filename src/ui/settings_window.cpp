@@ -39,10 +39,10 @@ constexpr int kButtonWidth = 80;
 constexpr int kButtonHeight = 24;
 constexpr int kNoteHeight = 30;   // two lines
 
-enum Part { kLabel = 0, kField = 1, kBrowse = 2, kMessage = 3 };
+enum Piece { kLabel = 0, kField = 1, kBrowse = 2, kMessage = 3 };
 
-int ControlId(size_t row, Part part) {
-    return model::ids::kSettingsFirstField + static_cast<int>(row) * model::ids::kSettingsControlsPerField + part;
+int ControlId(size_t row, Piece piece) {
+    return model::ids::kSettingsFirstField + static_cast<int>(row) * model::ids::kSettingsControlsPerField + piece;
 }
 
 size_t TabIndex(model::SettingsTab tab) {
