@@ -202,6 +202,12 @@ std::vector<SettingChange> WriteBackChanges(const Settings& s) {
     };
 }
 
+std::vector<SettingChange> HeldValues(const Settings& s) {
+    std::vector<SettingChange> held = WriteBackChanges(s);
+    if (!s.Active) held.erase(held.begin(), held.end() - 2);  // the bar's place alone
+    return held;
+}
+
 // --- Checks --------------------------------------------------------------------
 
 bool IsExistingFile(const std::wstring& path) { return fs::FileSize(path).has_value(); }
@@ -516,13 +522,8 @@ ChangeEffects ApplySavedChanges(const IniDocument& saved, const std::vector<Sett
     // The file as the running program sees it: what it holds now stands
     // where no change names it, and the card is used as it is now.
     std::vector<SettingChange> overlay;
-    if (live.Active)
-        for (const SettingChange& h : WriteBackChanges(live))
-            if (!Names(changes, h)) overlay.push_back(h);
-    for (const wchar_t* key : {L"PositionX", L"PositionY"})
-        if (!Names(changes, {L"Menu", key, L""}))
-            overlay.push_back({L"Menu", key, str::FromInt(key == std::wstring_view(L"PositionX") ? live.PositionX
-                                                                                                 : live.PositionY)});
+    for (const SettingChange& h : HeldValues(live))
+        if (!Names(changes, h)) overlay.push_back(h);
     overlay.push_back({L"TFA", L"Active", live.Active ? L"Yes" : L"No"});
     IniDocument running = saved;
     (void)running.SetValues(overlay, true);

@@ -62,6 +62,10 @@ std::vector<FormField> BuildSettingsForm(const IniDocument& ini, const std::vect
 // The values the program writes back to the settings file at exit, in that
 // order (card keys, then the bar's place).
 std::vector<SettingChange> WriteBackChanges(const Settings& s);
+// What the program holds now of the keys the window shows: the bar's place,
+// and with the card in use its write-back keys (without the card they were
+// never read). The `held` of BuildSettingsForm.
+std::vector<SettingChange> HeldValues(const Settings& s);
 
 // Whether a file (not a folder) is there, empty or not.
 bool IsExistingFile(const std::wstring& path);

@@ -78,6 +78,11 @@ TEST(SettingsForm, StartsFromTheFileItsChoicesAndWhatTheProgramHolds) {
               (std::vector<std::wstring>{L"HiRes", L"Both", L"LoRes"}));
     EXPECT_EQ(Field(form, L"TFA", L"Url").choices.front(), L"192.168.0.201-209");
     EXPECT_EQ(Field(form, L"Graphics", L"Location").mustHold.size(), 21u);
+    // Without the card its keys were never read: only the bar's place is held.
+    model::Settings noCard;
+    noCard.PositionX = 640;
+    EXPECT_EQ(model::HeldValues(noCard), (std::vector<model::SettingChange>{{L"Menu", L"PositionX", L"640"},
+                                                                          {L"Menu", L"PositionY", L"0"}}));
     // A value the file has outside the known ones stays choosable.
     model::IniDocument odd("[Menu]\r\nPosition = VerticalLeft\r\n");
     EXPECT_EQ(Field(model::BuildSettingsForm(odd), L"Menu", L"Position").choices.back(), L"VerticalLeft");
