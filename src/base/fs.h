@@ -81,6 +81,16 @@ std::optional<uint64_t> FreeSpace(const std::wstring& folder);
 // after the failing call.
 std::wstring LastErrorText();
 
+// Whether the current user may create files and folders in an existing
+// folder, judged by its access rights and its volume; nothing is created.
+// Nothing when the system does not tell (the folder is missing, say).
+std::optional<bool> MayCreateIn(const std::wstring& folder);
+
+// Bytes of a text file written in the system's ANSI code page (what Notepad
+// calls "ANSI": Windows-1250 on a Polish system, 1252 on a German one). The
+// Linux host reads them as Windows-1252.
+std::wstring FromAnsiCodePage(std::string_view bytes);
+
 // The environment variable's value, nothing when it is not set.
 std::optional<std::wstring> GetEnv(const std::wstring& name);
 // Full path of the running program file.

@@ -41,8 +41,10 @@ bool IsDirectory(const std::wstring& path) {
     return !path.empty() && stat(Native(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+static bool Failed();
+
 bool CreateDir(const std::wstring& path) {
-    return !path.empty() && mkdir(Native(path).c_str(), 0755) == 0;
+    return !path.empty() && (mkdir(Native(path).c_str(), 0755) == 0 || Failed());
 }
 
 std::vector<FileEntry> ListFiles(const std::wstring& folder) {
@@ -198,6 +200,25 @@ std::optional<uint64_t> FreeSpace(const std::wstring& folder) {
 }
 
 std::wstring LastErrorText() { return str::FromUtf8(std::strerror(t_lastError)); }
+
+std::optional<bool> MayCreateIn(const std::wstring& folder) {
+    if (!IsDirectory(folder)) return std::nullopt;
+    return access(Native(folder).c_str(), W_OK | X_OK) == 0;
+}
+
+std::wstring FromAnsiCodePage(std::string_view bytes) {
+    // Windows-1252: Latin-1 with printable characters in 0x80..0x9F (the five
+    // codes it leaves out stay as they are).
+    static constexpr char16_t kHigh[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    std::wstring text;
+    text.reserve(bytes.size());
+    for (unsigned char c : bytes)
+        text.push_back(c >= 0x80 && c < 0xA0 ? static_cast<wchar_t>(kHigh[c - 0x80]) : static_cast<wchar_t>(c));
+    return text;
+}
 
 std::optional<std::wstring> GetEnv(const std::wstring& name) {
     const char* v = getenv(Native(name).c_str());

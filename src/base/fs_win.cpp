@@ -267,6 +267,50 @@ std::wstring LastErrorText() {
     return message.empty() ? L"error " + std::to_wstring(t_lastError) : message;
 }
 
+std::optional<bool> MayCreateIn(const std::wstring& folder) {
+    if (!IsDirectory(folder)) return std::nullopt;
+    const std::wstring path = Long(folder);
+    // A folder on a read-only volume (a CD, a write-protected card) grants
+    // what its rights say and still takes nothing.
+    wchar_t root[MAX_PATH];
+    DWORD volumeFlags = 0;
+    if (GetVolumePathNameW(path.c_str(), root, MAX_PATH) &&
+        GetVolumeInformationW(root, nullptr, 0, nullptr, nullptr, &volumeFlags, nullptr, 0) &&
+        (volumeFlags & FILE_READ_ONLY_VOLUME))
+        return false;
+    const SECURITY_INFORMATION what = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    DWORD need = 0;
+    GetFileSecurityW(path.c_str(), what, nullptr, 0, &need);
+    if (need == 0) return std::nullopt;
+    std::string descriptor(need, '\0');
+    if (!GetFileSecurityW(path.c_str(), what, descriptor.data(), need, &need)) return std::nullopt;
+    HANDLE process = nullptr, token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY, &process)) return std::nullopt;
+    BOOL duplicated = DuplicateToken(process, SecurityImpersonation, &token);
+    CloseHandle(process);
+    if (!duplicated) return std::nullopt;
+    GENERIC_MAPPING mapping{FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
+    DWORD wanted = FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY;
+    MapGenericMask(&wanted, &mapping);
+    PRIVILEGE_SET privileges{};
+    DWORD privilegesSize = sizeof privileges, granted = 0;
+    BOOL allowed = FALSE;
+    BOOL checked = AccessCheck(descriptor.data(), token, wanted, &mapping, &privileges, &privilegesSize, &granted,
+                               &allowed);
+    CloseHandle(token);
+    if (!checked) return std::nullopt;
+    return allowed != FALSE;
+}
+
+std::wstring FromAnsiCodePage(std::string_view bytes) {
+    if (bytes.empty()) return {};
+    int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    if (n <= 0) return {};
+    std::wstring text(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), n);
+    return text;
+}
+
 std::optional<std::wstring> GetEnv(const std::wstring& name) {
     wchar_t buf[32768];
     DWORD n = GetEnvironmentVariableW(name.c_str(), buf, 32768);

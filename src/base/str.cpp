@@ -167,4 +167,58 @@ std::wstring FromUtf8(std::string_view s) {
     return out;
 }
 
+bool IsUtf8(std::string_view s) {
+    for (size_t i = 0; i < s.size();) {
+        uint32_t cp = 0;
+        size_t n = Utf8SequenceAt(s, i, cp);
+        if (n == 0) return false;
+        i += n;
+    }
+    return true;
+}
+
+std::wstring FromUtf16(std::string_view bytes, bool bigEndian) {
+    std::wstring out;
+    out.reserve(bytes.size() / 2);
+    auto unit = [&](size_t i) {
+        auto hi = static_cast<unsigned char>(bytes[bigEndian ? i : i + 1]);
+        auto lo = static_cast<unsigned char>(bytes[bigEndian ? i + 1 : i]);
+        return static_cast<uint32_t>(hi << 8 | lo);
+    };
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        uint32_t u = unit(i);
+        if constexpr (sizeof(wchar_t) == 2) {
+            out.push_back(static_cast<wchar_t>(u));  // pairs stay pairs
+        } else if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 &&
+                   unit(i + 2) <= 0xDFFF) {
+            AppendCodePoint(out, 0x10000 + ((u - 0xD800) << 10) + (unit(i + 2) - 0xDC00));
+            i += 2;
+        } else {
+            AppendCodePoint(out, u >= 0xD800 && u <= 0xDFFF ? 0xFFFD : u);
+        }
+    }
+    return out;
+}
+
+std::string ToUtf16(std::wstring_view s, bool bigEndian) {
+    std::string out;
+    out.reserve(s.size() * 2);
+    auto put = [&](uint32_t u) {
+        char hi = static_cast<char>((u >> 8) & 0xFF), lo = static_cast<char>(u & 0xFF);
+        out.push_back(bigEndian ? hi : lo);
+        out.push_back(bigEndian ? lo : hi);
+    };
+    for (wchar_t c : s) {
+        auto cp = static_cast<uint32_t>(c);
+        if (cp >= 0x10000 && cp <= 0x10FFFF) {
+            cp -= 0x10000;
+            put(0xD800 + (cp >> 10));
+            put(0xDC00 + (cp & 0x3FF));
+        } else {
+            put(cp > 0x10FFFF ? 0xFFFD : cp);
+        }
+    }
+    return out;
+}
+
 }  // namespace str

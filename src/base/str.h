@@ -37,5 +37,12 @@ std::wstring FromInt(int64_t v);
 // input is ever lost or rejected.
 std::string ToUtf8(std::wstring_view s);
 std::wstring FromUtf8(std::string_view s);
+// Whether every byte belongs to a valid UTF-8 sequence (an empty text does).
+bool IsUtf8(std::string_view s);
+
+// UTF-16 code units as bytes (no byte-order mark) <-> wide. An odd last byte
+// is dropped; a lone surrogate becomes U+FFFD where wide characters are 32 bits.
+std::wstring FromUtf16(std::string_view bytes, bool bigEndian);
+std::string ToUtf16(std::wstring_view s, bool bigEndian);
 
 }  // namespace str

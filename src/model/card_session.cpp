@@ -208,6 +208,17 @@ void Session::Begin(const Settings& settings, const std::wstring& settingsFile, 
 
 void Session::AdoptSettings(const Settings& settings) {
     Writer.CheckWrite();
+    // Changed in the settings window while the program runs: a new address
+    // is where the card is looked for from now on (not where it was last),
+    // and a camera folder the user names is a folder chosen, as in the tree.
+    if (settings.Url != Config.Url) {
+        CardConnected = false;
+        CardHost = settings.Url;
+        UrlLastConnect.clear();
+    }
+    const bool pathNamed = FollowedTo.empty() ? settings.Path != Config.Path
+                                              : settings.Path != FollowedFrom && settings.Path != FollowedTo;
+    if (pathNamed) PathChanged = true;
     Config = settings;
     if (FollowedTo.empty()) return;
     if (Config.Path == FollowedFrom)

@@ -134,7 +134,9 @@ public:
                int64_t runStart);
     // The settings handed over with card work become Config, except that a
     // camera folder the card thread followed stays followed until the
-    // interface's settings have caught up (or name yet another folder).
+    // interface's settings have caught up (or name yet another folder). A new
+    // [TFA] Url has the card looked for there; a new camera folder counts as
+    // one the user chose.
     void AdoptSettings(const Settings& settings);
     // Writes a journal line the first time the text comes up in this run, so
     // a polled listing does not repeat its remarks on every tick.

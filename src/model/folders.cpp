@@ -1,6 +1,8 @@
 // Environment values, working folders and path parts.
 #include "model/folders.h"
 
+#include <vector>
+
 #include "base/fs.h"
 #include "base/str.h"
 #include "model/settings.h"
@@ -21,10 +23,7 @@ std::wstring own_GetProgramFolder() {
 
 namespace {
 
-// Remote targets are taken as written: nothing to check or create locally.
-bool EnsureFolderUnlessFtp(const std::wstring& folder) {
-    return str::ContainsI(folder, L"ftp://") || EnsureFolder(folder);
-}
+bool IsFtp(const std::wstring& folder) { return str::ContainsI(folder, L"ftp://"); }
 
 void FillDefault(std::wstring& folder, const std::wstring& profile, const wchar_t* ending) {
     if (folder.empty()) folder = profile + ending;
@@ -32,27 +31,48 @@ void FillDefault(std::wstring& folder, const std::wstring& profile, const wchar_
 
 }  // namespace
 
-bool EnsureFolder(const std::wstring& folder) {
-    return fs::IsDirectory(folder) || fs::CreateDir(folder);
+bool IsAbsoluteFolderPath(std::wstring_view path) {
+    if (path.size() >= 3 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/') &&
+        ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')))
+        return true;
+    return !path.empty() && (path[0] == L'\\' || path[0] == L'/');
 }
 
-// Parents come before their children, so each step creates one level only.
-bool CreateWorkingTree(Settings& s, bool tfaActive) {
+bool EnsureFolder(const std::wstring& folder) {
+    if (fs::IsDirectory(folder)) return true;
+    return IsAbsoluteFolderPath(folder) ? fs::CreateDirs(folder) : fs::CreateDir(folder);
+}
+
+// Parents come before their children, so the default tree is made top-down.
+std::optional<SettingsProblem> MakeWorkingTree(Settings& s, bool tfaActive) {
     std::wstring profile = own_GetEnv(L"userprofile");
     FillDefault(s.SourcePath, profile, L"\\Wemlox");
     FillDefault(s.TargetPath, profile, L"\\Wemlox\\Selected");
     FillDefault(s.StoragePath, profile, L"\\Wemlox\\Storage");
     FillDefault(s.ThumbnailPath, profile, L"\\Wemlox\\Storage\\Thumbnails");
     FillDefault(s.TmpPath, profile, L"\\Wemlox\\Storage\\tmp");
-    if (!EnsureFolder(s.SourcePath)) return false;
-    if (!EnsureFolderUnlessFtp(s.TargetPath)) return false;
-    if (!EnsureFolderUnlessFtp(s.StoragePath)) return false;
-    if (!EnsureFolderUnlessFtp(s.ThumbnailPath)) return false;
-    if (!EnsureFolder(s.TmpPath)) return false;
-    if (tfaActive)
-        return EnsureFolder(s.SourcePath + L"\\HiRes") && EnsureFolder(s.SourcePath + L"\\LoRes");
-    return true;
+    struct Folder {
+        const wchar_t* key;
+        std::wstring path;
+        bool remoteAllowed;  // a remote target is taken as written
+    };
+    std::vector<Folder> folders = {
+        {L"SourcePath", s.SourcePath, false},   {L"TargetPath", s.TargetPath, true},
+        {L"StoragePath", s.StoragePath, true},  {L"ThumbnailPath", s.ThumbnailPath, true},
+        {L"TmpPath", s.TmpPath, false},
+    };
+    if (tfaActive) {
+        folders.push_back({L"SourcePath", StoreFolder(s, Store::HiRes), false});
+        folders.push_back({L"SourcePath", StoreFolder(s, Store::LoRes), false});
+    }
+    for (const Folder& f : folders) {
+        if ((f.remoteAllowed && IsFtp(f.path)) || EnsureFolder(f.path)) continue;
+        return SettingsProblem{SettingsProblemKind::FolderCannotBeMade, L"Copy", f.key, f.path, fs::LastErrorText()};
+    }
+    return std::nullopt;
 }
+
+bool CreateWorkingTree(Settings& s, bool tfaActive) { return !MakeWorkingTree(s, tfaActive); }
 
 std::wstring StoreFolder(const Settings& s, Store where) {
     switch (where) {

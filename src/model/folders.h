@@ -3,23 +3,32 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace model {
 
 struct Settings;
+struct SettingsProblem;
 
 // Value of the environment variable; an unset variable yields 256 blanks,
 // which name no usable folder.
 std::wstring own_GetEnv(const std::wstring& name);
 // Folder of the running program file, ending in "\".
 std::wstring own_GetProgramFolder();
-// Makes sure that one folder exists (creating one level); true when it does.
+// Whether a folder path names its place on its own: a drive ("D:\..."), a
+// share ("\\server\share\...") or the root ("\..." or "/...").
+bool IsAbsoluteFolderPath(std::wstring_view path);
+// Makes sure that a folder exists, creating the missing folders above it
+// too when the path is absolute (a relative one gets one level, as its
+// parent is wherever the program runs); true when it exists.
 bool EnsureFolder(const std::wstring& folder);
 // Fills the empty [Copy] folders of the settings with their defaults below
 // the user profile and creates the working tree (with HiRes and LoRes when
-// the card is used). True on success.
+// the card is used). The first folder that cannot be made, with its key.
+std::optional<SettingsProblem> MakeWorkingTree(Settings& s, bool tfaActive);
+// The same; true on success.
 bool CreateWorkingTree(Settings& s, bool tfaActive);
 
 // The folders of the picture store and the files in them: every path of the

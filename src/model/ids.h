@@ -32,6 +32,21 @@ constexpr int kMenuClose = 169;
 constexpr int kMenuLoRes = 170;
 constexpr int kMenuHiRes = 171;
 
+// The bar's own popup menu (model/bar_menu.h).
+constexpr int kBarMenuSettings = 181;
+constexpr int kBarMenuPictureFolder = 182;
+constexpr int kBarMenuStartWithWindows = 183;
+constexpr int kBarMenuAbout = 184;
+constexpr int kBarMenuEnd = 185;
+
+// The settings window: the tab control, the message on the changes that
+// wait for the next start, and per field four controls from kSettingsFirstField
+// on (label, field, Browse button, message). OK and Cancel are IDOK and IDCANCEL.
+constexpr int kSettingsTabControl = 4001;
+constexpr int kSettingsNote = 4002;
+constexpr int kSettingsFirstField = 4100;
+constexpr int kSettingsControlsPerField = 4;
+
 // Image numbers: 1..11 faces, 21..31 busy faces, 53..56 tree icons.
 constexpr int kFirstTreeImage = 53;
 constexpr int kImageSlots = 57;
@@ -44,5 +59,6 @@ constexpr unsigned kQuickPollTimer = 2909;  // [TFA] QuickPollMs: op=102 between
 
 // Private window messages of the bar (WM_APP and up).
 constexpr unsigned kCardMail = 0x8000 + 1;  // the card thread has actions for the interface
+constexpr unsigned kComeForward = 0x8000 + 2;  // another start of the program: show the bar, on a screen
 
 }  // namespace model::ids

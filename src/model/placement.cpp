@@ -129,6 +129,12 @@ BarGeometry ComputeBarGeometry(const BarInput& in) {
     if (IsUserMode(g.mode)) {
         x = in.positionX;
         y = in.positionY;
+        const Rect window{Sat(x), Sat(y), SatSize((vertical ? thickness : length) + in.frameWidth),
+                          SatSize((vertical ? length : thickness) + in.frameHeight)};
+        const Rect seen = KeepOnScreen(window, in.workAreas);
+        g.movedOnScreen = seen != window;
+        x = seen.x;
+        y = seen.y;
     }
     // Only a bar docked at the bottom edge needs room for its caption; a user
     // position is the corner the user chose (and the one saved back), so
@@ -198,6 +204,57 @@ BarGeometry ComputeBarGeometry(const BarInput& in) {
             break;
     }
     return g;
+}
+
+namespace {
+
+int64_t Overlap(const Rect& a, const Rect& b) {
+    const int64_t w = std::min<int64_t>(int64_t{a.x} + a.width, int64_t{b.x} + b.width) - std::max(a.x, b.x);
+    const int64_t h = std::min<int64_t>(int64_t{a.y} + a.height, int64_t{b.y} + b.height) - std::max(a.y, b.y);
+    return w > 0 && h > 0 ? w * h : 0;
+}
+
+// Squared distance between two rectangles that do not overlap (0 when they touch).
+int64_t DistanceSquared(const Rect& a, const Rect& b) {
+    auto gap = [](int64_t lo1, int64_t hi1, int64_t lo2, int64_t hi2) {
+        return std::max<int64_t>({lo2 - hi1, lo1 - hi2, 0});
+    };
+    const int64_t dx = gap(a.x, int64_t{a.x} + a.width, b.x, int64_t{b.x} + b.width);
+    const int64_t dy = gap(a.y, int64_t{a.y} + a.height, b.y, int64_t{b.y} + b.height);
+    return dx * dx + dy * dy;
+}
+
+// The start of a span of `size` inside [lo, lo + room): as close to `at` as
+// fits, at `lo` when it does not fit at all.
+int32_t Fit(int32_t at, int32_t size, int32_t lo, int32_t room) {
+    const int64_t last = int64_t{lo} + room - size;
+    return last < lo ? lo : Sat(std::clamp<int64_t>(at, lo, last));
+}
+
+}  // namespace
+
+Rect KeepOnScreen(const Rect& window, const std::vector<Rect>& workAreas) {
+    if (workAreas.empty()) return window;
+    // A window without area still has a corner that must be seen.
+    const Rect probe{window.x, window.y, std::max(window.width, 1), std::max(window.height, 1)};
+    int64_t covered = 0;
+    for (const Rect& area : workAreas) covered += Overlap(probe, area);
+    if (covered >= int64_t{probe.width} * probe.height) return window;
+    const Rect* best = &workAreas.front();
+    int64_t bestOverlap = -1, bestDistance = std::numeric_limits<int64_t>::max();
+    for (const Rect& area : workAreas) {
+        const int64_t overlap = Overlap(probe, area);
+        const int64_t distance = overlap > 0 ? 0 : DistanceSquared(probe, area);
+        if (overlap > bestOverlap || (overlap == 0 && bestOverlap == 0 && distance < bestDistance)) {
+            best = &area;
+            bestOverlap = overlap;
+            bestDistance = distance;
+        }
+    }
+    Rect moved = window;
+    moved.x = Fit(window.x, window.width, best->x, best->width);
+    moved.y = Fit(window.y, window.height, best->y, best->height);
+    return moved;
 }
 
 InfoViewRects ComputeInfoViewRects(BarMode mode, const PlacementRecord& info, int32_t buttonSpace) {

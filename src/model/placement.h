@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/ids.h"
 
@@ -66,6 +67,12 @@ struct BarInput {
     bool titled = false, center = false;
     int32_t screenWidth = 0, screenHeight = 0;
     int32_t windowStyle = 0;       // stored unchanged in the window record's flags
+    // The monitors' work areas (screen pixels): a bar at a user position
+    // that would not be wholly on them is moved onto the nearest (see
+    // KeepOnScreen). None: placed as the position says.
+    std::vector<Rect> workAreas;
+    // What the window's frame adds to the client area (a caption).
+    int32_t frameWidth = 0, frameHeight = 0;
 };
 
 // Sizes (and the caption allowance) scaled to `dpi`; positions as they are.
@@ -75,12 +82,21 @@ BarInput BarInputFromSettings(const Settings& s, int32_t screenWidth, int32_t sc
 struct BarGeometry {
     BarMode mode = BarMode::Right;     // the mode actually laid out
     bool unknownMode = false;          // position named no mode; laid out as "right"
+    bool movedOnScreen = false;        // the user position lay off the monitors
     PlacementRecord window;            // screen coordinates; size = client area
     std::array<PlacementRecord, ids::kButtonCount + 1> buttons{};  // 1..11, entry 0 unused
     PlacementRecord info;              // shared by the three info views
 };
 
 BarGeometry ComputeBarGeometry(const BarInput& in);
+
+// Where a window goes so that it can be seen: where it is when every pixel
+// of it lies on a monitor's work area; otherwise wholly inside the work area
+// it overlaps most (or, overlapping none, the nearest), moved as little as
+// may be, with its top-left corner at the area's where it is larger. Only
+// the window moves: the position the user saved stays as it was. No work
+// areas: where it is.
+Rect KeepOnScreen(const Rect& window, const std::vector<Rect>& workAreas);
 
 // Where the journal and the tree/thumbnail views sit inside the open panel,
 // derived from the info record's open rectangle.

@@ -8,8 +8,9 @@
 
 #include "base/fs.h"
 #include "base/str.h"
-#include "model/folders.h"
 #include "model/catalogue.h"
+#include "model/folders.h"
+#include "model/journal.h"
 
 namespace model {
 
@@ -152,15 +153,53 @@ std::wstring DefaultSettingsText() {
 }
 
 // ---------------------------------------------------------------------------
+// Encodings
+
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
+constexpr std::string_view kUtf16BeBom = "\xFE\xFF";
+
+}  // namespace
+
+DecodedText DecodeSettingsText(std::string_view bytes, AnsiDecoder ansi) {
+    if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+        bytes.remove_prefix(kUtf8Bom.size());
+        // Marked as UTF-8 but not: the bytes were written by hand after the mark.
+        if (!str::IsUtf8(bytes)) return {ansi(bytes), TextEncoding::Utf8Bom};
+        return {str::FromUtf8(bytes), TextEncoding::Utf8Bom};
+    }
+    if (bytes.substr(0, kUtf16LeBom.size()) == kUtf16LeBom)
+        return {str::FromUtf16(bytes.substr(2), false), TextEncoding::Utf16Le};
+    if (bytes.substr(0, kUtf16BeBom.size()) == kUtf16BeBom)
+        return {str::FromUtf16(bytes.substr(2), true), TextEncoding::Utf16Be};
+    if (str::IsUtf8(bytes)) return {str::FromUtf8(bytes), TextEncoding::Utf8};
+    return {ansi(bytes), TextEncoding::Ansi};
+}
+
+TextEncoding RewriteEncoding(TextEncoding read) {
+    return read == TextEncoding::Ansi ? TextEncoding::Utf8Bom : read;
+}
+
+std::string EncodeSettingsText(std::wstring_view text, TextEncoding as) {
+    switch (as) {
+    case TextEncoding::Utf8Bom: return std::string(kUtf8Bom) + str::ToUtf8(text);
+    case TextEncoding::Utf16Le: return std::string(kUtf16LeBom) + str::ToUtf16(text, false);
+    case TextEncoding::Utf16Be: return std::string(kUtf16BeBom) + str::ToUtf16(text, true);
+    case TextEncoding::Utf8:
+    case TextEncoding::Ansi: break;  // ANSI is never written (RewriteEncoding)
+    }
+    return str::ToUtf8(text);
+}
+
+// ---------------------------------------------------------------------------
 // IniDocument
 
-IniDocument::IniDocument(std::string_view utf8) {
-    constexpr std::string_view kBom = "\xEF\xBB\xBF";
-    if (utf8.substr(0, kBom.size()) == kBom) {
-        bom_ = true;
-        utf8.remove_prefix(kBom.size());
-    }
-    std::wstring text = str::FromUtf8(utf8);
+IniDocument::IniDocument(std::string_view bytes, AnsiDecoder ansi) {
+    DecodedText decoded = DecodeSettingsText(bytes, ansi);
+    encoding_ = decoded.encoding;
+    const std::wstring& text = decoded.text;
     size_t start = 0;
     for (size_t i = 0; i < text.size(); i++) {
         if (text[i] != L'\r' && text[i] != L'\n') continue;
@@ -253,13 +292,46 @@ bool IniDocument::SetValue(std::wstring_view group, std::wstring_view key,
     return true;
 }
 
+bool IniDocument::SetValues(const std::vector<SettingChange>& changes, bool addGroups) {
+    IniDocument changed = *this;
+    for (const SettingChange& c : changes) {
+        if (addGroups && !changed.HasGroup(c.group)) {
+            std::wstring group = str::Trim(c.group);
+            if (group.empty() || group.find_first_of(L"[]\r\n") != std::wstring::npos) return false;
+            changed.lines_.push_back(ParseLine(L"[" + group + L"]"));
+        }
+        if (!changed.SetValue(c.group, c.key, c.value)) return false;
+    }
+    *this = std::move(changed);
+    return true;
+}
+
+std::vector<std::wstring> IniDocument::CommentedValues(std::wstring_view group, std::wstring_view key) const {
+    std::vector<std::wstring> values;
+    auto g = FindGroup(group);
+    if (!g) return values;
+    for (size_t i = *g + 1; i < GroupEnd(*g); i++) {
+        std::wstring t = str::Trim(lines_[i].text);
+        if (lines_[i].kind != Kind::Other || !str::StartsWith(t, L";")) continue;
+        size_t eq = t.find(L'=');
+        if (eq == std::wstring::npos || !str::EqualsI(str::Trim(std::wstring_view(t).substr(1, eq - 1)), key))
+            continue;
+        std::wstring value = str::Trim(std::wstring_view(t).substr(eq + 1));
+        if (value.empty()) continue;
+        bool known = false;
+        for (const std::wstring& v : values) known = known || str::EqualsI(v, value);
+        if (!known) values.push_back(std::move(value));
+    }
+    return values;
+}
+
 std::string IniDocument::Serialize() const {
     std::wstring text;
     for (const Line& line : lines_) {
         text += line.text;
         text += L"\r\n";
     }
-    return (bom_ ? std::string("\xEF\xBB\xBF") : std::string()) + str::ToUtf8(text);
+    return EncodeSettingsText(text, RewriteEncoding(encoding_));
 }
 
 // ---------------------------------------------------------------------------
@@ -361,19 +433,15 @@ void LoadMenu(const GroupReader& menu, Settings& s) {
 
 struct ImageKey {
     std::wstring key;
-    std::wstring error;  // returned when the file is missing
     std::wstring* slot;
 };
 
 // Image keys in the order they are checked.
 std::vector<ImageKey> ImageKeys(GraphicsSettings& g) {
     std::vector<ImageKey> keys;
-    for (int n = 1; n <= 11; n++)
-        keys.push_back({L"Button_" + str::FromInt(n), L"%ERR% Graphics_Button_" + str::FromInt(n),
-                        &g.Button[n]});
-    keys.push_back({L"Button_21", L"%ERR% Graphics_Button_21", &g.Busy});
-    for (int n = 1; n <= 4; n++)
-        keys.push_back({L"Tree_" + str::FromInt(n), L"%ERR% Tree_" + str::FromInt(n), &g.Tree[n]});
+    for (int n = 1; n <= 11; n++) keys.push_back({L"Button_" + str::FromInt(n), &g.Button[n]});
+    keys.push_back({L"Button_21", &g.Busy});
+    for (int n = 1; n <= 4; n++) keys.push_back({L"Tree_" + str::FromInt(n), &g.Tree[n]});
     std::pair<const wchar_t*, std::wstring*> others[] = {
         {L"Thumb", &g.Thumb},
         {L"NotLoadedUnchecked", &g.NotLoadedUnchecked},
@@ -381,21 +449,22 @@ std::vector<ImageKey> ImageKeys(GraphicsSettings& g) {
         {L"LoadedUnchecked", &g.LoadedUnchecked},
         {L"LoadedChecked", &g.LoadedChecked},
     };
-    for (auto& [key, slot] : others) keys.push_back({key, std::wstring(L"%ERR% ") + key, slot});
+    for (auto& [key, slot] : others) keys.push_back({key, slot});
     return keys;
 }
 
 // Every image must be an existing non-empty file; the first missing one is reported.
-std::wstring LoadGraphics(const GroupReader& graphics, const std::wstring& graphicsPath,
-                          GraphicsSettings& g) {
+std::optional<SettingsProblem> LoadGraphics(const GroupReader& graphics, const std::wstring& graphicsPath,
+                                            GraphicsSettings& g) {
     for (const ImageKey& image : ImageKeys(g)) {
         std::wstring path = graphicsPath + graphics.Text(image.key.c_str(), L"");
         std::wstring found = own_CheckPathFile(path, 1, L"PathFile");
-        if (found.empty()) return image.error;
+        if (found.empty())
+            return SettingsProblem{SettingsProblemKind::PictureMissing, L"Graphics", image.key, str::Trim(path), {}};
         *image.slot = found;
     }
     g.DelayChg = graphics.Number(L"DelayChg", L"300", 10, 1000);
-    return L"";
+    return std::nullopt;
 }
 
 void LoadCopy(const GroupReader& copy, Settings& s) {
@@ -428,7 +497,7 @@ void LoadTfa(const GroupReader& tfa, Settings& s) {
     // Missing means Yes: a camera's next folder is where its pictures go.
     s.FollowNewFolders = tfa.Flag(L"FollowNewFolders", L"Yes");
     s.LoResFirst = tfa.Flag(L"LoResFirst", L"No");
-    int quick = tfa.Number(L"QuickPollMs", L"0", 0, 60000);
+    int quick = tfa.Number(L"QuickPollMs", L"300", 0, 60000);
     s.QuickPollMs = quick > 0 ? std::max(quick, kQuickPollMinMs) : 0;
     // Held in a signed byte: only the low 8 bits count, then the limits apply.
     auto seconds = static_cast<int8_t>(static_cast<uint8_t>(
@@ -444,31 +513,93 @@ void LoadSystem(const GroupReader& system, Settings& s) {
 
 }  // namespace
 
-std::wstring LoadAllSettings(const IniDocument& ini, const std::wstring& graphicsPath,
-                             const std::wstring& foundViewerId, const std::wstring& viewerPath,
-                             Settings& out) {
+std::optional<SettingsProblem> LoadSettings(const IniDocument& ini, const std::wstring& graphicsPath,
+                                            const std::wstring& foundViewerId, const std::wstring& viewerPath,
+                                            Settings& out) {
+    auto missing = [](const wchar_t* group) {
+        return SettingsProblem{SettingsProblemKind::GroupMissing, group, {}, {}, {}};
+    };
     Settings s = out;
-    if (!ini.HasGroup(L"Main")) return L"%ERR% Main";
+    if (!ini.HasGroup(L"Main")) return missing(L"Main");
     auto mode = ini.Value(L"Main", L"Mode");
     s.Mode = DeriveMode(mode.value_or(L""), mode.has_value(), foundViewerId, viewerPath);
 
-    if (!ini.HasGroup(L"Menu")) return L"%ERR% Menu";
+    if (!ini.HasGroup(L"Menu")) return missing(L"Menu");
     LoadMenu(GroupReader(ini, L"Menu"), s);
 
-    if (!ini.HasGroup(L"Graphics")) return L"%ERR% Graphics";
-    std::wstring error = LoadGraphics(GroupReader(ini, L"Graphics"), graphicsPath, s.Graphics);
-    if (!error.empty()) return error;
+    if (!ini.HasGroup(L"Graphics")) return missing(L"Graphics");
+    if (auto problem = LoadGraphics(GroupReader(ini, L"Graphics"), graphicsPath, s.Graphics)) return problem;
 
-    if (!ini.HasGroup(L"Copy")) return L"%ERR% Copy";
+    if (!ini.HasGroup(L"Copy")) return missing(L"Copy");
     LoadCopy(GroupReader(ini, L"Copy"), s);
 
-    if (!ini.HasGroup(L"TFA")) return L"%ERR% TFA";
+    if (!ini.HasGroup(L"TFA")) return missing(L"TFA");
     LoadTfa(GroupReader(ini, L"TFA"), s);
 
     if (ini.HasGroup(L"System")) LoadSystem(GroupReader(ini, L"System"), s);
 
     out = std::move(s);
-    return L"";
+    return std::nullopt;
+}
+
+std::wstring LoadAllSettings(const IniDocument& ini, const std::wstring& graphicsPath,
+                             const std::wstring& foundViewerId, const std::wstring& viewerPath,
+                             Settings& out) {
+    auto problem = LoadSettings(ini, graphicsPath, foundViewerId, viewerPath, out);
+    return problem ? ErrorText(*problem) : L"";
+}
+
+std::wstring ErrorText(const SettingsProblem& p) {
+    switch (p.kind) {
+    case SettingsProblemKind::CannotOpen:
+    case SettingsProblemKind::CannotWrite: return L"%ERR% OpenPreferences";
+    case SettingsProblemKind::GroupMissing: return L"%ERR% " + p.group;
+    case SettingsProblemKind::PictureMissing:
+        // The buttons' texts name their group; the others name the key alone.
+        return str::StartsWith(p.key, L"Button_") ? L"%ERR% Graphics_" + p.key : L"%ERR% " + p.key;
+    case SettingsProblemKind::FolderCannotBeMade: return L"%ERR% CreateDir " + p.path;
+    }
+    return L"%ERR%";
+}
+
+namespace {
+
+// A paragraph of the message box: a blank line before it; none when empty.
+std::wstring Paragraph(const std::wstring& text) { return text.empty() ? text : L"\n\n" + text; }
+
+}  // namespace
+
+std::wstring ProblemMessage(const SettingsProblem& p, const std::wstring& settingsFile) {
+    const std::wstring renamed =
+        L"If you rename the file, Wemlox writes a new one with its defaults at the next start.";
+    switch (p.kind) {
+    case SettingsProblemKind::CannotOpen:
+        return L"Wemlox cannot read its settings file:" + Paragraph(settingsFile) + Paragraph(p.reason) +
+               Paragraph(L"Make sure that the file is there and that you may read it. " + renamed);
+    case SettingsProblemKind::CannotWrite:
+        return L"Wemlox cannot write its settings file:" + Paragraph(settingsFile) + Paragraph(p.reason) +
+               Paragraph(L"Make sure that you may write to that folder and that the disk is not full.");
+    case SettingsProblemKind::GroupMissing:
+        return L"The group [" + p.group + L"] is missing from the settings file:" + Paragraph(settingsFile) +
+               Paragraph(L"Add the line [" + p.group + L"] with its settings. " + renamed);
+    case SettingsProblemKind::PictureMissing:
+        return L"A picture of the bar is missing: [Graphics] " + p.key + L" names" + Paragraph(p.path) +
+               Paragraph(L"which does not exist or is empty. Put the picture there, or change " + p.key +
+                         L" (or the folder in Location) in the group [Graphics] of the settings file:") +
+               Paragraph(settingsFile);
+    case SettingsProblemKind::FolderCannotBeMade:
+        if (p.key.empty())
+            return L"Wemlox cannot create its settings folder:" + Paragraph(p.path) + Paragraph(p.reason) +
+                   Paragraph(L"Make sure that your application data folder (%APPDATA%) exists and that you may "
+                             L"write to it.");
+        return L"Wemlox cannot create the folder" + Paragraph(p.path) +
+               Paragraph(L"for [" + p.group + L"] " + p.key + L". " + p.reason) +
+               Paragraph(L"Change " + p.key + L" in the group [" + p.group +
+                         L"] of the settings file to a folder you may create, or leave it empty for a folder "
+                         L"below your profile:") +
+               Paragraph(settingsFile);
+    }
+    return {};
 }
 
 // ---------------------------------------------------------------------------
@@ -484,19 +615,56 @@ std::wstring ReadPreference(const std::wstring& settingsFile, const std::wstring
 
 std::wstring LoadPreferences(const std::wstring& settingsFile, const std::wstring& graphicsPath,
                              const std::wstring& foundViewerId, const std::wstring& viewerPath, Settings& out) {
-    auto bytes = fs::ReadFile(settingsFile);
-    if (!bytes) return L"%ERR% OpenPreferences";
-    return LoadAllSettings(IniDocument(*bytes), graphicsPath, foundViewerId, viewerPath, out);
+    auto problem = LoadSettingsFile(settingsFile, graphicsPath, foundViewerId, viewerPath, out);
+    return problem ? ErrorText(*problem) : L"";
 }
+
+std::optional<SettingsProblem> LoadSettingsFile(const std::wstring& settingsFile, const std::wstring& graphicsPath,
+                                                const std::wstring& foundViewerId, const std::wstring& viewerPath,
+                                                Settings& out) {
+    auto bytes = fs::ReadFile(settingsFile);
+    if (!bytes) return SettingsProblem{SettingsProblemKind::CannotOpen, {}, {}, settingsFile, fs::LastErrorText()};
+    return LoadSettings(IniDocument(*bytes), graphicsPath, foundViewerId, viewerPath, out);
+}
+
+std::optional<SettingsProblem> CheckSettingsFile(const std::wstring& settingsFile) {
+    auto bytes = fs::ReadFile(settingsFile);
+    if (!bytes) return SettingsProblem{SettingsProblemKind::CannotOpen, {}, {}, settingsFile, fs::LastErrorText()};
+    IniDocument ini(*bytes);
+    for (const wchar_t* group : kRequiredGroups)
+        if (!ini.HasGroup(group)) return SettingsProblem{SettingsProblemKind::GroupMissing, group, {}, {}, {}};
+    return std::nullopt;
+}
+
+std::optional<SettingsProblem> PrepareSettingsFile(const std::wstring& settingsFolder,
+                                                   const std::wstring& settingsFile) {
+    if (!EnsureFolder(settingsFolder))
+        return SettingsProblem{SettingsProblemKind::FolderCannotBeMade, {}, {}, settingsFolder, fs::LastErrorText()};
+    if (!fs::IsNonEmptyFile(settingsFile) && !own_SaveTextFile(settingsFile, DefaultSettingsText(), 0))
+        return SettingsProblem{SettingsProblemKind::CannotWrite, {}, {}, settingsFile, fs::LastErrorText()};
+    return CheckSettingsFile(settingsFile);
+}
+
+namespace {
+
+SaveResult Save(const std::wstring& settingsFile, const std::vector<SettingChange>& changes, bool addGroups) {
+    auto bytes = fs::ReadFile(settingsFile);
+    if (!bytes) return SaveResult::CannotRead;
+    IniDocument ini(*bytes);
+    if (!ini.SetValues(changes, addGroups)) return SaveResult::Refused;
+    return fs::WriteFileReplacing(settingsFile, ini.Serialize()) ? SaveResult::Saved : SaveResult::CannotWrite;
+}
+
+}  // namespace
 
 uint8_t SavePreference(const std::wstring& settingsFile, const std::wstring& group, const std::wstring& key,
                        const std::wstring& value) {
     if (group.empty()) return 0;
-    auto bytes = fs::ReadFile(settingsFile);
-    if (!bytes) return 0;
-    IniDocument ini(*bytes);
-    if (!ini.SetValue(group, key, value)) return 0;
-    return fs::WriteFileReplacing(settingsFile, ini.Serialize()) ? 1 : 0;
+    return Save(settingsFile, {{group, key, value}}, false) == SaveResult::Saved ? 1 : 0;
+}
+
+SaveResult SavePreferences(const std::wstring& settingsFile, const std::vector<SettingChange>& changes) {
+    return Save(settingsFile, changes, true);
 }
 
 }  // namespace model

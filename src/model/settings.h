@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/fs.h"
+
 namespace model {
 
 
@@ -52,7 +54,7 @@ struct Settings {
     bool ExtendedDirectory = false, UseUpdateFlag = false;
     bool FollowNewFolders = false;  // move on to the camera's next folder
     bool LoResFirst = false;  // "Both": every new JPEG before any raw file
-    int QuickPollMs = 0;      // op=102 between ticks this often; 0 = off, else >= kQuickPollMinMs
+    int QuickPollMs = 0;      // op=102 between ticks this often; 0 = off, else >= kQuickPollMinMs (missing: 300)
     int CheckNewFilesSec = 0;
     // [System]
     int Delay = 0;
@@ -61,6 +63,9 @@ struct Settings {
 
 // The shortest interval of the quick poll: a card answers two requests at once.
 constexpr int kQuickPollMinMs = 200;
+// The quick poll of a file that does not name it: a new picture is seen
+// within a third of a second, not at the next tick.
+constexpr int kQuickPollDefaultMs = 300;
 
 constexpr const wchar_t* kProgramName = L"Wemlox";
 constexpr const wchar_t* kProgramLongName = L"Wemlox Glimmerdeck";
@@ -72,25 +77,60 @@ std::wstring BuiltInBlock(size_t& position);
 // The default settings file text (the first block).
 std::wstring DefaultSettingsText();
 
+// How a settings file's bytes are text. Read: a byte-order mark names UTF-8
+// or UTF-16; without one, valid UTF-8 is UTF-8 and anything else is in the
+// system's ANSI code page (Notepad's "ANSI" on that system).
+enum class TextEncoding { Utf8, Utf8Bom, Utf16Le, Utf16Be, Ansi };
+// Turns bytes of the system's ANSI code page into text (fs::FromAnsiCodePage;
+// tests hand in their own).
+using AnsiDecoder = std::wstring (*)(std::string_view);
+
+struct DecodedText {
+    std::wstring text;
+    TextEncoding encoding = TextEncoding::Utf8;
+};
+DecodedText DecodeSettingsText(std::string_view bytes, AnsiDecoder ansi = fs::FromAnsiCodePage);
+// How a file read in `read` is written back: as it was, except that ANSI
+// text becomes UTF-8 with a byte-order mark, so that it reads the same on a
+// system with another code page and every character the program writes fits.
+TextEncoding RewriteEncoding(TextEncoding read);
+// The text in that encoding, its byte-order mark included.
+std::string EncodeSettingsText(std::wstring_view text, TextEncoding as);
+
+// One key to write: group, key, the new value.
+struct SettingChange {
+    std::wstring group, key, value;
+    friend bool operator==(const SettingChange&, const SettingChange&) = default;
+};
+
 // An INI text as a sequence of lines. Groups and keys are found ignoring case;
 // lines the parser does not understand are kept as they are, so rewriting the
 // file changes nothing but the value that was set.
 class IniDocument {
 public:
     IniDocument() = default;
-    // UTF-8 text, a byte-order mark tolerated; lines may end in CR LF, LF or CR.
-    explicit IniDocument(std::string_view utf8);
+    // The bytes of a settings file (see DecodeSettingsText); lines may end in
+    // CR LF, LF or CR.
+    explicit IniDocument(std::string_view bytes, AnsiDecoder ansi = fs::FromAnsiCodePage);
 
     bool HasGroup(std::wstring_view group) const;
     // Trimmed value of the first matching key; nothing when group or key is missing.
     std::optional<std::wstring> Value(std::wstring_view group, std::wstring_view key) const;
+    // The values of the comment lines "; key = value" of the group, in their
+    // order: the choices the file itself offers for the key.
+    std::vector<std::wstring> CommentedValues(std::wstring_view group, std::wstring_view key) const;
     // Rewrites the key line as key + " = " + value, or adds it at the end of the
     // group. False when the group is missing or key/value would break the line
     // structure (empty key, "=" in the key, line breaks).
     [[nodiscard]] bool SetValue(std::wstring_view group, std::wstring_view key,
                                 std::wstring_view value);
-    // UTF-8, every line ending in CR LF; the byte-order mark kept when there was one.
+    // Several keys at once; a missing group is added at the end of the text
+    // when `addGroups`. All or nothing: false (and the text unchanged) when
+    // one of them cannot be set.
+    [[nodiscard]] bool SetValues(const std::vector<SettingChange>& changes, bool addGroups);
+    // Every line ending in CR LF, in RewriteEncoding(ReadAs()).
     std::string Serialize() const;
+    TextEncoding ReadAs() const { return encoding_; }
 
 private:
     enum class Kind { Other, Group, Key };
@@ -106,7 +146,7 @@ private:
     std::optional<size_t> FindKey(size_t groupLine, std::wstring_view key) const;
 
     std::vector<Line> lines_;
-    bool bom_ = false;
+    TextEncoding encoding_ = TextEncoding::Utf8;
 };
 
 // Bar position from the raw [Menu] Position and the (loaded) PositionX/Y.
@@ -122,9 +162,46 @@ std::wstring WithLeadingDot(std::wstring_view extension);
 // folder + "Graphics\"; always ends in "\".
 std::wstring ResolveGraphicsPath(const std::wstring& location, const std::wstring& programFolder);
 
-// Loads, normalises and limits every setting of `ini` into `out`. Returns the
-// empty string on success, otherwise an "%ERR%" text; `out` is changed only
-// on success.
+// Why the settings cannot be used, and what it concerns: the start-up ends
+// with a message that names it (ProblemMessage).
+enum class SettingsProblemKind {
+    CannotOpen,          // the settings file cannot be read
+    CannotWrite,         // the default settings file cannot be written
+    GroupMissing,        // a group the program needs is not in the file
+    PictureMissing,      // a picture [Graphics] names is missing or empty
+    FolderCannotBeMade,  // a folder of [Copy], its default, or the settings folder
+};
+struct SettingsProblem {
+    SettingsProblemKind kind = SettingsProblemKind::CannotOpen;
+    std::wstring group, key;  // "Graphics", "Button_6"; "Copy", "SourcePath"; a missing group alone
+    std::wstring path;        // the picture or folder concerned
+    std::wstring reason;      // the system's words, when it gave any
+    friend bool operator==(const SettingsProblem&, const SettingsProblem&) = default;
+};
+// The message box text: the file, group, key, picture or folder, and what to
+// do about it.
+std::wstring ProblemMessage(const SettingsProblem& problem, const std::wstring& settingsFile);
+// The same as the "%ERR%" text the loader used to return ("%ERR% TFA",
+// "%ERR% Graphics_Button_21", "%ERR% OpenPreferences").
+std::wstring ErrorText(const SettingsProblem& problem);
+
+// The groups every settings file must have, in the order they are checked.
+inline constexpr const wchar_t* kRequiredGroups[] = {L"Main", L"Menu", L"Viewer", L"Graphics", L"Copy", L"TFA"};
+// Whether the settings file can be read and has every group the program
+// needs; the first problem otherwise.
+std::optional<SettingsProblem> CheckSettingsFile(const std::wstring& settingsFile);
+// The start of every run: the settings folder made (with its missing
+// parents), the default settings written when the file is missing or empty,
+// and then CheckSettingsFile. The first problem, named for the message box.
+std::optional<SettingsProblem> PrepareSettingsFile(const std::wstring& settingsFolder,
+                                                   const std::wstring& settingsFile);
+
+// Loads, normalises and limits every setting of `ini` into `out`; the first
+// problem otherwise, and then `out` is unchanged.
+std::optional<SettingsProblem> LoadSettings(const IniDocument& ini, const std::wstring& graphicsPath,
+                                            const std::wstring& foundViewerId, const std::wstring& viewerPath,
+                                            Settings& out);
+// The same, with the problem as its "%ERR%" text ("" on success).
 std::wstring LoadAllSettings(const IniDocument& ini, const std::wstring& graphicsPath,
                              const std::wstring& foundViewerId, const std::wstring& viewerPath,
                              Settings& out);
@@ -135,9 +212,20 @@ std::wstring ReadPreference(const std::wstring& settingsFile, const std::wstring
 // Loads every setting of the settings file into `out` (see LoadAllSettings).
 std::wstring LoadPreferences(const std::wstring& settingsFile, const std::wstring& graphicsPath,
                              const std::wstring& foundViewerId, const std::wstring& viewerPath, Settings& out);
+// The same, with the problem named (the file given as the problem's path
+// when it cannot be read).
+std::optional<SettingsProblem> LoadSettingsFile(const std::wstring& settingsFile, const std::wstring& graphicsPath,
+                                                const std::wstring& foundViewerId, const std::wstring& viewerPath,
+                                                Settings& out);
 // Stores one value in the settings file (replaced as a whole, never
 // half-written). 0 when the file cannot be read or written or the group is missing.
 uint8_t SavePreference(const std::wstring& settingsFile, const std::wstring& group, const std::wstring& key,
                        const std::wstring& value);
+
+enum class SaveResult { Saved, CannotRead, Refused, CannotWrite };
+// Stores several values in one write (a temporary file, then a rename), every
+// other line, comment and their order kept; a group the file lacks is added
+// at its end. Nothing is written unless every value can be.
+[[nodiscard]] SaveResult SavePreferences(const std::wstring& settingsFile, const std::vector<SettingChange>& changes);
 
 }  // namespace model

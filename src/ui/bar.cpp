@@ -11,6 +11,7 @@
 #include "ui/theme.h"
 #include "ui/thumb_area.h"
 #include "win/dpi.h"
+#include "win/user_shell.h"
 
 namespace ui {
 
@@ -99,6 +100,19 @@ LRESULT Bar::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
         events_.OnClose();
         return 0;
+    case WM_CONTEXTMENU:
+        if (OnContextMenu(reinterpret_cast<HWND>(wp), lp)) return 0;
+        break;
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+        if (OnMenuKey(window_, msg, wp)) return 0;
+        break;
+    case WM_DISPLAYCHANGE:
+        // A monitor came or went: the bar stays on one.
+        Relayout();
+        break;
     case WM_ENTERSIZEMOVE:
     case WM_ENTERMENULOOP:
         EnterModalLoop();
@@ -114,6 +128,10 @@ LRESULT Bar::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     default:
         if (msg == model::ids::kCardMail) {
             events_.OnCardMail();
+            return 0;
+        }
+        if (msg == model::ids::kComeForward) {
+            ComeForward();
             return 0;
         }
         break;
@@ -208,7 +226,17 @@ void Bar::CreateButtons(HINSTANCE inst) {
         buttons_[i] = CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW | BS_FLAT, r.x, r.y,
                                       r.width, r.height, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(i)),
                                       inst, nullptr);
+        // A button with the keyboard focus takes the keys that open the bar's menu.
+        SetWindowSubclass(buttons_[i], ButtonKeys, 0, reinterpret_cast<DWORD_PTR>(this));
     }
+}
+
+LRESULT CALLBACK Bar::ButtonKeys(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR bar) {
+    if ((msg == WM_KEYDOWN || msg == WM_KEYUP || msg == WM_SYSKEYDOWN || msg == WM_SYSKEYUP) &&
+        reinterpret_cast<Bar*>(bar)->OnMenuKey(h, msg, wp))
+        return 0;
+    if (msg == WM_NCDESTROY) RemoveWindowSubclass(h, ButtonKeys, 0);
+    return DefSubclassProc(h, msg, wp, lp);
 }
 
 void Bar::CreateInfoViews(HINSTANCE inst) {
@@ -264,8 +292,17 @@ void Bar::Layout() {
     sizes_ = model::SizesAtDpi(settings_, dpi_);
     const DWORD style = window_ ? static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_STYLE))
                                 : StyleFor(settings_.Titled).style;
-    geometry_ = model::ComputeBarGeometry(model::BarInputFromSettings(
-        settings_, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), static_cast<int32_t>(style), dpi_));
+    const DWORD exStyle = window_ ? static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_EXSTYLE))
+                                  : StyleFor(settings_.Titled).exStyle;
+    model::BarInput in = model::BarInputFromSettings(settings_, GetSystemMetrics(SM_CXSCREEN),
+                                                     GetSystemMetrics(SM_CYSCREEN), static_cast<int32_t>(style), dpi_);
+    // A user position on a monitor that is gone still puts the bar where it can be seen.
+    in.workAreas = win::MonitorWorkAreas();
+    RECT frame{0, 0, 0, 0};
+    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    in.frameWidth = frame.right - frame.left;
+    in.frameHeight = frame.bottom - frame.top;
+    geometry_ = model::ComputeBarGeometry(in);
 }
 
 void Bar::MakeDpiResources() {
@@ -288,13 +325,21 @@ void Bar::MakeDpiResources() {
 void Bar::ChangeDpi(int dpi) {
     if (dpi <= 0 || dpi == dpi_ || !window_) return;
     dpi_ = dpi;
-    Layout();
     // The controls let go of the old fonts before they are deleted.
     win::Font oldFont = std::move(font_), oldCaptionFont = std::move(captionFont_);
     MakeDpiResources();
     SendMessageW(journal_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
     SendMessageW(treeControl_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
     tree_.ScaleImages();
+    Relayout();
+}
+
+void Bar::ApplyLayout() {
+    if (window_) Relayout();
+}
+
+void Bar::Relayout() {
+    Layout();
     SetOpen(infoView_ != InfoView::Closed);
     model::InfoViewRects views = model::ComputeInfoViewRects(geometry_.mode, geometry_.info, sizes_.ButtonSpace);
     if (IsWindowVisible(journal_)) PlaceView(model::ids::kJournal, views.journal);
@@ -465,9 +510,12 @@ bool Bar::Open() {
 
     const model::PlacementRecord& w = geometry_.window;
     RECT rc = FramedRect(w.x, w.y, w.width, w.height, style, exStyle);
-    if (!CreateWindowExW(exStyle, kBarClass, model::kProgramName, style, rc.left, rc.top, rc.right - rc.left,
-                         rc.bottom - rc.top, nullptr, nullptr, inst, this))
-        return false;
+    // The bar's first place is its own, not a move by the user.
+    placing_ = true;
+    HWND created = CreateWindowExW(exStyle, kBarClass, model::kProgramName, style, rc.left, rc.top,
+                                   rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr, inst, this);
+    placing_ = false;
+    if (!created) return false;
     CreateButtons(inst);
     CreateInfoViews(inst);
     CreateTips(inst);

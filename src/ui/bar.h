@@ -102,6 +102,14 @@ public:
 
     // Shows the tree's popup menu for the item under the mouse.
     void ShowTreeMenu(HWND tree);
+    // The bar's own menu at a screen point; the choice goes to
+    // BarEvents::OnBarMenu once the menu has closed.
+    void ShowBarMenu(POINT at);
+    // The About box (a message box owned by the bar).
+    void ShowAbout(const std::wstring& settingsFile, const std::wstring& pictureFolder);
+    // Lays the bar out again from its settings (after they changed): its
+    // place, its sizes and the open panel.
+    void ApplyLayout();
     // Enables and labels the menu items for the selected tree item.
     void PrepareTreeMenu();
 
@@ -123,6 +131,14 @@ private:
     void OnCommand(int id, int code, HWND control);
     LRESULT OnNotify(const NMHDR& hdr);
     void OnMoved();
+    // WM_CONTEXTMENU: the bar's menu for the bar and its buttons.
+    bool OnContextMenu(HWND from, LPARAM at);
+    // Shift+F10 and the menu key on the bar or a button open the bar's menu;
+    // true when the key was one of them (it goes no further).
+    bool OnMenuKey(HWND from, UINT msg, WPARAM key);
+    static LRESULT CALLBACK ButtonKeys(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR bar);
+    // Another start asked for the bar: restored, on a monitor, in front.
+    void ComeForward();
     void DrawButton(const DRAWITEMSTRUCT& di);
     RECT ClientToWindowRect(int x, int y, int w, int h) const;
     void LoadImages();
@@ -140,6 +156,8 @@ private:
     void MakeDpiResources();
     // The window moved to a monitor of another DPI (or the DPI changed).
     void ChangeDpi(int dpi);
+    // Geometry, window, buttons and views anew from the settings at dpi_.
+    void Relayout();
 
     // Info panel (info_panel.cpp).
     void PlaceWindow(const model::PlacementRecord& r, bool open);

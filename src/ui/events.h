@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "model/bar_menu.h"
 #include "model/thumb_layout.h"
 
 namespace ui {
@@ -36,6 +37,11 @@ public:
     virtual void OnGridWanted() = 0;
     // The tooltip of button 1..11: what a click does now.
     virtual std::wstring TipFor(int button) = 0;
+    // A choice of the bar's own menu (a right click on the bar or a button,
+    // Shift+F10 or the menu key). A program that offers none ignores it.
+    virtual void OnBarMenu(model::BarMenuItem item) {}
+    // Whether "Start with Windows" is on, for the menu's check mark.
+    virtual bool StartsWithWindows() { return false; }
 };
 
 }  // namespace ui

@@ -70,7 +70,11 @@ void Bar::ShowJournalView() {
     if (model::IsUserMode(geometry_.mode)) {
         RECT rc;
         GetWindowRect(window_, &rc);
-        if (auto pos = model::CaptureUserPosition(geometry_.mode, rc.left, rc.top, sizes_.InfoSize, geometry_.window)) {
+        // Where the user dropped the bar is its new position; where the bar
+        // put itself (its position lay off the monitors) is not.
+        const bool dropped = rc.left != geometry_.window.x || rc.top != geometry_.window.y;
+        auto pos = model::CaptureUserPosition(geometry_.mode, rc.left, rc.top, sizes_.InfoSize, geometry_.window);
+        if (pos && dropped) {
             settings_.PositionX = pos->x;
             settings_.PositionY = pos->y;
         }

@@ -46,4 +46,20 @@ int MetricForDpi(int index, int dpi) {
     return MulDiv(GetSystemMetrics(index), dpi, SystemDpi());
 }
 
+HFONT CreateMessageFont(int dpi) {
+    using ForDpi = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
+    static const auto forDpi = Lookup<ForDpi>("SystemParametersInfoForDpi");
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (forDpi && forDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, static_cast<UINT>(dpi)))
+        return CreateFontIndirectW(&metrics.lfMessageFont);
+    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+        LOGFONTW lf{};
+        GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);
+        metrics.lfMessageFont = lf;
+    }
+    metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, SystemDpi());
+    return CreateFontIndirectW(&metrics.lfMessageFont);
+}
+
 }  // namespace win

@@ -16,5 +16,7 @@ int WindowDpi(HWND window);
 int SystemDpi();
 // A system metric (icon sizes and the like) at the given DPI.
 int MetricForDpi(int index, int dpi);
+// The font of message boxes and dialogs at the given DPI; the caller owns it.
+HFONT CreateMessageFont(int dpi);
 
 }  // namespace win

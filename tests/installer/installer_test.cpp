@@ -79,6 +79,18 @@ bool InstallsWithoutElevation(const std::wstring& package) {
     return read == ERROR_SUCCESS && (wordCount & 8) != 0;
 }
 
+// The user's "Start with Windows" entry, as the bar's menu writes it.
+constexpr const wchar_t* kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+void SetRunEntry(const std::wstring& program) {
+    const std::wstring command = L"\"" + program + L"\"";
+    RegSetKeyValueW(HKEY_CURRENT_USER, kRunKey, L"Wemlox", REG_SZ, command.c_str(),
+                    static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+}
+bool HasRunEntry() {
+    return RegGetValueW(HKEY_CURRENT_USER, kRunKey, L"Wemlox", RRF_RT_REG_SZ, nullptr, nullptr, nullptr) ==
+           ERROR_SUCCESS;
+}
+
 void UninstallAll() {
     for (const std::wstring& code : InstalledProducts()) (void)Uninstall(code);
 }
@@ -193,10 +205,13 @@ TEST_F(Installer, InstallsForTheUserStartsFromTheShortcutAndUninstallsCleanly) {
         EXPECT_EQ(CloseBar(run, bar), 0);
     }
 
+    SetRunEntry(target);
+    ASSERT_TRUE(HasRunEntry());
     ASSERT_EQ(Uninstall(products[0]), 0);
     EXPECT_TRUE(InstalledProducts().empty());
     EXPECT_FALSE(FileExists(InstallFolder()));
     EXPECT_FALSE(FileExists(StartMenuShortcut()));
+    EXPECT_FALSE(HasRunEntry()) << "Wemlox would still be started with Windows";
     EXPECT_TRUE(fs::ReadFile(settings.path) == settings.before) << "the settings file was touched";
     EXPECT_TRUE(fs::ReadFile(picture.path) == picture.before) << "the picture store was touched";
 }
@@ -205,6 +220,9 @@ TEST_F(Installer, LaterPackagesReplaceTheInstalledOneAndEarlierOnesAreRefused) {
     ASSERT_EQ(Install(Package(L"Wemlox.msi")), 0);
     const std::vector<std::wstring> first = InstalledProducts();
     ASSERT_EQ(first.size(), 1u);
+    // (Windows keeps it over the upgrades, which remove the old package with
+    // UPGRADINGPRODUCTCODE set; Wine's msiexec does not set it.)
+    SetRunEntry(InstallFolder() + L"\\Wemlox.exe");
 
     ASSERT_EQ(Install(Package(L"Wemlox-rebuild.msi")), 0);
     const std::vector<std::wstring> rebuilt = InstalledProducts();
@@ -225,4 +243,5 @@ TEST_F(Installer, LaterPackagesReplaceTheInstalledOneAndEarlierOnesAreRefused) {
     EXPECT_EQ(Uninstall(next[0]), 0);
     EXPECT_TRUE(InstalledProducts().empty());
     EXPECT_FALSE(FileExists(InstallFolder()));
+    EXPECT_FALSE(HasRunEntry());
 }

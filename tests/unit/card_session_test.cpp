@@ -412,3 +412,25 @@ TEST(CardSession, FollowsTheCameraIntoItsNextFolder) {
         EXPECT_EQ(session.Config.Path, L"DCIM/101_PANA");
     }
 }
+
+TEST(CardSession, AddressAndCameraFolderChangedWhileRunningTakeEffectAtOnce) {
+    FakeCardPort port;
+    model::Session& session = port.session;
+    port.ConfigureCamera(L".rw2");
+    session.CardConnected = true;
+    session.CardHost = Host(5);
+    session.UrlLastConnect = Host(5);
+    model::Settings same = session.Config;
+    session.AdoptSettings(same);
+    EXPECT_TRUE(session.CardConnected);
+    EXPECT_FALSE(session.PathChanged);
+
+    model::Settings moved = same;
+    moved.Url = Host(7);
+    moved.Path = L"DCIM/100EOS5D";
+    session.AdoptSettings(moved);
+    EXPECT_FALSE(session.CardConnected);  // looked for at the new address
+    EXPECT_EQ(session.CardHost, Host(7));
+    EXPECT_EQ(session.UrlLastConnect, L"");
+    EXPECT_TRUE(session.PathChanged);     // a folder the user chose
+}

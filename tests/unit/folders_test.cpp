@@ -97,7 +97,7 @@ TEST(Folders, PathPartsOfExistingFilesOnly) {
             << Utf8(c.path) << " / " << Utf8(c.kind);
 }
 
-TEST(Folders, CheckCreateOneFolder) {
+TEST(Folders, EnsureFolderMakesTheMissingParents) {
     TempDir dir;
     std::wstring file = dir.Write(L"file", "x");
     EXPECT_TRUE(model::EnsureFolder(dir / L"new"));
@@ -105,9 +105,11 @@ TEST(Folders, CheckCreateOneFolder) {
     EXPECT_TRUE(model::EnsureFolder(dir / L"new"));           // exists already
     EXPECT_TRUE(model::EnsureFolder(dir / L"trail\\"));       // settings folder form
     EXPECT_TRUE(fs::IsDirectory(dir / L"trail"));
-    EXPECT_FALSE(model::EnsureFolder(dir / L"a\\b"));          // one level only
-    EXPECT_FALSE(fs::IsDirectory(dir / L"a"));
+    EXPECT_TRUE(model::EnsureFolder(dir / L"Shoots\\2026\\Studio"));
+    EXPECT_TRUE(fs::IsDirectory(dir / L"Shoots\\2026\\Studio"));
     EXPECT_FALSE(model::EnsureFolder(file));                   // a file is no folder
+    EXPECT_FALSE(model::EnsureFolder(file + L"\\below"));
+    EXPECT_FALSE(model::EnsureFolder(L"relative\\two"));       // one level where the program runs
 }
 
 TEST_F(WorkingTree, DefaultTreeBelowProfile) {
@@ -144,10 +146,15 @@ TEST_F(WorkingTree, ConfiguredFoldersAndFtpTargets) {
     EXPECT_FALSE(fs::IsDirectory(profile_ / L"Wemlox"));  // no default was needed
 }
 
-TEST_F(WorkingTree, FailsWhenAFolderCannotBeCreated) {
+TEST_F(WorkingTree, FailsWhenAFolderCannotBeCreatedAndNamesIt) {
     ScopedEnv env(L"userprofile", profile_.path());
-    settings_.TargetPath = profile_ / L"no\\parent";
-    EXPECT_EQ(CreateTree(), 0);
+    const std::wstring file = profile_.Write(L"a-file", "x");
+    settings_.TargetPath = file + L"\\parent";
+    std::optional<model::SettingsProblem> problem = model::MakeWorkingTree(settings_, tfaActive_);
+    ASSERT_TRUE(problem);
+    EXPECT_EQ(problem->kind, model::SettingsProblemKind::FolderCannotBeMade);
+    EXPECT_EQ(problem->key, L"TargetPath");
+    EXPECT_EQ(problem->path, file + L"\\parent");
     EXPECT_TRUE(fs::IsDirectory(profile_ / L"Wemlox"));  // created before the failure
     EXPECT_FALSE(fs::IsDirectory(profile_ / L"Wemlox\\Storage"));
 }

@@ -323,3 +323,42 @@ TEST(Placement, WorkedExampleDoublesAt192Dpi) {
                 EXPECT_EQ(at192.buttons[i], doubled(at96.buttons[i])) << mode << " " << flags << " button " << i;
         }
 }
+
+TEST(Placement, AWindowOffTheMonitorsComesOntoTheNearestWhollyVisible) {
+    const std::vector<Rect> one = {{0, 0, 1920, 1040}};                      // taskbar below
+    const std::vector<Rect> two = {{0, 0, 1920, 1040}, {1920, -200, 1280, 1024}};  // a second, higher
+    struct Case { const char* what; Rect window; std::vector<Rect> areas; Rect placed; };
+    const Case cases[] = {
+        {"on the monitor", {300, 100, 84, 904}, one, {300, 100, 84, 904}},
+        {"on no monitors known", {5000, 3000, 84, 904}, {}, {5000, 3000, 84, 904}},
+        {"far off, below right", {5000, 3000, 84, 904}, one, {1836, 136, 84, 904}},
+        {"half off the left edge", {-40, 100, 84, 904}, one, {0, 100, 84, 904}},
+        {"over the taskbar", {300, 1000, 904, 84}, one, {300, 956, 904, 84}},
+        {"across both monitors", {1800, 100, 904, 84}, two, {1800, 100, 904, 84}},
+        {"mostly on the second", {2500, 900, 904, 84}, two, {2296, 740, 904, 84}},
+        {"where the second was", {3400, 100, 84, 904}, two, {3116, -80, 84, 904}},
+        {"above the first, nearer it", {100, -500, 84, 904}, two, {100, 0, 84, 904}},
+        {"larger than the work area", {100, 100, 84, 2000}, one, {100, 0, 84, 2000}},
+        {"wider than the work area", {100, 100, 2500, 84}, one, {0, 100, 2500, 84}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(model::KeepOnScreen(c.window, c.areas), c.placed) << c.what;
+}
+
+TEST(Placement, AUserPositionOffScreenPutsTheBarOnScreenAndKeepsTheSavedPosition) {
+    model::BarInput in = Input(L"verticalright");
+    in.positionX = 5000;
+    in.positionY = 3000;
+    in.workAreas = {{0, 0, 1920, 1080}};
+    in.frameHeight = 20;  // a caption above the client area
+    model::BarGeometry g = model::ComputeBarGeometry(in);
+    EXPECT_TRUE(g.movedOnScreen);
+    EXPECT_EQ(Closed(g.window), (Rect{1836, 156, 84, 904}));  // the window with its caption fits
+    EXPECT_EQ(Open(g.window), (Rect{1556, 156, 364, 904}));
+    EXPECT_EQ(in.positionX, 5000);
+    // Docked bars and user positions on screen are where they were.
+    in.positionX = 300;
+    in.positionY = 100;
+    EXPECT_FALSE(model::ComputeBarGeometry(in).movedOnScreen);
+    in.position = L"right";
+    EXPECT_FALSE(model::ComputeBarGeometry(in).movedOnScreen);
+}

@@ -555,3 +555,157 @@ TEST_F(SettingsFile, SaveKeepsNonAsciiText) {
     EXPECT_EQ(WLX_SavePreference(L"TFA", L"Path", L"\x20AC"), 1);
     EXPECT_EQ(IniBytes(), "[Copy]\r\nSourcePath = C:\\Bl\xC3\xBCten\r\n[TFA]\r\nPath = \xE2\x82\xAC\r\n");
 }
+
+// --- encodings, several keys at once, start-up problems -------------------------
+
+namespace {
+
+// A Polish system's ANSI code page (Windows-1250) for the letters used here.
+std::wstring Cp1250(std::string_view bytes) {
+    std::wstring text;
+    for (unsigned char c : bytes) {
+        switch (c) {
+        case 0xA3: text += L'\x0141'; break;  // Ł
+        case 0xF3: text += L'\x00F3'; break;  // ó
+        case 0x9F: text += L'\x017A'; break;  // ź
+        default: text += static_cast<wchar_t>(c);
+        }
+    }
+    return text;
+}
+
+const std::wstring kLodz = L"D:\\\x0141\x00F3" L"d\x017A";
+
+}  // namespace
+
+TEST(IniDocument, ReadsEveryEncodingAndWritesBackWhatStaysReadable) {
+    const std::string ansi = "[Copy]\r\nSourcePath = D:\\\xA3\xF3" "d\x9F\r\n";
+    const std::string utf8 = str::ToUtf8(L"[Copy]\r\nSourcePath = " + kLodz + L"\r\n");
+    struct Case {
+        const char* what;
+        std::string bytes;
+        model::TextEncoding read;
+        std::string rewrittenStart;  // the byte-order mark (and first bytes) after a save
+    } cases[] = {
+        {"UTF-8", utf8, model::TextEncoding::Utf8, "[Copy]"},
+        {"UTF-8 with BOM", "\xEF\xBB\xBF" + utf8, model::TextEncoding::Utf8Bom, "\xEF\xBB\xBF[Copy]"},
+        {"UTF-16 LE (Notepad's Unicode)", "\xFF\xFE" + str::ToUtf16(str::FromUtf8(utf8), false),
+         model::TextEncoding::Utf16Le, std::string("\xFF\xFE[\0C\0", 6)},
+        {"UTF-16 BE", "\xFE\xFF" + str::ToUtf16(str::FromUtf8(utf8), true), model::TextEncoding::Utf16Be,
+         std::string("\xFE\xFF\0[\0C", 6)},
+        {"ANSI", ansi, model::TextEncoding::Ansi, "\xEF\xBB\xBF[Copy]"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        model::IniDocument ini(c.bytes, Cp1250);
+        EXPECT_EQ(ini.ReadAs(), c.read);
+        EXPECT_EQ(ini.Value(L"Copy", L"SourcePath"), kLodz);
+        ASSERT_TRUE(ini.SetValue(L"Copy", L"TmpPath", L"\x20AC"));
+        const std::string saved = ini.Serialize();
+        EXPECT_EQ(saved.substr(0, c.rewrittenStart.size()), c.rewrittenStart);
+        model::IniDocument again(saved, Cp1250);
+        EXPECT_EQ(again.Value(L"Copy", L"SourcePath"), kLodz);
+        EXPECT_EQ(again.Value(L"Copy", L"TmpPath"), L"\x20AC");
+    }
+    // Unchanged UTF-16 text comes back byte for byte.
+    const std::string utf16 = cases[2].bytes;
+    EXPECT_EQ(model::IniDocument(utf16).Serialize(), utf16);
+}
+
+TEST_F(SettingsFile, SeveralKeysInOneWriteKeepEveryOtherLine) {
+    const std::string before = "; mine\r\n[Menu]\r\nPositionX = 112\r\n; PositionY = 5\r\nPositionY = 112\r\n\r\n"
+                               "[TFA]\r\nUrl = 192.168.0.1\r\n";
+    WriteIni(before);
+    EXPECT_EQ(model::SavePreferences(settingsFile_, {{L"TFA", L"Url", L"192.168.0.*"},
+                                                     {L"Menu", L"PositionY", L"40"},
+                                                     {L"TFA", L"QuickPollMs", L"0"},
+                                                     {L"System", L"Delay", L"60"}}),
+              model::SaveResult::Saved);
+    EXPECT_EQ(IniBytes(), "; mine\r\n[Menu]\r\nPositionX = 112\r\n; PositionY = 5\r\nPositionY = 40\r\n\r\n"
+                          "[TFA]\r\nUrl = 192.168.0.*\r\nQuickPollMs = 0\r\n[System]\r\nDelay = 60\r\n");
+    EXPECT_FALSE(fs::FileSize(settingsFile_ + L".new"));
+    // One value that cannot be written and none is.
+    const std::string now = IniBytes();
+    EXPECT_EQ(model::SavePreferences(settingsFile_, {{L"TFA", L"Url", L"x"}, {L"TFA", L"Bad=Key", L"1"}}),
+              model::SaveResult::Refused);
+    EXPECT_EQ(IniBytes(), now);
+    settingsFile_ = dir_ / L"missing.ini";
+    EXPECT_EQ(model::SavePreferences(settingsFile_, {{L"TFA", L"Url", L"x"}}), model::SaveResult::CannotRead);
+}
+
+TEST_F(SettingsFile, EveryReaderTakesAUtf16File) {
+    GraphicsFolder gfx;
+    graphicsPath_ = gfx.path();
+    WriteIni("\xFF\xFE" + str::ToUtf16(model::DefaultSettingsText(), false));
+    EXPECT_EQ(WLX_LoadPreferences(L"Viewer", L"Location"), L"AutoSearch");
+    EXPECT_EQ(WLX_LoadPreferences(L"", L""), L"");
+    EXPECT_EQ(WLX_SavePreference(L"TFA", L"Path", L"DCIM/100EOS5D"), 1);
+    EXPECT_EQ(IniBytes().substr(0, 2), "\xFF\xFE");
+    EXPECT_EQ(WLX_LoadPreferences(L"TFA", L"Path"), L"DCIM/100EOS5D");
+}
+
+TEST(SettingsLoad, QuickPollRunsAtThreeHundredMillisecondsUnlessTheFileSaysOtherwise) {
+    GraphicsFolder gfx;
+    EXPECT_EQ(Load(Utf8(model::DefaultSettingsText()), gfx.path()).settings.QuickPollMs, model::kQuickPollDefaultMs);
+    EXPECT_EQ(Load(DefaultsWith(L"TFA", L"QuickPollMs", L"0"), gfx.path()).settings.QuickPollMs, 0);
+    EXPECT_EQ(Load(DefaultsWith(L"TFA", L"QuickPollMs", L"1000"), gfx.path()).settings.QuickPollMs, 1000);
+}
+
+TEST_F(SettingsFile, StartUpProblemsNameWhatIsWrongAndWhatToDo) {
+    GraphicsFolder gfx;
+    graphicsPath_ = gfx.path();
+    struct Case {
+        const char* what;
+        std::string ini;  // empty: no file
+        model::SettingsProblemKind kind;
+        std::wstring group, key, path;
+        std::vector<std::wstring> said;  // in the message besides the file
+    } cases[] = {
+        {"no file", "", model::SettingsProblemKind::CannotOpen, L"", L"", settingsFile_, {L"rename the file"}},
+        {"group missing", Replace(Utf8(model::DefaultSettingsText()), "[Copy]", "[Kopie]"),
+         model::SettingsProblemKind::GroupMissing, L"Copy", L"", L"", {L"[Copy]", L"Add the line"}},
+        {"picture missing", DefaultsWith(L"Graphics", L"Button_6", L"Gone.jpg"),
+         model::SettingsProblemKind::PictureMissing, L"Graphics", L"Button_6", gfx.path() + L"Gone.jpg",
+         {L"[Graphics] Button_6", gfx.path() + L"Gone.jpg", L"Put the picture there"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        (void)fs::DeleteFileAt(settingsFile_);
+        if (!c.ini.empty()) WriteIni(c.ini);
+        std::optional<model::SettingsProblem> p =
+            model::LoadSettingsFile(settingsFile_, graphicsPath_, L"", L"", settings_);
+        ASSERT_TRUE(p);
+        EXPECT_EQ(p->kind, c.kind);
+        EXPECT_EQ(p->group, c.group);
+        EXPECT_EQ(p->key, c.key);
+        EXPECT_EQ(p->path, c.path);
+        std::wstring message = model::ProblemMessage(*p, settingsFile_);
+        EXPECT_NE(message.find(settingsFile_), std::wstring::npos);
+        for (const std::wstring& s : c.said) EXPECT_NE(message.find(s), std::wstring::npos) << Utf8(s);
+    }
+    // The [Viewer] group is needed before anything else is loaded.
+    WriteIni(Replace(Utf8(model::DefaultSettingsText()), "[Viewer]", "[Viewers]"));
+    EXPECT_EQ(model::CheckSettingsFile(settingsFile_),
+              (model::SettingsProblem{model::SettingsProblemKind::GroupMissing, L"Viewer", L"", L"", L""}));
+    model::SettingsProblem folder{model::SettingsProblemKind::FolderCannotBeMade, L"Copy", L"SourcePath",
+                                  L"Q:\\Shoots", L"The system cannot find the path specified."};
+    std::wstring message = model::ProblemMessage(folder, settingsFile_);
+    for (const wchar_t* s : {L"Q:\\Shoots", L"[Copy] SourcePath", L"cannot find the path", L"leave it empty"})
+        EXPECT_NE(message.find(s), std::wstring::npos) << Utf8(s);
+}
+
+TEST_F(SettingsFile, AFirstStartMakesTheFolderAndTheDefaultFileAndKeepsAnExistingOne) {
+    const std::wstring folder = dir_ / L"Roaming\\Wemlox";
+    const std::wstring file = folder + L"\\Wemlox.ini";
+    EXPECT_FALSE(model::PrepareSettingsFile(folder, file));
+    EXPECT_EQ(testutil::ReadAll(file), Utf8(model::DefaultSettingsText()));
+    ASSERT_TRUE(fs::WriteFile(file, "[Main]\r\n"));
+    EXPECT_EQ(model::PrepareSettingsFile(folder, file)->group, L"Menu");  // kept, and named
+    EXPECT_EQ(testutil::ReadAll(file), "[Main]\r\n");
+    const std::wstring blocked = dir_.Write(L"a-file", "x") + L"\\Wemlox";
+    std::optional<model::SettingsProblem> p = model::PrepareSettingsFile(blocked, blocked + L"\\Wemlox.ini");
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->kind, model::SettingsProblemKind::FolderCannotBeMade);
+    EXPECT_EQ(p->path, blocked);
+    EXPECT_NE(model::ProblemMessage(*p, blocked + L"\\Wemlox.ini").find(L"settings folder"), std::wstring::npos);
+}

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/card_events.h"
 #include "app/card_link.h"
@@ -39,6 +40,12 @@ struct TestShell final : ui::BarEvents {
     void OnTreeWanted() override {}
     void OnGridWanted() override {}
     std::wstring TipFor(int) override { return L""; }
+
+    // The bar's own menu: the items chosen, and what its check mark asks.
+    std::vector<model::BarMenuItem> menuChoices;
+    bool startsWithWindows = false;
+    void OnBarMenu(model::BarMenuItem item) override { menuChoices.push_back(item); }
+    bool StartsWithWindows() override { return startsWithWindows; }
 };
 
 inline TestShell& Shell() {
