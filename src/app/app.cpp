@@ -11,17 +11,19 @@
 #include "model/folders.h"
 #include "model/ids.h"
 #include "model/journal.h"
+#include "model/settings_form.h"
 #include "win/desktop.h"
 #include "win/download.h"
+#include "win/user_shell.h"
 #include "win/window_search.h"
 
 namespace app {
 
 App::App()
     : bar_(settings_, *this),
+      link_(net_, cards_),
       card_(link_),
       cards_(bar_, card_, settings_, *this),
-      link_(net_, cards_.Events()),
       transfers_(card_, cards_),
       views_(card_, cards_, link_, transfers_, bar_),
       viewer_(bar_, settings_, facts_.viewerPath),
@@ -45,47 +47,44 @@ void App::HandOverCommandLineFile(int argc, wchar_t** argv) {
     win::LaunchCommandLine(facts_.viewerPath.empty() ? file : L"\"" + facts_.viewerPath + L"\" " + file);
 }
 
-// True when another instance already runs (its bar was brought to the front).
+// True when another instance already runs: its bar comes to the front, on
+// a monitor that is there.
 bool App::GiveWayToRunningInstance() {
     HWND other = win::FindTopLevelWindow(model::kProgramName, false);
     instanceMutex_.reset(CreateMutexW(nullptr, TRUE, L"Wemlox.exe"));
     if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
-    if (other) {
-        if (IsIconic(other)) ShowWindow(other, SW_RESTORE);
-        SetForegroundWindow(other);
-        BringWindowToTop(other);
-    }
+    if (other) win::BringBarForward(other);
     return true;
+}
+
+// A start that cannot go on says why in one message box (there is no bar
+// yet to journal it) and ends.
+bool App::StartRefused(const model::SettingsProblem& problem) const {
+    win::ShowStartupProblem(model::ProblemMessage(problem, facts_.settingsFile));
+    return false;
 }
 
 bool App::PrepareSettings(int argc, wchar_t** argv) {
     facts_.settingsFolder = model::own_GetEnv(L"appdata") + L"\\Wemlox\\";
-    if (!model::EnsureFolder(facts_.settingsFolder)) return false;
     facts_.settingsFile = facts_.settingsFolder + L"Wemlox.ini";
-    if (!fs::IsNonEmptyFile(facts_.settingsFile)) {
-        size_t position = 0;
-        std::wstring text = model::BuiltInBlock(position);
-        if (text.empty() || !model::own_SaveTextFile(facts_.settingsFile, text, 0)) return false;
-    }
-    if (!fs::IsNonEmptyFile(facts_.settingsFile)) return false;
+    if (auto problem = model::PrepareSettingsFile(facts_.settingsFolder, facts_.settingsFile))
+        return StartRefused(*problem);
 
     facts_.graphicsPath = model::ResolveGraphicsPath(str::Trim(SettingOf(L"Graphics", L"Location").value_or(L"")),
                                                      model::own_GetProgramFolder());
-    std::optional<std::wstring> location = SettingOf(L"Viewer", L"Location");
-    if (!location) return false;
-    *location = str::Trim(*location);
-    if (str::EqualsI(*location, L"autosearch")) *location = model::AutoSearchViewer(facts_.foundViewerId);
-    if (fs::IsNonEmptyFile(*location)) facts_.viewerPath = *location;
+    model::ViewerFacts viewer = model::ViewerFromLocation(SettingOf(L"Viewer", L"Location").value_or(L""));
+    facts_.viewerPath = viewer.path;
+    facts_.foundViewerId = viewer.foundId;
 
     HandOverCommandLineFile(argc, argv);
     if (GiveWayToRunningInstance()) return false;
 
     facts_.cardAccess = str::EqualsI(str::Trim(SettingOf(L"TFA", L"Active").value_or(L"")), L"yes");
-    if (!model::LoadPreferences(facts_.settingsFile, facts_.graphicsPath, facts_.foundViewerId, facts_.viewerPath,
-                                settings_)
-             .empty())
-        return false;
-    return model::CreateWorkingTree(settings_, facts_.cardAccess);
+    if (auto problem = model::LoadSettingsFile(facts_.settingsFile, facts_.graphicsPath, facts_.foundViewerId,
+                                               facts_.viewerPath, settings_))
+        return StartRefused(*problem);
+    if (auto problem = model::MakeWorkingTree(settings_, facts_.cardAccess)) return StartRefused(*problem);
+    return true;
 }
 
 void App::WriteStartJournal() {
@@ -138,6 +137,7 @@ void App::EventLoop() {
             continue;
         }
         if (msg.message == WM_QUIT) break;
+        if (settingsWindow_.PreTranslate(msg)) continue;
         // The raw press reaches the loop before the control reports its click.
         if (msg.message == WM_LBUTTONDOWN && bar_.Owns(msg.hwnd))
             clickModifiers_ = static_cast<uint16_t>(LOWORD(msg.wParam));
@@ -148,19 +148,11 @@ void App::EventLoop() {
 
 void App::WriteBackSettings() {
     if (!settings_.SaveChangesOnExit || !facts_.cardAccess) return;
-    const model::Settings& s = settings_;
-    const std::wstring& file = facts_.settingsFile;
-    (void)model::SavePreference(file, L"TFA", L"UrlLastConnect", s.UrlLastConnect);
-    (void)model::SavePreference(file, L"TFA", L"DoNotLoad", s.DoNotLoad);
-    (void)model::SavePreference(file, L"TFA", L"Path", s.Path);
-    (void)model::SavePreference(file, L"TFA", L"OccurenceName", s.OccurenceName);
-    (void)model::SavePreference(file, L"TFA", L"TransferHiRes", s.TransferHiResToSave);
-    (void)model::SavePreference(file, L"TFA", L"TransferLoRes", s.TransferLoResToSave);
-    (void)model::SavePreference(file, L"Menu", L"PositionX", str::FromInt(s.PositionX));
-    (void)model::SavePreference(file, L"Menu", L"PositionY", str::FromInt(s.PositionY));
+    (void)model::SavePreferences(facts_.settingsFile, model::WriteBackChanges(settings_));
 }
 
 void App::Shutdown() {
+    settingsWindow_.Close();
     bool cardEnded = StopCardAccess();
     WriteBackSettings();
     win::own_ShowHideTaskBar(SW_SHOW);
@@ -278,6 +270,64 @@ std::wstring App::TipFor(int button) {
     f.downloading = cards_.Downloading();
     f.work = work_;
     return model::ButtonTip(button, f);
+}
+
+void App::OnBarMenu(model::BarMenuItem item) {
+    switch (item) {
+    case model::BarMenuItem::Settings: OpenSettingsWindow(); break;
+    case model::BarMenuItem::OpenPictureFolder:
+        if (!win::OpenFolder(settings_.SourcePath)) bar_.ShowInfo(L"Cannot open the picture folder: " + settings_.SourcePath);
+        break;
+    case model::BarMenuItem::StartWithWindows: {
+        const std::wstring exe = fs::ProgramFile();
+        const bool on = !win::StartsWithWindows(exe);
+        if (!win::SetStartWithWindows(on, exe))
+            bar_.ShowInfo(on ? L"Windows did not take the entry that starts Wemlox with it"
+                             : L"Windows did not remove the entry that starts Wemlox with it");
+        break;
+    }
+    case model::BarMenuItem::About: bar_.ShowAbout(facts_.settingsFile, settings_.SourcePath); break;
+    case model::BarMenuItem::End: buttons_.OnClick(model::ids::kEndButton); break;
+    }
+}
+
+bool App::StartsWithWindows() { return win::StartsWithWindows(fs::ProgramFile()); }
+
+// --- What the settings window reports ----------------------------------------
+
+// The window starts from the file as it is now, with what the program
+// holds and writes back at exit (the bar's place, the camera folder).
+void App::OpenSettingsWindow() {
+    model::IniDocument file(fs::ReadFile(facts_.settingsFile).value_or(""));
+    if (!settingsWindow_.Open(bar_.Window(), model::BuildSettingsForm(file, model::HeldValues(settings_)), bar_.Dpi()))
+        bar_.ShowInfo(L"The settings window could not be opened");
+}
+
+std::optional<std::wstring> App::OnSettingsOk(const std::vector<model::SettingChange>& changes) {
+    switch (model::SavePreferences(facts_.settingsFile, changes)) {
+    case model::SaveResult::Saved: break;
+    case model::SaveResult::CannotRead: return L"The settings file cannot be read: " + facts_.settingsFile;
+    case model::SaveResult::Refused: return L"A value cannot be written to the settings file as it is";
+    case model::SaveResult::CannotWrite:
+        return L"The settings file cannot be written (" + fs::LastErrorText() + L"): " + facts_.settingsFile;
+    }
+    model::IniDocument saved(fs::ReadFile(facts_.settingsFile).value_or(""));
+    model::ViewerFacts viewer{facts_.viewerPath, facts_.foundViewerId};
+    model::ChangeEffects effects =
+        model::ApplySavedChanges(saved, changes, facts_.graphicsPath, viewer, settings_);
+    facts_.viewerPath = viewer.path;
+    facts_.foundViewerId = viewer.foundId;
+    if (effects.barLayout) bar_.ApplyLayout();
+    bar_.ShowInfo(L"Settings saved: " + facts_.settingsFile);
+    if (!effects.nextStart.empty()) bar_.ShowInfo(model::NextStartNote(effects.nextStart));
+    return std::nullopt;
+}
+
+void App::OnModalLoop(bool entered) {
+    if (entered)
+        bar_.EnterModalLoop();
+    else
+        bar_.LeaveModalLoop();
 }
 
 // --- What the card thread reports, carried out here ------------------------

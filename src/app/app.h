@@ -2,7 +2,8 @@
 // finds out, the bar, the card session and the card thread, builds the small
 // objects that do the work (transfers, card views, viewer actions, tree
 // actions, buttons) and hands each what it uses. It answers what the bar
-// reports (ui::BarEvents) and carries out what the card thread reports
+// reports (ui::BarEvents), what the settings window reports
+// (ui::SettingsEvents) and carries out what the card thread reports
 // (CardEvents), on the interface thread.
 #pragma once
 
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/buttons.h"
 #include "app/card_events.h"
@@ -26,12 +28,14 @@
 #include "model/writer_thread.h"
 #include "ui/bar.h"
 #include "ui/events.h"
+#include "ui/settings_window.h"
 #include "win/card_net.h"
 #include "win/handle.h"
 
 namespace app {
 
-// What start-up finds out; fixed for the run.
+// What start-up finds out; fixed for the run but the viewer, which the
+// settings window may change.
 struct StartFacts {
     std::wstring settingsFolder;  // appdata folder + "\Wemlox\"
     std::wstring settingsFile;    // settingsFolder + "Wemlox.ini"
@@ -43,7 +47,7 @@ struct StartFacts {
     int64_t identitiesSince = 0;  // stored files older than this carry the download's time
 };
 
-class App final : public ui::BarEvents, public CardEvents {
+class App final : public ui::BarEvents, public ui::SettingsEvents, public CardEvents {
 public:
     App();
     App(const App&) = delete;
@@ -65,6 +69,12 @@ public:
     void OnTreeWanted() override;
     void OnGridWanted() override;
     std::wstring TipFor(int button) override;
+    void OnBarMenu(model::BarMenuItem item) override;
+    bool StartsWithWindows() override;
+
+    // ui::SettingsEvents
+    std::optional<std::wstring> OnSettingsOk(const std::vector<model::SettingChange>& changes) override;
+    void OnModalLoop(bool entered) override;
 
     // CardEvents, carried out on the interface thread.
     void Journal(std::wstring text) override;
@@ -83,6 +93,8 @@ public:
 
 private:
     bool PrepareSettings(int argc, wchar_t** argv);
+    bool StartRefused(const model::SettingsProblem& problem) const;
+    void OpenSettingsWindow();
     std::optional<std::wstring> SettingOf(const std::wstring& group, const std::wstring& key) const;
     void HandOverCommandLineFile(int argc, wchar_t** argv);
     bool GiveWayToRunningInstance();
@@ -109,10 +121,11 @@ private:
     win::KernelHandle instanceMutex_;
 
     ui::Bar bar_;
+    ui::SettingsWindow settingsWindow_{*this};
     win::CardNet net_;                 // used by the card thread
+    CardLink link_;
     model::Session card_;
     CardThread cards_;
-    CardLink link_;
     Transfers transfers_;
     CardViews views_;
     ViewerActions viewer_;

@@ -11,15 +11,16 @@ namespace app {
 
 class CardLink final : public model::CardPort {
 public:
-    // `events`: the card thread's posted events.
-    CardLink(win::CardNet& net, CardEvents& events) : net_(net), events_(events) {}
+    // What the session reports goes out as the card thread's posted events
+    // (asked for at each report: the link is made before the thread).
+    CardLink(win::CardNet& net, CardThread& thread) : net_(net), thread_(thread) {}
 
     model::CardAnswer Get(const std::wstring& url, size_t capacity) override { return net_.Get(url, capacity); }
     bool Ping(const std::wstring& host, int timeoutMs) override { return net_.Ping(host, timeoutMs); }
-    void Journal(const std::wstring& text) override { events_.Journal(text); }
-    void Lamp(int image, model::Lamp colour, model::LampAt at) override { events_.Lamp(image, colour, at); }
-    void CardFound(const std::wstring& host) override { events_.CardFound(host); }
-    void CameraFolderFollowed(const std::wstring& path) override { events_.CameraFolderFollowed(path); }
+    void Journal(const std::wstring& text) override { thread_.Events().Journal(text); }
+    void Lamp(int image, model::Lamp colour, model::LampAt at) override { thread_.Events().Lamp(image, colour, at); }
+    void CardFound(const std::wstring& host) override { thread_.Events().CardFound(host); }
+    void CameraFolderFollowed(const std::wstring& path) override { thread_.Events().CameraFolderFollowed(path); }
     void WalkListed(size_t listed, size_t known) override {
         if (walk_) walk_->Update(static_cast<int64_t>(listed), static_cast<int64_t>(known));
     }
@@ -29,7 +30,7 @@ public:
 
 private:
     win::CardNet& net_;
-    CardEvents& events_;
+    CardThread& thread_;
     ProgressReport* walk_ = nullptr;
 };
 

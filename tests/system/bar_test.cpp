@@ -10,6 +10,7 @@
 #include "model/settings.h"
 #include "driver.h"
 #include "standins.h"
+#include "card_support.h"
 #include "model/placement.h"
 
 using namespace driver;
@@ -22,29 +23,78 @@ model::Rect ScreenRect(HWND h) {
     return {rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top};
 }
 
+// Opens the bar's menu with a right click on a button (repeated when Wine
+// lost the click) and chooses its row `row` (separators not counted) by the
+// keyboard, as a user would.
+bool ChooseFromBarMenu(const RunningBar& run, int row) {
+    HWND menu = nullptr;
+    RECT rc = ClientOnScreen(run.Control(3));
+    for (int attempt = 0; attempt < 3 && !menu; attempt++) {
+        MouseAt((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2, true);
+        WaitFor([&] { return (menu = FindOwnWindow(run.process.pid, L"#32768")) != nullptr; }, 3000);
+    }
+    if (!menu) return false;
+    for (int i = 0; i <= row; i++) PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+    return true;
+}
+
+// The field of the settings window whose label reads `label`: the field's
+// id follows its label's.
+HWND SettingsField(HWND window, const std::wstring& label) {
+    struct Search { const std::wstring* label; HWND found; } search{&label, nullptr};
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            if (WindowText(child) != *s->label) return TRUE;
+            s->found = GetDlgItem(GetParent(child), GetDlgCtrlID(child) + 1);
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::vector<std::string> FileLines(const std::wstring& file) {
+    std::vector<std::string> lines;
+    std::string text = fs::ReadFile(file).value_or("");
+    for (size_t from = 0, end; from < text.size(); from = end + 2) {
+        end = text.find("\r\n", from);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(from, end - from));
+    }
+    return lines;
+}
+
 }  // namespace
 
 TEST(Bar, AppearsAtTheComputedPlaceWithElevenButtons) {
-    struct Case { const wchar_t* position; bool center, titled; } cases[] = {
+    struct Case { const wchar_t* position; bool center, titled; int x = 300, y = 150; } cases[] = {
         {L"Right", true, false}, {L"Bottom", true, false}, {L"Bottom", false, true},
-        {L"Left", false, false}, {L"Top", false, true}, {L"UserVerticalLeft", true, false}};
+        {L"Left", false, false}, {L"Top", false, true}, {L"UserVerticalLeft", true, false},
+        {L"UserVerticalLeft", false, false, 5000, 3000}};  // saved on a monitor that is gone
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN), screenHeight = GetSystemMetrics(SM_CYSCREEN);
     for (auto& c : cases) {
         Sandbox box;
         RunningBar run(box, {{L"Menu.Position", c.position}, {L"Menu.Center", c.center ? L"Yes" : L"No"},
-                        {L"Menu.Titled", c.titled ? L"Yes" : L"No"}, {L"Menu.PositionX", L"300"},
-                        {L"Menu.PositionY", L"150"}});
-        std::string what = str::ToUtf8(c.position) + (c.titled ? " titled" : "");
+                        {L"Menu.Titled", c.titled ? L"Yes" : L"No"}, {L"Menu.PositionX", str::FromInt(c.x)},
+                        {L"Menu.PositionY", str::FromInt(c.y)}});
+        std::string what = str::ToUtf8(c.position) + (c.titled ? " titled" : "") + " " + std::to_string(c.x);
         ASSERT_TRUE(run.bar) << what;
         model::Settings s = run.Loaded();
         model::BarGeometry geo = model::ComputeBarGeometry(
-            model::BarInputFromSettings(s, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), 0));
+            model::BarInputFromSettings(s, screenWidth, screenHeight, 0));
         // The window's corner sits at the computed place; the frame of a
-        // titled bar grows outside the computed client size.
+        // titled bar grows outside the computed client size. Wherever it
+        // was saved, the whole bar is on the screen.
         RECT outer{};
         GetWindowRect(run.bar, &outer);
         model::Rect client = ScreenRect(run.bar);
-        EXPECT_EQ(model::Rect({outer.left, outer.top, client.width, client.height}),
-                  model::Rect({geo.window.x, geo.window.y, geo.window.width, geo.window.height})) << what;
+        EXPECT_TRUE(outer.left >= 0 && outer.top >= 0 && outer.right <= screenWidth && outer.bottom <= screenHeight)
+            << what;
+        if (c.x < screenWidth)
+            EXPECT_EQ(model::Rect({outer.left, outer.top, client.width, client.height}),
+                      model::Rect({geo.window.x, geo.window.y, geo.window.width, geo.window.height})) << what;
         for (int i = 1; i <= 11; i++) {
             HWND b = run.Control(i);
             ASSERT_TRUE(b && IsWindowVisible(b)) << i;
@@ -285,4 +335,47 @@ TEST(Bar, InfoButtonSavesTheJournalThroughTheDialogOnce) {
     });
     EXPECT_NE(run.Journal().find(L"Log not saved, the file exists: " + file), std::wstring::npos);
     EXPECT_EQ(fs::ReadFile(file).value_or(""), saved);
+}
+
+// The bar's menu opens the settings window; what OK saves changes only
+// those lines of the file and takes effect at once: the bar moves, the card
+// is looked for at its new address. The menu's last row ends the program.
+TEST(Bar, ItsMenuOpensTheSettingsWindowWhoseChangesTakeEffectAtOnce) {
+    Sandbox box;
+    MakeDirs(box.root + L"\\Card\\DCIM\\100CANON");
+    cardtest::Simulator card(box.root + L"\\Card", L"127.0.0.52");
+    ASSERT_TRUE(card.Running());
+    RunningBar run(box, {{L"TFA.Url", L"127.0.0.51"}, {L"TFA.UrlLastConnect", L"127.0.0.51"},
+                         {L"TFA.CheckNewFilesSec", L"1"}, {L"Menu.Position", L"UserVerticalLeft"},
+                         {L"Menu.PositionX", L"300"}, {L"Menu.PositionY", L"150"}});
+    ASSERT_TRUE(run.bar);
+    const std::vector<std::string> before = FileLines(box.SettingsFile());
+
+    ASSERT_TRUE(ChooseFromBarMenu(run, 0));  // "Settings…"
+    HWND window = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (window = FindOwnWindow(run.process.pid, L"WemloxSettings")) != nullptr; }));
+    HWND address = SettingsField(window, L"Card &address"), x = SettingsField(window, L"User position &X");
+    ASSERT_TRUE(address && x);
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(address, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"127.0.0.52"), SMTO_NORMAL, 5000, &ignored);
+    SendMessageTimeoutW(x, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"500"), SMTO_NORMAL, 5000, &ignored);
+    SendMessageTimeoutW(GetDlgItem(window, IDOK), BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &ignored);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(window); }));
+
+    const std::vector<std::string> after = FileLines(box.SettingsFile());
+    ASSERT_EQ(after.size(), before.size());
+    for (size_t i = 0; i < before.size(); i++) {
+        if (before[i] == "Url = 127.0.0.51") EXPECT_EQ(after[i], "Url = 127.0.0.52");
+        else if (before[i] == "PositionX = 300") EXPECT_EQ(after[i], "PositionX = 500");
+        else EXPECT_EQ(after[i], before[i]) << "line " << i + 1;
+    }
+    EXPECT_TRUE(WaitFor([&] {
+        RECT rc{};
+        GetWindowRect(run.bar, &rc);
+        return rc.left == 500 && rc.top == 150;
+    }, 5000));
+    EXPECT_TRUE(WaitFor([&] { return !card.Log().empty(); }, 20000)) << "the card was not asked";
+
+    ASSERT_TRUE(ChooseFromBarMenu(run, 4));  // "End Wemlox"
+    EXPECT_EQ(WaitExit(run.process), 0);
 }

@@ -1,6 +1,9 @@
 // Start-up, single instance and shutdown of the real program.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <vector>
+
 #include "base/fs.h"
 #include "base/str.h"
 #include "model/settings.h"
@@ -48,32 +51,88 @@ TEST(Startup, EmptySettingsFileIsReplacedAndAnExistingOneKept) {
     EXPECT_EQ(fs::ReadFile(kept.SettingsFile()).value_or(""), before);  // Active off: nothing written
 }
 
-TEST(Startup, StopsSilentlyBeforeAnyWindow) {
+// The text of a message box of the process: its static texts, joined.
+std::wstring MessageBoxText(HWND box) {
+    std::wstring text;
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM lp) -> BOOL {
+            wchar_t cls[32] = {};
+            GetClassNameW(child, cls, 32);
+            if (_wcsicmp(cls, L"Static") == 0) *reinterpret_cast<std::wstring*>(lp) += WindowText(child) + L"\n";
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&text));
+    return text;
+}
+
+TEST(Startup, AStartThatCannotGoOnSaysWhyInOneMessageBoxAndEnds) {
     struct Case {
         const char* what;
         std::function<void(Sandbox&)> prepare;
+        std::vector<std::wstring> named;  // what the message must name
     } cases[] = {
-        {"settings folder cannot be created",
-         [](Sandbox& b) { b.appdata = b.root + L"\\missing\\deeper"; }},
-        {"an image file is missing",
+        {"settings folder below a file",
          [](Sandbox& b) {
-             b.WriteSettings({{L"Graphics.Button_5", L"NoSuchFace.jpg"}});
-         }},
+             WriteTextFile(b.root + L"\\NotAFolder", "x");
+             b.appdata = b.root + L"\\NotAFolder\\AppData";
+         },
+         {L"settings folder", L"NotAFolder\\AppData"}},
+        {"an image file is missing",
+         [](Sandbox& b) { b.WriteSettings({{L"Graphics.Button_5", L"NoSuchFace.jpg"}}); },
+         {L"Button_5", L"NoSuchFace.jpg"}},
         {"no [Main] group",
          [](Sandbox& b) {
              std::string text = str::ToUtf8(model::DefaultSettingsText());
              text.replace(text.find("[Main]"), 6, "[Mainx]");
              MakeDirs(b.SettingsFolder());
              WriteTextFile(b.SettingsFile(), text);
-         }},
+         },
+         {L"[Main]", L"Wemlox.ini"}},
     };
     for (auto& c : cases) {
+        SCOPED_TRACE(c.what);
         Sandbox box;
         c.prepare(box);
         Started p = Start(box, WemloxExe());
-        ASSERT_TRUE(p.process) << c.what;
-        EXPECT_NE(WaitExit(p, 20000), -1) << c.what << ": still running";
-        EXPECT_FALSE(FindBar(p.pid)) << c.what;
+        ASSERT_TRUE(p.process);
+        HWND message = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (message = FindOwnWindow(p.pid, L"#32770", L"Wemlox")) != nullptr; }, 20000));
+        std::wstring text = MessageBoxText(message);
+        for (const std::wstring& n : c.named) EXPECT_NE(text.find(n), std::wstring::npos) << str::ToUtf8(text);
+        EXPECT_FALSE(FindBar(p.pid));
+        PostMessageW(message, WM_COMMAND, IDOK, 0);
+        EXPECT_EQ(WaitExit(p, 20000), 0);
+    }
+}
+
+// Notepad's "Unicode" (UTF-16 with its mark) and "ANSI" (the system's code
+// page): the folders they name are made with every missing parent.
+TEST(Startup, SettingsSavedAsUnicodeOrAnsiAreRead) {
+    struct Case {
+        model::TextEncoding as;
+        const wchar_t* folder;
+    } cases[] = {{model::TextEncoding::Utf16Le, L"\\Shoots\\2026\\\u0141\u00f3d\u017a"},
+                 {model::TextEncoding::Ansi, L"\\Shoots\\Z\u00fcrich"}};
+    for (const Case& c : cases) {
+        Sandbox box;
+        const std::wstring pictures = box.root + c.folder;
+        box.WriteSettings({{L"Copy.SourcePath", pictures}, {L"TFA.Active", L"No"}});
+        const std::wstring text = str::FromUtf8(fs::ReadFile(box.SettingsFile()).value_or(""));
+        std::string bytes;
+        if (c.as == model::TextEncoding::Ansi) {
+            int n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+            bytes.resize(static_cast<size_t>(n));
+            WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), n, nullptr, nullptr);
+        } else {
+            bytes = model::EncodeSettingsText(text, c.as);
+        }
+        ASSERT_TRUE(WriteTextFile(box.SettingsFile(), bytes));
+        Started p = Start(box, WemloxExe());
+        HWND bar = WaitForBar(p);
+        ASSERT_TRUE(bar) << str::ToUtf8(c.folder);
+        EXPECT_TRUE(fs::IsDirectory(pictures)) << str::ToUtf8(pictures);
+        EXPECT_EQ(CloseBar(p, bar), 0);
     }
 }
 
@@ -90,9 +149,18 @@ TEST(Startup, SecondInstanceHandsThePictureToTheViewerAndGivesWay) {
     Started first = Start(box, WemloxExe());
     HWND bar = WaitForBar(first);
     ASSERT_TRUE(bar);
+    // The bar lies off every screen (its monitor went): the second start
+    // brings it back onto one.
+    SetWindowPos(bar, nullptr, 5000, 3000, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     Started second = Start(box, WemloxExe(), L"\"" + picture + L"\"");
     EXPECT_EQ(WaitExit(second), 0);
     EXPECT_FALSE(FindBar(second.pid));
+    EXPECT_TRUE(WaitFor([&] {
+        RECT rc{};
+        GetWindowRect(bar, &rc);
+        return rc.left >= 0 && rc.top >= 0 && rc.right <= GetSystemMetrics(SM_CXSCREEN) &&
+               rc.bottom <= GetSystemMetrics(SM_CYSCREEN);
+    }, 5000));
     std::wstring log;
     EXPECT_TRUE(WaitFor([&] { return (log = ReadTextFile(viewer + L".log")).find(L"IMG_0001.JPG") != std::wstring::npos; }));
     EXPECT_NE(log.find(L"\"" + picture + L"\""), std::wstring::npos) << str::ToUtf8(log);

@@ -89,9 +89,9 @@ struct DroppedCardEvents final : app::CardEvents {
 struct TestCard {
     DroppedCardEvents dropped;
     win::CardNet net;
+    app::CardLink link{net, thread};
     model::Session session{link};
     app::CardThread thread{Shell().bar, session, Shell().settings, dropped};
-    app::CardLink link{net, thread.Events()};
     app::Transfers transfers{session, thread};
     app::CardViews views{session, thread, link, transfers, Shell().bar};
 };
