@@ -30,18 +30,12 @@ App::App()
       tree_(bar_, settings_, card_, cards_, transfers_, views_, viewer_, facts_.identitiesSince),
       buttons_(bar_, settings_, cards_, transfers_, views_, tree_, viewer_, [this] { quit_ = true; }) {}
 
-// One value of the settings file; nothing when the file or the group is missing.
-std::optional<std::wstring> App::SettingOf(const std::wstring& group, const std::wstring& key) const {
-    std::wstring value = model::ReadPreference(facts_.settingsFile, group, key);
-    if (str::StartsWith(value, L"%ERR%")) return std::nullopt;
-    return value;
-}
-
 // The picture given on the command line goes to the viewer before the
 // single-instance test, so a second start still shows it.
 void App::HandOverCommandLineFile(int argc, wchar_t** argv) {
     if (argc < 2 || !fs::IsNonEmptyFile(argv[1])) return;
-    if (model::DerivesToTransferOnly(SettingOf(L"Main", L"Mode").value_or(L""))) return;
+    if (model::DerivesToTransferOnly(model::ReadPreference(facts_.settingsFile, L"Main", L"Mode").value_or(L"")))
+        return;
     std::wstring file = L"\"" + std::wstring(argv[1]) + L"\"";
     // Without a viewer the shell opens the picture with its associated program.
     win::LaunchCommandLine(facts_.viewerPath.empty() ? file : L"\"" + facts_.viewerPath + L"\" " + file);
@@ -70,16 +64,19 @@ bool App::PrepareSettings(int argc, wchar_t** argv) {
     if (auto problem = model::PrepareSettingsFile(facts_.settingsFolder, facts_.settingsFile))
         return StartRefused(*problem);
 
-    facts_.graphicsPath = model::ResolveGraphicsPath(str::Trim(SettingOf(L"Graphics", L"Location").value_or(L"")),
-                                                     model::own_GetProgramFolder());
-    model::ViewerFacts viewer = model::ViewerFromLocation(SettingOf(L"Viewer", L"Location").value_or(L""));
+    // Every group is there now: a missing key reads as "".
+    auto setting = [this](const wchar_t* group, const wchar_t* key) {
+        return str::Trim(model::ReadPreference(facts_.settingsFile, group, key).value_or(L""));
+    };
+    facts_.graphicsPath = model::ResolveGraphicsPath(setting(L"Graphics", L"Location"), model::own_GetProgramFolder());
+    model::ViewerFacts viewer = model::ViewerFromLocation(setting(L"Viewer", L"Location"));
     facts_.viewerPath = viewer.path;
     facts_.foundViewerId = viewer.foundId;
 
     HandOverCommandLineFile(argc, argv);
     if (GiveWayToRunningInstance()) return false;
 
-    facts_.cardAccess = str::EqualsI(str::Trim(SettingOf(L"TFA", L"Active").value_or(L"")), L"yes");
+    facts_.cardAccess = str::EqualsI(setting(L"TFA", L"Active"), L"yes");
     if (auto problem = model::LoadSettingsFile(facts_.settingsFile, facts_.graphicsPath, facts_.foundViewerId,
                                                facts_.viewerPath, settings_))
         return StartRefused(*problem);

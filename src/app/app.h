@@ -95,7 +95,6 @@ private:
     bool PrepareSettings(int argc, wchar_t** argv);
     bool StartRefused(const model::SettingsProblem& problem) const;
     void OpenSettingsWindow();
-    std::optional<std::wstring> SettingOf(const std::wstring& group, const std::wstring& key) const;
     void HandOverCommandLineFile(int argc, wchar_t** argv);
     bool GiveWayToRunningInstance();
     void WriteStartJournal();

@@ -127,7 +127,7 @@ void Buttons::SaveJournal() {
         bar_.ShowInfo(L"Log not saved, the file exists: " + *file);
         return;
     }
-    if (!model::own_SaveTextFile(*file, bar_.JournalText(), 0))
+    if (!model::own_SaveTextFile(*file, bar_.JournalText(), false))
         bar_.ShowInfo(L"Log not saved, the file cannot be written: " + *file);
 }
 

@@ -73,8 +73,7 @@ void Session::ShowSearching() { port_->Lamp(ids::kCardButton, model::Lamp::Blue,
 // [TFA] Url as the settings file holds it now; the loaded value when the
 // file cannot be read.
 std::wstring Session::ConfiguredUrl() {
-    std::wstring url = ReadPreference(SettingsFile, L"TFA", L"Url");
-    return str::StartsWith(url, L"%ERR%") ? Config.Url : url;
+    return ReadPreference(SettingsFile, L"TFA", L"Url").value_or(Config.Url);
 }
 
 bool Session::Sweep(const AddressSweep& sweep) {

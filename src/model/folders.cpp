@@ -72,8 +72,6 @@ std::optional<SettingsProblem> MakeWorkingTree(Settings& s, bool tfaActive) {
     return std::nullopt;
 }
 
-bool CreateWorkingTree(Settings& s, bool tfaActive) { return !MakeWorkingTree(s, tfaActive); }
-
 std::wstring StoreFolder(const Settings& s, Store where) {
     switch (where) {
     case Store::LoRes: return s.SourcePath + L"\\LoRes";
@@ -94,28 +92,28 @@ std::wstring StoreFile(const Settings& s, Store where, std::wstring_view name) {
 
 namespace {
 
-std::wstring PathPart(const std::wstring& path, const std::wstring& kind) {
+std::wstring PartOf(const std::wstring& path, PathPart part) {
     size_t slash = path.rfind(L'\\');
     std::wstring file = slash == std::wstring::npos ? path : path.substr(slash + 1);
-    if (kind == L"pathfile") return path;
-    if (kind == L"path") return slash == std::wstring::npos ? L"" : path.substr(0, slash + 1);
-    if (kind == L"file") return file;
-    if (kind == L"ext") {
+    switch (part) {
+    case PathPart::PathFile: return path;
+    case PathPart::Path: return slash == std::wstring::npos ? L"" : path.substr(0, slash + 1);
+    case PathPart::File: return file;
+    case PathPart::Ext: {
         size_t dot = file.rfind(L'.');
         return dot == std::wstring::npos ? L"" : file.substr(dot + 1);
+    }
     }
     return L"";
 }
 
 }  // namespace
 
-std::wstring own_CheckPathFile(const std::wstring& path, uint8_t mustExist,
-                               const std::wstring& kind) {
+std::wstring own_CheckPathFile(const std::wstring& path, bool mustExist, PathPart part) {
     std::wstring p = str::Trim(path);
-    std::wstring k = str::ToLower(kind);
-    std::wstring part = PathPart(p, k);
-    if (!mustExist || part.empty()) return part;
-    if (fs::IsNonEmptyFile(p) || (k == L"path" && fs::IsDirectory(p))) return part;
+    std::wstring found = PartOf(p, part);
+    if (!mustExist || found.empty()) return found;
+    if (fs::IsNonEmptyFile(p) || (part == PathPart::Path && fs::IsDirectory(p))) return found;
     return L"";
 }
 

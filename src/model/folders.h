@@ -28,8 +28,6 @@ bool EnsureFolder(const std::wstring& folder);
 // the user profile and creates the working tree (with HiRes and LoRes when
 // the card is used). The first folder that cannot be made, with its key.
 std::optional<SettingsProblem> MakeWorkingTree(Settings& s, bool tfaActive);
-// The same; true on success.
-bool CreateWorkingTree(Settings& s, bool tfaActive);
 
 // The folders of the picture store and the files in them: every path of the
 // store is built here.
@@ -41,10 +39,11 @@ std::wstring StoreFolder(const Settings& s, Store where);
 // that name (name + ".download", so that what a cut run left there is known
 // as such).
 std::wstring StoreFile(const Settings& s, Store where, std::wstring_view name);
-// One part of `path` by `kind` ("pathfile", "path", "file", "ext", any case);
-// with mustExist set only when the path names a non-empty file (or, for
-// "path", a folder). The empty string otherwise.
-std::wstring own_CheckPathFile(const std::wstring& path, uint8_t mustExist,
-                               const std::wstring& kind);
+// The parts of a path own_CheckPathFile gives: the whole (trimmed) path, its
+// folder with the trailing "\", the file name, the extension without its dot.
+enum class PathPart { PathFile, Path, File, Ext };
+// One part of `path`; with `mustExist` only when the path names a non-empty
+// file (or, for the folder, a folder). The empty string otherwise.
+std::wstring own_CheckPathFile(const std::wstring& path, bool mustExist, PathPart part);
 
 }  // namespace model

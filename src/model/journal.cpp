@@ -38,16 +38,15 @@ std::wstring own_LeadingNull(const std::wstring& text) {
     return text.size() < 2 ? L"0" + text : text;
 }
 
-uint8_t own_SaveTextFile(const std::wstring& fileName, const std::wstring& text,
-                         uint8_t overwrite) {
+bool own_SaveTextFile(const std::wstring& fileName, const std::wstring& text, bool overwrite) {
     auto size = fs::FileSize(fileName);
     bool hasContent = size && *size > 0;
-    if (hasContent && !overwrite) return 0;
-    if (fs::WriteFile(fileName, str::ToUtf8(text))) return 1;
+    if (hasContent && !overwrite) return false;
+    if (fs::WriteFile(fileName, str::ToUtf8(text))) return true;
     // A cut-off file would look like real content next time (a truncated
     // Wemlox.ini would block every start); nothing of value was there before.
     if (!hasContent && fs::FileSize(fileName)) (void)fs::DeleteFileAt(fileName);
-    return 0;
+    return false;
 }
 
 std::wstring JournalLine(const std::wstring& timeStamp, const std::wstring& message) {

@@ -18,10 +18,9 @@ std::wstring FormatDateTime(const LocalTime& t, int mode);
 std::wstring own_DateTime(int mode);
 // "0" + text for texts shorter than 2 characters, else the text.
 std::wstring own_LeadingNull(const std::wstring& text);
-// Writes text as UTF-8 (no byte-order mark, no added line end). Refuses (0) an
-// existing non-empty file unless overwrite is set; 1 when written.
-uint8_t own_SaveTextFile(const std::wstring& fileName, const std::wstring& text,
-                         uint8_t overwrite);
+// Writes text as UTF-8 (no byte-order mark, no added line end). Refuses an
+// existing non-empty file unless `overwrite`; true when written.
+bool own_SaveTextFile(const std::wstring& fileName, const std::wstring& text, bool overwrite);
 // One journal line: stamp, blank, message, carriage return.
 std::wstring JournalLine(const std::wstring& timeStamp, const std::wstring& message);
 // Proposed name for a saved journal: "Wemlox_Log_YYYYMMDDHHMM.txt".

@@ -22,7 +22,7 @@ namespace {
 constexpr const wchar_t* kBlockEnd = L">###<";
 
 // The default Wemlox.ini, one entry per line. Note that several values differ
-// from the defaults used for missing keys (see LoadAllSettings); both are meant.
+// from the defaults used for missing keys (see LoadSettings); both are meant.
 constexpr const wchar_t* kBuiltInData[] = {
     L"[Main]",
     L"Mode = ViewerDefined",
@@ -458,7 +458,7 @@ std::optional<SettingsProblem> LoadGraphics(const GroupReader& graphics, const s
                                             GraphicsSettings& g) {
     for (const ImageKey& image : ImageKeys(g)) {
         std::wstring path = graphicsPath + graphics.Text(image.key.c_str(), L"");
-        std::wstring found = own_CheckPathFile(path, 1, L"PathFile");
+        std::wstring found = own_CheckPathFile(path, true, PathPart::PathFile);
         if (found.empty())
             return SettingsProblem{SettingsProblemKind::PictureMissing, L"Graphics", image.key, str::Trim(path), {}};
         *image.slot = found;
@@ -542,26 +542,6 @@ std::optional<SettingsProblem> LoadSettings(const IniDocument& ini, const std::w
     return std::nullopt;
 }
 
-std::wstring LoadAllSettings(const IniDocument& ini, const std::wstring& graphicsPath,
-                             const std::wstring& foundViewerId, const std::wstring& viewerPath,
-                             Settings& out) {
-    auto problem = LoadSettings(ini, graphicsPath, foundViewerId, viewerPath, out);
-    return problem ? ErrorText(*problem) : L"";
-}
-
-std::wstring ErrorText(const SettingsProblem& p) {
-    switch (p.kind) {
-    case SettingsProblemKind::CannotOpen:
-    case SettingsProblemKind::CannotWrite: return L"%ERR% OpenPreferences";
-    case SettingsProblemKind::GroupMissing: return L"%ERR% " + p.group;
-    case SettingsProblemKind::PictureMissing:
-        // The buttons' texts name their group; the others name the key alone.
-        return str::StartsWith(p.key, L"Button_") ? L"%ERR% Graphics_" + p.key : L"%ERR% " + p.key;
-    case SettingsProblemKind::FolderCannotBeMade: return L"%ERR% CreateDir " + p.path;
-    }
-    return L"%ERR%";
-}
-
 namespace {
 
 // A paragraph of the message box: a blank line before it; none when empty.
@@ -605,18 +585,13 @@ std::wstring ProblemMessage(const SettingsProblem& p, const std::wstring& settin
 // ---------------------------------------------------------------------------
 // The settings file
 
-std::wstring ReadPreference(const std::wstring& settingsFile, const std::wstring& group, const std::wstring& key) {
+std::optional<std::wstring> ReadPreference(const std::wstring& settingsFile, const std::wstring& group,
+                                           const std::wstring& key) {
     auto bytes = fs::ReadFile(settingsFile);
-    if (!bytes) return L"%ERR% OpenPreferences";
+    if (!bytes) return std::nullopt;
     IniDocument ini(*bytes);
-    if (!ini.HasGroup(group)) return L"%ERR% GroupKey:" + group + L"/" + key;
+    if (!ini.HasGroup(group)) return std::nullopt;
     return ini.Value(group, key).value_or(L"");
-}
-
-std::wstring LoadPreferences(const std::wstring& settingsFile, const std::wstring& graphicsPath,
-                             const std::wstring& foundViewerId, const std::wstring& viewerPath, Settings& out) {
-    auto problem = LoadSettingsFile(settingsFile, graphicsPath, foundViewerId, viewerPath, out);
-    return problem ? ErrorText(*problem) : L"";
 }
 
 std::optional<SettingsProblem> LoadSettingsFile(const std::wstring& settingsFile, const std::wstring& graphicsPath,
@@ -640,31 +615,17 @@ std::optional<SettingsProblem> PrepareSettingsFile(const std::wstring& settingsF
                                                    const std::wstring& settingsFile) {
     if (!EnsureFolder(settingsFolder))
         return SettingsProblem{SettingsProblemKind::FolderCannotBeMade, {}, {}, settingsFolder, fs::LastErrorText()};
-    if (!fs::IsNonEmptyFile(settingsFile) && !own_SaveTextFile(settingsFile, DefaultSettingsText(), 0))
+    if (!fs::IsNonEmptyFile(settingsFile) && !own_SaveTextFile(settingsFile, DefaultSettingsText(), false))
         return SettingsProblem{SettingsProblemKind::CannotWrite, {}, {}, settingsFile, fs::LastErrorText()};
     return CheckSettingsFile(settingsFile);
 }
 
-namespace {
-
-SaveResult Save(const std::wstring& settingsFile, const std::vector<SettingChange>& changes, bool addGroups) {
+SaveResult SavePreferences(const std::wstring& settingsFile, const std::vector<SettingChange>& changes) {
     auto bytes = fs::ReadFile(settingsFile);
     if (!bytes) return SaveResult::CannotRead;
     IniDocument ini(*bytes);
-    if (!ini.SetValues(changes, addGroups)) return SaveResult::Refused;
+    if (!ini.SetValues(changes, true)) return SaveResult::Refused;
     return fs::WriteFileReplacing(settingsFile, ini.Serialize()) ? SaveResult::Saved : SaveResult::CannotWrite;
-}
-
-}  // namespace
-
-uint8_t SavePreference(const std::wstring& settingsFile, const std::wstring& group, const std::wstring& key,
-                       const std::wstring& value) {
-    if (group.empty()) return 0;
-    return Save(settingsFile, {{group, key, value}}, false) == SaveResult::Saved ? 1 : 0;
-}
-
-SaveResult SavePreferences(const std::wstring& settingsFile, const std::vector<SettingChange>& changes) {
-    return Save(settingsFile, changes, true);
 }
 
 }  // namespace model

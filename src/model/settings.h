@@ -181,9 +181,6 @@ struct SettingsProblem {
 // The message box text: the file, group, key, picture or folder, and what to
 // do about it.
 std::wstring ProblemMessage(const SettingsProblem& problem, const std::wstring& settingsFile);
-// The same as the "%ERR%" text the loader used to return ("%ERR% TFA",
-// "%ERR% Graphics_Button_21", "%ERR% OpenPreferences").
-std::wstring ErrorText(const SettingsProblem& problem);
 
 // The groups every settings file must have, in the order they are checked.
 inline constexpr const wchar_t* kRequiredGroups[] = {L"Main", L"Menu", L"Viewer", L"Graphics", L"Copy", L"TFA"};
@@ -201,27 +198,16 @@ std::optional<SettingsProblem> PrepareSettingsFile(const std::wstring& settingsF
 std::optional<SettingsProblem> LoadSettings(const IniDocument& ini, const std::wstring& graphicsPath,
                                             const std::wstring& foundViewerId, const std::wstring& viewerPath,
                                             Settings& out);
-// The same, with the problem as its "%ERR%" text ("" on success).
-std::wstring LoadAllSettings(const IniDocument& ini, const std::wstring& graphicsPath,
-                             const std::wstring& foundViewerId, const std::wstring& viewerPath,
-                             Settings& out);
 
-// The value of one key of the settings file ("" when the key is missing), or
-// an "%ERR%" text when the file or the group is missing.
-std::wstring ReadPreference(const std::wstring& settingsFile, const std::wstring& group, const std::wstring& key);
-// Loads every setting of the settings file into `out` (see LoadAllSettings).
-std::wstring LoadPreferences(const std::wstring& settingsFile, const std::wstring& graphicsPath,
-                             const std::wstring& foundViewerId, const std::wstring& viewerPath, Settings& out);
-// The same, with the problem named (the file given as the problem's path
-// when it cannot be read).
+// The value of one key of the settings file ("" when the key is missing);
+// nothing when the file cannot be read or has no such group.
+std::optional<std::wstring> ReadPreference(const std::wstring& settingsFile, const std::wstring& group,
+                                           const std::wstring& key);
+// Loads every setting of the settings file into `out` (see LoadSettings;
+// the file given as the problem's path when it cannot be read).
 std::optional<SettingsProblem> LoadSettingsFile(const std::wstring& settingsFile, const std::wstring& graphicsPath,
                                                 const std::wstring& foundViewerId, const std::wstring& viewerPath,
                                                 Settings& out);
-// Stores one value in the settings file (replaced as a whole, never
-// half-written). 0 when the file cannot be read or written or the group is missing.
-uint8_t SavePreference(const std::wstring& settingsFile, const std::wstring& group, const std::wstring& key,
-                       const std::wstring& value);
-
 enum class SaveResult { Saved, CannotRead, Refused, CannotWrite };
 // Stores several values in one write (a temporary file, then a rename), every
 // other line, comment and their order kept; a group the file lacks is added

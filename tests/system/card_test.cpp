@@ -116,7 +116,7 @@ struct CardRun {
     model::Settings Saved() const {
         model::Settings s;
         model::IniDocument ini(fs::ReadFile(box.SettingsFile()).value_or(""));
-        model::LoadAllSettings(ini, TestBinDir() + L"Graphics\\", L"", L"", s);
+        (void)model::LoadSettings(ini, TestBinDir() + L"Graphics\\", L"", L"", s);
         return s;
     }
 

@@ -118,7 +118,7 @@ struct RunningBar {
     model::Settings Loaded() const {
         model::Settings s;
         model::IniDocument ini(fs::ReadFile(box.SettingsFile()).value_or(""));
-        model::LoadAllSettings(ini, TestBinDir() + L"Graphics\\", L"", L"", s);
+        (void)model::LoadSettings(ini, TestBinDir() + L"Graphics\\", L"", L"", s);
         return s;
     }
 };

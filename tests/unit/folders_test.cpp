@@ -17,7 +17,7 @@ std::string Utf8(const std::wstring& s) { return str::ToUtf8(s); }
 // Settings with empty [Copy] folders, as a new settings file has them.
 class WorkingTree : public ::testing::Test {
 protected:
-    uint8_t CreateTree() { return model::CreateWorkingTree(settings_, tfaActive_) ? 1 : 0; }
+    bool CreateTree() { return !model::MakeWorkingTree(settings_, tfaActive_); }
     TempDir profile_;
     model::Settings settings_;
     bool tfaActive_ = false;
@@ -49,52 +49,50 @@ TEST(Folders, ProgramFolderEndsWithSeparator) {
 }
 
 TEST(Folders, PathPartsWithoutDiskAccess) {
-    struct Case { const wchar_t* path; const wchar_t* kind; const wchar_t* expected; };
+    using P = model::PathPart;
+    struct Case { const wchar_t* path; P part; const wchar_t* expected; };
     const Case cases[] = {
-        {L"C:\\a\\b\\photo.tar.JPG", L"pathfile", L"C:\\a\\b\\photo.tar.JPG"},
-        {L"C:\\a\\b\\photo.tar.JPG", L"PATHFILE", L"C:\\a\\b\\photo.tar.JPG"},
-        {L"C:\\a\\b\\photo.tar.JPG", L"Path", L"C:\\a\\b\\"},
-        {L"C:\\a\\b\\photo.tar.JPG", L"file", L"photo.tar.JPG"},
-        {L"C:\\a\\b\\photo.tar.JPG", L"EXT", L"JPG"},
-        {L"C:\\a\\b\\photo.tar.JPG", L"name", L""},
-        {L"C:\\a\\b\\photo.tar.JPG", L"", L""},
-        {L"  C:\\a\\x.cr2 \t", L"pathfile", L"C:\\a\\x.cr2"},
-        {L"C:\\a.d\\README", L"ext", L""},  // the dot of a folder is no extension
-        {L"C:\\a\\", L"file", L""},
-        {L"C:\\a\\", L"path", L"C:\\a\\"},
-        {L"x.jpg", L"path", L""},
-        {L"x.jpg", L"file", L"x.jpg"},
-        {L"", L"pathfile", L""},
+        {L"C:\\a\\b\\photo.tar.JPG", P::PathFile, L"C:\\a\\b\\photo.tar.JPG"},
+        {L"C:\\a\\b\\photo.tar.JPG", P::Path, L"C:\\a\\b\\"},
+        {L"C:\\a\\b\\photo.tar.JPG", P::File, L"photo.tar.JPG"},
+        {L"C:\\a\\b\\photo.tar.JPG", P::Ext, L"JPG"},
+        {L"  C:\\a\\x.cr2 \t", P::PathFile, L"C:\\a\\x.cr2"},
+        {L"C:\\a.d\\README", P::Ext, L""},  // the dot of a folder is no extension
+        {L"C:\\a\\", P::File, L""},
+        {L"C:\\a\\", P::Path, L"C:\\a\\"},
+        {L"x.jpg", P::Path, L""},
+        {L"x.jpg", P::File, L"x.jpg"},
+        {L"", P::PathFile, L""},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(model::own_CheckPathFile(c.path, 0, c.kind), c.expected)
-            << Utf8(c.path) << " / " << Utf8(c.kind);
+        EXPECT_EQ(model::own_CheckPathFile(c.path, false, c.part), c.expected)
+            << Utf8(c.path) << " / " << static_cast<int>(c.part);
 }
 
 TEST(Folders, PathPartsOfExistingFilesOnly) {
+    using P = model::PathPart;
     TempDir dir;
     std::wstring file = dir.Write(L"pic.jpg", "data");
     std::wstring empty = dir.Write(L"empty.jpg", "");
     std::wstring folder = dir.MakeDir(L"sub");
     std::wstring missing = dir / L"missing.jpg";
-    struct Case { std::wstring path; const wchar_t* kind; std::wstring expected; };
+    struct Case { std::wstring path; P part; std::wstring expected; };
     const Case cases[] = {
-        {file, L"PathFile", file},
-        {L" " + file + L" ", L"pathfile", file},
-        {file, L"ext", L"jpg"},
-        {file, L"path", dir.path() + L"\\"},
-        {empty, L"pathfile", L""},  // 0 bytes counts as missing
-        {empty, L"file", L""},
-        {missing, L"pathfile", L""},
-        {missing, L"path", L""},
-        {folder, L"pathfile", L""},
-        {folder, L"path", dir.path() + L"\\"},  // a folder passes for "path" alone
-        {folder + L"\\", L"path", folder + L"\\"},
-        {file, L"other", L""},
+        {file, P::PathFile, file},
+        {L" " + file + L" ", P::PathFile, file},
+        {file, P::Ext, L"jpg"},
+        {file, P::Path, dir.path() + L"\\"},
+        {empty, P::PathFile, L""},  // 0 bytes counts as missing
+        {empty, P::File, L""},
+        {missing, P::PathFile, L""},
+        {missing, P::Path, L""},
+        {folder, P::PathFile, L""},
+        {folder, P::Path, dir.path() + L"\\"},  // a folder passes for the folder part alone
+        {folder + L"\\", P::Path, folder + L"\\"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(model::own_CheckPathFile(c.path, 1, c.kind), c.expected)
-            << Utf8(c.path) << " / " << Utf8(c.kind);
+        EXPECT_EQ(model::own_CheckPathFile(c.path, true, c.part), c.expected)
+            << Utf8(c.path) << " / " << static_cast<int>(c.part);
 }
 
 TEST(Folders, EnsureFolderMakesTheMissingParents) {
@@ -116,7 +114,7 @@ TEST_F(WorkingTree, DefaultTreeBelowProfile) {
     ScopedEnv env(L"userprofile", profile_.path());
     for (bool tfa : {false, true}) {
         tfaActive_ = tfa;
-        ASSERT_EQ(CreateTree(), 1);
+        ASSERT_TRUE(CreateTree());
         const std::wstring base = profile_ / L"Wemlox";
         EXPECT_EQ(settings_.SourcePath, base);
         EXPECT_EQ(settings_.TargetPath, base + L"\\Selected");
@@ -139,7 +137,7 @@ TEST_F(WorkingTree, ConfiguredFoldersAndFtpTargets) {
     settings_.StoragePath = L"ftp://host/store";
     settings_.ThumbnailPath = L"ftp://host/thumbs";
     settings_.TmpPath = profile_ / L"Tmp";
-    ASSERT_EQ(CreateTree(), 1);
+    ASSERT_TRUE(CreateTree());
     EXPECT_TRUE(fs::IsDirectory(profile_ / L"Pics"));
     EXPECT_TRUE(fs::IsDirectory(profile_ / L"Tmp"));
     EXPECT_EQ(settings_.TargetPath, L"FTP://host/dir");  // kept as written
@@ -161,6 +159,6 @@ TEST_F(WorkingTree, FailsWhenAFolderCannotBeCreatedAndNamesIt) {
 
 TEST_F(WorkingTree, FailsWithoutProfile) {
     ScopedEnv env(L"userprofile", std::nullopt);
-    EXPECT_EQ(CreateTree(), 0);
+    EXPECT_FALSE(CreateTree());
     EXPECT_TRUE(str::StartsWith(settings_.SourcePath, std::wstring(256, L' ')));
 }

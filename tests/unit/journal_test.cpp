@@ -61,7 +61,7 @@ TEST(Journal, LinesAndLogName) {
 TEST(Journal, SaveTextFileWritesUtf8AsIs) {
     TempDir dir;
     const std::wstring file = dir / L"log.txt";
-    EXPECT_EQ(model::own_SaveTextFile(file, L"a\rB\x00FC\x20AC", 0), 1);
+    EXPECT_TRUE(model::own_SaveTextFile(file, L"a\rB\x00FC\x20AC", false));
     EXPECT_EQ(testutil::ReadAll(file), "a\rB\xC3\xBC\xE2\x82\xAC");  // no BOM, no line end added
 }
 
@@ -69,15 +69,15 @@ TEST(Journal, SaveTextFileRefusesExistingContent) {
     TempDir dir;
     struct Case {
         const char* before;  // nullptr: no file
-        uint8_t overwrite;
-        uint8_t result;
+        bool overwrite;
+        bool written;
         const char* after;
     };
     const Case cases[] = {
-        {nullptr, 0, 1, "new"},
-        {"", 0, 1, "new"},
-        {"old", 0, 0, "old"},
-        {"old", 1, 1, "new"},
+        {nullptr, false, true, "new"},
+        {"", false, true, "new"},
+        {"old", false, false, "old"},
+        {"old", true, true, "new"},
     };
     int n = 0;
     for (const Case& c : cases) {
@@ -85,11 +85,11 @@ TEST(Journal, SaveTextFileRefusesExistingContent) {
         if (c.before) {
             ASSERT_TRUE(fs::WriteFile(file, c.before));
         }
-        EXPECT_EQ(model::own_SaveTextFile(file, L"new", c.overwrite), c.result) << n;
+        EXPECT_EQ(model::own_SaveTextFile(file, L"new", c.overwrite), c.written) << n;
         EXPECT_EQ(testutil::ReadAll(file), c.after) << n;
     }
     // A file that cannot be created: nothing written, nothing left behind.
-    EXPECT_EQ(model::own_SaveTextFile(dir / L"missing\\f.txt", L"x", 0), 0);
-    EXPECT_EQ(model::own_SaveTextFile(dir.path(), L"x", 1), 0);  // a folder
+    EXPECT_FALSE(model::own_SaveTextFile(dir / L"missing\\f.txt", L"x", false));
+    EXPECT_FALSE(model::own_SaveTextFile(dir.path(), L"x", true));  // a folder
     EXPECT_TRUE(fs::IsDirectory(dir.path()));
 }

@@ -49,14 +49,14 @@ std::string Replace(std::string text, const std::string& from, const std::string
 }
 
 struct Loaded {
-    std::wstring error;
+    std::optional<model::SettingsProblem> problem;
     model::Settings settings;
 };
 
 Loaded Load(const std::string& ini, const std::wstring& graphicsPath,
             const std::wstring& foundViewerId = L"", const std::wstring& viewerPath = L"") {
     Loaded r;
-    r.error = model::LoadAllSettings(model::IniDocument(ini), graphicsPath, foundViewerId, viewerPath, r.settings);
+    r.problem = model::LoadSettings(model::IniDocument(ini), graphicsPath, foundViewerId, viewerPath, r.settings);
     return r;
 }
 
@@ -208,7 +208,7 @@ TEST(IniDocument, SetValueRefusesWhatWouldBreakTheFile) {
 TEST(SettingsLoad, DefaultFile) {
     GraphicsFolder gfx;
     Loaded r = Load(Utf8(model::DefaultSettingsText()), gfx.path(), L"irfan", L"C:\\x\\i_view64.exe");
-    ASSERT_EQ(r.error, L"");
+    ASSERT_FALSE(r.problem);
     const model::Settings& s = r.settings;
     EXPECT_EQ(s.Mode, L"irfan");
     EXPECT_EQ(s.Position, L"right");
@@ -241,7 +241,7 @@ TEST(SettingsLoad, DefaultsForMissingKeysDifferFromTheDefaultFile) {
     for (const char* k : imageKeys) ini += std::string(k) + " = Copy.jpg\r\n";
     ini += "[Copy]\r\n[TFA]\r\nActive = yes\r\n[System]\r\n";
     Loaded r = Load(ini, gfx.path(), L"irfan", L"C:\\i_view32.exe");
-    ASSERT_EQ(r.error, L"");
+    ASSERT_FALSE(r.problem);
     const model::Settings& s = r.settings;
     EXPECT_EQ(s.Mode, L"systemonly");  // a missing Mode key reads as SystemOnly
     EXPECT_EQ(s.Position, L"right");
@@ -301,7 +301,7 @@ TEST(SettingsLoad, NumbersAreLimited) {
     };
     for (const Case& c : cases) {
         Loaded r = Load(DefaultsWith(c.group, c.key, c.value), gfx.path());
-        ASSERT_EQ(r.error, L"");
+        ASSERT_FALSE(r.problem);
         EXPECT_EQ(r.settings.*c.field, c.expected) << Utf8(c.key) << " = " << Utf8(c.value);
     }
     Loaded delayChg = Load(DefaultsWith(L"Graphics", L"DelayChg", L"5"), gfx.path());
@@ -320,7 +320,7 @@ TEST(SettingsLoad, ComputedInfoSizeUsesLimitedValues) {
     };
     for (const Case& c : cases) {
         Loaded r = Load(DefaultsWith(L"Menu", c.key, c.value), gfx.path());
-        ASSERT_EQ(r.error, L"");
+        ASSERT_FALSE(r.problem);
         EXPECT_EQ(r.settings.InfoSize, c.expected) << Utf8(c.key) << " = " << Utf8(c.value);
     }
 }
@@ -368,7 +368,7 @@ TEST(SettingsLoad, TextNormalisation) {
     };
     for (const Case& c : cases) {
         Loaded r = Load(DefaultsWith(L"TFA", c.key, c.value), gfx.path());
-        ASSERT_EQ(r.error, L"");
+        ASSERT_FALSE(r.problem);
         EXPECT_EQ(r.settings.*c.field, c.expected) << Utf8(c.key) << " = " << Utf8(c.value);
     }
     // The camera's next folder is followed unless the file says No.
@@ -380,7 +380,7 @@ TEST(SettingsLoad, TfaOffLeavesCardKeysUnread) {
     GraphicsFolder gfx;
     for (const wchar_t* active : {L"No", L"", L"true"}) {
         Loaded r = Load(DefaultsWith(L"TFA", L"Active", active), gfx.path());
-        ASSERT_EQ(r.error, L"");
+        ASSERT_FALSE(r.problem);
         const model::Settings& s = r.settings;
         EXPECT_FALSE(s.Active);
         EXPECT_EQ(s.Path, L"");
@@ -397,7 +397,7 @@ TEST(SettingsLoad, WithoutSystemGroupKeepsStartValues) {
     GraphicsFolder gfx;
     std::string ini = Replace(Utf8(model::DefaultSettingsText()), "[System]", "[Sys]");
     Loaded r = Load(ini, gfx.path());
-    ASSERT_EQ(r.error, L"");
+    ASSERT_FALSE(r.problem);
     EXPECT_EQ(r.settings.Delay, 0);
     EXPECT_FALSE(r.settings.SaveChangesOnExit);
     EXPECT_FALSE(r.settings.HideTaskBar);
@@ -405,48 +405,36 @@ TEST(SettingsLoad, WithoutSystemGroupKeepsStartValues) {
 
 TEST(SettingsLoad, MissingGroupsAreErrors) {
     GraphicsFolder gfx;
-    struct Case { const char* group; const wchar_t* error; };
-    const Case cases[] = {
-        {"[Main]", L"%ERR% Main"},      {"[Menu]", L"%ERR% Menu"}, {"[Graphics]", L"%ERR% Graphics"},
-        {"[Copy]", L"%ERR% Copy"},      {"[TFA]", L"%ERR% TFA"},
-    };
-    for (const Case& c : cases) {
-        std::string ini = Replace(Utf8(model::DefaultSettingsText()), c.group, "[Renamed]");
+    for (const wchar_t* group : {L"Main", L"Menu", L"Graphics", L"Copy", L"TFA"}) {
+        std::string ini = Replace(Utf8(model::DefaultSettingsText()), "[" + Utf8(group) + "]", "[Renamed]");
         model::Settings s;
         s.Delay = 77;
-        EXPECT_EQ(model::LoadAllSettings(model::IniDocument(ini), gfx.path(), L"", L"", s), c.error) << c.group;
+        EXPECT_EQ(model::LoadSettings(model::IniDocument(ini), gfx.path(), L"", L"", s),
+                  (model::SettingsProblem{model::SettingsProblemKind::GroupMissing, group, L"", L"", L""}));
         EXPECT_EQ(s.Delay, 77);  // nothing applied on failure
         EXPECT_EQ(s.Mode, L"");
     }
 }
 
 TEST(SettingsLoad, EveryImageMustBeANonEmptyFile) {
-    struct Case { const wchar_t* key; const wchar_t* error; };
-    const Case cases[] = {
-        {L"Button_1", L"%ERR% Graphics_Button_1"},   {L"Button_10", L"%ERR% Graphics_Button_10"},
-        {L"Button_11", L"%ERR% Graphics_Button_11"}, {L"Button_21", L"%ERR% Graphics_Button_21"},
-        {L"Tree_1", L"%ERR% Tree_1"},                {L"Tree_4", L"%ERR% Tree_4"},
-        {L"Thumb", L"%ERR% Thumb"},
-        {L"NotLoadedUnchecked", L"%ERR% NotLoadedUnchecked"},
-        {L"NotLoadedChecked", L"%ERR% NotLoadedChecked"},
-        {L"LoadedUnchecked", L"%ERR% LoadedUnchecked"},
-        {L"LoadedChecked", L"%ERR% LoadedChecked"},
+    // The key of the picture that is missing.
+    auto missing = [](const Loaded& r) {
+        return r.problem && r.problem->kind == model::SettingsProblemKind::PictureMissing ? r.problem->key : L"";
     };
     GraphicsFolder gfx;
     ASSERT_TRUE(fs::WriteFile(gfx.path() + L"Empty.jpg", ""));
-    for (const Case& c : cases) {
-        for (const wchar_t* bad : {L"Missing.jpg", L"Empty.jpg", L""}) {
-            Loaded r = Load(DefaultsWith(L"Graphics", c.key, bad), gfx.path());
-            EXPECT_EQ(r.error, c.error) << Utf8(c.key) << " = " << Utf8(bad);
-        }
+    for (const wchar_t* key : {L"Button_1", L"Button_10", L"Button_11", L"Button_21", L"Tree_1", L"Tree_4", L"Thumb",
+                               L"NotLoadedUnchecked", L"NotLoadedChecked", L"LoadedUnchecked", L"LoadedChecked"}) {
+        for (const wchar_t* bad : {L"Missing.jpg", L"Empty.jpg", L""})
+            EXPECT_EQ(missing(Load(DefaultsWith(L"Graphics", key, bad), gfx.path())), key) << Utf8(key) << " = " << Utf8(bad);
     }
     // The first missing image in checking order is the one reported.
     std::string ini = DefaultsWith(L"Graphics", L"Tree_1", L"Missing.jpg");
     model::IniDocument both(ini);
     ASSERT_TRUE(both.SetValue(L"Graphics", L"Button_21", L"Missing.jpg"));
-    EXPECT_EQ(Load(both.Serialize(), gfx.path()).error, L"%ERR% Graphics_Button_21");
+    EXPECT_EQ(missing(Load(both.Serialize(), gfx.path())), L"Button_21");
     // A graphics folder that does not exist fails on the first button.
-    EXPECT_EQ(Load(ini, gfx.path() + L"nowhere\\").error, L"%ERR% Graphics_Button_1");
+    EXPECT_EQ(missing(Load(ini, gfx.path() + L"nowhere\\")), L"Button_1");
 }
 
 TEST(SettingsLoad, ModeIsDerived) {
@@ -477,13 +465,14 @@ class SettingsFile : public ::testing::Test {
 protected:
     void WriteIni(const std::string& text) { ASSERT_TRUE(fs::WriteFile(settingsFile_, text)); }
     std::string IniBytes() const { return testutil::ReadAll(settingsFile_); }
-    std::wstring WLX_LoadPreferences(const std::wstring& group, const std::wstring& key) {
-        if (group.empty() || key.empty())
-            return model::LoadPreferences(settingsFile_, graphicsPath_, foundViewerId_, viewerPath_, settings_);
+    std::optional<std::wstring> Read(const std::wstring& group, const std::wstring& key) const {
         return model::ReadPreference(settingsFile_, group, key);
     }
-    uint8_t WLX_SavePreference(const std::wstring& group, const std::wstring& key, const std::wstring& value) {
-        return model::SavePreference(settingsFile_, group, key, value);
+    std::optional<model::SettingsProblem> LoadAll() {
+        return model::LoadSettingsFile(settingsFile_, graphicsPath_, foundViewerId_, viewerPath_, settings_);
+    }
+    model::SaveResult Save(const std::wstring& group, const std::wstring& key, const std::wstring& value) const {
+        return model::SavePreferences(settingsFile_, {{group, key, value}});
     }
 
     TempDir dir_;
@@ -494,13 +483,14 @@ protected:
 
 TEST_F(SettingsFile, SingleReads) {
     WriteIni("[Graphics]\r\nLocation = \r\n[Viewer]\r\nlocation =  AutoSearch \r\n");
-    EXPECT_EQ(WLX_LoadPreferences(L"Viewer", L"Location"), L"AutoSearch");
-    EXPECT_EQ(WLX_LoadPreferences(L"GRAPHICS", L"LOCATION"), L"");
-    EXPECT_EQ(WLX_LoadPreferences(L"Viewer", L"Other"), L"");
-    EXPECT_EQ(WLX_LoadPreferences(L"TFA", L"Active"), L"%ERR% GroupKey:TFA/Active");
+    EXPECT_EQ(Read(L"Viewer", L"Location"), L"AutoSearch");
+    EXPECT_EQ(Read(L"GRAPHICS", L"LOCATION"), L"");
+    EXPECT_EQ(Read(L"Viewer", L"Other"), L"");
+    EXPECT_EQ(Read(L"TFA", L"Active"), std::nullopt);
     settingsFile_ = dir_ / L"missing.ini";
-    EXPECT_EQ(WLX_LoadPreferences(L"Viewer", L"Location"), L"%ERR% OpenPreferences");
-    EXPECT_EQ(WLX_LoadPreferences(L"", L""), L"%ERR% OpenPreferences");
+    EXPECT_EQ(Read(L"Viewer", L"Location"), std::nullopt);
+    ASSERT_TRUE(LoadAll());
+    EXPECT_EQ(LoadAll()->kind, model::SettingsProblemKind::CannotOpen);
 }
 
 TEST_F(SettingsFile, FullLoadFillsGlobalSettings) {
@@ -509,7 +499,7 @@ TEST_F(SettingsFile, FullLoadFillsGlobalSettings) {
     graphicsPath_ = gfx.path();
     foundViewerId_ = L"nomacs";
     viewerPath_ = L"C:\\Program Files\\nomacs\\nomacs-x64\\nomacs.exe";
-    EXPECT_EQ(WLX_LoadPreferences(L"", L"Mode"), L"");
+    EXPECT_FALSE(LoadAll());
     EXPECT_EQ(settings_.Mode, L"nomacs");
     EXPECT_EQ(settings_.InfoSize, 511);
     EXPECT_EQ(settings_.Graphics.Thumb, gfx.path() + L"Thumb.jpg");
@@ -520,39 +510,38 @@ TEST_F(SettingsFile, SaveKeepsEveryOtherLine) {
         "; my settings\r\n[Main]\r\nMode = ViewerDefined\r\n\r\n[tfa]\r\n; Path = DCIM/102_PANA\r\n"
         "  path=DCIM/101_PANA  \r\nDoNotLoad = A.JPG\r\n\r\n[System]\r\nDelay = 100\r\n";
     WriteIni(before);
-    EXPECT_EQ(WLX_SavePreference(L"TFA", L"PATH", L"DCIM/100EOS5D"), 1);
-    EXPECT_EQ(WLX_SavePreference(L"TFA", L"TransferHiRes", L".arw"), 1);
+    EXPECT_EQ(Save(L"TFA", L"PATH", L"DCIM/100EOS5D"), model::SaveResult::Saved);
+    EXPECT_EQ(Save(L"TFA", L"TransferHiRes", L".arw"), model::SaveResult::Saved);
     EXPECT_EQ(IniBytes(),
               "; my settings\r\n[Main]\r\nMode = ViewerDefined\r\n\r\n[tfa]\r\n; Path = DCIM/102_PANA\r\n"
               "path = DCIM/100EOS5D\r\nDoNotLoad = A.JPG\r\nTransferHiRes = .arw\r\n\r\n"
               "[System]\r\nDelay = 100\r\n");
-    EXPECT_EQ(WLX_LoadPreferences(L"TFA", L"TransferHiRes"), L".arw");
+    EXPECT_EQ(Read(L"TFA", L"TransferHiRes"), L".arw");
     EXPECT_FALSE(fs::FileSize(settingsFile_ + L".new"));  // no temporary file left
 }
 
 TEST_F(SettingsFile, FailedSaveLeavesFileUntouched) {
     const std::string before = "[Main]\r\nMode = a\r\n";
     WriteIni(before);
-    EXPECT_EQ(WLX_SavePreference(L"Menu", L"PositionX", L"5"), 0);
-    EXPECT_EQ(WLX_SavePreference(L"", L"Mode", L"b"), 0);
-    EXPECT_EQ(WLX_SavePreference(L"Main", L"", L"b"), 0);
+    EXPECT_EQ(Save(L"", L"Mode", L"b"), model::SaveResult::Refused);
+    EXPECT_EQ(Save(L"Main", L"", L"b"), model::SaveResult::Refused);
     EXPECT_EQ(IniBytes(), before);
     settingsFile_ = dir_ / L"missing.ini";
-    EXPECT_EQ(WLX_SavePreference(L"Main", L"Mode", L"b"), 0);
+    EXPECT_EQ(Save(L"Main", L"Mode", L"b"), model::SaveResult::CannotRead);
     EXPECT_FALSE(fs::FileSize(settingsFile_));  // not created
 }
 
 TEST_F(SettingsFile, SaveToleratesByteOrderMark) {
     WriteIni("\xEF\xBB\xBF[Menu]\r\nPositionX = 112\r\n");
-    EXPECT_EQ(WLX_LoadPreferences(L"Menu", L"PositionX"), L"112");
-    EXPECT_EQ(WLX_SavePreference(L"menu", L"positionx", L"-20"), 1);
+    EXPECT_EQ(Read(L"Menu", L"PositionX"), L"112");
+    EXPECT_EQ(Save(L"menu", L"positionx", L"-20"), model::SaveResult::Saved);
     EXPECT_EQ(IniBytes(), "\xEF\xBB\xBF[Menu]\r\nPositionX = -20\r\n");
-    EXPECT_EQ(WLX_LoadPreferences(L"Menu", L"PositionX"), L"-20");
+    EXPECT_EQ(Read(L"Menu", L"PositionX"), L"-20");
 }
 
 TEST_F(SettingsFile, SaveKeepsNonAsciiText) {
     WriteIni("[Copy]\r\nSourcePath = C:\\Bl\xC3\xBCten\r\n[TFA]\r\nPath = x\r\n");
-    EXPECT_EQ(WLX_SavePreference(L"TFA", L"Path", L"\x20AC"), 1);
+    EXPECT_EQ(Save(L"TFA", L"Path", L"\x20AC"), model::SaveResult::Saved);
     EXPECT_EQ(IniBytes(), "[Copy]\r\nSourcePath = C:\\Bl\xC3\xBCten\r\n[TFA]\r\nPath = \xE2\x82\xAC\r\n");
 }
 
@@ -637,11 +626,11 @@ TEST_F(SettingsFile, EveryReaderTakesAUtf16File) {
     GraphicsFolder gfx;
     graphicsPath_ = gfx.path();
     WriteIni("\xFF\xFE" + str::ToUtf16(model::DefaultSettingsText(), false));
-    EXPECT_EQ(WLX_LoadPreferences(L"Viewer", L"Location"), L"AutoSearch");
-    EXPECT_EQ(WLX_LoadPreferences(L"", L""), L"");
-    EXPECT_EQ(WLX_SavePreference(L"TFA", L"Path", L"DCIM/100EOS5D"), 1);
+    EXPECT_EQ(Read(L"Viewer", L"Location"), L"AutoSearch");
+    EXPECT_FALSE(LoadAll());
+    EXPECT_EQ(Save(L"TFA", L"Path", L"DCIM/100EOS5D"), model::SaveResult::Saved);
     EXPECT_EQ(IniBytes().substr(0, 2), "\xFF\xFE");
-    EXPECT_EQ(WLX_LoadPreferences(L"TFA", L"Path"), L"DCIM/100EOS5D");
+    EXPECT_EQ(Read(L"TFA", L"Path"), L"DCIM/100EOS5D");
 }
 
 TEST(SettingsLoad, QuickPollRunsAtThreeHundredMillisecondsUnlessTheFileSaysOtherwise) {

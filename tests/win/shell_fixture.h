@@ -63,7 +63,7 @@ inline bool OpenTestBar() {
     dir.resize(dir.find_last_of(L'\\') + 1);
     shell.graphicsPath = dir + L"Graphics\\";
     model::IniDocument ini(str::ToUtf8(model::DefaultSettingsText()));
-    if (!model::LoadAllSettings(ini, shell.graphicsPath, L"", L"", shell.settings).empty()) return false;
+    if (model::LoadSettings(ini, shell.graphicsPath, L"", L"", shell.settings)) return false;
     return shell.bar.Open();
 }
 
