@@ -125,7 +125,7 @@ std::optional<std::wstring> Transfers::FetchInto(const model::CardFileRecord& c,
     const CardSpelling as{c.RawDirectory, c.RawName, static_cast<uint64_t>(c.Size)};
     // Pictures left in a folder the camera has moved on from name their own.
     bool fetched = Download(c.Name, c.Directory.empty() ? card_.Config.Path : c.Directory, as);
-    bool unfinished = fetched && pictures.StillBeingWritten(c, TmpFile(c.Name));
+    bool unfinished = fetched && pictures.StillBeingWritten(c, TmpFile(c.Name), fs::Now());
     std::optional<std::wstring> stored;
     if (fetched && !unfinished) {
         model::Placed placed = pictures.Place(c, folder, plan, TmpFile(c.Name), fs::Now());
@@ -148,6 +148,9 @@ void Transfers::TransferNew(bool automatic) {
         // A store that cannot take the picture now is tried again later; the
         // picture stays new.
         model::StorePlan plan = card_.Pictures.Plan(step.picture, step.folder, fs::Now());
+        // The card reports a change once: the next tick lists again for a
+        // picture still being written.
+        if (plan.action == model::StorePlan::Action::Writing) card_.ChangeNotListed = true;
         if (plan.action != model::StorePlan::Action::Fetch) continue;
         if (card_.CheckUpdate() == model::CardChange::None) break;  // the card is gone
         std::optional<std::wstring> stored = FetchInto(step.picture, step.folder, plan);

@@ -92,8 +92,10 @@ void PictureLedger::LearnClock(const std::wstring& folderKey, const std::vector<
     l.now.clear();
     for (const CardFileRecord& c : candidates) {
         std::wstring key = IdOf(c).PlaceKey();
-        l.now[key] = c.Size;
-        if (!recent || l.before.count(key) || !record_.IsOpen()) continue;
+        auto before = l.before.find(key);
+        const bool held = before != l.before.end() && before->second.size == c.Size;
+        l.now[key] = held ? before->second : SizeSeen{c.Size, now};
+        if (!recent || before != l.before.end() || !record_.IsOpen()) continue;
         // Listed now and not the time before: taken in between.
         if (std::optional<int64_t> taken = CardTime(IdOf(c))) record_.NoteClockReading(now - *taken);
     }
@@ -240,6 +242,10 @@ bool PictureLedger::StoreReady(Store folder, int64_t size, int64_t now) {
 StorePlan PictureLedger::Plan(const CardFileRecord& c, Store folder, int64_t now) {
     StorePlan plan;
     if (IsStored(c, folder)) return plan;
+    if (const SizeSeen* seen = SeenAtThisSize(c); seen && seen->cutShort && now - seen->since < kSteadyWriteNs) {
+        plan.action = StorePlan::Action::Writing;
+        return plan;
+    }
     plan.cutCopies = CutCopies(c, folder);
     std::optional<std::wstring> name = FreeName(LookupIn(folder), c.Name);
     if (!name && plan.cutCopies.empty()) {
@@ -285,14 +291,21 @@ Placed PictureLedger::Place(const CardFileRecord& c, Store folder, const StorePl
     return placed;
 }
 
-bool PictureLedger::StillBeingWritten(const CardFileRecord& c, const std::wstring& downloaded) const {
+bool PictureLedger::StillBeingWritten(const CardFileRecord& c, const std::wstring& downloaded, int64_t now) {
     if (!HasCardThumbnail(c.Name)) return false;
     if (fs::ReadTail(downloaded, 2).value_or("") == "\xFF\xD9") return false;
+    SizeSeen* seen = SeenAtThisSize(c);
+    if (!seen) return true;
+    seen->cutShort = true;
+    return now - seen->since < kSteadyWriteNs;
+}
+
+PictureLedger::SizeSeen* PictureLedger::SeenAtThisSize(const CardFileRecord& c) {
     PictureId id = IdOf(c);
     auto listing = listings_.find(FolderKey(id.folder));
-    if (listing == listings_.end()) return false;
-    auto before = listing->second.before.find(id.PlaceKey());
-    return before != listing->second.before.end() && before->second != c.Size;
+    if (listing == listings_.end()) return nullptr;
+    auto seen = listing->second.now.find(id.PlaceKey());
+    return seen == listing->second.now.end() || seen->second.size != c.Size ? nullptr : &seen->second;
 }
 
 bool PictureLedger::SaveRecord() {

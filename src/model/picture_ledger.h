@@ -30,6 +30,7 @@ struct StorePlan {
         Skip,   // the folder holds the picture already
         Fetch,  // download it and place it under `fileName`
         Later,  // the store cannot take it now; it stays new
+        Writing,  // a JPEG found cut short whose size has not held yet: listed again, not fetched now
     };
     Action action = Action::Skip;
     std::wstring fileName;
@@ -96,11 +97,17 @@ public:
     Placed Place(const CardFileRecord& c, Store folder, const StorePlan& plan, const std::wstring& downloaded,
                  int64_t now);
     // True when the downloaded JPEG is no whole picture yet: it lacks its
-    // end marker and the card listed another size the time before (some
-    // cameras write data after the marker; their size stays). A copy taken
-    // too early all the same is completed once the card lists it whole (see
-    // StorePlan::cutCopies).
-    bool StillBeingWritten(const CardFileRecord& c, const std::wstring& downloaded) const;
+    // end marker and the card has not listed it at this size for
+    // kSteadyWriteNs (some cameras write data after the marker; their size
+    // holds). A copy taken too early all the same is completed once the card
+    // lists it whole (see StorePlan::cutCopies).
+    // Such a JPEG is planned as Writing, without a download, until its size
+    // has held.
+    bool StillBeingWritten(const CardFileRecord& c, const std::wstring& downloaded, int64_t now);
+    // A camera writes a picture within a second or so; a JPEG whose size
+    // holds this long is as whole as it gets. Two listings of the card
+    // timer are at least this far apart; the quick poll's are not.
+    static constexpr int64_t kSteadyWriteNs = int64_t{2} * 1000000000;
 
     // True while a store folder failed and waits for its next try.
     bool StoreFailing() const { return health_[0].failing || health_[1].failing; }
@@ -144,12 +151,20 @@ private:
     StoreIndex index_;
     Health health_[2];  // HiRes, LoRes
     // Per folder of the card: when it was listed last, and each picture's
-    // size in its last two listings (by PictureId::PlaceKey).
+    // size in its last two listings (by PictureId::PlaceKey) with the time
+    // of the first listing that showed that size.
+    struct SizeSeen {
+        int64_t size = 0, since = 0;
+        bool cutShort = false;  // a download at this size lacked the JPEG's end marker
+    };
     struct Listing {
         int64_t when = 0;
-        std::unordered_map<std::wstring, int64_t> before, now;
+        std::unordered_map<std::wstring, SizeSeen> before, now;
     };
     std::unordered_map<std::wstring, Listing> listings_;
+    // The picture's entry in its folder's last listing when it was listed at
+    // its size; nullptr otherwise.
+    SizeSeen* SeenAtThisSize(const CardFileRecord& c);
 };
 
 }  // namespace model

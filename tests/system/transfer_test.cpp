@@ -237,7 +237,7 @@ TEST(Transfer, BothModeFollowsTheUpdateFlagAndLosesNoShot) {
 
     // A picture that reaches the card without the flag: not listed, not fetched.
     const size_t listings = sim.Count("op=100");
-    run.PutOnCard(L"P1010001.JPG", std::string(20000, 'j'));
+    run.PutOnCard(L"P1010001.JPG", "\xFF\xD8" + std::string(20000, 'j') + "\xFF\xD9");
     run.PutOnCard(L"P1010001.CR2", std::string(30000, 'r'));
     ASSERT_TRUE(WaitTicks(sim, 3));
     EXPECT_EQ(sim.Count("op=100"), listings);

@@ -121,6 +121,47 @@ TEST(PictureLedger, WhichStoredFileIsThePicture) {
     EXPECT_EQ(model::BesideName(L".hidden", 3), L".hidden-3");
 }
 
+// A JPEG downloaded without its end marker is still being written until the
+// card has listed it at that size for two seconds, however often it lists.
+TEST(PictureLedger, AJpegWithoutItsEndMarkerWaitsUntilItsSizeHolds) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<int64_t, int64_t>> listings;  // size, ms after the one before
+        bool endMarker;
+        int64_t checkedAfterMs;  // the download's end, after the last listing
+        bool writing;
+    } cases[] = {
+        {"whole", {{5000, 0}}, true, 100, false},
+        {"first seen", {{2500, 0}}, false, 100, true},
+        {"grew since the listing before", {{1000, 0}, {2500, 2000}}, false, 100, true},
+        {"held over two quick listings", {{2500, 0}, {2500, 300}, {2500, 300}}, false, 100, true},
+        {"held for two seconds of quick listings", {{2500, 0}, {2500, 300}, {2500, 1700}}, false, 100, false},
+        {"held from one tick to the next", {{2500, 0}, {2500, 2000}}, false, 100, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Camera camera(false);
+        for (auto [size, ms] : c.listings) camera.List({Shot(L"P1010001.JPG", size)}, ms * 1000000);
+        const std::wstring downloaded = camera.port.store.Write(L"download", c.endMarker ? "\xFF\xD8..\xFF\xD9" : "\xFF\xD8..");
+        const int64_t checked = camera.port.now + c.checkedAfterMs * 1000000;
+        EXPECT_EQ(camera.session.Pictures.StillBeingWritten(Shot(L"P1010001.JPG", c.listings.back().first), downloaded,
+                                                            checked),
+                  c.writing);
+    }
+    // Found cut short, it is not fetched again until its size has held.
+    Camera camera(false);
+    const model::CardFileRecord shot = Shot(L"P1010001.JPG", 2500);
+    camera.List({shot});
+    ASSERT_TRUE(camera.session.Pictures.StillBeingWritten(shot, camera.port.store.Write(L"download", "\xFF\xD8.."),
+                                                          camera.port.now));
+    camera.List({shot}, 300 * 1000000);
+    EXPECT_EQ(camera.session.Pictures.Plan(shot, model::Store::LoRes, camera.port.now).action,
+              model::StorePlan::Action::Writing);
+    camera.List({shot}, 1700 * 1000000);
+    EXPECT_EQ(camera.session.Pictures.Plan(shot, model::Store::LoRes, camera.port.now).action,
+              model::StorePlan::Action::Fetch);
+}
+
 // The counter wrapped: a new picture under a stored name goes beside it,
 // the stored one stays as it was, and each is known as itself afterwards.
 TEST(PictureLedger, ARepeatedNameIsStoredBesideTheOldPicture) {
