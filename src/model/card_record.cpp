@@ -67,6 +67,7 @@ void CardRecord::Wait(const PictureId& id) {
     std::wstring key = id.Key();
     if (waiting_.count(key)) return;
     waiting_.emplace(key, Entry{id, {}});
+    waitingAt_[id.PlaceKey()] = key;
     waitingOrder_.push_back(std::move(key));
     dirty_ = true;
     Trim();
@@ -74,7 +75,8 @@ void CardRecord::Wait(const PictureId& id) {
 
 void CardRecord::StopWaiting(const PictureId& id) {
     std::wstring key = id.Key();
-    if (!waiting_.erase(key)) return;
+    if (!waiting_.count(key)) return;
+    DropWaiting(key);
     waitingOrder_.erase(std::find(waitingOrder_.begin(), waitingOrder_.end(), key));
     dirty_ = true;
 }
@@ -89,7 +91,7 @@ void CardRecord::KeepWaitingListed(std::wstring_view folder, const std::vector<P
     };
     auto end = std::remove_if(waitingOrder_.begin(), waitingOrder_.end(), [&](const std::wstring& key) {
         if (!gone(key)) return false;
-        waiting_.erase(key);
+        DropWaiting(key);
         return true;
     });
     if (end == waitingOrder_.end()) return;
@@ -101,6 +103,19 @@ std::vector<PictureId> CardRecord::Waiting() const {
     std::vector<PictureId> ids;
     for (const std::wstring& key : waitingOrder_) ids.push_back(waiting_.at(key).id);
     return ids;
+}
+
+std::optional<PictureId> CardRecord::LastWaitingAt(const std::wstring& placeKey) const {
+    auto place = waitingAt_.find(placeKey);
+    if (place == waitingAt_.end()) return std::nullopt;
+    return waiting_.at(place->second).id;
+}
+
+void CardRecord::DropWaiting(const std::wstring& key) {
+    auto it = waiting_.find(key);
+    auto place = waitingAt_.find(it->second.id.PlaceKey());
+    if (place != waitingAt_.end() && place->second == key) waitingAt_.erase(place);
+    waiting_.erase(it);
 }
 
 std::optional<std::wstring> CardRecord::StoredAs(const PictureId& id) const {
@@ -152,7 +167,7 @@ std::optional<int64_t> CardRecord::ClockOffset() const {
 
 void CardRecord::Trim() {
     while (waitingOrder_.size() > kMaxWaiting) {
-        waiting_.erase(waitingOrder_.front());
+        DropWaiting(waitingOrder_.front());
         waitingOrder_.pop_front();
     }
     while (storedOrder_.size() > kMaxStored) {

@@ -46,6 +46,8 @@ public:
     void KeepWaitingListed(std::wstring_view folder, const std::vector<PictureId>& listed);
     size_t WaitingCount() const { return waitingOrder_.size(); }
     std::vector<PictureId> Waiting() const;
+    // The picture that waits last at this place on the card (PictureId::PlaceKey).
+    std::optional<PictureId> LastWaitingAt(const std::wstring& placeKey) const;
 
     // Where the picture was stored: "LoRes\P1010001-2.JPG" below the store.
     std::optional<std::wstring> StoredAs(const PictureId& id) const;
@@ -75,11 +77,14 @@ private:
         std::wstring file;  // stored entries only
     };
     void Trim();
+    // Forgets a waiting picture (its place in waitingOrder_ is the caller's).
+    void DropWaiting(const std::wstring& key);
 
     std::wstring file_, cardId_;
     std::unordered_map<std::wstring, Entry> waiting_, stored_;  // by PictureId::Key
     std::unordered_map<std::wstring, std::wstring> byFile_;     // lower-cased file -> Key
     std::unordered_map<std::wstring, std::wstring> byPlace_;    // PlaceKey -> Key of the last stored
+    std::unordered_map<std::wstring, std::wstring> waitingAt_;  // PlaceKey -> Key of the last waiting
     std::deque<std::wstring> waitingOrder_, storedOrder_;       // oldest first
     std::deque<int64_t> clock_;
     bool dirty_ = false;

@@ -71,9 +71,12 @@ FileLookup PictureLedger::LookupIn(Store folder) const {
 
 bool PictureLedger::IsNew(const PictureId& id) const {
     if (record_.IsWaiting(id)) return true;
-    // Stored cut short when the run before ended: still to be completed.
-    if (std::optional<PictureId> stored = record_.LastStoredAt(id.PlaceKey()); stored && stored->size < id.size) {
-        std::optional<int64_t> then = CardTime(*stored), taken = CardTime(id);
+    // Waiting or stored cut short when the run before ended, seen while the
+    // camera still wrote it: the same picture, still to come.
+    const std::wstring place = id.PlaceKey();
+    for (std::optional<PictureId> earlier : {record_.LastWaitingAt(place), record_.LastStoredAt(place)}) {
+        if (!earlier || earlier->size >= id.size) continue;
+        std::optional<int64_t> then = CardTime(*earlier), taken = CardTime(id);
         if (!then || !taken || (*taken >= *then - kTimeSlackNs && *taken - *then <= kWritingTimeNs)) return true;
     }
     if (!clockDecides_) return false;

@@ -222,9 +222,9 @@ TEST(PictureLedger, ARepeatedNameIsStoredBesideTheOldPicture) {
 // while the card did not answer yet, once the camera's clock is known.
 TEST(PictureLedger, NothingWaitsPastTheNextStart) {
     // The camera's clock a second behind the computer's.
-    const auto before = Shot(L"P1010001.JPG", 5000, 9, 0), burst1 = Shot(L"P1010002.JPG", 5000, 10, 30, 2),
-               burst2 = Shot(L"P1010003.JPG", 5000, 10, 30, 2, L"/DCIM/101_PANA");
+    const auto before = Shot(L"P1010001.JPG", 5000, 9, 0), burst1 = Shot(L"P1010002.JPG", 5000, 10, 30, 2);
     auto raw = Shot(L"P1010002.CR2", 2000, 10, 30, 2);  // still being written
+    auto burst2 = Shot(L"P1010003.JPG", 1500, 10, 30, 2, L"/DCIM/101_PANA");  // so is this one
     Camera first;
     first.List({before});
     EXPECT_EQ(first.Steps(), Names{});
@@ -245,6 +245,7 @@ TEST(PictureLedger, NothingWaitsPastTheNextStart) {
     const auto later = Shot(L"P1010004.JPG", 5000, 11, 31);  // after the second start
     const auto beforeStart = Shot(L"P1010005.JPG", 5000, 11, 10);
     raw.Size = 6000;  // the copy stored was cut short: it is completed
+    burst2.Size = 5000;  // it waited at the size it had then: it comes whole
     next.List({before, burst1, raw, burst2, beforeStart, later}, 400 * kSecond);
     EXPECT_EQ(s.Pictures.Record().WaitingCount(), 3u);
     EXPECT_FALSE(fs::FileSize(download) || fs::FileSize(moving));
