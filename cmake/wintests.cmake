@@ -22,7 +22,10 @@ target_link_options(wemlox_drive PRIVATE -static -municode)
 
 # The Win32 shell tested in-process against the real controls.
 file(GLOB WEMLOX_WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*_test.cpp)
-add_executable(wemlox_win_tests ${WEMLOX_WIN_TESTS})
+# With the program's version of the common controls (its manifest asks for it).
+add_executable(wemlox_win_tests ${WEMLOX_WIN_TESTS} ${CMAKE_SOURCE_DIR}/tests/win/common_controls.rc)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/tests/win/common_controls.rc
+                            PROPERTIES OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/common_controls.manifest)
 target_link_libraries(wemlox_win_tests PRIVATE wemlox_shell wemlox_driver GTest::gtest_main)
 target_link_options(wemlox_win_tests PRIVATE -static)
 add_dependencies(wemlox_win_tests Wemlox standin_viewer)
