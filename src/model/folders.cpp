@@ -25,11 +25,20 @@ namespace {
 
 bool IsFtp(const std::wstring& folder) { return str::ContainsI(folder, L"ftp://"); }
 
-void FillDefault(std::wstring& folder, const std::wstring& profile, const wchar_t* ending) {
-    if (folder.empty()) folder = profile + ending;
-}
-
 }  // namespace
+
+std::wstring DefaultFolder(std::wstring_view key) {
+    static const std::pair<const wchar_t*, const wchar_t*> kBelowProfile[] = {
+        {L"SourcePath", L"\\Wemlox"},
+        {L"TargetPath", L"\\Wemlox\\Selected"},
+        {L"StoragePath", L"\\Wemlox\\Storage"},
+        {L"ThumbnailPath", L"\\Wemlox\\Storage\\Thumbnails"},
+        {L"TmpPath", L"\\Wemlox\\Storage\\tmp"},
+    };
+    for (auto [name, ending] : kBelowProfile)
+        if (str::EqualsI(key, name)) return own_GetEnv(L"userprofile") + ending;
+    return L"";
+}
 
 bool IsAbsoluteFolderPath(std::wstring_view path) {
     if (path.size() >= 3 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/') &&
@@ -45,12 +54,10 @@ bool EnsureFolder(const std::wstring& folder) {
 
 // Parents come before their children, so the default tree is made top-down.
 std::optional<SettingsProblem> MakeWorkingTree(Settings& s, bool tfaActive) {
-    std::wstring profile = own_GetEnv(L"userprofile");
-    FillDefault(s.SourcePath, profile, L"\\Wemlox");
-    FillDefault(s.TargetPath, profile, L"\\Wemlox\\Selected");
-    FillDefault(s.StoragePath, profile, L"\\Wemlox\\Storage");
-    FillDefault(s.ThumbnailPath, profile, L"\\Wemlox\\Storage\\Thumbnails");
-    FillDefault(s.TmpPath, profile, L"\\Wemlox\\Storage\\tmp");
+    for (auto [folder, key] : {std::pair{&s.SourcePath, L"SourcePath"}, {&s.TargetPath, L"TargetPath"},
+                               {&s.StoragePath, L"StoragePath"}, {&s.ThumbnailPath, L"ThumbnailPath"},
+                               {&s.TmpPath, L"TmpPath"}})
+        if (folder->empty()) *folder = DefaultFolder(key);
     struct Folder {
         const wchar_t* key;
         std::wstring path;

@@ -24,6 +24,9 @@ bool IsAbsoluteFolderPath(std::wstring_view path);
 // too when the path is absolute (a relative one gets one level, as its
 // parent is wherever the program runs); true when it exists.
 bool EnsureFolder(const std::wstring& folder);
+// The folder an empty [Copy] folder key stands for, below the user profile
+// ("SourcePath": "%USERPROFILE%\Wemlox"); empty for any other key.
+std::wstring DefaultFolder(std::wstring_view key);
 // Fills the empty [Copy] folders of the settings with their defaults below
 // the user profile and creates the working tree (with HiRes and LoRes when
 // the card is used). The first folder that cannot be made, with its key.

@@ -183,7 +183,12 @@ std::vector<FormField> BuildSettingsForm(const IniDocument& ini, const std::vect
             // A list never hides the value the file has.
             if (f.kind == FieldKind::Choice) AddChoice(f.choices, f.Shown());
         }
-        if (f.group == L"Graphics" && f.key == L"Location") f.mustHold = PictureNames(ini);
+        if (f.group == L"Graphics" && f.key == L"Location") {
+            f.mustHold = PictureNames(ini);
+            f.hint = ResolveGraphicsPath(L"", own_GetProgramFolder());
+        } else if (f.kind == FieldKind::Folder) {
+            f.hint = DefaultFolder(f.key);
+        }
         fields.push_back(std::move(f));
     }
     return fields;

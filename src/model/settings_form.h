@@ -42,6 +42,7 @@ struct FormField {
     bool remoteAllowed = false;      // Folder: "ftp://..." is taken as written
     std::vector<std::wstring> mustHold;  // Folder: files that must be in it (the button pictures)
     std::wstring fallback;               // the value used when the key is missing
+    std::wstring hint;                   // Folder: the folder an empty value stands for, shown greyed
     std::optional<std::wstring> current;  // as the file has it (or as the program holds it now)
     std::vector<std::wstring> choices;   // the list (Choice) or the suggestions (others)
     Takes takes = Takes::AtOnce;

@@ -250,6 +250,8 @@ void SettingsWindow::CreateRow(size_t i, HWND page) {
     } else {
         r.control = Child(page, L"EDIT", shown.c_str(), WS_TABSTOP | ES_AUTOHSCROLL, ControlId(i, kField),
                           WS_EX_CLIENTEDGE);
+        // An empty folder shows, greyed, the one it stands for.
+        if (!f.hint.empty()) SendMessageW(r.control, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(f.hint.c_str()));
     }
     if (f.kind == model::FieldKind::Folder || f.kind == model::FieldKind::Program)
         r.browse = Child(page, L"BUTTON", L"Browse\u2026", WS_TABSTOP | BS_PUSHBUTTON, ControlId(i, kBrowse));

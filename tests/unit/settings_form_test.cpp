@@ -78,6 +78,10 @@ TEST(SettingsForm, StartsFromTheFileItsChoicesAndWhatTheProgramHolds) {
               (std::vector<std::wstring>{L"HiRes", L"Both", L"LoRes"}));
     EXPECT_EQ(Field(form, L"TFA", L"Url").choices.front(), L"192.168.0.201-209");
     EXPECT_EQ(Field(form, L"Graphics", L"Location").mustHold.size(), 21u);
+    // An empty folder shows the one it stands for.
+    EXPECT_TRUE(str::EndsWith(Field(form, L"Copy", L"ThumbnailPath").hint, L"\\Wemlox\\Storage\\Thumbnails"));
+    EXPECT_TRUE(str::EndsWith(Field(form, L"Graphics", L"Location").hint, L"Graphics\\"));
+    EXPECT_EQ(Field(form, L"TFA", L"Url").hint, L"");
     // Without the card its keys were never read: only the bar's place is held.
     model::Settings noCard;
     noCard.PositionX = 640;
