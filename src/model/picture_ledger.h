@@ -105,8 +105,8 @@ public:
     // has held.
     bool StillBeingWritten(const CardFileRecord& c, const std::wstring& downloaded, int64_t now);
     // A camera writes a picture within a second or so; a JPEG whose size
-    // holds this long is as whole as it gets. Two listings of the card
-    // timer are at least this far apart; the quick poll's are not.
+    // holds this long is as whole as it gets. The quick poll lists far more
+    // often than that.
     static constexpr int64_t kSteadyWriteNs = int64_t{2} * 1000000000;
 
     // True while a store folder failed and waits for its next try.
