@@ -15,7 +15,8 @@ namespace {
 TTTOOLINFOW ToolOf(HWND owner, HWND control) {
     TTTOOLINFOW ti{};
     ti.cbSize = sizeof ti;
-    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    // A tip over the pointer lets the click through to the button beneath.
+    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS | TTF_TRANSPARENT;
     ti.hwnd = owner;  // receives TTN_GETDISPINFO
     ti.uId = reinterpret_cast<UINT_PTR>(control);
     ti.lpszText = LPSTR_TEXTCALLBACKW;
