@@ -3,6 +3,7 @@
 #include "app/card_views.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "base/fs.h"
 #include "model/folders.h"
@@ -25,7 +26,10 @@ bool ThumbCached(const std::wstring& cacheFile, std::optional<int64_t> taken) {
 }  // namespace
 
 void CardViews::RequestTree() {
-    if (treeRequested_) return;
+    if (treeRequested_) {
+        treeAgain_ = true;
+        return;
+    }
     treeRequested_ = thread_.Run([this] { WalkCard(); });
 }
 
@@ -60,6 +64,9 @@ bool CardViews::WalkCard() {
 
 void CardViews::WalkEnded(const std::shared_ptr<ui::Walk>& walk) {
     treeRequested_ = false;
+    // A walk that failed (the card was gone) and was asked for again
+    // meanwhile (the card is back) runs once more; a tree that came stands.
+    if (std::exchange(treeAgain_, false) && !walk) RequestTree();
     if (!walk) return;
     bar_.Tree().Install(*walk);
     bar_.Grid().Clear();

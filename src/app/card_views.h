@@ -46,6 +46,7 @@ private:
     Transfers& transfers_;
     ui::Bar& bar_;
     bool treeRequested_ = false;  // interface thread: a walk is queued or running
+    bool treeAgain_ = false;      // interface thread: asked for again while it ran
 };
 
 }  // namespace app
