@@ -179,13 +179,7 @@ LRESULT SettingsWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         dpi_ = HIWORD(wp);
         win::Font old = std::move(font_);
         font_.reset(win::CreateMessageFont(dpi_));
-        EnumChildWindows(
-            window_,
-            [](HWND child, LPARAM font) -> BOOL {
-                SendMessageW(child, WM_SETFONT, static_cast<WPARAM>(font), TRUE);
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(font_.get()));
+        ApplyFont(true);
         const RECT& suggested = *reinterpret_cast<const RECT*>(lp);
         SetWindowPos(window_, nullptr, suggested.left, suggested.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         Layout();
@@ -218,13 +212,22 @@ void SettingsWindow::CreateControls() {
     note_ = Child(window_, L"STATIC", L"", SS_LEFT | SS_NOPREFIX, model::ids::kSettingsNote);
     ok_ = Child(window_, L"BUTTON", L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK);
     cancel_ = Child(window_, L"BUTTON", L"Cancel", WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL);
+    ApplyFont(false);
+}
+
+void SettingsWindow::ApplyFont(bool redraw) {
+    struct Apply {
+        HFONT font;
+        BOOL redraw;
+    } apply{font_.get(), redraw ? TRUE : FALSE};
     EnumChildWindows(
         window_,
-        [](HWND child, LPARAM font) -> BOOL {
-            SendMessageW(child, WM_SETFONT, static_cast<WPARAM>(font), FALSE);
+        [](HWND child, LPARAM lp) -> BOOL {
+            const Apply& a = *reinterpret_cast<const Apply*>(lp);
+            SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(a.font), a.redraw);
             return TRUE;
         },
-        reinterpret_cast<LPARAM>(font_.get()));
+        reinterpret_cast<LPARAM>(&apply));
 }
 
 void SettingsWindow::CreateRow(size_t i, HWND page) {

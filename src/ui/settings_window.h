@@ -69,6 +69,8 @@ private:
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
     void OnCommand(int id, int code, HWND control);
     void CreateControls();
+    // Gives every control the window's font (repainted when `redraw`).
+    void ApplyFont(bool redraw);
     void CreateRow(size_t i, HWND page);
     void Layout();
     int S(int size) const;
