@@ -29,14 +29,16 @@ std::thread ChooseFromMenu(const std::wstring& choose, MenuSeen& seen) {
         auto menu = reinterpret_cast<HMENU>(SendMessageW(menuWindow, MN_GETHMENU, 0, 0));
         const int count = menu ? GetMenuItemCount(menu) : 0;
         seen.startChecked = GetMenuState(menu, model::ids::kBarMenuStartWithWindows, MF_BYCOMMAND) & MF_CHECKED;
+        // Every row is read before the click: the click ends the menu.
+        RECT chosen{};
+        bool found = false;
         for (int i = 0; i < count; i++) {
             wchar_t text[128] = {};
             if (GetMenuStringW(menu, static_cast<UINT>(i), text, 128, MF_BYPOSITION) <= 0) continue;
             seen.texts.push_back(text);
-            RECT rc{};
-            if (text == choose && GetMenuItemRect(nullptr, menu, static_cast<UINT>(i), &rc))
-                driver::MouseAt((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2, false);
+            if (text == choose) found = GetMenuItemRect(nullptr, menu, static_cast<UINT>(i), &chosen);
         }
+        if (found) driver::MouseAt((chosen.left + chosen.right) / 2, (chosen.top + chosen.bottom) / 2, false);
     });
 }
 
