@@ -34,11 +34,17 @@ App::App()
 // single-instance test, so a second start still shows it.
 void App::HandOverCommandLineFile(int argc, wchar_t** argv) {
     if (argc < 2 || !fs::IsNonEmptyFile(argv[1])) return;
-    if (model::DerivesToTransferOnly(model::ReadPreference(facts_.settingsFile, L"Main", L"Mode").value_or(L"")))
-        return;
-    std::wstring file = L"\"" + std::wstring(argv[1]) + L"\"";
-    // Without a viewer the shell opens the picture with its associated program.
-    win::LaunchCommandLine(facts_.viewerPath.empty() ? file : L"\"" + facts_.viewerPath + L"\" " + file);
+    auto setting = [this](const wchar_t* group, const wchar_t* key) {
+        return str::Trim(model::ReadPreference(facts_.settingsFile, group, key).value_or(L""));
+    };
+    if (model::DerivesToTransferOnly(setting(L"Main", L"Mode"))) return;
+    const std::wstring file = argv[1];
+    // "userdefined": the viewer when there is one, else the association.
+    const model::ShowFilePlan plan = model::PlanShowFile(file, L"userdefined", facts_.viewerPath,
+                                                         model::WithLeadingDot(setting(L"TFA", L"TransferHiRes")),
+                                                         model::WithLeadingDot(setting(L"TFA", L"TransferLoRes")));
+    facts_.journalLater.push_back(plan.journal);
+    if (!OpenAsPlanned(plan, file, facts_.viewerPath)) facts_.journalLater.push_back(plan.notOpened);
 }
 
 // True when another instance already runs: its bar comes to the front, on
@@ -90,6 +96,7 @@ void App::WriteStartJournal() {
     bar_.ShowInfo(L"Settings: " + facts_.settingsFile + L"\r");
     if (bar_.Geometry().unknownMode)
         bar_.ShowInfo(L"Position: '" + settings_.Position + L"' is no known position, the bar is placed Right");
+    for (const std::wstring& line : facts_.journalLater) bar_.ShowInfo(line);
     bar_.SetLamp(model::ids::kMinimiseButton, model::Lamp::Yellow, model::LampAt::Bottom);
 }
 
