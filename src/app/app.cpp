@@ -86,7 +86,8 @@ bool App::PrepareSettings(int argc, wchar_t** argv) {
     if (auto problem = model::LoadSettingsFile(facts_.settingsFile, facts_.graphicsPath, facts_.foundViewerId,
                                                facts_.viewerPath, settings_))
         return StartRefused(*problem);
-    if (auto problem = model::MakeWorkingTree(settings_, facts_.cardAccess)) return StartRefused(*problem);
+    if (auto problem = model::MakeWorkingTree(settings_, facts_.cardAccess, facts_.foldersLater))
+        return StartRefused(*problem);
     return true;
 }
 
@@ -97,6 +98,10 @@ void App::WriteStartJournal() {
     if (bar_.Geometry().unknownMode)
         bar_.ShowInfo(L"Position: '" + settings_.Position + L"' is no known position, the bar is placed Right");
     for (const std::wstring& line : facts_.journalLater) bar_.ShowInfo(line);
+    // A folder that waits for its drive: the info button's lamp points to
+    // the journal until it is clicked.
+    for (const std::wstring& line : facts_.foldersLater) bar_.ShowInfo(line);
+    if (!facts_.foldersLater.empty()) bar_.SetLamp(model::ids::kInfoButton, model::Lamp::Red, model::LampAt::Bottom);
     bar_.SetLamp(model::ids::kMinimiseButton, model::Lamp::Yellow, model::LampAt::Bottom);
 }
 

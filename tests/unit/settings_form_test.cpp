@@ -164,6 +164,7 @@ TEST(SettingsForm, AFolderIsJudgedByWhatCanBeMadeWithoutMakingAnything) {
         {L"D:\\Shoots\\dot.", false, L"end in a blank or a dot"},
         {L"D:\\Shoots\\CON", false, L"device"},
         {L"D:\\Shoots\\..\\x", false, L"without"},
+        {L"/:", false, L"cannot hold"},  // no drive: its root is shorter than a drive's
     };
     for (const Case& c : cases) {
         std::optional<std::wstring> problem = model::FolderProblem(c.path, c.remote, kFakeDisk);
