@@ -98,6 +98,7 @@ void App::WriteStartJournal() {
     if (bar_.Geometry().unknownMode)
         bar_.ShowInfo(L"Position: '" + settings_.Position + L"' is no known position, the bar is placed Right");
     for (const std::wstring& line : facts_.journalLater) bar_.ShowInfo(line);
+    if (std::optional<std::wstring> note = model::TakeWriteBackNote(facts_.settingsFolder)) bar_.ShowInfo(*note);
     // A folder that waits for its drive: the info button's lamp points to
     // the journal until it is clicked.
     for (const std::wstring& line : facts_.foldersLater) bar_.ShowInfo(line);
@@ -157,7 +158,12 @@ void App::EventLoop() {
 
 void App::WriteBackSettings() {
     if (!settings_.SaveChangesOnExit || !facts_.cardAccess) return;
-    (void)model::SavePreferences(facts_.settingsFile, model::WriteBackChanges(settings_));
+    const model::SaveResult result = model::SavePreferences(facts_.settingsFile, model::WriteBackChanges(settings_));
+    if (result == model::SaveResult::Saved) return;
+    const std::wstring line =
+        L"Settings not written back: " + model::SaveProblemText(result, facts_.settingsFile, fs::LastErrorText());
+    bar_.ShowInfo(line);
+    (void)model::LeaveWriteBackNote(facts_.settingsFolder, line);
 }
 
 void App::Shutdown() {
@@ -307,19 +313,20 @@ bool App::StartsWithWindows() { return win::StartsWithWindows(fs::ProgramFile())
 // The window starts from the file as it is now, with what the program
 // holds and writes back at exit (the bar's place, the camera folder).
 void App::OpenSettingsWindow() {
-    model::IniDocument file(fs::ReadFile(facts_.settingsFile).value_or(""));
+    std::optional<std::string> bytes = fs::ReadFile(facts_.settingsFile);
+    if (!bytes) {
+        bar_.ShowInfo(model::SaveProblemText(model::SaveResult::CannotRead, facts_.settingsFile, L""));
+        return;
+    }
+    model::IniDocument file(*bytes);
     if (!settingsWindow_.Open(bar_.Window(), model::BuildSettingsForm(file, model::HeldValues(settings_)), bar_.Dpi()))
         bar_.ShowInfo(L"The settings window could not be opened");
 }
 
 std::optional<std::wstring> App::OnSettingsOk(const std::vector<model::SettingChange>& changes) {
-    switch (model::SavePreferences(facts_.settingsFile, changes)) {
-    case model::SaveResult::Saved: break;
-    case model::SaveResult::CannotRead: return L"The settings file cannot be read: " + facts_.settingsFile;
-    case model::SaveResult::Refused: return L"A value cannot be written to the settings file as it is";
-    case model::SaveResult::CannotWrite:
-        return L"The settings file cannot be written (" + fs::LastErrorText() + L"): " + facts_.settingsFile;
-    }
+    const model::SaveResult result = model::SavePreferences(facts_.settingsFile, changes);
+    if (result != model::SaveResult::Saved)
+        return model::SaveProblemText(result, facts_.settingsFile, fs::LastErrorText());
     model::IniDocument saved(fs::ReadFile(facts_.settingsFile).value_or(""));
     model::ViewerFacts viewer{facts_.viewerPath, facts_.foundViewerId};
     model::ChangeEffects effects =

@@ -665,4 +665,32 @@ SaveResult SavePreferences(const std::wstring& settingsFile, const std::vector<S
     return fs::WriteFileReplacing(settingsFile, ini.Serialize()) ? SaveResult::Saved : SaveResult::CannotWrite;
 }
 
+std::wstring SaveProblemText(SaveResult result, const std::wstring& settingsFile, const std::wstring& reason) {
+    switch (result) {
+    case SaveResult::Saved: break;
+    case SaveResult::CannotRead: return L"The settings file cannot be read: " + settingsFile;
+    case SaveResult::Refused: return L"A value cannot be written to the settings file as it is";
+    case SaveResult::CannotWrite: return L"The settings file cannot be written (" + reason + L"): " + settingsFile;
+    }
+    return L"";
+}
+
+namespace {
+
+std::wstring WriteBackNote(const std::wstring& settingsFolder) { return settingsFolder + L"WriteBackFailed.txt"; }
+
+}  // namespace
+
+bool LeaveWriteBackNote(const std::wstring& settingsFolder, const std::wstring& line) {
+    return fs::WriteFile(WriteBackNote(settingsFolder), str::ToUtf8(line));
+}
+
+std::optional<std::wstring> TakeWriteBackNote(const std::wstring& settingsFolder) {
+    const std::wstring note = WriteBackNote(settingsFolder);
+    std::optional<std::string> line = fs::ReadFile(note);
+    if (!line) return std::nullopt;
+    (void)fs::DeleteFileAt(note);
+    return L"When Wemlox last ended: " + str::FromUtf8(*line);
+}
+
 }  // namespace model

@@ -714,3 +714,16 @@ TEST_F(SettingsFile, AFirstStartMakesTheFolderAndTheDefaultFileAndKeepsAnExistin
     EXPECT_NE(model::ProblemMessage(*p, blocked + L"\\Wemlox.ini").find(L"settings folder"), std::wstring::npos);
 }
 
+// A write-back at exit that fails is said again at the next start, once.
+TEST_F(SettingsFile, AFailedWriteBackIsSaidAtTheNextStartOnce) {
+    const std::wstring folder = dir_.path() + L"\\";
+    EXPECT_EQ(model::TakeWriteBackNote(folder), std::nullopt);
+    settingsFile_ = dir_ / L"\x0141\x00F3d\x017A.ini";  // gone meanwhile
+    const model::SaveResult result = Save(L"TFA", L"Path", L"DCIM/100EOS5D");
+    EXPECT_EQ(result, model::SaveResult::CannotRead);
+    const std::wstring line = model::SaveProblemText(result, settingsFile_, L"");
+    EXPECT_NE(line.find(settingsFile_), std::wstring::npos);
+    ASSERT_TRUE(model::LeaveWriteBackNote(folder, line));
+    EXPECT_EQ(model::TakeWriteBackNote(folder), L"When Wemlox last ended: " + line);
+    EXPECT_EQ(model::TakeWriteBackNote(folder), std::nullopt);
+}
