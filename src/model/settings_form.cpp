@@ -355,6 +355,9 @@ std::optional<std::wstring> FolderProblem(std::wstring_view path, bool remoteAll
 
 std::optional<std::wstring> CheckFieldValue(const FormField& f, std::wstring_view value, const FileSystemView& files) {
     if (value.find_first_of(L"\r\n") != std::wstring_view::npos) return std::wstring(L"Give one line.");
+    // The file would not read them back as written.
+    if (std::any_of(value.begin(), value.end(), [](wchar_t c) { return c < 32 && c != L'\t'; }))
+        return std::wstring(L"A value cannot hold control characters.");
     const std::wstring v = str::Trim(value);
     switch (f.kind) {
     case FieldKind::Text:
