@@ -16,6 +16,7 @@
 namespace {
 
 using driver::MakeDirs;
+using driver::TestFileType;
 using driver::WaitFor;
 
 const std::string kJpeg = "\xFF\xD8\xFF\xE0 a picture \xFF\xD9", kTiff("II*\0\x08\0\0\0 a raw file", 19);
@@ -59,47 +60,6 @@ LRESULT CALLBACK CountingBarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     }
     return CallWindowProcW(g_barProc, h, msg, wp, lp);
 }
-
-// A file type of the test's own, opened by the given program. Wine's
-// HKEY_CLASSES_ROOT shows only the machine's classes, Windows the user's too.
-class TestFileType {
-public:
-    TestFileType(const std::wstring& extension, const std::wstring& opener) : extension_(extension) {
-        const std::wstring command = L"\"" + opener + L"\" \"%1\"";
-        for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-            if (Registered()) break;
-            HKEY classes = nullptr;
-            if (RegCreateKeyExW(root, L"Software\\Classes", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &classes,
-                                nullptr) != ERROR_SUCCESS)
-                continue;
-            Set(classes, extension_, kProgId);
-            Set(classes, std::wstring(kProgId) + L"\\shell\\open\\command", command);
-            written_.push_back(classes);
-        }
-    }
-    ~TestFileType() {
-        for (HKEY classes : written_) {
-            RegDeleteTreeW(classes, extension_.c_str());
-            RegDeleteTreeW(classes, kProgId);
-            RegCloseKey(classes);
-        }
-    }
-    bool Registered() const {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, extension_.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-        RegCloseKey(key);
-        return true;
-    }
-
-private:
-    static constexpr const wchar_t* kProgId = L"Wemlox.TestPicture";
-    static void Set(HKEY classes, const std::wstring& sub, const std::wstring& value) {
-        RegSetKeyValueW(classes, sub.c_str(), nullptr, REG_SZ, value.c_str(),
-                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    }
-    std::wstring extension_;
-    std::vector<HKEY> written_;
-};
 
 class ShowFile : public ::testing::Test {
 protected:
