@@ -6,7 +6,7 @@ find_package(CURL REQUIRED)
 file(GLOB WEMLOX_WIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/win/*.cpp)
 add_library(wemlox_win STATIC ${WEMLOX_WIN_SOURCES})
 target_link_libraries(wemlox_win PUBLIC wemlox_model JPEG::JPEG CURL::libcurl
-  comctl32 comdlg32 gdi32 msimg32 user32 shell32 ole32 uuid kernel32 advapi32 wininet iphlpapi ws2_32)
+  comctl32 comdlg32 gdi32 msimg32 user32 shell32 shlwapi ole32 uuid kernel32 advapi32 wininet iphlpapi ws2_32)
 
 file(GLOB WEMLOX_UI_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/ui/*.cpp)
 add_library(wemlox_ui STATIC ${WEMLOX_UI_SOURCES})

@@ -5,7 +5,7 @@ target_link_libraries(standin_viewer PRIVATE wemlox_shell)
 target_link_options(standin_viewer PRIVATE -static -municode -mwindows)
 
 add_library(wemlox_driver STATIC ${CMAKE_SOURCE_DIR}/tests/system/driver.cpp)
-target_link_libraries(wemlox_driver PUBLIC wemlox_logic user32 gdi32)
+target_link_libraries(wemlox_driver PUBLIC wemlox_logic user32 gdi32 advapi32)
 target_include_directories(wemlox_driver PUBLIC ${CMAKE_SOURCE_DIR}/tests/system)
 
 file(GLOB WEMLOX_SYSTEM_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/system/*_test.cpp)

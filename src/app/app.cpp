@@ -34,11 +34,17 @@ App::App()
 // single-instance test, so a second start still shows it.
 void App::HandOverCommandLineFile(int argc, wchar_t** argv) {
     if (argc < 2 || !fs::IsNonEmptyFile(argv[1])) return;
-    if (model::DerivesToTransferOnly(model::ReadPreference(facts_.settingsFile, L"Main", L"Mode").value_or(L"")))
-        return;
-    std::wstring file = L"\"" + std::wstring(argv[1]) + L"\"";
-    // Without a viewer the shell opens the picture with its associated program.
-    win::LaunchCommandLine(facts_.viewerPath.empty() ? file : L"\"" + facts_.viewerPath + L"\" " + file);
+    auto setting = [this](const wchar_t* group, const wchar_t* key) {
+        return str::Trim(model::ReadPreference(facts_.settingsFile, group, key).value_or(L""));
+    };
+    if (model::DerivesToTransferOnly(setting(L"Main", L"Mode"))) return;
+    const std::wstring file = argv[1];
+    // "userdefined": the viewer when there is one, else the association.
+    const model::ShowFilePlan plan = model::PlanShowFile(file, L"userdefined", facts_.viewerPath,
+                                                         model::WithLeadingDot(setting(L"TFA", L"TransferHiRes")),
+                                                         model::WithLeadingDot(setting(L"TFA", L"TransferLoRes")));
+    facts_.journalLater.push_back(plan.journal);
+    if (!OpenAsPlanned(plan, file, facts_.viewerPath)) facts_.journalLater.push_back(plan.notOpened);
 }
 
 // True when another instance already runs: its bar comes to the front, on
@@ -80,7 +86,8 @@ bool App::PrepareSettings(int argc, wchar_t** argv) {
     if (auto problem = model::LoadSettingsFile(facts_.settingsFile, facts_.graphicsPath, facts_.foundViewerId,
                                                facts_.viewerPath, settings_))
         return StartRefused(*problem);
-    if (auto problem = model::MakeWorkingTree(settings_, facts_.cardAccess)) return StartRefused(*problem);
+    if (auto problem = model::MakeWorkingTree(settings_, facts_.cardAccess, facts_.foldersLater))
+        return StartRefused(*problem);
     return true;
 }
 
@@ -90,6 +97,12 @@ void App::WriteStartJournal() {
     bar_.ShowInfo(L"Settings: " + facts_.settingsFile + L"\r");
     if (bar_.Geometry().unknownMode)
         bar_.ShowInfo(L"Position: '" + settings_.Position + L"' is no known position, the bar is placed Right");
+    for (const std::wstring& line : facts_.journalLater) bar_.ShowInfo(line);
+    if (std::optional<std::wstring> note = model::TakeWriteBackNote(facts_.settingsFolder)) bar_.ShowInfo(*note);
+    // A folder that waits for its drive: the info button's lamp points to
+    // the journal until it is clicked.
+    for (const std::wstring& line : facts_.foldersLater) bar_.ShowInfo(line);
+    if (!facts_.foldersLater.empty()) bar_.SetLamp(model::ids::kInfoButton, model::Lamp::Red, model::LampAt::Bottom);
     bar_.SetLamp(model::ids::kMinimiseButton, model::Lamp::Yellow, model::LampAt::Bottom);
 }
 
@@ -145,7 +158,12 @@ void App::EventLoop() {
 
 void App::WriteBackSettings() {
     if (!settings_.SaveChangesOnExit || !facts_.cardAccess) return;
-    (void)model::SavePreferences(facts_.settingsFile, model::WriteBackChanges(settings_));
+    const model::SaveResult result = model::SavePreferences(facts_.settingsFile, model::WriteBackChanges(settings_));
+    if (result == model::SaveResult::Saved) return;
+    const std::wstring line =
+        L"Settings not written back: " + model::SaveProblemText(result, facts_.settingsFile, fs::LastErrorText());
+    bar_.ShowInfo(line);
+    (void)model::LeaveWriteBackNote(facts_.settingsFolder, line);
 }
 
 void App::Shutdown() {
@@ -295,19 +313,20 @@ bool App::StartsWithWindows() { return win::StartsWithWindows(fs::ProgramFile())
 // The window starts from the file as it is now, with what the program
 // holds and writes back at exit (the bar's place, the camera folder).
 void App::OpenSettingsWindow() {
-    model::IniDocument file(fs::ReadFile(facts_.settingsFile).value_or(""));
+    std::optional<std::string> bytes = fs::ReadFile(facts_.settingsFile);
+    if (!bytes) {
+        bar_.ShowInfo(model::SaveProblemText(model::SaveResult::CannotRead, facts_.settingsFile, L""));
+        return;
+    }
+    model::IniDocument file(*bytes);
     if (!settingsWindow_.Open(bar_.Window(), model::BuildSettingsForm(file, model::HeldValues(settings_)), bar_.Dpi()))
         bar_.ShowInfo(L"The settings window could not be opened");
 }
 
 std::optional<std::wstring> App::OnSettingsOk(const std::vector<model::SettingChange>& changes) {
-    switch (model::SavePreferences(facts_.settingsFile, changes)) {
-    case model::SaveResult::Saved: break;
-    case model::SaveResult::CannotRead: return L"The settings file cannot be read: " + facts_.settingsFile;
-    case model::SaveResult::Refused: return L"A value cannot be written to the settings file as it is";
-    case model::SaveResult::CannotWrite:
-        return L"The settings file cannot be written (" + fs::LastErrorText() + L"): " + facts_.settingsFile;
-    }
+    const model::SaveResult result = model::SavePreferences(facts_.settingsFile, changes);
+    if (result != model::SaveResult::Saved)
+        return model::SaveProblemText(result, facts_.settingsFile, fs::LastErrorText());
     model::IniDocument saved(fs::ReadFile(facts_.settingsFile).value_or(""));
     model::ViewerFacts viewer{facts_.viewerPath, facts_.foundViewerId};
     model::ChangeEffects effects =

@@ -45,6 +45,8 @@ struct StartFacts {
     bool cardAccess = false;      // [TFA] Active, and the network could be opened
     int64_t startedAt = 0;        // file-system time of the start
     int64_t identitiesSince = 0;  // stored files older than this carry the download's time
+    std::vector<std::wstring> journalLater;  // what the start found before the bar could say it
+    std::vector<std::wstring> foldersLater;  // the same of [Copy] folders whose drive is not there yet
 };
 
 class App final : public ui::BarEvents, public ui::SettingsEvents, public CardEvents {

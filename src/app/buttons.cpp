@@ -109,6 +109,8 @@ void Buttons::JournalOrTreeOrTaskbar() {
 }
 
 void Buttons::NextInfoView() {
+    // Its lamp called the user to the journal, which this button opens.
+    bar_.SetLamp(model::ids::kInfoButton, model::Lamp::Clear, model::LampAt::Bottom);
     if (!settings_.ShowInfoText && !settings_.ShowInfoTree && !settings_.ShowInfoThumbs) {
         bar_.EnableButton(model::ids::kInfoButton, false);
         return;

@@ -81,7 +81,9 @@ bool CardViews::FetchThumbnail(const ui::ThumbRequest& w) {
     if (!ThumbCached(cacheFile, taken)) {
         // No size is listed for a thumbnail: the download's own bound keeps it small.
         std::wstring tmp = model::StoreFile(s, model::Store::Tmp, w.id.name), why;
-        if (transfers_.Download(w.id.name, L"/thumbnail.cgi?/" + w.id.folder, {w.rawDirectory, w.rawName, 0}) &&
+        // The cache's folder waits for its drive if that was not there at the start.
+        if (model::EnsureFolder(s.ThumbnailPath) &&
+            transfers_.Download(w.id.name, L"/thumbnail.cgi?/" + w.id.folder, {w.rawDirectory, w.rawName, 0}) &&
             model::PlaceFile(tmp, cacheFile, taken, true, why))
             thread_.Events().Journal(L"Transfer: " + cacheFile);
         (void)fs::DeleteFileAt(tmp);

@@ -166,6 +166,11 @@ bool Transfers::FetchToFolder(const CardFile& f, const std::wstring& folder, boo
         events.Journal(L"Not transferred, the name cannot be stored safely: " + model::Printable(f.name));
         return false;
     }
+    // A folder whose drive was not there at the start is made once it is.
+    if (!model::EnsureFolder(folder)) {
+        events.Journal(L"Not transferred, the folder is not there: " + folder);
+        return false;
+    }
     const model::PictureId id{f.directory, f.name, static_cast<int64_t>(f.size), f.date, f.time};
     const int64_t since = card_.Pictures.IdentitiesSince();
     if (std::optional<std::wstring> same = model::StoredName(model::FolderOnDisk(folder), id, since)) {

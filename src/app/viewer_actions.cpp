@@ -115,9 +115,18 @@ void ViewerActions::CloseRunningNomacs() {
 }
 
 void ViewerActions::OpenTouchKeyboard() {
-    win::LaunchCommandLine(L"TabTip.exe");
+    (void)win::StartProgram(L"TabTip.exe", L"");
     // The viewers that grab the foreground would otherwise cover the bar.
     if ((settings_.Mode == L"fast" || settings_.Mode == L"irfan") && FindViewerWindow()) bar_.BringToTop();
+}
+
+bool OpenAsPlanned(const model::ShowFilePlan& plan, const std::wstring& path, const std::wstring& viewerPath) {
+    switch (plan.open) {
+    case model::Opener::None: return true;
+    case model::Opener::Viewer: return win::StartProgram(viewerPath, L"\"" + path + L"\"");
+    case model::Opener::Association: return win::OpenWithAssociation(path, plan.extension);
+    }
+    return false;
 }
 
 bool ViewerActions::ShowFile(const std::wstring& path) {
@@ -125,7 +134,7 @@ bool ViewerActions::ShowFile(const std::wstring& path) {
         model::PlanShowFile(path, settings_.Mode, viewerPath_, settings_.TransferHiRes, settings_.TransferLoRes);
     if (plan.closeRunningViewer) CloseRunningNomacs();
     if (!plan.journal.empty()) bar_.ShowInfo(plan.journal);
-    if (!plan.commandLine.empty()) win::LaunchCommandLine(plan.commandLine);
+    if (!OpenAsPlanned(plan, path, viewerPath_)) bar_.ShowInfo(plan.notOpened);
     if (plan.raiseBar) bar_.BringToTop();
     return plan.shown;
 }

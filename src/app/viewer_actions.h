@@ -8,11 +8,17 @@
 #include <cstdint>
 #include <string>
 
+#include "model/handover_logic.h"
 #include "model/settings.h"
 #include "model/viewer_reach.h"
 #include "ui/bar.h"
 
 namespace app {
+
+// Opens the file as the plan says (with the viewer, or with the program
+// associated with the picture's extension); false when Windows could not.
+[[nodiscard]] bool OpenAsPlanned(const model::ShowFilePlan& plan, const std::wstring& path,
+                                 const std::wstring& viewerPath);
 
 class ViewerActions {
 public:

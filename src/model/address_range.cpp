@@ -31,12 +31,17 @@ std::wstring UrlField(std::wstring_view url, size_t n) {
 }
 
 bool IsAddressRange(std::wstring_view text) {
-    return text.find(L'*') != std::wstring_view::npos || text.find(L'-') != std::wstring_view::npos;
+    for (size_t n = 1; n <= 3; n++) {
+        std::wstring field = UrlField(text, n);
+        if (field.empty() || field.size() > 3 || field.find_first_not_of(L"0123456789") != std::wstring::npos)
+            return false;
+    }
+    return UrlField(text, 4).find_first_of(L"*-") != std::wstring::npos;
 }
 
 std::optional<AddressSweep> SweepOf(std::wstring_view url) {
+    if (!IsAddressRange(url)) return std::nullopt;
     std::wstring field = UrlField(url, 4);
-    if (!IsAddressRange(field)) return std::nullopt;
     if (field.find(L'*') != std::wstring::npos) field = L"1-254";
     std::wstring_view f = field;
     size_t dash = f.find(L'-');

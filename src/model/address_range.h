@@ -18,10 +18,12 @@ struct AddressSweep {
 
 // The n-th "."-separated field, counted from 1; empty when missing.
 std::wstring UrlField(std::wstring_view url, size_t n);
-// True when the text names more than one address ("*" or "-" in it).
+// True when the text names more than one address: a dotted IPv4 address
+// whose first three fields are numbers and whose fourth holds "*" or "-".
+// A host name ("my-card") is one host, hyphen or not.
 bool IsAddressRange(std::wstring_view text);
-// The sweep of a Url whose fourth field holds "*" or "-"; nothing otherwise.
-// Bounds are clamped to 1..254 and swapped when given downwards.
+// The sweep of a Url that IsAddressRange; nothing otherwise. Bounds are
+// clamped to 1..254 and swapped when given downwards.
 std::optional<AddressSweep> SweepOf(std::wstring_view url);
 
 }  // namespace model

@@ -1,6 +1,7 @@
 // Environment values, working folders and path parts.
 #include "model/folders.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "base/fs.h"
@@ -52,8 +53,30 @@ bool EnsureFolder(const std::wstring& folder) {
     return IsAbsoluteFolderPath(folder) ? fs::CreateDirs(folder) : fs::CreateDir(folder);
 }
 
+size_t RootLength(std::wstring_view p) {
+    auto separator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+    auto letter = [](wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); };
+    if (p.size() >= 2 && p[1] == L':' && letter(p[0])) return std::min<size_t>(3, p.size());
+    if (p.size() >= 2 && separator(p[0]) && separator(p[1])) {
+        size_t server = p.find_first_of(L"\\/", 2);
+        if (server == std::wstring_view::npos) return p.size();
+        size_t share = p.find_first_of(L"\\/", server + 1);
+        return share == std::wstring_view::npos ? p.size() : share + 1;
+    }
+    return 1;
+}
+
+namespace {
+
+// Whether the drive or share of an absolute path is there now.
+bool RootIsThere(const std::wstring& path) {
+    return !IsAbsoluteFolderPath(path) || fs::IsDirectory(path.substr(0, RootLength(path)));
+}
+
+}  // namespace
+
 // Parents come before their children, so the default tree is made top-down.
-std::optional<SettingsProblem> MakeWorkingTree(Settings& s, bool tfaActive) {
+std::optional<SettingsProblem> MakeWorkingTree(Settings& s, bool tfaActive, std::vector<std::wstring>& waiting) {
     for (auto [folder, key] : {std::pair{&s.SourcePath, L"SourcePath"}, {&s.TargetPath, L"TargetPath"},
                                {&s.StoragePath, L"StoragePath"}, {&s.ThumbnailPath, L"ThumbnailPath"},
                                {&s.TmpPath, L"TmpPath"}})
@@ -61,7 +84,7 @@ std::optional<SettingsProblem> MakeWorkingTree(Settings& s, bool tfaActive) {
     struct Folder {
         const wchar_t* key;
         std::wstring path;
-        bool remoteAllowed;  // a remote target is taken as written
+        bool secondary;  // a remote one is taken as written; one whose drive is not there can wait
     };
     std::vector<Folder> folders = {
         {L"SourcePath", s.SourcePath, false},   {L"TargetPath", s.TargetPath, true},
@@ -73,8 +96,14 @@ std::optional<SettingsProblem> MakeWorkingTree(Settings& s, bool tfaActive) {
         folders.push_back({L"SourcePath", StoreFolder(s, Store::LoRes), false});
     }
     for (const Folder& f : folders) {
-        if ((f.remoteAllowed && IsFtp(f.path)) || EnsureFolder(f.path)) continue;
-        return SettingsProblem{SettingsProblemKind::FolderCannotBeMade, L"Copy", f.key, f.path, fs::LastErrorText()};
+        if ((f.secondary && IsFtp(f.path)) || EnsureFolder(f.path)) continue;
+        const std::wstring why = fs::LastErrorText();
+        if (f.secondary && !RootIsThere(f.path)) {
+            waiting.push_back(L"[Copy] " + std::wstring(f.key) +
+                              L" is on a drive that is not there; the folder is made when it is first used: " + f.path);
+            continue;
+        }
+        return SettingsProblem{SettingsProblemKind::FolderCannotBeMade, L"Copy", f.key, f.path, why};
     }
     return std::nullopt;
 }

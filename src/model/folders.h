@@ -2,10 +2,12 @@
 // path check used for the image files of the settings.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace model {
 
@@ -27,10 +29,16 @@ bool EnsureFolder(const std::wstring& folder);
 // The folder an empty [Copy] folder key stands for, below the user profile
 // ("SourcePath": "%USERPROFILE%\Wemlox"); empty for any other key.
 std::wstring DefaultFolder(std::wstring_view key);
+// The length of the part of an absolute path that cannot be created: "D:\",
+// "\\server\share\", "\" or "/"; never more than the path.
+size_t RootLength(std::wstring_view path);
 // Fills the empty [Copy] folders of the settings with their defaults below
 // the user profile and creates the working tree (with HiRes and LoRes when
 // the card is used). The first folder that cannot be made, with its key.
-std::optional<SettingsProblem> MakeWorkingTree(Settings& s, bool tfaActive);
+// A target, storage or thumbnail folder whose drive or share is not there
+// (a card reader or network drive not plugged in) is no problem: it is made
+// when it is first used, and `waiting` gets a journal line for it.
+std::optional<SettingsProblem> MakeWorkingTree(Settings& s, bool tfaActive, std::vector<std::wstring>& waiting);
 
 // The folders of the picture store and the files in them: every path of the
 // store is built here.

@@ -3,6 +3,7 @@
 
 #include "model/settings.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "base/fs.h"
@@ -13,13 +14,77 @@ namespace model {
 
 namespace {
 
-std::wstring Quoted(const std::wstring& s) { return L"\"" + s + L"\""; }
+using namespace std::string_view_literals;
 
-bool LooksLikePicture(const std::wstring& path, std::wstring_view hiRes, std::wstring_view loRes) {
-    // The whole path counts, so a folder named "x.jpg" makes any file a picture.
-    for (std::wstring_view ext : {hiRes, loRes, std::wstring_view(L".jpg"), std::wstring_view(L".jpeg")})
-        if (str::ContainsI(path, ext)) return true;
+// Kinds of picture by how their files begin.
+enum class Kind { Jpeg, Tiff, Orf, Rw2, Raf, Cr3, X3f, Mrw, Crw };
+
+struct Start {
+    Kind kind;
+    size_t at;  // where the bytes stand in the file
+    std::string_view bytes;
+};
+
+constexpr Start kStarts[] = {
+    {Kind::Jpeg, 0, "\xFF\xD8\xFF"sv},
+    {Kind::Tiff, 0, "II*\0"sv},
+    {Kind::Tiff, 0, "MM\0*"sv},
+    {Kind::Orf, 0, "IIRO"sv},
+    {Kind::Orf, 0, "IIRS"sv},
+    {Kind::Orf, 0, "MMOR"sv},
+    {Kind::Rw2, 0, "IIU\0"sv},
+    {Kind::Raf, 0, "FUJIFILMCCD-RAW"sv},
+    {Kind::Cr3, 4, "ftypcrx "sv},  // an ISO media file of Canon's brand
+    {Kind::X3f, 0, "FOVb"sv},
+    {Kind::Mrw, 0, "\0MRM"sv},
+    {Kind::Crw, 0, "II\x1A\0\0\0HEAPCCDR"sv},
+};
+
+struct KindOfExtension {
+    std::wstring_view extension;
+    Kind kind;
+};
+
+constexpr KindOfExtension kExtensions[] = {
+    {L".jpg", Kind::Jpeg},  {L".jpeg", Kind::Jpeg}, {L".jpe", Kind::Jpeg},
+    // Raw files built on TIFF.
+    {L".cr2", Kind::Tiff},  {L".nef", Kind::Tiff},  {L".nrw", Kind::Tiff}, {L".arw", Kind::Tiff},
+    {L".srf", Kind::Tiff},  {L".sr2", Kind::Tiff},  {L".dng", Kind::Tiff}, {L".pef", Kind::Tiff},
+    {L".srw", Kind::Tiff},  {L".erf", Kind::Tiff},  {L".3fr", Kind::Tiff}, {L".iiq", Kind::Tiff},
+    {L".mef", Kind::Tiff},  {L".mos", Kind::Tiff},  {L".rwl", Kind::Tiff}, {L".kdc", Kind::Tiff},
+    {L".tif", Kind::Tiff},  {L".tiff", Kind::Tiff},
+    // Raw files with a signature of their maker's.
+    {L".orf", Kind::Orf},   {L".rw2", Kind::Rw2},   {L".raf", Kind::Raf},  {L".cr3", Kind::Cr3},
+    {L".x3f", Kind::X3f},   {L".mrw", Kind::Mrw},   {L".crw", Kind::Crw},
+};
+
+bool BeginsAs(std::string_view head, Kind kind) {
+    for (const Start& s : kStarts)
+        if (s.kind == kind && head.size() >= s.at + s.bytes.size() && head.substr(s.at, s.bytes.size()) == s.bytes)
+            return true;
+    // A raw file may also carry a plain TIFF header.
+    return kind != Kind::Jpeg && kind != Kind::Tiff && BeginsAs(head, Kind::Tiff);
+}
+
+// The extension of the file name with its ".", "" when it has none.
+std::wstring_view ExtensionOf(std::wstring_view path) {
+    size_t nameStart = path.find_last_of(L"\\/:");
+    std::wstring_view name = nameStart == std::wstring_view::npos ? path : path.substr(nameStart + 1);
+    size_t dot = name.rfind(L'.');
+    return dot == std::wstring_view::npos ? std::wstring_view() : name.substr(dot);
+}
+
+bool NamedAsPicture(std::wstring_view extension, std::wstring_view hiRes, std::wstring_view loRes) {
+    for (std::wstring_view e : {hiRes, loRes, L".jpg"sv, L".jpeg"sv})
+        if (!e.empty() && str::EqualsI(extension, e)) return true;
     return false;
+}
+
+// The file's first bytes, "" when it cannot be read.
+std::string FirstBytes(const std::wstring& path) {
+    std::string bytes = fs::ReadFile(path).value_or("");
+    bytes.resize(std::min(bytes.size(), kPictureHeadBytes));
+    return bytes;
 }
 
 std::wstring NotFoundLine(const std::wstring& extension, const std::wstring& text) {
@@ -27,6 +92,16 @@ std::wstring NotFoundLine(const std::wstring& extension, const std::wstring& tex
 }
 
 }  // namespace
+
+PictureCheck CheckPicture(std::wstring_view path, std::string_view head, std::wstring_view hiResExtension,
+                          std::wstring_view loResExtension) {
+    const std::wstring_view extension = ExtensionOf(path);
+    if (!NamedAsPicture(extension, hiResExtension, loResExtension)) return PictureCheck::NotByName;
+    for (const KindOfExtension& k : kExtensions)
+        if (str::EqualsI(extension, k.extension)) return BeginsAs(head, k.kind) ? PictureCheck::Picture
+                                                                                 : PictureCheck::NotItsKind;
+    return PictureCheck::NotItsKind;  // a kind whose files cannot say what they are
+}
 
 ShowFilePlan PlanShowFile(const std::wstring& path, std::wstring_view mode, const std::wstring& viewerPath,
                           std::wstring_view hiResExtension, std::wstring_view loResExtension) {
@@ -37,19 +112,26 @@ ShowFilePlan PlanShowFile(const std::wstring& path, std::wstring_view mode, cons
         plan.shown = true;
         return plan;
     }
-    if (!LooksLikePicture(path, hiResExtension, loResExtension)) {
+    if (!NamedAsPicture(ExtensionOf(path), hiResExtension, loResExtension)) {
         plan.journal = L"TransferOnlyByExtension: " + path;
+        return plan;
+    }
+    if (CheckPicture(path, FirstBytes(path), hiResExtension, loResExtension) != PictureCheck::Picture) {
+        plan.journal = L"Not shown, the file is not the picture its name says: " + path;
         return plan;
     }
     plan.journal = L"View: " + path;
     plan.shown = true;
-    if (mode == L"systemonly") {
-        plan.commandLine = Quoted(path);  // the shell opens it with its associated program
+    if (mode == L"systemonly" || viewerPath.empty()) {
+        plan.open = Opener::Association;
+        plan.extension = ExtensionOf(path);
+        plan.notOpened = L"No program is set to open " + plan.extension + L" files: " + path;
         return plan;
     }
     // nomacs opens every file in a window of its own; close the old one first.
     plan.closeRunningViewer = mode == L"nomacs";
-    plan.commandLine = Quoted(viewerPath) + L" " + Quoted(path);
+    plan.open = Opener::Viewer;
+    plan.notOpened = L"The viewer could not be started: " + viewerPath;
     plan.raiseBar = true;
     return plan;
 }

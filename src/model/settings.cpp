@@ -163,19 +163,45 @@ constexpr std::string_view kUtf16BeBom = "\xFE\xFF";
 
 }  // namespace
 
+namespace {
+
+// UTF-16 without its mark: a settings text is mostly ASCII, whose every
+// character has a zero byte, on the odd places (little-endian) or the even
+// ones. A stray zero in UTF-8 text (a file padded after a crash) is no
+// such pattern.
+std::optional<TextEncoding> Utf16WithoutMark(std::string_view bytes) {
+    size_t zeros[2] = {0, 0};
+    for (size_t i = 0; i < bytes.size(); i++) zeros[i % 2] += bytes[i] == '\0';
+    auto mostly = [&](size_t on, size_t off) { return on * 8 >= bytes.size() && off * 4 <= on && on > 0; };
+    if (mostly(zeros[1], zeros[0])) return TextEncoding::Utf16Le;
+    if (mostly(zeros[0], zeros[1])) return TextEncoding::Utf16Be;
+    return std::nullopt;
+}
+
+// 8-bit text holds no zero characters; those a damaged file has are dropped,
+// so that the text written back reads as the same kind of text.
+std::wstring WithoutZeros(std::wstring text) {
+    std::erase(text, L'\0');
+    return text;
+}
+
+}  // namespace
+
 DecodedText DecodeSettingsText(std::string_view bytes, AnsiDecoder ansi) {
     if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
         bytes.remove_prefix(kUtf8Bom.size());
         // Marked as UTF-8 but not: the bytes were written by hand after the mark.
-        if (!str::IsUtf8(bytes)) return {ansi(bytes), TextEncoding::Utf8Bom};
-        return {str::FromUtf8(bytes), TextEncoding::Utf8Bom};
+        if (!str::IsUtf8(bytes)) return {WithoutZeros(ansi(bytes)), TextEncoding::Utf8Bom};
+        return {WithoutZeros(str::FromUtf8(bytes)), TextEncoding::Utf8Bom};
     }
     if (bytes.substr(0, kUtf16LeBom.size()) == kUtf16LeBom)
         return {str::FromUtf16(bytes.substr(2), false), TextEncoding::Utf16Le};
     if (bytes.substr(0, kUtf16BeBom.size()) == kUtf16BeBom)
         return {str::FromUtf16(bytes.substr(2), true), TextEncoding::Utf16Be};
-    if (str::IsUtf8(bytes)) return {str::FromUtf8(bytes), TextEncoding::Utf8};
-    return {ansi(bytes), TextEncoding::Ansi};
+    if (std::optional<TextEncoding> utf16 = Utf16WithoutMark(bytes))
+        return {str::FromUtf16(bytes, *utf16 == TextEncoding::Utf16Be), *utf16};
+    if (str::IsUtf8(bytes)) return {WithoutZeros(str::FromUtf8(bytes)), TextEncoding::Utf8};
+    return {WithoutZeros(ansi(bytes)), TextEncoding::Ansi};
 }
 
 TextEncoding RewriteEncoding(TextEncoding read) {
@@ -263,8 +289,9 @@ std::optional<std::wstring> IniDocument::Value(std::wstring_view group,
     return lines_[*k].value;
 }
 
+// A line break, or a zero character, which the file does not read back.
 static bool HasLineBreak(std::wstring_view s) {
-    return s.find_first_of(L"\r\n") != std::wstring_view::npos;
+    return s.find_first_of(std::wstring_view(L"\r\n\0", 3)) != std::wstring_view::npos;
 }
 
 bool IniDocument::SetValue(std::wstring_view group, std::wstring_view key,
@@ -615,7 +642,17 @@ std::optional<SettingsProblem> PrepareSettingsFile(const std::wstring& settingsF
                                                    const std::wstring& settingsFile) {
     if (!EnsureFolder(settingsFolder))
         return SettingsProblem{SettingsProblemKind::FolderCannotBeMade, {}, {}, settingsFolder, fs::LastErrorText()};
-    if (!fs::IsNonEmptyFile(settingsFile) && !own_SaveTextFile(settingsFile, DefaultSettingsText(), false))
+    // A file that holds nothing but a byte-order mark and blanks is as good
+    // as empty. One that cannot be read is no empty file: it is never
+    // replaced (CheckSettingsFile names it).
+    bool blank = !fs::IsNonEmptyFile(settingsFile);
+    if (!blank) {
+        std::optional<std::string> bytes = fs::ReadFile(settingsFile);
+        blank = bytes && str::Trim(DecodeSettingsText(*bytes).text).empty();
+        // Written anew below, where a cut write leaves no file that looks like settings.
+        if (blank) (void)fs::DeleteFileAt(settingsFile);
+    }
+    if (blank && !own_SaveTextFile(settingsFile, DefaultSettingsText(), false))
         return SettingsProblem{SettingsProblemKind::CannotWrite, {}, {}, settingsFile, fs::LastErrorText()};
     return CheckSettingsFile(settingsFile);
 }
@@ -626,6 +663,34 @@ SaveResult SavePreferences(const std::wstring& settingsFile, const std::vector<S
     IniDocument ini(*bytes);
     if (!ini.SetValues(changes, true)) return SaveResult::Refused;
     return fs::WriteFileReplacing(settingsFile, ini.Serialize()) ? SaveResult::Saved : SaveResult::CannotWrite;
+}
+
+std::wstring SaveProblemText(SaveResult result, const std::wstring& settingsFile, const std::wstring& reason) {
+    switch (result) {
+    case SaveResult::Saved: break;
+    case SaveResult::CannotRead: return L"The settings file cannot be read: " + settingsFile;
+    case SaveResult::Refused: return L"A value cannot be written to the settings file as it is";
+    case SaveResult::CannotWrite: return L"The settings file cannot be written (" + reason + L"): " + settingsFile;
+    }
+    return L"";
+}
+
+namespace {
+
+std::wstring WriteBackNote(const std::wstring& settingsFolder) { return settingsFolder + L"WriteBackFailed.txt"; }
+
+}  // namespace
+
+bool LeaveWriteBackNote(const std::wstring& settingsFolder, const std::wstring& line) {
+    return fs::WriteFile(WriteBackNote(settingsFolder), str::ToUtf8(line));
+}
+
+std::optional<std::wstring> TakeWriteBackNote(const std::wstring& settingsFolder) {
+    const std::wstring note = WriteBackNote(settingsFolder);
+    std::optional<std::string> line = fs::ReadFile(note);
+    if (!line) return std::nullopt;
+    (void)fs::DeleteFileAt(note);
+    return L"When Wemlox last ended: " + str::FromUtf8(*line);
 }
 
 }  // namespace model

@@ -213,5 +213,17 @@ enum class SaveResult { Saved, CannotRead, Refused, CannotWrite };
 // other line, comment and their order kept; a group the file lacks is added
 // at its end. Nothing is written unless every value can be.
 [[nodiscard]] SaveResult SavePreferences(const std::wstring& settingsFile, const std::vector<SettingChange>& changes);
+// Why a save failed, in a sentence that names the file; `reason` is the
+// system's words (fs::LastErrorText right after the save). "" when saved.
+std::wstring SaveProblemText(SaveResult result, const std::wstring& settingsFile, const std::wstring& reason);
+
+// A write-back at exit that fails is said in the journal of that run, which
+// closes with it, and again at the next start: it leaves a note in the
+// settings folder that the next start takes. False when the note cannot be
+// written either.
+[[nodiscard]] bool LeaveWriteBackNote(const std::wstring& settingsFolder, const std::wstring& line);
+// The journal line of the note a failed write-back left, which is removed;
+// nothing when there is none.
+std::optional<std::wstring> TakeWriteBackNote(const std::wstring& settingsFolder);
 
 }  // namespace model

@@ -298,19 +298,6 @@ std::optional<std::wstring> NameProblem(std::wstring_view name) {
     return std::nullopt;
 }
 
-// The length of the part of an absolute path that cannot be created: "D:\",
-// "\\server\share\", "\" or "/".
-size_t RootLength(std::wstring_view p) {
-    if (p.size() >= 2 && p[1] == L':') return 3;
-    if (p.size() >= 2 && IsSeparator(p[0]) && IsSeparator(p[1])) {
-        size_t server = p.find_first_of(L"\\/", 2);
-        if (server == std::wstring_view::npos) return p.size();
-        size_t share = p.find_first_of(L"\\/", server + 1);
-        return share == std::wstring_view::npos ? p.size() : share + 1;
-    }
-    return 1;
-}
-
 }  // namespace
 
 bool IsCardAddress(std::wstring_view text) {
@@ -368,6 +355,9 @@ std::optional<std::wstring> FolderProblem(std::wstring_view path, bool remoteAll
 
 std::optional<std::wstring> CheckFieldValue(const FormField& f, std::wstring_view value, const FileSystemView& files) {
     if (value.find_first_of(L"\r\n") != std::wstring_view::npos) return std::wstring(L"Give one line.");
+    // The file would not read them back as written.
+    if (std::any_of(value.begin(), value.end(), [](wchar_t c) { return c < 32 && c != L'\t'; }))
+        return std::wstring(L"A value cannot hold control characters.");
     const std::wstring v = str::Trim(value);
     switch (f.kind) {
     case FieldKind::Text:

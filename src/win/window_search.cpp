@@ -1,7 +1,8 @@
-// Top-level window search and process launching.
+// Top-level window search, starting programs and opening files.
 #include "win/window_search.h"
 
 #include <shellapi.h>
+#include <shlwapi.h>
 
 #include <algorithm>
 #include <vector>
@@ -132,42 +133,49 @@ bool WaitUntilWindowGone(HWND window, DWORD maxMs) {
     return true;
 }
 
-// Splits off the program part of a command line (quoted or up to the first blank).
-static void SplitCommandLine(const std::wstring& cmd, std::wstring& file, std::wstring& args) {
-    std::wstring s = str::Trim(cmd);
-    size_t end;
-    if (!s.empty() && s[0] == L'"') {
-        end = s.find(L'"', 1);
-        file = s.substr(1, end == std::wstring::npos ? std::wstring::npos : end - 1);
-        end = end == std::wstring::npos ? s.size() : end + 1;
-    } else {
-        end = s.find(L' ');
-        if (end == std::wstring::npos) end = s.size();
-        file = s.substr(0, end);
-    }
-    args = str::Trim(std::wstring_view(s).substr(end));
+namespace {
+
+bool ShellStart(const wchar_t* file, const std::wstring& parameters, const wchar_t* associatedWith) {
+    SHELLEXECUTEINFOW sei{};
+    sei.cbSize = sizeof sei;
+    sei.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | (associatedWith ? SEE_MASK_CLASSNAME : 0);
+    sei.lpClass = associatedWith;
+    sei.lpFile = file;
+    sei.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
+    sei.nShow = SW_SHOWNORMAL;
+    return ShellExecuteExW(&sei) != FALSE;
 }
 
-bool LaunchCommandLine(const std::wstring& commandLine) {
-    std::vector<wchar_t> mutableLine(commandLine.begin(), commandLine.end());
-    mutableLine.push_back(0);
+// Whether the default verb of the extension names a program (its own or
+// through a handler Windows runs).
+bool HasAssociation(const std::wstring& extension) {
+    for (ASSOCSTR what : {ASSOCSTR_COMMAND, ASSOCSTR_DELEGATEEXECUTE}) {
+        wchar_t text[MAX_PATH * 2];
+        DWORD size = MAX_PATH * 2;
+        if (AssocQueryStringW(ASSOCF_INIT_IGNOREUNKNOWN, what, extension.c_str(), nullptr, text, &size) == S_OK &&
+            text[0] != L'\0')
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool StartProgram(const std::wstring& program, const std::wstring& arguments) {
+    std::wstring line = L"\"" + program + L"\"";
+    if (!arguments.empty()) line += L" " + arguments;
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    if (CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
         win::KernelHandle process(pi.hProcess), thread(pi.hThread);
         return true;
     }
-    std::wstring file, args;
-    SplitCommandLine(commandLine, file, args);
-    SHELLEXECUTEINFOW sei{};
-    sei.cbSize = sizeof sei;
-    sei.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
-    sei.lpVerb = L"open";
-    sei.lpFile = file.c_str();
-    sei.lpParameters = args.empty() ? nullptr : args.c_str();
-    sei.nShow = SW_SHOWNORMAL;
-    return ShellExecuteExW(&sei) != 0;
+    return ShellStart(program.c_str(), arguments, nullptr);
+}
+
+bool OpenWithAssociation(const std::wstring& file, const std::wstring& extension) {
+    return !extension.empty() && HasAssociation(extension) && ShellStart(file.c_str(), L"", extension.c_str());
 }
 
 }  // namespace win

@@ -1,6 +1,6 @@
 // Finding top-level windows by title or class (the viewer, the taskbar, a
 // running Wemlox), the messages the program sends to the viewer's window
-// (each with a short time-out), and starting programs.
+// (each with a short time-out), and starting programs and opening files.
 #pragma once
 
 #include <windows.h>
@@ -43,8 +43,16 @@ std::optional<std::wstring> AskWindowText(HWND window);
 // Waits until the window is gone, at most maxMs; true when it is.
 bool WaitUntilWindowGone(HWND window, DWORD maxMs);
 
-// Starts a command line ("program" args) without waiting; hands it to the
-// shell when it cannot be started as a program. True when either worked.
-bool LaunchCommandLine(const std::wstring& commandLine);
+// Starts a program the user or this program chose, with its arguments,
+// without waiting. The program is never read from the arguments, so a file
+// named there is only ever an argument. A program that cannot be started
+// from its file (a name alone, such as "TabTip.exe") goes to the shell,
+// which finds the programs it knows by name. True when either worked.
+[[nodiscard]] bool StartProgram(const std::wstring& program, const std::wstring& arguments);
+// Opens a file with the program Windows associates with `extension`
+// (".jpg"), whatever the file's own name ends with. False when no program
+// is associated with it (the shell might otherwise take the file itself
+// for one) or it could not be started.
+[[nodiscard]] bool OpenWithAssociation(const std::wstring& file, const std::wstring& extension);
 
 }  // namespace win

@@ -332,4 +332,44 @@ void EndBar(const Started& p, HWND bar) {
     WaitExit(p);
 }
 
+namespace {
+
+constexpr const wchar_t* kTestProgId = L"Wemlox.TestPicture";
+
+void SetClassValue(HKEY classes, const std::wstring& sub, const std::wstring& value) {
+    RegSetKeyValueW(classes, sub.c_str(), nullptr, REG_SZ, value.c_str(),
+                    static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+}  // namespace
+
+TestFileType::TestFileType(const std::wstring& extension, const std::wstring& opener) : extension_(extension) {
+    const std::wstring command = L"\"" + opener + L"\" \"%1\"";
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        if (Registered()) break;
+        HKEY classes = nullptr;
+        if (RegCreateKeyExW(root, L"Software\\Classes", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &classes, nullptr) !=
+            ERROR_SUCCESS)
+            continue;
+        SetClassValue(classes, extension_, kTestProgId);
+        SetClassValue(classes, std::wstring(kTestProgId) + L"\\shell\\open\\command", command);
+        written_.push_back(classes);
+    }
+}
+
+TestFileType::~TestFileType() {
+    for (HKEY classes : written_) {
+        RegDeleteTreeW(classes, extension_.c_str());
+        RegDeleteTreeW(classes, kTestProgId);
+        RegCloseKey(classes);
+    }
+}
+
+bool TestFileType::Registered() const {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, extension_.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
 }  // namespace driver

@@ -72,6 +72,22 @@ bool FileExists(const std::wstring& path);
 bool WriteTextFile(const std::wstring& path, const std::string& bytes);
 bool MakeDirs(const std::wstring& path);  // creates every missing level
 
+// A file type of the test's own, opened by the given program, for as long as
+// the object lives. Wine's HKEY_CLASSES_ROOT shows only the machine's
+// classes, Windows the user's too.
+class TestFileType {
+public:
+    TestFileType(const std::wstring& extension, const std::wstring& opener);
+    ~TestFileType();
+    TestFileType(const TestFileType&) = delete;
+    TestFileType& operator=(const TestFileType&) = delete;
+    bool Registered() const;
+
+private:
+    std::wstring extension_;
+    std::vector<HKEY> written_;
+};
+
 // The selection toggles of the thumbnail grid (ids 2000 to 2999), in display
 // order: rows top to bottom, left to right.
 std::vector<HWND> GridToggles(HWND area);

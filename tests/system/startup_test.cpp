@@ -8,6 +8,7 @@
 #include "base/str.h"
 #include "model/settings.h"
 #include "driver.h"
+#include "standins.h"
 
 using namespace driver;
 
@@ -30,7 +31,7 @@ TEST(Startup, FirstStartWritesTheBuiltInSettingsByteForByte) {
     EXPECT_EQ(CloseBar(p, bar), 0);
 }
 
-TEST(Startup, EmptySettingsFileIsReplacedAndAnExistingOneKept) {
+TEST(Startup, AnEmptySettingsFileIsReplacedAnExistingOneKeptAndAStorageDriveAwayWaits) {
     Sandbox box;
     MakeDirs(box.SettingsFolder());
     ASSERT_TRUE(WriteTextFile(box.SettingsFile(), ""));
@@ -41,12 +42,18 @@ TEST(Startup, EmptySettingsFileIsReplacedAndAnExistingOneKept) {
     // Written back at exit: compare the untouched part only.
     EXPECT_NE(fs::ReadFile(box.SettingsFile()).value_or("").find("Mode = ViewerDefined"), std::string::npos);
 
+    // The storage folder is on a drive that is not plugged in: the start
+    // goes on, says so, and the info button's lamp points to the journal.
     Sandbox kept;
-    kept.WriteSettings({{L"TFA.Active", L"No"}, {L"Menu.ButtonSize", L"40"}});
+    ASSERT_FALSE(fs::IsDirectory(L"Q:\\"));
+    kept.WriteSettings({{L"TFA.Active", L"No"}, {L"Menu.ButtonSize", L"80"}, {L"Copy.StoragePath", L"Q:\\Storage"}});
     std::string before = fs::ReadFile(kept.SettingsFile()).value_or("");
     Started q = Start(kept, WemloxExe());
     HWND bar2 = WaitForBar(q);
     ASSERT_TRUE(bar2);
+    EXPECT_NE(WindowText(GetDlgItem(bar2, 101)).find(L"[Copy] StoragePath is on a drive that is not there"),
+              std::wstring::npos);
+    EXPECT_TRUE(standins::LampShows(GetDlgItem(bar2, 8), false, 'r'));
     EXPECT_EQ(CloseBar(q, bar2), 0);
     EXPECT_EQ(fs::ReadFile(kept.SettingsFile()).value_or(""), before);  // Active off: nothing written
 }
@@ -144,7 +151,7 @@ TEST(Startup, SecondInstanceHandsThePictureToTheViewerAndGivesWay) {
     ASSERT_TRUE(CopyFileW((TestBinDir() + L"standin_viewer.exe").c_str(), viewer.c_str(), FALSE));
     box.WriteSettings({{L"Viewer.Location", viewer}});
     std::wstring picture = box.root + L"\\IMG_0001.JPG";
-    WriteTextFile(picture, "not really a picture");
+    ASSERT_TRUE(CopyFileW((TestBinDir() + L"Graphics\\Copy.jpg").c_str(), picture.c_str(), FALSE));
 
     Started first = Start(box, WemloxExe());
     HWND bar = WaitForBar(first);

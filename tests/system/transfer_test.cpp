@@ -29,6 +29,8 @@ const std::wstring kCardAddress = L"127.0.0.5";
 const std::string kCamera = "/DCIM/101_PANA";
 using Changes = std::vector<std::pair<std::wstring, std::wstring>>;
 using Names = std::vector<std::wstring>;
+// How a JPEG and a raw file begin: only such files reach the viewer.
+const std::string kJpegStart = "\xFF\xD8\xFF", kTiffStart("II*\0", 4);
 
 std::string Utf8(const std::wstring& s) { return str::ToUtf8(s); }
 
@@ -116,11 +118,12 @@ struct CardStore {
         Names j = Journal();
         return static_cast<size_t>(std::count_if(j.begin(), j.end(), [&](auto& l) { return str::StartsWith(l, prefix); }));
     }
-    // The files handed to the viewer, sorted: viewers started in quick
-    // succession log in the order they happen to get going.
-    Names Shown() const {
+    // The files handed to the viewer (or another stand-in), sorted: viewers
+    // started in quick succession log in the order they happen to get going.
+    Names Shown() const { return ShownBy(viewer); }
+    static Names ShownBy(const standins::StandIn& program) {
         Names shown;
-        for (auto& l : standins::Lines(viewer.Log())) {
+        for (auto& l : standins::Lines(program.Log())) {
             size_t end = l.find_last_of(L'"'), begin = end == std::wstring::npos ? end : l.find_last_of(L'"', end - 1);
             if (str::StartsWith(l, L"start: ") && begin != std::wstring::npos) shown.push_back(l.substr(begin + 1, end - begin - 1));
         }
@@ -237,7 +240,7 @@ TEST(Transfer, BothModeFollowsTheUpdateFlagAndLosesNoShot) {
 
     // A picture that reaches the card without the flag: not listed, not fetched.
     const size_t listings = sim.Count("op=100");
-    run.PutOnCard(L"P1010001.JPG", "\xFF\xD8" + std::string(20000, 'j') + "\xFF\xD9");
+    run.PutOnCard(L"P1010001.JPG", kJpegStart + std::string(20000, 'j') + "\xFF\xD9");
     run.PutOnCard(L"P1010001.CR2", std::string(30000, 'r'));
     ASSERT_TRUE(WaitTicks(sim, 3));
     EXPECT_EQ(sim.Count("op=100"), listings);
@@ -295,7 +298,7 @@ TEST(Transfer, QuickPollAndLoResFirstBringTheJpegsOfABurstAtOnce) {
 // already stored (whatever their letter case) are not fetched and not shown.
 TEST(Transfer, NoTransferRulesIgnoreCase) {
     CardStore run;
-    run.PutOnCard(L"P1010001.JPG", "on the card before");
+    run.PutOnCard(L"P1010001.JPG", kJpegStart + "on the card before");
     Simulator sim(run.card, kCardAddress);
     ASSERT_TRUE(sim.Running());
     MakeDirs(run.Folder(L"LoRes"));
@@ -324,13 +327,59 @@ TEST(Transfer, NoTransferRulesIgnoreCase) {
     for (const wchar_t* n : {L"P1010002.JPG", L"FA000001.JPG"}) EXPECT_FALSE(Requested(sim, n)) << Utf8(n);
 }
 
+// A host in the card's range that answers like a card serves a Windows
+// program as P1010002.JPG, ending in FF D9 as a JPEG does. Whatever would
+// show it (the program associated with .jpg in SystemOnly and in
+// ViewerDefined without a viewer, the viewer otherwise) never gets it: it is
+// stored as it came, never started, and the journal says it was not shown.
+// The real JPEG of the same run is shown.
+TEST(Transfer, AProgramServedAsAPictureIsStoredButNeverStarted) {
+    const std::string program = fs::ReadFile(TestBinDir() + L"standin_viewer.exe").value_or("") + "\xFF\xD9";
+    struct Case {
+        const char* what;
+        const wchar_t* mode;
+        bool viewer;  // the stand-in viewer is installed, and shows it in ViewerDefined
+    } cases[] = {
+        {"SystemOnly", L"SystemOnly", true},
+        {"ViewerDefined without a viewer", L"ViewerDefined", false},
+        {"ViewerDefined with a viewer", L"ViewerDefined", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CardStore run;
+        if (!c.viewer) ASSERT_TRUE(DeleteFileW(run.viewer.exe.c_str()));
+        const standins::StandIn opener = standins::Install(run.box.root + L"\\Opener\\opener.exe", L"");
+        TestFileType jpg(L".jpg", opener.exe);
+        ASSERT_TRUE(jpg.Registered());
+        run.PutOnCard(L"P1010002.JPG", program);
+        Simulator sim(run.card, kCardAddress);
+        ASSERT_TRUE(sim.Running());
+        ASSERT_EQ(sim.Command("add " + kCamera + "/P1010001.JPG 20000"), "ok\n");
+        run.Start({{L"Main.Mode", c.mode}, {L"TFA.TransferOnlyAddedFiles", L"No"}});
+        ASSERT_TRUE(run.bar);
+        ASSERT_TRUE(run.WaitFiles(L"LoRes", {L"P1010001.JPG", L"P1010002.JPG"}));
+        const std::wstring fake = run.Folder(L"LoRes") + L"\\P1010002.JPG";
+        const standins::StandIn& shows = c.viewer && std::wstring(c.mode) == L"ViewerDefined" ? run.viewer : opener;
+        EXPECT_TRUE(WaitFor([&] { return !CardStore::ShownBy(shows).empty(); })) << Dump(run.Journal());
+        ASSERT_TRUE(WaitTicks(sim, 2));
+        EXPECT_EQ(CardStore::ShownBy(shows), Paths(run.Folder(L"LoRes"), {L"P1010001.JPG"}));
+        if (&shows != &run.viewer) EXPECT_EQ(run.Shown(), Names{});
+        EXPECT_EQ(run.JournalCount(L"Not shown, the file is not the picture its name says: " + fake), 1u)
+            << Dump(run.Journal());
+        EXPECT_FALSE(FileExists(fake + L".log")) << "the program served as a picture ran";
+        EXPECT_EQ(Bytes(fake), program);
+        EXPECT_EQ(run.StoreProblems(), "");
+    }
+}
+
 // A body cut short, an error page, a card that stalls and one that goes away
 // mid-transfer: nothing partial or wrong is stored, the journal and lamps say
 // so, and once the card answers again the next tick brings every picture.
 TEST(Transfer, FaultsStoreNothingAndTheNextTickCompletes) {
     CardStore run;
     const Names jpegs = {L"P1010001.JPG", L"P1010002.JPG", L"P1010003.JPG", L"P1010004.JPG", L"P1010005.JPG"};
-    for (size_t i = 0; i < jpegs.size(); i++) run.PutOnCard(jpegs[i], std::string(50000 + i, char('a' + i)));
+    for (size_t i = 0; i < jpegs.size(); i++)
+        run.PutOnCard(jpegs[i], kJpegStart + std::string(50000 + i, char('a' + i)));
     Simulator sim(run.card, kCardAddress, L"--stall 60");
     ASSERT_TRUE(sim.Running());
     for (const char* fault : {"cut 1 P1010001.JPG", "404 1 P1010002.JPG", "stall 1 P1010003.JPG", "gone 1 P1010004.JPG"})
@@ -447,7 +496,7 @@ TEST(Transfer, ADayOfShootingAtRealSizes) {
 TEST(Transfer, ButtonSixCancelsTheRunningDownloadOnly) {
     CardStore run;
     const Names raws = {L"P1010001.CR2", L"P1010002.CR2", L"P1010003.CR2"};
-    for (auto& n : raws) run.PutOnCard(n, std::string(600000, 'r'));
+    for (auto& n : raws) run.PutOnCard(n, kTiffStart + std::string(600000, 'r'));
     Simulator sim(run.card, kCardAddress, L"--rate 150000");
     ASSERT_TRUE(sim.Running());
     KeysViewer keysViewer(run.box);

@@ -31,7 +31,24 @@ TEST(AddressRange, FieldsAndHosts) {
     EXPECT_EQ(model::UrlField(L"a.b", 4), L"");
     EXPECT_EQ(model::UrlField(L"a.b.c.", 4), L"");
     EXPECT_EQ((model::AddressSweep{L"127.0.0.", 1, 2}.Host(7)), L"127.0.0.7");
-    EXPECT_TRUE(model::IsAddressRange(L"1.2.3.*"));
-    EXPECT_TRUE(model::IsAddressRange(L"1.2.3.4-5"));
-    EXPECT_FALSE(model::IsAddressRange(L"1.2.3.4"));
+}
+
+// Only a dotted address with a range in its fourth field is swept; every
+// other text is asked as one host.
+TEST(AddressRange, AHostNameIsOneHostWhateverItHolds) {
+    struct Case { const wchar_t* text; bool range; } cases[] = {
+        {L"1.2.3.*", true},
+        {L"1.2.3.4-5", true},
+        {L"192.168.0.201-", true},
+        {L"1.2.3.4", false},
+        {L"my-card", false},
+        {L"my-card.local", false},
+        {L"card-1.home.lan.a-b", false},
+        {L"x.y.z.*", false},
+        {L"1.2-3.4.5", false},
+        {L"1.2.3", false},
+        {L"*", false},
+        {L"", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(model::IsAddressRange(c.text), c.range) << str::ToUtf8(c.text);
 }

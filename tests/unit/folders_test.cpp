@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "base/fs.h"
 #include "base/str.h"
 #include "model/settings.h"
@@ -17,10 +19,11 @@ std::string Utf8(const std::wstring& s) { return str::ToUtf8(s); }
 // Settings with empty [Copy] folders, as a new settings file has them.
 class WorkingTree : public ::testing::Test {
 protected:
-    bool CreateTree() { return !model::MakeWorkingTree(settings_, tfaActive_); }
+    bool CreateTree() { return !model::MakeWorkingTree(settings_, tfaActive_, waiting_); }
     TempDir profile_;
     model::Settings settings_;
     bool tfaActive_ = false;
+    std::vector<std::wstring> waiting_;
 };
 
 }  // namespace
@@ -148,13 +151,57 @@ TEST_F(WorkingTree, FailsWhenAFolderCannotBeCreatedAndNamesIt) {
     ScopedEnv env(L"userprofile", profile_.path());
     const std::wstring file = profile_.Write(L"a-file", "x");
     settings_.TargetPath = file + L"\\parent";
-    std::optional<model::SettingsProblem> problem = model::MakeWorkingTree(settings_, tfaActive_);
+    std::optional<model::SettingsProblem> problem = model::MakeWorkingTree(settings_, tfaActive_, waiting_);
     ASSERT_TRUE(problem);
     EXPECT_EQ(problem->kind, model::SettingsProblemKind::FolderCannotBeMade);
     EXPECT_EQ(problem->key, L"TargetPath");
     EXPECT_EQ(problem->path, file + L"\\parent");
     EXPECT_TRUE(fs::IsDirectory(profile_ / L"Wemlox"));  // created before the failure
     EXPECT_FALSE(fs::IsDirectory(profile_ / L"Wemlox\\Storage"));
+}
+
+// A card reader or network drive not plugged in holds back the folders
+// that can wait, never the start; the picture store and the downloads
+// cannot wait.
+TEST_F(WorkingTree, AFolderWhoseDriveIsNotThereWaitsForIt) {
+    ScopedEnv env(L"userprofile", profile_.path());
+#ifndef _WIN32
+    // Here "Q:" is a name in the working folder; a file of that name holds
+    // no folder, as a drive that is not there.
+    TempDir here;
+    here.Write(L"Q:", "no drive");
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(testutil::NativePath(here.path()));
+    struct Back {
+        std::filesystem::path to;
+        ~Back() { std::filesystem::current_path(to); }
+    } back{before};
+#endif
+    ASSERT_FALSE(fs::IsDirectory(L"Q:\\"));
+    struct Case {
+        std::wstring model::Settings::*key;
+        std::wstring path;
+        std::optional<std::wstring> problemKey;  // nothing: the start goes on and the journal says it
+    } cases[] = {
+        {&model::Settings::TargetPath, L"Q:\\Selected", std::nullopt},
+        {&model::Settings::StoragePath, L"Q:\\Storage", std::nullopt},
+        {&model::Settings::ThumbnailPath, L"Q:\\Storage\\Thumbs", std::nullopt},
+        {&model::Settings::SourcePath, L"Q:\\Shoots", L"SourcePath"},
+        {&model::Settings::TmpPath, L"Q:\\tmp", L"TmpPath"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Utf8(c.path));
+        settings_ = {};
+        waiting_.clear();
+        settings_.*c.key = c.path;
+        std::optional<model::SettingsProblem> problem = model::MakeWorkingTree(settings_, true, waiting_);
+        EXPECT_EQ(problem ? std::optional(problem->key) : std::nullopt, c.problemKey);
+        if (c.problemKey) continue;
+        ASSERT_EQ(waiting_.size(), 1u);
+        EXPECT_NE(waiting_[0].find(c.path), std::wstring::npos) << Utf8(waiting_[0]);
+        EXPECT_TRUE(fs::IsDirectory(settings_.TmpPath));  // the rest of the tree is made
+        EXPECT_TRUE(fs::IsDirectory(settings_.SourcePath + L"\\LoRes"));
+    }
 }
 
 TEST_F(WorkingTree, FailsWithoutProfile) {

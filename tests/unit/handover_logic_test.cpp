@@ -19,40 +19,105 @@ std::string Utf8(const std::wstring& s) { return str::ToUtf8(s); }
 
 }  // namespace
 
-TEST(ShowFile, PlanPerModeAndPath) {
+TEST(ShowFile, OnlyWhatItsNameAndFirstBytesSayIsAPicture) {
+    using C = model::PictureCheck;
+    const std::string jpeg = "\xFF\xD8\xFF\xE1", program = std::string("MZ\x90\0\3\0", 6);
+    const std::string tiff("II*\0\x08\0\0\0", 8), tiffBe("MM\0*\0\0\0\x08", 8);
+    struct Case {
+        std::wstring path;
+        std::string head;
+        const wchar_t* hiRes;
+        C expected;
+    } cases[] = {
+        {L"D:\\x\\P1.JPG", jpeg, L".cr2", C::Picture},
+        {L"D:\\x\\p1.jpeg", jpeg, L".cr2", C::Picture},
+        {L"D:\\x\\P1.JPG", program + "\xFF\xD9", L".cr2", C::NotItsKind},  // a program served as a picture
+        {L"D:\\x\\P1.JPG", "\xFF\xD8", L".cr2", C::NotItsKind},
+        {L"D:\\x\\P1.JPG", "", L".cr2", C::NotItsKind},  // empty, or not readable
+        {L"D:\\x\\P1.JPG", tiff, L".cr2", C::NotItsKind},
+        {L"D:\\x\\IMG_1.CR2", tiff, L".cr2", C::Picture},
+        {L"D:\\x\\IMG_1.cr2", tiffBe, L".CR2", C::Picture},
+        {L"D:\\x\\IMG_1.CR2", jpeg, L".cr2", C::NotItsKind},
+        {L"D:\\x\\IMG_1.CR2", program, L".cr2", C::NotItsKind},
+        {L"D:\\x\\x.jpg.exe", program, L".cr2", C::NotByName},
+        {L"D:\\shoot.jpg\\clip.mov", jpeg, L".cr2", C::NotByName},  // the folder never counts
+        {L"D:\\x.jpg", jpeg, L".cr2", C::Picture},
+        {L"D:\\x\\jpg", jpeg, L".cr2", C::NotByName},
+        {L"D:\\x\\IMG_1.TIF", tiff, L".cr2", C::NotByName},  // not transferred, so no picture
+        {L"D:\\x\\IMG_1.TIF", tiff, L".tif", C::Picture},
+        {L"D:\\x\\IMG_1.CR2", tiff, L"", C::NotByName},
+        // Raw files: their maker's signature or a TIFF header.
+        {L"D:\\x\\A.NEF", tiffBe, L".nef", C::Picture},
+        {L"D:\\x\\A.ORF", "IIRO\x08\0\0\0", L".orf", C::Picture},
+        {L"D:\\x\\A.ORF", "IIRS\x08\0\0\0", L".orf", C::Picture},
+        {L"D:\\x\\A.ORF", "MMOR\0\0\0\x08", L".orf", C::Picture},
+        {L"D:\\x\\A.ORF", tiff, L".orf", C::Picture},
+        {L"D:\\x\\A.RW2", std::string("IIU\0\x08\0\0\0", 8), L".rw2", C::Picture},
+        {L"D:\\x\\A.RAF", "FUJIFILMCCD-RAW 0201", L".raf", C::Picture},
+        {L"D:\\x\\A.CR3", std::string("\0\0\0\x18" "ftypcrx \0\0\0\x01", 16), L".cr3", C::Picture},
+        {L"D:\\x\\A.CR3", std::string("\0\0\0\x18" "ftypisom", 12), L".cr3", C::NotItsKind},
+        {L"D:\\x\\A.X3F", "FOVb\0\0\x02\0", L".x3f", C::Picture},
+        {L"D:\\x\\A.MRW", std::string("\0MRM\0\0\x01\0", 8), L".mrw", C::Picture},
+        {L"D:\\x\\A.CRW", std::string("II\x1A\0\0\0HEAPCCDR", 14), L".crw", C::Picture},
+        {L"D:\\x\\A.RAF", program, L".raf", C::NotItsKind},
+        {L"D:\\x\\A.XYZ", tiff, L".xyz", C::NotItsKind},  // a kind whose files cannot say what they are
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(model::CheckPicture(c.path, c.head, c.hiRes, L".jpg"), c.expected)
+            << Utf8(c.path) << " " << Utf8(c.hiRes);
+}
+
+TEST(ShowFile, PlanPerModeAndFile) {
+    TempDir dir;
+    const std::wstring jpeg = dir.Write(L"IMG_0001.JPG", "\xFF\xD8\xFF\xE0 a picture \xFF\xD9");
+    const std::wstring raw = dir.Write(L"IMG_0001.CR2", std::string("II*\0\x10\0\0\0CR", 10));
+    const std::wstring fake = dir.Write(L"P1010002.JPG", "MZ a program \xFF\xD9");
+    const std::wstring clip = dir.Write(L"clip.mov", "\xFF\xD8\xFF");
+    const std::wstring gone = dir / L"gone.jpg";
     const std::wstring viewer = L"C:\\Program Files\\IrfanView\\i_view64.exe";
-    const std::wstring quotedViewer = L"\"" + viewer + L"\" ";
+    using O = model::Opener;
+    const std::wstring notIt = L"Not shown, the file is not the picture its name says: ";
     struct Case {
         const wchar_t* mode;
-        std::wstring path;
-        std::wstring journal, commandLine;
+        std::wstring path, viewer;
+        std::wstring journal;  // then the path
+        O open;
         bool close, raise, shown;
     } cases[] = {
-        {L"irfan", L"D:\\cards\\IMG_0001.CR2", L"View: D:\\cards\\IMG_0001.CR2",
-         quotedViewer + L"\"D:\\cards\\IMG_0001.CR2\"", false, true, true},
-        {L"irfan", L"D:\\x\\clip.mov", L"TransferOnlyByExtension: D:\\x\\clip.mov", L"", false, false, false},
-        {L"irfan", L"D:\\shoot.jpg\\clip.mov", L"View: D:\\shoot.jpg\\clip.mov",
-         quotedViewer + L"\"D:\\shoot.jpg\\clip.mov\"", false, true, true},  // the folder counts
-        {L"fast", L"D:\\x\\A.JPEG", L"View: D:\\x\\A.JPEG", quotedViewer + L"\"D:\\x\\A.JPEG\"", false, true, true},
-        {L"transferonly", L"D:\\x\\clip.mov", L"TransferOnly: D:\\x\\clip.mov", L"", false, false, true},
-        {L"systemonly", L"D:\\x\\a.jpg", L"View: D:\\x\\a.jpg", L"\"D:\\x\\a.jpg\"", false, false, true},
-        {L"systemonly", L"D:\\x\\clip.mov", L"TransferOnlyByExtension: D:\\x\\clip.mov", L"", false, false, false},
-        {L"userdefined", L"D:\\x\\a.jpg", L"View: D:\\x\\a.jpg", quotedViewer + L"\"D:\\x\\a.jpg\"", false, true, true},
-        {L"nomacs", L"D:\\x\\a.jpg", L"View: D:\\x\\a.jpg", quotedViewer + L"\"D:\\x\\a.jpg\"", true, true, true},
+        {L"irfan", raw, viewer, L"View: ", O::Viewer, false, true, true},
+        {L"irfan", jpeg, viewer, L"View: ", O::Viewer, false, true, true},
+        {L"irfan", clip, viewer, L"TransferOnlyByExtension: ", O::None, false, false, false},
+        {L"irfan", fake, viewer, notIt, O::None, false, false, false},
+        {L"irfan", gone, viewer, notIt, O::None, false, false, false},
+        {L"transferonly", clip, viewer, L"TransferOnly: ", O::None, false, false, true},
+        {L"transferonly", fake, viewer, L"TransferOnly: ", O::None, false, false, true},
+        {L"systemonly", jpeg, viewer, L"View: ", O::Association, false, false, true},
+        {L"systemonly", fake, L"", notIt, O::None, false, false, false},
+        {L"userdefined", jpeg, viewer, L"View: ", O::Viewer, false, true, true},
+        {L"userdefined", jpeg, L"", L"View: ", O::Association, false, false, true},  // no viewer: the shell
+        {L"nomacs", jpeg, viewer, L"View: ", O::Viewer, true, true, true},
         // nomacs is only closed when another picture takes its place.
-        {L"nomacs", L"D:\\x\\clip.mov", L"TransferOnlyByExtension: D:\\x\\clip.mov", L"", false, false, false},
-        {L"irfan", L"D:\\x\\IMG_1.TIF", L"TransferOnlyByExtension: D:\\x\\IMG_1.TIF", L"", false, false, false},
-        {L"irfan", L"", L"", L"", false, false, false},
-        {L"transferonly", L"", L"", L"", false, false, false},
+        {L"nomacs", clip, viewer, L"TransferOnlyByExtension: ", O::None, false, false, false},
+        {L"nomacs", fake, viewer, notIt, O::None, false, false, false},
     };
     for (const Case& c : cases) {
-        model::ShowFilePlan plan = model::PlanShowFile(c.path, c.mode, viewer, L".cr2", L".jpg");
+        model::ShowFilePlan plan = model::PlanShowFile(c.path, c.mode, c.viewer, L".cr2", L".jpg");
         std::string what = Utf8(c.mode) + " " + Utf8(c.path);
-        EXPECT_EQ(plan.journal, c.journal) << what;
-        EXPECT_EQ(plan.commandLine, c.commandLine) << what;
+        EXPECT_EQ(plan.journal, c.journal + c.path) << what;
+        EXPECT_EQ(plan.open, c.open) << what;
         EXPECT_EQ(plan.closeRunningViewer, c.close) << what;
         EXPECT_EQ(plan.raiseBar, c.raise) << what;
         EXPECT_EQ(plan.shown, c.shown) << what;
+        if (c.open == O::Association) {
+            EXPECT_EQ(plan.extension, L".JPG") << what;
+            EXPECT_EQ(plan.notOpened, L"No program is set to open .JPG files: " + c.path) << what;
+        }
+        if (c.open == O::Viewer) EXPECT_EQ(plan.notOpened, L"The viewer could not be started: " + viewer) << what;
+    }
+    for (const wchar_t* mode : {L"irfan", L"transferonly"}) {
+        model::ShowFilePlan plan = model::PlanShowFile(L"", mode, viewer, L".cr2", L".jpg");
+        EXPECT_EQ(plan.journal, L"") << Utf8(mode);
+        EXPECT_FALSE(plan.shown) << Utf8(mode);
     }
 }
 

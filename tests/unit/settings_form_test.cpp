@@ -124,6 +124,7 @@ TEST(SettingsForm, ValuesThatCannotWorkAreRefusedWithTheirReason) {
         {L"TFA", L"TransferHiRes", L"*.arw", L"letters and digits"},
         {L"TFA", L"Path", L"DCIM/100EOS5D", nullptr},
         {L"TFA", L"Path", L"DCIM\r\n[Main]", L"one line"},
+        {L"TFA", L"Path", L"DCIM/100\x01", L"control characters"},  // the file would drop them
         {L"Viewer", L"Location", L"AutoSearch", nullptr},
         {L"Viewer", L"Location", L"C:\\Programs\\IrfanView\\i_view64.exe", nullptr},
         {L"Viewer", L"Location", L"C:\\Programs\\IrfanView\\i_view32.exe", L"no such program"},
@@ -164,6 +165,7 @@ TEST(SettingsForm, AFolderIsJudgedByWhatCanBeMadeWithoutMakingAnything) {
         {L"D:\\Shoots\\dot.", false, L"end in a blank or a dot"},
         {L"D:\\Shoots\\CON", false, L"device"},
         {L"D:\\Shoots\\..\\x", false, L"without"},
+        {L"/:", false, L"cannot hold"},  // no drive: its root is shorter than a drive's
     };
     for (const Case& c : cases) {
         std::optional<std::wstring> problem = model::FolderProblem(c.path, c.remote, kFakeDisk);

@@ -190,11 +190,12 @@ TEST(IniDocument, SetValueAddsMissingKeyAfterGroupsLastLine) {
 
 TEST(IniDocument, SetValueRefusesWhatWouldBreakTheFile) {
     const std::string text = "[Main]\r\nMode = a\r\n";
-    struct Case { const wchar_t* group; const wchar_t* key; const wchar_t* value; };
+    struct Case { const wchar_t* group; const wchar_t* key; std::wstring value; };
     const Case refused[] = {
         {L"Missing", L"Mode", L"x"}, {L"Main", L"", L"x"},       {L"Main", L"  ", L"x"},
         {L"Main", L"a=b", L"x"},     {L"Main", L"; c", L"x"},    {L"Main", L"[G]", L"x"},
         {L"Main", L"Mode", L"x\r\n[Evil]"}, {L"Main", L"K\nX", L"x"},
+        {L"Main", L"Mode", std::wstring(L"a\0b", 3)},  // read back without it
     };
     for (const Case& c : refused) {
         model::IniDocument ini(text);
@@ -582,6 +583,12 @@ TEST(IniDocument, ReadsEveryEncodingAndWritesBackWhatStaysReadable) {
          model::TextEncoding::Utf16Le, std::string("\xFF\xFE[\0C\0", 6)},
         {"UTF-16 BE", "\xFE\xFF" + str::ToUtf16(str::FromUtf8(utf8), true), model::TextEncoding::Utf16Be,
          std::string("\xFE\xFF\0[\0C", 6)},
+        // Without a mark, as some programs write it: the mark is added.
+        {"UTF-16 LE without mark", str::ToUtf16(str::FromUtf8(utf8), false), model::TextEncoding::Utf16Le,
+         std::string("\xFF\xFE[\0C\0", 6)},
+        {"UTF-16 BE without mark", str::ToUtf16(str::FromUtf8(utf8), true), model::TextEncoding::Utf16Be,
+         std::string("\xFE\xFF\0[\0C", 6)},
+        {"UTF-8 padded with zeros (a cut write)", utf8 + std::string(7, '\0'), model::TextEncoding::Utf8, "[Copy]"},
         {"ANSI", ansi, model::TextEncoding::Ansi, "\xEF\xBB\xBF[Copy]"},
     };
     for (const Case& c : cases) {
@@ -688,6 +695,14 @@ TEST_F(SettingsFile, AFirstStartMakesTheFolderAndTheDefaultFileAndKeepsAnExistin
     const std::wstring file = folder + L"\\Wemlox.ini";
     EXPECT_FALSE(model::PrepareSettingsFile(folder, file));
     EXPECT_EQ(testutil::ReadAll(file), Utf8(model::DefaultSettingsText()));
+    // A file with nothing but a byte-order mark (and blanks) is as empty.
+    for (const std::string& blank : {std::string(), std::string("\xEF\xBB\xBF"), std::string("\xFF\xFE"),
+                                    std::string("\xFE\xFF"), std::string("\xEF\xBB\xBF \r\n\t\r\n"),
+                                    "\xFF\xFE" + str::ToUtf16(L" \r\n", false)}) {
+        ASSERT_TRUE(fs::WriteFile(file, blank));
+        EXPECT_FALSE(model::PrepareSettingsFile(folder, file)) << testing::PrintToString(blank);
+        EXPECT_EQ(testutil::ReadAll(file), Utf8(model::DefaultSettingsText())) << testing::PrintToString(blank);
+    }
     ASSERT_TRUE(fs::WriteFile(file, "[Main]\r\n"));
     EXPECT_EQ(model::PrepareSettingsFile(folder, file)->group, L"Menu");  // kept, and named
     EXPECT_EQ(testutil::ReadAll(file), "[Main]\r\n");
@@ -697,4 +712,18 @@ TEST_F(SettingsFile, AFirstStartMakesTheFolderAndTheDefaultFileAndKeepsAnExistin
     EXPECT_EQ(p->kind, model::SettingsProblemKind::FolderCannotBeMade);
     EXPECT_EQ(p->path, blocked);
     EXPECT_NE(model::ProblemMessage(*p, blocked + L"\\Wemlox.ini").find(L"settings folder"), std::wstring::npos);
+}
+
+// A write-back at exit that fails is said again at the next start, once.
+TEST_F(SettingsFile, AFailedWriteBackIsSaidAtTheNextStartOnce) {
+    const std::wstring folder = dir_.path() + L"\\";
+    EXPECT_EQ(model::TakeWriteBackNote(folder), std::nullopt);
+    settingsFile_ = dir_ / L"\x0141\x00F3d\x017A.ini";  // gone meanwhile
+    const model::SaveResult result = Save(L"TFA", L"Path", L"DCIM/100EOS5D");
+    EXPECT_EQ(result, model::SaveResult::CannotRead);
+    const std::wstring line = model::SaveProblemText(result, settingsFile_, L"");
+    EXPECT_NE(line.find(settingsFile_), std::wstring::npos);
+    ASSERT_TRUE(model::LeaveWriteBackNote(folder, line));
+    EXPECT_EQ(model::TakeWriteBackNote(folder), L"When Wemlox last ended: " + line);
+    EXPECT_EQ(model::TakeWriteBackNote(folder), std::nullopt);
 }

@@ -16,7 +16,10 @@
 namespace {
 
 using driver::MakeDirs;
+using driver::TestFileType;
 using driver::WaitFor;
+
+const std::string kJpeg = "\xFF\xD8\xFF\xE0 a picture \xFF\xD9", kTiff("II*\0\x08\0\0\0 a raw file", 19);
 
 std::wstring Folder(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
 
@@ -58,47 +61,6 @@ LRESULT CALLBACK CountingBarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     return CallWindowProcW(g_barProc, h, msg, wp, lp);
 }
 
-// A file type of the test's own, opened by the given program. Wine's
-// HKEY_CLASSES_ROOT shows only the machine's classes, Windows the user's too.
-class TestFileType {
-public:
-    TestFileType(const std::wstring& extension, const std::wstring& opener) : extension_(extension) {
-        const std::wstring command = L"\"" + opener + L"\" \"%1\"";
-        for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-            if (Registered()) break;
-            HKEY classes = nullptr;
-            if (RegCreateKeyExW(root, L"Software\\Classes", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &classes,
-                                nullptr) != ERROR_SUCCESS)
-                continue;
-            Set(classes, extension_, kProgId);
-            Set(classes, std::wstring(kProgId) + L"\\shell\\open\\command", command);
-            written_.push_back(classes);
-        }
-    }
-    ~TestFileType() {
-        for (HKEY classes : written_) {
-            RegDeleteTreeW(classes, extension_.c_str());
-            RegDeleteTreeW(classes, kProgId);
-            RegCloseKey(classes);
-        }
-    }
-    bool Registered() const {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, extension_.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-        RegCloseKey(key);
-        return true;
-    }
-
-private:
-    static constexpr const wchar_t* kProgId = L"Wemlox.TestPicture";
-    static void Set(HKEY classes, const std::wstring& sub, const std::wstring& value) {
-        RegSetKeyValueW(classes, sub.c_str(), nullptr, REG_SZ, value.c_str(),
-                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    }
-    std::wstring extension_;
-    std::vector<HKEY> written_;
-};
-
 class ShowFile : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -133,6 +95,11 @@ protected:
         }
         return exe;
     }
+    // A file below the scratch folder.
+    std::wstring Put(const std::wstring& name, std::string_view bytes) {
+        EXPECT_TRUE(fs::WriteFile(root_ + L"\\" + name, bytes));
+        return root_ + L"\\" + name;
+    }
     // Whether the bar was raised since the last call.
     bool BarRaised() { return std::exchange(g_raises, 0) > 0; }
 
@@ -149,6 +116,10 @@ private:
 TEST_F(ShowFile, PicturesGoToTheViewerOtherFilesAreOnlyReported) {
     const std::wstring viewer = InstallViewer(L"IrfanView\\i_view64.exe");
     viewerPath_ = viewer;
+    MakeDirs(root_ + L"\\x");
+    const std::wstring jpeg = Put(L"x\\IMG_0003.jpeg", kJpeg), raw = Put(L"x\\IMG_0001.CR2", kTiff);
+    // A program served as a picture (the viewer's own copy would show if it ran).
+    const std::wstring program = Put(L"x\\P1010002.JPG", fs::ReadFile(viewer).value_or("") + "\xFF\xD9");
     struct Case {
         const wchar_t* mode;
         std::wstring path;
@@ -157,12 +128,11 @@ TEST_F(ShowFile, PicturesGoToTheViewerOtherFilesAreOnlyReported) {
         bool opened;  // and the bar raised
     } cases[] = {
         {L"irfan", root_ + L"\\x\\clip.mov", L"TransferOnlyByExtension: ", false, false},
-        {L"transferonly", root_ + L"\\x\\clip.mov", L"TransferOnly: ", true, false},
-        {L"transferonly", root_ + L"\\x\\IMG_0002.JPG", L"TransferOnly: ", true, false},
+        {L"irfan", program, L"Not shown, the file is not the picture its name says: ", false, false},
+        {L"transferonly", jpeg, L"TransferOnly: ", true, false},
         {L"irfan", L"", L"", false, false},
-        {L"irfan", root_ + L"\\cards\\IMG_0001.CR2", L"View: ", true, true},
-        {L"irfan", root_ + L"\\shoot.jpg\\clip.mov", L"View: ", true, true},  // the folder name counts
-        {L"userdefined", root_ + L"\\x\\IMG_0003.jpeg", L"View: ", true, true},
+        {L"irfan", raw, L"View: ", true, true},
+        {L"userdefined", jpeg, L"View: ", true, true},
     };
     size_t opened = 0;
     for (const Case& c : cases) {
@@ -183,26 +153,35 @@ TEST_F(ShowFile, PicturesGoToTheViewerOtherFilesAreOnlyReported) {
     }
     // Anything started for the earlier files would have logged by now.
     EXPECT_EQ(CountStarts(viewer), opened);
+    EXPECT_FALSE(fs::FileSize(program + L".log")) << "the program served as a picture ran";
 }
 
+// Without a viewer the program associated with the picture's own extension
+// opens it; a picture whose extension has none is only reported.
 TEST_F(ShowFile, SystemOnlyOpensTheFileWithItsAssociatedProgram) {
     const std::wstring opener = InstallViewer(L"Opener\\opener.exe");
-    const std::wstring ext = L".wlxtestpic";
-    TestFileType type(ext, opener);
+    TestFileType type(L".iiq", opener);
     ASSERT_TRUE(type.Registered());
-
     Shell().settings.Mode = L"systemonly";
     viewerPath_ = InstallViewer(L"IrfanView\\i_view64.exe");
-    const std::wstring picture = root_ + L"\\set.jpg\\pic" + ext;
-    MakeDirs(Folder(picture));
-    ASSERT_TRUE(fs::WriteFile(picture, "not a program"));
-    EXPECT_TRUE(viewer_.ShowFile(picture));
-    EXPECT_EQ(NewestJournalMessage(), L"View: " + picture);
-    EXPECT_TRUE(WaitFor([&] { return CountStarts(opener) == 1; }));
-    auto lines = LogLines(opener);
-    ASSERT_FALSE(lines.empty());
-    EXPECT_NE(lines[0].find(picture), std::wstring::npos) << str::ToUtf8(lines[0]);
-    EXPECT_FALSE(BarRaised());
+    MakeDirs(root_ + L"\\set.jpg");
+    for (const wchar_t* raw : {L".iiq", L".orf"}) {
+        SCOPED_TRACE(str::ToUtf8(raw));
+        Shell().settings.TransferHiRes = raw;
+        const std::wstring picture = Put(L"set.jpg\\pic" + std::wstring(raw), kTiff);
+        EXPECT_TRUE(viewer_.ShowFile(picture));
+        EXPECT_FALSE(BarRaised());
+        if (std::wstring(raw) == L".orf") {
+            EXPECT_EQ(NewestJournalMessage(), L"No program is set to open .orf files: " + picture);
+            continue;
+        }
+        EXPECT_EQ(NewestJournalMessage(), L"View: " + picture);
+        EXPECT_TRUE(WaitFor([&] { return CountStarts(opener) == 1; }));
+        auto lines = LogLines(opener);
+        ASSERT_FALSE(lines.empty());
+        EXPECT_NE(lines[0].find(picture), std::wstring::npos) << str::ToUtf8(lines[0]);
+    }
+    EXPECT_EQ(CountStarts(opener), 1u);
     EXPECT_EQ(CountStarts(viewerPath_), 0u);
 }
 
@@ -227,7 +206,8 @@ TEST_F(ShowFile, NomacsIsClosedWithoutTheKeyboardAndStartedAgainWithTheFile) {
 
     Shell().settings.Mode = L"nomacs";
     viewerPath_ = nomacs;
-    const std::wstring picture = root_ + L"\\x\\IMG_0002.JPG";
+    MakeDirs(root_ + L"\\x");
+    const std::wstring picture = Put(L"x\\IMG_0002.JPG", kJpeg);
     EXPECT_TRUE(viewer_.ShowFile(picture));
     EXPECT_EQ(WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0) << "the first nomacs still runs";
     CloseHandle(pi.hProcess);

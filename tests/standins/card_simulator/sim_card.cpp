@@ -147,9 +147,11 @@ std::string Picture(uint64_t size, std::string_view mark = {}) {
     return data;
 }
 
-// A camera's raw file: its own header line, then filler.
+// A camera's raw file: a TIFF header (as most makers' raw files begin),
+// its own line, then filler.
 std::string RawFile(uint64_t size, std::string_view mark) {
-    std::string data(mark);
+    std::string data("II*\0\x08\0\0\0", 8);
+    data += mark;
     data += '\n';
     if (size > data.size()) data.append(static_cast<size_t>(size - data.size()), 'R');
     return data;
