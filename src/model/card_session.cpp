@@ -164,7 +164,7 @@ void Session::FollowCamera(const std::wstring& next) {
 bool Session::AutoTransferWants(const CardFileRecord& c) const {
     std::wstring mode = str::ToLower(Config.TransferModeAuto);
     auto wants = [&](const std::wstring& ext, Store folder) {
-        return !ext.empty() && str::ContainsI(c.Name, ext) && (c.Size <= 0 || Pictures.NeedsFetch(c, folder));
+        return IsOfKind(c.Name, ext) && (c.Size <= 0 || Pictures.NeedsFetch(c, folder));
     };
     return ((mode == L"lores" || mode == L"both") && wants(Config.TransferLoRes, Store::LoRes)) ||
            ((mode == L"hires" || mode == L"both") && wants(Config.TransferHiRes, Store::HiRes));
@@ -370,7 +370,7 @@ int32_t Session::NoTransferList() {
     for (const CardFileRecord& c : Lists.TransferCandidates) {
         bool fetch = false;
         for (auto [ext, folder] : {std::pair{&Config.TransferLoRes, Store::LoRes}, {&Config.TransferHiRes, Store::HiRes}})
-            fetch = fetch || (!ext->empty() && str::ContainsI(c.Name, *ext) && Pictures.NeedsFetch(c, folder));
+            fetch = fetch || (IsOfKind(c.Name, *ext) && Pictures.NeedsFetch(c, folder));
         leftAlone += fetch ? 0 : 1;
     }
     return leftAlone;
@@ -387,7 +387,7 @@ std::vector<TransferStep> Session::TransferSteps(bool automatic) {
     // the first raw file takes the card for half a minute.
     if (mode == L"both" && Config.LoResFirst && !Config.TransferLoRes.empty())
         std::stable_partition(pictures.begin(), pictures.end(), [&](const CardFileRecord* c) {
-            return str::ContainsI(c->Name, Config.TransferLoRes);
+            return IsOfKind(c->Name, Config.TransferLoRes);
         });
     std::vector<TransferStep> steps;
     for (const CardFileRecord* c : pictures) {
@@ -399,11 +399,9 @@ std::vector<TransferStep> Session::TransferSteps(bool automatic) {
             continue;
         }
         // An empty extension means that kind is not transferred.
-        if (loRes && !Config.TransferLoRes.empty() && str::ContainsI(c->Name, Config.TransferLoRes) &&
-            Pictures.NeedsFetch(*c, Store::LoRes))
+        if (loRes && IsOfKind(c->Name, Config.TransferLoRes) && Pictures.NeedsFetch(*c, Store::LoRes))
             steps.push_back({*c, Store::LoRes, true});
-        if (hiRes && !Config.TransferHiRes.empty() && str::ContainsI(c->Name, Config.TransferHiRes) &&
-            Pictures.NeedsFetch(*c, Store::HiRes))
+        if (hiRes && IsOfKind(c->Name, Config.TransferHiRes) && Pictures.NeedsFetch(*c, Store::HiRes))
             steps.push_back({*c, Store::HiRes, mode == L"hires"});
     }
     return steps;

@@ -142,12 +142,11 @@ void PictureLedger::ForgetSnapshot() {
 }
 
 bool PictureLedger::HasKind(const CardFileRecord& c, Store folder) const {
-    const std::wstring& extension = folder == Store::HiRes ? hiRes_ : loRes_;
-    return !extension.empty() && str::ContainsI(c.Name, extension);
+    return IsOfKind(c.Name, folder == Store::HiRes ? hiRes_ : loRes_);
 }
 
 bool PictureLedger::Barred(const CardFileRecord& c) const {
-    if (!doNotLoad_.empty() && str::EqualsI(c.Name, doNotLoad_)) return true;
+    if (!doNotLoad_.empty() && fs::NameKey(c.Name) == fs::NameKey(doNotLoad_)) return true;
     return onlyAdded_ && snapshotTaken_ && snapshot_.count(IdOf(c).Key()) > 0;
 }
 
