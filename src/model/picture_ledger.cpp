@@ -28,11 +28,12 @@ void PictureLedger::Begin(std::wstring recordFolder, int64_t runStart, int64_t s
     since_ = since;
 }
 
-void PictureLedger::CardIdentified(const std::wstring& cardId) {
+void PictureLedger::CardIdentified(const std::wstring& cardId, bool sameCard) {
     if (record_.IsOpen() && record_.CardId() == cardId) return;
-    bool another = record_.IsOpen();
+    bool another = record_.IsOpen() && !sameCard;
     (void)SaveRecord();
-    record_.Open(CardRecord::FileFor(recordFolder_, cardId), cardId);
+    if (std::optional<std::wstring> why = record_.Open(recordFolder_, cardId))
+        port_->Journal(L"Card record not used, and left as it is: " + record_.File() + L" (" + *why + L")");
     // Another card's pictures were not on this card: its own listing
     // decides which of its pictures are from before.
     if (another) {
@@ -312,7 +313,7 @@ PictureLedger::SizeSeen* PictureLedger::SeenAtThisSize(const CardFileRecord& c) 
 
 bool PictureLedger::SaveRecord() {
     if (record_.Save()) return true;
-    if (!recordUnwritable_) port_->Journal(L"Card record cannot be written: " + CardRecord::FileFor(recordFolder_, record_.CardId()) + L" (" + fs::LastErrorText() + L")");
+    if (!recordUnwritable_) port_->Journal(L"Card record cannot be written: " + record_.File() + L" (" + fs::LastErrorText() + L")");
     recordUnwritable_ = true;
     return false;
 }

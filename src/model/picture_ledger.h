@@ -65,7 +65,9 @@ public:
     void Begin(std::wstring recordFolder, int64_t runStart, int64_t since);
     // The card answered as `cardId` (its CID, else its network name): its
     // record is opened; the record of the card before is written first.
-    void CardIdentified(const std::wstring& cardId);
+    // `sameCard`: the card before was this one under another name (its
+    // network name until its CID came), so what the run knows of it stays.
+    void CardIdentified(const std::wstring& cardId, bool sameCard = false);
     // The settings that the rules read, as they are now.
     void Configure(const Settings& s);
 
