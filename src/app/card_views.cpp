@@ -80,7 +80,7 @@ bool CardViews::FetchThumbnail(const ui::ThumbRequest& w) {
     const std::optional<int64_t> taken = model::CardTime(w.id);
     if (!ThumbCached(cacheFile, taken)) {
         // No size is listed for a thumbnail: the download's own bound keeps it small.
-        std::wstring tmp = model::StoreFile(s, model::Store::Tmp, w.id.name), why;
+        std::wstring tmp = model::DownloadFile(s), why;
         if (transfers_.Download(w.id.name, L"/thumbnail.cgi?/" + w.id.folder, {w.rawDirectory, w.rawName, 0}) &&
             model::PlaceFile(tmp, cacheFile, taken, true, why))
             thread_.Events().Journal(L"Transfer: " + cacheFile);
