@@ -64,11 +64,15 @@ std::optional<int64_t> LocalTimeToFileTime(int year, int month, int day, int hou
 // flaky share is no read).
 inline constexpr size_t kNoLimit = SIZE_MAX;
 std::optional<std::string> ReadFile(const std::wstring& path, size_t limit = kNoLimit);
+// Up to `count` bytes of a file from `offset` (fewer at its end); nothing
+// when it cannot be read.
+std::optional<std::string> ReadRange(const std::wstring& path, uint64_t offset, size_t count);
 // The last `count` bytes of a file (all of a shorter one); nothing when it
 // cannot be opened.
 std::optional<std::string> ReadTail(const std::wstring& path, size_t count);
 // True when the file `whole` begins with every byte of the file `start`
-// (a file the camera was still writing, and that file finished).
+// (a file the camera was still writing, and that file finished); read a
+// piece at a time, whatever their size.
 bool BeginsWithFile(const std::wstring& whole, const std::wstring& start);
 // Creates or empties the file and writes the bytes.
 [[nodiscard]] bool WriteFile(const std::wstring& path, std::string_view bytes);

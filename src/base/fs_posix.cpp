@@ -172,19 +172,24 @@ std::optional<std::string> ReadFile(const std::wstring& path, size_t limit) {
     return whole;
 }
 
-std::optional<std::string> ReadTail(const std::wstring& path, size_t count) {
-    FILE* f = fopen(Native(path).c_str(), "rb");
-    if (!f) return std::nullopt;
-    std::string data;
-    if (fseeko(f, 0, SEEK_END) == 0) {
-        off_t total = ftello(f);
-        off_t from = total - static_cast<off_t>(std::min<uint64_t>(static_cast<uint64_t>(total), count));
-        if (total >= 0 && fseeko(f, from, SEEK_SET) == 0) {
-            data.resize(static_cast<size_t>(total - from));
-            data.resize(fread(data.data(), 1, data.size(), f));
-        }
+std::optional<std::string> ReadRange(const std::wstring& path, uint64_t offset, size_t count) {
+    int fd = open(Native(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        Failed();
+        return std::nullopt;
     }
-    fclose(f);
+    std::string data(count, '\0');
+    size_t got = 0;
+    ssize_t n = 1;
+    while (got < count && n > 0) {
+        n = pread(fd, data.data() + got, count - got, static_cast<off_t>(offset + got));
+        if (n < 0 && errno == EINTR) n = 1;
+        else if (n > 0) got += static_cast<size_t>(n);
+    }
+    if (n < 0) Failed();
+    close(fd);
+    if (n < 0) return std::nullopt;
+    data.resize(got);
     return data;
 }
 

@@ -218,19 +218,26 @@ std::optional<std::string> ReadFile(const std::wstring& path, size_t limit) {
     return data;
 }
 
-std::optional<std::string> ReadTail(const std::wstring& path, size_t count) {
+std::optional<std::string> ReadRange(const std::wstring& path, uint64_t offset, size_t count) {
     File f(CreateFileW(Long(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size{};
-    if (!f || !GetFileSizeEx(f.get(), &size)) return std::nullopt;
-    uint64_t total = static_cast<uint64_t>(size.QuadPart);
     LARGE_INTEGER from{};
-    from.QuadPart = static_cast<LONGLONG>(total - std::min<uint64_t>(total, count));
-    if (!SetFilePointerEx(f.get(), from, nullptr, FILE_BEGIN)) return std::nullopt;
-    std::string data(static_cast<size_t>(total - static_cast<uint64_t>(from.QuadPart)), '\0');
-    DWORD got = 0;
-    if (!data.empty() && !::ReadFile(f.get(), data.data(), static_cast<DWORD>(data.size()), &got, nullptr))
+    from.QuadPart = static_cast<LONGLONG>(offset);
+    if (!f || !SetFilePointerEx(f.get(), from, nullptr, FILE_BEGIN)) {
+        Failed();
         return std::nullopt;
+    }
+    std::string data(count, '\0');
+    size_t got = 0;
+    DWORD n = 1;
+    while (got < count && n > 0) {
+        if (!::ReadFile(f.get(), data.data() + got, static_cast<DWORD>(std::min<size_t>(count - got, 1u << 20)), &n,
+                        nullptr)) {
+            Failed();
+            return std::nullopt;
+        }
+        got += n;
+    }
     data.resize(got);
     return data;
 }
