@@ -202,7 +202,7 @@ void CardRecord::NoteStored(const PictureId& id, std::wstring file) {
         auto old = byFile_.find(fs::NameKey(it->second.file));
         if (old != byFile_.end() && old->second == key) byFile_.erase(old);
         bytes_ -= it->second.bytes;
-        it->second.bytes = StoredLine(id, file).size();
+        it->second.bytes = StoredLine(it->second.id, file).size();
         it->second.file = std::move(file);
         bytes_ += it->second.bytes;
     } else {
