@@ -73,23 +73,25 @@ std::optional<std::wstring> CardRecord::Open(const std::wstring& folder, std::ws
     *this = CardRecord();
     file_ = FileFor(folder, cardId);
     cardId_ = std::move(cardId);
-    std::wstring from = file_;
     const bool former = !fs::FileSize(file_) && !fs::IsDirectory(file_);
-    if (former) from = FormerFileFor(folder, cardId_);
+    const std::wstring from = former ? FormerFileFor(folder, cardId_) : file_;
     if (!fs::FileSize(from) && !fs::IsDirectory(from)) return std::nullopt;
     std::optional<std::string> text = fs::ReadFile(from, kReadLimit);
     CardRecord read;
-    if (text) read.Parse(*text);
+    const bool isRecord = text && read.Parse(*text);
     // A record of the earlier naming may be another card's: names that
     // differed in a character shared it. It is left to that card.
     if (former) {
-        if (!text || read.cardId_ != cardId_) return std::nullopt;
+        if (!isRecord || read.cardId_ != cardId_) return std::nullopt;
     } else if (!text) {
         kept_ = true;
+        if (fs::FileSize(from).value_or(0) > kReadLimit) return L"larger than a record can be";
         return fs::LastErrorText();
+    } else if (!isRecord) {
+        return std::nullopt;  // no record (empty, say): nothing in it to keep
     } else if (read.cardId_ != cardId_) {
         kept_ = true;
-        return read.cardId_.empty() ? L"it is no card record" : L"it is the record of " + read.cardId_;
+        return L"it is the record of " + read.cardId_;
     }
     read.file_ = std::move(file_);
     *this = std::move(read);
@@ -263,7 +265,7 @@ std::string CardRecord::Serialize() const {
     return text;
 }
 
-void CardRecord::Parse(std::string_view text) {
+bool CardRecord::Parse(std::string_view text) {
     size_t from = 0;
     bool headerSeen = false, cardSeen = false;
     while (from < text.size()) {
@@ -273,7 +275,7 @@ void CardRecord::Parse(std::string_view text) {
         from = end + 1;
         if (line.empty()) continue;
         if (!headerSeen) {
-            if (line != kHeader) return;  // not a record of this program: nothing of it is trusted
+            if (line != kHeader) return false;  // not a record of this program: nothing of it is trusted
             headerSeen = true;
             continue;
         }
@@ -289,6 +291,7 @@ void CardRecord::Parse(std::string_view text) {
             if (std::optional<PictureId> id = IdFromFields(f)) NoteStored(*id, str::FromUtf8(f[6]));
         }
     }
+    return headerSeen;
 }
 
 int64_t IdentitiesSince(const std::wstring& folder, int64_t now) {

@@ -44,7 +44,8 @@ public:
     // record of the earlier naming is taken over when it names this card).
     // A record file that is there and cannot be used (it cannot be read, is
     // too large, or names another card) holds nothing for this card and is
-    // left as it is, never written over: the reason, for the journal.
+    // left as it is, never written over: the reason, for the journal. A file
+    // that is no record at all holds nothing and is written over.
     std::optional<std::wstring> Open(const std::wstring& folder, std::wstring cardId);
     bool IsOpen() const { return !file_.empty(); }
     const std::wstring& CardId() const { return cardId_; }
@@ -83,9 +84,10 @@ public:
     [[nodiscard]] bool Save();
 
     // The record's text, and the record from a text (its card line becomes
-    // CardId); what Parse read, Serialize writes again.
+    // CardId; false when the text is no record); what Parse read, Serialize
+    // writes again.
     std::string Serialize() const;
-    void Parse(std::string_view text);
+    bool Parse(std::string_view text);
 
 private:
     struct Entry {

@@ -1,7 +1,6 @@
 // The picture store's files in memory, listed again only when changed.
 #include "model/store_index.h"
 
-
 namespace model {
 
 bool StoreIndex::Refresh(const std::wstring& sourcePath) { return Refresh(sourcePath, fs::Now()); }

@@ -52,6 +52,12 @@ TEST(CardRecord, EachCardHasARecordOfItsOwn) {
         EXPECT_TRUE(record.Save());
         EXPECT_EQ(testutil::ReadAll(mine), text) << str::ToUtf8(*why);
     }
+    // A file that is no record (left empty by a crash, say) is written over.
+    ASSERT_TRUE(fs::WriteFile(mine, ""));
+    EXPECT_EQ(record.Open(dir.path(), L"ssid-MyCard"), std::nullopt);
+    record.Wait(Picture(L"P2.JPG"));
+    ASSERT_TRUE(record.Save());
+    EXPECT_NE(testutil::ReadAll(mine), "");
 }
 
 TEST(CardRecord, BoundedWhateverItReads) {
