@@ -42,16 +42,6 @@ const std::wstring kNames[] = {
     L"picture.part", L"Wemlox.download", L"P3.JPG",
 };
 
-struct Input {
-    const uint8_t* data;
-    size_t size;
-    uint8_t Next() {
-        if (size == 0) return 0;
-        size--;
-        return *data++;
-    }
-};
-
 // A picture's bytes: a mark of its place first, so only a picture of the
 // same place can begin with another's, and a bigger one of the place
 // begins with a smaller (the camera still wrote it).
@@ -63,9 +53,9 @@ std::string Content(const model::CardFileRecord& c) {
 }
 
 struct Run {
-    std::wstring root, store, records;
-    model::Settings settings;
     QuietPort port;
+    model::Settings settings;
+    std::wstring root, records;
     std::unique_ptr<model::PictureLedger> ledger;
     using Stored = std::pair<std::wstring, int>;  // PictureId::Key and store folder
     std::map<std::wstring, std::string> files;    // what each stored file must hold, by path
@@ -89,17 +79,15 @@ struct Run {
         Check(!stored.count(key));
         model::StorePlan plan = ledger->Plan(c, kind, port.now);
         if (plan.action != model::StorePlan::Action::Fetch) return;
-        const std::wstring download = root + L"\\download";
         const std::string bytes = Content(c);
-        Check(fs::WriteFile(download, bytes));
-        model::Placed placed = ledger->Place(c, kind, plan, download, port.now);
-        (void)fs::DeleteFileAt(download);
+        Check(fs::WriteFile(root + L"\\download", bytes));
+        model::Placed placed = ledger->Place(c, kind, plan, root + L"\\download", port.now);
         if (!placed.ok) return;
-        // Only a copy cut short of this picture may be written over; the
+        // Only a copy cut short of this picture may be written over; that
         // copy is stored no more.
         if (auto before = files.find(placed.path); before != files.end()) {
             Check(bytes.compare(0, before->second.size(), before->second) == 0);
-            if (auto owner = owners.find(placed.path); owner != owners.end()) stored.erase(owner->second);
+            stored.erase(owners[placed.path]);
         }
         files[placed.path] = bytes;
         owners[placed.path] = key;
@@ -110,30 +98,27 @@ struct Run {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Input in{data, size};
-    Run run;
+    auto next = [&]() -> uint8_t { return size > 0 ? (size--, *data++) : 0; };
     std::error_code ec;
-    const std::filesystem::path scratch =
-        std::filesystem::temp_directory_path() / ("wemlox_ledger_fuzz_" + std::to_string(getpid()));
+    const auto scratch = std::filesystem::temp_directory_path() / ("wemlox_ledger_fuzz_" + std::to_string(getpid()));
     std::filesystem::remove_all(scratch, ec);
     std::filesystem::create_directories(scratch / "store" / "LoRes", ec);
-    std::filesystem::create_directories(scratch / "records", ec);
+    Run run;
     run.root = str::FromUtf8(scratch.string());
-    run.store = run.root + L"\\store";
-    run.records = run.root + L"\\records";
-    run.settings.SourcePath = run.store;
+    run.records = run.root;
+    run.settings.SourcePath = run.root + L"\\store";
     run.settings.TmpPath = run.root;
     run.settings.TransferHiRes = L".cr2";
     run.settings.TransferLoRes = L".jpg";
     // A file of the user's under a picture's name stays as it is.
-    const std::wstring users = run.store + L"\\LoRes\\P1.JPG";
+    const std::wstring users = run.settings.SourcePath + L"\\LoRes\\P1.JPG";
     Check(fs::WriteFile(users, "the user's"));
     run.files[users] = "the user's";
     run.Start();
 
-    for (int step = 0; step < 8 && in.size > 0; step++) {
-        const uint8_t what = in.Next();
-        run.port.now += int64_t{in.Next()} * 1000000000;
+    for (int step = 0; step < 8 && size > 0; step++) {
+        const uint8_t what = next();
+        run.port.now += int64_t{next()} * 1000000000;
         if (what % 8 == 0) {  // a run cut short in the middle of a move, and the next start
             const std::wstring parts = model::PartFolder(model::StoreFolder(run.settings, model::Store::LoRes));
             Check(fs::CreateDirs(parts) && fs::WriteFile(parts + L"\\picture.part", "cut"));
@@ -141,16 +126,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             run.CheckStore();
             continue;
         }
-        std::vector<model::CardFileRecord> listing;
+        std::vector<model::CardFileRecord> listing(next() % 12);
         const std::wstring folder = what & 1 ? L"/DCIM/101_PANA" : L"/DCIM/102_PANA";
-        for (int n = in.Next() % 12; n > 0; n--) {
-            model::CardFileRecord c;
+        for (model::CardFileRecord& c : listing) {
             c.Directory = folder;
-            c.Name = kNames[in.Next() % std::size(kNames)];
-            c.Size = 8 + in.Next() % 64;
+            c.Name = kNames[next() % std::size(kNames)];
+            c.Size = 8 + next() % 64;
             c.RawDate = (46 << 9) | (12 << 5) | 8;
-            c.RawTime = (10 << 11) | (in.Next() % 4);
-            listing.push_back(c);
+            c.RawTime = (10 << 11) | (next() % 4);
         }
         run.ledger->Configure(run.settings);
         run.ledger->Listed(folder, listing, run.port.now, true);
