@@ -28,9 +28,7 @@ constexpr uint64_t kUnlistedLimit = 16u << 20;
 
 }  // namespace
 
-std::wstring Transfers::TmpFile(const std::wstring& name) const {
-    return model::StoreFile(card_.Config, model::Store::Tmp, name);
-}
+std::wstring Transfers::TmpFile() const { return model::DownloadFile(card_.Config); }
 
 // The request for a card file. A CGI part ("/thumbnail.cgi?") is kept as it
 // is; the folder and file names are percent-encoded, in the card's own
@@ -97,7 +95,7 @@ bool Transfers::Download(const std::wstring& name, const std::wstring& cardDir, 
     win::BackgroundDownload download;
     bool arrived = false, cancelled = false;
     gate.Begin();
-    if (download.Start(url, TmpFile(name), as.size, as.size ? as.size : kUnlistedLimit, kStallSeconds)) {
+    if (download.Start(url, TmpFile(), as.size, as.size ? as.size : kUnlistedLimit, kStallSeconds)) {
         cancelled = WaitForDownload(download, name, static_cast<int64_t>(as.size));
         arrived = download.Poll() == win::BackgroundDownload::State::Finished;
     }
@@ -125,13 +123,13 @@ std::optional<std::wstring> Transfers::FetchInto(const model::CardFileRecord& c,
     const CardSpelling as{c.RawDirectory, c.RawName, static_cast<uint64_t>(c.Size)};
     // Pictures left in a folder the camera has moved on from name their own.
     bool fetched = Download(c.Name, c.Directory.empty() ? card_.Config.Path : c.Directory, as);
-    bool unfinished = fetched && pictures.StillBeingWritten(c, TmpFile(c.Name), fs::Now());
+    bool unfinished = fetched && pictures.StillBeingWritten(c, TmpFile(), fs::Now());
     std::optional<std::wstring> stored;
     if (fetched && !unfinished) {
-        model::Placed placed = pictures.Place(c, folder, plan, TmpFile(c.Name), fs::Now());
+        model::Placed placed = pictures.Place(c, folder, plan, TmpFile(), fs::Now());
         if (placed.ok) stored = placed.path;
     }
-    (void)fs::DeleteFileAt(TmpFile(c.Name));
+    (void)fs::DeleteFileAt(TmpFile());
     // The card reports a change once: the next tick lists again for a
     // picture still being written.
     if (unfinished) card_.ChangeNotListed = true;
@@ -202,16 +200,16 @@ bool Transfers::FetchToFolder(const CardFile& f, const std::wstring& folder, boo
         const std::wstring localFolder = model::StoreFolder(card_.Config, kind);
         std::optional<std::wstring> local = model::StoredName(model::FolderOnDisk(localFolder), id, since);
         if (!local) continue;
-        bool copied = fs::CopyFileTo(localFolder + L"\\" + *local, TmpFile(f.name));
+        bool copied = fs::CopyFileTo(localFolder + L"\\" + *local, TmpFile());
         if (!copied) why = fs::LastErrorText();
-        bool ok = copied && model::PlaceFile(TmpFile(f.name), target, std::nullopt, false, why);
-        (void)fs::DeleteFileAt(TmpFile(f.name));
+        bool ok = copied && model::PlaceFile(TmpFile(), target, std::nullopt, false, why);
+        (void)fs::DeleteFileAt(TmpFile());
         return finish(ok);
     }
     if (card_.CheckUpdate() == model::CardChange::None) return false;
     if (!Download(f.name, f.directory, {f.rawDirectory, f.rawName, f.size})) return false;  // the journal said why
-    bool ok = model::PlaceFile(TmpFile(f.name), target, model::CardTime(id), false, why);
-    (void)fs::DeleteFileAt(TmpFile(f.name));
+    bool ok = model::PlaceFile(TmpFile(), target, model::CardTime(id), false, why);
+    (void)fs::DeleteFileAt(TmpFile());
     if (ok) events.Journal(L"Transfer: " + target);
     return finish(ok);
 }

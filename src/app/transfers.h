@@ -51,7 +51,7 @@ private:
     std::optional<std::wstring> FetchInto(const model::CardFileRecord& c, model::Store folder,
                                           const model::StorePlan& plan);
     bool WaitForDownload(win::BackgroundDownload& download, const std::wstring& name, int64_t size);
-    std::wstring TmpFile(const std::wstring& name) const;
+    std::wstring TmpFile() const;
     std::wstring CardUrl(const std::wstring& cardDir, const std::wstring& name, const CardSpelling& as) const;
 
     model::Session& card_;

@@ -5,6 +5,7 @@
 // classic 260 characters work on both sides.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -22,6 +23,14 @@ inline bool IsNonEmptyFile(const std::wstring& path) {
 bool IsDirectory(const std::wstring& path);
 // Creates one folder level; true when it was created.
 [[nodiscard]] bool CreateDir(const std::wstring& path);
+// Removes an empty folder; true when it was removed.
+[[nodiscard]] bool RemoveDir(const std::wstring& path);
+// The form in which the file system compares a file name: two names with
+// the same key are one file in a folder. NTFS ignores the case of every
+// letter, not only of ASCII ("\u0141.JPG" and "\u0142.JPG" name one file), so
+// this is the system's ordinal upper-case mapping (the C.UTF-8 locale's on
+// the Linux host); the length stays.
+std::wstring NameKey(std::wstring_view name);
 // Names of the files (not folders) directly in a folder, in no set order;
 // empty when the folder cannot be listed.
 std::vector<std::wstring> ListFileNames(const std::wstring& folder);
@@ -38,6 +47,9 @@ std::optional<FileEntry> FileFacts(const std::wstring& path);
 // Times of the file system, in nanoseconds since 1970 (UTC), so stamps and
 // the clock can be compared. A folder's last-write time changes whenever a
 // name in it is added, removed or renamed; nothing when the path is missing.
+// Times beyond kTimeBound either way (about 1824 and 2116) read as the
+// bound, so the difference of two times never overflows.
+inline constexpr int64_t kTimeBound = INT64_MAX / 2;
 std::optional<int64_t> LastWriteTime(const std::wstring& path);
 // Sets a file's or folder's last-write time (tests steer the store's times).
 [[nodiscard]] bool SetLastWriteTime(const std::wstring& path, int64_t time);
@@ -47,18 +59,28 @@ int64_t Now();
 // not exist.
 std::optional<int64_t> LocalTimeToFileTime(int year, int month, int day, int hour, int minute, int second);
 
-// Whole file as bytes; nothing when it cannot be opened.
-std::optional<std::string> ReadFile(const std::wstring& path);
+// Whole file as bytes; nothing when it cannot be opened, is larger than
+// `limit`, or what could be read is not its size (a read that broke off on a
+// flaky share is no read).
+inline constexpr size_t kNoLimit = SIZE_MAX;
+std::optional<std::string> ReadFile(const std::wstring& path, size_t limit = kNoLimit);
+// Up to `count` bytes of a file from `offset` (fewer at its end); nothing
+// when it cannot be read.
+std::optional<std::string> ReadRange(const std::wstring& path, uint64_t offset, size_t count);
 // The last `count` bytes of a file (all of a shorter one); nothing when it
 // cannot be opened.
 std::optional<std::string> ReadTail(const std::wstring& path, size_t count);
 // True when the file `whole` begins with every byte of the file `start`
-// (a file the camera was still writing, and that file finished).
+// (a file the camera was still writing, and that file finished); read a
+// piece at a time, whatever their size.
 bool BeginsWithFile(const std::wstring& whole, const std::wstring& start);
 // Creates or empties the file and writes the bytes.
 [[nodiscard]] bool WriteFile(const std::wstring& path, std::string_view bytes);
 // Writes a temporary file beside the target and moves it over the target in one
-// step, so a crash never leaves a half-written file behind.
+// step, so a crash never leaves a half-written file behind. A link is
+// followed: the file it points to is replaced and the link stays. The file
+// keeps its attributes (hidden, system; its mode bits on the Linux host); a
+// read-only file is not replaced (false, access denied): the user made it so.
 [[nodiscard]] bool WriteFileReplacing(const std::wstring& path, std::string_view bytes);
 [[nodiscard]] bool CopyFileTo(const std::wstring& from, const std::wstring& to);
 // Moves a file over `to` (replacing it), copying when the two are on

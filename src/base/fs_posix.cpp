@@ -7,9 +7,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <clocale>
 #include <cstring>
+#include <cwctype>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -29,6 +32,13 @@ static std::string Native(const std::wstring& p) {
 
 std::wstring SystemPath(const std::wstring& path) { return path; }
 
+static int64_t Nanoseconds(const timespec& t) {
+    constexpr time_t kSecondsBound = kTimeBound / 1000000000;
+    if (t.tv_sec >= kSecondsBound) return kTimeBound;
+    if (t.tv_sec <= -kSecondsBound) return -kTimeBound;
+    return int64_t{t.tv_sec} * 1000000000 + t.tv_nsec;
+}
+
 std::optional<uint64_t> FileSize(const std::wstring& path) {
     struct stat st {};
     if (path.empty() || stat(Native(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode))
@@ -47,6 +57,16 @@ bool CreateDir(const std::wstring& path) {
     return !path.empty() && (mkdir(Native(path).c_str(), 0755) == 0 || Failed());
 }
 
+bool RemoveDir(const std::wstring& path) { return !path.empty() && (rmdir(Native(path).c_str()) == 0 || Failed()); }
+
+std::wstring NameKey(std::wstring_view name) {
+    static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t{});
+    std::wstring key(name);
+    for (wchar_t& c : key)
+        c = utf8 ? static_cast<wchar_t>(towupper_l(static_cast<wint_t>(c), utf8)) : (c >= L'a' && c <= L'z' ? c - 32 : c);
+    return key;
+}
+
 std::vector<FileEntry> ListFiles(const std::wstring& folder) {
     std::vector<FileEntry> files;
     DIR* dir = folder.empty() ? nullptr : opendir(Native(folder).c_str());
@@ -56,7 +76,7 @@ std::vector<FileEntry> ListFiles(const std::wstring& folder) {
         struct stat st {};
         if (stat((base + e->d_name).c_str(), &st) == 0 && S_ISREG(st.st_mode))
             files.push_back({str::FromUtf8(e->d_name), static_cast<uint64_t>(st.st_size),
-                             int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec});
+                             Nanoseconds(st.st_mtim)});
     }
     closedir(dir);
     return files;
@@ -67,13 +87,13 @@ std::optional<FileEntry> FileFacts(const std::wstring& path) {
     if (path.empty() || stat(Native(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
     size_t slash = path.find_last_of(L"\\/");
     return FileEntry{slash == std::wstring::npos ? path : path.substr(slash + 1), static_cast<uint64_t>(st.st_size),
-                     int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec};
+                     Nanoseconds(st.st_mtim)};
 }
 
 std::optional<int64_t> LastWriteTime(const std::wstring& path) {
     struct stat st {};
     if (path.empty() || stat(Native(path).c_str(), &st) != 0) return std::nullopt;
-    return int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+    return Nanoseconds(st.st_mtim);
 }
 
 bool SetLastWriteTime(const std::wstring& path, int64_t time) {
@@ -105,33 +125,6 @@ std::optional<int64_t> LocalTimeToFileTime(int year, int month, int day, int hou
     return int64_t{t} * 1000000000;
 }
 
-std::optional<std::string> ReadFile(const std::wstring& path) {
-    FILE* f = fopen(Native(path).c_str(), "rb");
-    if (!f) return std::nullopt;
-    std::string data;
-    char buf[65536];
-    size_t got;
-    while ((got = fread(buf, 1, sizeof buf, f)) > 0) data.append(buf, got);
-    fclose(f);
-    return data;
-}
-
-std::optional<std::string> ReadTail(const std::wstring& path, size_t count) {
-    FILE* f = fopen(Native(path).c_str(), "rb");
-    if (!f) return std::nullopt;
-    std::string data;
-    if (fseeko(f, 0, SEEK_END) == 0) {
-        off_t total = ftello(f);
-        off_t from = total - static_cast<off_t>(std::min<uint64_t>(static_cast<uint64_t>(total), count));
-        if (total >= 0 && fseeko(f, from, SEEK_SET) == 0) {
-            data.resize(static_cast<size_t>(total - from));
-            data.resize(fread(data.data(), 1, data.size(), f));
-        }
-    }
-    fclose(f);
-    return data;
-}
-
 static thread_local int t_lastError = 0;
 
 // Keeps why a call failed for LastErrorText; false, for `return Failed();`.
@@ -140,8 +133,68 @@ static bool Failed() {
     return false;
 }
 
-bool WriteFile(const std::wstring& path, std::string_view bytes) {
-    FILE* f = fopen(Native(path).c_str(), "wb");
+static bool Failed(int why) {
+    errno = why;
+    return Failed();
+}
+
+std::optional<std::string> ReadFile(const std::wstring& path, size_t limit) {
+    int fd = open(Native(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        Failed();
+        return std::nullopt;
+    }
+    std::optional<std::string> whole;
+    struct stat st {};
+    if (fstat(fd, &st) != 0) {
+        Failed();
+    } else if (!S_ISREG(st.st_mode)) {
+        Failed(EISDIR);
+    } else if (static_cast<uint64_t>(st.st_size) > limit) {
+        Failed(EFBIG);
+    } else {
+        std::string data(static_cast<size_t>(st.st_size), '\0');
+        size_t got = 0;
+        while (got < data.size()) {
+            ssize_t n = read(fd, data.data() + got, data.size() - got);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            got += static_cast<size_t>(n);
+        }
+        // A file that gave less than its size, or more, changed under the read.
+        char more = 0;
+        if (got == data.size() && read(fd, &more, 1) == 0)
+            whole = std::move(data);
+        else
+            Failed(EIO);
+    }
+    close(fd);
+    return whole;
+}
+
+std::optional<std::string> ReadRange(const std::wstring& path, uint64_t offset, size_t count) {
+    int fd = open(Native(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        Failed();
+        return std::nullopt;
+    }
+    std::string data(count, '\0');
+    size_t got = 0;
+    ssize_t n = 1;
+    while (got < count && n > 0) {
+        n = pread(fd, data.data() + got, count - got, static_cast<off_t>(offset + got));
+        if (n < 0 && errno == EINTR) n = 1;
+        else if (n > 0) got += static_cast<size_t>(n);
+    }
+    if (n < 0) Failed();
+    close(fd);
+    if (n < 0) return std::nullopt;
+    data.resize(got);
+    return data;
+}
+
+static bool WriteNative(const std::string& path, std::string_view bytes) {
+    FILE* f = fopen(path.c_str(), "wb");
     if (!f) return Failed();
     bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     ok = (fflush(f) == 0) && ok;
@@ -150,13 +203,26 @@ bool WriteFile(const std::wstring& path, std::string_view bytes) {
     return ok;
 }
 
+bool WriteFile(const std::wstring& path, std::string_view bytes) { return WriteNative(Native(path), bytes); }
+
 bool WriteFileReplacing(const std::wstring& path, std::string_view bytes) {
-    std::wstring tmp = path + L".new";
-    if (!WriteFile(tmp, bytes) || rename(Native(tmp).c_str(), Native(path).c_str()) != 0) {
-        unlink(Native(tmp).c_str());
-        return false;
+    std::string target = Native(path);
+    if (char* resolved = realpath(target.c_str(), nullptr)) {
+        target = resolved;
+        free(resolved);
     }
-    return true;
+    struct stat st {};
+    const bool exists = stat(target.c_str(), &st) == 0;
+    if (exists && !(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH))) return Failed(EACCES);
+    const std::string tmp = target + ".new";
+    bool ok = WriteNative(tmp, bytes) && (!exists || chmod(tmp.c_str(), st.st_mode & 07777) == 0 || Failed()) &&
+              (rename(tmp.c_str(), target.c_str()) == 0 || Failed());
+    if (!ok) {
+        const int why = t_lastError;
+        unlink(tmp.c_str());
+        t_lastError = why;
+    }
+    return ok;
 }
 
 bool CopyFileTo(const std::wstring& from, const std::wstring& to) {

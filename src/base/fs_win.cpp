@@ -76,6 +76,20 @@ bool CreateDir(const std::wstring& path) {
     return !path.empty() && Succeeded(CreateDirectoryW(Long(path).c_str(), nullptr));
 }
 
+bool RemoveDir(const std::wstring& path) { return !path.empty() && Succeeded(RemoveDirectoryW(Long(path).c_str())); }
+
+std::wstring NameKey(std::wstring_view name) {
+    std::wstring key(name);
+    const int size = static_cast<int>(key.size());
+    if (size > 0 && LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, name.data(), size, key.data(), size, nullptr,
+                                  nullptr, 0) != size) {
+        key = name;
+        for (wchar_t& c : key)
+            if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - 32);
+    }
+    return key;
+}
+
 bool CreateDirs(const std::wstring& path) {
     if (path.empty()) return false;
     if (IsDirectory(path)) return true;
@@ -98,8 +112,9 @@ namespace {
 constexpr int64_t kFrom1601To1970 = 116444736000000000;
 
 int64_t FromFileTime(const FILETIME& t) {
-    int64_t ticks = static_cast<int64_t>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
-    return (ticks - kFrom1601To1970) * 100;
+    uint64_t ticks = (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    int64_t since1970 = static_cast<int64_t>(std::min<uint64_t>(ticks, INT64_MAX)) - kFrom1601To1970;
+    return std::clamp<int64_t>(since1970, -kTimeBound / 100, kTimeBound / 100) * 100;
 }
 
 }  // namespace
@@ -171,30 +186,58 @@ std::optional<int64_t> LocalTimeToFileTime(int year, int month, int day, int hou
     return FromFileTime(t);
 }
 
-std::optional<std::string> ReadFile(const std::wstring& path) {
-    File f(CreateFileW(Long(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!f) return std::nullopt;
-    std::string data;
-    char buf[65536];
-    DWORD got = 0;
-    while (::ReadFile(f.get(), buf, sizeof buf, &got, nullptr) && got > 0) data.append(buf, got);
-    return data;
-}
-
-std::optional<std::string> ReadTail(const std::wstring& path, size_t count) {
+std::optional<std::string> ReadFile(const std::wstring& path, size_t limit) {
     File f(CreateFileW(Long(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size{};
-    if (!f || !GetFileSizeEx(f.get(), &size)) return std::nullopt;
-    uint64_t total = static_cast<uint64_t>(size.QuadPart);
-    LARGE_INTEGER from{};
-    from.QuadPart = static_cast<LONGLONG>(total - std::min<uint64_t>(total, count));
-    if (!SetFilePointerEx(f.get(), from, nullptr, FILE_BEGIN)) return std::nullopt;
-    std::string data(static_cast<size_t>(total - static_cast<uint64_t>(from.QuadPart)), '\0');
-    DWORD got = 0;
-    if (!data.empty() && !::ReadFile(f.get(), data.data(), static_cast<DWORD>(data.size()), &got, nullptr))
+    if (!f || !GetFileSizeEx(f.get(), &size)) {
+        Failed();
         return std::nullopt;
+    }
+    if (static_cast<uint64_t>(size.QuadPart) > limit) {
+        t_lastError = ERROR_FILE_TOO_LARGE;
+        return std::nullopt;
+    }
+    std::string data(static_cast<size_t>(size.QuadPart), '\0');
+    size_t got = 0;
+    DWORD n = 1;
+    while (got < data.size() && n > 0) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(data.size() - got, 1u << 20));
+        if (!::ReadFile(f.get(), data.data() + got, chunk, &n, nullptr)) {
+            Failed();
+            return std::nullopt;
+        }
+        got += n;
+    }
+    // A file that gave less than its size, or more, changed under the read.
+    char more = 0;
+    if (got != data.size() || !::ReadFile(f.get(), &more, 1, &n, nullptr) || n != 0) {
+        t_lastError = ERROR_READ_FAULT;
+        return std::nullopt;
+    }
+    return data;
+}
+
+std::optional<std::string> ReadRange(const std::wstring& path, uint64_t offset, size_t count) {
+    File f(CreateFileW(Long(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER from{};
+    from.QuadPart = static_cast<LONGLONG>(offset);
+    if (!f || !SetFilePointerEx(f.get(), from, nullptr, FILE_BEGIN)) {
+        Failed();
+        return std::nullopt;
+    }
+    std::string data(count, '\0');
+    size_t got = 0;
+    DWORD n = 1;
+    while (got < count && n > 0) {
+        if (!::ReadFile(f.get(), data.data() + got, static_cast<DWORD>(std::min<size_t>(count - got, 1u << 20)), &n,
+                        nullptr)) {
+            Failed();
+            return std::nullopt;
+        }
+        got += n;
+    }
     data.resize(got);
     return data;
 }
@@ -214,22 +257,46 @@ bool WriteFile(const std::wstring& path, std::string_view bytes) {
     return Succeeded(FlushFileBuffers(f.get()));
 }
 
+namespace {
+
+// The path of the file itself: where a link, or a junction on the way,
+// leads ("\\?\C:\..."). The path as given when it does not exist.
+std::wstring FinalPath(const std::wstring& path) {
+    File f(CreateFileW(Long(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!f) return path;
+    DWORD need = GetFinalPathNameByHandleW(f.get(), nullptr, 0, FILE_NAME_NORMALIZED);
+    if (need == 0) return path;
+    std::wstring final(need, L'\0');
+    DWORD got = GetFinalPathNameByHandleW(f.get(), final.data(), need, FILE_NAME_NORMALIZED);
+    if (got == 0 || got >= need) return path;
+    final.resize(got);
+    return final;
+}
+
+}  // namespace
+
 bool WriteFileReplacing(const std::wstring& path, std::string_view bytes) {
-    std::wstring tmp = path + L".new";
-    if (!WriteFile(tmp, bytes)) {
-        DWORD why = t_lastError;
-        DeleteFileW(Long(tmp).c_str());
-        t_lastError = why;
+    const std::wstring target = FinalPath(path);
+    const DWORD attributes = GetFileAttributesW(Long(target).c_str());
+    const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+    if (exists && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        t_lastError = ERROR_ACCESS_DENIED;
         return false;
     }
-    if (!MoveFileExW(Long(tmp).c_str(), Long(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        Failed();
-        DWORD why = t_lastError;
+    const std::wstring tmp = target + L".new";
+    constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    bool ok = WriteFile(tmp, bytes) &&
+              (!exists || !(attributes & kKept) || Succeeded(SetFileAttributesW(Long(tmp).c_str(), attributes & kKept))) &&
+              Succeeded(MoveFileExW(Long(tmp).c_str(), Long(target).c_str(),
+                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+    if (!ok) {
+        const DWORD why = t_lastError;
         DeleteFileW(Long(tmp).c_str());
         t_lastError = why;
-        return false;
     }
-    return true;
+    return ok;
 }
 
 bool CopyFileTo(const std::wstring& from, const std::wstring& to) {

@@ -81,6 +81,18 @@ int LeadingInt32(std::wstring_view s) {
 
 std::wstring FromInt(int64_t v) { return std::to_wstring(v); }
 
+uint64_t Hash64(std::string_view bytes) {
+    uint64_t h = 14695981039346656037u;
+    for (unsigned char c : bytes) h = (h ^ c) * 1099511628211u;
+    return h;
+}
+
+std::wstring Hex(uint64_t v, int digits) {
+    std::wstring text(static_cast<size_t>(digits), L'0');
+    for (int i = digits - 1; i >= 0; i--, v >>= 4) text[static_cast<size_t>(i)] = L"0123456789abcdef"[v & 0xF];
+    return text;
+}
+
 static void AppendCodePoint(std::wstring& out, uint32_t cp) {
     if constexpr (sizeof(wchar_t) == 2) {
         if (cp >= 0x10000) {

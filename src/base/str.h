@@ -33,6 +33,12 @@ int LeadingInt32(std::wstring_view s);
 
 std::wstring FromInt(int64_t v);
 
+// FNV-1a over the bytes: a short, stable mark of a text that cannot be a
+// file name itself. Not proof against a collision chosen on purpose.
+uint64_t Hash64(std::string_view bytes);
+// The low `digits` hex digits of v, in lower case.
+std::wstring Hex(uint64_t v, int digits);
+
 // UTF-8 <-> wide. Invalid UTF-8 falls back to one character per byte, so no
 // input is ever lost or rejected.
 std::string ToUtf8(std::wstring_view s);

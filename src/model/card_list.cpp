@@ -3,6 +3,7 @@
 
 #include <unordered_set>
 
+#include "base/fs.h"
 #include "base/str.h"
 #include "model/card_text.h"
 
@@ -137,6 +138,11 @@ bool UsableEntry(const CardFileRecord& r, const JournalSink& journal) {
     return false;
 }
 
+bool IsOfKind(std::wstring_view name, std::wstring_view extension) {
+    return !extension.empty() && name.size() >= extension.size() &&
+           fs::NameKey(name.substr(name.size() - extension.size())) == fs::NameKey(extension);
+}
+
 std::vector<CardFileRecord> ListingCandidates(std::string_view answer, std::wstring_view hiRes,
                                               std::wstring_view loRes, const JournalSink& journal) {
     std::vector<std::string_view> lines;
@@ -145,10 +151,15 @@ std::vector<CardFileRecord> ListingCandidates(std::string_view answer, std::wstr
     else
         lines = SplitLines(answer);
     std::vector<CardFileRecord> candidates;
+    std::unordered_set<std::wstring> places;
     for (std::string_view line : lines) {
         std::optional<CardFileRecord> r = ParseRecord(line);
-        if (!r || !(str::ContainsI(r->Name, hiRes) || str::ContainsI(r->Name, loRes))) continue;
+        if (!r || !(IsOfKind(r->Name, hiRes) || IsOfKind(r->Name, loRes))) continue;
         if (!UsableEntry(*r, journal)) continue;
+        if (!places.insert(fs::NameKey(r->Directory) + L"/" + fs::NameKey(r->Name)).second) {
+            journal(ListedTwiceText(*r));
+            continue;
+        }
         // The whole entry: its folder, size and time tell the picture.
         r->Index = static_cast<int32_t>(candidates.size() + 1);
         candidates.push_back(std::move(*r));
@@ -214,6 +225,10 @@ int32_t ExamineTree(const std::string& root, const ListingFetch& fetch, CardList
 
 std::wstring SkippedNameText(const CardFileRecord& r) {
     return L"Card: entry skipped, its name cannot be a file name: " + Printable(r.Directory + L"/" + r.Name);
+}
+
+std::wstring ListedTwiceText(const CardFileRecord& r) {
+    return L"Card: a name listed twice in its folder is taken once: " + Printable(r.Directory + L"/" + r.Name);
 }
 
 std::wstring AnswerCutText(size_t bound) {

@@ -80,10 +80,16 @@ std::optional<CardFileRecord> ParseRecord(std::string_view line);
 // "/". Otherwise false, with a journal line.
 bool UsableEntry(const CardFileRecord& r, const JournalSink& journal);
 
-// "DIR": the names of the camera folder's entries that contain the HiRes or
-// the LoRes extension text (ignoring case), in listing order, each with its
-// size. An answer without any CR is one line. Entries that are not usable
-// are left out with a journal line.
+// True when the name is of the kind an extension names ([TFA] TransferLoRes
+// or TransferHiRes, ".jpg"): it ends in it, ignoring case as the file system
+// does. A name that only holds it ("P1.JPG.part", "x.jpg.exe") is not of that
+// kind; an empty extension names no kind.
+bool IsOfKind(std::wstring_view name, std::wstring_view extension);
+
+// "DIR": the names of the camera folder's entries of the HiRes or the LoRes
+// kind, in listing order, each with its size. An answer without any CR is
+// one line. Entries that are not usable are left out with a journal line,
+// and so is a name listed again in its folder (a folder holds a name once).
 std::vector<CardFileRecord> ListingCandidates(std::string_view answer, std::wstring_view hiRes,
                                               std::wstring_view loRes, const JournalSink& journal);
 
@@ -117,6 +123,7 @@ int32_t ExamineTree(const std::string& root, const ListingFetch& fetch, CardList
 // Journal texts for what the lists leave out. A case gives the same text
 // every time, so a journal that writes each text once reports it once.
 std::wstring SkippedNameText(const CardFileRecord& r);
+std::wstring ListedTwiceText(const CardFileRecord& r);
 // An answer that reached `bound` and was cut there.
 std::wstring AnswerCutText(size_t bound = kAnswerBound);
 std::wstring WalkCutText(size_t bound = kWalkBound);

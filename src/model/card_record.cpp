@@ -33,6 +33,22 @@ std::string IdFields(const PictureId& id) {
            std::to_string(id.date) + "\t" + std::to_string(id.time);
 }
 
+std::string WaitLine(const PictureId& id) { return "wait\t" + IdFields(id) + "\r\n"; }
+std::string StoredLine(const PictureId& id, const std::wstring& file) {
+    return "stored\t" + IdFields(id) + "\t" + str::ToUtf8(file) + "\r\n";
+}
+
+// The name records had before they were named after the whole id: the
+// letters, digits, "-" and "_" of it.
+std::wstring FormerFileFor(const std::wstring& folder, std::wstring_view cardId) {
+    std::wstring name;
+    for (wchar_t c : cardId)
+        if ((c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || c == L'-' || c == L'_')
+            name += c;
+    if (name.empty()) name = L"card";
+    return folder + L"\\" + name.substr(0, 64) + L".txt";
+}
+
 std::optional<PictureId> IdFromFields(const std::vector<std::string_view>& f) {
     if (f.size() < 6 || f[2].empty()) return std::nullopt;
     PictureId id;
@@ -47,26 +63,48 @@ std::optional<PictureId> IdFromFields(const std::vector<std::string_view>& f) {
 }  // namespace
 
 std::wstring CardRecord::FileFor(const std::wstring& folder, std::wstring_view cardId) {
-    std::wstring name;
-    for (wchar_t c : cardId)
-        if ((c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || c == L'-' || c == L'_')
-            name += c;
-    if (name.empty()) name = L"card";
-    return folder + L"\\" + name.substr(0, 64) + L".txt";
+    std::wstring readable;
+    for (wchar_t c : cardId.substr(0, 24))
+        readable += (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || c == L'-' ? c : L'_';
+    return folder + L"\\" + readable + L"-" + str::Hex(str::Hash64(str::ToUtf8(cardId)), 16) + L".txt";
 }
 
-void CardRecord::Open(const std::wstring& file, std::wstring cardId) {
+std::optional<std::wstring> CardRecord::Open(const std::wstring& folder, std::wstring cardId) {
     *this = CardRecord();
-    file_ = file;
+    file_ = FileFor(folder, cardId);
     cardId_ = std::move(cardId);
-    if (std::optional<std::string> text = fs::ReadFile(file)) Parse(*text);
-    dirty_ = false;
+    const bool former = !fs::FileSize(file_) && !fs::IsDirectory(file_);
+    const std::wstring from = former ? FormerFileFor(folder, cardId_) : file_;
+    if (!fs::FileSize(from) && !fs::IsDirectory(from)) return std::nullopt;
+    std::optional<std::string> text = fs::ReadFile(from, kReadLimit);
+    CardRecord read;
+    const bool isRecord = text && read.Parse(*text);
+    // A record of the earlier naming may be another card's: names that
+    // differed in a character shared it. It is left to that card.
+    if (former) {
+        if (!isRecord || read.cardId_ != cardId_) return std::nullopt;
+    } else if (!text) {
+        kept_ = true;
+        if (fs::FileSize(from).value_or(0) > kReadLimit) return L"larger than a record can be";
+        return fs::LastErrorText();
+    } else if (!isRecord) {
+        return std::nullopt;  // no record (empty, say): nothing in it to keep
+    } else if (read.cardId_ != cardId_) {
+        kept_ = true;
+        return L"it is the record of " + read.cardId_;
+    }
+    read.file_ = std::move(file_);
+    *this = std::move(read);
+    dirty_ = former;  // written under its own name
+    return std::nullopt;
 }
 
 void CardRecord::Wait(const PictureId& id) {
     std::wstring key = id.Key();
     if (waiting_.count(key)) return;
-    waiting_.emplace(key, Entry{id, {}});
+    const size_t bytes = WaitLine(id).size();
+    bytes_ += bytes;
+    waiting_.emplace(key, Entry{id, {}, bytes});
     waitingAt_[id.PlaceKey()] = key;
     waitingOrder_.push_back(std::move(key));
     dirty_ = true;
@@ -115,7 +153,18 @@ void CardRecord::DropWaiting(const std::wstring& key) {
     auto it = waiting_.find(key);
     auto place = waitingAt_.find(it->second.id.PlaceKey());
     if (place != waitingAt_.end() && place->second == key) waitingAt_.erase(place);
+    bytes_ -= it->second.bytes;
     waiting_.erase(it);
+}
+
+void CardRecord::DropStored(const std::wstring& key) {
+    auto it = stored_.find(key);
+    auto byFile = byFile_.find(fs::NameKey(it->second.file));
+    if (byFile != byFile_.end() && byFile->second == key) byFile_.erase(byFile);
+    auto byPlace = byPlace_.find(it->second.id.PlaceKey());
+    if (byPlace != byPlace_.end() && byPlace->second == key) byPlace_.erase(byPlace);
+    bytes_ -= it->second.bytes;
+    stored_.erase(it);
 }
 
 std::optional<std::wstring> CardRecord::StoredAs(const PictureId& id) const {
@@ -125,7 +174,7 @@ std::optional<std::wstring> CardRecord::StoredAs(const PictureId& id) const {
 }
 
 std::optional<std::wstring> CardRecord::PictureOf(const std::wstring& file) const {
-    auto it = byFile_.find(str::ToLower(file));
+    auto it = byFile_.find(fs::NameKey(file));
     if (it == byFile_.end()) return std::nullopt;
     return it->second;
 }
@@ -139,23 +188,38 @@ std::optional<PictureId> CardRecord::LastStoredAt(const std::wstring& placeKey) 
 }
 
 void CardRecord::NoteStored(const PictureId& id, std::wstring file) {
-    std::wstring key = id.Key();
-    byFile_[str::ToLower(file)] = key;
+    const std::wstring key = id.Key(), fileKey = fs::NameKey(file);
+    // The file is this picture's now: one noted for it before (a copy cut
+    // short that this one completed) is stored no more.
+    if (auto owner = byFile_.find(fileKey); owner != byFile_.end() && owner->second != key) {
+        const std::wstring other = owner->second;
+        DropStored(other);
+        storedOrder_.erase(std::find(storedOrder_.begin(), storedOrder_.end(), other));
+    }
     byPlace_[id.PlaceKey()] = key;
     auto it = stored_.find(key);
     if (it != stored_.end()) {
         if (it->second.file == file) return;
+        // Stored again under another name: the old one is no longer its.
+        auto old = byFile_.find(fs::NameKey(it->second.file));
+        if (old != byFile_.end() && old->second == key) byFile_.erase(old);
+        bytes_ -= it->second.bytes;
+        it->second.bytes = StoredLine(it->second.id, file).size();
         it->second.file = std::move(file);
+        bytes_ += it->second.bytes;
     } else {
-        stored_.emplace(key, Entry{id, std::move(file)});
-        storedOrder_.push_back(std::move(key));
+        const size_t bytes = StoredLine(id, file).size();
+        bytes_ += bytes;
+        stored_.emplace(key, Entry{id, std::move(file), bytes});
+        storedOrder_.push_back(key);
     }
+    byFile_[fileKey] = key;
     dirty_ = true;
     Trim();
 }
 
 void CardRecord::NoteClockReading(int64_t offsetNs) {
-    clock_.push_back(offsetNs);
+    clock_.push_back(std::clamp(offsetNs, -kMaxClockOffsetNs, kMaxClockOffsetNs));
     while (clock_.size() > kClockReadings) clock_.pop_front();
     dirty_ = true;
 }
@@ -170,19 +234,20 @@ void CardRecord::Trim() {
         DropWaiting(waitingOrder_.front());
         waitingOrder_.pop_front();
     }
-    while (storedOrder_.size() > kMaxStored) {
-        auto it = stored_.find(storedOrder_.front());
-        auto byFile = byFile_.find(str::ToLower(it->second.file));
-        if (byFile != byFile_.end() && byFile->second == it->first) byFile_.erase(byFile);
-        auto byPlace = byPlace_.find(it->second.id.PlaceKey());
-        if (byPlace != byPlace_.end() && byPlace->second == it->first) byPlace_.erase(byPlace);
-        stored_.erase(it);
+    // Where a picture went is found again by its size and time; a picture
+    // that waits is not, so the stored go first.
+    while (storedOrder_.size() > kMaxStored || (bytes_ > kMaxEntryBytes && !storedOrder_.empty())) {
+        DropStored(storedOrder_.front());
         storedOrder_.pop_front();
+    }
+    while (bytes_ > kMaxEntryBytes && !waitingOrder_.empty()) {
+        DropWaiting(waitingOrder_.front());
+        waitingOrder_.pop_front();
     }
 }
 
 bool CardRecord::Save() {
-    if (!dirty_ || file_.empty()) return true;
+    if (!dirty_ || file_.empty() || kept_) return true;
     if (!fs::WriteFileReplacing(file_, Serialize())) return false;
     dirty_ = false;
     return true;
@@ -190,18 +255,19 @@ bool CardRecord::Save() {
 
 std::string CardRecord::Serialize() const {
     std::string text = std::string(kHeader) + "\r\ncard\t" + str::ToUtf8(cardId_) + "\r\n";
+    text.reserve(text.size() + bytes_ + kClockReadings * 32);
     for (int64_t reading : clock_) text += "clock\t" + std::to_string(reading) + "\r\n";
-    for (const std::wstring& key : waitingOrder_) text += "wait\t" + IdFields(waiting_.at(key).id) + "\r\n";
+    for (const std::wstring& key : waitingOrder_) text += WaitLine(waiting_.at(key).id);
     for (const std::wstring& key : storedOrder_) {
         const Entry& e = stored_.at(key);
-        text += "stored\t" + IdFields(e.id) + "\t" + str::ToUtf8(e.file) + "\r\n";
+        text += StoredLine(e.id, e.file);
     }
     return text;
 }
 
-void CardRecord::Parse(std::string_view text) {
+bool CardRecord::Parse(std::string_view text) {
     size_t from = 0;
-    bool headerSeen = false;
+    bool headerSeen = false, cardSeen = false;
     while (from < text.size()) {
         size_t end = text.find_first_of("\r\n", from);
         if (end == std::string_view::npos) end = text.size();
@@ -209,25 +275,28 @@ void CardRecord::Parse(std::string_view text) {
         from = end + 1;
         if (line.empty()) continue;
         if (!headerSeen) {
-            if (line != kHeader) return;  // not a record of this program: nothing of it is trusted
+            if (line != kHeader) return false;  // not a record of this program: nothing of it is trusted
             headerSeen = true;
             continue;
         }
         std::vector<std::string_view> f = Fields(line);
-        if (f[0] == "clock" && f.size() >= 2) {
-            clock_.push_back(std::strtoll(std::string(f[1]).c_str(), nullptr, 10));
-            while (clock_.size() > kClockReadings) clock_.pop_front();
+        if (f[0] == "card" && f.size() >= 2 && !cardSeen) {
+            cardId_ = str::FromUtf8(f[1]);
+            cardSeen = true;
+        } else if (f[0] == "clock" && f.size() >= 2) {
+            NoteClockReading(std::strtoll(std::string(f[1]).c_str(), nullptr, 10));
         } else if (f[0] == "wait") {
             if (std::optional<PictureId> id = IdFromFields(f)) Wait(*id);
         } else if (f[0] == "stored" && f.size() >= 7) {
             if (std::optional<PictureId> id = IdFromFields(f)) NoteStored(*id, str::FromUtf8(f[6]));
         }
     }
+    return headerSeen;
 }
 
 int64_t IdentitiesSince(const std::wstring& folder, int64_t now) {
     const std::wstring file = folder + L"\\identities-since.txt";
-    if (std::optional<std::string> text = fs::ReadFile(file)) {
+    if (std::optional<std::string> text = fs::ReadFile(file, 64)) {
         int64_t since = std::strtoll(text->c_str(), nullptr, 10);
         if (since > 0) return since;
     }

@@ -23,19 +23,33 @@ public:
     // Bounds: far more than a card holds at once; the oldest entries go first.
     static constexpr size_t kMaxWaiting = 10000;
     static constexpr size_t kMaxStored = 30000;
+    // The entries' text together; the oldest stored entries go first, then
+    // the oldest waiting ones. A record file is read up to kReadLimit, which
+    // no record this program writes reaches.
+    static constexpr size_t kMaxEntryBytes = size_t{8} << 20;
+    static constexpr size_t kReadLimit = kMaxEntryBytes + (size_t{64} << 10);
     // How many clock readings of pictures seen arriving are kept; the
     // smallest is the offset (a picture is listed after it was taken).
     static constexpr size_t kClockReadings = 8;
+    // Readings beyond a century either way are taken as a century, so that
+    // a card time set right by them stays a time.
+    static constexpr int64_t kMaxClockOffsetNs = int64_t{100} * 366 * 86400 * 1000000000;
 
-    // The record file of a card in `folder` (letters, digits, "-" and "_"
-    // of the id; a card id may be any text the card sends).
+    // The record file of a card in `folder`: a readable part of the id, and
+    // a hash of all of it (a card id may be any text the card sends, and
+    // ids that differ in a space or a letter's case are other cards).
     static std::wstring FileFor(const std::wstring& folder, std::wstring_view cardId);
 
-    // Reads the card's record from `file` (empty when there is none or it
-    // cannot be read: a record that cannot be read holds nothing).
-    void Open(const std::wstring& file, std::wstring cardId);
+    // Reads the card's record from `folder` (empty when there is none; a
+    // record of the earlier naming is taken over when it names this card).
+    // A record file that is there and cannot be used (it cannot be read, is
+    // too large, or names another card) holds nothing for this card and is
+    // left as it is, never written over: the reason, for the journal. A file
+    // that is no record at all holds nothing and is written over.
+    std::optional<std::wstring> Open(const std::wstring& folder, std::wstring cardId);
     bool IsOpen() const { return !file_.empty(); }
     const std::wstring& CardId() const { return cardId_; }
+    const std::wstring& File() const { return file_; }
 
     // Pictures that were new and are not stored yet.
     bool IsWaiting(const PictureId& id) const { return waiting_.count(id.Key()) > 0; }
@@ -60,7 +74,8 @@ public:
     size_t StoredCount() const { return storedOrder_.size(); }
 
     // Computer clock minus camera clock, in ns, read for a picture seen
-    // arriving (an upper bound: the picture was taken before it was listed).
+    // arriving (an upper bound: the picture was taken before it was listed);
+    // kept within kMaxClockOffsetNs.
     void NoteClockReading(int64_t offsetNs);
     std::optional<int64_t> ClockOffset() const;
 
@@ -68,25 +83,32 @@ public:
     // Writes the record if it changed; false when it cannot be written.
     [[nodiscard]] bool Save();
 
+    // The record's text, and the record from a text (its card line becomes
+    // CardId; false when the text is no record); what Parse read, Serialize
+    // writes again.
     std::string Serialize() const;
-    void Parse(std::string_view text);
+    bool Parse(std::string_view text);
 
 private:
     struct Entry {
         PictureId id;
         std::wstring file;  // stored entries only
+        size_t bytes = 0;   // of its line
     };
     void Trim();
-    // Forgets a waiting picture (its place in waitingOrder_ is the caller's).
+    // Forget a picture (its place in waitingOrder_ or storedOrder_ is the caller's).
     void DropWaiting(const std::wstring& key);
+    void DropStored(const std::wstring& key);
 
     std::wstring file_, cardId_;
+    bool kept_ = false;  // another's record, or one that cannot be read: never written
     std::unordered_map<std::wstring, Entry> waiting_, stored_;  // by PictureId::Key
-    std::unordered_map<std::wstring, std::wstring> byFile_;     // lower-cased file -> Key
+    std::unordered_map<std::wstring, std::wstring> byFile_;     // fs::NameKey of the file -> Key, one per stored
     std::unordered_map<std::wstring, std::wstring> byPlace_;    // PlaceKey -> Key of the last stored
     std::unordered_map<std::wstring, std::wstring> waitingAt_;  // PlaceKey -> Key of the last waiting
     std::deque<std::wstring> waitingOrder_, storedOrder_;       // oldest first
     std::deque<int64_t> clock_;
+    size_t bytes_ = 0;  // the entries' lines
     bool dirty_ = false;
 };
 

@@ -54,18 +54,35 @@ bool Session::Accept(const std::wstring& host) {
 }
 
 // The card is known by its CID (op=120), the same whatever its address or
-// network name; a card without op=120 by its network name.
+// network name; a card without op=120 by its network name. A request that
+// got no answer says neither: a card known by its CID at this address
+// keeps it, and is asked again later.
 void Session::IdentifyCard() {
     CardAnswer a = port_->Get(CardUrl(CardHost, kCidPath), kCidReadBytes);
-    std::wstring id;
-    if (a.Whole()) {
-        std::wstring cid = str::ToLower(str::Trim(str::FromUtf8(a.body)));
-        bool hex = cid.size() == 32;
-        for (wchar_t c : cid) hex = hex && ((c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f'));
-        if (hex) id = L"cid-" + cid;
+    std::wstring cid = str::ToLower(str::Trim(str::FromUtf8(a.body)));
+    bool hex = a.Whole() && cid.size() == 32;
+    for (wchar_t c : cid) hex = hex && ((c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f'));
+    const bool answered = a.Whole() || (a.opened && a.status >= 400 && a.status < 500);
+    const bool sameCard = !cidHost_.empty() && cidHost_ == CardHost;
+    // Known by its network name until the CID came, at the same address:
+    // the same card, now by its better name.
+    const bool named = hex && sameCard && cidId_.empty() && cidAsked_;
+    cidAsked_ = !answered;
+    nextCidTry_ = port_->Now() + kCidRetryNs;
+    if (hex) {
+        cidId_ = L"cid-" + cid;
+        cidHost_ = CardHost;
+        Pictures.CardIdentified(cidId_, named);
+        return;
     }
-    if (id.empty() && !CardSsid.empty()) id = L"ssid-" + CardSsid;
-    if (!id.empty()) Pictures.CardIdentified(id);
+    if (!answered && sameCard && !cidId_.empty()) return;
+    cidId_.clear();
+    cidHost_ = CardHost;
+    if (!CardSsid.empty()) Pictures.CardIdentified(L"ssid-" + CardSsid);
+}
+
+void Session::IdentifyAgainLater() {
+    if (cidAsked_ && CardConnected && port_->Now() >= nextCidTry_) IdentifyCard();
 }
 
 void Session::ShowSearching() { port_->Lamp(ids::kCardButton, model::Lamp::Blue, model::LampAt::Top); }
@@ -164,7 +181,7 @@ void Session::FollowCamera(const std::wstring& next) {
 bool Session::AutoTransferWants(const CardFileRecord& c) const {
     std::wstring mode = str::ToLower(Config.TransferModeAuto);
     auto wants = [&](const std::wstring& ext, Store folder) {
-        return !ext.empty() && str::ContainsI(c.Name, ext) && (c.Size <= 0 || Pictures.NeedsFetch(c, folder));
+        return IsOfKind(c.Name, ext) && (c.Size <= 0 || Pictures.NeedsFetch(c, folder));
     };
     return ((mode == L"lores" || mode == L"both") && wants(Config.TransferLoRes, Store::LoRes)) ||
            ((mode == L"hires" || mode == L"both") && wants(Config.TransferHiRes, Store::HiRes));
@@ -193,7 +210,15 @@ void Session::ListPreviousFolders() {
 }
 
 void Session::JournalOnce(const std::wstring& text) {
-    if (SaidOnce.insert(text).second) port_->Journal(text);
+    std::wstring remark = text.size() > kRemarkChars ? text.substr(0, kRemarkChars) + L"..." : text;
+    if (SaidOnce.count(remark)) return;
+    if (SaidOnce.size() < kMaxRemarks) {
+        port_->Journal(remark);
+        SaidOnce.insert(std::move(remark));
+    } else if (!remarksCut_) {
+        remarksCut_ = true;
+        port_->Journal(L"Card: more than " + std::to_wstring(kMaxRemarks) + L" remarks in this run; the rest go unsaid");
+    }
 }
 
 void Session::Begin(const Settings& settings, const std::wstring& settingsFile, const std::wstring& recordFolder,
@@ -232,7 +257,10 @@ bool Session::Poll(bool changeRead) {
         UpdateFlag = SearchUrl() ? CardChange::Found : CardChange::None;
         if (UpdateFlag == CardChange::Found) TransferCandidateCount = ListCameraFolder();
     }
-    if (CardConnected) UpdateFlag = changeRead ? CardChange::Changed : CheckUpdate();
+    if (CardConnected) {
+        IdentifyAgainLater();
+        UpdateFlag = changeRead ? CardChange::Changed : CheckUpdate();
+    }
     // Back at another address: what was taken meanwhile is listed at once.
     if (CardConnected && UpdateFlag == CardChange::None && SearchAgainWhileSilent()) UpdateFlag = CardChange::Changed;
     if (UpdateFlag == CardChange::Unchanged && ChangeNotListed) UpdateFlag = CardChange::Changed;
@@ -370,7 +398,7 @@ int32_t Session::NoTransferList() {
     for (const CardFileRecord& c : Lists.TransferCandidates) {
         bool fetch = false;
         for (auto [ext, folder] : {std::pair{&Config.TransferLoRes, Store::LoRes}, {&Config.TransferHiRes, Store::HiRes}})
-            fetch = fetch || (!ext->empty() && str::ContainsI(c.Name, *ext) && Pictures.NeedsFetch(c, folder));
+            fetch = fetch || (IsOfKind(c.Name, *ext) && Pictures.NeedsFetch(c, folder));
         leftAlone += fetch ? 0 : 1;
     }
     return leftAlone;
@@ -387,7 +415,7 @@ std::vector<TransferStep> Session::TransferSteps(bool automatic) {
     // the first raw file takes the card for half a minute.
     if (mode == L"both" && Config.LoResFirst && !Config.TransferLoRes.empty())
         std::stable_partition(pictures.begin(), pictures.end(), [&](const CardFileRecord* c) {
-            return str::ContainsI(c->Name, Config.TransferLoRes);
+            return IsOfKind(c->Name, Config.TransferLoRes);
         });
     std::vector<TransferStep> steps;
     for (const CardFileRecord* c : pictures) {
@@ -399,11 +427,9 @@ std::vector<TransferStep> Session::TransferSteps(bool automatic) {
             continue;
         }
         // An empty extension means that kind is not transferred.
-        if (loRes && !Config.TransferLoRes.empty() && str::ContainsI(c->Name, Config.TransferLoRes) &&
-            Pictures.NeedsFetch(*c, Store::LoRes))
+        if (loRes && IsOfKind(c->Name, Config.TransferLoRes) && Pictures.NeedsFetch(*c, Store::LoRes))
             steps.push_back({*c, Store::LoRes, true});
-        if (hiRes && !Config.TransferHiRes.empty() && str::ContainsI(c->Name, Config.TransferHiRes) &&
-            Pictures.NeedsFetch(*c, Store::HiRes))
+        if (hiRes && IsOfKind(c->Name, Config.TransferHiRes) && Pictures.NeedsFetch(*c, Store::HiRes))
             steps.push_back({*c, Store::HiRes, mode == L"hires"});
     }
     return steps;

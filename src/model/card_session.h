@@ -31,6 +31,12 @@ inline constexpr size_t kCidReadBytes = 64;  // a CID is 32 hex digits
 // A card silent this long while a range is configured is looked for again
 // over the range (it may have come back at another address).
 inline constexpr int64_t kSilentBeforeSearchNs = int64_t{30} * 1000000000;
+// A CID request (op=120) that got no answer is asked again after this long.
+inline constexpr int64_t kCidRetryNs = int64_t{30} * 1000000000;
+// Remarks written once per run: a card that sends ever new odd names makes
+// no more than this many, each at most kRemarkChars long.
+inline constexpr size_t kMaxRemarks = 500;
+inline constexpr size_t kRemarkChars = 300;
 
 // What one short request brought back.
 struct CardAnswer {
@@ -110,7 +116,7 @@ public:
     // build is kept here until the camera folder is listed again, so a shot
     // made meanwhile is not missed on the next tick.
     bool ChangeNotListed = false;
-    std::set<std::wstring> SaidOnce;  // journal texts already written this run
+    std::set<std::wstring> SaidOnce;  // journal texts already written this run, at most kMaxRemarks
     // A camera folder followed by the card thread (FollowNewFolders): the
     // interface's settings name the old one until its copy of Path follows.
     std::wstring FollowedFrom, FollowedTo;
@@ -139,7 +145,8 @@ public:
     // one the user chose.
     void AdoptSettings(const Settings& settings);
     // Writes a journal line the first time the text comes up in this run, so
-    // a polled listing does not repeat its remarks on every tick.
+    // a polled listing does not repeat its remarks on every tick; past
+    // kMaxRemarks one line says that the rest go unsaid.
     void JournalOnce(const std::wstring& text);
 
     // Part of the card timer step before the automatic transfer: finds and
@@ -202,6 +209,7 @@ private:
     void ListPreviousFolders();
     bool AutoTransferWants(const CardFileRecord& c) const;
     void IdentifyCard();
+    void IdentifyAgainLater();
     bool SearchAgainWhileSilent();
     void LookForNextFolder();
 
@@ -212,6 +220,13 @@ private:
     std::wstring folderAlreadyNext_;
     int64_t nextSilentSearch_ = 0;  // when a silent card is looked for again
     int64_t silentSearchPause_ = kSilentBeforeSearchNs;
+    // The card's CID and the address it answered it at; while a CID request
+    // there fails, the card keeps it. A card that gave no answer to it yet
+    // is asked again from nextCidTry_ on.
+    std::wstring cidId_, cidHost_;
+    bool cidAsked_ = false;
+    int64_t nextCidTry_ = 0;
+    bool remarksCut_ = false;  // said that further remarks go unsaid
 
     CardPort* port_;
 };

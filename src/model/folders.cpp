@@ -122,9 +122,12 @@ std::wstring StoreFolder(const Settings& s, Store where) {
 }
 
 std::wstring StoreFile(const Settings& s, Store where, std::wstring_view name) {
-    std::wstring file = StoreFolder(s, where) + (where == Store::ThumbnailCache ? L"\\_thm_" : L"\\") + std::wstring(name);
-    return where == Store::Tmp ? file + std::wstring(kDownloadSuffix) : file;
+    return StoreFolder(s, where) + (where == Store::ThumbnailCache ? L"\\_thm_" : L"\\") + std::wstring(name);
 }
+
+std::wstring DownloadFile(const Settings& s) { return StoreFolder(s, Store::Tmp) + L"\\Wemlox" + std::wstring(kDownloadSuffix); }
+
+std::wstring PartFolder(const std::wstring& folder) { return folder + L"\\" + std::wstring(kPartFolder); }
 
 namespace {
 

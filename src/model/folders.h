@@ -43,13 +43,21 @@ std::optional<SettingsProblem> MakeWorkingTree(Settings& s, bool tfaActive, std:
 // The folders of the picture store and the files in them: every path of the
 // store is built here.
 enum class Store { LoRes, HiRes, Selected, Storage, Target, Tmp, ThumbnailCache };
-inline constexpr std::wstring_view kDownloadSuffix = L".download";
 std::wstring StoreFolder(const Settings& s, Store where);
 // The file of that name there; in the thumbnail cache, the card picture's
-// cached thumbnail ("_thm_" + name); in the temporary folder, the download of
-// that name (name + ".download", so that what a cut run left there is known
-// as such).
+// cached thumbnail ("_thm_" + name).
 std::wstring StoreFile(const Settings& s, Store where, std::wstring_view name);
+// The program's helper files take no name a card could give: a download is
+// written to one file of the temporary folder, and a file on its way into a
+// folder waits in a folder of the program's own inside it (without a dot,
+// so no picture's name can be it), which keeps the last step a rename on
+// one volume. What a cut run left there is known as such.
+inline constexpr std::wstring_view kDownloadSuffix = L".download";
+inline constexpr std::wstring_view kPartFolder = L"~wemlox";
+// TmpPath\Wemlox.download.
+std::wstring DownloadFile(const Settings& s);
+// The helper folder inside `folder`.
+std::wstring PartFolder(const std::wstring& folder);
 // The parts of a path own_CheckPathFile gives: the whole (trimmed) path, its
 // folder with the trailing "\", the file name, the extension without its dot.
 enum class PathPart { PathFile, Path, File, Ext };

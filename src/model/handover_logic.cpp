@@ -8,6 +8,7 @@
 
 #include "base/fs.h"
 #include "base/str.h"
+#include "model/card_list.h"
 #include "model/picture.h"
 
 namespace model {
@@ -76,16 +77,12 @@ std::wstring_view ExtensionOf(std::wstring_view path) {
 
 bool NamedAsPicture(std::wstring_view extension, std::wstring_view hiRes, std::wstring_view loRes) {
     for (std::wstring_view e : {hiRes, loRes, L".jpg"sv, L".jpeg"sv})
-        if (!e.empty() && str::EqualsI(extension, e)) return true;
+        if (IsOfKind(extension, e) && extension.size() == e.size()) return true;
     return false;
 }
 
 // The file's first bytes, "" when it cannot be read.
-std::string FirstBytes(const std::wstring& path) {
-    std::string bytes = fs::ReadFile(path).value_or("");
-    bytes.resize(std::min(bytes.size(), kPictureHeadBytes));
-    return bytes;
-}
+std::string FirstBytes(const std::wstring& path) { return fs::ReadRange(path, 0, kPictureHeadBytes).value_or(""); }
 
 std::wstring NotFoundLine(const std::wstring& extension, const std::wstring& text) {
     return L"Extension: " + extension + L" not found in File Name: " + text;

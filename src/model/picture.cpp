@@ -2,6 +2,7 @@
 #include "model/picture.h"
 
 #include "base/str.h"
+#include "model/folders.h"
 
 namespace model {
 
@@ -15,7 +16,7 @@ std::wstring_view WithoutSlashes(std::wstring_view folder) {
 
 }  // namespace
 
-std::wstring PictureId::PlaceKey() const { return str::ToLower(WithoutSlashes(folder)) + L"/" + str::ToLower(name); }
+std::wstring PictureId::PlaceKey() const { return fs::NameKey(WithoutSlashes(folder)) + L"/" + fs::NameKey(name); }
 
 std::wstring PictureId::Key() const {
     return PlaceKey() + L"|" + std::to_wstring(size) + L"|" + std::to_wstring(date) + L"|" + std::to_wstring(time);
@@ -43,7 +44,16 @@ std::wstring BesideName(std::wstring_view name, int n) {
     if (n <= 1) return std::wstring(name);
     size_t dot = name.find_last_of(L'.');
     if (dot == 0 || dot == std::wstring_view::npos) dot = name.size();
-    return std::wstring(name.substr(0, dot)) + L"-" + std::to_wstring(n) + std::wstring(name.substr(dot));
+    const std::wstring_view stem = name.substr(0, dot), extension = name.substr(dot);
+    const std::wstring number = L"-" + std::to_wstring(n);
+    if (stem.size() + number.size() + extension.size() <= kMaxNameLength)
+        return std::wstring(stem) + number + std::wstring(extension);
+    const std::wstring mark = L"~" + str::Hex(str::Hash64(str::ToUtf8(name)), 8);
+    const size_t fixed = mark.size() + number.size() + extension.size();
+    if (fixed >= kMaxNameLength) return L"";
+    size_t room = kMaxNameLength - fixed;
+    if (room > 0 && stem[room - 1] >= 0xD800 && stem[room - 1] <= 0xDBFF) room--;  // not half a pair
+    return std::wstring(stem.substr(0, room)) + mark + number + std::wstring(extension);
 }
 
 bool StoredFileIs(const fs::FileEntry& file, const PictureId& id, int64_t since) {
@@ -56,17 +66,26 @@ bool StoredFileIs(const fs::FileEntry& file, const PictureId& id, int64_t since)
 
 bool PlaceFile(const std::wstring& from, const std::wstring& to, std::optional<int64_t> time, bool replace,
                std::wstring& why) {
-    const std::wstring part = to + L".part";
-    bool ok = fs::MoveFileReplacing(from, part);
+    const std::wstring parts = PartFolder(to.substr(0, to.find_last_of(L'\\')));
+    const std::wstring part = parts + L"\\picture.part";
+    bool ok = fs::CreateDirs(parts) && fs::MoveFileReplacing(from, part);
     if (ok) {
         if (time) (void)fs::SetLastWriteTime(part, *time);
         if (!replace && fs::FileSize(to) == std::optional<uint64_t>(0)) (void)fs::DeleteFileAt(to);
         ok = replace ? fs::MoveFileReplacing(part, to) : fs::MoveFileNew(part, to);
     }
-    if (ok) return true;
-    why = fs::LastErrorText();
-    (void)fs::DeleteFileAt(part);
-    return false;
+    if (!ok) {
+        why = fs::LastErrorText();
+        (void)fs::DeleteFileAt(part);
+    }
+    (void)fs::RemoveDir(parts);
+    return ok;
+}
+
+void SweepPartFolder(const std::wstring& folder) {
+    const std::wstring parts = PartFolder(folder);
+    for (const fs::FileEntry& f : fs::ListFiles(parts)) (void)fs::DeleteFileAt(parts + L"\\" + f.name);
+    (void)fs::RemoveDir(parts);
 }
 
 std::wstring BesideText(std::wstring_view name, std::wstring_view storedAs) {
@@ -89,6 +108,7 @@ std::optional<std::wstring> StoredName(const FileLookup& lookup, const PictureId
 std::optional<std::wstring> FreeName(const FileLookup& lookup, std::wstring_view name) {
     for (int n = 1; n <= kMaxBesideNames; n++) {
         std::wstring candidate = BesideName(name, n);
+        if (candidate.empty()) return std::nullopt;
         if (!lookup(candidate)) return candidate;
     }
     return std::nullopt;

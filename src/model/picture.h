@@ -23,7 +23,7 @@ struct PictureId {
     int32_t date = 0, time = 0;  // the listing's FAT date and time fields
 
     // One text per picture, equal for equal pictures: folder and name
-    // ignoring case and a leading "/", size, date and time.
+    // ignoring case (fs::NameKey) and a leading "/", size, date and time.
     std::wstring Key() const;
     // Folder and name alone, ignoring case: the card's place of the picture.
     std::wstring PlaceKey() const;
@@ -47,10 +47,18 @@ using FileLookup = std::function<std::optional<fs::FileEntry>(const std::wstring
 // The lookup in a folder on disk.
 FileLookup FolderOnDisk(std::wstring folder);
 
+// The longest file name the file system takes (NTFS: 255 UTF-16 units).
+inline constexpr size_t kMaxNameLength = 255;
 // The n-th name a picture may have in a folder: its own for n = 1, then
-// stem + "-" + n + extension ("P1010001-2.JPG").
+// stem + "-" + n + extension ("P1010001-2.JPG"). A name that would be too
+// long has its stem cut and a mark of the whole name put in ("~" and eight
+// hex digits), so two long names never share the names beside them; empty
+// when even that does not fit.
 std::wstring BesideName(std::wstring_view name, int n);
-// The most names a picture is looked for under, and may be given.
+// The most names a picture is looked for under, and may be given. A look
+// runs through the names that are taken and ends at the first free one, so
+// it costs what the folder holds of that name, and each stored file is on
+// the way of two names at most (its own and the one it stands beside).
 inline constexpr int kMaxBesideNames = 999;
 
 // True when the stored file is the picture: the same size, and the card's
@@ -59,13 +67,16 @@ inline constexpr int kMaxBesideNames = 999;
 // a valid card time are the picture when their sizes agree.
 bool StoredFileIs(const fs::FileEntry& file, const PictureId& id, int64_t since);
 
-// Moves a finished download to `to` by way of `to` + ".part" (a move across
-// volumes copies, and the store never holds a picture cut short under its
-// own name), with the card's time when there is one. Never over another
-// file unless `replace`; an empty file in the way is a failed copy and goes.
-// False, with the system's reason in `why`, when it could not be done.
+// Moves a finished download to `to` by way of a file in the folder's
+// PartFolder (a move across volumes copies, and the store never holds a
+// picture cut short under its own name), with the card's time when there
+// is one. Never over another file unless `replace`; an empty file in the way
+// is a failed copy and goes. False, with the system's reason in `why`, when
+// it could not be done.
 [[nodiscard]] bool PlaceFile(const std::wstring& from, const std::wstring& to, std::optional<int64_t> time,
                              bool replace, std::wstring& why);
+// Removes what a run cut short left in the folder's PartFolder.
+void SweepPartFolder(const std::wstring& folder);
 // The journal's word when a picture went beside another of its name.
 std::wstring BesideText(std::wstring_view name, std::wstring_view storedAs);
 
@@ -73,7 +84,7 @@ std::wstring BesideText(std::wstring_view name, std::wstring_view storedAs);
 // own name and the names beside it; nothing when none is.
 std::optional<std::wstring> StoredName(const FileLookup& lookup, const PictureId& id, int64_t since);
 // The name the picture gets in a folder: its own when free, else the first
-// free name beside it; nothing when all are taken.
+// free name beside it; nothing when all are taken (or none fits).
 std::optional<std::wstring> FreeName(const FileLookup& lookup, std::wstring_view name);
 
 }  // namespace model

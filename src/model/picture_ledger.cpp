@@ -1,6 +1,8 @@
 // The transfer's rules over the card's listings, the store and the record.
 #include "model/picture_ledger.h"
 
+#include <algorithm>
+
 #include "base/str.h"
 #include "model/card_session.h"
 #include "model/ids.h"
@@ -28,11 +30,12 @@ void PictureLedger::Begin(std::wstring recordFolder, int64_t runStart, int64_t s
     since_ = since;
 }
 
-void PictureLedger::CardIdentified(const std::wstring& cardId) {
+void PictureLedger::CardIdentified(const std::wstring& cardId, bool sameCard) {
     if (record_.IsOpen() && record_.CardId() == cardId) return;
-    bool another = record_.IsOpen();
+    bool another = record_.IsOpen() && !sameCard;
     (void)SaveRecord();
-    record_.Open(CardRecord::FileFor(recordFolder_, cardId), cardId);
+    if (std::optional<std::wstring> why = record_.Open(recordFolder_, cardId))
+        port_->Journal(L"Card record not used, and left as it is: " + record_.File() + L" (" + *why + L")");
     // Another card's pictures were not on this card: its own listing
     // decides which of its pictures are from before.
     if (another) {
@@ -50,11 +53,15 @@ void PictureLedger::Configure(const Settings& s) {
     loRes_ = s.TransferLoRes;
     doNotLoad_ = s.DoNotLoad;
     onlyAdded_ = s.TransferOnlyAddedFiles;
-    index_.Refresh(s.SourcePath);
     // What a run that was cut short left behind (the computer switched off
     // in the middle of a download or a move) goes: nothing is being
     // downloaded or placed while the rules are brought up to date.
-    for (const std::wstring& cut : index_.TakeCutFiles()) (void)fs::DeleteFileAt(cut);
+    if (partsSwept_ != s.SourcePath) {
+        partsSwept_ = s.SourcePath;
+        SweepPartFolder(hiResFolder_);
+        SweepPartFolder(loResFolder_);
+    }
+    index_.Refresh(s.SourcePath);
     if (!tmpSwept_) {
         tmpSwept_ = true;
         const std::wstring tmp = StoreFolder(s, Store::Tmp);
@@ -66,7 +73,11 @@ void PictureLedger::Configure(const Settings& s) {
 std::wstring PictureLedger::FolderOf(Store folder) const { return folder == Store::HiRes ? hiResFolder_ : loResFolder_; }
 
 FileLookup PictureLedger::LookupIn(Store folder) const {
-    return [this, folder](const std::wstring& name) { return index_.Find(folder, name); };
+    return [this, folder](const std::wstring& name) -> std::optional<fs::FileEntry> {
+        if (std::optional<fs::FileEntry> file = index_.Find(folder, name)) return file;
+        if (index_.Taken(folder, name)) return fs::FileEntry{name, 0, 0};
+        return std::nullopt;
+    };
 }
 
 bool PictureLedger::IsNew(const PictureId& id) const {
@@ -142,12 +153,11 @@ void PictureLedger::ForgetSnapshot() {
 }
 
 bool PictureLedger::HasKind(const CardFileRecord& c, Store folder) const {
-    const std::wstring& extension = folder == Store::HiRes ? hiRes_ : loRes_;
-    return !extension.empty() && str::ContainsI(c.Name, extension);
+    return IsOfKind(c.Name, folder == Store::HiRes ? hiRes_ : loRes_);
 }
 
 bool PictureLedger::Barred(const CardFileRecord& c) const {
-    if (!doNotLoad_.empty() && str::EqualsI(c.Name, doNotLoad_)) return true;
+    if (!doNotLoad_.empty() && fs::NameKey(c.Name) == fs::NameKey(doNotLoad_)) return true;
     return onlyAdded_ && snapshotTaken_ && snapshot_.count(IdOf(c).Key()) > 0;
 }
 
@@ -211,6 +221,36 @@ void PictureLedger::StoreFailed(Store folder, const std::wstring& what, const st
                        std::to_wstring(kStoreRetryNs / 1000000000) + L" s");
 }
 
+bool PictureLedger::TakesFiles(const std::wstring& dir, std::wstring& why) const {
+    const std::wstring parts = PartFolder(dir), probe = parts + L"\\probe.tmp";
+    const bool ok = fs::CreateDirs(parts) && fs::WriteFile(probe, "");
+    if (!ok) why = fs::LastErrorText();
+    (void)fs::DeleteFileAt(probe);
+    (void)fs::RemoveDir(parts);
+    return ok;
+}
+
+std::wstring PictureLedger::PauseKey(const CardFileRecord& c, Store folder) const {
+    return std::wstring(FolderName(folder)) + L"|" + IdOf(c).Key();
+}
+
+void PictureLedger::CannotPlace(const CardFileRecord& c, Store folder, const std::wstring& what,
+                                const std::wstring& why, int64_t now) {
+    const std::wstring key = PauseKey(c, folder);
+    if (!paused_.count(key) && paused_.size() >= kMaxPicturesLeft) {
+        auto soonest = std::min_element(paused_.begin(), paused_.end(),
+                                        [](const auto& a, const auto& b) { return a.second.nextTry < b.second.nextTry; });
+        paused_.erase(soonest);
+    }
+    Pause& p = paused_[key];
+    const bool first = p.length == 0;
+    p.length = first ? kPictureRetryNs : std::min(p.length * 2, kPictureRetryMaxNs);
+    p.nextTry = now + p.length;
+    port_->Lamp(ids::kCardButton, model::Lamp::Red, model::LampAt::Bottom);
+    if (first)
+        port_->Journal(L"Not stored: " + what + L" (" + why + L"); the other pictures go on, this one is tried again later");
+}
+
 bool PictureLedger::StoreReady(Store folder, int64_t size, int64_t now) {
     Health& h = health_[Slot(folder)];
     if (h.failing && now < h.nextTry) return false;
@@ -230,13 +270,10 @@ bool PictureLedger::StoreReady(Store folder, int64_t size, int64_t now) {
         return false;
     }
     if (!h.failing) return true;
-    const std::wstring probe = dir + L"\\~wemlox-probe.tmp";
-    if (!fs::WriteFile(probe, "") ) {
-        StoreFailed(folder, dir, fs::LastErrorText(), now, false);
-        (void)fs::DeleteFileAt(probe);
+    if (std::wstring why; !TakesFiles(dir, why)) {
+        StoreFailed(folder, dir, why, now, false);
         return false;
     }
-    (void)fs::DeleteFileAt(probe);
     h.failing = false;
     port_->Journal(L"Store works again: " + dir);
     return true;
@@ -249,15 +286,17 @@ StorePlan PictureLedger::Plan(const CardFileRecord& c, Store folder, int64_t now
         plan.action = StorePlan::Action::Writing;
         return plan;
     }
+    plan.action = StorePlan::Action::Later;
+    if (auto paused = paused_.find(PauseKey(c, folder)); paused != paused_.end() && now < paused->second.nextTry)
+        return plan;
     plan.cutCopies = CutCopies(c, folder);
     std::optional<std::wstring> name = FreeName(LookupIn(folder), c.Name);
     if (!name && plan.cutCopies.empty()) {
-        StoreFailed(folder, FolderOf(folder) + L"\\" + c.Name, L"every name beside it is taken", now, true);
-        plan.action = StorePlan::Action::Later;
+        CannotPlace(c, folder, FolderOf(folder) + L"\\" + c.Name, L"every name beside it is taken", now);
         return plan;
     }
     plan.fileName = name.value_or(L"");
-    plan.action = StoreReady(folder, c.Size, now) ? StorePlan::Action::Fetch : StorePlan::Action::Later;
+    if (StoreReady(folder, c.Size, now)) plan.action = StorePlan::Action::Fetch;
     return plan;
 }
 
@@ -276,21 +315,31 @@ Placed PictureLedger::Place(const CardFileRecord& c, Store folder, const StorePl
             break;
         }
     if (fileName.empty()) {
-        StoreFailed(folder, dir + L"\\" + c.Name, L"every name beside it is taken", now, true);
+        CannotPlace(c, folder, dir + L"\\" + c.Name, L"every name beside it is taken", now);
         return placed;
     }
     placed.path = dir + L"\\" + fileName;
     if (!PlaceFile(downloaded, placed.path, CardTime(id), replace, placed.why)) {
-        StoreFailed(folder, placed.path, placed.why, now, true);
+        // The name was taken after all (the folder changed since it was
+        // listed, or the file system compares a letter otherwise): the next
+        // try goes beside it. Otherwise the name is the trouble, unless the
+        // store takes no file at all.
+        if (fs::FileSize(placed.path) || fs::IsDirectory(placed.path))
+            index_.NoteTaken(folder, fileName);
+        else if (std::wstring unused; TakesFiles(dir, unused))
+            CannotPlace(c, folder, placed.path, placed.why, now);
+        else
+            StoreFailed(folder, placed.path, placed.why, now, true);
         return placed;
     }
     placed.ok = true;
+    paused_.erase(PauseKey(c, folder));
     fs::FileEntry file = fs::FileFacts(placed.path).value_or(fs::FileEntry{fileName, static_cast<uint64_t>(id.size), now});
     file.name = fileName;
     index_.NoteStored(folder, file);
     record_.NoteStored(id, std::wstring(FolderName(folder)) + L"\\" + fileName);
     record_.StopWaiting(id);
-    if (!str::EqualsI(fileName, c.Name) && !replace) port_->Journal(BesideText(c.Name, fileName));
+    if (fs::NameKey(fileName) != fs::NameKey(c.Name) && !replace) port_->Journal(BesideText(c.Name, fileName));
     return placed;
 }
 
@@ -313,7 +362,7 @@ PictureLedger::SizeSeen* PictureLedger::SeenAtThisSize(const CardFileRecord& c) 
 
 bool PictureLedger::SaveRecord() {
     if (record_.Save()) return true;
-    if (!recordUnwritable_) port_->Journal(L"Card record cannot be written: " + CardRecord::FileFor(recordFolder_, record_.CardId()) + L" (" + fs::LastErrorText() + L")");
+    if (!recordUnwritable_) port_->Journal(L"Card record cannot be written: " + record_.File() + L" (" + fs::LastErrorText() + L")");
     recordUnwritable_ = true;
     return false;
 }

@@ -29,7 +29,7 @@ struct StorePlan {
     enum class Action {
         Skip,   // the folder holds the picture already
         Fetch,  // download it and place it under `fileName`
-        Later,  // the store cannot take it now; it stays new
+        Later,  // the store, or this picture's name, cannot be taken now; it stays new
         Writing,  // a JPEG found cut short whose size has not held yet: listed again, not fetched now
     };
     Action action = Action::Skip;
@@ -52,6 +52,13 @@ class PictureLedger {
 public:
     // How long a store that failed is left alone before it is tried again.
     static constexpr int64_t kStoreRetryNs = int64_t{15} * 1000000000;
+    // A picture the store cannot take while it takes others (no free name
+    // beside it, a name the file system refuses) is left alone this long,
+    // twice as long after each try up to kPictureRetryMaxNs; the pictures
+    // after it go on at once. At most kMaxPicturesLeft are kept so.
+    static constexpr int64_t kPictureRetryNs = kStoreRetryNs;
+    static constexpr int64_t kPictureRetryMaxNs = int64_t{600} * 1000000000;
+    static constexpr size_t kMaxPicturesLeft = 1000;
     // A picture is taken to have arrived between two listings of its folder
     // this close together; later readings of the clock would be too loose.
     static constexpr int64_t kArrivalWindowNs = int64_t{60} * 1000000000;
@@ -65,7 +72,9 @@ public:
     void Begin(std::wstring recordFolder, int64_t runStart, int64_t since);
     // The card answered as `cardId` (its CID, else its network name): its
     // record is opened; the record of the card before is written first.
-    void CardIdentified(const std::wstring& cardId);
+    // `sameCard`: the card before was this one under another name (its
+    // network name until its CID came), so what the run knows of it stays.
+    void CardIdentified(const std::wstring& cardId, bool sameCard = false);
     // The settings that the rules read, as they are now.
     void Configure(const Settings& s);
 
@@ -89,11 +98,14 @@ public:
     // barred, not stored (a copy cut short counts as not stored).
     bool NeedsFetch(const CardFileRecord& c, Store folder) const;
 
-    // What to do now with the picture for the folder; a store that failed is
-    // tried again when its pause is over.
+    // What to do now with the picture for the folder; a store that failed,
+    // or a picture it could not take, is tried again when its pause is over.
     StorePlan Plan(const CardFileRecord& c, Store folder, int64_t now);
     // Places a complete download into the store as the plan says, with the
     // card's time as its modification time; never over another picture.
+    // When it cannot, a store that still takes files has the picture paused
+    // (a name found taken meanwhile only makes the next try go beside it);
+    // otherwise the store is.
     Placed Place(const CardFileRecord& c, Store folder, const StorePlan& plan, const std::wstring& downloaded,
                  int64_t now);
     // True when the downloaded JPEG is no whole picture yet: it lacks its
@@ -124,6 +136,9 @@ private:
         bool failing = false;
         int64_t nextTry = 0;
     };
+    struct Pause {
+        int64_t nextTry = 0, length = 0;
+    };
     FileLookup LookupIn(Store folder) const;
     bool HasKind(const CardFileRecord& c, Store folder) const;
     std::wstring FolderOf(Store folder) const;
@@ -134,6 +149,13 @@ private:
     // Marks the folder failing until its pause is over, with button 6's
     // lamp red; the journal hears of it when `say` or when it begins.
     void StoreFailed(Store folder, const std::wstring& what, const std::wstring& why, int64_t now, bool say);
+    // True when a file can be made in the folder now; else why not.
+    bool TakesFiles(const std::wstring& dir, std::wstring& why) const;
+    // Pauses one picture for the folder, with button 6's lamp red; the
+    // journal hears of it once.
+    void CannotPlace(const CardFileRecord& c, Store folder, const std::wstring& what, const std::wstring& why,
+                     int64_t now);
+    std::wstring PauseKey(const CardFileRecord& c, Store folder) const;
 
     CardPort* port_;
     std::wstring recordFolder_;
@@ -148,8 +170,10 @@ private:
     CardRecord record_;
     bool recordUnwritable_ = false;  // said once
     bool tmpSwept_ = false;          // the temporary folder, once a run
+    std::wstring partsSwept_;        // the store whose helper folders were swept
     StoreIndex index_;
     Health health_[2];  // HiRes, LoRes
+    std::unordered_map<std::wstring, Pause> paused_;  // by PauseKey
     // Per folder of the card: when it was listed last, and each picture's
     // size in its last two listings (by PictureId::PlaceKey) with the time
     // of the first listing that showed that size.

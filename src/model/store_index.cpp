@@ -1,8 +1,6 @@
 // The picture store's files in memory, listed again only when changed.
 #include "model/store_index.h"
 
-#include "base/str.h"
-
 namespace model {
 
 bool StoreIndex::Refresh(const std::wstring& sourcePath) { return Refresh(sourcePath, fs::Now()); }
@@ -28,14 +26,12 @@ bool StoreIndex::Refresh(const std::wstring& sourcePath, int64_t now) {
 
 void StoreIndex::List(Folder& folder, std::optional<int64_t> stamp, int64_t now) {
     folder.files.clear();
+    folder.taken.clear();
     if (stamp) {
         for (fs::FileEntry& f : fs::ListFiles(folder.path)) {
-            if (str::EndsWithI(f.name, L".part")) {
-                cutFiles_.push_back(folder.path + L"\\" + f.name);
-            } else if (f.size > 0) {
-                std::wstring key = str::ToLower(f.name);
-                folder.files.emplace(std::move(key), std::move(f));
-            }
+            if (f.size == 0) continue;
+            std::wstring key = fs::NameKey(f.name);
+            folder.files.emplace(std::move(key), std::move(f));
         }
     }
     folder.stamp = stamp;
@@ -49,16 +45,24 @@ void StoreIndex::List(Folder& folder, std::optional<int64_t> stamp, int64_t now)
 void StoreIndex::NoteStored(Store folder, const fs::FileEntry& file) {
     if (file.name.empty() || file.size == 0) return;
     Folder& f = Of(folder);
-    f.files[str::ToLower(file.name)] = file;
+    f.files[fs::NameKey(file.name)] = file;
     if (f.listed && f.trusted) f.stamp = fs::LastWriteTime(f.path);
     generation_++;
 }
 
 std::optional<fs::FileEntry> StoreIndex::Find(Store folder, std::wstring_view name) const {
     const Files& files = Of(folder).files;
-    auto it = files.find(str::ToLower(name));
+    auto it = files.find(fs::NameKey(name));
     if (it == files.end()) return std::nullopt;
     return it->second;
+}
+
+void StoreIndex::NoteTaken(Store folder, std::wstring_view name) { Of(folder).taken.insert(fs::NameKey(name)); }
+
+bool StoreIndex::Taken(Store folder, std::wstring_view name) const {
+    const Folder& f = Of(folder);
+    const std::wstring key = fs::NameKey(name);
+    return f.files.count(key) > 0 || f.taken.count(key) > 0;
 }
 
 size_t StoreIndex::Size() const { return folders_[0].files.size() + folders_[1].files.size(); }

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "base/fs.h"
@@ -45,26 +46,30 @@ public:
     // costs at most a name.)
     void NoteStored(Store folder, const fs::FileEntry& file);
 
-    // The non-empty file of this name (ignoring case) in HiRes or LoRes. An
-    // empty file is a failed or unfinished copy, so it counts as missing.
+    // The non-empty file of this name (ignoring case as the file system
+    // does, fs::NameKey) in HiRes or LoRes. An empty file is a failed or
+    // unfinished copy, so it counts as missing.
     std::optional<fs::FileEntry> Find(Store folder, std::wstring_view name) const;
+    // A name the file system holds although the listing had no picture
+    // under it (a folder, or a file that came after the listing): no name
+    // to give, until the folder is listed again.
+    void NoteTaken(Store folder, std::wstring_view name);
+    bool Taken(Store folder, std::wstring_view name) const;
     // Files in the store (HiRes and LoRes together).
     size_t Size() const;
     // Goes up with every change of the files, so users can keep what they
     // derive from them until it moves.
     uint64_t Generation() const { return generation_; }
-    // Files the listings met that a move cut short left behind (".part"):
-    // no pictures; handed over once.
-    std::vector<std::wstring> TakeCutFiles() { return std::move(cutFiles_); }
 
 private:
-    using Files = std::unordered_map<std::wstring, fs::FileEntry>;  // by lower-cased name
+    using Files = std::unordered_map<std::wstring, fs::FileEntry>;  // by fs::NameKey
     struct Folder {
         std::wstring path;
         std::optional<int64_t> stamp;
         bool listed = false;
         bool trusted = false;  // stamp old enough when listed that any later change moves it
         Files files;
+        std::unordered_set<std::wstring> taken;  // by fs::NameKey
     };
     Folder& Of(Store folder) { return folders_[folder == Store::HiRes ? 0 : 1]; }
     const Folder& Of(Store folder) const { return folders_[folder == Store::HiRes ? 0 : 1]; }
@@ -72,7 +77,6 @@ private:
 
     std::wstring sourcePath_;
     Folder folders_[2];  // HiRes, LoRes
-    std::vector<std::wstring> cutFiles_;
     uint64_t generation_ = 0;
 };
 

@@ -2,6 +2,7 @@
 #include "model/thumb_layout.h"
 
 #include "base/str.h"
+#include "model/card_list.h"
 
 namespace model {
 
@@ -20,7 +21,7 @@ bool WantsTile(std::wstring_view directory, std::wstring_view name, int64_t size
                std::wstring_view hiResExt, std::wstring_view loResExt) {
     std::wstring wanted = L"/" + std::wstring(cameraPath);
     return directory == wanted && !name.empty() && size > 0 &&
-           (EndsWithI(name, hiResExt) || EndsWithI(name, loResExt));
+           (IsOfKind(name, hiResExt) || IsOfKind(name, loResExt));
 }
 
 bool HasCardThumbnail(std::wstring_view name) { return EndsWithI(name, L"jpg") || EndsWithI(name, L"jpeg"); }

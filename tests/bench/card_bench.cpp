@@ -144,7 +144,7 @@ void TransferRulesTick100000Pictures(benchmark::State& state) {
     (void)fs::CreateDirs(records);
     {
         model::CardRecord record;
-        record.Open(model::CardRecord::FileFor(records, L"cid-bench"), L"cid-bench");
+        (void)record.Open(records, L"cid-bench");
         for (int i = 0; i < 30000; i++)
             record.NoteStored({L"/DCIM/100_PANA", StoredName(i, false), 1, 19310, i}, L"LoRes\\" + StoredName(i, false));
         (void)record.Save();

@@ -60,7 +60,7 @@ int wmain() {
     TestCard program;
     program.session.CardHost = kAddress;
     program.session.Config.TmpPath = tmp;
-    const std::wstring file = model::StoreFile(program.session.Config, model::Store::Tmp, L"BIG.JPG");
+    const std::wstring file = model::DownloadFile(program.session.Config);
     const std::string url = "http://" + str::ToUtf8(kAddress) + "/DCIM/BIG.JPG";
 
     std::vector<double> transFile, plain;

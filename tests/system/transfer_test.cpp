@@ -705,7 +705,8 @@ TEST(Thumbnails, GridOfTheCameraFolderWithACacheAcrossRuns) {
 // formatted) a new picture under a stored name goes beside it, and the
 // stored one stays as it was. A burst cut short by End arrives after the
 // next start. A store that cannot take a picture says so, with button 6's
-// lamp red, and takes the picture once it works again.
+// lamp red, and takes the picture once it works again. A picture the store
+// cannot take while it takes others holds back none after it.
 TEST(Transfer, RepeatedNamesARestartAndAStoreThatFails) {
     CardStore run;
     Simulator sim(run.card, kCardAddress, L"--rate 300000");
@@ -759,4 +760,15 @@ TEST(Transfer, RepeatedNamesARestartAndAStoreThatFails) {
     EXPECT_EQ(Fetches(sim, L"P1010005.JPG"), 1u);
     // The first P1010001 is the picture from before the counter wrapped.
     EXPECT_EQ(run.StoreProblems(), "differs from the card: \\LoRes\\P1010001.JPG\n");
+
+    // Every name beside P1010009.JPG is another file's: the picture after it
+    // comes on its tick all the same.
+    Names taken = Numbered(L"P1010009-%d.JPG", 2, 998);
+    taken.push_back(L"P1010009.JPG");
+    FillFolder(lowRes, taken);
+    run.PutOnCard(L"P1010009.JPG", picture('e', 4));
+    run.PutOnCard(L"P1010010.JPG", picture('f', 20000));
+    ASSERT_TRUE(WaitFor([&] { return fs::IsNonEmptyFile(lowRes + L"\\P1010010.JPG"); })) << Dump(run.Journal());
+    ASSERT_TRUE(WaitTicks(sim, 3));
+    EXPECT_EQ(run.JournalCount(L"Not stored: " + lowRes + L"\\P1010009.JPG (every name beside it is taken)"), 1u);
 }

@@ -138,8 +138,9 @@ TEST(CardList, CandidatesOfTheCameraFolder) {
         {"only one kind named", twoLines, L".cr2", L".JPG", {L"P1010001.JPG"}},
         {"no kind named: an empty text matches nothing", twoLines, L"", L"", {}},
         {"header only", "WLANSD_FILELIST\r\n", L".rw2", L".jpg", {}},
-        {"a contained text, not an ending", Listing({"/D,P1.JPG.txt,1,32,0,0", "/D,P2.JPEG,1,32,0,0"}), L".rw2",
-         L".jpg", {L"P1.JPG.txt"}},
+        {"the kind is the name's ending",
+         Listing({"/D,P1.JPG.part,1,32,0,0", "/D,x.jpg.exe,1,32,0,0", "/D,P2.JPEG,1,32,0,0", "/D,P3.Jpg,1,32,0,0"}),
+         L".rw2", L".jpg", {L"P3.Jpg"}},
         {"an answer without any CR is one line", "/D,P9.JPG,1,32,0,0", L".rw2", L".jpg", {L"P9.JPG"}},
         {"a last line without CR LF is dropped", twoLines + "/DCIM/101_PANA,P1010002.JP", L".rw2", L".jpg",
          {L"P1010001.JPG", L"P1010001.RW2"}},
@@ -163,11 +164,13 @@ TEST(CardList, CandidatesWithUnsafeNamesAreSkippedAndSaidSo) {
         Listing({"/D,..\\..\\evil.jpg,1,32,0,0", "/D,CON.JPG,1,32,0,0", "/D,ok.jpg,1,32,0,0", "/D,a:b.jpg,1,32,0,0",
                  // The folder field passes the same rules as the name.
                  "/D/..,up.jpg,1,32,0,0", "C:\\D,drive.jpg,1,32,0,0", "/D\x01,ctl.jpg,1,32,0,0", "/D//E,two.jpg,1,32,0,0",
-                 "/D/NUL,dev.jpg,1,32,0,0"}),
+                 "/D/NUL,dev.jpg,1,32,0,0",
+                 // A folder holds a name once: a second listing of it is no other picture.
+                 "/D,OK.JPG,2,32,0,0"}),
         L".cr2", L".jpg", j.sink());
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].Name, L"ok.jpg");
-    EXPECT_EQ(j.lines.size(), 8u);
+    EXPECT_EQ(j.lines.size(), 9u);
     EXPECT_TRUE(j.Has(L"/D/CON.JPG"));
     EXPECT_TRUE(j.Has(L"/D?/ctl.jpg"));
 }

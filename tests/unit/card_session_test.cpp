@@ -343,6 +343,43 @@ TEST(CardSession, RemarksAreWrittenOncePerRun) {
     EXPECT_EQ(session.TakeCameraListing(answer), 1);
     EXPECT_EQ(port.journal.size(), 1u);
     EXPECT_EQ(model::SplitLines(answer).size(), 3u);
+    // A card that sends ever new odd names does not fill the run with them.
+    for (int i = 0; i < 2; i++) {
+        std::string odd = "WLANSD_FILELIST\r\n";
+        for (size_t n = 0; n < model::kMaxRemarks; n++) odd += "/D,a" + std::to_string(i) + "_" + std::to_string(n) + ":.jpg,1,32,0,0\r\n";
+        session.TakeCameraListing(odd);
+    }
+    EXPECT_EQ(session.SaidOnce.size(), model::kMaxRemarks);
+    EXPECT_EQ(port.journal.size(), model::kMaxRemarks + 1);
+}
+
+// A card is known by its CID at its address. A CID request that goes
+// unanswered keeps it (asked again later) and what the run knows of the
+// card; one refused makes it a card known by its network name.
+TEST(CardSession, AFailedCidRequestKeepsTheCardItIs) {
+    FakeCardPort port;
+    port.ConfigureCamera(L".rw2");
+    port.session.Config.TransferOnlyAddedFiles = true;
+    port.Card(Host(5), "card");
+    port.now = int64_t{1000} * 1000000000;
+    port.Begin();
+    model::Session& s = port.session;
+    const std::wstring cidUrl = L"http://127.0.0.5/command.cgi?op=120", cid = L"cid-0123456789abcdef0123456789abcdef";
+    auto found = [&] { return s.SearchUrl() ? s.Pictures.Record().CardId() : L"not found"; };
+    EXPECT_EQ(found(), L"ssid-card");
+    s.TakeCameraListing(kTwoPictures);
+    port.Answer(cidUrl, "0123456789ABCDEF0123456789abcdef\r\n");
+    s.Poll();
+    EXPECT_EQ(s.Pictures.Record().CardId(), L"ssid-card");  // not yet
+    port.now += model::kCidRetryNs;
+    s.Poll();
+    EXPECT_EQ(s.Pictures.Record().CardId(), cid);
+    EXPECT_TRUE(s.Pictures.HasSnapshot());
+    port.answers.erase(cidUrl);
+    EXPECT_EQ(found(), cid);
+    EXPECT_TRUE(s.Pictures.HasSnapshot());
+    port.Error(cidUrl);
+    EXPECT_EQ(found(), L"ssid-card");
 }
 
 // With FollowNewFolders the camera's next folder becomes the camera folder:

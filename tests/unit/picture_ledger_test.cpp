@@ -119,6 +119,16 @@ TEST(PictureLedger, WhichStoredFileIsThePicture) {
     EXPECT_EQ(model::FreeName(lookup, L"P1010002.JPG"), L"P1010002.JPG");
     EXPECT_EQ(model::BesideName(L"README", 2), L"README-2");
     EXPECT_EQ(model::BesideName(L".hidden", 3), L".hidden-3");
+    // A name as long as the file system takes: its stem is cut, and two such
+    // names keep names of their own beside them.
+    const std::wstring longest = std::wstring(251, L'L') + L".JPG", other = std::wstring(250, L'L') + L"M.JPG";
+    EXPECT_EQ(model::BesideName(longest, 12).size(), model::kMaxNameLength);
+    EXPECT_TRUE(str::EndsWith(model::BesideName(longest, 12), L"-12.JPG"));
+    EXPECT_NE(model::BesideName(longest, 2), model::BesideName(other, 2));
+    const std::wstring longExtension = L"P." + std::wstring(252, L'x');
+    EXPECT_EQ(model::FreeName(lookup, longExtension), longExtension);
+    folder[str::ToLower(longExtension)] = {};
+    EXPECT_EQ(model::FreeName(lookup, longExtension), std::nullopt);  // no name beside it fits
 }
 
 // A JPEG downloaded without its end marker is still being written until the
@@ -235,9 +245,12 @@ TEST(PictureLedger, NothingWaitsPastTheNextStart) {
     ASSERT_NE(first.port.StorePicture(raw, model::Store::HiRes, std::string(2000, 'r')), L"");
     EXPECT_TRUE(first.session.Pictures.SaveRecord());
     // The program ends here, in the middle of the burst: what it was
-    // downloading and moving is left behind.
-    const std::wstring download = first.port.store.Write(L"P1010003.JPG.download", "cut"),
-                       moving = first.port.store.Write(L"LoRes\\P1010003.JPG.part", "cut");
+    // downloading and moving is left behind. A file of the card that looks
+    // like a helper's is no helper.
+    first.port.store.MakeDir(L"LoRes\\~wemlox");
+    const std::wstring download = first.port.store.Write(L"Wemlox.download", "cut"),
+                       moving = first.port.store.Write(L"LoRes\\~wemlox\\picture.part", "cut"),
+                       cardsOwn = first.port.store.Write(L"LoRes\\P1010003.JPG.part", "card");
 
     Camera next(true, &first);
     model::Session& s = next.session;
@@ -248,14 +261,23 @@ TEST(PictureLedger, NothingWaitsPastTheNextStart) {
     burst2.Size = 5000;  // it waited at the size it had then: it comes whole
     next.List({before, burst1, raw, burst2, beforeStart, later}, 400 * kSecond);
     EXPECT_EQ(s.Pictures.Record().WaitingCount(), 3u);
-    EXPECT_FALSE(fs::FileSize(download) || fs::FileSize(moving));
+    EXPECT_FALSE(fs::FileSize(download) || fs::FileSize(moving) || fs::IsDirectory(next.Folder(L"LoRes\\~wemlox")));
     EXPECT_EQ(next.Steps(), (Names{L"P1010002.CR2", L"P1010003.JPG", L"P1010004.JPG"}));
+    EXPECT_NE(next.port.StorePicture(burst2, model::Store::LoRes, "jpeg"), L"");
+    EXPECT_EQ(testutil::ReadAll(cardsOwn), "card");
 
     // Without a clock learnt for the card, the first listing is all old but
     // what waits.
     Camera noClock;
     noClock.session.TakeCameraListing(Listing({before, later}));
     EXPECT_EQ(noClock.Steps(), Names{});
+    // A reading beyond any clock's (a damaged record) counts as a century:
+    // the pictures come, rather than none.
+    ASSERT_TRUE(fs::WriteFile(model::CardRecord::FileFor(noClock.port.records.path(), L"cid-0123"),
+                              "Wemlox card record 1\r\ncard\tcid-0123\r\nclock\t9223372036854775807\r\n"));
+    Camera damaged(true, &noClock);
+    damaged.List({before});
+    EXPECT_EQ(damaged.Steps(), Names{L"P1010001.JPG"});
 
     // The record is bounded, and read back as it was written.
     model::CardRecord record;
@@ -309,6 +331,42 @@ TEST(PictureLedger, AStoreThatFailsSaysSoAndRecovers) {
     const std::wstring stored = deep.port.StorePicture(shot, model::Store::LoRes, "jpeg");
     EXPECT_GT(stored.size(), 260u);
     EXPECT_EQ(fs::FileSize(stored), 4u);
+}
+
+// A picture the store cannot take while it takes others holds back none of
+// them: it is paused on its own, said once, and tried again after its pause.
+// Names are taken as the file system takes them, every letter's case.
+TEST(PictureLedger, APictureThatCannotBePlacedHoldsBackNoOther) {
+    Camera cam(false);
+    model::PictureLedger& ledger = cam.session.Pictures;
+    const auto blocked = Shot(L"P1010009.JPG", 5000, 10, 31), next = Shot(L"P1010010.JPG", 5000, 10, 31),
+               polish = Shot(L"\x141.JPG", 5000, 10, 31), late = Shot(L"P1010011.JPG", 5000, 10, 31);
+    cam.port.store.MakeDir(L"LoRes");
+    for (int n = 1; n <= model::kMaxBesideNames; n++) cam.port.store.Write(L"LoRes\\" + model::BesideName(blocked.Name, n), "x");
+    cam.port.store.Write(L"LoRes\\\x142.jpg", "another picture");
+    cam.List({blocked, next, polish, late});
+    EXPECT_EQ(cam.port.StorePicture(blocked, model::Store::LoRes, "jpeg"), L"");
+    EXPECT_EQ(cam.port.StorePicture(next, model::Store::LoRes, "jpeg"), cam.Folder(L"LoRes\\P1010010.JPG"));
+    EXPECT_EQ(cam.port.StorePicture(polish, model::Store::LoRes, "jpeg"), cam.Folder(L"LoRes\\\x141-2.JPG"));
+    EXPECT_FALSE(ledger.StoreFailing());
+    const std::wstring said = L"Not stored: " + cam.Folder(L"LoRes\\P1010009.JPG") + L" (every name beside it is taken)";
+    auto saidCount = [&] {
+        return std::count_if(cam.port.journal.begin(), cam.port.journal.end(),
+                             [&](const std::wstring& l) { return str::StartsWith(l, said); });
+    };
+    EXPECT_EQ(saidCount(), 1);
+    for (int64_t after : {int64_t{0}, model::PictureLedger::kPictureRetryNs - 1, int64_t{1}, int64_t{1}}) {
+        cam.port.now += after;
+        EXPECT_EQ(ledger.Plan(blocked, model::Store::LoRes, cam.port.now).action, model::StorePlan::Action::Later);
+    }
+    EXPECT_EQ(saidCount(), 1);
+
+    // A name taken after the folder was listed: the next try goes beside it.
+    model::StorePlan plan = ledger.Plan(late, model::Store::LoRes, cam.port.now);
+    ASSERT_EQ(plan.fileName, L"P1010011.JPG");
+    cam.port.store.Write(L"LoRes\\P1010011.JPG", "came meanwhile");
+    EXPECT_FALSE(ledger.Place(late, model::Store::LoRes, plan, cam.port.store.Write(L"download", "jpeg"), cam.port.now).ok);
+    EXPECT_EQ(cam.port.StorePicture(late, model::Store::LoRes, "jpeg"), cam.Folder(L"LoRes\\P1010011-2.JPG"));
 }
 
 TEST(PictureLedger, TheStoreIsListedAgainOnlyWhenItChanged) {
