@@ -10,11 +10,7 @@ if(WEMLOX_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   add_library(wemlox_logic_fuzz STATIC ${WEMLOX_LOGIC_SOURCES})
   target_include_directories(wemlox_logic_fuzz PUBLIC ${CMAKE_SOURCE_DIR}/src)
   target_compile_options(wemlox_logic_fuzz PRIVATE -O1 -fsanitize=fuzzer-no-link,address)
-<<<<<<< HEAD
-  foreach(name listing settings settings_form)
-=======
-  foreach(name listing settings record ledger)
->>>>>>> i25-ledger
+  foreach(name listing settings settings_form record ledger)
     add_executable(fuzz_${name} ${CMAKE_SOURCE_DIR}/tests/fuzz/${name}_fuzz.cpp)
     target_link_libraries(fuzz_${name} PRIVATE wemlox_logic_fuzz)
     target_compile_options(fuzz_${name} PRIVATE -O1 -fsanitize=fuzzer,address)
