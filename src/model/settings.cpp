@@ -687,7 +687,7 @@ bool LeaveWriteBackNote(const std::wstring& settingsFolder, const std::wstring& 
 
 std::optional<std::wstring> TakeWriteBackNote(const std::wstring& settingsFolder) {
     const std::wstring note = WriteBackNote(settingsFolder);
-    std::optional<std::string> line = fs::ReadFile(note);
+    std::optional<std::string> line = fs::ReadFile(note, 64 * 1024);  // one line of ours
     if (!line) return std::nullopt;
     (void)fs::DeleteFileAt(note);
     return L"When Wemlox last ended: " + str::FromUtf8(*line);
