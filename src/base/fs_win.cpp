@@ -2,6 +2,7 @@
 #include "base/fs.h"
 
 #include <windows.h>
+#include <winioctl.h>
 
 #include <algorithm>
 
@@ -313,6 +314,91 @@ bool MoveFileNew(const std::wstring& from, const std::wstring& to) {
 }
 
 bool DeleteFileAt(const std::wstring& path) { return Succeeded(DeleteFileW(Long(path).c_str())); }
+
+namespace {
+
+constexpr DWORD kPiece = 1u << 20;
+
+// Reads up to `count` bytes, fewer only at the end; false when the read failed.
+bool ReadPiece(HANDLE f, char* to, DWORD count, DWORD& got) {
+    got = 0;
+    while (got < count) {
+        DWORD n = 0;
+        if (!::ReadFile(f, to + got, count - got, &n, nullptr)) return Failed();
+        if (n == 0) break;
+        got += n;
+    }
+    return true;
+}
+
+HANDLE OpenToRead(const std::wstring& path) {
+    return CreateFileW(Long(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+}
+
+CopyOutcome CopyInto(const std::wstring& from, const std::wstring& part, const std::function<bool()>& goOn,
+                     std::string& a, std::string& b) {
+    FILETIME written{};
+    {
+        File in(OpenToRead(from));
+        if (!in || !GetFileTime(in.get(), nullptr, nullptr, &written)) return Failed(), CopyOutcome::Failed;
+        File out(CreateFileW(Long(part).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (!out) return Failed(), CopyOutcome::Failed;
+        for (DWORD got = kPiece; got == kPiece;) {
+            if (!goOn()) return CopyOutcome::Stopped;
+            if (!ReadPiece(in.get(), a.data(), kPiece, got)) return CopyOutcome::Failed;
+            DWORD wrote = 0;
+            if (got && (!::WriteFile(out.get(), a.data(), got, &wrote, nullptr) || wrote != got))
+                return Failed(), CopyOutcome::Failed;
+        }
+        if (!SetFileTime(out.get(), nullptr, nullptr, &written) || !FlushFileBuffers(out.get()))
+            return Failed(), CopyOutcome::Failed;
+    }
+    File in(OpenToRead(from)), copy(OpenToRead(part));
+    if (!in || !copy) return Failed(), CopyOutcome::Failed;
+    for (DWORD got = kPiece, gotCopy = 0; got == kPiece;) {
+        if (!goOn()) return CopyOutcome::Stopped;
+        if (!ReadPiece(in.get(), a.data(), kPiece, got) || !ReadPiece(copy.get(), b.data(), kPiece, gotCopy))
+            return CopyOutcome::Failed;
+        if (got != gotCopy || memcmp(a.data(), b.data(), got) != 0) return CopyOutcome::Differs;
+    }
+    return CopyOutcome::Copied;
+}
+
+}  // namespace
+
+CopyOutcome CopyVerified(const std::wstring& from, const std::wstring& part, const std::function<bool()>& goOn) {
+    std::string a(kPiece, '\0'), b(kPiece, '\0');
+    const CopyOutcome outcome = CopyInto(from, part, goOn, a, b);
+    if (outcome != CopyOutcome::Copied) {
+        const DWORD why = t_lastError;
+        DeleteFileW(Long(part).c_str());
+        t_lastError = why;
+    }
+    return outcome;
+}
+
+std::optional<std::wstring> DriveOf(const std::wstring& path) {
+    wchar_t root[MAX_PATH + 1] = {};
+    if (!GetVolumePathNameW(Long(path).c_str(), root, MAX_PATH)) return std::nullopt;
+    // Two volumes of one disk fail together: the disk's number when the
+    // system gives it.
+    wchar_t volume[64] = {};
+    if (GetVolumeNameForVolumeMountPointW(root, volume, 64)) {
+        std::wstring device = volume;
+        if (!device.empty() && device.back() == L'\\') device.pop_back();
+        File v(CreateFileW(device.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+        STORAGE_DEVICE_NUMBER number{};
+        DWORD got = 0;
+        if (v && DeviceIoControl(v.get(), IOCTL_STORAGE_GET_DEVICE_NUMBER, nullptr, 0, &number, sizeof number, &got,
+                                 nullptr))
+            return L"disk " + std::to_wstring(number.DeviceType) + L"." + std::to_wstring(number.DeviceNumber);
+    }
+    DWORD serial = 0;
+    if (!GetVolumeInformationW(root, nullptr, 0, &serial, nullptr, nullptr, nullptr, 0)) return std::nullopt;
+    return L"volume " + std::to_wstring(serial);
+}
 
 std::optional<uint64_t> FreeSpace(const std::wstring& folder) {
     std::wstring dir = Long(folder);
