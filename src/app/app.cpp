@@ -24,7 +24,8 @@ App::App()
       link_(net_, cards_),
       card_(link_),
       cards_(bar_, card_, settings_, *this),
-      transfers_(card_, cards_),
+      backup_(cards_.Events()),
+      transfers_(card_, cards_, backup_),
       views_(card_, cards_, link_, transfers_, bar_),
       viewer_(bar_, settings_, facts_.viewerPath),
       tree_(bar_, settings_, card_, cards_, transfers_, views_, viewer_, facts_.identitiesSince),
@@ -169,6 +170,7 @@ void App::WriteBackSettings() {
 void App::Shutdown() {
     settingsWindow_.Close();
     bool cardEnded = StopCardAccess();
+    backup_.Stop();
     WriteBackSettings();
     win::own_ShowHideTaskBar(SW_SHOW);
     bar_.Destroy();
@@ -220,6 +222,7 @@ int App::Run(int argc, wchar_t** argv) {
     WriteStartJournal();
     bar_.Show();
     StartCardAccess();
+    backup_.Start(settings_, facts_.settingsFolder + L"Backup.txt");
     bar_.ShowInfo(L"\r**********");
     bar_.ShowInfo(L"Programmversion: " + std::wstring(model::kProgramVersion));
     bar_.ShowInfo(L"\r**********");
