@@ -23,7 +23,7 @@ using cardtest::Simulator;
 
 namespace {
 
-constexpr int kCopyButton = 1, kRightButton = 5, kCardButton = 6, kInfoButton = 8, kEndButton = 9;
+constexpr int kCopyButton = 1, kRightButton = 5, kCardButton = 6, kLogButton = 7, kInfoButton = 8, kEndButton = 9;
 constexpr int kJournal = 101, kTree = 111, kThumbs = 801;
 const std::wstring kCardAddress = L"127.0.0.5";
 const std::string kCamera = "/DCIM/101_PANA";
@@ -360,7 +360,7 @@ TEST(Transfer, AProgramServedAsAPictureIsStoredButNeverStarted) {
         ASSERT_EQ(sim.Command("add " + kCamera + "/P1010001.JPG 20000"), "ok\n");
         run.Start({{L"Main.Mode", c.mode}, {L"TFA.TransferOnlyAddedFiles", L"No"}});
         ASSERT_TRUE(run.bar);
-        ASSERT_TRUE(run.WaitFiles(L"LoRes", {L"P1010001.JPG", L"P1010002.JPG"}));
+        ASSERT_TRUE(run.WaitFiles(L"LoRes", {L"P1010001.JPG", L"P1010002.JPG"})) << Dump(run.Journal());
         const std::wstring fake = run.Folder(L"LoRes") + L"\\P1010002.JPG";
         const standins::StandIn& shows = c.viewer && std::wstring(c.mode) == L"ViewerDefined" ? run.viewer : opener;
         EXPECT_TRUE(WaitFor([&] { return !CardStore::ShownBy(shows).empty(); })) << Dump(run.Journal());
@@ -774,4 +774,40 @@ TEST(Transfer, RepeatedNamesARestartAndAStoreThatFails) {
     ASSERT_TRUE(WaitFor([&] { return fs::IsNonEmptyFile(lowRes + L"\\P1010010.JPG"); })) << Dump(run.Journal());
     ASSERT_TRUE(WaitTicks(sim, 3));
     EXPECT_EQ(run.JournalCount(L"Not stored: " + lowRes + L"\\P1010009.JPG (every name beside it is taken)"), 1u);
+}
+
+// Every stored picture gets a second copy in the backup folder, byte for
+// byte, beside a different picture of its name there. A backup folder that
+// goes away is said once, with button 7's lower lamp red, and what waited
+// follows when it is back.
+TEST(Transfer, EveryPictureHasASecondCopyThatWaitsForItsDrive) {
+    CardStore run;
+    const std::wstring backup = run.box.root + L"\\Backup", lowRes = run.Folder(L"LoRes");
+    MakeDirs(backup + L"\\LoRes");
+    ASSERT_TRUE(fs::WriteFile(backup + L"\\LoRes\\P1010002.JPG", "another picture"));
+    Simulator sim(run.card, kCardAddress, L"--rate 1000000");
+    ASSERT_TRUE(sim.Running());
+    run.Start({{L"TFA.TransferModeAuto", L"LoRes"}, {L"Copy.BackupPath", backup}});
+    ASSERT_TRUE(run.bar);
+    ASSERT_TRUE(WaitFor([&] { return sim.Count("op=100&DIR=" + kCamera) > 0; }));
+    for (int i = 0; i < 2; i++) ASSERT_EQ(sim.Command("shoot " + kCamera + " 1 CR2 300000").substr(0, 3), "ok\n");
+    ASSERT_TRUE(run.WaitFiles(L"LoRes", {L"P1010001.JPG", L"P1010002.JPG"})) << Dump(run.Journal());
+    auto same = [&](const wchar_t* stored, const wchar_t* copy) {
+        return WaitFor([&] { return Bytes(backup + L"\\LoRes\\" + copy) == Bytes(lowRes + L"\\" + stored); });
+    };
+    EXPECT_TRUE(same(L"P1010001.JPG", L"P1010001.JPG")) << Dump(run.Journal());
+    EXPECT_TRUE(same(L"P1010002.JPG", L"P1010002-2.JPG")) << Dump(FilesBelow(backup));
+    EXPECT_EQ(Bytes(backup + L"\\LoRes\\P1010002.JPG"), "another picture");
+
+    ASSERT_TRUE(MoveFileW(backup.c_str(), (backup + L"-away").c_str()));
+    for (int i = 0; i < 2; i++) ASSERT_EQ(sim.Command("shoot " + kCamera + " 1 CR2 300000").substr(0, 3), "ok\n");
+    ASSERT_TRUE(WaitFor([&] { return run.JournalCount(L"Backup failed: ") == 1; })) << Dump(run.Journal());
+    EXPECT_TRUE(standins::LampShows(run.Control(kLogButton), false, 'r'));
+    ASSERT_TRUE(run.WaitFiles(L"LoRes", {L"P1010001.JPG", L"P1010002.JPG", L"P1010003.JPG", L"P1010004.JPG"}));
+    ASSERT_TRUE(MoveFileW((backup + L"-away").c_str(), backup.c_str()));
+    EXPECT_TRUE(same(L"P1010003.JPG", L"P1010003.JPG")) << Dump(run.Journal());
+    EXPECT_TRUE(same(L"P1010004.JPG", L"P1010004.JPG"));
+    EXPECT_TRUE(WaitFor([&] { return run.JournalCount(L"Backup complete: 2 pictures") == 1; })) << Dump(run.Journal());
+    EXPECT_TRUE(standins::LampShows(run.Control(kLogButton), false, 'g'));
+    EXPECT_EQ(run.JournalCount(L"Backup failed: "), 1u);
 }
