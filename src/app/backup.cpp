@@ -179,7 +179,7 @@ void Backup::CopyFront() {
             (void)fs::DeleteFileAt(part);
             return Fail(target, why);
         }
-        (void)fs::RemoveDir(parts);
+        if (queue_.Size() == 1) (void)fs::RemoveDir(parts);  // kept while more follow
         if (plan.name != name) events_.Journal(L"Backup: " + model::BesideText(name, plan.name));
     }
     queue_.PopFront();

@@ -249,7 +249,7 @@ bool MoveFileNew(const std::wstring& from, const std::wstring& to) {
 
 bool DeleteFileAt(const std::wstring& path) { return unlink(Native(path).c_str()) == 0 || Failed(); }
 
-static constexpr size_t kPiece = size_t{1} << 20;
+static constexpr size_t kPiece = size_t{64} << 10;
 
 // Reads up to `count` bytes, fewer only at the end; false when the read failed.
 static bool ReadPiece(int fd, char* to, size_t count, size_t& got) {

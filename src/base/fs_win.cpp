@@ -317,7 +317,7 @@ bool DeleteFileAt(const std::wstring& path) { return Succeeded(DeleteFileW(Long(
 
 namespace {
 
-constexpr DWORD kPiece = 1u << 20;
+constexpr DWORD kPiece = 64u << 10;  // stays in the processor's cache
 
 // Reads up to `count` bytes, fewer only at the end; false when the read failed.
 bool ReadPiece(HANDLE f, char* to, DWORD count, DWORD& got) {
