@@ -150,8 +150,10 @@ void App::EventLoop() {
         if (msg.message == WM_QUIT) break;
         if (settingsWindow_.PreTranslate(msg)) continue;
         // The raw press reaches the loop before the control reports its click.
-        if (msg.message == WM_LBUTTONDOWN && bar_.Owns(msg.hwnd))
+        if (msg.message == WM_LBUTTONDOWN && bar_.Owns(msg.hwnd)) {
             clickModifiers_ = static_cast<uint16_t>(LOWORD(msg.wParam));
+            backup_.GiveWay();
+        }
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
@@ -234,7 +236,10 @@ int App::Run(int argc, wchar_t** argv) {
 
 // --- What the bar reports --------------------------------------------------
 
-void App::OnButton(int button) { buttons_.OnClick(button); }
+void App::OnButton(int button) {
+    backup_.GiveWay();
+    buttons_.OnClick(button);
+}
 
 void App::OnMenu(int id) { tree_.OnMenu(id); }
 

@@ -19,6 +19,11 @@ namespace {
 // After a copy the queue file is written at most this often (a picture
 // copied twice after a kill is found there and costs a read, nothing more).
 constexpr int64_t kSaveEveryNs = int64_t{2} * 1000000000;
+// How long the backup pauses after the user acted on the bar: the key goes
+// out and the viewer starts on the next picture without the disk and the
+// processor being taken; between clicks the backup goes on.
+constexpr int64_t kQuietNs = int64_t{200} * 1000000;
+constexpr DWORD kQuietPollMs = 20;
 
 std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
 std::wstring NameOf(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
@@ -50,6 +55,14 @@ void Backup::Stop() {
     stopping_ = true;
     wake_.notify_one();
     thread_.join();
+}
+
+void Backup::GiveWay() { quietUntil_ = fs::Now() + kQuietNs; }
+
+// Between pieces of a copy: false when the program ends.
+bool Backup::GoOn() {
+    while (!stopping_ && fs::Now() < quietUntil_) Sleep(kQuietPollMs);
+    return !stopping_;
 }
 
 // Waits until a file is handed over, the program ends or the time (fs::Now)
@@ -163,7 +176,7 @@ void Backup::CopyFront() {
         const std::wstring target = dir + L"\\" + plan.name, parts = model::PartFolder(dir);
         const std::wstring part = parts + L"\\backup.part";
         if (!fs::CreateDirs(parts)) return Fail(target, fs::LastErrorText());
-        switch (fs::CopyVerified(entry.stored, part, [this] { return !stopping_; })) {
+        switch (fs::CopyVerified(entry.stored, part, [this] { return GoOn(); })) {
         case fs::CopyOutcome::Copied: break;
         case fs::CopyOutcome::Stopped: return;
         case fs::CopyOutcome::Differs: return Fail(target, L"the copy read back differs from the stored file");

@@ -31,6 +31,10 @@ public:
     void Start(const model::Settings& s, std::wstring queueFile);
     // Any thread: a file has just entered the store. Costs a lock, nothing more.
     void Stored(const std::wstring& file);
+    // Interface thread: the user acts on the bar; the backup pauses between
+    // pieces for a moment, so the click and the viewer's answer have the
+    // computer to themselves.
+    void GiveWay();
     // Ends the thread: a copy under way stops and leaves no part behind.
     void Stop();
 
@@ -44,6 +48,7 @@ private:
     void Fail(const std::wstring& file, const std::wstring& why);
     void SaveQueue(bool now);
     void SetLamp(model::Lamp lamp);
+    bool GoOn();
 
     CardEvents& events_;
     model::Settings settings_;  // written before the thread starts, read only after
@@ -55,6 +60,7 @@ private:
     std::vector<std::wstring> handedOver_;  // written by any thread, taken by the backup thread
     bool stop_ = false;                     // written by the interface thread
     std::atomic<bool> stopping_{false};     // the same, for a copy under way
+    std::atomic<int64_t> quietUntil_{0};    // fs::Now() time; written by the interface thread
 
     // The backup thread's own.
     model::BackupQueue queue_;
