@@ -223,8 +223,9 @@ int App::Run(int argc, wchar_t** argv) {
     if (settings_.HideTaskBar) bar_.EnableButton(model::ids::kMinimiseButton, false);
     WriteStartJournal();
     bar_.Show();
-    StartCardAccess();
+    // Before the card thread, which hands it what it stores.
     backup_.Start(settings_, facts_.settingsFolder + L"Backup.txt");
+    StartCardAccess();
     bar_.ShowInfo(L"\r**********");
     bar_.ShowInfo(L"Programmversion: " + std::wstring(model::kProgramVersion));
     bar_.ShowInfo(L"\r**********");

@@ -34,13 +34,17 @@ void Backup::Start(const model::Settings& s, std::wstring queueFile) {
     if (s.BackupPath.empty() || thread_.joinable()) return;
     settings_ = s;
     queueFile_ = std::move(queueFile);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        accepting_ = true;
+    }
     thread_ = std::thread([this] { Run(); });
 }
 
 void Backup::Stored(const std::wstring& file) {
-    if (!thread_.joinable()) return;
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        if (!accepting_) return;
         handedOver_.push_back(file);
     }
     wake_.notify_one();
@@ -50,6 +54,7 @@ void Backup::Stop() {
     if (!thread_.joinable()) return;
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        accepting_ = false;
         stop_ = true;
     }
     stopping_ = true;

@@ -55,10 +55,10 @@ private:
     std::wstring queueFile_;
     std::thread thread_;
 
-    std::mutex mutex_;  // guards the two below
+    std::mutex mutex_;  // guards the three below
     std::condition_variable wake_;
     std::vector<std::wstring> handedOver_;  // written by any thread, taken by the backup thread
-    bool stop_ = false;                     // written by the interface thread
+    bool accepting_ = false, stop_ = false;  // written by the interface thread
     std::atomic<bool> stopping_{false};     // the same, for a copy under way
     std::atomic<int64_t> quietUntil_{0};    // fs::Now() time; written by the interface thread
 

@@ -91,7 +91,6 @@ std::optional<SettingsProblem> MakeWorkingTree(Settings& s, bool tfaActive, std:
         {L"StoragePath", s.StoragePath, true},  {L"ThumbnailPath", s.ThumbnailPath, true},
         {L"TmpPath", s.TmpPath, false},
     };
-    if (!s.BackupPath.empty()) folders.push_back({L"BackupPath", s.BackupPath, true});
     if (tfaActive) {
         folders.push_back({L"SourcePath", StoreFolder(s, Store::HiRes), false});
         folders.push_back({L"SourcePath", StoreFolder(s, Store::LoRes), false});
