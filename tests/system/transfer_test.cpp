@@ -777,7 +777,8 @@ TEST(Transfer, RepeatedNamesARestartAndAStoreThatFails) {
 }
 
 // Every stored picture gets a second copy in the backup folder, byte for
-// byte, beside a different picture of its name there. A backup folder that
+// byte, beside a different picture of its name there; a backup on the
+// pictures' drive is warned of once. A backup folder that
 // goes away is said once, with button 7's lower lamp red, and what waited
 // follows when it is back.
 TEST(Transfer, EveryPictureHasASecondCopyThatWaitsForItsDrive) {
@@ -798,6 +799,8 @@ TEST(Transfer, EveryPictureHasASecondCopyThatWaitsForItsDrive) {
     EXPECT_TRUE(same(L"P1010001.JPG", L"P1010001.JPG")) << Dump(run.Journal());
     EXPECT_TRUE(same(L"P1010002.JPG", L"P1010002-2.JPG")) << Dump(FilesBelow(backup));
     EXPECT_EQ(Bytes(backup + L"\\LoRes\\P1010002.JPG"), "another picture");
+    // Both folders are on the one drive of the test machine.
+    EXPECT_EQ(run.JournalCount(L"Backup: " + backup + L" is on the same drive as the pictures"), 1u);
 
     ASSERT_TRUE(MoveFileW(backup.c_str(), (backup + L"-away").c_str()));
     for (int i = 0; i < 2; i++) ASSERT_EQ(sim.Command("shoot " + kCamera + " 1 CR2 300000").substr(0, 3), "ok\n");
