@@ -37,7 +37,7 @@ constexpr double kStateBudgetMs = 120000;  // a state that blocks the bar stops 
 constexpr int kRightButton = 5, kInfoButton = 8, kJournal = 101;
 constexpr uint64_t kRawBytes = 20u * 1000u * 1000u;
 constexpr uint64_t kCardRate = 2u * 1000u * 1000u;
-constexpr int kBackupPictures = 800;
+constexpr int kBackupPictures = 800;  // more than the backup copies while the clicks go on
 
 // CPU time of the program's process in ms. Under Wine, GetProcessTimes of
 // another process reports nothing, so the host's process table is read
@@ -168,21 +168,18 @@ std::vector<double> Idle() {
     return run.Latencies();
 }
 
-// The backup copies throughout the clicks: more pictures than it copies meanwhile.
 std::vector<double> Backup() {
     Run run;
     const std::wstring store = run.box.profile + L"\\Wemlox\\LoRes", backup = run.box.root + L"\\Backup";
     driver::MakeDirs(store);
-    const std::string picture(8u << 20, 'b');
     for (int i = 0; i < kBackupPictures; i++)
-        if (!fs::WriteFile(store + L"\\P" + std::to_wstring(1000000 + i) + L".JPG", picture)) return {};
+        if (!fs::WriteFile(store + L"\\P" + std::to_wstring(1000000 + i) + L".JPG", std::string(8u << 20, 'b'))) return {};
     cardtest::Simulator sim(run.card, L"127.0.0.25");
-    if (!sim.Running() ||
-        !run.Start({{L"TFA.Url", L"127.0.0.25"}, {L"TFA.UrlLastConnect", L"127.0.0.25"}, {L"Copy.BackupPath", backup}}) ||
-        !WaitListed(sim) || !driver::WaitFor([&] { return !fs::ListFiles(backup + L"\\LoRes").empty(); }))
+    if (!sim.Running() || !run.Start({{L"TFA.Url", L"127.0.0.25"}, {L"TFA.UrlLastConnect", L"127.0.0.25"},
+                                      {L"Copy.BackupPath", backup}}) || !WaitListed(sim))
         return {};
     std::vector<double> ms = run.Latencies();
-    std::printf("  (backup: %zu of %d pictures copied when the clicks ended)\n", fs::ListFiles(backup + L"\\LoRes").size(),
+    std::printf("  (%zu of %d pictures backed up by the clicks' end)\n", fs::ListFiles(backup + L"\\LoRes").size(),
                 kBackupPictures);
     return ms;
 }

@@ -28,8 +28,7 @@
 //
 //   soak [--pictures N] [--seed S] [--sleep-seconds S] [--slow-percent P]
 //        [--pause-ms MS] [--prefill FILES] [--restarts N] [--wraps N]
-//        [--moves N] [--unwritable-seconds S] [--backup-away-seconds S]
-//        [--no-roll] [--no-router]
+//        [--moves N] [--unwritable-seconds S] [--no-roll] [--no-router]
 //        [--out FOLDER]
 //
 // A short day (fewer than 500 pictures) has one wrap and one restart (the
@@ -105,7 +104,6 @@ struct Options {
     int wraps = 1;               // the card formatted and the camera's counter wrapping
     int moves = -1;              // the card back from a sleep at another address
     int unwritableSeconds = -1;  // a store folder replaced by a plain file this long
-    int backupAwaySeconds = -1;  // the backup folder, the same, from the killed start's burst
     bool roll = true;        // the camera folder rolls over; FollowNewFolders = Yes
     bool router = true;      // a router in the card's address range answers while the card does not
     std::wstring out;        // journal, card log and viewer log are saved here
@@ -131,7 +129,6 @@ bool ParseOptions(int argc, wchar_t** argv, Options& o) {
         else if (key == L"--wraps") o.wraps = number;
         else if (key == L"--moves") o.moves = number;
         else if (key == L"--unwritable-seconds") o.unwritableSeconds = number;
-        else if (key == L"--backup-away-seconds") o.backupAwaySeconds = number;
         else if (key == L"--out") o.out = value;
         else return false;
     }
@@ -139,11 +136,9 @@ bool ParseOptions(int argc, wchar_t** argv, Options& o) {
     if (o.restarts < 0) o.restarts = longDay ? 2 : 1;
     if (o.moves < 0) o.moves = longDay ? 1 : 0;
     if (o.unwritableSeconds < 0) o.unwritableSeconds = longDay ? 60 : 0;
-    if (o.backupAwaySeconds < 0) o.backupAwaySeconds = longDay ? 60 : 10;
     return o.pictures > 0 && o.sleepSeconds >= 0 && o.slowPercent >= 0 && o.slowPercent <= 100 && o.pauseMs >= 0 &&
            o.prefillFiles >= 0 && o.prefillFiles < kFolderLimit && o.restarts <= 4 && o.wraps >= 0 && o.wraps <= 3 &&
-           o.moves >= 0 && o.moves <= kLastMoveTarget - kFirstMoveTarget + 1 && o.unwritableSeconds <= 600 &&
-           o.backupAwaySeconds <= 600;
+           o.moves >= 0 && o.moves <= kLastMoveTarget - kFirstMoveTarget + 1 && o.unwritableSeconds <= 600;
 }
 
 // splitmix64: a seed means the same day on every system and compiler.
@@ -204,6 +199,9 @@ const char* EndingName(Ending e) {
 }
 
 // A photographer's burst: one to four pairs, then a pause.
+// The backup folder is away from the burst where Wemlox is killed.
+int BackupAwaySeconds(const Options& o) { return o.pictures >= 500 ? 60 : 10; }
+
 struct Burst {
     int pairs = 1;
     bool inSteps = false;
@@ -213,7 +211,6 @@ struct Burst {
     std::vector<Fault> faultsBefore;
     bool wrapBefore = false;  // the card is formatted and the counter set to wrap
     int unwritableBefore = 0;  // 1: HiRes, 2: LoRes becomes a plain file
-    bool backupAwayBefore = false;  // the backup folder becomes a plain file
     Ending ending = Ending::None;  // Wemlox is ended once the burst's first file is stored
 };
 
@@ -294,8 +291,6 @@ Day PlanDay(const Options& o, Random& r) {
         if (auto b = PickBurst(r, day, taken, 0.2, 0.9, [](const Burst& b) { return b.pairs >= 2; })) {
             day.bursts[*b].ending = e;
             day.bursts[*b].inSteps = false;
-            // Killed while pictures wait for the backup.
-            if (e == Ending::Killed && o.backupAwaySeconds > 0) day.bursts[*b].backupAwayBefore = true;
         }
     if (o.unwritableSeconds > 0)
         if (auto b = PickBurst(r, day, taken, 0.2, 0.8, [](const Burst&) { return true; }))
@@ -625,13 +620,11 @@ constexpr char kOther[] = "viewer starts for anything but a JPEG of the day in L
 constexpr char kRouter[] = "requests to the router beyond the card search";
 constexpr char kNoBar[] = "starts of Wemlox without a bar";
 constexpr char kEnded[] = "the bar did not end when closed";
-constexpr char kBackup[] = "stored pictures without their copy in the backup, byte for byte";
-constexpr char kBackupStray[] = "files in the backup that are no stored picture";
+constexpr char kBackup[] = "HiRes and LoRes files not in the backup byte for byte (or only there)";
 constexpr char kStaging[] = "parts of the day the soak could not stage";
 constexpr const char* kAll[] = {kMissing, kTwice, kEmpty, kCut, kDiffers, kWrongFolder, kWrongName, kTime,
                                 kPart, kOld, kStray, kChanged, kWaited, kStoreBack, kRefetched, kFormatted,
-                                kFoundAgain, kNever, kAgain, kOther, kRouter, kNoBar, kEnded, kBackup,
-                                kBackupStray, kStaging};
+                                kFoundAgain, kNever, kAgain, kOther, kRouter, kNoBar, kEnded, kBackup, kStaging};
 }  // namespace check
 
 struct Tally {
@@ -871,16 +864,22 @@ void RestoreStore(Soak& s);
 // What goes on while the day waits: progress lines, the store looked at,
 // the store made writable again when its time is up, the journal read while
 // a card that moved is still to be found.
+// The backup folder goes away as a drive that is pulled (a plain file in its
+// place, so that no start of Wemlox makes it anew), or comes back.
+void MoveBackup(Soak& s, bool away) {
+    const std::wstring aside = s.backup + L".away";
+    s.backupBackAt = away ? Now() + BackupAwaySeconds(s.options) * 1000.0 : 0;
+    if (away ? !MoveFileW(s.backup.c_str(), aside.c_str()) || !fs::WriteFile(s.backup, "not a folder\n")
+             : !fs::DeleteFileAt(s.backup) || !MoveFileW(aside.c_str(), s.backup.c_str()))
+        s.tally.Named(check::kStaging).Add(away ? "the backup folder taken away" : "the backup folder put back");
+    Say(s, away ? "the backup folder is away" : "the backup folder is back");
+}
+
 void Tick(Soak& s) {
     if (Now() - s.lastProgress > 30000) Progress(s);
     if (Now() - s.lastScan >= kScanEveryMs) Scan(s);
     if (s.blocked.until > 0 && Now() >= s.blocked.until) RestoreStore(s);
-    if (s.backupBackAt > 0 && Now() >= s.backupBackAt) {
-        s.backupBackAt = 0;
-        if (!fs::DeleteFileAt(s.backup) || !MoveFileW((s.backup + L".away").c_str(), s.backup.c_str()))
-            s.tally.Named(check::kStaging).Add("the backup folder could not be put back");
-        Say(s, "the backup folder is back");
-    }
+    if (s.backupBackAt > 0 && Now() >= s.backupBackAt) MoveBackup(s, false);
     if (!s.moves.empty() && Now() - s.lastJournalLook > 2000) LookForMovedCards(s, JournalText(s));
 }
 
@@ -1142,37 +1141,23 @@ const char* Settle(Soak& s) {
     return "deadline";
 }
 
-// The backup folder goes away as a drive that is pulled: a plain file takes
-// its place, so that no start of Wemlox can make it anew.
-void PullBackup(Soak& s) {
-    if (!MoveFileW(s.backup.c_str(), (s.backup + L".away").c_str()) || !fs::WriteFile(s.backup, "not a folder\n")) {
-        s.tally.Named(check::kStaging).Add("the backup folder could not be taken away");
-        return;
-    }
-    s.backupBackAt = Now() + s.options.backupAwaySeconds * 1000.0;
-    Say(s, "the backup folder is away for " + std::to_string(s.options.backupAwaySeconds) + " s");
-}
-
-// Waits (within a deadline) until the pictures of HiRes and LoRes and their
-// copies in the backup have the same names and sizes (and nothing else is
-// there), then compares them byte for byte.
+// Once HiRes and LoRes and the backup's have the same names (or the deadline
+// has passed), every file of either is compared with the other's.
 void CheckBackup(Soak& s) {
-    auto pictures = [](const std::wstring& root) {
-        std::map<std::wstring, uint64_t> found;
-        for (const StoredFile& f : StoreFiles(root)) {
-            auto [folder, name] = FolderAndName(f.relative);
-            if (folder == "HIRES" || folder == "LORES" || f.relative.find(L"~wemlox") != std::wstring::npos)
-                found[f.relative] = f.size;
-        }
+    auto names = [](const std::wstring& root) {
+        std::set<std::wstring> found;
+        for (const StoredFile& f : StoreFiles(root))
+            if (auto [folder, name] = FolderAndName(f.relative); folder == "HIRES" || folder == "LORES" ||
+                                                                 f.relative.find(L"~wemlox") != std::wstring::npos)
+                found.insert(f.relative);
         return found;
     };
-    driver::WaitFor([&] { return pictures(s.store) == pictures(s.backup); }, 120000 + 100 * s.options.pictures);
-    const std::map<std::wstring, uint64_t> stored = pictures(s.store), copies = pictures(s.backup);
-    for (const auto& [relative, size] : stored)
-        if (!copies.count(relative) || fs::ReadFile(s.store + L"\\" + relative) != fs::ReadFile(s.backup + L"\\" + relative))
-            s.tally.Named(check::kBackup).Add(str::ToUtf8(relative));
-    for (const auto& [relative, size] : copies)
-        if (!stored.count(relative)) s.tally.Named(check::kBackupStray).Add(str::ToUtf8(relative));
+    driver::WaitFor([&] { return names(s.store) == names(s.backup); }, 120000 + 100 * s.options.pictures);
+    std::set<std::wstring> all = names(s.store), copies = names(s.backup);
+    all.insert(copies.begin(), copies.end());
+    for (const std::wstring& f : all)
+        if (fs::ReadFile(s.store + L"\\" + f).value_or("-") != fs::ReadFile(s.backup + L"\\" + f).value_or("."))
+            s.tally.Named(check::kBackup).Add(str::ToUtf8(f));
 }
 
 // ---- The tally -----------------------------------------------------------------------
@@ -1341,7 +1326,6 @@ int wmain(int argc, wchar_t** argv) {
     if (!ParseOptions(argc, argv, s.options))
         return Fail("usage: soak [--pictures N] [--seed S] [--sleep-seconds S] [--slow-percent P] [--pause-ms MS]\n"
                     "            [--prefill FILES] [--restarts N] [--wraps N] [--moves N] [--unwritable-seconds S]\n"
-                    "            [--backup-away-seconds S]\n"
                     "            [--no-roll] [--no-router] [--out FOLDER]");
     const Options& o = s.options;
     const uint64_t seed =
@@ -1350,10 +1334,9 @@ int wmain(int argc, wchar_t** argv) {
     const Day day = PlanDay(o, random);
     std::printf("soak: %d pictures (JPEG + CR2 pairs), seed %llu\n", o.pictures, static_cast<unsigned long long>(seed));
     std::printf("  repeat with: --pictures %d --seed %llu --sleep-seconds %d --slow-percent %d --pause-ms %d"
-                " --prefill %d --restarts %d --wraps %d --moves %d --unwritable-seconds %d --backup-away-seconds %d%s%s\n",
+                " --prefill %d --restarts %d --wraps %d --moves %d --unwritable-seconds %d%s%s\n",
                 o.pictures, static_cast<unsigned long long>(seed), o.sleepSeconds, o.slowPercent, o.pauseMs,
-                o.prefillFiles, o.restarts, o.wraps, o.moves, o.unwritableSeconds, o.backupAwaySeconds,
-                o.roll ? "" : " --no-roll",
+                o.prefillFiles, o.restarts, o.wraps, o.moves, o.unwritableSeconds, o.roll ? "" : " --no-roll",
                 o.router ? "" : " --no-router");
     std::printf("  card %s at %llu bytes/s, [TFA] Url %s, %d files in %s before the run, %s\n", kCardAddress,
                 static_cast<unsigned long long>(kCardRate), kAddressRange, o.prefillFiles, kFirstCameraFolder,
@@ -1372,7 +1355,7 @@ int wmain(int argc, wchar_t** argv) {
         if (b.unwritableBefore)
             std::printf(" %s unwritable for %d s from burst %zu;", b.unwritableBefore == 1 ? "HiRes" : "LoRes",
                         o.unwritableSeconds, i + 1);
-        if (b.backupAwayBefore) std::printf(" the backup away for %d s from burst %zu;", o.backupAwaySeconds, i + 1);
+        if (b.ending == Ending::Killed) std::printf(" the backup away for %d s from burst %zu;", BackupAwaySeconds(o), i + 1);
         if (b.ending != Ending::None) std::printf(" Wemlox %s in burst %zu;", EndingName(b.ending), i + 1);
         for (const Fault& f : b.faultsBefore)
             if (!f.moveTo.empty()) std::printf(" the card wakes at %s before burst %zu;", f.moveTo.c_str(), i + 1);
@@ -1387,7 +1370,7 @@ int wmain(int argc, wchar_t** argv) {
     // The simulator ends by itself after its lifetime: well after the day's end.
     const int lifetime = 1200 + o.pictures * 4 + day.faultCount.at("asleep") * o.sleepSeconds +
                          o.restarts * (kMidBurstMs + kWaitedMs) / 1000 + o.wraps * kFormatWaitMs / 1000 +
-                         o.unwritableSeconds + o.backupAwaySeconds;
+                         o.unwritableSeconds + BackupAwaySeconds(o);
     cardtest::Simulator sim(s.card, str::FromUtf8(kCardAddress),
                             L"--rate " + std::to_wstring(kCardRate) + L" --stall " + std::to_wstring(kStallSeconds) +
                                 L" --lifetime " + std::to_wstring(lifetime));
@@ -1452,7 +1435,7 @@ int wmain(int argc, wchar_t** argv) {
         for (const Fault& f : b.faultsBefore) Inject(s, f);
         if (b.wrapBefore) Wrap(s);
         if (b.unwritableBefore) BlockStore(s, b.unwritableBefore);
-        if (b.backupAwayBefore) PullBackup(s);
+        if (b.ending == Ending::Killed) MoveBackup(s, true);
         // Wemlox is started again on a store it can write (one it cannot makes it give up at the start).
         while (b.ending != Ending::None && s.blocked.until > 0) Pause(s, 250);
         const size_t first = s.pictures.size();
