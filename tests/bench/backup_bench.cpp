@@ -39,7 +39,6 @@ double WemloxBackup(const driver::Sandbox& box, const std::wstring& backup, int 
     const double start = bench::Now();
     driver::Started wemlox = driver::Start(box, driver::WemloxExe());
     HWND bar = driver::WaitForBar(wemlox);
-    // A copy takes its name once it is whole and verified.
     const bool done = bar && driver::WaitFor([&] { return fs::ListFiles(backup + L"\\LoRes").size() == size_t(n); }, 3600000);
     const double ms = bench::Now() - start;
     if (bar) driver::CloseBar(wemlox, bar);
