@@ -385,6 +385,7 @@ void App::CardNamed(std::optional<std::wstring> ssid) {
 
 void App::PictureStored(std::wstring path) {
     ui_.CheckWrite();
+    backup_.GiveWay();  // the viewer reads the picture first
     viewer_.ShowFile(path);
 }
 

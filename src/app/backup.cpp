@@ -129,6 +129,7 @@ void Backup::LookThroughStore() {
                 (void)queue_.Add({f.folder + L"\\" + file.name, f.place + L"\\" + file.name});
     }
     if (queue_.Size() > before) {
+        report_.Waited();
         events_.Journal(L"Backup: " + std::to_wstring(queue_.Size()) + L" pictures wait for " + settings_.BackupPath);
         SaveQueue(true);
     }
@@ -210,6 +211,7 @@ void Backup::Run() {
     if (std::optional<std::wstring> why = queue_.Open(queueFile_))
         events_.Journal(L"Backup: the list of waiting pictures cannot be read, the store is looked through: " +
                         queueFile_ + L" (" + *why + L")");
+    if (!queue_.Empty()) report_.Waited();
     while (!stopping_) {
         TakeHandedOver();
         if (!looked_ && FolderThere()) LookThroughStore();

@@ -151,7 +151,7 @@ bool BackupQueue::Parse(std::string_view text) {
 std::optional<std::wstring> BackupReport::Failed(const std::wstring& file, const std::wstring& why, size_t waiting,
                                                  int64_t now) {
     nextTry_ = now + kRetryNs;
-    failedSinceDrained_ = true;
+    sayWhenDrained_ = true;
     if (failing_) return std::nullopt;
     failing_ = true;
     return L"Backup failed: " + file + L" (" + why + L"); " + str::FromInt(static_cast<int>(waiting)) +
@@ -165,10 +165,10 @@ void BackupReport::Copied() {
 
 std::optional<std::wstring> BackupReport::Drained() {
     failing_ = false;
-    const bool say = copied_ > 1 || (copied_ > 0 && failedSinceDrained_);
+    const bool say = copied_ > 0 && sayWhenDrained_;
     const size_t n = copied_;
     copied_ = 0;
-    failedSinceDrained_ = false;
+    sayWhenDrained_ = false;
     if (!say) return std::nullopt;
     return L"Backup complete: " + str::FromInt(static_cast<int>(n)) + (n == 1 ? L" picture" : L" pictures");
 }

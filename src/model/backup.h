@@ -105,12 +105,15 @@ public:
     bool Failing() const { return failing_; }
     bool MayTry(int64_t now) const { return !failing_ || now >= nextTry_; }
     void Copied();
+    // Pictures waited from before (the queue file, the start's look).
+    void Waited() { sayWhenDrained_ = true; }
     // The queue ran empty: "Backup complete: N pictures" when it ended a
-    // spell of failure or a batch of more than one; the count starts again.
+    // spell of failure or what waited from before (a shoot's pictures, copied
+    // as they come, say nothing); the count starts again.
     std::optional<std::wstring> Drained();
 
 private:
-    bool failing_ = false, failedSinceDrained_ = false;
+    bool failing_ = false, sayWhenDrained_ = false;
     int64_t nextTry_ = 0;
     size_t copied_ = 0;
 };
