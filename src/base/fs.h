@@ -93,9 +93,10 @@ bool BeginsWithFile(const std::wstring& whole, const std::wstring& start);
 // How a verified copy ended.
 enum class CopyOutcome { Copied, Failed, Differs, Stopped };
 // Copies `from` into `part` a piece at a time, asking `goOn` between pieces,
-// puts it on the disk with `from`'s last-write time, then reads both again
-// and compares them byte for byte: a copy counts only when every byte is
-// there. Anything but Copied removes the part; after Failed, LastErrorText
+// puts it on the disk with `from`'s last-write time, then reads the copy
+// back and compares it byte for byte with `from`'s bytes (held from the copy
+// when the file is small, else read again): a copy counts only when every
+// byte is there. Anything but Copied removes the part; after Failed, LastErrorText
 // says why.
 [[nodiscard]] CopyOutcome CopyVerified(const std::wstring& from, const std::wstring& part,
                                        const std::function<bool()>& goOn);

@@ -318,6 +318,8 @@ bool DeleteFileAt(const std::wstring& path) { return Succeeded(DeleteFileW(Long(
 namespace {
 
 constexpr DWORD kPiece = 64u << 10;  // stays in the processor's cache
+// A file up to this size is read once and held for the comparison.
+constexpr uint64_t kHeldLimit = uint64_t{64} << 20;
 
 // Reads up to `count` bytes, fewer only at the end; false when the read failed.
 bool ReadPiece(HANDLE f, char* to, DWORD count, DWORD& got) {
@@ -339,31 +341,41 @@ HANDLE OpenToRead(const std::wstring& path) {
 CopyOutcome CopyInto(const std::wstring& from, const std::wstring& part, const std::function<bool()>& goOn,
                      std::string& a, std::string& b) {
     FILETIME written{};
+    std::string held;
+    uint64_t size = 0;
     {
         File in(OpenToRead(from));
-        if (!in || !GetFileTime(in.get(), nullptr, nullptr, &written)) return Failed(), CopyOutcome::Failed;
+        LARGE_INTEGER length{};
+        if (!in || !GetFileTime(in.get(), nullptr, nullptr, &written) || !GetFileSizeEx(in.get(), &length))
+            return Failed(), CopyOutcome::Failed;
+        if (static_cast<uint64_t>(length.QuadPart) <= kHeldLimit) held.resize(static_cast<size_t>(length.QuadPart) + kPiece);
         File out(CreateFileW(Long(part).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (!out) return Failed(), CopyOutcome::Failed;
-        for (DWORD got = kPiece; got == kPiece;) {
+        for (DWORD got = kPiece; got == kPiece; size += got) {
             if (!goOn()) return CopyOutcome::Stopped;
-            if (!ReadPiece(in.get(), a.data(), kPiece, got)) return CopyOutcome::Failed;
+            char* piece = held.size() >= size + kPiece ? held.data() + size : a.data();  // grown meanwhile: not held
+            if (!ReadPiece(in.get(), piece, kPiece, got)) return CopyOutcome::Failed;
             DWORD wrote = 0;
-            if (got && (!::WriteFile(out.get(), a.data(), got, &wrote, nullptr) || wrote != got))
+            if (got && (!::WriteFile(out.get(), piece, got, &wrote, nullptr) || wrote != got))
                 return Failed(), CopyOutcome::Failed;
         }
+        if (held.size() < size + kPiece) held.clear();
         if (!SetFileTime(out.get(), nullptr, nullptr, &written) || !FlushFileBuffers(out.get()))
             return Failed(), CopyOutcome::Failed;
     }
-    File in(OpenToRead(from)), copy(OpenToRead(part));
-    if (!in || !copy) return Failed(), CopyOutcome::Failed;
-    for (DWORD got = kPiece, gotCopy = 0; got == kPiece;) {
+    // The copy read back, against the stored file's bytes as held or read again.
+    File in(held.empty() ? OpenToRead(from) : INVALID_HANDLE_VALUE), copy(OpenToRead(part));
+    if ((held.empty() && !in) || !copy) return Failed(), CopyOutcome::Failed;
+    for (uint64_t at = 0;; at += kPiece) {
         if (!goOn()) return CopyOutcome::Stopped;
-        if (!ReadPiece(in.get(), a.data(), kPiece, got) || !ReadPiece(copy.get(), b.data(), kPiece, gotCopy))
-            return CopyOutcome::Failed;
-        if (got != gotCopy || memcmp(a.data(), b.data(), got) != 0) return CopyOutcome::Differs;
+        DWORD got = static_cast<DWORD>(std::min<uint64_t>(kPiece, size - std::min(at, size))), gotCopy = 0;
+        if (held.empty() && !ReadPiece(in.get(), a.data(), kPiece, got)) return CopyOutcome::Failed;
+        if (!ReadPiece(copy.get(), b.data(), kPiece, gotCopy)) return CopyOutcome::Failed;
+        if (got != gotCopy || memcmp(held.empty() ? a.data() : held.data() + at, b.data(), got) != 0)
+            return CopyOutcome::Differs;
+        if (got < kPiece) return CopyOutcome::Copied;
     }
-    return CopyOutcome::Copied;
 }
 
 }  // namespace
