@@ -12,6 +12,7 @@
 #include "model/card_record.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "base/fs.h"
 #include "base/str.h"
@@ -235,8 +236,10 @@ void CardRecord::AddHeld(HeldFolder& folder, const PictureId& id) {
 void CardRecord::Held(std::wstring_view folder, const std::vector<PictureId>& listed) {
     const std::wstring key = FolderKey(folder);
     auto it = held_.find(key);
-    bool same = it != held_.end() && it->second.keys.size() == listed.size();
-    for (size_t i = 0; same && i < listed.size(); i++) same = it->second.keys.count(listed[i].Key()) > 0;
+    std::unordered_set<std::wstring> keys;
+    for (const PictureId& id : listed) keys.insert(id.Key());
+    bool same = it != held_.end() && it->second.keys.size() == keys.size();
+    for (auto k = keys.begin(); same && k != keys.end(); ++k) same = it->second.keys.count(*k) > 0;
     const bool latest = !heldOrder_.empty() && heldOrder_.back() == key;
     if (same && latest) return;  // a tick that changed nothing costs no write
     if (it == held_.end()) {

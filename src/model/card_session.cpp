@@ -388,7 +388,7 @@ CardChange Session::CheckUpdate() {
     if (!UpdateUrl.empty()) a = port_->Get(UpdateUrl, kUpdateReadBytes);
     if (a.body.empty()) {
         port_->Lamp(ids::kCardButton, model::Lamp::Red, model::LampAt::Bottom);
-        silenced_ = !UpdateUrl.empty();
+        if (!UpdateUrl.empty()) silenced_ = true;
         return CardChange::None;
     }
     LastAnswer = port_->Now();
