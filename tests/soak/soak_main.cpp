@@ -9,13 +9,10 @@
 // Wemlox is ended in the middle of a burst and started again, as a user ends
 // it (button 9 or closing the bar) and as a computer that restarts (killed);
 // the store cannot be written for a minute; the card comes back from a sleep
-// at another address of [TFA] Url's range. The camera's clock runs seven
-// hours behind the computer's (a traveller on home time) until a battery
-// change resets it to 2015-01-01 while Wemlox is ended; pictures are shot
-// while it is ended; the card is swapped for another (its own CID, the same
-// network name and address) that holds pictures from before and whose names
-// and sizes repeat the day's; and daylight saving time changes between two
-// runs (every stored file's time is then an hour off the card's reading). Button 5 is clicked every few
+// at another address of [TFA] Url's range; the card is swapped for another
+// (its own CID, the same network name and address, names and sizes again).
+// While Wemlox is ended pictures are shot, the camera's clock (seven hours
+// behind) is reset to 2015-01-01, and daylight saving time changes. Button 5 is clicked every few
 // seconds throughout and the time to the key at the viewer's window is taken.
 //
 // When the store has settled, the bar is closed and a tally printed. Pictures
@@ -32,13 +29,12 @@
 //
 //   soak [--pictures N] [--seed S] [--sleep-seconds S] [--slow-percent P]
 //        [--pause-ms MS] [--prefill FILES] [--restarts N] [--wraps N]
-//        [--moves N] [--unwritable-seconds S] [--swaps N] [--no-dst]
-//        [--no-roll] [--no-router] [--out FOLDER]
+//        [--moves N] [--unwritable-seconds S] [--no-roll] [--no-router]
+//        [--out FOLDER]
 //
-// A short day (fewer than 500 pictures) has one wrap, one swap and one
-// restart (the killed one, with the clock reset and the daylight saving
-// change while it is ended); a long day two restarts, one move and a minute
-// of unwritable store. The same seed gives the same day: shots, sizes, steps, faults and
+// A short day (fewer than 500 pictures) has one wrap and one restart (the
+// killed one); a long day two restarts, one move and a minute of unwritable
+// store. The same seed gives the same day: shots, sizes, steps, faults and
 // events. Timing under Wine still varies, so a repeated run meets the faults
 // at other moments.
 #include <winsock2.h>
@@ -94,9 +90,7 @@ constexpr int kStoreBackMs = 45000;        // what waited for the store, this so
 constexpr int kFoundAgainMs = 120000;      // a card that moved is found this soon after it woke
 constexpr int kFormatWaitMs = 60000;       // the card is formatted once its pictures are stored, or after this
 constexpr int kWrapCounter = 9998;         // the camera's counter two shots before it wraps
-constexpr int kCameraBehindSeconds = 7 * 3600;  // the camera's clock on a traveller's home time
-constexpr uint64_t kDstShift = 36000000000ull;  // an hour in FILETIME units
-constexpr int kSaidMs = 120000;            // the journal names the card put in this soon
+constexpr uint64_t kHour = 36000000000ull;  // in FILETIME units
 constexpr int kRightButton = 5, kQuitButton = 9, kJournal = 101, kRightKey = 39;
 
 struct Options {
@@ -112,8 +106,6 @@ struct Options {
     int wraps = 1;               // the card formatted and the camera's counter wrapping
     int moves = -1;              // the card back from a sleep at another address
     int unwritableSeconds = -1;  // a store folder replaced by a plain file this long
-    int swaps = 1;               // the card swapped for another
-    bool dst = true;             // daylight saving time changes while Wemlox is ended
     bool roll = true;        // the camera folder rolls over; FollowNewFolders = Yes
     bool router = true;      // a router in the card's address range answers while the card does not
     std::wstring out;        // journal, card log and viewer log are saved here
@@ -122,8 +114,8 @@ struct Options {
 bool ParseOptions(int argc, wchar_t** argv, Options& o) {
     for (int i = 1; i < argc; i++) {
         std::wstring key = argv[i];
-        if (key == L"--no-roll" || key == L"--no-router" || key == L"--no-dst") {
-            (key == L"--no-roll" ? o.roll : key == L"--no-dst" ? o.dst : o.router) = false;
+        if (key == L"--no-roll" || key == L"--no-router") {
+            (key == L"--no-roll" ? o.roll : o.router) = false;
             continue;
         }
         if (i + 1 >= argc) return false;
@@ -139,7 +131,6 @@ bool ParseOptions(int argc, wchar_t** argv, Options& o) {
         else if (key == L"--wraps") o.wraps = number;
         else if (key == L"--moves") o.moves = number;
         else if (key == L"--unwritable-seconds") o.unwritableSeconds = number;
-        else if (key == L"--swaps") o.swaps = number;
         else if (key == L"--out") o.out = value;
         else return false;
     }
@@ -149,8 +140,7 @@ bool ParseOptions(int argc, wchar_t** argv, Options& o) {
     if (o.unwritableSeconds < 0) o.unwritableSeconds = longDay ? 60 : 0;
     return o.pictures > 0 && o.sleepSeconds >= 0 && o.slowPercent >= 0 && o.slowPercent <= 100 && o.pauseMs >= 0 &&
            o.prefillFiles >= 0 && o.prefillFiles < kFolderLimit && o.restarts <= 4 && o.wraps >= 0 && o.wraps <= 3 &&
-           o.moves >= 0 && o.moves <= kLastMoveTarget - kFirstMoveTarget + 1 && o.unwritableSeconds <= 600 &&
-           o.swaps >= 0 && o.swaps <= 3;
+           o.moves >= 0 && o.moves <= kLastMoveTarget - kFirstMoveTarget + 1 && o.unwritableSeconds <= 600;
 }
 
 // splitmix64: a seed means the same day on every system and compiler.
@@ -219,7 +209,7 @@ struct Burst {
     int pauseMs = 0;
     std::vector<Fault> faultsBefore;
     bool wrapBefore = false;  // the card is formatted and the counter set to wrap
-    bool swapBefore = false;  // the card is taken out and another put in
+    bool swapBefore = false;  // another card is put in
     int unwritableBefore = 0;  // 1: HiRes, 2: LoRes becomes a plain file
     Ending ending = Ending::None;  // Wemlox is ended once the burst's first file is stored
 };
@@ -292,9 +282,7 @@ Day PlanDay(const Options& o, Random& r) {
     for (int i = 0; i < o.wraps; i++)
         if (auto w = PickBurst(r, day, taken, 0.3, 0.75, [](const Burst&) { return true; }))
             day.bursts[*w].wrapBefore = true;
-    for (int i = 0; i < o.swaps; i++)
-        if (auto w = PickBurst(r, day, taken, 0.3, 0.85, [](const Burst&) { return true; }))
-            day.bursts[*w].swapBefore = true;
+    if (auto w = PickBurst(r, day, taken, 0.3, 0.85, [](const Burst&) { return true; })) day.bursts[*w].swapBefore = true;
     std::vector<Ending> endings;
     const Ending user = r.Chance(50) ? Ending::QuitButton : Ending::CloseBar;
     const bool userFirst = r.Chance(50);
@@ -312,7 +300,7 @@ Day PlanDay(const Options& o, Random& r) {
     // After a wrap the names of the day's first pictures come again: those
     // that follow the counter's last two get the first burst's size, so some
     // raw files (and JPEGs) have exactly the size of the earlier picture. So
-    // do the first pictures on a card put in.
+    // do the first ones on the card put in.
     for (size_t w = 0; w < day.bursts.size(); w++) {
         if (!day.bursts[w].wrapBefore && !day.bursts[w].swapBefore) continue;
         int before = 0;
@@ -626,10 +614,9 @@ constexpr char kChanged[] = "stored files changed after they appeared";
 constexpr char kWaited[] = "pictures that waited past the next start (60 s)";
 constexpr char kStoreBack[] = "pictures not stored 45 s after the store came back";
 constexpr char kRefetched[] = "files fetched again and again while the store could not take them";
-constexpr char kFormatted[] = "pictures not yet stored when the card was formatted";
-constexpr char kFoundAgain[] = "card not found at its new address within 120 s";
-constexpr char kSwapped[] = "pictures not yet stored when the card was swapped";
+constexpr char kFormatted[] = "pictures not yet stored when the card was formatted or swapped";
 constexpr char kNamed[] = "card put in not named in the journal within 120 s";
+constexpr char kFoundAgain[] = "card not found at its new address within 120 s";
 constexpr char kNever[] = "JPEGs never shown";
 constexpr char kAgain[] = "JPEGs shown again";
 constexpr char kOther[] = "viewer starts for anything but a JPEG of the day in LoRes";
@@ -639,7 +626,7 @@ constexpr char kEnded[] = "the bar did not end when closed";
 constexpr char kStaging[] = "parts of the day the soak could not stage";
 constexpr const char* kAll[] = {kMissing, kTwice, kEmpty, kCut, kDiffers, kWrongFolder, kWrongName, kTime,
                                 kPart, kOld, kStray, kChanged, kWaited, kStoreBack, kRefetched, kFormatted,
-                                kFoundAgain, kSwapped, kNamed, kNever, kAgain, kOther, kRouter, kNoBar, kEnded, kStaging};
+                                kFoundAgain, kNamed, kNever, kAgain, kOther, kRouter, kNoBar, kEnded, kStaging};
 }  // namespace check
 
 struct Tally {
@@ -668,7 +655,7 @@ struct FileRef {
 };
 
 struct Picture {
-    std::wstring cardRoot;  // the card it was shot on, as a folder
+    std::wstring card;   // the card's folder
     std::string base;    // "P1010451"
     std::string folder;  // card folder, "/DCIM/101_PANA"
     bool inSteps = false;
@@ -688,12 +675,10 @@ struct Expectation {
     double deadline = 0;
 };
 
-// A card that woke at another address is to be found there, a card put in
-// is named (the journal says so).
+// A card that woke at another address is to be found there (the journal says so).
 struct MovedCard {
-    std::wstring line;  // "TFA Success: 127.0.0.73", "Card: 0123... (127.0.0.71)"
+    std::wstring line;  // "TFA Success: 127.0.0.73"
     double wokeAt = 0, deadline = 0;
-    const char* check = "";
 };
 
 using ContentKey = std::pair<uint64_t, uint64_t>;  // size, hash
@@ -701,8 +686,7 @@ using ContentKey = std::pair<uint64_t, uint64_t>;  // size, hash
 struct Soak {
     Options options;
     driver::Sandbox box;
-    std::wstring card = box.root + L"\\Card";  // the card in the camera now
-    std::string cardAddress = kCardAddress;
+    std::wstring card = box.root + L"\\Card";
     std::wstring store = box.profile + L"\\Wemlox";  // SourcePath left empty: its default below the profile
     std::wstring irfan = box.programFiles + L"\\IrfanView\\i_view64.exe";
     const cardtest::Simulator* sim = nullptr;
@@ -717,9 +701,8 @@ struct Soak {
     std::vector<Picture> pictures;
     std::string folder = kFirstCameraFolder;
     std::set<std::string> folders{kFirstCameraFolder};
-    int wraps = 0;  // of the counter so far
-    int swaps = 0, restarts = 0;
-    std::set<std::wstring> shifted;  // stored files whose time the daylight saving change moved
+    int wraps = 0, restarts = 0;  // of the counter, of Wemlox so far
+    std::set<std::wstring> shifted;  // stored files an hour off since the daylight saving change
 
     // Every file of the day by its content, and those from before the run.
     std::map<ContentKey, FileRef> byContent;
@@ -742,7 +725,7 @@ struct Soak {
     } blocked;
 
     std::wstring CardFile(const Picture& p, int kind) const {
-        return p.cardRoot + CardToLocal(p.folder + "/" + p.base + kExtension[kind]);
+        return p.card + CardToLocal(p.folder + "/" + p.base + kExtension[kind]);
     }
     std::string Name(const FileRef& f) const {
         const Picture& p = pictures[f.picture];
@@ -861,7 +844,7 @@ void LookForMovedCards(Soak& s, const std::wstring& journal) {
                        std::to_string(static_cast<int>((Now() - m->wokeAt) / 1000)) + " s after the card woke");
             m = s.moves.erase(m);
         } else if (Now() > m->deadline) {
-            s.tally.Named(m->check).Add("no \"" + str::ToUtf8(m->line) + "\" in the journal");
+            s.tally.Named(check::kFoundAgain).Add("no \"" + str::ToUtf8(m->line) + "\" in the journal");
             m = s.moves.erase(m);
         } else {
             ++m;
@@ -917,9 +900,7 @@ void Inject(Soak& s, const Fault& f) {
         if (!f.moveTo.empty()) {
             if (Ok(s.sim->Command("move " + f.moveTo))) {
                 const double wokeAt = Now() + f.seconds * 1000.0;
-                s.moves.push_back(
-                    {L"TFA Success: " + str::FromUtf8(f.moveTo), wokeAt, wokeAt + kFoundAgainMs, check::kFoundAgain});
-                s.cardAddress = f.moveTo;
+                s.moves.push_back({L"TFA Success: " + str::FromUtf8(f.moveTo), wokeAt, wokeAt + kFoundAgainMs});
                 Say(s, "the card sleeps " + std::to_string(f.seconds) + " s and wakes at " + f.moveTo);
             } else {
                 s.tally.Named(check::kStaging).Add("the card did not move to " + f.moveTo);
@@ -950,7 +931,7 @@ size_t TakeShootReply(Soak& s, const std::string& reply, const Burst& b) {
             continue;
         }
         Picture p;
-        p.cardRoot = s.card;
+        p.card = s.card;
         p.base = lines[i];
         p.folder = s.folder;
         p.inSteps = b.inSteps;
@@ -975,10 +956,63 @@ bool Shoot(Soak& s, const Burst& b) {
     return got == static_cast<size_t>(b.pairs);
 }
 
+// Another card is put in: two files from before on it (never to be stored)
+// under the names of the day's first pictures, and the counter at 1 again.
+// Its first listing decides what it held, so the camera shoots on once the
+// journal names it and its camera folder was listed.
+void Swap(Soak& s, double start, size_t lost) {
+    const std::wstring next = s.box.root + L"\\NextCard";
+    for (size_t i = 0; i < 2 && i < s.pictures.size(); i++) {
+        std::string bytes = "on the next card before it came: " + s.pictures[i].base;
+        bytes.resize(static_cast<size_t>(s.pictures[i].bytes), 'x');
+        driver::MakeDirs(next + CardToLocal(s.folder));
+        (void)fs::WriteFile(next + CardToLocal(s.folder + "/" + s.pictures[i].base + kExtension[i]), bytes);
+        s.oldContent.insert({bytes.size(), Hash(bytes)});
+        s.oldHeads.insert(bytes.substr(0, kHeadBytes));
+    }
+    const std::string cid = "0123456789abcdef0123456789abcdef";
+    if (!Ok(s.sim->Command("swap " + str::ToUtf8(next) + " " + cid)) || !Ok(s.sim->Command("counter 1")))
+        return s.tally.Named(check::kStaging).Add("the card was not swapped");
+    s.card = next;
+    const double swapped = Now();
+    while (Now() - swapped < kFoundAgainMs && JournalText(s).find(L"Card: " + str::FromUtf8(cid)) == std::wstring::npos)
+        Pause(s, 250);
+    const size_t listed = s.sim->Count("op=100&DIR=" + s.folder);
+    while (Now() - swapped < kFoundAgainMs && s.sim->Count("op=100&DIR=" + s.folder) == listed) Pause(s, 250);
+    if (Now() - swapped >= kFoundAgainMs) s.tally.Named(check::kNamed).Add("no \"Card: " + cid + "\"");
+    Say(s, "another card put in after " + std::to_string(static_cast<int>((swapped - start) / 1000)) +
+               " s of waiting (" + std::to_string(lost) + " pictures not yet stored), named after " +
+               std::to_string(static_cast<int>((Now() - swapped) / 1000)) + " s; the camera's counter at 1");
+}
+
+// While Wemlox is ended: a picture is shot, the first time after a battery
+// change reset the camera's clock to 2015-01-01; the last time daylight
+// saving time changes first. One Wine server keeps one time zone, so the
+// stored files' times move by the hour, which is all the program sees of it.
+void WhileEnded(Soak& s, const Burst& b) {
+    s.restarts++;
+    if (s.restarts == s.options.restarts) {
+        for (const StoredFile& f : StoreFiles(s.store)) {
+            const std::wstring path = s.store + L"\\" + f.relative;
+            if (IsTemporary(f.relative) || !fs::SetLastWriteTime(path, fs::LastWriteTime(path).value_or(0) + 3600000000000))
+                continue;
+            for (auto* known : {&s.seen, &s.firstSeen})
+                if (auto it = known->find(f.relative); it != known->end()) it->second.time += kHour;
+            s.shifted.insert(f.relative);
+        }
+        Say(s, "daylight saving time changes: " + std::to_string(s.shifted.size()) + " stored files an hour off");
+    }
+    if (s.restarts == 1)
+        s.sim->Command("clock " + std::to_string((*fs::LocalTimeToFileTime(2015, 1, 1, 0, 0, 0) - fs::Now()) / 1000000000));
+    Burst one = b;
+    one.pairs = 1;
+    if (!Shoot(s, one)) s.tally.Named(check::kStaging).Add("no picture shot while Wemlox was ended");
+}
+
 // The photographer formats the card once its pictures are in the store (or
 // after waiting a minute), and the camera's counter is two shots before its
 // wrap: the names of the day's first pictures come again.
-void Wrap(Soak& s) {
+void Wrap(Soak& s, bool swap = false) {
     const double start = Now();
     Scan(s);
     while (Now() - start < kFormatWaitMs && !AllStored(s)) Pause(s, 500);
@@ -991,89 +1025,13 @@ void Wrap(Soak& s) {
         lost++;
         s.tally.Named(check::kFormatted).Add("the pair of " + s.Name({i, 0}));
     }
+    if (swap) return Swap(s, start, lost);
     s.wraps++;
     if (!Ok(s.sim->Command("format")) || !Ok(s.sim->Command("counter " + std::to_string(kWrapCounter))))
         s.tally.Named(check::kStaging).Add("the card was not formatted, or its counter not set");
     Say(s, "the card formatted after " + std::to_string(static_cast<int>((Now() - start) / 1000)) + " s of waiting (" +
                std::to_string(lost) + " pictures not yet stored); the camera's counter at " +
                std::to_string(kWrapCounter));
-}
-
-// The photographer takes the card out once its pictures are in the store (or
-// after a minute) and puts in the next one: the same network name and
-// address, its own CID. It holds two files from before, named and sized as
-// the day's first pictures (they are never to be stored), and the camera's
-// counter starts again on it, so names and sizes come again.
-void Swap(Soak& s) {
-    const double start = Now();
-    Scan(s);
-    while (Now() - start < kFormatWaitMs && !AllStored(s)) Pause(s, 500);
-    Scan(s);
-    size_t lost = 0;
-    for (size_t i = 0; i < s.pictures.size(); i++) {
-        Picture& p = s.pictures[i];
-        if (p.formatted || (s.stored.count({i, 0}) && s.stored.count({i, 1}))) continue;
-        p.formatted = true;  // gone with the card
-        lost++;
-        s.tally.Named(check::kSwapped).Add("the pair of " + s.Name({i, 0}));
-    }
-    s.swaps++;
-    const std::wstring next = s.box.root + L"\\Card " + std::to_wstring(s.swaps + 1);
-    driver::MakeDirs(next + CardToLocal(s.folder));
-    for (size_t i = 0; i < 2 && i < s.pictures.size(); i++) {
-        const Picture& first = s.pictures[i];
-        const std::string name = first.base + kExtension[i];
-        std::string bytes = "picture from before on card " + std::to_string(s.swaps + 1) + ": " + name;
-        bytes.resize(static_cast<size_t>(first.bytes), 'x');
-        if (!fs::WriteFile(next + CardToLocal(s.folder + "/" + name), bytes)) continue;
-        s.oldContent.insert({bytes.size(), Hash(bytes)});
-        s.oldHeads.insert(bytes.substr(0, kHeadBytes));
-    }
-    std::string path = str::ToUtf8(next);
-    for (size_t at; (at = path.find(' ')) != std::string::npos;) path.replace(at, 1, "\\x20");
-    char cid[40];
-    std::snprintf(cid, sizeof cid, "0123456789abcdef0123456789abcd%02x", s.swaps);
-    if (!Ok(s.sim->Command("swap " + path + " " + cid)) || !Ok(s.sim->Command("counter 1"))) {
-        s.tally.Named(check::kStaging).Add("the card was not swapped");
-        return;
-    }
-    s.card = next;
-    s.moves.push_back({L"Card: " + str::FromUtf8(cid) + L" (" + str::FromUtf8(s.cardAddress) + L")", Now(),
-                       Now() + kSaidMs, check::kNamed});
-    Say(s, "the card swapped for another (CID " + std::string(cid) + ") after " +
-               std::to_string(static_cast<int>((Now() - start) / 1000)) + " s of waiting (" + std::to_string(lost) +
-               " pictures not yet stored); the camera's counter at 1");
-}
-
-// A battery change resets the camera's clock to 2015-01-01.
-void ResetCameraClock(Soak& s) {
-    const int64_t offset = (fs::LocalTimeToFileTime(2015, 1, 1, 0, 0, 0).value_or(0) - fs::Now()) / 1000000000;
-    if (!Ok(s.sim->Command("clock " + std::to_string(offset))))
-        s.tally.Named(check::kStaging).Add("the camera's clock was not reset");
-    Say(s, "the camera's clock reset to 2015-01-01");
-}
-
-// Daylight saving time changes: the card's date and time, read as this
-// computer's local time, now fall an hour off every stored file's time.
-// One Wine server keeps one time zone for all its processes, so the stored
-// files' times are moved by the hour instead, which is all the program can
-// see of the change.
-void ChangeDaylightSaving(Soak& s) {
-    size_t moved = 0;
-    for (const StoredFile& f : StoreFiles(s.store)) {
-        if (IsTemporary(f.relative)) continue;
-        const std::wstring path = s.store + L"\\" + f.relative;
-        std::optional<int64_t> time = fs::LastWriteTime(path);
-        if (!time || !fs::SetLastWriteTime(path, *time + int64_t{3600} * 1000000000)) {
-            s.tally.Named(check::kStaging).Add("the time of " + str::ToUtf8(f.relative) + " was not moved");
-            continue;
-        }
-        for (auto* known : {&s.seen, &s.firstSeen})
-            if (auto it = known->find(f.relative); it != known->end()) it->second.time += kDstShift;
-        s.shifted.insert(f.relative);
-        moved++;
-    }
-    Say(s, "daylight saving time changes: " + std::to_string(moved) + " stored files an hour off the card's time");
 }
 
 // A store folder cannot be written: it is put aside and a plain file of its
@@ -1179,16 +1137,7 @@ bool Restart(Soak& s, const Burst& b, size_t first) {
     s.clicker->Stop();
     EndWemlox(s, b.ending);
     Scan(s);
-    // While Wemlox is ended: the first time the camera's clock is reset, the
-    // last time daylight saving time changes, and every time a picture is
-    // shot (new because the card did not hold it, whatever its date).
-    const bool firstEnding = s.restarts++ == 0, lastEnding = s.restarts == s.options.restarts;
-    if (firstEnding) ResetCameraClock(s);
-    if (lastEnding && s.options.dst) ChangeDaylightSaving(s);
-    Burst whileEnded = b;
-    whileEnded.pairs = 1;
-    whileEnded.inSteps = false;
-    if (!Shoot(s, whileEnded)) s.tally.Named(check::kStaging).Add("a picture the card did not shoot while Wemlox was ended");
+    WhileEnded(s, b);
     Expectation waited{check::kWaited, std::string("not stored 60 s after Wemlox was ") + EndingName(b.ending) +
                                            " and started again", {}, 0};
     for (size_t i = 0; i < s.pictures.size(); i++) {
@@ -1311,13 +1260,10 @@ void CheckStore(Soak& s, size_t& whole) {
         if (folder != kKindFolder[ref->kind]) t.Named(check::kWrongFolder).Add(rel + " (" + s.Name(*ref) + ")");
         if (!NameFits(name, p.base + kExtension[ref->kind]))
             t.Named(check::kWrongName).Add(rel + " (" + s.Name(*ref) + ")");
-        // The card lists date and time to two seconds; a file stored before
-        // the daylight saving change is an hour off (unless a picture written
-        // in steps completed it after).
-        const uint64_t cardTime = p.onCard[ref->kind]->time;
+        // The card lists date and time to two seconds.
+        const uint64_t cardTime = p.onCard[ref->kind]->time + (s.shifted.count(f.relative) ? kHour : 0);
         const uint64_t off = c->time > cardTime ? c->time - cardTime : cardTime - c->time;
-        const uint64_t offShifted = off > kDstShift ? off - kDstShift : kDstShift - off;
-        if (off > 20000000 && !(s.shifted.count(f.relative) && offShifted <= 20000000))
+        if (off > 20000000)
             t.Named(check::kTime).Add(rel + " (" + std::to_string(off / 10000000) + " s from the card's)");
     }
     for (size_t i = 0; i < s.pictures.size(); i++) {
@@ -1407,7 +1353,7 @@ int wmain(int argc, wchar_t** argv) {
     if (!ParseOptions(argc, argv, s.options))
         return Fail("usage: soak [--pictures N] [--seed S] [--sleep-seconds S] [--slow-percent P] [--pause-ms MS]\n"
                     "            [--prefill FILES] [--restarts N] [--wraps N] [--moves N] [--unwritable-seconds S]\n"
-                    "            [--swaps N] [--no-dst] [--no-roll] [--no-router] [--out FOLDER]");
+                    "            [--no-roll] [--no-router] [--out FOLDER]");
     const Options& o = s.options;
     const uint64_t seed =
         o.seedGiven ? o.seed : (GetTickCount64() ^ (static_cast<uint64_t>(GetCurrentProcessId()) << 20)) % 1000000;
@@ -1415,10 +1361,9 @@ int wmain(int argc, wchar_t** argv) {
     const Day day = PlanDay(o, random);
     std::printf("soak: %d pictures (JPEG + CR2 pairs), seed %llu\n", o.pictures, static_cast<unsigned long long>(seed));
     std::printf("  repeat with: --pictures %d --seed %llu --sleep-seconds %d --slow-percent %d --pause-ms %d"
-                " --prefill %d --restarts %d --wraps %d --moves %d --unwritable-seconds %d --swaps %d%s%s%s\n",
+                " --prefill %d --restarts %d --wraps %d --moves %d --unwritable-seconds %d%s%s\n",
                 o.pictures, static_cast<unsigned long long>(seed), o.sleepSeconds, o.slowPercent, o.pauseMs,
-                o.prefillFiles, o.restarts, o.wraps, o.moves, o.unwritableSeconds, o.swaps, o.dst ? "" : " --no-dst",
-                o.roll ? "" : " --no-roll",
+                o.prefillFiles, o.restarts, o.wraps, o.moves, o.unwritableSeconds, o.roll ? "" : " --no-roll",
                 o.router ? "" : " --no-router");
     std::printf("  card %s at %llu bytes/s, [TFA] Url %s, %d files in %s before the run, %s\n", kCardAddress,
                 static_cast<unsigned long long>(kCardRate), kAddressRange, o.prefillFiles, kFirstCameraFolder,
@@ -1452,7 +1397,7 @@ int wmain(int argc, wchar_t** argv) {
     // The simulator ends by itself after its lifetime: well after the day's end.
     const int lifetime = 1200 + o.pictures * 4 + day.faultCount.at("asleep") * o.sleepSeconds +
                          o.restarts * (kMidBurstMs + kWaitedMs) / 1000 + o.wraps * kFormatWaitMs / 1000 +
-                         o.unwritableSeconds + o.swaps * kFormatWaitMs / 1000;
+                         o.unwritableSeconds + kFormatWaitMs / 1000;
     cardtest::Simulator sim(s.card, str::FromUtf8(kCardAddress),
                             L"--rate " + std::to_wstring(kCardRate) + L" --stall " + std::to_wstring(kStallSeconds) +
                                 L" --lifetime " + std::to_wstring(lifetime));
@@ -1475,9 +1420,8 @@ int wmain(int argc, wchar_t** argv) {
     }
     sim.Command("flag 0");
     // The camera's clock seven hours behind the computer's, as a traveller's
-    // left on home time: a stored file's time is the card's, not the moment
-    // it came, and no picture may depend on the clock to arrive.
-    sim.Command("clock -" + std::to_string(kCameraBehindSeconds));
+    // on home time: a stored file's time is the card's, not the moment it came.
+    sim.Command("clock -25200");
     if (o.roll) sim.Command("roll " + std::to_string(kFolderLimit));
     if (o.router) sim.Command(std::string("decoy ") + kRouterAddress + (day.routerRedirects ? " redirect" : " page"));
     sim.Command("sleep " + std::to_string(kStartAsleepSeconds));
@@ -1515,8 +1459,7 @@ int wmain(int argc, wchar_t** argv) {
     clicker.Start(s.bar);
     for (const Burst& b : day.bursts) {
         for (const Fault& f : b.faultsBefore) Inject(s, f);
-        if (b.wrapBefore) Wrap(s);
-        if (b.swapBefore) Swap(s);
+        if (b.wrapBefore || b.swapBefore) Wrap(s, b.swapBefore);
         if (b.unwritableBefore) BlockStore(s, b.unwritableBefore);
         // Wemlox is started again on a store it can write (one it cannot makes it give up at the start).
         while (b.ending != Ending::None && s.blocked.until > 0) Pause(s, 250);
@@ -1546,7 +1489,7 @@ int wmain(int argc, wchar_t** argv) {
     CaptureDue(s);
     const size_t completed = FinalLook(s);
     for (const MovedCard& m : s.moves)
-        s.tally.Named(m.check).Add("no \"" + str::ToUtf8(m.line) + "\" in the journal");
+        s.tally.Named(check::kFoundAgain).Add("no \"" + str::ToUtf8(m.line) + "\" in the journal");
     std::vector<std::string> cardLog = sim.Log();
     SaveLogs(s, cardLog);
 

@@ -741,14 +741,9 @@ TEST(Transfer, RepeatedNamesARestartAndAStoreThatFails) {
     standins::ClickButton(run.Control(kEndButton));
     ASSERT_EQ(WaitExit(run.process), 0);
     run.bar = nullptr;
-    // Shot while Wemlox is ended, after a battery change reset the camera's
-    // clock: new because the card did not hold it, whatever its date.
-    run.PutOnCard(L"P1010006.JPG", picture('r', 20000));
-    ASSERT_TRUE(fs::SetLastWriteTime(run.OnCard(L"P1010006.JPG"), *fs::LocalTimeToFileTime(2015, 1, 1, 0, 1, 0)));
     run.Start(settings);
     ASSERT_TRUE(run.bar);
-    ASSERT_TRUE(run.WaitFiles(L"LoRes", {L"P1010001-2.JPG", L"P1010001.JPG", burst[0], burst[1], burst[2],
-                                         L"P1010006.JPG"}, 30000))
+    ASSERT_TRUE(run.WaitFiles(L"LoRes", {L"P1010001-2.JPG", L"P1010001.JPG", burst[0], burst[1], burst[2]}, 30000))
         << Dump(FilesIn(lowRes));
     EXPECT_EQ(Fetches(sim, burst[0]), 1u);
 
@@ -779,44 +774,4 @@ TEST(Transfer, RepeatedNamesARestartAndAStoreThatFails) {
     ASSERT_TRUE(WaitFor([&] { return fs::IsNonEmptyFile(lowRes + L"\\P1010010.JPG"); })) << Dump(run.Journal());
     ASSERT_TRUE(WaitTicks(sim, 3));
     EXPECT_EQ(run.JournalCount(L"Not stored: " + lowRes + L"\\P1010009.JPG (every name beside it is taken)"), 1u);
-}
-
-// The photographer puts in the next card while Wemlox runs (the same network
-// name and address, its own CID): what it held before stays on it, and its
-// first new picture comes although its folder, name, size and time equal
-// the first card's first picture (both cameras' clocks at one default).
-TEST(Transfer, AnotherCardAtTheAddressIsANewCard) {
-    CardStore run;
-    Simulator sim(run.card, kCardAddress);
-    ASSERT_TRUE(sim.Running());
-    run.Start({{L"TFA.TransferModeAuto", L"LoRes"}, {L"TFA.UseUpdateFlag", L"No"}});
-    ASSERT_TRUE(run.bar);
-    ASSERT_TRUE(WaitFor([&] { return sim.Count("op=100&DIR=" + kCamera) > 0; }));
-    const int64_t cameraDefault = *fs::LocalTimeToFileTime(2015, 1, 1, 0, 0, 0);
-    auto put = [&](const std::wstring& card, const std::wstring& name, const std::string& bytes) {
-        const std::wstring path = card + L"\\DCIM\\101_PANA\\" + name;
-        MakeDirs(card + L"\\DCIM\\101_PANA");
-        ASSERT_TRUE(fs::WriteFile(path, bytes));
-        ASSERT_TRUE(fs::SetLastWriteTime(path, cameraDefault));
-    };
-    const std::string first = std::string(19998, 'a') + "\xFF\xD9", second = std::string(19998, 'b') + "\xFF\xD9";
-    put(run.card, L"P1010001.JPG", first);
-    ASSERT_TRUE(run.WaitFiles(L"LoRes", {L"P1010001.JPG"}));
-
-    const std::wstring next = run.box.root + L"\\Next card";
-    put(next, L"P1009999.JPG", std::string(20000, 'o'));  // on it before it came
-    std::string folder = Utf8(next);
-    for (size_t at; (at = folder.find(' ')) != std::string::npos;) folder.replace(at, 1, "\\x20");
-    ASSERT_EQ(sim.Command("swap " + folder + " 0123456789abcdef0123456789abcdef"), "ok\n");
-    ASSERT_TRUE(WaitFor([&] { return run.JournalCount(L"Card: 0123456789abcdef0123456789abcdef (127.0.0.5)") == 1; }))
-        << Dump(run.Journal());
-    const size_t listed = sim.Count("op=100&DIR=" + kCamera);
-    ASSERT_TRUE(WaitFor([&] { return sim.Count("op=100&DIR=" + kCamera) > listed; }));  // its first listing
-    put(next, L"P1010001.JPG", second);
-    ASSERT_TRUE(run.WaitFiles(L"LoRes", {L"P1010001-2.JPG", L"P1010001.JPG"})) << Dump(run.Journal());
-    EXPECT_EQ(Bytes(run.Folder(L"LoRes\\P1010001.JPG")), first);
-    EXPECT_EQ(Bytes(run.Folder(L"LoRes\\P1010001-2.JPG")), second);
-    ASSERT_TRUE(WaitTicks(sim, 3));
-    EXPECT_FALSE(Requested(sim, L"P1009999.JPG"));
-    EXPECT_EQ(Fetches(sim, L"P1010001.JPG"), 2u);
 }

@@ -85,7 +85,7 @@ TEST(PictureLedger, WhichStoredFileIsThePicture) {
     const model::CardFileRecord shot = Shot(L"P1010001.JPG", 5000, 9, 15, 42);
     const model::PictureId id = model::IdOf(shot);
     const int64_t taken = TakenAt(shot), since = taken - 3600 * kSecond, upgrade = taken + 3600 * kSecond;
-    const int64_t hour = 3600 * kSecond;
+    const int64_t hour = 3600 * kSecond;  // daylight saving time, or another time zone
     model::PictureId noClock = id, badDate = id;
     noClock.date = 0;
     badDate.date = FatDate(2026, 13, 8);
@@ -105,10 +105,9 @@ TEST(PictureLedger, WhichStoredFileIsThePicture) {
         {"another size, stored by an earlier version", id, 4000, upgrade - kSecond, upgrade, M::Different},
         {"no clock on the camera", noClock, 5000, upgrade + kSecond, since, M::Undecided},
         {"a date no clock shows", badDate, 5000, taken, since, M::Undecided},
-        {"an hour later: daylight saving time", id, 5000, taken + hour + kSecond, since, M::Undecided},
-        {"seven hours earlier: another time zone", id, 5000, taken - 7 * hour, since, M::Undecided},
+        {"an hour later", id, 5000, taken + hour + kSecond, since, M::Undecided},
+        {"seven hours earlier", id, 5000, taken - 7 * hour, since, M::Undecided},
         {"an hour and a minute", id, 5000, taken + hour + 60 * kSecond, since, M::Different},
-        {"two days", id, 5000, taken + 48 * hour, since, M::Different},
     };
     for (auto& c : cases)
         EXPECT_EQ(model::MatchStoredFile({L"P1010001.JPG", c.size, c.modified}, c.picture, c.since), c.match) << c.what;
@@ -205,19 +204,13 @@ TEST(PictureLedger, ARepeatedNameIsStoredBesideTheOldPicture) {
     // again; others go beside. So does a file of the same facts that the
     // card's record does not name (another card's picture).
     Camera upgraded(false);
-    const auto legacy = Shot(L"P1010009.CR2", 7000, 8, 0, 0), wrapped = Shot(L"P1010008.CR2", 7000, 8, 0, 0);
-    const std::string bytes(7000, 'r');
+    const auto legacy = Shot(L"P1010009.CR2", 7000, 8, 0, 0);
     upgraded.port.store.MakeDir(L"HiRes");
-    for (const wchar_t* name : {L"HiRes\\P1010009.CR2", L"HiRes\\P1010008.CR2"}) {
-        const std::wstring file = upgraded.port.store.Write(name, bytes);
-        ASSERT_TRUE(fs::SetLastWriteTime(file, upgraded.session.Pictures.IdentitiesSince() - 86400 * kSecond));
-    }
-    upgraded.List({legacy, wrapped});
-    EXPECT_EQ(upgraded.Steps(), (Names{L"P1010009.CR2", L"P1010008.CR2"}));
-    EXPECT_EQ(upgraded.port.StorePicture(legacy, model::Store::HiRes, bytes), upgraded.Folder(L"HiRes\\P1010009.CR2"));
-    EXPECT_EQ(upgraded.port.StorePicture(wrapped, model::Store::HiRes, std::string(7000, 'w')),
-              upgraded.Folder(L"HiRes\\P1010008-2.CR2"));
-    upgraded.List({legacy, wrapped});
+    const std::wstring file = upgraded.port.store.Write(L"HiRes\\P1010009.CR2", std::string(7000, 'r'));
+    ASSERT_TRUE(fs::SetLastWriteTime(file, upgraded.session.Pictures.IdentitiesSince() - 86400 * kSecond));
+    upgraded.List({legacy});
+    EXPECT_EQ(upgraded.port.StorePicture(legacy, model::Store::HiRes, std::string(7000, 'r')), file);
+    upgraded.List({legacy});
     EXPECT_EQ(upgraded.Steps(), Names{});
     Camera otherCard(false, &upgraded);
     otherCard.session.Pictures.CardIdentified(L"cid-4567");
@@ -310,8 +303,17 @@ TEST(PictureLedger, NothingWaitsPastTheNextStart) {
     for (int i = 0; i < 12000; i++) record.Wait(model::IdOf(Shot(L"P" + std::to_wstring(i) + L".JPG", 1)));
     record.NoteClockReading(-7 * kSecond);
     EXPECT_EQ(record.WaitingCount(), model::CardRecord::kMaxWaiting);
+    // What the card held: the folders listed longest ago go first.
+    for (int f = 100; f < 140; f++) {
+        std::vector<model::PictureId> held(999, model::IdOf(Shot(L"P.JPG", 1, 10, 0, 0, L"/" + std::to_wstring(f))));
+        for (int i = 0; i < 999; i++) held[static_cast<size_t>(i)].size = i + 1;
+        record.Held(held[0].folder, held);
+    }
+    EXPECT_LE(record.HeldCount(), model::CardRecord::kMaxHeld);
     model::CardRecord read;
     read.Parse(record.Serialize());
+    EXPECT_EQ(read.WasHeld(model::IdOf(Shot(L"P.JPG", 1, 10, 0, 0, L"/100"))), std::nullopt);
+    EXPECT_EQ(read.WasHeld(model::IdOf(Shot(L"P.JPG", 1, 10, 0, 0, L"/139"))), true);
     EXPECT_EQ(read.Serialize(), record.Serialize());
     EXPECT_TRUE(read.IsWaiting(model::IdOf(Shot(L"P11999.JPG", 1))));
     EXPECT_FALSE(read.IsWaiting(model::IdOf(Shot(L"P0.JPG", 1))));
@@ -320,58 +322,35 @@ TEST(PictureLedger, NothingWaitsPastTheNextStart) {
 
 // At the next start a known card's picture is new when the card did not hold
 // it at the last visit, whatever the camera's clock says; one it held stays
-// old. Another card at the same address, or a card without a record, keeps
-// the first-sight rule.
+// old. Another card at the same address keeps the first-sight rule.
 TEST(PictureLedger, NewIsWhatTheCardDidNotHold) {
     const auto held = Shot(L"P1010001.JPG", 5000, 9, 0);
-    auto taken = [](int32_t date, int32_t time, const std::wstring& name = L"P1010002.JPG",
-                    const std::wstring& folder = L"/DCIM/101_PANA") {
-        auto c = Shot(name, 6000, 10, 0, 0, folder);
-        c.RawDate = date, c.RawTime = time;
-        return c;
-    };
     const int32_t today = FatDate(2026, 12, 8);
     struct Case {
         const char* what;
-        model::CardFileRecord shot;
-        const wchar_t* card;  // in the second run
+        int32_t date, time;
+        const wchar_t *folder, *card;  // the card in the second run
         bool isNew;
     } cases[] = {
-        {"the camera's clock right", taken(today, FatTime(11, 0, 0)), L"cid-0123", true},
-        {"seven hours behind", taken(today, FatTime(4, 0, 0)), L"cid-0123", true},
-        {"reset to 2015-01-01", taken(FatDate(2015, 1, 1), FatTime(0, 1, 0)), L"cid-0123", true},
-        {"a clock never set", taken(0, 0), L"cid-0123", true},
-        {"its name and facts held before", held, L"cid-0123", false},
-        {"in a folder the camera began meanwhile", taken(today, FatTime(11, 0, 0), L"P1020001.JPG", L"/DCIM/102_PANA"),
-         L"cid-0123", true},
-        {"another card at the address", taken(today, FatTime(11, 0, 0)), L"cid-4567", false},
+        {"the camera's clock right", today, FatTime(11, 0, 0), L"/DCIM/101_PANA", L"cid-0123", true},
+        {"seven hours behind", today, FatTime(2, 0, 0), L"/DCIM/101_PANA", L"cid-0123", true},
+        {"reset to 2015-01-01", FatDate(2015, 1, 1), FatTime(0, 1, 0), L"/DCIM/101_PANA", L"cid-0123", true},
+        {"a clock never set", 0, 0, L"/DCIM/101_PANA", L"cid-0123", true},
+        {"held before", held.RawDate, held.RawTime, L"/DCIM/101_PANA", L"cid-0123", false},
+        {"in a folder begun meanwhile", held.RawDate, held.RawTime, L"/DCIM/102_PANA", L"cid-0123", true},
+        {"another card at the address", today, FatTime(11, 0, 0), L"/DCIM/101_PANA", L"cid-4567", false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
         Camera first;
         first.List({held});
         Camera next(true, &first);
         next.session.Pictures.CardIdentified(c.card);
-        next.session.Config.Path = c.shot.Directory.substr(1);
-        next.List({held, c.shot});
-        EXPECT_EQ(next.Steps(), c.isNew ? Names{c.shot.Name} : Names{});
+        next.session.Config.Path = std::wstring(c.folder + 1);
+        auto shot = Shot(held.Name, held.Size, 9, 0, 0, c.folder);
+        shot.RawDate = c.date, shot.RawTime = c.time;
+        next.List({shot});
+        EXPECT_EQ(next.Steps(), c.isNew ? Names{shot.Name} : Names{}) << c.what;
     }
-    // The held lists are bounded, the folders listed longest ago go first,
-    // and they are read back as written.
-    model::CardRecord record;
-    for (int folder = 0; folder < 40; folder++) {
-        std::vector<model::PictureId> listed;
-        for (int i = 0; i < 999; i++)
-            listed.push_back(model::IdOf(Shot(L"P" + std::to_wstring(i) + L".JPG", 1, 10, 0, 0,
-                                              L"/DCIM/" + std::to_wstring(100 + folder) + L"_PANA")));
-        record.Held(listed.front().folder, listed);
-    }
-    EXPECT_LE(record.HeldCount(), model::CardRecord::kMaxHeld);
-    EXPECT_EQ(record.WasHeld(model::IdOf(Shot(L"P1.JPG", 1, 10, 0, 0, L"/DCIM/100_PANA"))), std::nullopt);
-    EXPECT_EQ(record.WasHeld(model::IdOf(Shot(L"P1.JPG", 1, 10, 0, 0, L"/DCIM/139_PANA"))), true);
-    model::CardRecord read;
-    read.Parse(record.Serialize());
-    EXPECT_EQ(read.Serialize(), record.Serialize());
 }
 
 // A store that cannot take a picture says so with the file and the reason,
