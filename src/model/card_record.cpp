@@ -12,7 +12,6 @@
 #include "model/card_record.h"
 
 #include <algorithm>
-#include <unordered_set>
 
 #include "base/fs.h"
 #include "base/str.h"
@@ -225,7 +224,7 @@ void CardRecord::NoteStored(const PictureId& id, std::wstring file) {
 }
 
 void CardRecord::AddHeld(HeldFolder& folder, const PictureId& id) {
-    if (!folder.keys.emplace(id.Key(), true).second) return;
+    folder.keys.emplace(id.Key(), true);
     const size_t bytes = HeldLine(id).size();
     folder.ids.push_back(id);
     folder.bytes += bytes;
@@ -236,10 +235,13 @@ void CardRecord::AddHeld(HeldFolder& folder, const PictureId& id) {
 void CardRecord::Held(std::wstring_view folder, const std::vector<PictureId>& listed) {
     const std::wstring key = FolderKey(folder);
     auto it = held_.find(key);
-    std::unordered_set<std::wstring> keys;
-    for (const PictureId& id : listed) keys.insert(id.Key());
-    bool same = it != held_.end() && it->second.keys.size() == keys.size();
-    for (auto k = keys.begin(); same && k != keys.end(); ++k) same = it->second.keys.count(*k) > 0;
+    // A card lists a folder in the order its entries were written: a tick
+    // that changed nothing lists the same entries in the same order.
+    auto equal = [](const PictureId& a, const PictureId& b) {
+        return a.size == b.size && a.date == b.date && a.time == b.time && a.name == b.name && a.folder == b.folder;
+    };
+    const bool same = it != held_.end() && std::equal(listed.begin(), listed.end(), it->second.ids.begin(),
+                                                      it->second.ids.end(), equal);
     const bool latest = !heldOrder_.empty() && heldOrder_.back() == key;
     if (same && latest) return;  // a tick that changed nothing costs no write
     if (it == held_.end()) {
@@ -278,12 +280,13 @@ void CardRecord::TrimHeld() {
         HeldFolder& only = held_.begin()->second;
         while (!only.ids.empty() && (heldCount_ > kMaxHeld || heldBytes_ > kMaxHeldBytes)) {
             const size_t bytes = HeldLine(only.ids.back()).size();
-            only.keys.erase(only.ids.back().Key());
             only.ids.pop_back();
             only.bytes -= bytes;
             heldBytes_ -= bytes;
             heldCount_--;
         }
+        only.keys.clear();
+        for (const PictureId& id : only.ids) only.keys.emplace(id.Key(), true);
     }
 }
 
@@ -370,9 +373,9 @@ bool CardRecord::Parse(std::string_view text) {
                 heldOrder_.push_back(key);
             }
             AddHeld(it->second, *id);
-            TrimHeld();
         }
     }
+    TrimHeld();
     return headerSeen;
 }
 

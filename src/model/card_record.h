@@ -126,7 +126,7 @@ private:
     std::deque<int64_t> clock_;
     size_t bytes_ = 0;  // the entries' lines
     struct HeldFolder {
-        std::vector<PictureId> ids;  // in the listing's order
+        std::vector<PictureId> ids;  // as listed, in the listing's order
         std::unordered_map<std::wstring, bool> keys;  // PictureId::Key
         size_t bytes = 0;
     };

@@ -148,7 +148,12 @@ void TransferRulesTick100000Pictures(benchmark::State& state) {
         (void)record.Open(records, L"cid-bench");
         for (int i = 0; i < 30000; i++)
             record.NoteStored({L"/DCIM/100_PANA", StoredName(i, false), 1, 19310, i}, L"LoRes\\" + StoredName(i, false));
-        // What the card held in the 17 folders before the camera folder, 999 files each.
+        // What the card held at the last visit: the camera folder as listed
+        // now, and 17 folders before it, 999 files each.
+        std::vector<model::PictureId> camera;
+        for (const model::CardFileRecord& c : model::ListingCandidates(CameraListing(), L".rw2", L".jpg", kQuiet))
+            camera.push_back(model::IdOf(c));
+        record.Held(L"/DCIM/101_PANA", camera);
         for (int folder = 0; folder < 17; folder++) {
             std::vector<model::PictureId> held;
             const std::wstring name = L"/DCIM/" + std::to_wstring(84 + folder) + L"_PANA";

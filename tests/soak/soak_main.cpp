@@ -1002,8 +1002,9 @@ void WhileEnded(Soak& s, const Burst& b) {
         }
         Say(s, "daylight saving time changes: " + std::to_string(s.shifted.size()) + " stored files an hour off");
     }
-    if (s.restarts == 1)
-        s.sim->Command("clock " + std::to_string((*fs::LocalTimeToFileTime(2015, 1, 1, 0, 0, 0) - fs::Now()) / 1000000000));
+    if (s.restarts == 1 &&
+        Ok(s.sim->Command("clock " + std::to_string((*fs::LocalTimeToFileTime(2015, 1, 1, 0, 0, 0) - fs::Now()) / 1000000000))))
+        Say(s, "the camera's clock reset to 2015-01-01");
     Burst one = b;
     one.pairs = 1;
     if (!Shoot(s, one)) s.tally.Named(check::kStaging).Add("no picture shot while Wemlox was ended");
