@@ -123,7 +123,7 @@ std::optional<std::wstring> Transfers::FetchInto(const model::CardFileRecord& c,
     const CardSpelling as{c.RawDirectory, c.RawName, static_cast<uint64_t>(c.Size)};
     // Pictures left in a folder the camera has moved on from name their own.
     bool fetched = Download(c.Name, c.Directory.empty() ? card_.Config.Path : c.Directory, as);
-    bool unfinished = fetched && pictures.StillBeingWritten(c, TmpFile(), fs::Now());
+    bool unfinished = fetched && pictures.StillBeingWritten(c, TmpFile(), fs::Now(), plan, folder);
     std::optional<std::wstring> stored;
     bool already = false;
     if (fetched && !unfinished) {

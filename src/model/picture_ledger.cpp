@@ -365,8 +365,9 @@ Placed PictureLedger::Place(const CardFileRecord& c, Store folder, const StorePl
     return placed;
 }
 
-bool PictureLedger::StillBeingWritten(const CardFileRecord& c, const std::wstring& downloaded, int64_t now) {
-    if (!HasCardThumbnail(c.Name)) return false;
+bool PictureLedger::StillBeingWritten(const CardFileRecord& c, const std::wstring& downloaded, int64_t now,
+                                      const StorePlan& plan, Store folder) {
+    if (!HasCardThumbnail(c.Name) || SameBytes(downloaded, FolderOf(folder), plan.sameCandidates)) return false;
     if (fs::ReadTail(downloaded, 2).value_or("") == "\xFF\xD9") return false;
     SizeSeen* seen = SeenAtThisSize(c);
     if (!seen) return true;

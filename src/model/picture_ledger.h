@@ -122,8 +122,10 @@ public:
     // holds). A copy taken too early all the same is completed once the card
     // lists it whole (see StorePlan::cutCopies).
     // Such a JPEG is planned as Writing, without a download, until its size
-    // has held.
-    bool StillBeingWritten(const CardFileRecord& c, const std::wstring& downloaded, int64_t now);
+    // has held. A download with the bytes of a file the plan compares it
+    // with is that file, whole.
+    bool StillBeingWritten(const CardFileRecord& c, const std::wstring& downloaded, int64_t now,
+                           const StorePlan& plan = {}, Store folder = Store::LoRes);
     // A camera writes a picture within a second or so; a JPEG whose size
     // holds this long is as whole as it gets. The quick poll lists far more
     // often than that.
