@@ -57,7 +57,7 @@ bool Session::Accept(const std::wstring& host) {
 // The card is known by its CID (op=120), the same whatever its address or
 // network name; a card without op=120 by its network name. A request that
 // got no answer says neither: a card known by its CID at this address
-// keeps it, and is asked again later.
+// keeps it, and is asked again later. False when it is not known who it is.
 bool Session::IdentifyCard() {
     CardAnswer a = port_->Get(CardUrl(CardHost, kCidPath), kCidReadBytes);
     std::wstring cid = str::ToLower(str::Trim(str::FromUtf8(a.body)));
@@ -79,8 +79,10 @@ bool Session::IdentifyCard() {
     if (!answered && sameCard && !cidId_.empty()) return false;
     cidId_.clear();
     cidHost_ = CardHost;
+    // A card without a CID (or not at the address where one was known) is
+    // known by its network name.
     if (!CardSsid.empty()) CardIs(L"ssid-" + CardSsid, CardSsid, false);
-    return answered;
+    return !CardSsid.empty();
 }
 
 // The card in is `id`: its record is opened, and another card than the one
