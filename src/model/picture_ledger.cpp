@@ -182,14 +182,18 @@ bool PictureLedger::IsStored(const CardFileRecord& c, Store folder) const {
 }
 
 // Files under the picture's name or beside it with its size that the record
-// names for no other picture and whose facts do not say they are another.
+// names for no other picture and whose facts do not say they are another. A
+// file the record names for this place on the card may be a copy cut short
+// and completed after the record was last written (the program ended in
+// between): its bytes tell.
 std::vector<std::wstring> PictureLedger::SameCandidates(const CardFileRecord& c, Store folder) const {
     const PictureId id = IdOf(c);
     std::vector<std::wstring> names;
     for (int n = 1; n <= kMaxBesideNames; n++) {
         std::optional<fs::FileEntry> file = index_.Find(folder, BesideName(c.Name, n));
         if (!file) break;
-        if (record_.PictureOf(std::wstring(FolderName(folder)) + L"\\" + file->name)) continue;
+        std::optional<std::wstring> known = record_.PictureOf(std::wstring(FolderName(folder)) + L"\\" + file->name);
+        if (known && !str::StartsWith(*known, id.PlaceKey() + L"|")) continue;
         if (MatchStoredFile(*file, id, since_) != FileMatch::Different) names.push_back(file->name);
     }
     return names;

@@ -1261,10 +1261,12 @@ void CheckStore(Soak& s, size_t& whole) {
         if (folder != kKindFolder[ref->kind]) t.Named(check::kWrongFolder).Add(rel + " (" + s.Name(*ref) + ")");
         if (!NameFits(name, p.base + kExtension[ref->kind]))
             t.Named(check::kWrongName).Add(rel + " (" + s.Name(*ref) + ")");
-        // The card lists date and time to two seconds.
-        const uint64_t cardTime = p.onCard[ref->kind]->time + (s.shifted.count(f.relative) ? kHour : 0);
+        // The card lists date and time to two seconds; a file stored before
+        // the daylight saving change is an hour off, unless completed since.
+        const uint64_t cardTime = p.onCard[ref->kind]->time, shifted = cardTime + kHour;
         const uint64_t off = c->time > cardTime ? c->time - cardTime : cardTime - c->time;
-        if (off > 20000000)
+        const uint64_t offShifted = c->time > shifted ? c->time - shifted : shifted - c->time;
+        if (off > 20000000 && !(s.shifted.count(f.relative) && offShifted <= 20000000))
             t.Named(check::kTime).Add(rel + " (" + std::to_string(off / 10000000) + " s from the card's)");
     }
     for (size_t i = 0; i < s.pictures.size(); i++) {

@@ -239,6 +239,15 @@ TEST(PictureLedger, ARepeatedNameIsStoredBesideTheOldPicture) {
     EXPECT_EQ(writing.port.StorePicture(formatted, model::Store::HiRes, std::string(9000, 'f')),
               writing.Folder(L"HiRes\\P1010004-2.CR2"));
     EXPECT_EQ(testutil::ReadAll(writing.Folder(L"HiRes\\P1010004.CR2")), part);
+    // Completed after the record was last written (the program killed in
+    // between): the record names the file for the copy cut short; its bytes tell.
+    Camera killed(false, &writing);
+    const std::wstring completed = writing.Folder(L"HiRes\\P1010003.CR2");
+    ASSERT_TRUE(fs::WriteFile(completed, part + std::string(500, 'w')));
+    ASSERT_TRUE(fs::SetLastWriteTime(completed, TakenAt(growing)));
+    growing.Size = 3500;
+    killed.List({growing});
+    EXPECT_EQ(killed.port.StorePicture(growing, model::Store::HiRes, part + std::string(500, 'w')), completed);
     plan = writing.session.Pictures.Plan(elsewhere, model::Store::HiRes, writing.port.Now());
     EXPECT_EQ(plan.cutCopies, Names{});
     EXPECT_EQ(plan.fileName, L"P1010003-2.CR2");
