@@ -12,8 +12,9 @@
 // at another address of [TFA] Url's range; the card is swapped for another
 // (its own CID, the same network name and address, names and sizes again).
 // While Wemlox is ended pictures are shot, the camera's clock (seven hours
-// behind) is reset to 2015-01-01, and daylight saving time changes. Button 5 is clicked every few
-// seconds throughout and the time to the key at the viewer's window is taken.
+// behind) is reset to 2015-01-01, and daylight saving time changes. Button 5
+// is clicked every few seconds throughout and the time to the key at the
+// viewer's window is taken.
 //
 // When the store has settled, the bar is closed and a tally printed. Pictures
 // are known by their content (every shot of the simulator differs): each is
