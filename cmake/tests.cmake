@@ -30,7 +30,8 @@ if(WIN32)
   include(${CMAKE_SOURCE_DIR}/cmake/wintests.cmake OPTIONAL)
 endif()
 
-add_executable(make_settings ${CMAKE_SOURCE_DIR}/tests/tools/make_settings.cpp)
+# For scripts/run.sh, which builds it by name.
+add_executable(make_settings EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/tests/tools/make_settings.cpp)
 target_link_libraries(make_settings PRIVATE wemlox_logic)
 if(WIN32)
   target_link_options(make_settings PRIVATE -static)
