@@ -57,6 +57,33 @@ KEY="mingw64-jpeg-$JPEG_VER-curl-$CURL_VER"
 PREFIX="$DEPS_ROOT/${KEY//[:~+]/_}"
 TOOLCHAIN="$(cd "$(dirname "$0")/.." && pwd)/cmake/mingw-w64-x86_64.cmake"
 
+# Only what the program links: the static libraries and their headers, no
+# tools, tests or documents. The two build side by side (one's configure
+# checks run while the other compiles).
+build_jpeg() {
+  local src=$1 build=$2
+  cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DCMAKE_INSTALL_PREFIX="$PREFIX" \
+    -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=ON \
+    -DCMAKE_ASM_NASM_COMPILER=nasm \
+    && cmake --build "$build" --target jpeg-static \
+    && mkdir -p "$PREFIX/include" "$PREFIX/lib" \
+    && cp "$build/libjpeg.a" "$PREFIX/lib/" \
+    && cp "$build/jconfig.h" "$src/jpeglib.h" "$src/jmorecfg.h" "$src/jerror.h" "$PREFIX/include/"
+}
+build_curl() {
+  local src=$1 build=$2
+  cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DCMAKE_INSTALL_PREFIX="$PREFIX" \
+    -DBUILD_SHARED_LIBS=OFF -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF -DHTTP_ONLY=ON \
+    -DCURL_USE_OPENSSL=OFF -DCURL_USE_SCHANNEL=OFF -DCURL_USE_LIBSSH2=OFF \
+    -DCURL_ZLIB=OFF -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF -DUSE_NGHTTP2=OFF -DUSE_LIBIDN2=OFF \
+    -DUSE_WIN32_IDN=OFF -DENABLE_UNICODE=ON -DCURL_DISABLE_LDAP=ON -DENABLE_MANUAL=OFF \
+    -DCURL_CA_PATH=none -DCURL_CA_BUNDLE=none \
+    && cmake --build "$build" --target libcurl \
+    && cmake --install "$build"
+}
+
 if [ -f "$PREFIX/.complete" ]; then
   log "dependencies cached in $PREFIX"
 else
@@ -68,23 +95,14 @@ else
      && for d in *.dsc; do dpkg-source -x "$d" >/dev/null; done)
   jsrc=$(find "$work" -maxdepth 1 -type d -name 'libjpeg-turbo-*' | head -1)
   csrc=$(find "$work" -maxdepth 1 -type d -name 'curl-*' | head -1)
-  cmake -S "$jsrc" -B "$work/jpeg-build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DCMAKE_INSTALL_PREFIX="$PREFIX" \
-    -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=ON \
-    -DCMAKE_ASM_NASM_COMPILER=nasm >"$work/jpeg.log" 2>&1 \
-    || { tail -30 "$work/jpeg.log"; exit 1; }
-  cmake --build "$work/jpeg-build" --target install >>"$work/jpeg.log" 2>&1 \
-    || { tail -30 "$work/jpeg.log"; exit 1; }
-  cmake -S "$csrc" -B "$work/curl-build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DCMAKE_INSTALL_PREFIX="$PREFIX" \
-    -DBUILD_SHARED_LIBS=OFF -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF -DHTTP_ONLY=ON \
-    -DCURL_USE_OPENSSL=OFF -DCURL_USE_SCHANNEL=OFF -DCURL_USE_LIBSSH2=OFF \
-    -DCURL_ZLIB=OFF -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF -DUSE_NGHTTP2=OFF -DUSE_LIBIDN2=OFF \
-    -DUSE_WIN32_IDN=OFF -DENABLE_UNICODE=ON -DCURL_DISABLE_LDAP=ON -DENABLE_MANUAL=OFF \
-    -DCURL_CA_PATH=none -DCURL_CA_BUNDLE=none >"$work/curl.log" 2>&1 \
-    || { tail -30 "$work/curl.log"; exit 1; }
-  cmake --build "$work/curl-build" --target install >>"$work/curl.log" 2>&1 \
-    || { tail -30 "$work/curl.log"; exit 1; }
+  build_jpeg "$jsrc" "$work/jpeg-build" >"$work/jpeg.log" 2>&1 &
+  jpeg_job=$!
+  build_curl "$csrc" "$work/curl-build" >"$work/curl.log" 2>&1 &
+  curl_job=$!
+  failed=0
+  wait "$jpeg_job" || { tail -30 "$work/jpeg.log"; failed=1; }
+  wait "$curl_job" || { tail -30 "$work/curl.log"; failed=1; }
+  [ $failed = 0 ] || { log "dependency build failed"; exit 1; }
   touch "$PREFIX/.complete"
   log "dependencies built"
 fi
