@@ -2,23 +2,31 @@
 # Prepares a Debian machine to build and test Wemlox: installs what is missing,
 # enables source packages and cross-builds libjpeg-turbo and libcurl once into a
 # cache outside the checkout. Safe to run again: it only does what is missing.
+# Usage: setup.sh [native|windows]: only what the native build needs, or only
+# what the Windows build and its tests need (so that the test command can
+# build natively meanwhile); without an argument, both.
 set -euo pipefail
 
+part=${1:-all}
 DEPS_ROOT=${WEMLOX_DEPS_ROOT:-/var/cache/wemlox-deps}
-PACKAGES=(
+NATIVE_PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev
+  googletest libgtest-dev libbenchmark-dev
+)
+WINDOWS_PACKAGES=(
   g++-mingw-w64-x86-64-posix nasm dpkg-dev
   wine wine64 xvfb xauth x11-utils imagemagick python3-pil fonts-dejavu-core
   iproute2 util-linux zip unzip wixl
-  googletest libgtest-dev libbenchmark-dev
 )
 
 log() { printf '[setup] %s\n' "$*"; }
 
-missing=()
-for p in "${PACKAGES[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
+missing_of() {
+  local p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || echo "$p"
+  done
+}
 
 enable_deb_src() {
   local f=/etc/apt/sources.list.d/debian.sources
@@ -33,13 +41,34 @@ enable_deb_src() {
   return 1
 }
 
+install() {
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$@"
+}
+
+# The package lists are fetched once, by the first part that finds anything
+# missing; the other part installs from them and updates only if that fails.
 updated=0
+mapfile -t all_missing < <(missing_of "${NATIVE_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}")
 if enable_deb_src; then log "deb-src enabled"; apt-get update -q; updated=1; fi
+case $part in
+  native) wanted=("${NATIVE_PACKAGES[@]}") ;;
+  windows) wanted=("${WINDOWS_PACKAGES[@]}") ;;
+  *) wanted=("${NATIVE_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}") ;;
+esac
+mapfile -t missing < <(missing_of "${wanted[@]}")
 if [ ${#missing[@]} -gt 0 ]; then
   log "installing: ${missing[*]}"
-  [ $updated = 1 ] || apt-get update -q
-  updated=1
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+  if [ $updated = 0 ] && [ "$part" != windows ]; then apt-get update -q; updated=1; fi
+  if ! install "${missing[@]}"; then
+    [ $updated = 0 ] || exit 1
+    apt-get update -q && updated=1 && install "${missing[@]}"
+  fi
+elif [ "$part" = native ] && [ ${#all_missing[@]} -gt 0 ]; then
+  apt-get update -q
+fi
+if [ "$part" = native ]; then
+  log "ready for the native build"
+  exit 0
 fi
 
 src_version() {
