@@ -12,6 +12,7 @@ file(GLOB WEMLOX_SYSTEM_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/system
 add_executable(wemlox_system_tests ${WEMLOX_SYSTEM_TESTS})
 target_link_libraries(wemlox_system_tests PRIVATE wemlox_driver GTest::gtest_main)
 target_link_options(wemlox_system_tests PRIVATE -static)
+target_precompile_headers(wemlox_system_tests PRIVATE ${WEMLOX_TEST_PCH})
 add_dependencies(wemlox_system_tests Wemlox standin_viewer)
 # In shards that run side by side (ctest -j), each in a sandbox of its own
 # (scripts/wine-run.sh); GoogleTest picks each shard's share of the tests.
@@ -36,6 +37,7 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/tests/win/common_controls.rc
                             PROPERTIES OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/common_controls.manifest)
 target_link_libraries(wemlox_win_tests PRIVATE wemlox_shell wemlox_driver GTest::gtest_main)
 target_link_options(wemlox_win_tests PRIVATE -static)
+target_precompile_headers(wemlox_win_tests PRIVATE ${WEMLOX_TEST_PCH})
 add_dependencies(wemlox_win_tests Wemlox standin_viewer)
 add_test(NAME win COMMAND wemlox_win_tests)
 
