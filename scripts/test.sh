@@ -41,7 +41,7 @@ windows_setup_time=$windows_setup_log.time
 ( start=$SECONDS; bash scripts/setup.sh windows; echo $((SECONDS - start)) >"$windows_setup_time" ) \
   >"$windows_setup_log" 2>&1 &
 windows_setup_job=$!
-export WEMLOX_DEPS=/var/cache/wemlox-deps/current
+export WEMLOX_DEPS=${WEMLOX_DEPS_ROOT:-/var/cache/wemlox-deps}/current
 
 begin "native build"
 cmake --preset native >/dev/null
