@@ -18,8 +18,11 @@ stage_start=$SECONDS
 begin() { current=$1; stage_start=$SECONDS; echo "== $1"; }
 end() { times+=("$(printf '  %-34s %5d s' "$current" $((SECONDS - stage_start)))"); current=""; }
 template=""
+running_soak=""
 report() {
   local rc=$?
+  # A failed build leaves the short day running in its sandbox: it ends first.
+  [ -z "$running_soak" ] || wait "$running_soak" || true
   [ -z "$current" ] || times+=("$(printf '  %-34s %5d s  (failed)' "$current" $((SECONDS - stage_start)))")
   [ -z "$template" ] || rm -rf "$template"
   echo "== stage times"
@@ -65,6 +68,31 @@ end
 template=$(mktemp -d /tmp/wemlox-wine-template.XXXXXX)
 WINEPREFIX=$template bash scripts/sandbox.sh true >/dev/null 2>&1 &
 prefix_job=$!
+prefix_ready=0
+wait_prefix() {
+  [ $prefix_ready = 0 ] || return 0
+  wait "$prefix_job" || { echo "test: the Wine prefix could not be prepared" >&2; exit 1; }
+  prefix_ready=1
+}
+
+# The short day of shooting is the longest Windows test and mostly waits on
+# its pace: it starts as soon as its programs are built, in a sandbox of its
+# own, while the rest builds. (Not when arguments pick the tests.)
+early=()
+soak_job=""
+if [ $# -eq 0 ]; then
+  begin "windows build (what the short day needs)"
+  cmake --preset windows >/dev/null
+  cmake --build --preset windows --target soak
+  end
+  wait_prefix
+  soak_log=build/windows/soak-test.log
+  WEMLOX_WINE_TEMPLATE=$template ctest --preset windows -R '^soak$' >"$soak_log" 2>&1 &
+  soak_job=$!
+  soak_start=$SECONDS
+  running_soak=$soak_job
+  early=(-E '^soak$')
+fi
 
 begin "windows build"
 cmake --preset windows >/dev/null
@@ -72,6 +100,16 @@ cmake --build --preset windows
 end
 
 begin "windows tests (${windows_jobs} at a time)"
-wait "$prefix_job" || { echo "test: the Wine prefix could not be prepared" >&2; exit 1; }
-WEMLOX_WINE_TEMPLATE=$template ctest --preset windows -j "$windows_jobs" "$@"
+wait_prefix
+windows_ok=1
+WEMLOX_WINE_TEMPLATE=$template ctest --preset windows -j "$windows_jobs" "${early[@]}" "$@" || windows_ok=0
+if [ -n "$soak_job" ]; then
+  soak_ok=1
+  wait "$soak_job" || soak_ok=0
+  running_soak=""
+  times+=("$(printf '  %-34s %5d s' "(short day, beside the build)" $((SECONDS - soak_start)))")
+  cat "$soak_log"
+  [ $soak_ok = 1 ] || windows_ok=0
+fi
+[ $windows_ok = 1 ]
 end
