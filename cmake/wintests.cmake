@@ -16,7 +16,7 @@ target_precompile_headers(wemlox_system_tests PRIVATE ${WEMLOX_TEST_PCH})
 add_dependencies(wemlox_system_tests Wemlox standin_viewer)
 # In shards that run side by side (ctest -j), each in a sandbox of its own
 # (scripts/wine-run.sh); GoogleTest picks each shard's share of the tests.
-set(WEMLOX_SYSTEM_SHARDS 4 CACHE STRING "Shards of the system tests")
+set(WEMLOX_SYSTEM_SHARDS 6 CACHE STRING "Shards of the system tests")
 math(EXPR last_shard "${WEMLOX_SYSTEM_SHARDS} - 1")
 foreach(shard RANGE ${last_shard})
   add_test(NAME system_${shard} COMMAND wemlox_system_tests)

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 
 jobs=$(nproc)
 # Wine tests mostly wait on the program, so more of them than cores run at once.
-windows_jobs=${WEMLOX_TEST_JOBS:-$((jobs * 3))}
+windows_jobs=${WEMLOX_TEST_JOBS:-$((jobs * 4))}
 
 times=()
 current=""
