@@ -69,6 +69,15 @@ Names FilesBelow(const std::wstring& root, const std::wstring& sub = L"") {
 
 std::string Bytes(const std::wstring& path) { return fs::ReadFile(path).value_or("<missing>"); }
 
+// Gives `to` the last-write time of `from`, as a copy made at once would have.
+bool SameTime(const std::wstring& from, const std::wstring& to) {
+    win::Handle a(CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    win::Handle b(CreateFileW(to.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    FILETIME t{};
+    return a.get() != INVALID_HANDLE_VALUE && b.get() != INVALID_HANDLE_VALUE &&
+           GetFileTime(a.get(), nullptr, nullptr, &t) && SetFileTime(b.get(), nullptr, nullptr, &t);
+}
+
 // Wemlox with its own folders, a card simulator on loopback and the stand-in
 // viewer installed where the auto-search finds it (it logs how it was started).
 struct CardStore {
@@ -633,6 +642,8 @@ TEST(Thumbnails, GridOfTheCameraFolderWithACacheAcrossRuns) {
     const std::string cached = Bytes(TestBinDir() + L"Graphics\\Copy.jpg");
     MakeDirs(cache);
     ASSERT_TRUE(fs::WriteFile(cache + L"\\_thm_P1010001.JPG", cached));
+    // Fetched when the picture was taken, however long the set-up takes.
+    ASSERT_TRUE(SameTime(run.OnCard(L"P1010001.JPG"), cache + L"\\_thm_P1010001.JPG"));
     ASSERT_TRUE(fs::WriteFile(cache + L"\\_thm_P1010002.JPG", ""));
     ASSERT_TRUE(fs::WriteFile(run.Folder(L"Storage") + L"\\P1010004.JPG", "stored"));
     Simulator sim(run.card, kCardAddress);
