@@ -61,6 +61,7 @@ add_executable(installer_tests ${CMAKE_SOURCE_DIR}/tests/installer/installer_tes
 # -lmsi: the plain name would be the msi target above.
 target_link_libraries(installer_tests PRIVATE wemlox_driver GTest::gtest_main -lmsi ole32 uuid shell32 advapi32)
 target_link_options(installer_tests PRIVATE -static)
+target_compile_options(installer_tests PRIVATE $<$<CONFIG:Release>:-O1>)  # test code: a quick compile
 target_compile_definitions(installer_tests PRIVATE
   WEMLOX_MSI_UPGRADE_CODE=L"{${WEMLOX_MSI_UPGRADE_CODE}}"
   WEMLOX_MSI_VERSION=L"${WEMLOX_MSI_VERSION}" WEMLOX_NEXT_MSI_VERSION=L"${next_msi_version}")

@@ -27,9 +27,10 @@ endif()
 
 if(WEMLOX_BENCH)
   find_package(benchmark REQUIRED)
-  add_library(wemlox_logic_bench STATIC ${WEMLOX_LOGIC_SOURCES})
+  # Built only on demand (scripts/bench.sh): no test needs them.
+  add_library(wemlox_logic_bench STATIC EXCLUDE_FROM_ALL ${WEMLOX_LOGIC_SOURCES})
   target_include_directories(wemlox_logic_bench PUBLIC ${CMAKE_SOURCE_DIR}/src)
-  add_executable(wemlox_benchmarks ${CMAKE_SOURCE_DIR}/tests/bench/card_bench.cpp)
+  add_executable(wemlox_benchmarks EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/tests/bench/card_bench.cpp)
   target_link_libraries(wemlox_benchmarks PRIVATE wemlox_logic_bench benchmark::benchmark)
   foreach(target wemlox_logic_bench wemlox_benchmarks)
     # Replaces the sanitizer flags the directory gives every target.

@@ -123,16 +123,23 @@ std::optional<std::wstring> Transfers::FetchInto(const model::CardFileRecord& c,
     const CardSpelling as{c.RawDirectory, c.RawName, static_cast<uint64_t>(c.Size)};
     // Pictures left in a folder the camera has moved on from name their own.
     bool fetched = Download(c.Name, c.Directory.empty() ? card_.Config.Path : c.Directory, as);
-    bool unfinished = fetched && pictures.StillBeingWritten(c, TmpFile(), fs::Now());
+    bool unfinished = fetched && pictures.StillBeingWritten(c, TmpFile(), fs::Now(), plan, folder);
     std::optional<std::wstring> stored;
+    bool already = false;
     if (fetched && !unfinished) {
         model::Placed placed = pictures.Place(c, folder, plan, TmpFile(), fs::Now());
         if (placed.ok) stored = placed.path;
+        already = placed.already;
     }
     (void)fs::DeleteFileAt(TmpFile());
     // The card reports a change once: the next tick lists again for a
     // picture still being written.
     if (unfinished) card_.ChangeNotListed = true;
+    if (stored && already) {
+        // The store held these bytes already: nothing new to show.
+        thread_.Events().Journal(L"Transfer File exists: " + *stored);
+        return std::nullopt;
+    }
     if (stored) thread_.Events().Journal(L"Transfer: " + *stored);
     return stored;
 }
@@ -210,6 +217,15 @@ bool Transfers::FetchToFolder(const CardFile& f, const std::wstring& folder, boo
     }
     if (card_.CheckUpdate() == model::CardChange::None) return false;
     if (!Download(f.name, f.directory, {f.rawDirectory, f.rawName, f.size})) return false;  // the journal said why
+    // A file there whose facts could not tell is the picture when its bytes are.
+    if (std::optional<std::wstring> same = model::SameBytes(
+            TmpFile(), folder, model::UndecidedNames(model::FolderOnDisk(folder), id, since))) {
+        (void)fs::DeleteFileAt(TmpFile());
+        const std::wstring existing = folder + L"\\" + *same;
+        events.Journal(L"Transfer File exists: " + existing);
+        if (show) events.PictureStored(existing);
+        return true;
+    }
     bool ok = model::PlaceFile(TmpFile(), target, model::CardTime(id), false, why);
     (void)fs::DeleteFileAt(TmpFile());
     if (ok) events.Journal(L"Transfer: " + target);

@@ -4,6 +4,9 @@
 //   clock  <ns>                  one line per reading, oldest first
 //   wait   <folder> <name> <size> <date> <time>
 //   stored <folder> <name> <size> <date> <time> <file below the store>
+//   held   <folder> <name> <size> <date> <time>  what the card held, by folder,
+//                                                the folder listed longest ago first
+// Versions that knew no "held" lines pass over them.
 // Card names and folders hold no control characters (the listing drops
 // such entries), so a tab never occurs inside a field.
 #include "model/card_record.h"
@@ -34,6 +37,8 @@ std::string IdFields(const PictureId& id) {
 }
 
 std::string WaitLine(const PictureId& id) { return "wait\t" + IdFields(id) + "\r\n"; }
+std::string HeldLine(const PictureId& id) { return "held\t" + IdFields(id) + "\r\n"; }
+std::wstring FolderKey(std::wstring_view folder) { return PictureId{std::wstring(folder), L"", 0, 0, 0}.PlaceKey(); }
 std::string StoredLine(const PictureId& id, const std::wstring& file) {
     return "stored\t" + IdFields(id) + "\t" + str::ToUtf8(file) + "\r\n";
 }
@@ -218,6 +223,73 @@ void CardRecord::NoteStored(const PictureId& id, std::wstring file) {
     Trim();
 }
 
+void CardRecord::AddHeld(HeldFolder& folder, const PictureId& id) {
+    folder.keys.emplace(id.Key(), true);
+    const size_t bytes = HeldLine(id).size();
+    folder.ids.push_back(id);
+    folder.bytes += bytes;
+    heldBytes_ += bytes;
+    heldCount_++;
+}
+
+void CardRecord::Held(std::wstring_view folder, const std::vector<PictureId>& listed) {
+    const std::wstring key = FolderKey(folder);
+    auto it = held_.find(key);
+    // A card lists a folder in the order its entries were written: a tick
+    // that changed nothing lists the same entries in the same order.
+    auto equal = [](const PictureId& a, const PictureId& b) {
+        return a.size == b.size && a.date == b.date && a.time == b.time && a.name == b.name && a.folder == b.folder;
+    };
+    const bool same = it != held_.end() && std::equal(listed.begin(), listed.end(), it->second.ids.begin(),
+                                                      it->second.ids.end(), equal);
+    const bool latest = !heldOrder_.empty() && heldOrder_.back() == key;
+    if (same && latest) return;  // a tick that changed nothing costs no write
+    if (it == held_.end()) {
+        it = held_.emplace(key, HeldFolder{}).first;
+    } else {
+        heldOrder_.erase(std::find(heldOrder_.begin(), heldOrder_.end(), key));
+    }
+    heldOrder_.push_back(key);
+    if (!same) {
+        heldCount_ -= it->second.ids.size();
+        heldBytes_ -= it->second.bytes;
+        it->second = HeldFolder{};
+        for (const PictureId& id : listed) AddHeld(it->second, id);
+    }
+    dirty_ = true;
+    TrimHeld();
+}
+
+std::optional<bool> CardRecord::WasHeld(const PictureId& id) const {
+    auto it = held_.find(FolderKey(id.folder));
+    if (it == held_.end()) return std::nullopt;
+    return it->second.keys.count(id.Key()) > 0;
+}
+
+void CardRecord::TrimHeld() {
+    while (heldOrder_.size() > 1 && (heldCount_ > kMaxHeld || heldBytes_ > kMaxHeldBytes)) {
+        auto oldest = held_.find(heldOrder_.front());
+        heldCount_ -= oldest->second.ids.size();
+        heldBytes_ -= oldest->second.bytes;
+        held_.erase(oldest);
+        heldOrder_.pop_front();
+    }
+    // One folder beyond the bound (no camera writes so many): its first
+    // entries are kept.
+    if (heldOrder_.size() == 1 && (heldCount_ > kMaxHeld || heldBytes_ > kMaxHeldBytes)) {
+        HeldFolder& only = held_.begin()->second;
+        while (!only.ids.empty() && (heldCount_ > kMaxHeld || heldBytes_ > kMaxHeldBytes)) {
+            const size_t bytes = HeldLine(only.ids.back()).size();
+            only.ids.pop_back();
+            only.bytes -= bytes;
+            heldBytes_ -= bytes;
+            heldCount_--;
+        }
+        only.keys.clear();
+        for (const PictureId& id : only.ids) only.keys.emplace(id.Key(), true);
+    }
+}
+
 void CardRecord::NoteClockReading(int64_t offsetNs) {
     clock_.push_back(std::clamp(offsetNs, -kMaxClockOffsetNs, kMaxClockOffsetNs));
     while (clock_.size() > kClockReadings) clock_.pop_front();
@@ -255,13 +327,15 @@ bool CardRecord::Save() {
 
 std::string CardRecord::Serialize() const {
     std::string text = std::string(kHeader) + "\r\ncard\t" + str::ToUtf8(cardId_) + "\r\n";
-    text.reserve(text.size() + bytes_ + kClockReadings * 32);
+    text.reserve(text.size() + bytes_ + heldBytes_ + kClockReadings * 32);
     for (int64_t reading : clock_) text += "clock\t" + std::to_string(reading) + "\r\n";
     for (const std::wstring& key : waitingOrder_) text += WaitLine(waiting_.at(key).id);
     for (const std::wstring& key : storedOrder_) {
         const Entry& e = stored_.at(key);
         text += StoredLine(e.id, e.file);
     }
+    for (const std::wstring& key : heldOrder_)
+        for (const PictureId& id : held_.at(key).ids) text += HeldLine(id);
     return text;
 }
 
@@ -289,8 +363,19 @@ bool CardRecord::Parse(std::string_view text) {
             if (std::optional<PictureId> id = IdFromFields(f)) Wait(*id);
         } else if (f[0] == "stored" && f.size() >= 7) {
             if (std::optional<PictureId> id = IdFromFields(f)) NoteStored(*id, str::FromUtf8(f[6]));
+        } else if (f[0] == "held") {
+            std::optional<PictureId> id = IdFromFields(f);
+            if (!id) continue;
+            const std::wstring key = FolderKey(id->folder);
+            auto it = held_.find(key);
+            if (it == held_.end()) {
+                it = held_.emplace(key, HeldFolder{}).first;
+                heldOrder_.push_back(key);
+            }
+            AddHeld(it->second, *id);
         }
     }
+    TrimHeld();
     return headerSeen;
 }
 

@@ -1,6 +1,7 @@
 // What Wemlox keeps of one card between runs: the pictures it stored from
-// the card and where, the pictures that were new and still wait, and how far
-// the camera's clock is off the computer's. One small text file per card in
+// the card and where, the pictures that were new and still wait, what the
+// card held at its last visit, and how far the camera's clock is off the
+// computer's. One small text file per card in
 // the settings folder, replaced as a whole (a temporary file and a rename),
 // bounded in size. No platform headers.
 #pragma once
@@ -27,7 +28,11 @@ public:
     // the oldest waiting ones. A record file is read up to kReadLimit, which
     // no record this program writes reaches.
     static constexpr size_t kMaxEntryBytes = size_t{8} << 20;
-    static constexpr size_t kReadLimit = kMaxEntryBytes + (size_t{64} << 10);
+    // What the card held: at most kMaxHeld identities in kMaxHeldBytes of
+    // lines; the folders listed longest ago go first.
+    static constexpr size_t kMaxHeld = 30000;
+    static constexpr size_t kMaxHeldBytes = size_t{4} << 20;
+    static constexpr size_t kReadLimit = kMaxEntryBytes + kMaxHeldBytes + (size_t{64} << 10);
     // How many clock readings of pictures seen arriving are kept; the
     // smallest is the offset (a picture is listed after it was taken).
     static constexpr size_t kClockReadings = 8;
@@ -73,6 +78,17 @@ public:
     void NoteStored(const PictureId& id, std::wstring file);
     size_t StoredCount() const { return storedOrder_.size(); }
 
+    // What the card holds in a folder now: the listing's identities replace
+    // those of the folder's last visit.
+    void Held(std::wstring_view folder, const std::vector<PictureId>& listed);
+    // True when the record knows what the card held somewhere (a record of
+    // an earlier version knows nothing of it).
+    bool KnowsHeld() const { return !held_.empty(); }
+    // Whether the picture was listed at the last visit of its folder;
+    // nothing when the folder was never listed (or was dropped).
+    std::optional<bool> WasHeld(const PictureId& id) const;
+    size_t HeldCount() const { return heldCount_; }
+
     // Computer clock minus camera clock, in ns, read for a picture seen
     // arriving (an upper bound: the picture was taken before it was listed);
     // kept within kMaxClockOffsetNs.
@@ -109,6 +125,16 @@ private:
     std::deque<std::wstring> waitingOrder_, storedOrder_;       // oldest first
     std::deque<int64_t> clock_;
     size_t bytes_ = 0;  // the entries' lines
+    struct HeldFolder {
+        std::vector<PictureId> ids;  // as listed, in the listing's order
+        std::unordered_map<std::wstring, bool> keys;  // PictureId::Key
+        size_t bytes = 0;
+    };
+    void AddHeld(HeldFolder& folder, const PictureId& id);
+    void TrimHeld();
+    std::unordered_map<std::wstring, HeldFolder> held_;  // by the folder's key
+    std::deque<std::wstring> heldOrder_;  // folder keys, listed longest ago first
+    size_t heldCount_ = 0, heldBytes_ = 0;
     bool dirty_ = false;
 };
 

@@ -49,15 +49,16 @@ bool Session::Accept(const std::wstring& host) {
     LastAnswer = port_->Now();
     port_->CardFound(host);
     port_->Journal(L"TFA Success: " + host);
-    IdentifyCard();
+    silenced_ = false;
+    (void)IdentifyCard();
     return true;
 }
 
 // The card is known by its CID (op=120), the same whatever its address or
 // network name; a card without op=120 by its network name. A request that
 // got no answer says neither: a card known by its CID at this address
-// keeps it, and is asked again later.
-void Session::IdentifyCard() {
+// keeps it, and is asked again later. False when it is not known who it is.
+bool Session::IdentifyCard() {
     CardAnswer a = port_->Get(CardUrl(CardHost, kCidPath), kCidReadBytes);
     std::wstring cid = str::ToLower(str::Trim(str::FromUtf8(a.body)));
     bool hex = a.Whole() && cid.size() == 32;
@@ -72,13 +73,47 @@ void Session::IdentifyCard() {
     if (hex) {
         cidId_ = L"cid-" + cid;
         cidHost_ = CardHost;
-        Pictures.CardIdentified(cidId_, named);
-        return;
+        CardIs(cidId_, cid, named);
+        return true;
     }
-    if (!answered && sameCard && !cidId_.empty()) return;
+    if (!answered && sameCard && !cidId_.empty()) return false;
     cidId_.clear();
     cidHost_ = CardHost;
-    if (!CardSsid.empty()) Pictures.CardIdentified(L"ssid-" + CardSsid);
+    // A card without a CID (or not at the address where one was known) is
+    // known by its network name.
+    if (!CardSsid.empty()) CardIs(L"ssid-" + CardSsid, CardSsid, false);
+    return !CardSsid.empty();
+}
+
+// The card in is `id`: its record is opened, and another card than the one
+// before starts afresh (the first-sight rule for what it holds, its own
+// folders), with the journal saying which card it is.
+void Session::CardIs(const std::wstring& id, const std::wstring& name, bool sameCard) {
+    if (Pictures.CardIdentified(id, sameCard)) {
+        Lists.TransferCandidates.clear();
+        TransferCandidateCount = 0;
+        Leftovers.clear();
+        PreviousPaths.clear();
+        UnfollowedFolder.clear();
+        nextFolderLooked_ = false;
+        ChangeNotListed = true;
+    }
+    if (id == cardSaid_ || sameCard) {
+        cardSaid_ = id;
+        return;
+    }
+    cardSaid_ = id;
+    port_->Journal(L"Card: " + name + L" (" + CardHost + L")");
+}
+
+// After a silence another card may answer at this address (the photographer
+// put in the next one): it says who it is before its listing is trusted.
+// False while it does not say.
+bool Session::AskWhoAfterSilence() {
+    if (!silenced_) return true;
+    if (!RequestSsid(CardHost) || !IdentifyCard()) return false;
+    silenced_ = false;
+    return true;
 }
 
 void Session::IdentifyAgainLater() {
@@ -260,6 +295,10 @@ bool Session::Poll(bool changeRead) {
     if (CardConnected) {
         IdentifyAgainLater();
         UpdateFlag = changeRead ? CardChange::Changed : CheckUpdate();
+        if (UpdateFlag != CardChange::None && !AskWhoAfterSilence()) {
+            UpdateFlag = CardChange::None;
+            return false;
+        }
     }
     // Back at another address: what was taken meanwhile is listed at once.
     if (CardConnected && UpdateFlag == CardChange::None && SearchAgainWhileSilent()) UpdateFlag = CardChange::Changed;
@@ -351,6 +390,7 @@ CardChange Session::CheckUpdate() {
     if (!UpdateUrl.empty()) a = port_->Get(UpdateUrl, kUpdateReadBytes);
     if (a.body.empty()) {
         port_->Lamp(ids::kCardButton, model::Lamp::Red, model::LampAt::Bottom);
+        if (!UpdateUrl.empty()) silenced_ = true;
         return CardChange::None;
     }
     LastAnswer = port_->Now();

@@ -208,7 +208,9 @@ private:
     void FollowCamera(const std::wstring& next);
     void ListPreviousFolders();
     bool AutoTransferWants(const CardFileRecord& c) const;
-    void IdentifyCard();
+    bool IdentifyCard();
+    void CardIs(const std::wstring& id, const std::wstring& name, bool sameCard);
+    bool AskWhoAfterSilence();
     void IdentifyAgainLater();
     bool SearchAgainWhileSilent();
     void LookForNextFolder();
@@ -227,6 +229,9 @@ private:
     bool cidAsked_ = false;
     int64_t nextCidTry_ = 0;
     bool remarksCut_ = false;  // said that further remarks go unsaid
+    // The card gave no answer since it last said who it is.
+    bool silenced_ = false;
+    std::wstring cardSaid_;  // the card the journal last named
 
     CardPort* port_;
 };

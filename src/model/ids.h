@@ -15,6 +15,7 @@ constexpr int kInfoButton = 8;
 constexpr int kEndButton = 9;
 constexpr int kKeyboardButton = 10;
 constexpr int kMinimiseButton = 11;
+constexpr int kLastViewerButton = 5;  // buttons 1..5 act on the viewer
 constexpr int kJournal = 101;              // rich-edit journal text
 constexpr int kTree = 111;                 // card tree
 constexpr int kThumbArea = 801;            // scrolling thumbnail container

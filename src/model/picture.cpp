@@ -56,12 +56,16 @@ std::wstring BesideName(std::wstring_view name, int n) {
     return std::wstring(stem.substr(0, room)) + mark + number + std::wstring(extension);
 }
 
-bool StoredFileIs(const fs::FileEntry& file, const PictureId& id, int64_t since) {
-    if (id.size <= 0 || file.size != static_cast<uint64_t>(id.size)) return false;
+FileMatch MatchStoredFile(const fs::FileEntry& file, const PictureId& id, int64_t since) {
+    if (id.size <= 0 || file.size != static_cast<uint64_t>(id.size)) return FileMatch::Different;
     std::optional<int64_t> cardTime = CardTime(id);
-    if (!cardTime || file.modified < since) return true;
-    int64_t apart = file.modified - *cardTime;
-    return apart <= kTimeSlackNs && apart >= -kTimeSlackNs;
+    if (!cardTime || file.modified < since) return FileMatch::Undecided;
+    constexpr int64_t kHourNs = int64_t{3600} * 1000000000;
+    const int64_t apart = file.modified - *cardTime, distance = apart < 0 ? -apart : apart;
+    if (distance <= kTimeSlackNs) return FileMatch::Same;
+    const int64_t hours = (distance + kHourNs / 2) / kHourNs, rest = distance - hours * kHourNs;
+    const bool wholeHours = hours <= kMaxZoneHours && rest <= kTimeSlackNs && rest >= -kTimeSlackNs;
+    return wholeHours ? FileMatch::Undecided : FileMatch::Different;
 }
 
 bool PlaceFile(const std::wstring& from, const std::wstring& to, std::optional<int64_t> time, bool replace,
@@ -101,6 +105,28 @@ std::optional<std::wstring> StoredName(const FileLookup& lookup, const PictureId
         std::optional<fs::FileEntry> file = lookup(candidate);
         if (!file) return std::nullopt;
         if (StoredFileIs(*file, id, since)) return file->name.empty() ? candidate : file->name;
+    }
+    return std::nullopt;
+}
+
+std::vector<std::wstring> UndecidedNames(const FileLookup& lookup, const PictureId& id, int64_t since) {
+    std::vector<std::wstring> names;
+    for (int n = 1; n <= kMaxBesideNames; n++) {
+        std::wstring candidate = BesideName(id.name, n);
+        std::optional<fs::FileEntry> file = lookup(candidate);
+        if (!file) break;
+        if (MatchStoredFile(*file, id, since) == FileMatch::Undecided)
+            names.push_back(file->name.empty() ? candidate : file->name);
+    }
+    return names;
+}
+
+std::optional<std::wstring> SameBytes(const std::wstring& file, const std::wstring& dir,
+                                      const std::vector<std::wstring>& names) {
+    const std::optional<uint64_t> size = fs::FileSize(file);
+    for (const std::wstring& name : names) {
+        const std::wstring other = dir + L"\\" + name;
+        if (size && fs::FileSize(other) == size && fs::BeginsWithFile(file, other)) return name;
     }
     return std::nullopt;
 }

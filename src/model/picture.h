@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/fs.h"
 #include "model/card_list.h"
@@ -61,11 +62,22 @@ std::wstring BesideName(std::wstring_view name, int n);
 // the way of two names at most (its own and the one it stands beside).
 inline constexpr int kMaxBesideNames = 999;
 
-// True when the stored file is the picture: the same size, and the card's
-// time as its modification time. A file older than `since` (stored before
-// pictures had identities, with the download's time) and a picture without
-// a valid card time are the picture when their sizes agree.
-bool StoredFileIs(const fs::FileEntry& file, const PictureId& id, int64_t since);
+// What a stored file's facts say of a picture. Another size, or a card
+// time apart from the file's by more than the file system's step (and not by
+// whole hours), is another picture; the same size with the card's time is
+// the same. Nothing decides for a file older than `since` (stored before
+// pictures had identities, with the download's time), a picture without a
+// valid card time (a camera whose clock was never set), or times apart by
+// whole hours (daylight saving time, or the computer's time zone, changed
+// between storing and now): only the bytes can tell.
+enum class FileMatch { Different, Same, Undecided };
+FileMatch MatchStoredFile(const fs::FileEntry& file, const PictureId& id, int64_t since);
+// The most hours a time zone or a daylight saving change moves a time.
+inline constexpr int kMaxZoneHours = 26;
+// True when the facts say the stored file is the picture.
+inline bool StoredFileIs(const fs::FileEntry& file, const PictureId& id, int64_t since) {
+    return MatchStoredFile(file, id, since) == FileMatch::Same;
+}
 
 // Moves a finished download to `to` by way of a file in the folder's
 // PartFolder (a move across volumes copies, and the store never holds a
@@ -83,6 +95,11 @@ std::wstring BesideText(std::wstring_view name, std::wstring_view storedAs);
 // The name of the file in a folder that is the picture, looked for under its
 // own name and the names beside it; nothing when none is.
 std::optional<std::wstring> StoredName(const FileLookup& lookup, const PictureId& id, int64_t since);
+// The files under the picture's name and beside it whose facts do not decide.
+std::vector<std::wstring> UndecidedNames(const FileLookup& lookup, const PictureId& id, int64_t since);
+// The first of the files in `dir` with exactly the bytes of `file`.
+std::optional<std::wstring> SameBytes(const std::wstring& file, const std::wstring& dir,
+                                      const std::vector<std::wstring>& names);
 // The name the picture gets in a folder: its own when free, else the first
 // free name beside it; nothing when all are taken (or none fits).
 std::optional<std::wstring> FreeName(const FileLookup& lookup, std::wstring_view name);

@@ -30,18 +30,22 @@ void PictureLedger::Begin(std::wstring recordFolder, int64_t runStart, int64_t s
     since_ = since;
 }
 
-void PictureLedger::CardIdentified(const std::wstring& cardId, bool sameCard) {
-    if (record_.IsOpen() && record_.CardId() == cardId) return;
+bool PictureLedger::CardIdentified(const std::wstring& cardId, bool sameCard) {
+    if (record_.IsOpen() && record_.CardId() == cardId) return false;
     bool another = record_.IsOpen() && !sameCard;
     (void)SaveRecord();
     if (std::optional<std::wstring> why = record_.Open(recordFolder_, cardId))
         port_->Journal(L"Card record not used, and left as it is: " + record_.File() + L" (" + *why + L")");
-    // Another card's pictures were not on this card: its own listing
-    // decides which of its pictures are from before.
+    // Another card's pictures were not on this card: its own record and
+    // listing decide which of its pictures are new.
     if (another) {
         snapshot_.clear();
         snapshotTaken_ = false;
+        clockDecides_ = true;
+        listings_.clear();
+        paused_.clear();
     }
+    return another;
 }
 
 void PictureLedger::Configure(const Settings& s) {
@@ -91,10 +95,14 @@ bool PictureLedger::IsNew(const PictureId& id) const {
         if (!then || !taken || (*taken >= *then - kTimeSlackNs && *taken - *then <= kWritingTimeNs)) return true;
     }
     if (!clockDecides_) return false;
+    // A card whose record knows what it held: new is what it did not hold,
+    // whatever the camera's clock says.
+    if (record_.KnowsHeld()) return !record_.WasHeld(id).value_or(false);
+    // A record of an earlier version: the camera's clock, set right by what
+    // was learnt of it: taken after this run started, while the card did
+    // not answer yet.
     std::optional<int64_t> offset = record_.ClockOffset();
     std::optional<int64_t> taken = CardTime(id);
-    // The camera's clock, set right by what was learnt of it: taken after
-    // this run started, while the card did not answer yet.
     return offset && taken && *taken + *offset >= runStart_;
 }
 
@@ -142,6 +150,7 @@ void PictureLedger::Listed(const std::wstring& folder, const std::vector<CardFil
             record_.Wait(listed.back());
     }
     record_.KeepWaitingListed(folder, listed);
+    record_.Held(folder, listed);
     (void)SaveRecord();
 }
 
@@ -169,19 +178,25 @@ bool PictureLedger::IsStored(const CardFileRecord& c, Store folder) const {
         std::wstring prefix = std::wstring(FolderName(folder)) + L"\\";
         if (str::StartsWith(*file, prefix) && index_.Find(folder, file->substr(prefix.size()))) return true;
     }
-    // Otherwise a file under its name or beside it: one the record knows is
-    // the picture it was stored for; another by its size and time.
-    const std::wstring key = id.Key();
+    return false;
+}
+
+// Files under the picture's name or beside it with its size that the record
+// names for no other picture and whose facts do not say they are another. A
+// file the record names for this place on the card may be a copy cut short
+// and completed after the record was last written (the program ended in
+// between): its bytes tell.
+std::vector<std::wstring> PictureLedger::SameCandidates(const CardFileRecord& c, Store folder) const {
+    const PictureId id = IdOf(c);
+    std::vector<std::wstring> names;
     for (int n = 1; n <= kMaxBesideNames; n++) {
         std::optional<fs::FileEntry> file = index_.Find(folder, BesideName(c.Name, n));
-        if (!file) return false;
-        if (std::optional<std::wstring> known = record_.PictureOf(std::wstring(FolderName(folder)) + L"\\" + file->name)) {
-            if (*known == key) return true;
-        } else if (StoredFileIs(*file, id, since_)) {
-            return true;
-        }
+        if (!file) break;
+        std::optional<std::wstring> known = record_.PictureOf(std::wstring(FolderName(folder)) + L"\\" + file->name);
+        if (known && !str::StartsWith(*known, id.PlaceKey() + L"|")) continue;
+        if (MatchStoredFile(*file, id, since_) != FileMatch::Different) names.push_back(file->name);
     }
-    return false;
+    return names;
 }
 
 bool PictureLedger::NeedsFetch(const CardFileRecord& c, Store folder) const {
@@ -290,8 +305,9 @@ StorePlan PictureLedger::Plan(const CardFileRecord& c, Store folder, int64_t now
     if (auto paused = paused_.find(PauseKey(c, folder)); paused != paused_.end() && now < paused->second.nextTry)
         return plan;
     plan.cutCopies = CutCopies(c, folder);
+    plan.sameCandidates = SameCandidates(c, folder);
     std::optional<std::wstring> name = FreeName(LookupIn(folder), c.Name);
-    if (!name && plan.cutCopies.empty()) {
+    if (!name && plan.cutCopies.empty() && plan.sameCandidates.empty()) {
         CannotPlace(c, folder, FolderOf(folder) + L"\\" + c.Name, L"every name beside it is taken", now);
         return plan;
     }
@@ -306,6 +322,16 @@ Placed PictureLedger::Place(const CardFileRecord& c, Store folder, const StorePl
     Placed placed;
     const PictureId id = IdOf(c);
     (void)fs::CreateDirs(dir);
+    // Nothing but the bytes could tell: the same bytes are the picture, now
+    // recorded where it is, and never fetched again.
+    if (std::optional<std::wstring> same = SameBytes(downloaded, dir, plan.sameCandidates)) {
+        placed.ok = placed.already = true;
+        placed.path = dir + L"\\" + *same;
+        paused_.erase(PauseKey(c, folder));
+        record_.NoteStored(id, std::wstring(FolderName(folder)) + L"\\" + *same);
+        record_.StopWaiting(id);
+        return placed;
+    }
     std::wstring fileName = plan.fileName;
     bool replace = false;
     for (const std::wstring& cut : plan.cutCopies)
@@ -343,8 +369,9 @@ Placed PictureLedger::Place(const CardFileRecord& c, Store folder, const StorePl
     return placed;
 }
 
-bool PictureLedger::StillBeingWritten(const CardFileRecord& c, const std::wstring& downloaded, int64_t now) {
-    if (!HasCardThumbnail(c.Name)) return false;
+bool PictureLedger::StillBeingWritten(const CardFileRecord& c, const std::wstring& downloaded, int64_t now,
+                                      const StorePlan& plan, Store folder) {
+    if (!HasCardThumbnail(c.Name) || SameBytes(downloaded, FolderOf(folder), plan.sameCandidates)) return false;
     if (fs::ReadTail(downloaded, 2).value_or("") == "\xFF\xD9") return false;
     SizeSeen* seen = SeenAtThisSize(c);
     if (!seen) return true;

@@ -39,6 +39,9 @@ struct StorePlan {
     // download begins with, byte for byte; when none, it is another picture
     // of the name, and the download goes beside them.
     std::vector<std::wstring> cutCopies;
+    // Files there of the picture's size that nothing else tells from it
+    // (see Undecided): the same bytes are the picture, stored already.
+    std::vector<std::wstring> sameCandidates;
 };
 
 // A downloaded picture placed into the store, or why not.
@@ -46,6 +49,7 @@ struct Placed {
     bool ok = false;
     std::wstring path;  // the stored file (or the one that could not be made)
     std::wstring why;   // the system's reason, when not ok
+    bool already = false;  // the store held these very bytes: nothing was placed
 };
 
 class PictureLedger {
@@ -74,7 +78,9 @@ public:
     // record is opened; the record of the card before is written first.
     // `sameCard`: the card before was this one under another name (its
     // network name until its CID came), so what the run knows of it stays.
-    void CardIdentified(const std::wstring& cardId, bool sameCard = false);
+    // True when it is another card than the one before: what the run knew of
+    // that one's pictures goes, and this card's first listing decides anew.
+    bool CardIdentified(const std::wstring& cardId, bool sameCard = false);
     // The settings that the rules read, as they are now.
     void Configure(const Settings& s);
 
@@ -91,8 +97,10 @@ public:
     // True when the transfer leaves the picture alone: [TFA] DoNotLoad, or
     // on the card before this run (TransferOnlyAddedFiles).
     bool Barred(const CardFileRecord& c) const;
-    // True when the folder holds the picture (the record says where, or a
-    // file there is it).
+    // True when the folder holds the picture: the card's record says where.
+    // A file the record does not name for this picture is never taken for it
+    // on its facts alone (another card's picture may have the same folder,
+    // name, size and time): it is compared by its bytes once fetched.
     bool IsStored(const CardFileRecord& c, Store folder) const;
     // True when the picture is still to be fetched into the folder: not
     // barred, not stored (a copy cut short counts as not stored).
@@ -114,8 +122,10 @@ public:
     // holds). A copy taken too early all the same is completed once the card
     // lists it whole (see StorePlan::cutCopies).
     // Such a JPEG is planned as Writing, without a download, until its size
-    // has held.
-    bool StillBeingWritten(const CardFileRecord& c, const std::wstring& downloaded, int64_t now);
+    // has held. A download with the bytes of a file the plan compares it
+    // with is that file, whole.
+    bool StillBeingWritten(const CardFileRecord& c, const std::wstring& downloaded, int64_t now,
+                           const StorePlan& plan = {}, Store folder = Store::LoRes);
     // A camera writes a picture within a second or so; a JPEG whose size
     // holds this long is as whole as it gets. The quick poll lists far more
     // often than that.
@@ -145,6 +155,7 @@ private:
     bool IsNew(const PictureId& id) const;
     void LearnClock(const std::wstring& folderKey, const std::vector<CardFileRecord>& candidates, int64_t now);
     std::vector<std::wstring> CutCopies(const CardFileRecord& c, Store folder) const;
+    std::vector<std::wstring> SameCandidates(const CardFileRecord& c, Store folder) const;
     bool StoreReady(Store folder, int64_t size, int64_t now);
     // Marks the folder failing until its pause is over, with button 6's
     // lamp red; the journal hears of it when `say` or when it begins.

@@ -3,6 +3,7 @@
 
 #include <commdlg.h>
 #include <richedit.h>
+#include <windowsx.h>
 
 #include <iterator>
 #include <vector>
@@ -100,6 +101,8 @@ LRESULT Bar::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
         events_.OnClose();
         return 0;
+    case WM_MOUSEACTIVATE:
+        return OnMouseActivate(wp, lp);
     case WM_CONTEXTMENU:
         if (OnContextMenu(reinterpret_cast<HWND>(wp), lp)) return 0;
         break;
@@ -152,6 +155,16 @@ void Bar::OnCommand(int id, int code, HWND control) {
     if (!control) return;
     model::TileRef tile = grid_.TileOfControl(id);
     if (tile.part != model::TilePart::None) events_.OnTile(tile);
+}
+
+// A click on a viewer button leaves the keyboard where it is: a viewer that
+// holds it keeps it, and its keys go without waiting for it to settle.
+LRESULT Bar::OnMouseActivate(WPARAM wp, LPARAM lp) {
+    const DWORD at = GetMessagePos();
+    HWND under = WindowFromPoint(POINT{GET_X_LPARAM(at), GET_Y_LPARAM(at)});
+    for (int i = model::ids::kFirstButton; i <= model::ids::kLastViewerButton; i++)
+        if (under && under == buttons_[i]) return MA_NOACTIVATE;
+    return DefWindowProcW(window_, WM_MOUSEACTIVATE, wp, lp);
 }
 
 LRESULT Bar::OnNotify(const NMHDR& hdr) {

@@ -133,6 +133,7 @@ private:
     void OnMoved();
     // WM_CONTEXTMENU: the bar's menu for the bar and its buttons.
     bool OnContextMenu(HWND from, LPARAM at);
+    LRESULT OnMouseActivate(WPARAM wp, LPARAM lp);
     // Shift+F10 and the menu key on the bar or a button open the bar's menu;
     // true when the key was one of them (it goes no further).
     bool OnMenuKey(HWND from, UINT msg, WPARAM key);

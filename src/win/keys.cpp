@@ -31,9 +31,11 @@ bool HasKeyboard(HWND window) {
 }
 
 // The viewer takes the keyboard only when its own thread handles the
-// activation; keys sent before would reach the window in front. It counts as
-// taken once the viewer has held it for kSteadyMs.
+// activation; keys sent before would reach the window in front. Brought
+// forward, it counts as taken once it has held the keyboard for kSteadyMs; a
+// viewer that held it already took it from nobody, so nothing pulls it back.
 bool TakeKeyboard(HWND window) {
+    if (HasKeyboard(window)) return true;
     SetForegroundWindow(window);
     const ULONGLONG deadline = GetTickCount64() + kFocusWaitMs;
     ULONGLONG heldSince = 0;

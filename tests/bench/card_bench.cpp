@@ -126,7 +126,8 @@ std::string CameraListing() {
 // camera folder is listed: the listing taken in (snapshot, waiting pictures,
 // the camera's clock), every picture's place in a store of 100,000 files
 // asked, the transfer's steps made, with a card record of 30,000 stored
-// pictures. The store did not change, so it is not listed.
+// pictures and what the card held in 18 folders of 999 files. The store did
+// not change, so it is not listed.
 void TransferRulesTick100000Pictures(benchmark::State& state) {
     QuietPort port;
     model::Session session(port);
@@ -147,6 +148,18 @@ void TransferRulesTick100000Pictures(benchmark::State& state) {
         (void)record.Open(records, L"cid-bench");
         for (int i = 0; i < 30000; i++)
             record.NoteStored({L"/DCIM/100_PANA", StoredName(i, false), 1, 19310, i}, L"LoRes\\" + StoredName(i, false));
+        // What the card held at the last visit: the camera folder as listed
+        // now, and 17 folders before it, 999 files each.
+        std::vector<model::PictureId> camera;
+        for (const model::CardFileRecord& c : model::ListingCandidates(CameraListing(), L".rw2", L".jpg", kQuiet))
+            camera.push_back(model::IdOf(c));
+        record.Held(L"/DCIM/101_PANA", camera);
+        for (int folder = 0; folder < 17; folder++) {
+            std::vector<model::PictureId> held;
+            const std::wstring name = L"/DCIM/" + std::to_wstring(84 + folder) + L"_PANA";
+            for (int i = 0; i < 999; i++) held.push_back({name, StoredName(i, i % 2), 4123456, 19310, i});
+            record.Held(name, held);
+        }
         (void)record.Save();
     }
     session.Begin(session.Config, L"", records, fs::Now());
@@ -158,6 +171,7 @@ void TransferRulesTick100000Pictures(benchmark::State& state) {
         benchmark::DoNotOptimize(session.TransferSteps(true));
     }
     state.counters["stored"] = static_cast<double>(session.Pictures.Index().Size());
+    state.counters["held"] = static_cast<double>(session.Pictures.Record().HeldCount());
 }
 BENCHMARK(TransferRulesTick100000Pictures)->Unit(benchmark::kMillisecond);
 

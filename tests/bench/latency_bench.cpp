@@ -3,6 +3,9 @@
 // the card, and the CPU time Wemlox.exe spends on a download at a card's
 // pace. Each state runs a fresh Wemlox.exe against its own card on loopback:
 // - idle: the card found, nothing new;
+// - raised: as idle, but the bar raised after the last key holds the keyboard
+//   (in the other states the viewer holds it at each click, as when the
+//   photographer has just looked at it);
 // - silent: the card found, then asleep (a listener that completes no connection);
 // - download: a 20 MB raw file at 2 MB/s;
 // - listing: a camera folder of 999 files listed on every tick at a card's pace;
@@ -117,11 +120,16 @@ struct Run {
     }
 
     // Click-to-key times of button 5, one click after the other.
-    std::vector<double> Latencies() {
+    std::vector<double> Latencies(bool viewerHoldsKeyboard = true) {
         std::vector<double> times;
         HWND button = GetDlgItem(bar, kRightButton);
+        HWND shown = driver::FindOwnWindow(viewerProcess.pid, L"FullScreenClass");
         const double begin = Now();
         for (int i = 0; i < kClicks && Now() - begin < kStateBudgetMs; i++) {
+            if (viewerHoldsKeyboard) {
+                SetForegroundWindow(shown);
+                driver::WaitFor([&] { return GetForegroundWindow() == shown; }, 2000);
+            }
             size_t before = RightKeys(viewer + L".log");
             double clicked = Now();
             driver::Click(button);
@@ -159,13 +167,13 @@ bool WaitListed(const cardtest::Simulator& sim) {
     return driver::WaitFor([&] { return sim.Count("op=100&DIR=/DCIM/101_PANA") > 0; }, 30000);
 }
 
-std::vector<double> Idle() {
+std::vector<double> Idle(bool viewerHoldsKeyboard) {
     Run run;
     cardtest::Simulator sim(run.card, L"127.0.0.21");
     if (!sim.Running() || !run.Start({{L"TFA.Url", L"127.0.0.21"}, {L"TFA.UrlLastConnect", L"127.0.0.21"}}) ||
         !WaitListed(sim))
         return {};
-    return run.Latencies();
+    return run.Latencies(viewerHoldsKeyboard);
 }
 
 std::vector<double> Backup() {
@@ -265,7 +273,8 @@ int wmain(int argc, wchar_t** argv) {
         return false;
     };
     double cpuPercent = -1;
-    std::vector<Figures> all = {{"idle", wanted(L"idle") ? Idle() : std::vector<double>{}}};
+    std::vector<Figures> all = {{"idle", wanted(L"idle") ? Idle(true) : std::vector<double>{}}};
+    if (wanted(L"raised")) all.push_back({"raised", Idle(false)});
     if (wanted(L"silent")) all.push_back({"silent", Silent()});
     if (wanted(L"download")) all.push_back({"download", Download(cpuPercent)});
     if (wanted(L"listing")) all.push_back({"listing", Listing()});

@@ -10,14 +10,18 @@
 // it (button 9 or closing the bar) and as a computer that restarts (killed);
 // the store cannot be written for a minute, nor the backup folder (and
 // Wemlox is killed while pictures wait for it); the card comes back from a sleep
-// at another address of [TFA] Url's range. Button 5 is clicked every few
-// seconds throughout and the time to the key at the viewer's window is taken.
+// at another address of [TFA] Url's range; the card is swapped for another
+// (its own CID, the same network name and address, names and sizes again).
+// While Wemlox is ended pictures are shot, the camera's clock (seven hours
+// behind) is reset to 2015-01-01, and daylight saving time changes. Button 5
+// is clicked every few seconds throughout and the time to the key at the
+// viewer's window is taken.
 //
 // When the store has settled, the bar is closed and a tally printed. Pictures
 // are known by their content (every shot of the simulator differs): each is
 // in the store exactly once and whole, in the folder of its kind, under its
-// name or beside it ("P1010001-2.JPG"), with the card's date and time (the
-// camera's clock is an hour behind the computer's); no stored file changed
+// name or beside it ("P1010001-2.JPG"), with the card's date and time (an
+// hour off after the daylight saving change); no stored file changed
 // after it appeared (but for a part of a picture the card wrote in steps,
 // completed by that picture); what waited when Wemlox ended, or while the
 // store could not be written, arrived soon after; what the viewer was started
@@ -89,6 +93,7 @@ constexpr int kStoreBackMs = 45000;        // what waited for the store, this so
 constexpr int kFoundAgainMs = 120000;      // a card that moved is found this soon after it woke
 constexpr int kFormatWaitMs = 60000;       // the card is formatted once its pictures are stored, or after this
 constexpr int kWrapCounter = 9998;         // the camera's counter two shots before it wraps
+constexpr uint64_t kHour = 36000000000ull;  // in FILETIME units
 constexpr int kRightButton = 5, kQuitButton = 9, kJournal = 101, kRightKey = 39;
 
 struct Options {
@@ -210,6 +215,7 @@ struct Burst {
     int pauseMs = 0;
     std::vector<Fault> faultsBefore;
     bool wrapBefore = false;  // the card is formatted and the counter set to wrap
+    bool swapBefore = false;  // another card is put in
     int unwritableBefore = 0;  // 1: HiRes, 2: LoRes becomes a plain file
     Ending ending = Ending::None;  // Wemlox is ended once the burst's first file is stored
 };
@@ -282,6 +288,7 @@ Day PlanDay(const Options& o, Random& r) {
     for (int i = 0; i < o.wraps; i++)
         if (auto w = PickBurst(r, day, taken, 0.3, 0.75, [](const Burst&) { return true; }))
             day.bursts[*w].wrapBefore = true;
+    if (auto w = PickBurst(r, day, taken, 0.3, 0.85, [](const Burst&) { return true; })) day.bursts[*w].swapBefore = true;
     std::vector<Ending> endings;
     const Ending user = r.Chance(50) ? Ending::QuitButton : Ending::CloseBar;
     const bool userFirst = r.Chance(50);
@@ -298,12 +305,13 @@ Day PlanDay(const Options& o, Random& r) {
 
     // After a wrap the names of the day's first pictures come again: those
     // that follow the counter's last two get the first burst's size, so some
-    // raw files (and JPEGs) have exactly the size of the earlier picture.
+    // raw files (and JPEGs) have exactly the size of the earlier picture. So
+    // do the first ones on the card put in.
     for (size_t w = 0; w < day.bursts.size(); w++) {
-        if (!day.bursts[w].wrapBefore) continue;
+        if (!day.bursts[w].wrapBefore && !day.bursts[w].swapBefore) continue;
         int before = 0;
         for (size_t j = w; j < day.bursts.size() && before < 2 + day.bursts[0].pairs; j++) {
-            if (j > w && day.bursts[j].wrapBefore) break;
+            if (j > w && (day.bursts[j].wrapBefore || day.bursts[j].swapBefore)) break;
             day.bursts[j].bytes = day.bursts[0].bytes;
             before += day.bursts[j].pairs;
         }
@@ -612,7 +620,8 @@ constexpr char kChanged[] = "stored files changed after they appeared";
 constexpr char kWaited[] = "pictures that waited past the next start (60 s)";
 constexpr char kStoreBack[] = "pictures not stored 45 s after the store came back";
 constexpr char kRefetched[] = "files fetched again and again while the store could not take them";
-constexpr char kFormatted[] = "pictures not yet stored when the card was formatted";
+constexpr char kFormatted[] = "pictures not yet stored when the card was formatted or swapped";
+constexpr char kNamed[] = "card put in not named in the journal within 120 s";
 constexpr char kFoundAgain[] = "card not found at its new address within 120 s";
 constexpr char kNever[] = "JPEGs never shown";
 constexpr char kAgain[] = "JPEGs shown again";
@@ -624,7 +633,8 @@ constexpr char kBackup[] = "HiRes and LoRes files not in the backup byte for byt
 constexpr char kStaging[] = "parts of the day the soak could not stage";
 constexpr const char* kAll[] = {kMissing, kTwice, kEmpty, kCut, kDiffers, kWrongFolder, kWrongName, kTime,
                                 kPart, kOld, kStray, kChanged, kWaited, kStoreBack, kRefetched, kFormatted,
-                                kFoundAgain, kNever, kAgain, kOther, kRouter, kNoBar, kEnded, kBackup, kStaging};
+                                kFoundAgain, kNamed, kNever, kAgain, kOther, kRouter, kNoBar, kEnded, kBackup,
+                                kStaging};
 }  // namespace check
 
 struct Tally {
@@ -653,6 +663,7 @@ struct FileRef {
 };
 
 struct Picture {
+    std::wstring card;   // the card's folder
     std::string base;    // "P1010451"
     std::string folder;  // card folder, "/DCIM/101_PANA"
     bool inSteps = false;
@@ -700,7 +711,8 @@ struct Soak {
     std::vector<Picture> pictures;
     std::string folder = kFirstCameraFolder;
     std::set<std::string> folders{kFirstCameraFolder};
-    int wraps = 0;  // of the counter so far
+    int wraps = 0, restarts = 0;  // of the counter, of Wemlox so far
+    std::set<std::wstring> shifted;  // stored files an hour off since the daylight saving change
 
     // Every file of the day by its content, and those from before the run.
     std::map<ContentKey, FileRef> byContent;
@@ -723,7 +735,7 @@ struct Soak {
     } blocked;
 
     std::wstring CardFile(const Picture& p, int kind) const {
-        return card + CardToLocal(p.folder + "/" + p.base + kExtension[kind]);
+        return p.card + CardToLocal(p.folder + "/" + p.base + kExtension[kind]);
     }
     std::string Name(const FileRef& f) const {
         const Picture& p = pictures[f.picture];
@@ -941,6 +953,7 @@ size_t TakeShootReply(Soak& s, const std::string& reply, const Burst& b) {
             continue;
         }
         Picture p;
+        p.card = s.card;
         p.base = lines[i];
         p.folder = s.folder;
         p.inSteps = b.inSteps;
@@ -965,10 +978,64 @@ bool Shoot(Soak& s, const Burst& b) {
     return got == static_cast<size_t>(b.pairs);
 }
 
+// Another card is put in: two files from before on it (never to be stored)
+// under the names of the day's first pictures, and the counter at 1 again.
+// Its first listing decides what it held, so the camera shoots on once the
+// journal names it and its camera folder was listed.
+void Swap(Soak& s, double start, size_t lost) {
+    const std::wstring next = s.box.root + L"\\NextCard";
+    for (size_t i = 0; i < 2 && i < s.pictures.size(); i++) {
+        std::string bytes = "on the next card before it came: " + s.pictures[i].base;
+        bytes.resize(static_cast<size_t>(s.pictures[i].bytes), 'x');
+        driver::MakeDirs(next + CardToLocal(s.folder));
+        (void)fs::WriteFile(next + CardToLocal(s.folder + "/" + s.pictures[i].base + kExtension[i]), bytes);
+        s.oldContent.insert({bytes.size(), Hash(bytes)});
+        s.oldHeads.insert(bytes.substr(0, kHeadBytes));
+    }
+    const std::string cid = "0123456789abcdef0123456789abcdef";
+    if (!Ok(s.sim->Command("swap " + str::ToUtf8(next) + " " + cid)) || !Ok(s.sim->Command("counter 1")))
+        return s.tally.Named(check::kStaging).Add("the card was not swapped");
+    s.card = next;
+    const double swapped = Now();
+    while (Now() - swapped < kFoundAgainMs && JournalText(s).find(L"Card: " + str::FromUtf8(cid)) == std::wstring::npos)
+        Pause(s, 250);
+    const size_t listed = s.sim->Count("op=100&DIR=" + s.folder);
+    while (Now() - swapped < kFoundAgainMs && s.sim->Count("op=100&DIR=" + s.folder) == listed) Pause(s, 250);
+    if (Now() - swapped >= kFoundAgainMs) s.tally.Named(check::kNamed).Add("no \"Card: " + cid + "\"");
+    Say(s, "another card put in after " + std::to_string(static_cast<int>((swapped - start) / 1000)) +
+               " s of waiting (" + std::to_string(lost) + " pictures not yet stored), named after " +
+               std::to_string(static_cast<int>((Now() - swapped) / 1000)) + " s; the camera's counter at 1");
+}
+
+// While Wemlox is ended: a picture is shot, the first time after a battery
+// change reset the camera's clock to 2015-01-01; the last time daylight
+// saving time changes first. One Wine server keeps one time zone, so the
+// stored files' times move by the hour, which is all the program sees of it.
+void WhileEnded(Soak& s, const Burst& b) {
+    s.restarts++;
+    if (s.restarts == s.options.restarts) {
+        for (const StoredFile& f : StoreFiles(s.store)) {
+            const std::wstring path = s.store + L"\\" + f.relative;
+            if (IsTemporary(f.relative) || !fs::SetLastWriteTime(path, fs::LastWriteTime(path).value_or(0) + 3600000000000))
+                continue;
+            for (auto* known : {&s.seen, &s.firstSeen})
+                if (auto it = known->find(f.relative); it != known->end()) it->second.time += kHour;
+            s.shifted.insert(f.relative);
+        }
+        Say(s, "daylight saving time changes: " + std::to_string(s.shifted.size()) + " stored files an hour off");
+    }
+    if (s.restarts == 1 &&
+        Ok(s.sim->Command("clock " + std::to_string((*fs::LocalTimeToFileTime(2015, 1, 1, 0, 0, 0) - fs::Now()) / 1000000000))))
+        Say(s, "the camera's clock reset to 2015-01-01");
+    Burst one = b;
+    one.pairs = 1;
+    if (!Shoot(s, one)) s.tally.Named(check::kStaging).Add("no picture shot while Wemlox was ended");
+}
+
 // The photographer formats the card once its pictures are in the store (or
 // after waiting a minute), and the camera's counter is two shots before its
 // wrap: the names of the day's first pictures come again.
-void Wrap(Soak& s) {
+void Wrap(Soak& s, bool swap = false) {
     const double start = Now();
     Scan(s);
     while (Now() - start < kFormatWaitMs && !AllStored(s)) Pause(s, 500);
@@ -981,6 +1048,7 @@ void Wrap(Soak& s) {
         lost++;
         s.tally.Named(check::kFormatted).Add("the pair of " + s.Name({i, 0}));
     }
+    if (swap) return Swap(s, start, lost);
     s.wraps++;
     if (!Ok(s.sim->Command("format")) || !Ok(s.sim->Command("counter " + std::to_string(kWrapCounter))))
         s.tally.Named(check::kStaging).Add("the card was not formatted, or its counter not set");
@@ -1092,6 +1160,7 @@ bool Restart(Soak& s, const Burst& b, size_t first) {
     s.clicker->Stop();
     EndWemlox(s, b.ending);
     Scan(s);
+    WhileEnded(s, b);
     Expectation waited{check::kWaited, std::string("not stored 60 s after Wemlox was ") + EndingName(b.ending) +
                                            " and started again", {}, 0};
     for (size_t i = 0; i < s.pictures.size(); i++) {
@@ -1233,10 +1302,12 @@ void CheckStore(Soak& s, size_t& whole) {
         if (folder != kKindFolder[ref->kind]) t.Named(check::kWrongFolder).Add(rel + " (" + s.Name(*ref) + ")");
         if (!NameFits(name, p.base + kExtension[ref->kind]))
             t.Named(check::kWrongName).Add(rel + " (" + s.Name(*ref) + ")");
-        // The card lists date and time to two seconds.
-        const uint64_t cardTime = p.onCard[ref->kind]->time;
+        // The card lists date and time to two seconds; a file stored before
+        // the daylight saving change is an hour off, unless completed since.
+        const uint64_t cardTime = p.onCard[ref->kind]->time, shifted = cardTime + kHour;
         const uint64_t off = c->time > cardTime ? c->time - cardTime : cardTime - c->time;
-        if (off > 20000000)
+        const uint64_t offShifted = c->time > shifted ? c->time - shifted : shifted - c->time;
+        if (off > 20000000 && !(s.shifted.count(f.relative) && offShifted <= 20000000))
             t.Named(check::kTime).Add(rel + " (" + std::to_string(off / 10000000) + " s from the card's)");
     }
     for (size_t i = 0; i < s.pictures.size(); i++) {
@@ -1352,6 +1423,7 @@ int wmain(int argc, wchar_t** argv) {
     for (size_t i = 0; i < day.bursts.size(); i++) {
         const Burst& b = day.bursts[i];
         if (b.wrapBefore) std::printf(" format and counter wrap before burst %zu;", i + 1);
+        if (b.swapBefore) std::printf(" another card put in before burst %zu;", i + 1);
         if (b.unwritableBefore)
             std::printf(" %s unwritable for %d s from burst %zu;", b.unwritableBefore == 1 ? "HiRes" : "LoRes",
                         o.unwritableSeconds, i + 1);
@@ -1370,7 +1442,7 @@ int wmain(int argc, wchar_t** argv) {
     // The simulator ends by itself after its lifetime: well after the day's end.
     const int lifetime = 1200 + o.pictures * 4 + day.faultCount.at("asleep") * o.sleepSeconds +
                          o.restarts * (kMidBurstMs + kWaitedMs) / 1000 + o.wraps * kFormatWaitMs / 1000 +
-                         o.unwritableSeconds + BackupAwaySeconds(o);
+                         o.unwritableSeconds + kFormatWaitMs / 1000 + BackupAwaySeconds(o);
     cardtest::Simulator sim(s.card, str::FromUtf8(kCardAddress),
                             L"--rate " + std::to_wstring(kCardRate) + L" --stall " + std::to_wstring(kStallSeconds) +
                                 L" --lifetime " + std::to_wstring(lifetime));
@@ -1392,9 +1464,9 @@ int wmain(int argc, wchar_t** argv) {
         if (s.oldContent.size() != 2 * static_cast<size_t>(pairs)) return Fail("the card was not filled");
     }
     sim.Command("flag 0");
-    // The camera's clock an hour behind the computer's, as one left on winter
-    // time: a stored file's time is the card's, not the moment it came.
-    sim.Command("clock -3600");
+    // The camera's clock seven hours behind the computer's, as a traveller's
+    // on home time: a stored file's time is the card's, not the moment it came.
+    sim.Command("clock -25200");
     if (o.roll) sim.Command("roll " + std::to_string(kFolderLimit));
     if (o.router) sim.Command(std::string("decoy ") + kRouterAddress + (day.routerRedirects ? " redirect" : " page"));
     sim.Command("sleep " + std::to_string(kStartAsleepSeconds));
@@ -1433,7 +1505,7 @@ int wmain(int argc, wchar_t** argv) {
     clicker.Start(s.bar);
     for (const Burst& b : day.bursts) {
         for (const Fault& f : b.faultsBefore) Inject(s, f);
-        if (b.wrapBefore) Wrap(s);
+        if (b.wrapBefore || b.swapBefore) Wrap(s, b.swapBefore);
         if (b.unwritableBefore) BlockStore(s, b.unwritableBefore);
         if (b.ending == Ending::Killed) MoveBackup(s, true);
         // Wemlox is started again on a store it can write (one it cannot makes it give up at the start).

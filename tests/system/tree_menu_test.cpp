@@ -325,12 +325,15 @@ TEST(ThumbSelection, PicturesShowOrFetchCaptionsReportAndTogglesSelect) {
     std::wstring reported = run.Card() + L"\\DCIM\\100CANON\\IMG_0002.JPG";
     ASSERT_TRUE(SetLocalTime(reported, 2017, 3, 5, 9, 4, 6));
     for (const wchar_t* d : {L"\\Pics\\LoRes", L"\\Pics\\Storage", L"\\Pics\\HiRes"}) MakeDirs(run.box.root + d);
-    // Local copies, stored by an earlier version (the card's size, the time of
-    // their download): IMG_0001 in LoRes; IMG_0002 in storage and HiRes.
+    // Local copies: IMG_0001 in LoRes as this version stores it (with the
+    // card's time, a picture taken after the version came); IMG_0002 in
+    // storage and HiRes.
     auto copyOf = [&](const wchar_t* name) {
         return fs::ReadFile(run.Card() + L"\\DCIM\\100CANON\\" + name).value_or("");
     };
     ASSERT_TRUE(WriteTextFile(run.box.root + L"\\Pics\\LoRes\\IMG_0001.JPG", copyOf(L"IMG_0001.JPG")));
+    for (const std::wstring& f : {run.Card() + L"\\DCIM\\100CANON\\IMG_0001.JPG", run.box.root + L"\\Pics\\LoRes\\IMG_0001.JPG"})
+        ASSERT_TRUE(fs::SetLastWriteTime(f, fs::Now() / 2000000000 * 2000000000 + int64_t{3600} * 1000000000));
     ASSERT_TRUE(WriteTextFile(run.box.root + L"\\Pics\\Storage\\IMG_0002.JPG", copyOf(L"IMG_0002.JPG")));
     ASSERT_TRUE(WriteTextFile(run.box.root + L"\\Pics\\HiRes\\IMG_0002.JPG", copyOf(L"IMG_0002.JPG")));
     run.Start({{L"TFA.Path", L"DCIM/100CANON"}});

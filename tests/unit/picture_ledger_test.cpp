@@ -78,31 +78,39 @@ struct Camera {
 }  // namespace
 
 // A stored file is the picture when its size is the picture's and its time
-// the card's; files of earlier versions (older than identities) and
-// pictures without a clock go by size alone.
+// the card's, another picture when either differs; a file of an earlier
+// version (the download's time), a picture without a clock, and times apart
+// by whole hours leave it to the bytes.
 TEST(PictureLedger, WhichStoredFileIsThePicture) {
     const model::CardFileRecord shot = Shot(L"P1010001.JPG", 5000, 9, 15, 42);
     const model::PictureId id = model::IdOf(shot);
     const int64_t taken = TakenAt(shot), since = taken - 3600 * kSecond, upgrade = taken + 3600 * kSecond;
-    model::PictureId noClock = id;
+    const int64_t hour = 3600 * kSecond;  // daylight saving time, or another time zone
+    model::PictureId noClock = id, badDate = id;
     noClock.date = 0;
+    badDate.date = FatDate(2026, 13, 8);
+    using M = model::FileMatch;
     struct Case {
         const char* what;
         model::PictureId picture;
         uint64_t size;
         int64_t modified, since;
-        bool same;
+        M match;
     } cases[] = {
-        {"same size, the card's time", id, 5000, taken, since, true},
-        {"within the file system's step", id, 5000, taken + kSecond, since, true},
-        {"another size", id, 5001, taken, since, false},
-        {"same size, another time", id, 5000, taken + 3 * kSecond, since, false},
-        {"same size, stored by an earlier version", id, 5000, upgrade - kSecond, upgrade, true},
-        {"another size, stored by an earlier version", id, 4000, upgrade - kSecond, upgrade, false},
-        {"no clock on the camera: size alone", noClock, 5000, upgrade + kSecond, since, true},
+        {"same size, the card's time", id, 5000, taken, since, M::Same},
+        {"within the file system's step", id, 5000, taken + kSecond, since, M::Same},
+        {"another size", id, 5001, taken, since, M::Different},
+        {"same size, another time", id, 5000, taken + 3 * kSecond, since, M::Different},
+        {"same size, stored by an earlier version", id, 5000, upgrade - kSecond, upgrade, M::Undecided},
+        {"another size, stored by an earlier version", id, 4000, upgrade - kSecond, upgrade, M::Different},
+        {"no clock on the camera", noClock, 5000, upgrade + kSecond, since, M::Undecided},
+        {"a date no clock shows", badDate, 5000, taken, since, M::Undecided},
+        {"an hour later", id, 5000, taken + hour + kSecond, since, M::Undecided},
+        {"seven hours earlier", id, 5000, taken - 7 * hour, since, M::Undecided},
+        {"an hour and a minute", id, 5000, taken + hour + 60 * kSecond, since, M::Different},
     };
     for (auto& c : cases)
-        EXPECT_EQ(model::StoredFileIs({L"P1010001.JPG", c.size, c.modified}, c.picture, c.since), c.same) << c.what;
+        EXPECT_EQ(model::MatchStoredFile({L"P1010001.JPG", c.size, c.modified}, c.picture, c.since), c.match) << c.what;
 
     // Names beside the picture's own: the first free one is given, and the
     // search for the picture runs through the taken ones.
@@ -191,14 +199,24 @@ TEST(PictureLedger, ARepeatedNameIsStoredBesideTheOldPicture) {
     EXPECT_EQ(cam.Steps(), Names{});
 
     // A file of an earlier version (the download's time) with the same name
-    // and size is the picture: an upgrade fetches nothing again.
+    // and size is the picture only when its bytes are: raw files of one
+    // camera all have one size. The same bytes are recorded, never fetched
+    // again; others go beside. So does a file of the same facts that the
+    // card's record does not name (another card's picture).
     Camera upgraded(false);
     const auto legacy = Shot(L"P1010009.CR2", 7000, 8, 0, 0);
     upgraded.port.store.MakeDir(L"HiRes");
     const std::wstring file = upgraded.port.store.Write(L"HiRes\\P1010009.CR2", std::string(7000, 'r'));
     ASSERT_TRUE(fs::SetLastWriteTime(file, upgraded.session.Pictures.IdentitiesSince() - 86400 * kSecond));
     upgraded.List({legacy});
-    EXPECT_TRUE(upgraded.session.Pictures.IsStored(legacy, model::Store::HiRes));
+    EXPECT_EQ(upgraded.port.StorePicture(legacy, model::Store::HiRes, std::string(7000, 'r')), file);
+    upgraded.List({legacy});
+    EXPECT_EQ(upgraded.Steps(), Names{});
+    Camera otherCard(false, &upgraded);
+    otherCard.session.Pictures.CardIdentified(L"cid-4567");
+    otherCard.List({legacy});
+    EXPECT_EQ(otherCard.port.StorePicture(legacy, model::Store::HiRes, std::string(7000, 'o')),
+              upgraded.Folder(L"HiRes\\P1010009-2.CR2"));
 
     // A copy cut short while the camera wrote it is replaced by the whole
     // picture, which begins with it; a picture of the name that does not (the
@@ -221,6 +239,15 @@ TEST(PictureLedger, ARepeatedNameIsStoredBesideTheOldPicture) {
     EXPECT_EQ(writing.port.StorePicture(formatted, model::Store::HiRes, std::string(9000, 'f')),
               writing.Folder(L"HiRes\\P1010004-2.CR2"));
     EXPECT_EQ(testutil::ReadAll(writing.Folder(L"HiRes\\P1010004.CR2")), part);
+    // Completed after the record was last written (the program killed in
+    // between): the record names the file for the copy cut short; its bytes tell.
+    Camera killed(false, &writing);
+    const std::wstring completed = writing.Folder(L"HiRes\\P1010003.CR2");
+    ASSERT_TRUE(fs::WriteFile(completed, part + std::string(500, 'w')));
+    ASSERT_TRUE(fs::SetLastWriteTime(completed, TakenAt(growing)));
+    growing.Size = 3500;
+    killed.List({growing});
+    EXPECT_EQ(killed.port.StorePicture(growing, model::Store::HiRes, part + std::string(500, 'w')), completed);
     plan = writing.session.Pictures.Plan(elsewhere, model::Store::HiRes, writing.port.Now());
     EXPECT_EQ(plan.cutCopies, Names{});
     EXPECT_EQ(plan.fileName, L"P1010003-2.CR2");
@@ -228,8 +255,8 @@ TEST(PictureLedger, ARepeatedNameIsStoredBesideTheOldPicture) {
 
 // With TransferOnlyAddedFiles the pictures on the card before the run stay
 // old, but a picture that was new in an earlier run and not stored when it
-// ended arrives after the next start, and so do shots taken after the start
-// while the card did not answer yet, once the camera's clock is known.
+// ended arrives after the next start, and so do shots taken while the
+// program was ended.
 TEST(PictureLedger, NothingWaitsPastTheNextStart) {
     // The camera's clock a second behind the computer's.
     const auto before = Shot(L"P1010001.JPG", 5000, 9, 0), burst1 = Shot(L"P1010002.JPG", 5000, 10, 30, 2);
@@ -256,23 +283,24 @@ TEST(PictureLedger, NothingWaitsPastTheNextStart) {
     model::Session& s = next.session;
     s.Config.TmpPath = first.port.store.path();
     const auto later = Shot(L"P1010004.JPG", 5000, 11, 31);  // after the second start
-    const auto beforeStart = Shot(L"P1010005.JPG", 5000, 11, 10);
+    const auto whileEnded = Shot(L"P1010005.JPG", 5000, 11, 10);
     raw.Size = 6000;  // the copy stored was cut short: it is completed
     burst2.Size = 5000;  // it waited at the size it had then: it comes whole
-    next.List({before, burst1, raw, burst2, beforeStart, later}, 400 * kSecond);
-    EXPECT_EQ(s.Pictures.Record().WaitingCount(), 3u);
+    next.List({before, burst1, raw, burst2, whileEnded, later}, 400 * kSecond);
+    EXPECT_EQ(s.Pictures.Record().WaitingCount(), 4u);
     EXPECT_FALSE(fs::FileSize(download) || fs::FileSize(moving) || fs::IsDirectory(next.Folder(L"LoRes\\~wemlox")));
-    EXPECT_EQ(next.Steps(), (Names{L"P1010002.CR2", L"P1010003.JPG", L"P1010004.JPG"}));
+    EXPECT_EQ(next.Steps(), (Names{L"P1010002.CR2", L"P1010003.JPG", L"P1010005.JPG", L"P1010004.JPG"}));
     EXPECT_NE(next.port.StorePicture(burst2, model::Store::LoRes, "jpeg"), L"");
     EXPECT_EQ(testutil::ReadAll(cardsOwn), "card");
 
-    // Without a clock learnt for the card, the first listing is all old but
-    // what waits.
+    // A card seen for the first time: its first listing is all old but what
+    // waits.
     Camera noClock;
     noClock.session.TakeCameraListing(Listing({before, later}));
     EXPECT_EQ(noClock.Steps(), Names{});
-    // A reading beyond any clock's (a damaged record) counts as a century:
-    // the pictures come, rather than none.
+    // A record of an earlier version (no held lists) goes by its clock; a
+    // reading beyond any clock's (a damaged record) counts as a century: the
+    // pictures come, rather than none.
     ASSERT_TRUE(fs::WriteFile(model::CardRecord::FileFor(noClock.port.records.path(), L"cid-0123"),
                               "Wemlox card record 1\r\ncard\tcid-0123\r\nclock\t9223372036854775807\r\n"));
     Camera damaged(true, &noClock);
@@ -284,12 +312,54 @@ TEST(PictureLedger, NothingWaitsPastTheNextStart) {
     for (int i = 0; i < 12000; i++) record.Wait(model::IdOf(Shot(L"P" + std::to_wstring(i) + L".JPG", 1)));
     record.NoteClockReading(-7 * kSecond);
     EXPECT_EQ(record.WaitingCount(), model::CardRecord::kMaxWaiting);
+    // What the card held: the folders listed longest ago go first.
+    for (int f = 100; f < 140; f++) {
+        std::vector<model::PictureId> held(999, model::IdOf(Shot(L"P.JPG", 1, 10, 0, 0, L"/" + std::to_wstring(f))));
+        for (int i = 0; i < 999; i++) held[static_cast<size_t>(i)].size = i + 1;
+        record.Held(held[0].folder, held);
+    }
+    EXPECT_LE(record.HeldCount(), model::CardRecord::kMaxHeld);
     model::CardRecord read;
     read.Parse(record.Serialize());
+    EXPECT_EQ(read.WasHeld(model::IdOf(Shot(L"P.JPG", 1, 10, 0, 0, L"/100"))), std::nullopt);
+    EXPECT_EQ(read.WasHeld(model::IdOf(Shot(L"P.JPG", 1, 10, 0, 0, L"/139"))), true);
     EXPECT_EQ(read.Serialize(), record.Serialize());
     EXPECT_TRUE(read.IsWaiting(model::IdOf(Shot(L"P11999.JPG", 1))));
     EXPECT_FALSE(read.IsWaiting(model::IdOf(Shot(L"P0.JPG", 1))));
     EXPECT_EQ(read.ClockOffset(), -7 * kSecond);
+}
+
+// At the next start a known card's picture is new when the card did not hold
+// it at the last visit, whatever the camera's clock says; one it held stays
+// old. Another card at the same address keeps the first-sight rule.
+TEST(PictureLedger, NewIsWhatTheCardDidNotHold) {
+    const auto held = Shot(L"P1010001.JPG", 5000, 9, 0);
+    const int32_t today = FatDate(2026, 12, 8);
+    struct Case {
+        const char* what;
+        int32_t date, time;
+        const wchar_t *folder, *card;  // the card in the second run
+        bool isNew;
+    } cases[] = {
+        {"the camera's clock right", today, FatTime(11, 0, 0), L"/DCIM/101_PANA", L"cid-0123", true},
+        {"seven hours behind", today, FatTime(2, 0, 0), L"/DCIM/101_PANA", L"cid-0123", true},
+        {"reset to 2015-01-01", FatDate(2015, 1, 1), FatTime(0, 1, 0), L"/DCIM/101_PANA", L"cid-0123", true},
+        {"a clock never set", 0, 0, L"/DCIM/101_PANA", L"cid-0123", true},
+        {"held before", held.RawDate, held.RawTime, L"/DCIM/101_PANA", L"cid-0123", false},
+        {"in a folder begun meanwhile", held.RawDate, held.RawTime, L"/DCIM/102_PANA", L"cid-0123", true},
+        {"another card at the address", today, FatTime(11, 0, 0), L"/DCIM/101_PANA", L"cid-4567", false},
+    };
+    for (const Case& c : cases) {
+        Camera first;
+        first.List({held});
+        Camera next(true, &first);
+        next.session.Pictures.CardIdentified(c.card);
+        next.session.Config.Path = std::wstring(c.folder + 1);
+        auto shot = Shot(held.Name, held.Size, 9, 0, 0, c.folder);
+        shot.RawDate = c.date, shot.RawTime = c.time;
+        next.List({shot});
+        EXPECT_EQ(next.Steps(), c.isNew ? Names{shot.Name} : Names{}) << c.what;
+    }
 }
 
 // A store that cannot take a picture says so with the file and the reason,
@@ -444,14 +514,15 @@ TEST(PictureLedger, BuiltFromTheFirstListingAndTheBarredName) {
         const auto p1 = Shot(L"P1.JPG", 100), p2 = Shot(L"P2.JPG", 100), p3 = Shot(L"P3.JPG", 100),
                    barred = Shot(L"fa000001.jpg", 100);
         cam.port.store.MakeDir(L"LoRes");
-        // An earlier version stored it, with the download's time.
+        // An earlier version stored it, with the download's time: its bytes
+        // tell whether it is the picture.
         std::wstring legacy = cam.port.store.Write(L"LoRes\\P1.JPG", std::string(100, 'x'));
         ASSERT_TRUE(fs::SetLastWriteTime(legacy, cam.session.Pictures.IdentitiesSince() - 60 * kSecond));
         cam.List({p1, p2, barred});
-        EXPECT_EQ(cam.session.NoTransferList(), onlyAdded ? 3 : 2);
-        EXPECT_EQ(cam.Steps(), onlyAdded ? Names{} : Names{L"P2.JPG"});
+        EXPECT_EQ(cam.session.NoTransferList(), onlyAdded ? 3 : 1);
+        EXPECT_EQ(cam.Steps(), onlyAdded ? Names{} : (Names{L"P1.JPG", L"P2.JPG"}));
         cam.List({p1, p2, barred, p3});
-        EXPECT_EQ(cam.Steps(), onlyAdded ? Names{L"P3.JPG"} : (Names{L"P2.JPG", L"P3.JPG"}));
+        EXPECT_EQ(cam.Steps(), onlyAdded ? Names{L"P3.JPG"} : (Names{L"P1.JPG", L"P2.JPG", L"P3.JPG"}));
         cam.session.PathChanged = true;
         cam.session.Config.Path = L"DCIM/102_PANA";
         const auto p4 = Shot(L"P4.JPG", 100, 11, 0, 0, L"/DCIM/102_PANA");  // taken during the run

@@ -598,6 +598,7 @@ std::string Card::Control(std::string_view line) {
     if (cmd == "move" && args.size() == 2) return Move(args[1]);
     if (cmd == "counter" && args.size() == 2) return SetCounter(args[1]);
     if (cmd == "format") return Format();
+    if (cmd == "swap" && args.size() >= 3) return Swap(args);
     if (cmd == "line" && args.size() >= 3) return AddLine(line, args);
     if (cmd == "fault" && args.size() >= 2) return PlanFault(args);
     if (cmd == "log") {
@@ -653,6 +654,23 @@ std::string Card::Move(const std::string& address) {
     if (decoys_.count(address)) return "error a host that is no card answers there";
     size_t colon = ownAddress_.find(':');
     ownAddress_ = address + (colon == std::string::npos ? "" : ownAddress_.substr(colon));
+    return "ok";
+}
+
+std::string Card::Swap(const std::vector<std::string>& args) {
+    // swap <folder> <cid> [seconds]: the photographer takes the card out and
+    // puts in another (its content in <folder>, its own CID, the same network
+    // name and address); it answers nothing while it starts (2 s by default).
+    if (!IsCid(args[2])) return "error usage: swap <folder> <cid of 32 hex digits> [seconds]";
+    std::error_code ec;
+    fs::path root = FromUtf8(Unescape(args[1]));
+    if (!fs::is_directory(root, ec)) return "error no such folder";
+    root_ = std::move(root);
+    cid_ = args[2];
+    pending_.clear();  // what the camera still wrote went with the card
+    updateFlag_ = false;
+    const int seconds = args.size() > 3 ? std::max(0, std::atoi(args[3].c_str())) : 2;
+    sleepUntil_ = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     return "ok";
 }
 

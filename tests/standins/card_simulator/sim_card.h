@@ -151,6 +151,7 @@ private:
     std::string MakeFolder(const std::string& cardPath);
     std::string Move(const std::string& address);
     std::string SetCounter(const std::string& number);
+    std::string Swap(const std::vector<std::string>& args);
     std::string Format();
     std::string AddLine(std::string_view line, const std::vector<std::string>& args);
     std::string PlanFault(const std::vector<std::string>& args);

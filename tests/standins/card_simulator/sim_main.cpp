@@ -44,6 +44,9 @@
 //   format                          the folders in /DCIM emptied, as the
 //                                   camera's format does (the folders stay);
 //                                   steps still to be written are dropped
+//   swap <folder> <cid> [seconds]   another card put in: its files in <folder>,
+//                                   its own CID, the same network name and
+//                                   address; silent while it starts (2 s)
 //   move <127.0.0.x>                the card answers at another address from
 //                                   now on (the old one takes no connection),
 //                                   as after the camera started again; the
