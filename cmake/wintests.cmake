@@ -77,6 +77,11 @@ target_link_libraries(latency_bench PRIVATE wemlox_driver ws2_32 comctl32)
 target_link_options(latency_bench PRIVATE -static -municode)
 add_dependencies(latency_bench Wemlox card_simulator standin_viewer)
 
+add_executable(backup_bench ${CMAKE_SOURCE_DIR}/tests/bench/backup_bench.cpp)
+target_link_libraries(backup_bench PRIVATE wemlox_driver)
+target_link_options(backup_bench PRIVATE -static -municode)
+add_dependencies(backup_bench Wemlox)
+
 # A day of shooting compressed into minutes against the card simulator; the
 # long run is scripts/soak.sh, the short run is part of the test command.
 add_executable(soak ${CMAKE_SOURCE_DIR}/tests/soak/soak_main.cpp ${CMAKE_SOURCE_DIR}/tests/system/card_support.cpp)

@@ -24,7 +24,8 @@ App::App()
       link_(net_, cards_),
       card_(link_),
       cards_(bar_, card_, settings_, *this),
-      transfers_(card_, cards_),
+      backup_(cards_.Events()),
+      transfers_(card_, cards_, backup_),
       views_(card_, cards_, link_, transfers_, bar_),
       viewer_(bar_, settings_, facts_.viewerPath),
       tree_(bar_, settings_, card_, cards_, transfers_, views_, viewer_, facts_.identitiesSince),
@@ -149,8 +150,10 @@ void App::EventLoop() {
         if (msg.message == WM_QUIT) break;
         if (settingsWindow_.PreTranslate(msg)) continue;
         // The raw press reaches the loop before the control reports its click.
-        if (msg.message == WM_LBUTTONDOWN && bar_.Owns(msg.hwnd))
+        if (msg.message == WM_LBUTTONDOWN && bar_.Owns(msg.hwnd)) {
             clickModifiers_ = static_cast<uint16_t>(LOWORD(msg.wParam));
+            backup_.GiveWay();
+        }
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
@@ -169,6 +172,7 @@ void App::WriteBackSettings() {
 void App::Shutdown() {
     settingsWindow_.Close();
     bool cardEnded = StopCardAccess();
+    backup_.Stop();
     WriteBackSettings();
     win::own_ShowHideTaskBar(SW_SHOW);
     bar_.Destroy();
@@ -219,6 +223,8 @@ int App::Run(int argc, wchar_t** argv) {
     if (settings_.HideTaskBar) bar_.EnableButton(model::ids::kMinimiseButton, false);
     WriteStartJournal();
     bar_.Show();
+    // Before the card thread, which hands it what it stores.
+    backup_.Start(settings_, facts_.settingsFolder + L"Backup.txt");
     StartCardAccess();
     bar_.ShowInfo(L"\r**********");
     bar_.ShowInfo(L"Programmversion: " + std::wstring(model::kProgramVersion));
@@ -231,7 +237,10 @@ int App::Run(int argc, wchar_t** argv) {
 
 // --- What the bar reports --------------------------------------------------
 
-void App::OnButton(int button) { buttons_.OnClick(button); }
+void App::OnButton(int button) {
+    backup_.GiveWay();
+    buttons_.OnClick(button);
+}
 
 void App::OnMenu(int id) { tree_.OnMenu(id); }
 
@@ -376,6 +385,7 @@ void App::CardNamed(std::optional<std::wstring> ssid) {
 
 void App::PictureStored(std::wstring path) {
     ui_.CheckWrite();
+    backup_.GiveWay();  // the viewer reads the picture first
     viewer_.ShowFile(path);
 }
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/backup.h"
 #include "app/buttons.h"
 #include "app/card_events.h"
 #include "app/card_link.h"
@@ -127,6 +128,7 @@ private:
     CardLink link_;
     model::Session card_;
     CardThread cards_;
+    Backup backup_;
     Transfers transfers_;
     CardViews views_;
     ViewerActions viewer_;

@@ -160,6 +160,7 @@ void Transfers::TransferNew(bool automatic) {
         if (card_.CheckUpdate() == model::CardChange::None) break;  // the card is gone
         std::optional<std::wstring> stored = FetchInto(step.picture, step.folder, plan);
         if (stored && step.show) events.PictureStored(*stored);
+        if (stored) backup_.Stored(*stored);
     }
     (void)card_.Pictures.SaveRecord();
     card_.UpdateFlag = model::CardChange::None;
@@ -199,6 +200,7 @@ bool Transfers::FetchToFolder(const CardFile& f, const std::wstring& folder, boo
         }
         if (*free != f.name) events.Journal(model::BesideText(f.name, *free));
         if (show) events.PictureStored(target);
+        backup_.Stored(target);
         return true;
     };
     // A copy in HiRes or LoRes serves only if it is this picture (a copy

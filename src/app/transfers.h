@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "app/backup.h"
 #include "app/card_events.h"
 #include "app/card_thread.h"
 #include "model/card_session.h"
@@ -25,7 +26,9 @@ struct CardSpelling {
 
 class Transfers {
 public:
-    Transfers(model::Session& card, CardThread& thread) : card_(card), thread_(thread) {}
+    // `backup` takes every picture that enters the store, after the viewer.
+    Transfers(model::Session& card, CardThread& thread, Backup& backup)
+        : card_(card), thread_(thread), backup_(backup) {}
 
     // One tick of the card timer: finds and polls the card and transfers
     // what is new.
@@ -56,6 +59,7 @@ private:
 
     model::Session& card_;
     CardThread& thread_;
+    Backup& backup_;
 };
 
 }  // namespace app

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -89,6 +90,19 @@ bool BeginsWithFile(const std::wstring& whole, const std::wstring& start);
 // The same, but never over an existing file: false when `to` exists.
 [[nodiscard]] bool MoveFileNew(const std::wstring& from, const std::wstring& to);
 [[nodiscard]] bool DeleteFileAt(const std::wstring& path);
+// How a verified copy ended.
+enum class CopyOutcome { Copied, Failed, Differs, Stopped };
+// Copies `from` into `part` a piece at a time, asking `goOn` between pieces,
+// puts it on the disk with `from`'s last-write time, then reads the copy
+// back and compares it byte for byte with `from`'s bytes (held from the copy
+// when the file is small, else read again): a copy counts only when every
+// byte is there. Anything but Copied removes the part; after Failed, LastErrorText
+// says why.
+[[nodiscard]] CopyOutcome CopyVerified(const std::wstring& from, const std::wstring& part,
+                                       const std::function<bool()>& goOn);
+// The physical drive (else the volume) a path lies on, as a text equal for
+// two paths on one; nothing when the system does not tell.
+std::optional<std::wstring> DriveOf(const std::wstring& path);
 // Creates a folder with every missing level above it; true when it exists
 // afterwards.
 [[nodiscard]] bool CreateDirs(const std::wstring& path);

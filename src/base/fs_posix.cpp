@@ -249,6 +249,73 @@ bool MoveFileNew(const std::wstring& from, const std::wstring& to) {
 
 bool DeleteFileAt(const std::wstring& path) { return unlink(Native(path).c_str()) == 0 || Failed(); }
 
+static constexpr size_t kPiece = size_t{64} << 10;
+
+// Reads up to `count` bytes, fewer only at the end; false when the read failed.
+static bool ReadPiece(int fd, char* to, size_t count, size_t& got) {
+    got = 0;
+    while (got < count) {
+        ssize_t n = read(fd, to + got, count - got);
+        if (n < 0) return Failed();
+        if (n == 0) break;
+        got += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+namespace {
+struct Fd {
+    int fd;
+    ~Fd() {
+        if (fd >= 0) close(fd);
+    }
+};
+}  // namespace
+
+static CopyOutcome CopyInto(const std::string& from, const std::string& part, const std::function<bool()>& goOn,
+                            std::string& a, std::string& b) {
+    struct stat st {};
+    {
+        Fd in{open(from.c_str(), O_RDONLY)};
+        if (in.fd < 0 || fstat(in.fd, &st) != 0) return Failed(), CopyOutcome::Failed;
+        Fd out{open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644)};
+        if (out.fd < 0) return Failed(), CopyOutcome::Failed;
+        for (size_t got = kPiece; got == kPiece;) {
+            if (!goOn()) return CopyOutcome::Stopped;
+            if (!ReadPiece(in.fd, a.data(), kPiece, got)) return CopyOutcome::Failed;
+            if (got && write(out.fd, a.data(), got) != static_cast<ssize_t>(got)) return Failed(), CopyOutcome::Failed;
+        }
+        timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+        if (futimens(out.fd, times) != 0 || fsync(out.fd) != 0) return Failed(), CopyOutcome::Failed;
+    }
+    Fd in{open(from.c_str(), O_RDONLY)}, copy{open(part.c_str(), O_RDONLY)};
+    if (in.fd < 0 || copy.fd < 0) return Failed(), CopyOutcome::Failed;
+    for (size_t got = kPiece, gotCopy = 0; got == kPiece;) {
+        if (!goOn()) return CopyOutcome::Stopped;
+        if (!ReadPiece(in.fd, a.data(), kPiece, got) || !ReadPiece(copy.fd, b.data(), kPiece, gotCopy))
+            return CopyOutcome::Failed;
+        if (got != gotCopy || std::memcmp(a.data(), b.data(), got) != 0) return CopyOutcome::Differs;
+    }
+    return CopyOutcome::Copied;
+}
+
+CopyOutcome CopyVerified(const std::wstring& from, const std::wstring& part, const std::function<bool()>& goOn) {
+    std::string a(kPiece, '\0'), b(kPiece, '\0');
+    const CopyOutcome outcome = CopyInto(Native(from), Native(part), goOn, a, b);
+    if (outcome != CopyOutcome::Copied) {
+        const int why = t_lastError;
+        unlink(Native(part).c_str());
+        t_lastError = why;
+    }
+    return outcome;
+}
+
+std::optional<std::wstring> DriveOf(const std::wstring& path) {
+    struct stat st {};
+    if (path.empty() || stat(Native(path).c_str(), &st) != 0) return std::nullopt;
+    return L"device " + std::to_wstring(static_cast<unsigned long long>(st.st_dev));
+}
+
 bool CreateDirs(const std::wstring& path) {
     if (path.empty()) return false;
     if (IsDirectory(path)) return true;

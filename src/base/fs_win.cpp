@@ -2,6 +2,7 @@
 #include "base/fs.h"
 
 #include <windows.h>
+#include <winioctl.h>
 
 #include <algorithm>
 
@@ -313,6 +314,103 @@ bool MoveFileNew(const std::wstring& from, const std::wstring& to) {
 }
 
 bool DeleteFileAt(const std::wstring& path) { return Succeeded(DeleteFileW(Long(path).c_str())); }
+
+namespace {
+
+constexpr DWORD kPiece = 64u << 10;  // stays in the processor's cache
+// A file up to this size is read once and held for the comparison.
+constexpr uint64_t kHeldLimit = uint64_t{64} << 20;
+
+// Reads up to `count` bytes, fewer only at the end; false when the read failed.
+bool ReadPiece(HANDLE f, char* to, DWORD count, DWORD& got) {
+    got = 0;
+    while (got < count) {
+        DWORD n = 0;
+        if (!::ReadFile(f, to + got, count - got, &n, nullptr)) return Failed();
+        if (n == 0) break;
+        got += n;
+    }
+    return true;
+}
+
+HANDLE OpenToRead(const std::wstring& path) {
+    return CreateFileW(Long(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+}
+
+CopyOutcome CopyInto(const std::wstring& from, const std::wstring& part, const std::function<bool()>& goOn,
+                     std::string& a, std::string& b) {
+    FILETIME written{};
+    std::string held;
+    uint64_t size = 0;
+    {
+        File in(OpenToRead(from));
+        LARGE_INTEGER length{};
+        if (!in || !GetFileTime(in.get(), nullptr, nullptr, &written) || !GetFileSizeEx(in.get(), &length))
+            return Failed(), CopyOutcome::Failed;
+        if (static_cast<uint64_t>(length.QuadPart) <= kHeldLimit) held.resize(static_cast<size_t>(length.QuadPart) + kPiece);
+        File out(CreateFileW(Long(part).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (!out) return Failed(), CopyOutcome::Failed;
+        for (DWORD got = kPiece; got == kPiece; size += got) {
+            if (!goOn()) return CopyOutcome::Stopped;
+            char* piece = held.size() >= size + kPiece ? held.data() + size : a.data();  // grown meanwhile: not held
+            if (!ReadPiece(in.get(), piece, kPiece, got)) return CopyOutcome::Failed;
+            DWORD wrote = 0;
+            if (got && (!::WriteFile(out.get(), piece, got, &wrote, nullptr) || wrote != got))
+                return Failed(), CopyOutcome::Failed;
+        }
+        if (held.size() < size + kPiece) held.clear();
+        if (!SetFileTime(out.get(), nullptr, nullptr, &written) || !FlushFileBuffers(out.get()))
+            return Failed(), CopyOutcome::Failed;
+    }
+    // The copy read back, against the stored file's bytes as held or read again.
+    File in(held.empty() ? OpenToRead(from) : INVALID_HANDLE_VALUE), copy(OpenToRead(part));
+    if ((held.empty() && !in) || !copy) return Failed(), CopyOutcome::Failed;
+    for (uint64_t at = 0;; at += kPiece) {
+        if (!goOn()) return CopyOutcome::Stopped;
+        DWORD got = static_cast<DWORD>(std::min<uint64_t>(kPiece, size - std::min(at, size))), gotCopy = 0;
+        if (held.empty() && !ReadPiece(in.get(), a.data(), kPiece, got)) return CopyOutcome::Failed;
+        if (!ReadPiece(copy.get(), b.data(), kPiece, gotCopy)) return CopyOutcome::Failed;
+        if (got != gotCopy || memcmp(held.empty() ? a.data() : held.data() + at, b.data(), got) != 0)
+            return CopyOutcome::Differs;
+        if (got < kPiece) return CopyOutcome::Copied;
+    }
+}
+
+}  // namespace
+
+CopyOutcome CopyVerified(const std::wstring& from, const std::wstring& part, const std::function<bool()>& goOn) {
+    std::string a(kPiece, '\0'), b(kPiece, '\0');
+    const CopyOutcome outcome = CopyInto(from, part, goOn, a, b);
+    if (outcome != CopyOutcome::Copied) {
+        const DWORD why = t_lastError;
+        DeleteFileW(Long(part).c_str());
+        t_lastError = why;
+    }
+    return outcome;
+}
+
+std::optional<std::wstring> DriveOf(const std::wstring& path) {
+    wchar_t root[MAX_PATH + 1] = {};
+    if (!GetVolumePathNameW(Long(path).c_str(), root, MAX_PATH)) return std::nullopt;
+    // Two volumes of one disk fail together: the disk's number when the
+    // system gives it.
+    wchar_t volume[64] = {};
+    if (GetVolumeNameForVolumeMountPointW(root, volume, 64)) {
+        std::wstring device = volume;
+        if (!device.empty() && device.back() == L'\\') device.pop_back();
+        File v(CreateFileW(device.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+        STORAGE_DEVICE_NUMBER number{};
+        DWORD got = 0;
+        if (v && DeviceIoControl(v.get(), IOCTL_STORAGE_GET_DEVICE_NUMBER, nullptr, 0, &number, sizeof number, &got,
+                                 nullptr))
+            return L"disk " + std::to_wstring(number.DeviceType) + L"." + std::to_wstring(number.DeviceNumber);
+    }
+    DWORD serial = 0;
+    if (!GetVolumeInformationW(root, nullptr, 0, &serial, nullptr, nullptr, nullptr, 0)) return std::nullopt;
+    return L"volume " + std::to_wstring(serial);
+}
 
 std::optional<uint64_t> FreeSpace(const std::wstring& folder) {
     std::wstring dir = Long(folder);

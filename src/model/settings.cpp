@@ -500,6 +500,7 @@ void LoadCopy(const GroupReader& copy, Settings& s) {
     s.StoragePath = copy.Text(L"StoragePath", L"");
     s.ThumbnailPath = copy.Text(L"ThumbnailPath", L"");
     s.TmpPath = copy.Text(L"TmpPath", L"");
+    s.BackupPath = copy.Text(L"BackupPath", L"");
 }
 
 void LoadTfa(const GroupReader& tfa, Settings& s) {

@@ -40,6 +40,7 @@ struct Settings {
     GraphicsSettings Graphics;
     // [Copy]
     std::wstring SourcePath, TargetPath, StoragePath, ThumbnailPath, TmpPath;
+    std::wstring BackupPath;  // the second copy of every stored picture; empty: none
     // [TFA]
     bool Active = false;
     std::wstring TransferHiRes, TransferLoRes;  // with a leading "."

@@ -100,6 +100,7 @@ const std::vector<KeyRow>& KeyRows() {
         {T::Folders, L"Copy", L"ThumbnailPath", L"T&humbnails", K::Folder, L"", kNextStart, 0, 0, std::nullopt, {},
          true},
         {T::Folders, L"Copy", L"TmpPath", L"Temporary &downloads", K::Folder, L"", kNextStart},
+        {T::Folders, L"Copy", L"BackupPath", L"Bac&kup (another drive)", K::Folder, L"", kNextStart},
         {T::Folders, L"Graphics", L"Location", L"&Button pictures", K::Folder, L"", kNextStart},
     };
     return rows;

@@ -9,7 +9,8 @@
 // - silent: the card found, then asleep (a listener that completes no connection);
 // - download: a 20 MB raw file at 2 MB/s;
 // - listing: a camera folder of 999 files listed on every tick at a card's pace;
-// - sweep: an address range "1-254" searched with the journal shown.
+// - sweep: an address range "1-254" searched with the journal shown;
+// - backup: idle, while the backup copies a store of 8 MB pictures.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
@@ -39,6 +40,7 @@ constexpr double kStateBudgetMs = 120000;  // a state that blocks the bar stops 
 constexpr int kRightButton = 5, kInfoButton = 8, kJournal = 101;
 constexpr uint64_t kRawBytes = 20u * 1000u * 1000u;
 constexpr uint64_t kCardRate = 2u * 1000u * 1000u;
+constexpr int kBackupPictures = 800;  // more than the backup copies while the clicks go on
 
 // CPU time of the program's process in ms. Under Wine, GetProcessTimes of
 // another process reports nothing, so the host's process table is read
@@ -174,6 +176,22 @@ std::vector<double> Idle(bool viewerHoldsKeyboard) {
     return run.Latencies(viewerHoldsKeyboard);
 }
 
+std::vector<double> Backup() {
+    Run run;
+    const std::wstring store = run.box.profile + L"\\Wemlox\\LoRes", backup = run.box.root + L"\\Backup";
+    driver::MakeDirs(store);
+    for (int i = 0; i < kBackupPictures; i++)
+        if (!fs::WriteFile(store + L"\\P" + std::to_wstring(1000000 + i) + L".JPG", std::string(8u << 20, 'b'))) return {};
+    cardtest::Simulator sim(run.card, L"127.0.0.25");
+    if (!sim.Running() || !run.Start({{L"TFA.Url", L"127.0.0.25"}, {L"TFA.UrlLastConnect", L"127.0.0.25"},
+                                      {L"Copy.BackupPath", backup}}) || !WaitListed(sim))
+        return {};
+    std::vector<double> ms = run.Latencies();
+    std::printf("  (%zu of %d pictures backed up by the clicks' end)\n", fs::ListFiles(backup + L"\\LoRes").size(),
+                kBackupPictures);
+    return ms;
+}
+
 std::vector<double> Silent() {
     Run run;
     std::vector<double> ms;
@@ -261,6 +279,7 @@ int wmain(int argc, wchar_t** argv) {
     if (wanted(L"download")) all.push_back({"download", Download(cpuPercent)});
     if (wanted(L"listing")) all.push_back({"listing", Listing()});
     if (wanted(L"sweep")) all.push_back({"sweep", Sweep()});
+    if (wanted(L"backup")) all.push_back({"backup", Backup()});
     double idleP95 = Percentile(all[0].ms, 0.95);
     std::printf("click to viewer key, button 5 (Right), each state against idle:\n");
     for (const Figures& f : all) Print(f, idleP95);

@@ -8,7 +8,8 @@
 // wraps, so names come again with other pictures (some of the same size);
 // Wemlox is ended in the middle of a burst and started again, as a user ends
 // it (button 9 or closing the bar) and as a computer that restarts (killed);
-// the store cannot be written for a minute; the card comes back from a sleep
+// the store cannot be written for a minute, nor the backup folder (and
+// Wemlox is killed while pictures wait for it); the card comes back from a sleep
 // at another address of [TFA] Url's range; the card is swapped for another
 // (its own CID, the same network name and address, names and sizes again).
 // While Wemlox is ended pictures are shot, the camera's clock (seven hours
@@ -24,7 +25,8 @@
 // after it appeared (but for a part of a picture the card wrote in steps,
 // completed by that picture); what waited when Wemlox ended, or while the
 // store could not be written, arrived soon after; what the viewer was started
-// with; the click-to-key times. Exit code 0 only when every check passes; the times are
+// with; every stored picture's copy in the backup folder, byte for byte; the
+// click-to-key times. Exit code 0 only when every check passes; the times are
 // figures to read, not a check, as Wine's scheduling on a shared machine
 // would make any bound flaky.
 //
@@ -202,6 +204,9 @@ const char* EndingName(Ending e) {
 }
 
 // A photographer's burst: one to four pairs, then a pause.
+// The backup folder is away from the burst where Wemlox is killed.
+int BackupAwaySeconds(const Options& o) { return o.pictures >= 500 ? 60 : 10; }
+
 struct Burst {
     int pairs = 1;
     bool inSteps = false;
@@ -624,10 +629,12 @@ constexpr char kOther[] = "viewer starts for anything but a JPEG of the day in L
 constexpr char kRouter[] = "requests to the router beyond the card search";
 constexpr char kNoBar[] = "starts of Wemlox without a bar";
 constexpr char kEnded[] = "the bar did not end when closed";
+constexpr char kBackup[] = "HiRes and LoRes files not in the backup byte for byte (or only there)";
 constexpr char kStaging[] = "parts of the day the soak could not stage";
 constexpr const char* kAll[] = {kMissing, kTwice, kEmpty, kCut, kDiffers, kWrongFolder, kWrongName, kTime,
                                 kPart, kOld, kStray, kChanged, kWaited, kStoreBack, kRefetched, kFormatted,
-                                kFoundAgain, kNamed, kNever, kAgain, kOther, kRouter, kNoBar, kEnded, kStaging};
+                                kFoundAgain, kNamed, kNever, kAgain, kOther, kRouter, kNoBar, kEnded, kBackup,
+                                kStaging};
 }  // namespace check
 
 struct Tally {
@@ -689,6 +696,8 @@ struct Soak {
     driver::Sandbox box;
     std::wstring card = box.root + L"\\Card";
     std::wstring store = box.profile + L"\\Wemlox";  // SourcePath left empty: its default below the profile
+    std::wstring backup = box.root + L"\\Backup";
+    double backupBackAt = 0;  // 0: the backup folder is there
     std::wstring irfan = box.programFiles + L"\\IrfanView\\i_view64.exe";
     const cardtest::Simulator* sim = nullptr;
     Clicker* clicker = nullptr;
@@ -867,10 +876,22 @@ void RestoreStore(Soak& s);
 // What goes on while the day waits: progress lines, the store looked at,
 // the store made writable again when its time is up, the journal read while
 // a card that moved is still to be found.
+// The backup folder goes away as a drive that is pulled (a plain file in its
+// place, so that no start of Wemlox makes it anew), or comes back.
+void MoveBackup(Soak& s, bool away) {
+    const std::wstring aside = s.backup + L".away";
+    s.backupBackAt = away ? Now() + BackupAwaySeconds(s.options) * 1000.0 : 0;
+    if (away ? !MoveFileW(s.backup.c_str(), aside.c_str()) || !fs::WriteFile(s.backup, "not a folder\n")
+             : !fs::DeleteFileAt(s.backup) || !MoveFileW(aside.c_str(), s.backup.c_str()))
+        s.tally.Named(check::kStaging).Add(away ? "the backup folder taken away" : "the backup folder put back");
+    Say(s, away ? "the backup folder is away" : "the backup folder is back");
+}
+
 void Tick(Soak& s) {
     if (Now() - s.lastProgress > 30000) Progress(s);
     if (Now() - s.lastScan >= kScanEveryMs) Scan(s);
     if (s.blocked.until > 0 && Now() >= s.blocked.until) RestoreStore(s);
+    if (s.backupBackAt > 0 && Now() >= s.backupBackAt) MoveBackup(s, false);
     if (!s.moves.empty() && Now() - s.lastJournalLook > 2000) LookForMovedCards(s, JournalText(s));
 }
 
@@ -1189,6 +1210,25 @@ const char* Settle(Soak& s) {
     return "deadline";
 }
 
+// Once HiRes and LoRes and the backup's have the same names (or the deadline
+// has passed), every file of either is compared with the other's.
+void CheckBackup(Soak& s) {
+    auto names = [](const std::wstring& root) {
+        std::set<std::wstring> found;
+        for (const StoredFile& f : StoreFiles(root))
+            if (auto [folder, name] = FolderAndName(f.relative); folder == "HIRES" || folder == "LORES" ||
+                                                                 f.relative.find(L"~wemlox") != std::wstring::npos)
+                found.insert(f.relative);
+        return found;
+    };
+    driver::WaitFor([&] { return names(s.store) == names(s.backup); }, 120000 + 100 * s.options.pictures);
+    std::set<std::wstring> all = names(s.store), copies = names(s.backup);
+    all.insert(copies.begin(), copies.end());
+    for (const std::wstring& f : all)
+        if (fs::ReadFile(s.store + L"\\" + f).value_or("-") != fs::ReadFile(s.backup + L"\\" + f).value_or("."))
+            s.tally.Named(check::kBackup).Add(str::ToUtf8(f));
+}
+
 // ---- The tally -----------------------------------------------------------------------
 
 // Every file as it first appeared is read again at the end: still there, and
@@ -1387,6 +1427,7 @@ int wmain(int argc, wchar_t** argv) {
         if (b.unwritableBefore)
             std::printf(" %s unwritable for %d s from burst %zu;", b.unwritableBefore == 1 ? "HiRes" : "LoRes",
                         o.unwritableSeconds, i + 1);
+        if (b.ending == Ending::Killed) std::printf(" the backup away for %d s from burst %zu;", BackupAwaySeconds(o), i + 1);
         if (b.ending != Ending::None) std::printf(" Wemlox %s in burst %zu;", EndingName(b.ending), i + 1);
         for (const Fault& f : b.faultsBefore)
             if (!f.moveTo.empty()) std::printf(" the card wakes at %s before burst %zu;", f.moveTo.c_str(), i + 1);
@@ -1401,7 +1442,7 @@ int wmain(int argc, wchar_t** argv) {
     // The simulator ends by itself after its lifetime: well after the day's end.
     const int lifetime = 1200 + o.pictures * 4 + day.faultCount.at("asleep") * o.sleepSeconds +
                          o.restarts * (kMidBurstMs + kWaitedMs) / 1000 + o.wraps * kFormatWaitMs / 1000 +
-                         o.unwritableSeconds + kFormatWaitMs / 1000;
+                         o.unwritableSeconds + kFormatWaitMs / 1000 + BackupAwaySeconds(o);
     cardtest::Simulator sim(s.card, str::FromUtf8(kCardAddress),
                             L"--rate " + std::to_wstring(kCardRate) + L" --stall " + std::to_wstring(kStallSeconds) +
                                 L" --lifetime " + std::to_wstring(lifetime));
@@ -1444,7 +1485,8 @@ int wmain(int argc, wchar_t** argv) {
                          {L"TFA.Path", str::FromUtf8(std::string(kFirstCameraFolder).substr(1))},
                          {L"TFA.CheckNewFilesSec", L"1"},
                          {L"TFA.TransferModeAuto", L"Both"},
-                         {L"TFA.FollowNewFolders", o.roll ? L"Yes" : L"No"}});
+                         {L"TFA.FollowNewFolders", o.roll ? L"Yes" : L"No"},
+                         {L"Copy.BackupPath", s.backup}});
     if (!StartWemlox(s)) {
         TerminateProcess(s.wemlox.process.get(), 1);
         return Fail("the bar did not open");
@@ -1465,6 +1507,7 @@ int wmain(int argc, wchar_t** argv) {
         for (const Fault& f : b.faultsBefore) Inject(s, f);
         if (b.wrapBefore || b.swapBefore) Wrap(s, b.swapBefore);
         if (b.unwritableBefore) BlockStore(s, b.unwritableBefore);
+        if (b.ending == Ending::Killed) MoveBackup(s, true);
         // Wemlox is started again on a store it can write (one it cannot makes it give up at the start).
         while (b.ending != Ending::None && s.blocked.until > 0) Pause(s, 250);
         const size_t first = s.pictures.size();
@@ -1472,7 +1515,7 @@ int wmain(int argc, wchar_t** argv) {
         if (b.ending != Ending::None && !Restart(s, b, first)) break;
         Pause(s, b.pauseMs);
     }
-    while (s.blocked.until > 0) Pause(s, 250);
+    while (s.blocked.until > 0 || s.backupBackAt > 0) Pause(s, 250);
     Progress(s);
     Say(s, "last shot; waiting for the store to settle");
     const char* settled = s.bar ? Settle(s) : "no bar";
@@ -1501,6 +1544,7 @@ int wmain(int argc, wchar_t** argv) {
     CheckStore(s, whole);
     CheckViewer(s, shown);
     CheckRouter(cardLog, s.tally);
+    CheckBackup(s);
 
     // Names that came again after a wrap, and how many of those raw files
     // had exactly the size of the earlier picture of that name.

@@ -23,7 +23,7 @@ using cardtest::Simulator;
 
 namespace {
 
-constexpr int kCopyButton = 1, kRightButton = 5, kCardButton = 6, kInfoButton = 8, kEndButton = 9;
+constexpr int kCopyButton = 1, kRightButton = 5, kCardButton = 6, kLogButton = 7, kInfoButton = 8, kEndButton = 9;
 constexpr int kJournal = 101, kTree = 111, kThumbs = 801;
 const std::wstring kCardAddress = L"127.0.0.5";
 const std::string kCamera = "/DCIM/101_PANA";
@@ -373,7 +373,7 @@ TEST(Transfer, AProgramServedAsAPictureIsStoredButNeverStarted) {
         ASSERT_EQ(sim.Command("add " + kCamera + "/P1010001.JPG 20000"), "ok\n");
         run.Start({{L"Main.Mode", c.mode}, {L"TFA.TransferOnlyAddedFiles", L"No"}});
         ASSERT_TRUE(run.bar);
-        ASSERT_TRUE(run.WaitFiles(L"LoRes", {L"P1010001.JPG", L"P1010002.JPG"}));
+        ASSERT_TRUE(run.WaitFiles(L"LoRes", {L"P1010001.JPG", L"P1010002.JPG"})) << Dump(run.Journal());
         const std::wstring fake = run.Folder(L"LoRes") + L"\\P1010002.JPG";
         const standins::StandIn& shows = c.viewer && std::wstring(c.mode) == L"ViewerDefined" ? run.viewer : opener;
         EXPECT_TRUE(WaitFor([&] { return !CardStore::ShownBy(shows).empty(); })) << Dump(run.Journal());
@@ -791,4 +791,40 @@ TEST(Transfer, RepeatedNamesARestartAndAStoreThatFails) {
     ASSERT_TRUE(WaitFor([&] { return fs::IsNonEmptyFile(lowRes + L"\\P1010010.JPG"); })) << Dump(run.Journal());
     ASSERT_TRUE(WaitTicks(sim, 3));
     EXPECT_EQ(run.JournalCount(L"Not stored: " + lowRes + L"\\P1010009.JPG (every name beside it is taken)"), 1u);
+}
+
+// Every stored picture's second copy in the backup folder, byte for byte; a
+// backup on the pictures' drive warned of once; a backup folder that goes
+// away said once, button 7's lower lamp red, what waited follows it back.
+TEST(Transfer, EveryPictureHasASecondCopyThatWaitsForItsDrive) {
+    CardStore run;
+    const std::wstring backup = run.box.root + L"\\Backup";
+    Simulator sim(run.card, kCardAddress, L"--rate 1000000");
+    ASSERT_TRUE(sim.Running());
+    run.Start({{L"TFA.TransferModeAuto", L"LoRes"}, {L"Copy.BackupPath", backup}});
+    ASSERT_TRUE(run.bar);
+    ASSERT_TRUE(WaitFor([&] { return sim.Count("op=100&DIR=" + kCamera) > 0; }));
+    auto backedUp = [&](const Names& names) {
+        return WaitFor([&] {
+            for (auto& n : names)
+                if (!fs::IsNonEmptyFile(backup + L"\\LoRes\\" + n) ||
+                    Bytes(backup + L"\\LoRes\\" + n) != Bytes(run.Folder(L"LoRes") + L"\\" + n))
+                    return false;
+            return true;
+        });
+    };
+    ASSERT_EQ(sim.Command("shoot " + kCamera + " 2 CR2 300000").substr(0, 3), "ok\n");
+    EXPECT_TRUE(backedUp({L"P1010001.JPG", L"P1010002.JPG"})) << Dump(run.Journal());
+    EXPECT_EQ(run.JournalCount(L"Backup: " + backup + L" is on the same drive as the pictures"), 1u);  // as here
+
+    ASSERT_TRUE(MoveFileW(backup.c_str(), (backup + L"-away").c_str()));
+    ASSERT_EQ(sim.Command("shoot " + kCamera + " 2 CR2 300000").substr(0, 3), "ok\n");
+    ASSERT_TRUE(WaitFor([&] { return run.JournalCount(L"Backup failed: ") == 1; })) << Dump(run.Journal());
+    EXPECT_TRUE(standins::LampShows(run.Control(kLogButton), false, 'r'));
+    ASSERT_TRUE(run.WaitFiles(L"LoRes", {L"P1010001.JPG", L"P1010002.JPG", L"P1010003.JPG", L"P1010004.JPG"}));
+    ASSERT_TRUE(MoveFileW((backup + L"-away").c_str(), backup.c_str()));
+    EXPECT_TRUE(backedUp({L"P1010003.JPG", L"P1010004.JPG"})) << Dump(run.Journal());
+    EXPECT_TRUE(WaitFor([&] { return run.JournalCount(L"Backup complete: 2 pictures") == 1; })) << Dump(run.Journal());
+    EXPECT_TRUE(standins::LampShows(run.Control(kLogButton), false, 'g'));
+    EXPECT_EQ(run.JournalCount(L"Backup failed: "), 1u);
 }

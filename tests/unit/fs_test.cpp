@@ -81,3 +81,16 @@ TEST(Fs, ReplacingKeepsWhatTheUserMadeOfTheFile) {
     EXPECT_EQ(testutil::ReadAll(file), before);
     sfs::permissions(nativeFile, sfs::perms::owner_write, sfs::perm_options::add);
 }
+
+TEST(Fs, AVerifiedCopyIsWholeWithItsTimeOrNotThere) {
+    testutil::TempDir dir;
+    std::string bytes(3 * (1 << 20) + 17, '\0');
+    for (size_t i = 0; i < bytes.size(); i++) bytes[i] = static_cast<char>(i * 7 + i / 4096);
+    const std::wstring from = dir.Write(L"P1.JPG", bytes), part = dir / L"P1.part";
+    ASSERT_TRUE(fs::SetLastWriteTime(from, 1'500'000'000'000'000'000));
+    EXPECT_EQ(fs::CopyVerified(from, part, [] { return true; }), fs::CopyOutcome::Copied);
+    EXPECT_TRUE(fs::ReadFile(part) == bytes && fs::LastWriteTime(part) == fs::LastWriteTime(from));
+    EXPECT_EQ(fs::CopyVerified(from, part, [n = 0]() mutable { return ++n < 3; }), fs::CopyOutcome::Stopped);
+    EXPECT_EQ(fs::CopyVerified(dir / L"gone.JPG", part, [] { return true; }), fs::CopyOutcome::Failed);
+    EXPECT_FALSE(fs::FileSize(part));  // neither leaves a part
+}

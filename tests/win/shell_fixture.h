@@ -92,6 +92,7 @@ struct TestCard {
     app::CardLink link{net, thread};
     model::Session session{link};
     app::CardThread thread{Shell().bar, session, Shell().settings, dropped};
-    app::Transfers transfers{session, thread};
+    app::Backup backup{dropped};  // never started: it takes nothing
+    app::Transfers transfers{session, thread, backup};
     app::CardViews views{session, thread, link, transfers, Shell().bar};
 };
