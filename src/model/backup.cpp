@@ -47,24 +47,25 @@ std::optional<std::wstring> BackupPlace(const Settings& s, const std::wstring& s
 
 BackupPlan PlanBackup(const FileLookup& backup, std::wstring_view name, const fs::FileEntry& stored,
                       const std::function<BackupMatch(const std::wstring& name)>& compare) {
-    for (int n = 1; n <= kMaxBesideNames; n++) {
-        std::wstring candidate = BesideName(name, n);
-        if (candidate.empty()) break;
-        std::optional<fs::FileEntry> there = backup(candidate);
-        if (!there) return {BackupPlan::Action::Copy, candidate};
-        // A copy cut short (a run ended under it by other means than ours)
-        // is the picture's own: only under its own name.
-        const bool mayBe = there->size == stored.size || (n == 1 && there->size < stored.size);
-        if (!mayBe) continue;
-        switch (compare(candidate)) {
-        case BackupMatch::Same:
-            if (there->size == stored.size) return {BackupPlan::Action::Present, candidate};
-            break;
-        case BackupMatch::CutShort: return {BackupPlan::Action::Replace, candidate};
-        case BackupMatch::Other: break;
-        }
-    }
-    return {BackupPlan::Action::NoName, L""};
+    BackupPlan found{BackupPlan::Action::NoName, L""};
+    std::optional<std::wstring> free =
+        WalkBesideNames(name, backup, [&](const std::wstring& candidate, const fs::FileEntry& there, int n) {
+            // A copy cut short (a run ended under it by other means than ours)
+            // is the picture's own: only under its own name.
+            const bool mayBe = there.size == stored.size || (n == 1 && there.size < stored.size);
+            if (!mayBe) return false;
+            switch (compare(candidate)) {
+            case BackupMatch::Same:
+                if (there.size != stored.size) return false;
+                found = {BackupPlan::Action::Present, candidate};
+                return true;
+            case BackupMatch::CutShort: found = {BackupPlan::Action::Replace, candidate}; return true;
+            case BackupMatch::Other: return false;
+            }
+            return false;
+        });
+    if (free) return {BackupPlan::Action::Copy, *free};
+    return found;
 }
 
 BackupMatch CompareWithStored(const std::wstring& stored, const std::wstring& backupFile) {
@@ -74,13 +75,11 @@ BackupMatch CompareWithStored(const std::wstring& stored, const std::wstring& ba
 }
 
 bool InBackup(const FileLookup& backup, std::wstring_view name, const fs::FileEntry& stored) {
-    for (int n = 1; n <= kMaxBesideNames; n++) {
-        std::wstring candidate = BesideName(name, n);
-        std::optional<fs::FileEntry> there = candidate.empty() ? std::nullopt : backup(candidate);
-        if (!there) return false;
-        if (SameFacts(*there, stored)) return true;
-    }
-    return false;
+    bool in = false;
+    (void)WalkBesideNames(name, backup, [&](const std::wstring&, const fs::FileEntry& there, int) {
+        return in = SameFacts(there, stored);
+    });
+    return in;
 }
 
 std::optional<std::wstring> BackupQueue::Open(std::wstring file) {

@@ -98,26 +98,20 @@ std::wstring BesideText(std::wstring_view name, std::wstring_view storedAs) {
 }
 
 std::optional<std::wstring> StoredName(const FileLookup& lookup, const PictureId& id, int64_t since) {
-    // The names beside a picture's own follow one another; the first free
-    // one ends the search (a gap a user made is taken by the next picture).
-    for (int n = 1; n <= kMaxBesideNames; n++) {
-        std::wstring candidate = BesideName(id.name, n);
-        std::optional<fs::FileEntry> file = lookup(candidate);
-        if (!file) return std::nullopt;
-        if (StoredFileIs(*file, id, since)) return file->name.empty() ? candidate : file->name;
-    }
-    return std::nullopt;
+    std::optional<std::wstring> stored;
+    (void)WalkBesideNames(id.name, lookup, [&](const std::wstring& name, const fs::FileEntry& file, int) {
+        if (StoredFileIs(file, id, since)) stored = file.name.empty() ? name : file.name;
+        return stored.has_value();
+    });
+    return stored;
 }
 
 std::vector<std::wstring> UndecidedNames(const FileLookup& lookup, const PictureId& id, int64_t since) {
     std::vector<std::wstring> names;
-    for (int n = 1; n <= kMaxBesideNames; n++) {
-        std::wstring candidate = BesideName(id.name, n);
-        std::optional<fs::FileEntry> file = lookup(candidate);
-        if (!file) break;
-        if (MatchStoredFile(*file, id, since) == FileMatch::Undecided)
-            names.push_back(file->name.empty() ? candidate : file->name);
-    }
+    (void)WalkBesideNames(id.name, lookup, [&](const std::wstring& name, const fs::FileEntry& file, int) {
+        if (MatchStoredFile(file, id, since) == FileMatch::Undecided) names.push_back(file.name.empty() ? name : file.name);
+        return false;
+    });
     return names;
 }
 
@@ -132,12 +126,7 @@ std::optional<std::wstring> SameBytes(const std::wstring& file, const std::wstri
 }
 
 std::optional<std::wstring> FreeName(const FileLookup& lookup, std::wstring_view name) {
-    for (int n = 1; n <= kMaxBesideNames; n++) {
-        std::wstring candidate = BesideName(name, n);
-        if (candidate.empty()) return std::nullopt;
-        if (!lookup(candidate)) return candidate;
-    }
-    return std::nullopt;
+    return WalkBesideNames(name, lookup, [](const std::wstring&, const fs::FileEntry&, int) { return false; });
 }
 
 }  // namespace model

@@ -61,6 +61,22 @@ std::wstring BesideName(std::wstring_view name, int n);
 // it costs what the folder holds of that name, and each stored file is on
 // the way of two names at most (its own and the one it stands beside).
 inline constexpr int kMaxBesideNames = 999;
+// Walks a picture's own name and the names beside it in order while `find`
+// finds a file under them (the first free name ends every such walk: a gap a
+// user made is taken by the next picture), calling `visit(name, file, n)`
+// for each taken one until it returns true. The first free name; nothing
+// when a visit ended the walk or no name is free (or fits).
+template <typename Find, typename Visit>
+std::optional<std::wstring> WalkBesideNames(std::wstring_view name, Find&& find, Visit&& visit) {
+    for (int n = 1; n <= kMaxBesideNames; n++) {
+        std::wstring candidate = BesideName(name, n);
+        if (candidate.empty()) return std::nullopt;
+        std::optional<fs::FileEntry> file = find(candidate);
+        if (!file) return candidate;
+        if (visit(candidate, *file, n)) return std::nullopt;
+    }
+    return std::nullopt;
+}
 
 // What a stored file's facts say of a picture. Another size, or a card
 // time apart from the file's by more than the file system's step (and not by

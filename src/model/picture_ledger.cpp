@@ -187,15 +187,15 @@ bool PictureLedger::IsStored(const CardFileRecord& c, Store folder) const {
 // and completed after the record was last written (the program ended in
 // between): its bytes tell.
 std::vector<std::wstring> PictureLedger::SameCandidates(const CardFileRecord& c, Store folder) const {
+    const auto find = [&](const std::wstring& name) { return index_.Find(folder, name); };
     const PictureId id = IdOf(c);
     std::vector<std::wstring> names;
-    for (int n = 1; n <= kMaxBesideNames; n++) {
-        std::optional<fs::FileEntry> file = index_.Find(folder, BesideName(c.Name, n));
-        if (!file) break;
-        std::optional<std::wstring> known = record_.PictureOf(std::wstring(FolderName(folder)) + L"\\" + file->name);
-        if (known && !str::StartsWith(*known, id.PlaceKey() + L"|")) continue;
-        if (MatchStoredFile(*file, id, since_) != FileMatch::Different) names.push_back(file->name);
-    }
+    (void)WalkBesideNames(c.Name, find, [&](const std::wstring&, const fs::FileEntry& file, int) {
+        std::optional<std::wstring> known = record_.PictureOf(std::wstring(FolderName(folder)) + L"\\" + file.name);
+        const bool otherPicture = known && !str::StartsWith(*known, id.PlaceKey() + L"|");
+        if (!otherPicture && MatchStoredFile(file, id, since_) != FileMatch::Different) names.push_back(file.name);
+        return false;
+    });
     return names;
 }
 
@@ -208,19 +208,19 @@ bool PictureLedger::NeedsFetch(const CardFileRecord& c, Store folder) const {
 // picture, and stored for this place on the card (the record says so) or
 // carrying a card time close to the picture's. Place makes sure by content.
 std::vector<std::wstring> PictureLedger::CutCopies(const CardFileRecord& c, Store folder) const {
+    const auto find = [&](const std::wstring& name) { return index_.Find(folder, name); };
     const PictureId id = IdOf(c);
     const std::optional<int64_t> taken = CardTime(id);
     std::vector<std::wstring> copies;
-    for (int n = 1; n <= kMaxBesideNames; n++) {
-        std::optional<fs::FileEntry> file = index_.Find(folder, BesideName(c.Name, n));
-        if (!file) break;
-        if (file->size >= static_cast<uint64_t>(id.size)) continue;
-        std::optional<std::wstring> known = record_.PictureOf(std::wstring(FolderName(folder)) + L"\\" + file->name);
+    (void)WalkBesideNames(c.Name, find, [&](const std::wstring&, const fs::FileEntry& file, int) {
+        if (file.size >= static_cast<uint64_t>(id.size)) return false;
+        std::optional<std::wstring> known = record_.PictureOf(std::wstring(FolderName(folder)) + L"\\" + file.name);
         bool samePlace = known && str::StartsWith(*known, id.PlaceKey() + L"|");
-        bool closeInTime = !known && taken && file->modified >= *taken - kWritingTimeNs &&
-                           file->modified <= *taken + kTimeSlackNs;
-        if (samePlace || closeInTime) copies.push_back(file->name);
-    }
+        bool closeInTime = !known && taken && file.modified >= *taken - kWritingTimeNs &&
+                           file.modified <= *taken + kTimeSlackNs;
+        if (samePlace || closeInTime) copies.push_back(file.name);
+        return false;
+    });
     return copies;
 }
 
