@@ -60,6 +60,7 @@ bool Session::Accept(const std::wstring& host) {
 // keeps it, and is asked again later. False when it is not known who it is.
 bool Session::IdentifyCard() {
     CardAnswer a = port_->Get(CardUrl(CardHost, kCidPath), kCidReadBytes);
+    askedWho_ = port_->Now();
     std::wstring cid = str::ToLower(str::Trim(str::FromUtf8(a.body)));
     bool hex = a.Whole() && cid.size() == 32;
     for (wchar_t c : cid) hex = hex && ((c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f'));
@@ -299,6 +300,9 @@ bool Session::Poll(bool changeRead) {
             UpdateFlag = CardChange::None;
             return false;
         }
+        // Asked now and then too; an unanswered question here holds nothing back.
+        if (UpdateFlag != CardChange::None && port_->Now() - askedWho_ >= kAskWhoEveryNs && RequestSsid(CardHost))
+            (void)IdentifyCard();
     }
     // Back at another address: what was taken meanwhile is listed at once.
     if (CardConnected && UpdateFlag == CardChange::None && SearchAgainWhileSilent()) UpdateFlag = CardChange::Changed;

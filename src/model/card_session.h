@@ -33,6 +33,9 @@ inline constexpr size_t kCidReadBytes = 64;  // a CID is 32 hex digits
 inline constexpr int64_t kSilentBeforeSearchNs = int64_t{30} * 1000000000;
 // A CID request (op=120) that got no answer is asked again after this long.
 inline constexpr int64_t kCidRetryNs = int64_t{30} * 1000000000;
+// A card that answered all along is still asked who it is this often:
+// another card put in while no request was on its way leaves no silence.
+inline constexpr int64_t kAskWhoEveryNs = int64_t{15} * 1000000000;
 // Remarks written once per run: a card that sends ever new odd names makes
 // no more than this many, each at most kRemarkChars long.
 inline constexpr size_t kMaxRemarks = 500;
@@ -228,6 +231,7 @@ private:
     std::wstring cidId_, cidHost_;
     bool cidAsked_ = false;
     int64_t nextCidTry_ = 0;
+    int64_t askedWho_ = 0;  // when the card was last asked who it is
     bool remarksCut_ = false;  // said that further remarks go unsaid
     // The card gave no answer since it last said who it is.
     bool silenced_ = false;
