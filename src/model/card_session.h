@@ -122,8 +122,6 @@ public:
     // when it starts, the interface thread again once it has ended.
     void BindWriter() { writer_.Bind(); }
 
-    CardPort& Port() { return *port_; }
-
     // Start of a run with card access: the first search starts from [TFA]
     // Url and tries [TFA] UrlLastConnect first; a sweep reads [TFA] Url from
     // `settingsFile` again. The cards' records live in `recordFolder`;

@@ -117,6 +117,6 @@ TEST(TransferPipeline, TwoCardsSideBySide) {
         EXPECT_EQ(card->port.fetches.size(), 6u);
         EXPECT_EQ(card->Stored(L"LoRes", L"P1010003.JPG"), Jpeg(3000, fill));
         EXPECT_EQ(card->Stored(L"HiRes", L"P1010002.RW2"), std::string(9000, fill));
-        EXPECT_EQ(card->port.session.Ledger().Record().CardId(), L"ssid-flashair_" + card->host);
+        EXPECT_EQ(card->port.session.WhoIs(), L"ssid-flashair_" + card->host);
     }
 }
