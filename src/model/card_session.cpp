@@ -454,35 +454,11 @@ int32_t Session::NoTransferList() {
     return leftAlone;
 }
 
-std::vector<TransferStep> Session::TransferSteps(bool automatic) {
-    writer_.CheckWrite();
-    const std::wstring mode = str::ToLower(automatic ? config_.TransferModeAuto : config_.TransferModeMan);
-    const bool loRes = mode == L"lores" || mode == L"both", hiRes = mode == L"hires" || mode == L"both";
+std::vector<const CardFileRecord*> Session::Listed() const {
     std::vector<const CardFileRecord*> pictures;
     for (const CardFileRecord& c : lists_.TransferCandidates) pictures.push_back(&c);
     for (const CardFileRecord& c : leftovers_) pictures.push_back(&c);
-    // LoResFirst: after a burst of shots every JPEG reaches the viewer before
-    // the first raw file takes the card for half a minute.
-    if (mode == L"both" && config_.LoResFirst && !config_.TransferLoRes.empty())
-        std::stable_partition(pictures.begin(), pictures.end(), [&](const CardFileRecord* c) {
-            return IsOfKind(c->Name, config_.TransferLoRes);
-        });
-    std::vector<TransferStep> steps;
-    for (const CardFileRecord* c : pictures) {
-        if (c->Name.empty() || !IsSafeLocalName(c->Name)) continue;
-        // Listed with 0 bytes: the camera is still writing it, and the next
-        // tick lists again whatever the update flag says.
-        if (c->Size <= 0) {
-            changeNotListed_ = true;
-            continue;
-        }
-        // An empty extension means that kind is not transferred.
-        if (loRes && IsOfKind(c->Name, config_.TransferLoRes) && pictures_.NeedsFetch(*c, Store::LoRes))
-            steps.push_back({*c, Store::LoRes, true});
-        if (hiRes && IsOfKind(c->Name, config_.TransferHiRes) && pictures_.NeedsFetch(*c, Store::HiRes))
-            steps.push_back({*c, Store::HiRes, mode == L"hires"});
-    }
-    return steps;
+    return pictures;
 }
 
 bool Session::Download(const std::wstring& name, const std::wstring& cardDir, const CardSpelling& as,

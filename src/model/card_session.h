@@ -182,12 +182,6 @@ public:
     // TransferOnlyAddedFiles are applied. Returns how many of the listed
     // pictures the transfer leaves alone (barred, or stored already).
     int32_t NoTransferList();
-    // The pictures to fetch now, camera folder first, then those left in a
-    // folder the camera moved on from; with LoResFirst in "Both" every JPEG
-    // before any raw file. `automatic`: TransferModeAuto, else
-    // TransferModeMan. A picture still listed with 0 bytes is left for the
-    // next listing.
-    std::vector<TransferStep> TransferSteps(bool automatic);
     // Fetches a card file of `cardDir` (a CGI part such as
     // "/thumbnail.cgi?" kept as it is) into `path`, with button 7's lamps;
     // true when it arrived complete: as long as the card listed it, and
@@ -199,7 +193,7 @@ public:
 
     // What the card thread knows of the card, read by the card thread (and
     // by the interface thread before Start and after Stop).
-    const Settings& Config() const { return config_; }
+    const Settings& Config() const override { return config_; }
     bool JournalShown() const { return journalShown_; }
     const std::wstring& UrlLastConnect() const { return urlLastConnect_; }
     const std::wstring& CardHost() const { return cardHost_; }
@@ -221,7 +215,9 @@ public:
     std::wstring WhoIs() const override { return pictures_.Record().CardId(); }
     bool Look(bool changeRead) override { return Poll(changeRead); }
     bool QuickLook() override { return QuickPoll(); }
-    std::vector<TransferStep> Steps(bool automatic) override { return TransferSteps(automatic); }
+    // The camera folder's pictures, then those left in a folder the camera
+    // moved on from.
+    std::vector<const CardFileRecord*> Listed() const override;
     bool StillThere() override { return CheckUpdate() != CardChange::None; }
     bool FetchInto(const CardFileRecord& picture, const std::wstring& path) override;
     std::wstring PartFile() const override { return DownloadFile(config_); }

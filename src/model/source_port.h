@@ -1,6 +1,6 @@
 // What the transfer of new pictures needs of a source (a card, an inbox
-// folder): look for what is new, the pictures to fetch, a fetch into a
-// helper file, and the ledger that decides. One source, one ledger; several
+// folder): look for what is new, what it listed, a fetch into a helper
+// file, and the ledger that decides. One source, one ledger; several
 // sources may each run their own transfer at once.
 #pragma once
 
@@ -10,6 +10,7 @@
 
 #include "model/card_list.h"
 #include "model/folders.h"
+#include "model/settings.h"
 
 namespace model {
 
@@ -32,9 +33,12 @@ public:
     virtual bool Look(bool changeRead) = 0;
     // The quick look between two looks; true when it saw a change.
     virtual bool QuickLook() = 0;
-    // The pictures to fetch now; `automatic`: the automatic transfer's
-    // choice of kinds, else the button's.
-    virtual std::vector<TransferStep> Steps(bool automatic) = 0;
+    // The settings handed over with the running work: the kinds to
+    // transfer, the store.
+    virtual const Settings& Config() const = 0;
+    // What the last look listed, in the order to take it; valid until the
+    // next look.
+    virtual std::vector<const CardFileRecord*> Listed() const = 0;
     // True while the source still answers (asked before each fetch).
     virtual bool StillThere() = 0;
     // Fetches the picture into `path`; true when it arrived whole.

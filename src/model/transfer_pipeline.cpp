@@ -1,13 +1,46 @@
 // The transfer of new pictures, one source at a time per pipeline.
 #include "model/transfer_pipeline.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "base/fs.h"
+#include "base/str.h"
+#include "model/card_text.h"
 #include "model/ids.h"
 #include "model/picture_ledger.h"
 
 namespace model {
+
+std::vector<TransferStep> TransferSteps(SourcePort& source, bool automatic) {
+    const Settings& config = source.Config();
+    PictureLedger& ledger = source.Ledger();
+    const std::wstring mode = str::ToLower(automatic ? config.TransferModeAuto : config.TransferModeMan);
+    const bool loRes = mode == L"lores" || mode == L"both", hiRes = mode == L"hires" || mode == L"both";
+    std::vector<const CardFileRecord*> pictures = source.Listed();
+    // LoResFirst: after a burst of shots every JPEG reaches the viewer before
+    // the first raw file takes the card for half a minute.
+    if (mode == L"both" && config.LoResFirst && !config.TransferLoRes.empty())
+        std::stable_partition(pictures.begin(), pictures.end(), [&](const CardFileRecord* c) {
+            return IsOfKind(c->Name, config.TransferLoRes);
+        });
+    std::vector<TransferStep> steps;
+    for (const CardFileRecord* c : pictures) {
+        if (c->Name.empty() || !IsSafeLocalName(c->Name)) continue;
+        // Listed with 0 bytes: the camera is still writing it, and the next
+        // tick lists again whatever the update flag says.
+        if (c->Size <= 0) {
+            source.ListAgain();
+            continue;
+        }
+        // An empty extension means that kind is not transferred.
+        if (loRes && IsOfKind(c->Name, config.TransferLoRes) && ledger.NeedsFetch(*c, Store::LoRes))
+            steps.push_back({*c, Store::LoRes, true});
+        if (hiRes && IsOfKind(c->Name, config.TransferHiRes) && ledger.NeedsFetch(*c, Store::HiRes))
+            steps.push_back({*c, Store::HiRes, mode == L"hires"});
+    }
+    return steps;
+}
 
 void TransferPipeline::Step(bool changeRead) {
     if (source_.Look(changeRead)) {
@@ -53,7 +86,7 @@ std::optional<std::wstring> TransferPipeline::Fetch(const TransferStep& step, co
 void TransferPipeline::TransferNew(bool automatic) {
     events_.Lamp(ids::kCardButton, Lamp::Yellow, LampAt::Top);
     PictureLedger& ledger = source_.Ledger();
-    for (const TransferStep& step : source_.Steps(automatic)) {
+    for (const TransferStep& step : TransferSteps(source_, automatic)) {
         if (stopping_()) break;  // the program ends
         // A store that cannot take the picture now is tried again later; the
         // picture stays new.

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "model/info_logic.h"
 #include "model/picture_ledger.h"
@@ -32,6 +33,12 @@ public:
     virtual void Busy(bool on) = 0;
 };
 
+// The pictures to fetch now of what the source listed, in its order; with
+// LoResFirst in "Both" every JPEG before any raw file. `automatic`:
+// TransferModeAuto, else TransferModeMan. A picture still listed with 0
+// bytes is left for the next listing (the source lists again).
+std::vector<TransferStep> TransferSteps(SourcePort& source, bool automatic);
+
 class TransferPipeline {
 public:
     // `stopping`: true once the program ends; no further picture is begun.
@@ -43,7 +50,7 @@ public:
     // Between ticks: the quick look, and the tick's step at once on a change.
     void QuickTick();
     // Every new picture into its store folders; `automatic` as in
-    // SourcePort::Steps.
+    // TransferSteps.
     void TransferNew(bool automatic);
 
 private:

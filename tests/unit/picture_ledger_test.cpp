@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "card_fakes.h"
+#include "model/transfer_pipeline.h"
 #include "test_util.h"
 
 namespace {
@@ -73,7 +74,7 @@ struct Camera {
     std::wstring Folder(const std::wstring& kind) const { return port.store / kind; }
     Names Steps(bool automatic = true) {
         Names names;
-        for (auto& s : session.TransferSteps(automatic)) names.push_back(s.picture.Name);
+        for (auto& s : model::TransferSteps(session, automatic)) names.push_back(s.picture.Name);
         return names;
     }
 };
