@@ -160,9 +160,8 @@ public:
     int32_t ListCameraFolder();
     // Takes a camera-folder listing the card sent: the candidates, their count.
     int32_t TakeCameraListing(const std::string& answer);
-    // Walks the card from `root` for the tree (see ExamineTree), its folders
-    // and files in the tree's order: the number of records, 0 when the first
-    // listing could not be had.
+    // Walks the card from `root` for the tree (see ExamineTree): the number
+    // of records, 0 when the first listing could not be had.
     int32_t WalkCard(const std::wstring& root);
     // Asks the card for its network name (op=104) into CardSsid; false when
     // it gave none.
@@ -183,7 +182,7 @@ public:
     // pictures the transfer leaves alone (barred, or stored already).
     int32_t NoTransferList();
     // Fetches a card file of `cardDir` (a CGI part such as
-    // "/thumbnail.cgi?" kept as it is) into `path`, with button 7's lamps;
+    // "/thumbnail.cgi?" kept as it is) into `path`, with button 1's lamps;
     // true when it arrived complete: as long as the card listed it, and
     // never longer than that (a file fetched without a listed size has a
     // generous bound instead). A failure is journalled, and listed again on
