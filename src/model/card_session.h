@@ -36,6 +36,9 @@ inline constexpr int64_t kCidRetryNs = int64_t{30} * 1000000000;
 // A card that answered all along is still asked who it is this often:
 // another card put in while no request was on its way leaves no silence.
 inline constexpr int64_t kAskWhoEveryNs = int64_t{15} * 1000000000;
+// An update poll answered this late went through a silence: the card was
+// asleep, or out while another was put in.
+inline constexpr int64_t kLateAnswerNs = int64_t{1} * 1000000000;
 // Remarks written once per run: a card that sends ever new odd names makes
 // no more than this many, each at most kRemarkChars long.
 inline constexpr size_t kMaxRemarks = 500;

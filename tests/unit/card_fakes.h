@@ -27,6 +27,7 @@ public:
     TempDir store, records;
     // The clock the session reads; 0 reads the file system's.
     int64_t now = 0;
+    int64_t answerNs = 0;  // how long each request takes while `now` is set
 
     FakeCardPort() {
         session.Config.PingTimeoutMs = 100;
@@ -86,6 +87,7 @@ public:
 
     model::CardAnswer Get(const std::wstring& url, size_t capacity) override {
         requests.push_back(url);
+        if (now) now += answerNs;
         auto it = answers.find(url);
         if (it == answers.end()) return {};
         model::CardAnswer a = it->second;
