@@ -87,9 +87,9 @@ struct TransferStep {
 struct AddressSweep;
 
 // What the last poll of the card said: nothing (no answer, or reset after a
-// tick), the card just found, the card's own update flag ("0", "1"), or an
-// answer that is neither.
-enum class CardChange : int8_t { None = 0, Found = 1, Other = 2, Unchanged = '0', Changed = '1' };
+// tick), the card just found, the card's own update flag ("0" is Unchanged,
+// "1" Changed), or an answer that is neither.
+enum class CardChange : uint8_t { None, Found, Other, Unchanged, Changed };
 
 // The card session, with the card operations (requests, update poll,
 // discovery, listings). It belongs to the card thread and reads the settings
