@@ -174,7 +174,7 @@ void App::Shutdown() {
     bool cardEnded = StopCardAccess();
     backup_.Stop();
     WriteBackSettings();
-    win::own_ShowHideTaskBar(SW_SHOW);
+    win::own_ShowHideTaskBar(true);
     bar_.Destroy();
     // A card thread stuck in a request holds nothing that needs saving; the
     // process ends without unwinding under it.
@@ -215,7 +215,7 @@ int App::Run(int argc, wchar_t** argv) {
         WSACleanup();
         return 0;
     }
-    if (settings_.HideTaskBar) win::own_ShowHideTaskBar(SW_HIDE);
+    if (settings_.HideTaskBar) win::own_ShowHideTaskBar(false);
     if (!bar_.Open()) {
         Shutdown();
         return 1;

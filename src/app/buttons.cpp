@@ -101,7 +101,7 @@ void Buttons::JournalOrTreeOrTaskbar() {
         break;
     case ui::InfoView::Closed: {
         bool hide = win::TaskBarVisible();
-        win::own_ShowHideTaskBar(hide ? SW_HIDE : SW_SHOW);
+        win::own_ShowHideTaskBar(!hide);
         bar_.EnableButton(model::ids::kMinimiseButton, !hide);
         break;
     }

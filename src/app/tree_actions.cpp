@@ -130,7 +130,7 @@ void TreeActions::KeepPick(int32_t index, bool on) {
     model::CardFileRecord* r = bar_.Tree().Shown().Lists.Record(index);
     model::Picks* picks = bar_.Grid().Picks();
     if (!r || !picks) return;
-    r->Selected = on ? 1 : 0;
+    r->Selected = on;
     picks->Set(r->Directory, r->Name, on);
 }
 
@@ -139,7 +139,7 @@ void TreeActions::Pick(model::PickClick click, int32_t index) {
     std::vector<model::Cell> cells = grid.Cells();
     model::CardLists& lists = bar_.Tree().Shown().Lists;
     bool done = model::ApplyClick(click, cells, currentThumb_, previousThumb_, [&lists](int32_t i, bool on) {
-        if (model::CardFileRecord* rec = lists.Record(i)) rec->Selected = on ? 1 : 0;
+        if (model::CardFileRecord* rec = lists.Record(i)) rec->Selected = on;
     });
     if (!done) {
         // An ignored Shift click still flipped its toggle; its face follows.
@@ -210,7 +210,7 @@ void TreeActions::SingleTransferEnded(const CardFile& f, SingleTransfer how, boo
     }
     if (model::Picks* picks = bar_.Grid().Picks()) picks->Set(f.directory, f.name, false);
     if (!current) return;
-    if (model::CardFileRecord* r = bar_.Tree().Shown().Lists.Record(f.index)) r->Selected = 0;
+    if (model::CardFileRecord* r = bar_.Tree().Shown().Lists.Record(f.index)) r->Selected = false;
     bar_.Grid().SetPicked(f.index, false);
     RefreshTile(f.index);
 }

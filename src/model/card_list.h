@@ -35,7 +35,8 @@ struct CardFileRecord {
     int32_t Attribute = 0;
     int32_t RawDate = 0, Year = 0, Month = 0, Day = 0;
     int32_t RawTime = 0, Hour = 0, Minute = 0, Second = 0;
-    int32_t ThumbImage = 0, ThumbControl = 0, LabelControl = 0, SelectControl = 0, Selected = 0;
+    int32_t ThumbImage = 0, ThumbControl = 0, LabelControl = 0, SelectControl = 0;
+    bool Selected = false;
     std::string RawDirectory, RawName;
 };
 

@@ -355,6 +355,7 @@ int32_t Session::ListCameraFolder() {
     // A card that has no such folder (yet) lists nothing: it is connected
     // and the first pictures in a new camera folder count as added.
     bool noSuchFolder = a.status == 404;
+    if (!a.opened) silenced_ = true;
     // Anything else that is not a whole answer (no answer, a server error,
     // an empty or broken one) is no listing: the candidates stay, no
     // snapshot is taken from it, and a change the card reported is still to
@@ -397,7 +398,9 @@ bool Session::QuickPoll() {
 CardChange Session::CheckUpdate() {
     writer_.CheckWrite();
     CardAnswer a;
+    const int64_t asked = port_->Now();
     if (!updateUrl_.empty()) a = port_->Get(updateUrl_, kUpdateReadBytes);
+    if (!updateUrl_.empty() && port_->Now() - asked >= kLateAnswerNs) silenced_ = true;
     if (a.body.empty()) {
         port_->Lamp(ids::kCardButton, model::Lamp::Red, model::LampAt::Bottom);
         if (!updateUrl_.empty()) silenced_ = true;

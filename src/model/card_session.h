@@ -40,6 +40,9 @@ inline constexpr int64_t kAskWhoEveryNs = int64_t{15} * 1000000000;
 // Files fetched without a listed size (thumbnails) are small; a card that
 // sends more is not believed.
 inline constexpr uint64_t kUnlistedFetchLimit = uint64_t{16} << 20;
+// An update poll answered this late went through a silence: the card was
+// asleep, or out while another was put in.
+inline constexpr int64_t kLateAnswerNs = int64_t{1} * 1000000000;
 // Remarks written once per run: a card that sends ever new odd names makes
 // no more than this many, each at most kRemarkChars long.
 inline constexpr size_t kMaxRemarks = 500;
@@ -102,9 +105,9 @@ public:
 struct AddressSweep;
 
 // What the last poll of the card said: nothing (no answer, or reset after a
-// tick), the card just found, the card's own update flag ("0", "1"), or an
-// answer that is neither.
-enum class CardChange : int8_t { None = 0, Found = 1, Other = 2, Unchanged = '0', Changed = '1' };
+// tick), the card just found, the card's own update flag ("0" is Unchanged,
+// "1" Changed), or an answer that is neither.
+enum class CardChange : uint8_t { None, Found, Other, Unchanged, Changed };
 
 // The card session: one card, its address, identity, listings, ledger and
 // record, with the card operations (requests, update poll, discovery,

@@ -84,8 +84,10 @@ bool NamedAsPicture(std::wstring_view extension, std::wstring_view hiRes, std::w
 // The file's first bytes, "" when it cannot be read.
 std::string FirstBytes(const std::wstring& path) { return fs::ReadRange(path, 0, kPictureHeadBytes).value_or(""); }
 
+// A window without a title shows as "%ERR%" in the journal, so the line
+// does not end in nothing.
 std::wstring NotFoundLine(const std::wstring& extension, const std::wstring& text) {
-    return L"Extension: " + extension + L" not found in File Name: " + text;
+    return L"Extension: " + extension + L" not found in File Name: " + (text.empty() ? L"%ERR%" : text);
 }
 
 }  // namespace

@@ -75,7 +75,8 @@ struct CopyFeedback {
 
 // Copies the file named in text from the first local copy found (low
 // resolution, high resolution, storage) into the selection folder. True when
-// the file is in the selection afterwards (copied now or already there).
+// the file is in the selection afterwards (copied now or already there). An
+// empty text (a window without a title) names no file.
 bool CopyShownFileToSelection(const std::wstring& text, const SelectionFolders& folders,
                                  const CopyFeedback& feedback);
 

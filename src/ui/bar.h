@@ -80,8 +80,9 @@ public:
     // Info panel: a journal line for a non-empty text, the next view for an
     // empty one (see the journal's repeat rule and the lamp of button 6).
     void ShowInfo(const std::wstring& text);
-    // Paints a lamp on a button image; 1 when drawn.
-    int SetLamp(int image, model::Lamp colour, model::LampAt at);
+    // Paints a lamp on a button image; false when nothing was painted (no
+    // such image).
+    bool SetLamp(int image, model::Lamp colour, model::LampAt at);
     // The view that is visible now (tested in the order journal, tree, grid).
     InfoView VisibleView() const;
     // The whole journal with CR LF line ends, as it is saved.

@@ -136,11 +136,11 @@ void Bar::ShowInfo(const std::wstring& text) {
     AppendJournalLine(text);
 }
 
-int Bar::SetLamp(int image, model::Lamp colour, model::LampAt at) {
+bool Bar::SetLamp(int image, model::Lamp colour, model::LampAt at) {
     win::Picture* pic = image == 0 ? nullptr : Image(image);
-    if (!pic || !*pic) return 0;
+    if (!pic || !*pic) return false;
     win::MemoryDC dc;
-    if (!dc) return 0;
+    if (!dc) return false;
     win::ScopedSelect sel(dc.get(), pic->bitmap.get());
     COLORREF clear = GetPixel(dc.get(), 2, 2);
     model::LampRect lr = model::LampRectFor(pic->width, pic->height, at);
@@ -151,7 +151,7 @@ int Bar::SetLamp(int image, model::Lamp colour, model::LampAt at) {
     }
     GdiFlush();
     if (HWND button = Control(image)) RedrawWindow(button, nullptr, nullptr, RDW_INVALIDATE);
-    return 1;
+    return true;
 }
 
 InfoView Bar::VisibleView() const {

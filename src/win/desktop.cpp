@@ -7,10 +7,9 @@
 
 namespace win {
 
-uint32_t own_ShowHideTaskBar(int showCommand) {
+void own_ShowHideTaskBar(bool show) {
     HWND tray = win::FindTopLevelWindow(L"Shell_TrayWnd", true);
-    if (tray) ShowWindow(tray, showCommand);
-    return 1;
+    if (tray) ShowWindow(tray, show ? SW_SHOW : SW_HIDE);
 }
 
 bool TaskBarVisible() {

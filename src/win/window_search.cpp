@@ -114,7 +114,7 @@ bool WindowAnswers(HWND window) {
 std::optional<std::wstring> AskWindowText(HWND window) {
     DWORD_PTR len = 0;
     if (!AskWindow(window, WM_GETTEXTLENGTH, 0, 0, len)) return std::nullopt;
-    if (len == 0) return L"%ERR%";
+    if (len == 0) return std::wstring();
     std::vector<wchar_t> buf(len + 1);
     DWORD_PTR got = 0;
     if (!AskWindow(window, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()), got)) return std::nullopt;

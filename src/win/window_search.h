@@ -33,8 +33,8 @@ inline constexpr UINT kWindowAnswerMs = 400;
 
 // Whether the window's thread handles a message within kWindowAnswerMs.
 [[nodiscard]] bool WindowAnswers(HWND window);
-// The window's text through WM_GETTEXT ("%ERR%" when it has none); nothing
-// when the window does not answer in time.
+// The window's text through WM_GETTEXT, "" when it has none; nothing when
+// the window does not answer in time.
 std::optional<std::wstring> AskWindowText(HWND window);
 // Asks the window to close as the user's Alt+F4 would (the system's close
 // command), without the keyboard and without waiting for it. False when the

@@ -36,6 +36,7 @@ public:
     TempDir store, records;
     // The clock the session reads; 0 reads the file system's.
     int64_t now = 0;
+    int64_t answerNs = 0;  // how long each request takes while `now` is set
 
     // The settings the session is handed by Begin and Configure.
     model::Settings config;
@@ -114,6 +115,7 @@ public:
 
     model::CardAnswer Get(const std::wstring& url, size_t capacity) override {
         requests.push_back(url);
+        if (now) now += answerNs;
         auto it = answers.find(url);
         if (it == answers.end()) return {};
         model::CardAnswer a = it->second;

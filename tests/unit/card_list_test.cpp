@@ -79,7 +79,7 @@ TEST(CardList, ParseRecordFields) {
                   std::make_tuple(c.size, c.attr, c.date, c.time)) << c.line;
         EXPECT_EQ(r->Index, 0);
         EXPECT_EQ(r->ThumbImage, 0);
-        EXPECT_EQ(r->Selected, 0);
+        EXPECT_FALSE(r->Selected);
     }
 }
 

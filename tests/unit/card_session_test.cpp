@@ -388,16 +388,22 @@ TEST(CardSession, AFailedCidRequestKeepsTheCardItIs) {
     EXPECT_TRUE(s.Ledger().HasSnapshot());
     port.Error(cidUrl);
     EXPECT_EQ(found(), L"ssid-card");
-    // Another card put in between two polls, with no silence to notice: it
-    // is asked who it is within kAskWhoEveryNs all the same.
-    port.Answer(cidUrl, "fedcba9876543210fedcba9876543210");
+    // Another card put in between two polls: a poll answered late went
+    // through a silence; with none to notice, the card is asked who it is
+    // within kAskWhoEveryNs all the same.
     port.Answer(L"http://127.0.0.5/command.cgi?op=102", "0");
+    port.Answer(L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM/101_PANA", kTwoPictures);
+    port.Answer(cidUrl, "fedcba9876543210fedcba9876543210");
+    port.answerNs = model::kLateAnswerNs;
     s.Poll();
-    EXPECT_EQ(s.Ledger().Record().CardId(), L"ssid-card");
-    port.now += model::kAskWhoEveryNs;
+    EXPECT_EQ(port.journal.back(), L"Card: fedcba9876543210fedcba9876543210 (127.0.0.5)");
+    port.answerNs = 0;
+    port.Answer(cidUrl, "00000000000000000000000000000001");
     s.Poll();
     EXPECT_EQ(s.Ledger().Record().CardId(), L"cid-fedcba9876543210fedcba9876543210");
-    EXPECT_EQ(port.journal.back(), L"Card: fedcba9876543210fedcba9876543210 (127.0.0.5)");
+    port.now += model::kAskWhoEveryNs;
+    s.Poll();
+    EXPECT_EQ(port.journal.back(), L"Card: 00000000000000000000000000000001 (127.0.0.5)");
 }
 
 // With FollowNewFolders the camera's next folder becomes the camera folder:

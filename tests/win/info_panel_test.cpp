@@ -56,20 +56,20 @@ TEST(Lamps, PaintTwoPixelBarsIntoTheFace) {
     win::Picture* face = Shell().bar.Image(3);
     ASSERT_TRUE(face && face->width == 80);
     COLORREF background = PixelOf(3, 2, 2);
-    EXPECT_EQ(Shell().bar.SetLamp(3, model::Lamp::Red, model::LampAt::Top), 1);
-    EXPECT_EQ(Shell().bar.SetLamp(3, model::Lamp::Green, model::LampAt::Bottom), 1);
+    EXPECT_TRUE(Shell().bar.SetLamp(3, model::Lamp::Red, model::LampAt::Top));
+    EXPECT_TRUE(Shell().bar.SetLamp(3, model::Lamp::Green, model::LampAt::Bottom));
     EXPECT_EQ(PixelOf(3, 27, 27), RGB(255, 0, 0));
     EXPECT_EQ(PixelOf(3, 52, 28), RGB(255, 0, 0));
     EXPECT_EQ(PixelOf(3, 53, 27), PixelOf(3, 53, 26));  // the bar ends at x = 52
     EXPECT_EQ(PixelOf(3, 40, 29), PixelOf(3, 40, 30));  // two pixels high
     EXPECT_EQ(PixelOf(3, 27, 53), RGB(0, 255, 0));
     EXPECT_EQ(PixelOf(3, 52, 54), RGB(0, 255, 0));
-    EXPECT_EQ(Shell().bar.SetLamp(3, model::Lamp::Clear, model::LampAt::Top), 1);  // clear: the face's own background
+    EXPECT_TRUE(Shell().bar.SetLamp(3, model::Lamp::Clear, model::LampAt::Top));  // clear: the face's own background
     EXPECT_EQ(PixelOf(3, 40, 27), background);
     EXPECT_EQ(PixelOf(3, 40, 53), RGB(0, 255, 0));  // the other lamp stays
-    EXPECT_EQ(Shell().bar.SetLamp(3, model::Lamp::Black, model::LampAt::Top), 1);
+    EXPECT_TRUE(Shell().bar.SetLamp(3, model::Lamp::Black, model::LampAt::Top));
     EXPECT_EQ(PixelOf(3, 40, 27), RGB(0, 0, 0));
-    EXPECT_EQ(Shell().bar.SetLamp(0, model::Lamp::Red, model::LampAt::Top), 0);
+    EXPECT_FALSE(Shell().bar.SetLamp(0, model::Lamp::Red, model::LampAt::Top));
 }
 
 TEST(Lamps, JournalTextsSetTheCardLamp) {
