@@ -13,24 +13,7 @@
 
 namespace model {
 
-enum class SettingsTab { Bar, Viewer, Card, Folders };
-inline constexpr SettingsTab kSettingsTabs[] = {SettingsTab::Bar, SettingsTab::Viewer, SettingsTab::Card,
-                                                SettingsTab::Folders};
 const wchar_t* TabTitle(SettingsTab tab);
-
-enum class FieldKind {
-    Text,       // free text (with suggestions when the file offers some)
-    Number,     // a whole number within limits
-    YesNo,      // a check box; written as "Yes" or "No"
-    Choice,     // one of a fixed list
-    Folder,     // a folder (Browse); empty: the default folder
-    Program,    // a program file (Browse); "AutoSearch" or empty also do
-    Address,    // the card's address or range of addresses
-    Extension,  // a file extension: letters and digits
-};
-
-// When a saved change takes effect.
-enum class Takes { AtOnce, NextStart };
 
 struct FormField {
     SettingsTab tab = SettingsTab::Bar;
@@ -60,8 +43,8 @@ struct FormField {
 // are what the file will say.
 std::vector<FormField> BuildSettingsForm(const IniDocument& ini, const std::vector<SettingChange>& held = {});
 
-// The values the program writes back to the settings file at exit, in that
-// order (card keys, then the bar's place).
+// The values the program writes back to the settings file at exit: the
+// card keys, then the bar's place.
 std::vector<SettingChange> WriteBackChanges(const Settings& s);
 // What the program holds now of the keys the window shows: the bar's place,
 // and with the card in use its write-back keys (without the card they were
