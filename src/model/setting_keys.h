@@ -88,7 +88,7 @@ struct SettingKey {
     Takes takes = Takes::NextStart;
     Effect effect = Effect::Own;
     bool withCard = false;     // read, taken over at once and written back only when the card is used
-    bool writtenBack = false;  // the exit writes the value the program holds
+    int writtenBack = 0;       // its place among the values the exit writes back (what the program holds); 0: none
     bool picture = false;      // a picture of the bar, in the graphics folder
     KeyId id = KeyId::None;
     // Its row in the settings window; no label: not shown there.

@@ -92,10 +92,12 @@ std::vector<FormField> BuildSettingsForm(const IniDocument& ini, const std::vect
 }
 
 std::vector<SettingChange> WriteBackChanges(const Settings& s) {
+    std::vector<const SettingKey*> rows;
+    for (const SettingKey& row : SettingKeys())
+        if (row.writtenBack) rows.push_back(&row);
+    std::sort(rows.begin(), rows.end(), [](auto a, auto b) { return a->writtenBack < b->writtenBack; });
     std::vector<SettingChange> changes;
-    for (bool cardKeys : {true, false})
-        for (const SettingKey& row : SettingKeys())
-            if (row.writtenBack && row.withCard == cardKeys) changes.push_back({row.group, row.key, SettingText(row, s)});
+    for (const SettingKey* row : rows) changes.push_back({row->group, row->key, SettingText(*row, s)});
     return changes;
 }
 

@@ -43,8 +43,8 @@ struct FormField {
 // are what the file will say.
 std::vector<FormField> BuildSettingsForm(const IniDocument& ini, const std::vector<SettingChange>& held = {});
 
-// The values the program writes back to the settings file at exit: the
-// card keys, then the bar's place.
+// The values the program writes back to the settings file at exit, in the
+// table's order for them (card keys, then the bar's place).
 std::vector<SettingChange> WriteBackChanges(const Settings& s);
 // What the program holds now of the keys the window shows: the bar's place,
 // and with the card in use its write-back keys (without the card they were
