@@ -78,13 +78,13 @@ struct SettingKey {
     const wchar_t* key = L"";
     FieldKind kind = FieldKind::Text;
     const wchar_t* fallback = L"";  // what a missing key reads as
-    SettingSlot slot;
-    SettingSlot savedAs;     // the value written back, when it is not `slot` as loaded
+    SettingSlot slot{};
+    SettingSlot savedAs{};   // the value written back, when it is not `slot` as loaded
     LoadHook load = nullptr;  // none: by kind (a number held to min..max, "yes", a dot before an extension)
     // After its whole group is read: the value worked out from the others.
     void (*settle)(const SettingKey& row, Settings& s) = nullptr;
     int min = 0, max = 0;             // Number: the window refuses, the load holds to them
-    std::optional<int> alsoAllowed;   // Number: one more value outside them (-1, 0, 12)
+    std::optional<int> alsoAllowed{};  // Number: one more value outside them (-1, 0, 12)
     Takes takes = Takes::NextStart;
     Effect effect = Effect::Own;
     bool withCard = false;     // read, taken over at once and written back only when the card is used

@@ -170,7 +170,7 @@ enum class SettingsProblemKind {
 };
 struct SettingsProblem {
     SettingsProblemKind kind = SettingsProblemKind::CannotOpen;
-    std::wstring group, key;  // "Graphics", "Button_6"; "Copy", "SourcePath"; a missing group alone
+    std::wstring group, key;  // the picture's or folder's key and its group; a missing group alone
     std::wstring path;        // the picture or folder concerned
     std::wstring reason;      // the system's words, when it gave any
     friend bool operator==(const SettingsProblem&, const SettingsProblem&) = default;

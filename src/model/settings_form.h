@@ -83,7 +83,7 @@ std::vector<std::wstring> WaitingForNextStart(const std::vector<FormField>& fiel
                                               const std::vector<SettingChange>& changes);
 // The window's note on them: "" when there are none.
 std::wstring NextStartNote(const std::vector<std::wstring>& labels);
-// A label without its access key marker: "&Position" -> "Position".
+// A label without its access key marker: "Title b&ar" -> "Title bar".
 std::wstring PlainLabel(std::wstring_view label);
 
 // What the running program does once changes are saved.
