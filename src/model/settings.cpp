@@ -1,14 +1,13 @@
-// The settings file Wemlox.ini: built-in defaults, the INI document and the
-// one-pass load that normalises every value into Settings.
+// The settings file Wemlox.ini: the INI document, its encodings and the
+// one-pass load that normalises every value into Settings, key by key as
+// the table of keys (model/setting_keys) says.
 #include "model/settings.h"
 
 #include <algorithm>
-#include <iterator>
 #include <utility>
 
 #include "base/fs.h"
 #include "base/str.h"
-#include "model/catalogue.h"
 #include "model/folders.h"
 #include "model/journal.h"
 

@@ -3,7 +3,6 @@
 #include "model/settings_form.h"
 
 #include <algorithm>
-#include <iterator>
 
 #include "base/str.h"
 #include "model/catalogue.h"

@@ -1,7 +1,7 @@
-// The settings window's content, free of any window: which keys of the
-// settings file it shows on which tab, as what kind of field, the values it
-// starts from, the choices it offers, whether a value can work, and what
-// the running program does with the changes once they are saved.
+// The settings window's content, free of any window: its fields made from
+// the table of keys (model/setting_keys), the values they start from, the
+// choices they offer, whether a value can work, and what the running
+// program does with the changes once they are saved.
 #pragma once
 
 #include <optional>
