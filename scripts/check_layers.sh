@@ -4,7 +4,8 @@
 # the folders before it), and on <windows.h> in base or model outside the
 # file-system edge's Windows implementation, and on a reach for the running
 # program (TheApp()) anywhere: App builds its parts and hands each what it
-# uses, and only main owns the one App.
+# uses, and only main owns the one App. Also fails on a settings key spelt
+# outside its table (model/setting_keys.cpp): a second spelling drifts from it.
 set -u
 cd "$(dirname "$0")/.."
 rank() { case "$1" in base) echo 0;; model) echo 1;; win) echo 2;; ui) echo 3;; app) echo 4;; *) echo -1;; esac; }
@@ -28,5 +29,11 @@ if [ -n "$reaches" ]; then
   echo "$reaches" | sed 's/$/: reaches for the running program (TheApp); hand the part what it uses instead/'
   bad=1
 fi
-[ $bad = 0 ] && echo "layers: every include runs downward, nothing reaches for the running program"
+table=src/model/setting_keys.cpp
+for key in $(grep -oE '(\.key = |Picture\()L"[A-Za-z_0-9]+"' "$table" | sed -E 's/.*L"([^"]+)"/\1/' | sort -u); do
+  for file in $(grep -rlF "\"$key\"" src | grep -vx "$table"); do
+    echo "$file: spells the settings key \"$key\"; read it through the table (KeyId, SettingKeys)"; bad=1
+  done
+done
+[ $bad = 0 ] && echo "layers: every include runs downward, nothing reaches for the running program, every settings key is spelt in its table alone"
 exit $bad

@@ -35,15 +35,15 @@ App::App()
 // single-instance test, so a second start still shows it.
 void App::HandOverCommandLineFile(int argc, wchar_t** argv) {
     if (argc < 2 || !fs::IsNonEmptyFile(argv[1])) return;
-    auto setting = [this](const wchar_t* group, const wchar_t* key) {
-        return str::Trim(model::ReadPreference(facts_.settingsFile, group, key).value_or(L""));
+    auto setting = [this](model::KeyId key) {
+        return str::Trim(model::ReadPreference(facts_.settingsFile, key).value_or(L""));
     };
-    if (model::DerivesToTransferOnly(setting(L"Main", L"Mode"))) return;
+    if (model::DerivesToTransferOnly(setting(model::KeyId::Mode))) return;
     const std::wstring file = argv[1];
     // "userdefined": the viewer when there is one, else the association.
     const model::ShowFilePlan plan = model::PlanShowFile(file, L"userdefined", facts_.viewerPath,
-                                                         model::WithLeadingDot(setting(L"TFA", L"TransferHiRes")),
-                                                         model::WithLeadingDot(setting(L"TFA", L"TransferLoRes")));
+                                                         model::WithLeadingDot(setting(model::KeyId::HiResExtension)),
+                                                         model::WithLeadingDot(setting(model::KeyId::LoResExtension)));
     facts_.journalLater.push_back(plan.journal);
     if (!OpenAsPlanned(plan, file, facts_.viewerPath)) facts_.journalLater.push_back(plan.notOpened);
 }
@@ -71,19 +71,20 @@ bool App::PrepareSettings(int argc, wchar_t** argv) {
     if (auto problem = model::PrepareSettingsFile(facts_.settingsFolder, facts_.settingsFile))
         return StartRefused(*problem);
 
-    // Every group is there now: a missing key reads as "".
-    auto setting = [this](const wchar_t* group, const wchar_t* key) {
-        return str::Trim(model::ReadPreference(facts_.settingsFile, group, key).value_or(L""));
+    // Every group is there now: a missing key reads as its fallback.
+    auto setting = [this](model::KeyId key) {
+        return str::Trim(model::ReadPreference(facts_.settingsFile, key).value_or(L""));
     };
-    facts_.graphicsPath = model::ResolveGraphicsPath(setting(L"Graphics", L"Location"), model::own_GetProgramFolder());
-    model::ViewerFacts viewer = model::ViewerFromLocation(setting(L"Viewer", L"Location"));
+    facts_.graphicsPath = model::ResolveGraphicsPath(setting(model::KeyId::GraphicsLocation),
+                                                     model::own_GetProgramFolder());
+    model::ViewerFacts viewer = model::ViewerFromLocation(setting(model::KeyId::ViewerLocation));
     facts_.viewerPath = viewer.path;
     facts_.foundViewerId = viewer.foundId;
 
     HandOverCommandLineFile(argc, argv);
     if (GiveWayToRunningInstance()) return false;
 
-    facts_.cardAccess = str::EqualsI(setting(L"TFA", L"Active"), L"yes");
+    facts_.cardAccess = str::EqualsI(setting(model::KeyId::CardActive), L"yes");
     if (auto problem = model::LoadSettingsFile(facts_.settingsFile, facts_.graphicsPath, facts_.foundViewerId,
                                                facts_.viewerPath, settings_))
         return StartRefused(*problem);

@@ -126,7 +126,7 @@ void Session::ShowSearching() { port_->Lamp(ids::kCardButton, model::Lamp::Blue,
 // [TFA] Url as the settings file holds it now; the loaded value when the
 // file cannot be read.
 std::wstring Session::ConfiguredUrl() {
-    return ReadPreference(settingsFile_, L"TFA", L"Url").value_or(config_.Url);
+    return ReadPreference(settingsFile_, KeyId::CardUrl).value_or(config_.Url);
 }
 
 bool Session::Sweep(const AddressSweep& sweep) {

@@ -29,15 +29,8 @@ bool IsFtp(const std::wstring& folder) { return str::ContainsI(folder, L"ftp://"
 }  // namespace
 
 std::wstring DefaultFolder(std::wstring_view key) {
-    static const std::pair<const wchar_t*, const wchar_t*> kBelowProfile[] = {
-        {L"SourcePath", L"\\Wemlox"},
-        {L"TargetPath", L"\\Wemlox\\Selected"},
-        {L"StoragePath", L"\\Wemlox\\Storage"},
-        {L"ThumbnailPath", L"\\Wemlox\\Storage\\Thumbnails"},
-        {L"TmpPath", L"\\Wemlox\\Storage\\tmp"},
-    };
-    for (auto [name, ending] : kBelowProfile)
-        if (str::EqualsI(key, name)) return own_GetEnv(L"userprofile") + ending;
+    for (const SettingKey& row : SettingKeys())
+        if (row.belowProfile && str::EqualsI(row.key, key)) return own_GetEnv(L"userprofile") + row.belowProfile;
     return L"";
 }
 
@@ -77,33 +70,33 @@ bool RootIsThere(const std::wstring& path) {
 
 // Parents come before their children, so the default tree is made top-down.
 std::optional<SettingsProblem> MakeWorkingTree(Settings& s, bool tfaActive, std::vector<std::wstring>& waiting) {
-    for (auto [folder, key] : {std::pair{&s.SourcePath, L"SourcePath"}, {&s.TargetPath, L"TargetPath"},
-                               {&s.StoragePath, L"StoragePath"}, {&s.ThumbnailPath, L"ThumbnailPath"},
-                               {&s.TmpPath, L"TmpPath"}})
-        if (folder->empty()) *folder = DefaultFolder(key);
     struct Folder {
-        const wchar_t* key;
+        const SettingKey* row;
         std::wstring path;
-        bool secondary;  // a remote one is taken as written; one whose drive is not there can wait
     };
-    std::vector<Folder> folders = {
-        {L"SourcePath", s.SourcePath, false},   {L"TargetPath", s.TargetPath, true},
-        {L"StoragePath", s.StoragePath, true},  {L"ThumbnailPath", s.ThumbnailPath, true},
-        {L"TmpPath", s.TmpPath, false},
-    };
+    std::vector<Folder> folders;
+    for (const SettingKey& row : SettingKeys()) {
+        if (!row.belowProfile) continue;
+        std::wstring& folder = row.slot.text(s);
+        if (folder.empty()) folder = DefaultFolder(row.key);
+        folders.push_back({&row, folder});
+    }
     if (tfaActive) {
-        folders.push_back({L"SourcePath", StoreFolder(s, Store::HiRes), false});
-        folders.push_back({L"SourcePath", StoreFolder(s, Store::LoRes), false});
+        const SettingKey* pictures = &SettingKeyOf(KeyId::PictureFolder);
+        folders.push_back({pictures, StoreFolder(s, Store::HiRes)});
+        folders.push_back({pictures, StoreFolder(s, Store::LoRes)});
     }
     for (const Folder& f : folders) {
-        if ((f.secondary && IsFtp(f.path)) || EnsureFolder(f.path)) continue;
+        // A remote one is taken as written; one whose drive is not there can wait.
+        const bool secondary = f.row->remoteAllowed;
+        if ((secondary && IsFtp(f.path)) || EnsureFolder(f.path)) continue;
         const std::wstring why = fs::LastErrorText();
-        if (f.secondary && !RootIsThere(f.path)) {
-            waiting.push_back(L"[Copy] " + std::wstring(f.key) +
+        if (secondary && !RootIsThere(f.path)) {
+            waiting.push_back(L"[" + std::wstring(f.row->group) + L"] " + f.row->key +
                               L" is on a drive that is not there; the folder is made when it is first used: " + f.path);
             continue;
         }
-        return SettingsProblem{SettingsProblemKind::FolderCannotBeMade, L"Copy", f.key, f.path, why};
+        return SettingsProblem{SettingsProblemKind::FolderCannotBeMade, f.row->group, f.row->key, f.path, why};
     }
     return std::nullopt;
 }

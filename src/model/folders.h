@@ -27,7 +27,7 @@ bool IsAbsoluteFolderPath(std::wstring_view path);
 // parent is wherever the program runs); true when it exists.
 bool EnsureFolder(const std::wstring& folder);
 // The folder an empty [Copy] folder key stands for, below the user profile
-// ("SourcePath": "%USERPROFILE%\Wemlox"); empty for any other key.
+// (the table of keys says which folder); empty for any other key.
 std::wstring DefaultFolder(std::wstring_view key);
 // The length of the part of an absolute path that cannot be created: "D:\",
 // "\\server\share\", "\" or "/"; never more than the path.

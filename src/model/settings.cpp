@@ -1,156 +1,17 @@
-// The settings file Wemlox.ini: built-in defaults, the INI document and the
-// one-pass load that normalises every value into Settings.
+// The settings file Wemlox.ini: the INI document, its encodings and the
+// one-pass load that normalises every value into Settings, key by key as
+// the table of keys (model/setting_keys) says.
 #include "model/settings.h"
 
 #include <algorithm>
-#include <iterator>
 #include <utility>
 
 #include "base/fs.h"
 #include "base/str.h"
-#include "model/catalogue.h"
 #include "model/folders.h"
 #include "model/journal.h"
 
 namespace model {
-
-// ---------------------------------------------------------------------------
-// Built-in text blocks
-
-namespace {
-
-constexpr const wchar_t* kBlockEnd = L">###<";
-
-// The default Wemlox.ini, one entry per line. Note that several values differ
-// from the defaults used for missing keys (see LoadSettings); both are meant.
-constexpr const wchar_t* kBuiltInData[] = {
-    L"[Main]",
-    L"Mode = ViewerDefined",
-    L"; Mode = TransferOnly",
-    L"; Mode = SystemOnly",
-    L"[Menu]",
-    L"Position = Right",
-    L"; Position = Left",
-    L"; Position = Top",
-    L"; Position = Bottom",
-    L"; Position = UserVerticalRight",
-    L"; Position = UserVerticalLeft",
-    L"; Position = UserHorizontalTop",
-    L"; Position = UserHorizontalBottom",
-    L"PositionX = 112",
-    L"PositionY = 112",
-    L"ButtonSize = 48",
-    L"ThumbSelSize = 36",
-    L"ThumbSize = 160",
-    L"ThumbCols = 3",
-    L"ButtonSpace = 2",
-    L"BorderSpace = 2",
-    L"Titled = No",
-    L"Center = Yes",
-    L"InfoSize = -1",
-    L"InfoTouchSpace = 0",
-    L"; InfoSize = 340",
-    L"ShowInfoText = Yes",
-    L"ShowInfoTree = Yes",
-    L"ShowInfoThumbs = Yes",
-    L"[Viewer]",
-    L"Location = AutoSearch",
-    L"[Graphics]",
-    L"Location = ",
-    L"Button_1 = Copy.jpg",
-    L"Button_2 = 1to1.jpg",
-    L"Button_3 = Fit.jpg",
-    L"Button_4 = Left.jpg",
-    L"Button_5 = Right.jpg",
-    L"Button_6 = TFA.jpg",
-    L"Button_7 = Misc.jpg",
-    L"Button_8 = Info.jpg",
-    L"Button_9 = End.jpg",
-    L"Button_10 = Keyb.jpg",
-    L"Button_11 = WLX.jpg",
-    L"Button_21 = Progress.jpg",
-    L"Tree_3 = Red-16px.jpg",
-    L"Tree_1 = Yellow-16px.jpg",
-    L"Tree_2 = Green-16px.jpg",
-    L"Tree_4 = Blue-16px.jpg",
-    L"Thumb = Thumb.jpg",
-    L"NotLoadedUnchecked = NotLoadedUnchecked.jpg",
-    L"NotLoadedChecked = NotLoadedChecked.jpg",
-    L"LoadedUnchecked = LoadedUnchecked.jpg",
-    L"LoadedChecked = LoadedChecked.jpg",
-    L"DelayChg = 240",
-    L"[Copy]",
-    L"; SourcePath = C:\\Aufnahmen",
-    L"; TargetPath = C:\\Aufnahmen\\Selected",
-    L"; StoragePath = C:\\Aufnahmen\\Storage",
-    L"; ThumbnailPath = C:\\Aufnahmen\\Storage\\Thumbnails",
-    L"; TmpPath = C:\\Aufnahmen\\Storage\\tmp",
-    L"SourcePath = ",
-    L"TargetPath = ",
-    L"StoragePath = ",
-    L"ThumbnailPath = ",
-    L"TmpPath = ",
-    L"[TFA]",
-    L"Active = Yes",
-    L"OccurenceName = TFA",
-    L"CheckNewFilesSec = 2",
-    L"TransferHiRes = cr2",
-    L"; TransferHiRes = rw2",
-    L"; TransferHiRes = crw",
-    L"; TransferHiRes = arw",
-    L"; TransferHiRes = orf",
-    L"TransferLoRes = jpg",
-    L"TransferModeAuto = LoRes",
-    L"; TransferModeAuto = HiRes",
-    L"; TransferModeAuto = Both",
-    L"TransferModeMan = HiRes",
-    L"; TransferModeMan = LoRes",
-    L"; TransferModeMan = Both",
-    L"Url = 192.168.0.1",
-    L"; Url = 192.168.0.201-209",
-    L"; Url=192.168.0.21-29",
-    L"; Url=192.168.0.*",
-    L"UrlLastConnect = 192.168.0.1",
-    L"Path = DCIM/101_PANA",
-    L"; Path = DCIM/102_PANA",
-    L"; Path = DCIM/100EOS5D",
-    L"; Path = DCIM/999OLYMP",
-    L"; Path = DCIM/102OLYMP",
-    L"; Path = DCIM/101_PANA",
-    L"; Path = DCIM/100MSDCF",
-    L"DoNotLoad = FA000001.JPG",
-    L"PingTimeoutMs = 100",
-    L"TransferOnlyAddedFiles = Yes",
-    L"UseUpdateFlag = No",
-    L"[System]",
-    L"HideTaskBar = No",
-    L"Delay = 100",
-    L"SaveChangesOnExit = Yes",
-    kBlockEnd,
-};
-constexpr size_t kBuiltInCount = std::size(kBuiltInData);
-
-// Lines from `pos` up to the block marker, each followed by CR LF; `pos` ends
-// behind the marker. Past the last block nothing is read.
-std::wstring ReadBlock(size_t& pos) {
-    std::wstring text;
-    while (pos < kBuiltInCount) {
-        std::wstring_view line = kBuiltInData[pos++];
-        if (line == kBlockEnd) break;
-        text.append(line);
-        text += L"\r\n";
-    }
-    return text;
-}
-
-}  // namespace
-
-std::wstring BuiltInBlock(size_t& position) { return ReadBlock(position); }
-
-std::wstring DefaultSettingsText() {
-    size_t pos = 0;
-    return ReadBlock(pos);
-}
 
 // ---------------------------------------------------------------------------
 // Encodings
@@ -402,141 +263,40 @@ std::wstring ResolveGraphicsPath(const std::wstring& location, const std::wstrin
 
 namespace {
 
-int Limit(int v, int lo, int hi) {
-    if (v < lo) v = lo;
-    if (v > hi) v = hi;
-    return v;
-}
-
-// Reads the keys of one group; a missing key yields its given default text,
-// which then goes through the same conversion as a written value.
-class GroupReader {
-public:
-    GroupReader(const IniDocument& ini, std::wstring group) : ini_(ini), group_(std::move(group)) {}
-
-    std::wstring Text(const wchar_t* key, const wchar_t* fallback) const {
-        return ini_.Value(group_, key).value_or(fallback);
-    }
-    int64_t Number64(const wchar_t* key, const wchar_t* fallback) const {
-        return str::LeadingInt(Text(key, fallback));
-    }
-    int Number(const wchar_t* key, const wchar_t* fallback) const {
-        return str::LeadingInt32(Text(key, fallback));
-    }
-    int Number(const wchar_t* key, const wchar_t* fallback, int lo, int hi) const {
-        return Limit(Number(key, fallback), lo, hi);
-    }
-    bool Flag(const wchar_t* key, const wchar_t* fallback) const {
-        return str::EqualsI(Text(key, fallback), L"yes");
-    }
-
-private:
-    const IniDocument& ini_;
-    std::wstring group_;
+// The groups in the order they are read; all but the last must be there.
+struct LoadedGroup {
+    const wchar_t* name;
+    bool required;
+};
+constexpr LoadedGroup kLoadedGroups[] = {
+    {L"Main", true}, {L"Menu", true}, {L"Graphics", true}, {L"Copy", true}, {L"TFA", true}, {L"System", false},
 };
 
-void LoadMenu(const GroupReader& menu, Settings& s) {
-    std::wstring rawPosition = menu.Text(L"Position", L"Right");
-    s.PositionX = menu.Number(L"PositionX", L"-1");
-    s.PositionY = menu.Number(L"PositionY", L"-1");
-    s.Position = DeriveBarPosition(rawPosition, s.PositionX, s.PositionY);
-    s.Titled = menu.Flag(L"Titled", L"No");
-    s.ButtonSize = menu.Number(L"ButtonSize", L"80", 24, 80);
-    s.ThumbSelSize = menu.Number(L"ThumbSelSize", L"36", 36, 36);
-    s.ThumbSize = menu.Number(L"ThumbSize", L"160", 160, 160);
-    int cols = menu.Number(L"ThumbCols", L"36");
-    s.ThumbCols = cols < 1 ? 1 : (cols > 8 ? 12 : cols);  // 12, not 8, above the limit
-    s.ButtonSpace = menu.Number(L"ButtonSpace", L"2", 0, 20);
-    s.BorderSpace = menu.Number(L"BorderSpace", L"10", 0, 200);
-    s.InfoSize = menu.Number(L"InfoSize", L"280");
-    s.InfoTouchSpace = menu.Number(L"InfoTouchSpace", L"0", 0, 200);
-    if (s.InfoSize == -1) s.InfoSize = ComputedInfoSize(s);
-    s.InfoSize = Limit(s.InfoSize, 60, 2400);
-    s.ShowInfoText = menu.Flag(L"ShowInfoText", L"Yes");
-    s.ShowInfoTree = menu.Flag(L"ShowInfoTree", L"Yes");
-    s.ShowInfoThumbs = menu.Flag(L"ShowInfoThumbs", L"Yes");
-    s.Center = menu.Flag(L"Center", L"Yes");
-}
-
-struct ImageKey {
-    std::wstring key;
-    std::wstring* slot;
-};
-
-// Image keys in the order they are checked.
-std::vector<ImageKey> ImageKeys(GraphicsSettings& g) {
-    std::vector<ImageKey> keys;
-    for (int n = 1; n <= 11; n++) keys.push_back({L"Button_" + str::FromInt(n), &g.Button[n]});
-    keys.push_back({L"Button_21", &g.Busy});
-    for (int n = 1; n <= 4; n++) keys.push_back({L"Tree_" + str::FromInt(n), &g.Tree[n]});
-    std::pair<const wchar_t*, std::wstring*> others[] = {
-        {L"Thumb", &g.Thumb},
-        {L"NotLoadedUnchecked", &g.NotLoadedUnchecked},
-        {L"NotLoadedChecked", &g.NotLoadedChecked},
-        {L"LoadedUnchecked", &g.LoadedUnchecked},
-        {L"LoadedChecked", &g.LoadedChecked},
-    };
-    for (auto& [key, slot] : others) keys.push_back({key, slot});
-    return keys;
-}
-
-// Every image must be an existing non-empty file; the first missing one is reported.
-std::optional<SettingsProblem> LoadGraphics(const GroupReader& graphics, const std::wstring& graphicsPath,
-                                            GraphicsSettings& g) {
-    for (const ImageKey& image : ImageKeys(g)) {
-        std::wstring path = graphicsPath + graphics.Text(image.key.c_str(), L"");
-        std::wstring found = own_CheckPathFile(path, true, PathPart::PathFile);
-        if (found.empty())
-            return SettingsProblem{SettingsProblemKind::PictureMissing, L"Graphics", image.key, str::Trim(path), {}};
-        *image.slot = found;
-    }
-    g.DelayChg = graphics.Number(L"DelayChg", L"300", 10, 1000);
+// One key by its kind, unless its row reads it otherwise.
+std::optional<SettingsProblem> LoadKey(const SettingKey& row, const IniDocument& ini, const LoadFacts& facts,
+                                       Settings& s) {
+    const std::wstring text = ini.Value(row.group, row.key).value_or(row.fallback);
+    if (row.load) return row.load(row, text, facts, s);
+    if (row.slot.flag) row.slot.flag(s) = str::EqualsI(text, L"yes");
+    if (row.slot.number) row.slot.number(s) = std::clamp(str::LeadingInt32(text), row.min, row.max);
+    if (row.slot.text) row.slot.text(s) = row.kind == FieldKind::Extension ? WithLeadingDot(text) : text;
+    if (row.savedAs.text) row.savedAs.text(s) = row.slot.text(s);
     return std::nullopt;
 }
 
-void LoadCopy(const GroupReader& copy, Settings& s) {
-    s.SourcePath = copy.Text(L"SourcePath", L"");
-    s.TargetPath = copy.Text(L"TargetPath", L"");
-    s.StoragePath = copy.Text(L"StoragePath", L"");
-    s.ThumbnailPath = copy.Text(L"ThumbnailPath", L"");
-    s.TmpPath = copy.Text(L"TmpPath", L"");
-    s.BackupPath = copy.Text(L"BackupPath", L"");
-}
-
-void LoadTfa(const GroupReader& tfa, Settings& s) {
-    s.Active = tfa.Flag(L"Active", L"No");
-    if (!s.Active) return;  // the card keys stay at their start values
-    s.TransferHiRes = WithLeadingDot(tfa.Text(L"TransferHiRes", L"cr2"));
-    s.TransferLoRes = WithLeadingDot(tfa.Text(L"TransferLoRes", L"jpg"));
-    s.TransferHiResToSave = s.TransferHiRes;
-    s.TransferLoResToSave = s.TransferLoRes;
-    s.Url = tfa.Text(L"Url", L"");
-    s.UrlLastConnect = tfa.Text(L"UrlLastConnect", L"");
-    s.OccurenceName = tfa.Text(L"OccurenceName", L"FlashAir");
-    s.PingTimeoutMs = tfa.Number(L"PingTimeoutMs", L"100", 10, 1000);
-    s.TransferOnlyAddedFiles = tfa.Flag(L"TransferOnlyAddedFiles", L"Yes");
-    s.DoNotLoad = tfa.Text(L"DoNotLoad", L"");
-    s.Path = tfa.Text(L"Path", L"");
-    s.TransferModeAuto = str::ToLower(tfa.Text(L"TransferModeAuto", L"LoRes"));
-    s.TransferModeMan = str::ToLower(tfa.Text(L"TransferModeMan", L"HiRes"));
-    s.ExtendedDirectory = tfa.Flag(L"ExtendedDirectory", L"No");
-    s.UseUpdateFlag = tfa.Flag(L"UseUpdateFlag", L"No");
-    // Not in the built-in text: a file without it keeps the one camera folder.
-    // Missing means Yes: a camera's next folder is where its pictures go.
-    s.FollowNewFolders = tfa.Flag(L"FollowNewFolders", L"Yes");
-    s.LoResFirst = tfa.Flag(L"LoResFirst", L"No");
-    int quick = tfa.Number(L"QuickPollMs", L"300", 0, 60000);
-    s.QuickPollMs = quick > 0 ? std::max(quick, kQuickPollMinMs) : 0;
-    // Held in a signed byte: only the low 8 bits count, then the limits apply.
-    auto seconds = static_cast<int8_t>(static_cast<uint8_t>(
-        static_cast<uint64_t>(tfa.Number64(L"CheckNewFilesSec", L"4")) & 0xFF));
-    s.CheckNewFilesSec = Limit(seconds, 1, 60);
-}
-
-void LoadSystem(const GroupReader& system, Settings& s) {
-    s.Delay = system.Number(L"Delay", L"50", 8, 8000);
-    s.SaveChangesOnExit = system.Flag(L"SaveChangesOnExit", L"Yes");
-    s.HideTaskBar = system.Flag(L"HideTaskBar", L"No");
+// The keys of one group in the table's order; without the card its keys
+// keep their start values. Then what is worked out from them.
+std::optional<SettingsProblem> LoadGroup(std::wstring_view group, const IniDocument& ini, const LoadFacts& facts,
+                                         Settings& s) {
+    for (bool cardKeys : {false, true}) {
+        if (cardKeys && !s.Active) break;
+        for (const SettingKey& row : SettingKeys())
+            if (row.withCard == cardKeys && str::EqualsI(row.group, group))
+                if (auto problem = LoadKey(row, ini, facts, s)) return problem;
+    }
+    for (const SettingKey& row : SettingKeys())
+        if (row.settle && str::EqualsI(row.group, group) && (!row.withCard || s.Active)) row.settle(row, s);
+    return std::nullopt;
 }
 
 }  // namespace
@@ -544,28 +304,15 @@ void LoadSystem(const GroupReader& system, Settings& s) {
 std::optional<SettingsProblem> LoadSettings(const IniDocument& ini, const std::wstring& graphicsPath,
                                             const std::wstring& foundViewerId, const std::wstring& viewerPath,
                                             Settings& out) {
-    auto missing = [](const wchar_t* group) {
-        return SettingsProblem{SettingsProblemKind::GroupMissing, group, {}, {}, {}};
-    };
+    const LoadFacts facts{graphicsPath, foundViewerId, viewerPath};
     Settings s = out;
-    if (!ini.HasGroup(L"Main")) return missing(L"Main");
-    auto mode = ini.Value(L"Main", L"Mode");
-    s.Mode = DeriveMode(mode.value_or(L""), mode.has_value(), foundViewerId, viewerPath);
-
-    if (!ini.HasGroup(L"Menu")) return missing(L"Menu");
-    LoadMenu(GroupReader(ini, L"Menu"), s);
-
-    if (!ini.HasGroup(L"Graphics")) return missing(L"Graphics");
-    if (auto problem = LoadGraphics(GroupReader(ini, L"Graphics"), graphicsPath, s.Graphics)) return problem;
-
-    if (!ini.HasGroup(L"Copy")) return missing(L"Copy");
-    LoadCopy(GroupReader(ini, L"Copy"), s);
-
-    if (!ini.HasGroup(L"TFA")) return missing(L"TFA");
-    LoadTfa(GroupReader(ini, L"TFA"), s);
-
-    if (ini.HasGroup(L"System")) LoadSystem(GroupReader(ini, L"System"), s);
-
+    for (const LoadedGroup& group : kLoadedGroups) {
+        if (!ini.HasGroup(group.name)) {
+            if (!group.required) continue;
+            return SettingsProblem{SettingsProblemKind::GroupMissing, group.name, {}, {}, {}};
+        }
+        if (auto problem = LoadGroup(group.name, ini, facts, s)) return problem;
+    }
     out = std::move(s);
     return std::nullopt;
 }
@@ -620,6 +367,15 @@ std::optional<std::wstring> ReadPreference(const std::wstring& settingsFile, con
     IniDocument ini(*bytes);
     if (!ini.HasGroup(group)) return std::nullopt;
     return ini.Value(group, key).value_or(L"");
+}
+
+std::optional<std::wstring> ReadPreference(const std::wstring& settingsFile, KeyId key) {
+    auto bytes = fs::ReadFile(settingsFile);
+    if (!bytes) return std::nullopt;
+    IniDocument ini(*bytes);
+    const SettingKey& row = SettingKeyOf(key);
+    if (!ini.HasGroup(row.group)) return std::nullopt;
+    return ini.Value(row.group, row.key).value_or(row.fallback);
 }
 
 std::optional<SettingsProblem> LoadSettingsFile(const std::wstring& settingsFile, const std::wstring& graphicsPath,

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/fs.h"
+#include "model/setting_keys.h"
 
 namespace model {
 
@@ -24,8 +25,9 @@ struct GraphicsSettings {
     int DelayChg = 0;  // ms the busy face stays after an action
 };
 
-// Every setting of Wemlox.ini after loading and normalising. Values a group
-// does not set keep these start values (empty, 0, off).
+// Every setting of Wemlox.ini after loading and normalising (which key fills
+// which field: model/setting_keys). Values a group does not set keep these
+// start values (empty, 0, off).
 struct Settings {
     // [Main]
     std::wstring Mode;  // working mode derived from [Main] Mode and the viewer
@@ -71,12 +73,6 @@ constexpr int kQuickPollDefaultMs = 300;
 constexpr const wchar_t* kProgramName = L"Wemlox";
 constexpr const wchar_t* kProgramLongName = L"Wemlox Glimmerdeck";
 constexpr const wchar_t* kProgramVersion = L"2017.11.14.4268";
-
-// The built-in text block that starts at `position`, ending in CR LF;
-// `position` moves behind it. The empty string once every block was read.
-std::wstring BuiltInBlock(size_t& position);
-// The default settings file text (the first block).
-std::wstring DefaultSettingsText();
 
 // How a settings file's bytes are text. Read: a byte-order mark names UTF-8
 // or UTF-16; without one, valid UTF-8 is UTF-8 and anything else is in the
@@ -174,7 +170,7 @@ enum class SettingsProblemKind {
 };
 struct SettingsProblem {
     SettingsProblemKind kind = SettingsProblemKind::CannotOpen;
-    std::wstring group, key;  // "Graphics", "Button_6"; "Copy", "SourcePath"; a missing group alone
+    std::wstring group, key;  // the picture's or folder's key and its group; a missing group alone
     std::wstring path;        // the picture or folder concerned
     std::wstring reason;      // the system's words, when it gave any
     friend bool operator==(const SettingsProblem&, const SettingsProblem&) = default;
@@ -194,8 +190,9 @@ std::optional<SettingsProblem> CheckSettingsFile(const std::wstring& settingsFil
 std::optional<SettingsProblem> PrepareSettingsFile(const std::wstring& settingsFolder,
                                                    const std::wstring& settingsFile);
 
-// Loads, normalises and limits every setting of `ini` into `out`; the first
-// problem otherwise, and then `out` is unchanged.
+// Loads, normalises and limits every setting of `ini` into `out`, key by key
+// as the table of keys says; the first problem otherwise, and then `out` is
+// unchanged.
 std::optional<SettingsProblem> LoadSettings(const IniDocument& ini, const std::wstring& graphicsPath,
                                             const std::wstring& foundViewerId, const std::wstring& viewerPath,
                                             Settings& out);
@@ -204,6 +201,8 @@ std::optional<SettingsProblem> LoadSettings(const IniDocument& ini, const std::w
 // nothing when the file cannot be read or has no such group.
 std::optional<std::wstring> ReadPreference(const std::wstring& settingsFile, const std::wstring& group,
                                            const std::wstring& key);
+// One key the program reads on its own; a missing key reads as its fallback.
+std::optional<std::wstring> ReadPreference(const std::wstring& settingsFile, KeyId key);
 // Loads every setting of the settings file into `out` (see LoadSettings;
 // the file given as the problem's path when it cannot be read).
 std::optional<SettingsProblem> LoadSettingsFile(const std::wstring& settingsFile, const std::wstring& graphicsPath,

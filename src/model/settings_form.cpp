@@ -3,7 +3,6 @@
 #include "model/settings_form.h"
 
 #include <algorithm>
-#include <iterator>
 
 #include "base/str.h"
 #include "model/catalogue.h"
@@ -12,105 +11,6 @@
 namespace model {
 
 namespace {
-
-// One row of the window. The table below is the one place that says which
-// key is shown where and when a change to it takes effect:
-//   at once     the bar's place and sizes, what the info panel shows, the
-//               busy face's time, the viewer and the working mode, the card's
-//               address and camera folder, the transfer choices, writing back
-//               at exit;
-//   next start  what is set up once at start-up: the caption, the taskbar,
-//               whether the card is used and how often it is asked, which
-//               pictures count as taken before the start, and the folders
-//               (they are created at start-up, and the card's work uses them).
-struct KeyRow {
-    SettingsTab tab;
-    const wchar_t* group;
-    const wchar_t* key;
-    const wchar_t* label;
-    FieldKind kind;
-    const wchar_t* fallback;
-    Takes takes;
-    int min = 0, max = 0;
-    std::optional<int> alsoAllowed = std::nullopt;
-    std::vector<const wchar_t*> known = {};  // choices offered besides the file's own
-    bool remoteAllowed = false;
-};
-
-using K = FieldKind;
-using T = SettingsTab;
-constexpr Takes kAtOnce = Takes::AtOnce, kNextStart = Takes::NextStart;
-
-const std::vector<KeyRow>& KeyRows() {
-    static const std::vector<KeyRow> rows = {
-        // Bar
-        {T::Bar, L"Menu", L"Position", L"&Position", K::Choice, L"Right", kAtOnce, 0, 0, std::nullopt,
-         {L"Right", L"Left", L"Top", L"Bottom", L"UserVerticalRight", L"UserVerticalLeft", L"UserHorizontalTop",
-          L"UserHorizontalBottom"}},
-        {T::Bar, L"Menu", L"PositionX", L"User position &X", K::Number, L"-1", kAtOnce, -1, 30000},
-        {T::Bar, L"Menu", L"PositionY", L"User position &Y", K::Number, L"-1", kAtOnce, -1, 30000},
-        {T::Bar, L"Menu", L"ButtonSize", L"Button si&ze", K::Number, L"80", kAtOnce, 24, 80},
-        {T::Bar, L"Menu", L"ButtonSpace", L"Space between &buttons", K::Number, L"2", kAtOnce, 0, 20},
-        {T::Bar, L"Menu", L"BorderSpace", L"Space to the scr&een edge", K::Number, L"10", kAtOnce, 0, 200},
-        {T::Bar, L"Menu", L"InfoSize", L"&Info panel (-1: to fit)", K::Number, L"280", kAtOnce, 60, 2400, -1},
-        {T::Bar, L"Menu", L"InfoTouchSpace", L"Extra &touch space", K::Number, L"0", kAtOnce, 0, 200},
-        {T::Bar, L"Menu", L"ThumbCols", L"Thumbnail c&olumns", K::Number, L"12", kAtOnce, 1, 8, 12},
-        {T::Bar, L"Graphics", L"DelayChg", L"Busy face after a &click (ms)", K::Number, L"300", kAtOnce, 10, 1000},
-        {T::Bar, L"Menu", L"Center", L"Centre alon&g the edge", K::YesNo, L"Yes", kAtOnce},
-        {T::Bar, L"Menu", L"ShowInfoText", L"Show the &journal", K::YesNo, L"Yes", kAtOnce},
-        {T::Bar, L"Menu", L"ShowInfoTree", L"Show the card t&ree", K::YesNo, L"Yes", kAtOnce},
-        {T::Bar, L"Menu", L"ShowInfoThumbs", L"Show the thumb&nails", K::YesNo, L"Yes", kAtOnce},
-        {T::Bar, L"Menu", L"Titled", L"Title b&ar", K::YesNo, L"No", kNextStart},
-        {T::Bar, L"System", L"HideTaskBar", L"&Hide the Windows taskbar", K::YesNo, L"No", kNextStart},
-        {T::Bar, L"System", L"SaveChangesOnExit", L"Re&member the place at exit", K::YesNo, L"Yes", kAtOnce},
-        // Viewer
-        {T::Viewer, L"Main", L"Mode", L"Working &mode", K::Choice, L"SystemOnly", kAtOnce, 0, 0, std::nullopt,
-         {L"ViewerDefined", L"TransferOnly", L"SystemOnly"}},
-        {T::Viewer, L"Viewer", L"Location", L"&Viewer program", K::Program, L"", kAtOnce, 0, 0, std::nullopt,
-         {L"AutoSearch"}},
-        {T::Viewer, L"System", L"Delay", L"&Wait for the viewer (ms)", K::Number, L"50", kAtOnce, 8, 8000},
-        // Card
-        {T::Card, L"TFA", L"Url", L"Card &address", K::Address, L"", kAtOnce},
-        {T::Card, L"TFA", L"Path", L"&Camera folder", K::Text, L"", kAtOnce},
-        {T::Card, L"TFA", L"OccurenceName", L"Card &name", K::Text, L"FlashAir", kAtOnce},
-        {T::Card, L"TFA", L"DoNotLoad", L"Ne&ver load", K::Text, L"", kAtOnce},
-        {T::Card, L"TFA", L"TransferModeAuto", L"Au&tomatic transfer", K::Choice, L"LoRes", kAtOnce, 0, 0,
-         std::nullopt, {L"LoRes", L"HiRes", L"Both"}},
-        {T::Card, L"TFA", L"TransferModeMan", L"Card &button transfer", K::Choice, L"HiRes", kAtOnce, 0, 0,
-         std::nullopt, {L"LoRes", L"HiRes", L"Both"}},
-        {T::Card, L"TFA", L"TransferLoRes", L"&LoRes extension", K::Extension, L"jpg", kAtOnce, 0, 0, std::nullopt,
-         {L"jpg"}},
-        {T::Card, L"TFA", L"TransferHiRes", L"&HiRes extension", K::Extension, L"cr2", kAtOnce, 0, 0, std::nullopt,
-         {L"cr2", L"cr3", L"nef", L"arw", L"orf", L"rw2", L"raf", L"dng"}},
-        {T::Card, L"TFA", L"PingTimeoutMs", L"&Ping wait (ms)", K::Number, L"100", kAtOnce, 10, 1000},
-        {T::Card, L"TFA", L"CheckNewFilesSec", L"Check &every (s)", K::Number, L"4", kNextStart, 1, 60},
-        {T::Card, L"TFA", L"QuickPollMs", L"&Quick check (ms, 0: off)", K::Number, L"300", kNextStart,
-         kQuickPollMinMs, 60000, 0},
-        {T::Card, L"TFA", L"Active", L"&Use the FlashAir card", K::YesNo, L"No", kNextStart},
-        {T::Card, L"TFA", L"TransferOnlyAddedFiles", L"&Only pictures taken after the start", K::YesNo, L"Yes",
-         kNextStart},
-        {T::Card, L"TFA", L"UseUpdateFlag", L"List when the card &reports a change", K::YesNo, L"No", kAtOnce},
-        {T::Card, L"TFA", L"FollowNewFolders", L"&Follow the camera's new folders", K::YesNo, L"Yes", kAtOnce},
-        {T::Card, L"TFA", L"LoResFirst", L"&JPEGs before raw files", K::YesNo, L"No", kAtOnce},
-        // Folders
-        {T::Folders, L"Copy", L"SourcePath", L"&Pictures (HiRes, LoRes)", K::Folder, L"", kNextStart},
-        {T::Folders, L"Copy", L"TargetPath", L"&Target of the card tree", K::Folder, L"", kNextStart, 0, 0,
-         std::nullopt, {}, true},
-        {T::Folders, L"Copy", L"StoragePath", L"&Storage", K::Folder, L"", kNextStart, 0, 0, std::nullopt, {}, true},
-        {T::Folders, L"Copy", L"ThumbnailPath", L"T&humbnails", K::Folder, L"", kNextStart, 0, 0, std::nullopt, {},
-         true},
-        {T::Folders, L"Copy", L"TmpPath", L"Temporary &downloads", K::Folder, L"", kNextStart},
-        {T::Folders, L"Copy", L"BackupPath", L"Bac&kup (another drive)", K::Folder, L"", kNextStart},
-        {T::Folders, L"Graphics", L"Location", L"&Button pictures", K::Folder, L"", kNextStart},
-    };
-    return rows;
-}
-
-const KeyRow* KeyRowOf(std::wstring_view group, std::wstring_view key) {
-    for (const KeyRow& s : KeyRows())
-        if (str::EqualsI(s.group, group) && str::EqualsI(s.key, key)) return &s;
-    return nullptr;
-}
 
 bool IsYes(std::wstring_view value) { return str::EqualsI(str::Trim(value), L"yes"); }
 
@@ -125,14 +25,8 @@ void AddChoice(std::vector<std::wstring>& choices, std::wstring value) {
 // The picture files [Graphics] names: they must be in its Location.
 std::vector<std::wstring> PictureNames(const IniDocument& ini) {
     std::vector<std::wstring> names;
-    std::vector<std::wstring> keys;
-    for (int n = 1; n <= 11; n++) keys.push_back(L"Button_" + str::FromInt(n));
-    keys.push_back(L"Button_21");
-    for (int n = 1; n <= 4; n++) keys.push_back(L"Tree_" + str::FromInt(n));
-    for (const wchar_t* k : {L"Thumb", L"NotLoadedUnchecked", L"NotLoadedChecked", L"LoadedUnchecked", L"LoadedChecked"})
-        keys.push_back(k);
-    for (const std::wstring& k : keys)
-        if (auto v = ini.Value(L"Graphics", k); v && !v->empty()) AddChoice(names, *v);
+    for (const SettingKey& row : SettingKeys())
+        if (auto v = ini.Value(row.group, row.key); row.picture && v && !v->empty()) AddChoice(names, *v);
     return names;
 }
 
@@ -161,30 +55,31 @@ bool FormField::Wide() const {
 
 std::vector<FormField> BuildSettingsForm(const IniDocument& ini, const std::vector<SettingChange>& held) {
     std::vector<FormField> fields;
-    for (const KeyRow& s : KeyRows()) {
+    for (const SettingKey& row : SettingKeys()) {
+        if (!row.InWindow()) continue;
         FormField f;
-        f.tab = s.tab;
-        f.group = s.group;
-        f.key = s.key;
-        f.label = s.label;
-        f.kind = s.kind;
-        f.min = s.min;
-        f.max = s.max;
-        f.alsoAllowed = s.alsoAllowed;
-        f.remoteAllowed = s.remoteAllowed;
-        f.fallback = s.fallback;
-        f.takes = s.takes;
-        f.current = ini.Value(s.group, s.key);
+        f.tab = row.tab;
+        f.group = row.group;
+        f.key = row.key;
+        f.label = row.label;
+        f.kind = row.kind;
+        f.min = row.min;
+        f.max = row.max;
+        f.alsoAllowed = row.alsoAllowed;
+        f.remoteAllowed = row.remoteAllowed;
+        f.fallback = row.fallback;
+        f.takes = row.takes;
+        f.current = ini.Value(row.group, row.key);
         for (const SettingChange& h : held)
-            if (str::EqualsI(h.group, s.group) && str::EqualsI(h.key, s.key)) f.current = h.value;
+            if (row.Is(h.group, h.key)) f.current = h.value;
         // The file's own suggestions ("; Position = Left") first, then the known values.
         if (f.kind != FieldKind::YesNo && f.kind != FieldKind::Number && f.kind != FieldKind::Folder) {
-            for (std::wstring& v : ini.CommentedValues(s.group, s.key)) AddChoice(f.choices, std::move(v));
-            for (const wchar_t* v : s.known) AddChoice(f.choices, v);
+            for (std::wstring& v : ini.CommentedValues(row.group, row.key)) AddChoice(f.choices, std::move(v));
+            for (const wchar_t* v : row.known) AddChoice(f.choices, v);
             // A list never hides the value the file has.
             if (f.kind == FieldKind::Choice) AddChoice(f.choices, f.Shown());
         }
-        if (f.group == L"Graphics" && f.key == L"Location") {
+        if (row.id == KeyId::GraphicsLocation) {
             f.mustHold = PictureNames(ini);
             f.hint = ResolveGraphicsPath(L"", own_GetProgramFolder());
         } else if (f.kind == FieldKind::Folder) {
@@ -196,21 +91,20 @@ std::vector<FormField> BuildSettingsForm(const IniDocument& ini, const std::vect
 }
 
 std::vector<SettingChange> WriteBackChanges(const Settings& s) {
-    return {
-        {L"TFA", L"UrlLastConnect", s.UrlLastConnect},
-        {L"TFA", L"DoNotLoad", s.DoNotLoad},
-        {L"TFA", L"Path", s.Path},
-        {L"TFA", L"OccurenceName", s.OccurenceName},
-        {L"TFA", L"TransferHiRes", s.TransferHiResToSave},
-        {L"TFA", L"TransferLoRes", s.TransferLoResToSave},
-        {L"Menu", L"PositionX", str::FromInt(s.PositionX)},
-        {L"Menu", L"PositionY", str::FromInt(s.PositionY)},
-    };
+    std::vector<const SettingKey*> rows;
+    for (const SettingKey& row : SettingKeys())
+        if (row.writtenBack) rows.push_back(&row);
+    std::sort(rows.begin(), rows.end(), [](auto a, auto b) { return a->writtenBack < b->writtenBack; });
+    std::vector<SettingChange> changes;
+    for (const SettingKey* row : rows) changes.push_back({row->group, row->key, SettingText(*row, s)});
+    return changes;
 }
 
+// Without the card its keys were never read.
 std::vector<SettingChange> HeldValues(const Settings& s) {
-    std::vector<SettingChange> held = WriteBackChanges(s);
-    if (!s.Active) held.erase(held.begin(), held.end() - 2);  // the bar's place alone
+    std::vector<SettingChange> held;
+    for (const SettingChange& c : WriteBackChanges(s))
+        if (s.Active || !FindSettingKey(c.group, c.key)->withCard) held.push_back(c);
     return held;
 }
 
@@ -451,59 +345,6 @@ ViewerFacts ViewerFromLocation(const std::wstring& location) {
 
 namespace {
 
-// Which fields of the settings a key fills, for those that take effect at once.
-enum class Fills { None, Layout, Journal, Tree, Thumbs, DelayChg, SaveOnExit, Viewer, Delay, Card };
-
-Fills FillsOf(const SettingChange& c) {
-    const KeyRow* row = KeyRowOf(c.group, c.key);
-    if (!row || row->takes != Takes::AtOnce) return Fills::None;
-    if (row->tab == SettingsTab::Card) return Fills::Card;
-    if (str::EqualsI(c.group, L"Main") || str::EqualsI(c.group, L"Viewer")) return Fills::Viewer;
-    if (str::EqualsI(c.key, L"Delay")) return Fills::Delay;
-    if (str::EqualsI(c.key, L"DelayChg")) return Fills::DelayChg;
-    if (str::EqualsI(c.key, L"SaveChangesOnExit")) return Fills::SaveOnExit;
-    if (str::EqualsI(c.key, L"ShowInfoText")) return Fills::Journal;
-    if (str::EqualsI(c.key, L"ShowInfoTree")) return Fills::Tree;
-    if (str::EqualsI(c.key, L"ShowInfoThumbs")) return Fills::Thumbs;
-    return Fills::Layout;  // the bar's place and sizes
-}
-
-void TakeCardKey(const std::wstring& key, const Settings& from, Settings& to) {
-    struct Text { const wchar_t* key; std::wstring Settings::*field; };
-    static const Text texts[] = {
-        {L"Url", &Settings::Url}, {L"Path", &Settings::Path}, {L"OccurenceName", &Settings::OccurenceName},
-        {L"DoNotLoad", &Settings::DoNotLoad}, {L"TransferModeAuto", &Settings::TransferModeAuto},
-        {L"TransferModeMan", &Settings::TransferModeMan},
-    };
-    for (const Text& t : texts)
-        if (str::EqualsI(key, t.key)) to.*t.field = from.*t.field;
-    if (str::EqualsI(key, L"TransferLoRes")) {
-        to.TransferLoRes = from.TransferLoRes;
-        to.TransferLoResToSave = from.TransferLoResToSave;
-    }
-    if (str::EqualsI(key, L"TransferHiRes")) {
-        to.TransferHiRes = from.TransferHiRes;
-        to.TransferHiResToSave = from.TransferHiResToSave;
-    }
-    if (str::EqualsI(key, L"PingTimeoutMs")) to.PingTimeoutMs = from.PingTimeoutMs;
-    if (str::EqualsI(key, L"UseUpdateFlag")) to.UseUpdateFlag = from.UseUpdateFlag;
-    if (str::EqualsI(key, L"FollowNewFolders")) to.FollowNewFolders = from.FollowNewFolders;
-    if (str::EqualsI(key, L"LoResFirst")) to.LoResFirst = from.LoResFirst;
-}
-
-void TakeLayout(const Settings& from, Settings& to) {
-    to.Position = from.Position;
-    to.PositionX = from.PositionX;
-    to.PositionY = from.PositionY;
-    to.ButtonSize = from.ButtonSize;
-    to.ButtonSpace = from.ButtonSpace;
-    to.BorderSpace = from.BorderSpace;
-    to.InfoSize = from.InfoSize;
-    to.InfoTouchSpace = from.InfoTouchSpace;
-    to.ThumbCols = from.ThumbCols;
-    to.Center = from.Center;
-}
-
 bool Names(const std::vector<SettingChange>& changes, const SettingChange& c) {
     return std::any_of(changes.begin(), changes.end(), [&](const SettingChange& x) {
         return str::EqualsI(x.group, c.group) && str::EqualsI(x.key, c.key);
@@ -520,12 +361,14 @@ ChangeEffects ApplySavedChanges(const IniDocument& saved, const std::vector<Sett
     std::vector<SettingChange> overlay;
     for (const SettingChange& h : HeldValues(live))
         if (!Names(changes, h)) overlay.push_back(h);
-    overlay.push_back({L"TFA", L"Active", live.Active ? L"Yes" : L"No"});
+    const SettingKey& active = SettingKeyOf(KeyId::CardActive);
+    overlay.push_back({active.group, active.key, SettingText(active, live)});
     IniDocument running = saved;
     (void)running.SetValues(overlay, true);
 
     for (const SettingChange& c : changes)
-        if (str::EqualsI(c.group, L"Viewer") && str::EqualsI(c.key, L"Location")) viewer = ViewerFromLocation(c.value);
+        if (const SettingKey* row = FindSettingKey(c.group, c.key); row && row->id == KeyId::ViewerLocation)
+            viewer = ViewerFromLocation(c.value);
     Settings reloaded = live;
     if (LoadSettings(running, graphicsPath, viewer.foundId, viewer.path, reloaded)) {
         // The saved file no longer loads (a picture went meanwhile): the
@@ -534,30 +377,25 @@ ChangeEffects ApplySavedChanges(const IniDocument& saved, const std::vector<Sett
         return effects;
     }
     for (const SettingChange& c : changes) {
-        switch (FillsOf(c)) {
-        case Fills::None: effects.nextStart.push_back(c.key); break;
-        case Fills::Layout:
-            TakeLayout(reloaded, live);
+        const SettingKey* row = FindSettingKey(c.group, c.key);
+        // Without the card its keys wait with it; they are read when it is used.
+        if (!row || !row->InWindow() || row->takes != Takes::AtOnce || (row->withCard && !live.Active)) {
+            effects.nextStart.push_back(c.key);
+            continue;
+        }
+        switch (row->effect) {
+        case Effect::Own:
+            CopySetting(*row, reloaded, live);
+            effects.card = effects.card || row->withCard;
+            break;
+        case Effect::Layout:
+            for (const SettingKey& other : SettingKeys())
+                if (other.effect == Effect::Layout) CopySetting(other, reloaded, live);
             effects.barLayout = true;
             break;
-        case Fills::Journal: live.ShowInfoText = reloaded.ShowInfoText; break;
-        case Fills::Tree: live.ShowInfoTree = reloaded.ShowInfoTree; break;
-        case Fills::Thumbs: live.ShowInfoThumbs = reloaded.ShowInfoThumbs; break;
-        case Fills::DelayChg: live.Graphics.DelayChg = reloaded.Graphics.DelayChg; break;
-        case Fills::SaveOnExit: live.SaveChangesOnExit = reloaded.SaveChangesOnExit; break;
-        case Fills::Delay: live.Delay = reloaded.Delay; break;
-        case Fills::Viewer:
+        case Effect::Viewer:
             live.Mode = reloaded.Mode;
             effects.viewer = true;
-            break;
-        case Fills::Card:
-            // Without the card the keys wait with it; they are read when it is used.
-            if (!live.Active) {
-                effects.nextStart.push_back(c.key);
-                break;
-            }
-            TakeCardKey(c.key, reloaded, live);
-            effects.card = true;
             break;
         }
     }

@@ -1,7 +1,7 @@
-// The settings window's content, free of any window: which keys of the
-// settings file it shows on which tab, as what kind of field, the values it
-// starts from, the choices it offers, whether a value can work, and what
-// the running program does with the changes once they are saved.
+// The settings window's content, free of any window: its fields made from
+// the table of keys (model/setting_keys), the values they start from, the
+// choices they offer, whether a value can work, and what the running
+// program does with the changes once they are saved.
 #pragma once
 
 #include <optional>
@@ -13,24 +13,7 @@
 
 namespace model {
 
-enum class SettingsTab { Bar, Viewer, Card, Folders };
-inline constexpr SettingsTab kSettingsTabs[] = {SettingsTab::Bar, SettingsTab::Viewer, SettingsTab::Card,
-                                                SettingsTab::Folders};
 const wchar_t* TabTitle(SettingsTab tab);
-
-enum class FieldKind {
-    Text,       // free text (with suggestions when the file offers some)
-    Number,     // a whole number within limits
-    YesNo,      // a check box; written as "Yes" or "No"
-    Choice,     // one of a fixed list
-    Folder,     // a folder (Browse); empty: the default folder
-    Program,    // a program file (Browse); "AutoSearch" or empty also do
-    Address,    // the card's address or range of addresses
-    Extension,  // a file extension: letters and digits
-};
-
-// When a saved change takes effect.
-enum class Takes { AtOnce, NextStart };
 
 struct FormField {
     SettingsTab tab = SettingsTab::Bar;
@@ -60,8 +43,8 @@ struct FormField {
 // are what the file will say.
 std::vector<FormField> BuildSettingsForm(const IniDocument& ini, const std::vector<SettingChange>& held = {});
 
-// The values the program writes back to the settings file at exit, in that
-// order (card keys, then the bar's place).
+// The values the program writes back to the settings file at exit, in the
+// table's order for them (card keys, then the bar's place).
 std::vector<SettingChange> WriteBackChanges(const Settings& s);
 // What the program holds now of the keys the window shows: the bar's place,
 // and with the card in use its write-back keys (without the card they were
@@ -100,7 +83,7 @@ std::vector<std::wstring> WaitingForNextStart(const std::vector<FormField>& fiel
                                               const std::vector<SettingChange>& changes);
 // The window's note on them: "" when there are none.
 std::wstring NextStartNote(const std::vector<std::wstring>& labels);
-// A label without its access key marker: "&Position" -> "Position".
+// A label without its access key marker: "Title b&ar" -> "Title bar".
 std::wstring PlainLabel(std::wstring_view label);
 
 // What the running program does once changes are saved.

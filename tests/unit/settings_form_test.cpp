@@ -245,3 +245,31 @@ TEST(SettingsForm, SavedChangesTakeEffectAtOnceOrWait) {
     EXPECT_FALSE(live.Titled);                 // at the next start
     EXPECT_EQ(live.SourcePath, L"");
 }
+
+TEST(SettingsForm, AKeyTheFileLacksShowsWhatTheProgramUses) {
+    testutil::TempDir dir;
+    dir.MakeDir(L"Graphics");
+    dir.Write(L"Graphics\\Copy.jpg", "jpg");
+    std::string text = "[Main]\r\n[Menu]\r\n[Viewer]\r\n[Graphics]\r\n";
+    std::set<std::wstring> keys;
+    for (const model::SettingKey& row : model::SettingKeys()) {
+        EXPECT_TRUE(keys.insert(str::ToLower(std::wstring(row.group) + L"/" + row.key)).second) << Utf8(row.key);
+        if (row.picture) text += Utf8(row.key) + " = Copy.jpg\r\n";
+    }
+    text += "[Copy]\r\n[TFA]\r\nActive = Yes\r\n[System]\r\n";
+    const model::IniDocument ini(text);
+    model::Settings s;
+    ASSERT_FALSE(model::LoadSettings(ini, dir / L"Graphics\\", L"", L"", s));
+    for (const model::FormField& f : model::BuildSettingsForm(ini)) {
+        const model::SettingKey* row = model::FindSettingKey(f.group, f.key);
+        ASSERT_TRUE(row) << Utf8(f.key);
+        // Extensions gain their dot, choices their case, and the mode is derived.
+        if (f.kind == model::FieldKind::Number || f.kind == model::FieldKind::YesNo || f.kind == model::FieldKind::Text)
+            EXPECT_EQ(model::SettingText(*row, s), f.Shown()) << Utf8(f.key);
+        if (f.kind == model::FieldKind::Number) EXPECT_FALSE(model::CheckFieldValue(f, f.Shown())) << Utf8(f.key);
+    }
+    for (model::KeyId id : {model::KeyId::Mode, model::KeyId::ViewerLocation, model::KeyId::GraphicsLocation,
+                            model::KeyId::CardActive, model::KeyId::CardUrl, model::KeyId::HiResExtension,
+                            model::KeyId::LoResExtension, model::KeyId::PictureFolder})
+        EXPECT_EQ(model::SettingKeyOf(id).id, id);
+}
