@@ -228,7 +228,7 @@ std::optional<int64_t> LocalTimeToFileTime(int year, int month, int day, int hou
 }
 
 std::optional<LocalTime> FileTimeToLocalTime(int64_t time) {
-    if (time < -kFrom1601To1970 * 100) return std::nullopt;
+    if (time / 100 < -kFrom1601To1970) return std::nullopt;
     const uint64_t ticks = static_cast<uint64_t>(time / 100 + kFrom1601To1970);
     FILETIME t{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
     SYSTEMTIME utc{}, local{};
