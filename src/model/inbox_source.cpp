@@ -103,8 +103,16 @@ Sighting SightingNow(const fs::FileEntry& file, const Sighting* before, int64_t 
 
 bool HasHeld(const Sighting& seen, int64_t now) { return seen.size > 0 && now - seen.since >= kInboxHeldNs; }
 
+// The folder without a separator at its end, but for a drive's root.
+static std::wstring WithoutTrailingSeparator(std::wstring folder) {
+    while (folder.size() > 1 && (folder.back() == L'\\' || folder.back() == L'/') &&
+           !(folder.size() == 3 && folder[1] == L':'))
+        folder.pop_back();
+    return folder;
+}
+
 InboxSource::InboxSource(std::wstring folder, TransferEvents& events, std::function<bool()> stopping)
-    : folder_(std::move(folder)),
+    : folder_(WithoutTrailingSeparator(std::move(folder))),
       id_(L"inbox-" + str::Hex(str::Hash64(str::ToUtf8(FolderKey(folder_))), 16)),
       events_(events),
       stopping_(std::move(stopping)),
@@ -115,13 +123,17 @@ void InboxSource::Begin(const Settings& settings, const std::wstring& recordFold
     config_ = settings;
     ledger_.Begin(recordFolder, runStart, IdentitiesSince(recordFolder, runStart));
     (void)ledger_.CardIdentified(id_);
+    // At the start, while nothing is fetched yet: the ledger's first look
+    // clears what cut runs left in the temporary and the store's helper folders.
+    ledger_.Configure(config_);
     (void)fs::DeleteFileAt(PartFile());
 }
 
 std::wstring InboxSource::PartFile() const { return StoreFolder(config_, Store::Tmp) + L"\\Wemlox-" + id_ + L".part"; }
 
 std::wstring InboxSource::PathOf(const std::wstring& below, const std::wstring& name) const {
-    std::wstring path = folder_ + (below.empty() ? L"" : L"\\" + below) + L"\\" + name;
+    const std::wstring separator = folder_.back() == L'\\' ? L"" : L"\\";
+    std::wstring path = folder_ + separator + (below.empty() ? L"" : below + L"\\") + name;
     std::replace(path.begin() + static_cast<std::ptrdiff_t>(folder_.size()), path.end(), L'/', L'\\');
     return path;
 }
