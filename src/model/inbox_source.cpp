@@ -122,7 +122,11 @@ InboxSource::InboxSource(std::wstring folder, TransferEvents& events, std::funct
 void InboxSource::Begin(const Settings& settings, const std::wstring& recordFolder, int64_t runStart) {
     config_ = settings;
     ledger_.Begin(recordFolder, runStart, IdentitiesSince(recordFolder, runStart));
+    const bool seenBefore = fs::FileSize(CardRecord::FileFor(recordFolder, id_)).has_value();
     (void)ledger_.CardIdentified(id_);
+    // Seen before, and empty every time: whatever it holds now came while
+    // the program was ended (a record keeps no empty folders).
+    if (seenBefore && !ledger_.Record().KnowsHeld()) config_.TransferOnlyAddedFiles = false;
     // At the start, while nothing is fetched yet: the ledger's first look
     // clears what cut runs left in the temporary and the store's helper folders.
     ledger_.Configure(config_);
@@ -214,7 +218,10 @@ bool InboxSource::Look(bool) {
     std::stable_sort(listed_.begin(), listed_.end(), [](const CardFileRecord& a, const CardFileRecord& b) {
         return std::pair{a.RawDate, a.RawTime} < std::pair{b.RawDate, b.RawTime};
     });
-    if (!changed.empty() || !ledger_.HasSnapshot()) ledger_.ListedFolders(changed, now);
+    // The first listing writes the record even of an empty inbox: it was seen.
+    if (!listedOnce_ && !heard_.count(L"")) changed.push_back({L"", {}});
+    if (!changed.empty() || !listedOnce_) ledger_.ListedFolders(changed, now);
+    listedOnce_ = true;
     for (const CardFileRecord& c : listed_)
         for (auto [ext, kind] : {std::pair{&config_.TransferLoRes, Store::LoRes}, {&config_.TransferHiRes, Store::HiRes}})
             if (IsOfKind(c.Name, *ext) && ledger_.NeedsFetch(c, kind)) return true;

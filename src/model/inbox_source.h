@@ -117,6 +117,7 @@ private:
     Settings config_;
     bool begun_ = false;     // the first look of the run is behind
     int64_t firstLook_ = 0;  // when it was
+    bool listedOnce_ = false;  // the ledger has heard of the inbox in this run
     bool missing_ = false;   // said once until the inbox is back
     bool lookSoon_ = false;
     std::unordered_map<std::wstring, Sighting> seen_;  // by the path below the inbox, as fs::NameKey
