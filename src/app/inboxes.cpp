@@ -36,9 +36,15 @@ void Inboxes::Inbox::Run() {
         const ULONGLONG looked = GetTickCount64();
         pipeline.Tick();
         if (source.Missing()) watch.Close();
-        if (watch.Wait(source.LookSoon() ? kSoonMs : kRescanMs) == win::FolderWatch::Woken::Notice) {
+        const bool soon = source.LookSoon();
+        const win::FolderWatch::Woken woken = watch.Wait(soon ? kSoonMs : kRescanMs);
+        if (woken == win::FolderWatch::Woken::Notice) {
             const ULONGLONG since = GetTickCount64() - looked;
             if (since < kLookGapMs) (void)watch.Pause(static_cast<unsigned>(kLookGapMs - since));
+        } else if (woken == win::FolderWatch::Woken::Timeout && !soon) {
+            // A folder removed and made again keeps the old one's notices,
+            // which never come: the rescan watches it anew.
+            watch.Close();
         }
     }
 }
