@@ -41,14 +41,17 @@ if(WEMLOX_BENCH)
 endif()
 
 # What crosses threads, again under ThreadSanitizer (it cannot share a build
-# with AddressSanitizer): the card thread's queue, mailbox and cancel gate.
+# with AddressSanitizer): the card thread's queue, mailbox and cancel gate,
+# and cards transferring side by side.
 if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   add_executable(wemlox_tsan_tests ${CMAKE_SOURCE_DIR}/tests/unit/card_worker_test.cpp
-                                   ${CMAKE_SOURCE_DIR}/src/model/card_worker.cpp)
+                                   ${CMAKE_SOURCE_DIR}/tests/unit/transfer_pipeline_test.cpp
+                                   ${WEMLOX_LOGIC_SOURCES})
   target_include_directories(wemlox_tsan_tests PRIVATE ${CMAKE_SOURCE_DIR}/src)
   target_link_libraries(wemlox_tsan_tests PRIVATE GTest::gtest_main Threads::Threads)
   set_property(TARGET wemlox_tsan_tests PROPERTY COMPILE_OPTIONS -O1 -g -fsanitize=thread -Wall -Wextra)
   set_property(TARGET wemlox_tsan_tests PROPERTY LINK_OPTIONS -fsanitize=thread)
   add_test(NAME tsan COMMAND wemlox_tsan_tests)
-  set_tests_properties(tsan PROPERTIES ENVIRONMENT "TSAN_OPTIONS=halt_on_error=1")
+  set_tests_properties(tsan PROPERTIES ENVIRONMENT
+                      "TSAN_OPTIONS=halt_on_error=1 suppressions=${CMAKE_SOURCE_DIR}/tests/unit/tsan.supp")
 endif()

@@ -26,7 +26,7 @@ App::App()
       cards_(bar_, card_, settings_, *this),
       backup_(cards_.Events()),
       transfers_(card_, cards_, backup_),
-      views_(card_, cards_, link_, transfers_, bar_),
+      views_(card_, cards_, link_, bar_),
       viewer_(bar_, settings_, facts_.viewerPath),
       tree_(bar_, settings_, card_, cards_, transfers_, views_, viewer_, facts_.identitiesSince),
       buttons_(bar_, settings_, cards_, transfers_, views_, tree_, viewer_, [this] { quit_ = true; }) {}
@@ -117,7 +117,7 @@ void App::StartCardAccess() {
         return;
     }
     card_.Begin(settings_, facts_.settingsFile, facts_.settingsFolder + L"Cards", facts_.startedAt);
-    facts_.identitiesSince = card_.Pictures.IdentitiesSince();
+    facts_.identitiesSince = card_.Ledger().IdentitiesSince();
     bar_.ShowInfo(L"TFA Search in " + str::FromInt(settings_.CheckNewFilesSec) + L" sec");
     bar_.SetLamp(model::ids::kCardButton, model::Lamp::Yellow, model::LampAt::Bottom);
     cards_.Start();
@@ -132,8 +132,8 @@ void App::StartCardAccess() {
 bool App::StopCardAccess() {
     if (!facts_.cardAccess) return true;
     if (!cards_.Stop()) return false;  // the thread keeps the session until the process ends
-    (void)card_.Pictures.SaveRecord();
-    settings_.UrlLastConnect = card_.UrlLastConnect;
+    (void)card_.Ledger().SaveRecord();
+    settings_.UrlLastConnect = card_.UrlLastConnect();
     net_.Close();
     return true;
 }

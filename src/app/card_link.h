@@ -1,5 +1,6 @@
-// The card session's port to the world: the network through WinInet and the
-// ICMP echo, and what the session reports, as events for the bar. Card thread.
+// The card session's port to the world: the network through WinInet, the
+// ICMP echo and libcurl's background download, and what the session
+// reports, as events for the bar. Card thread.
 #pragma once
 
 #include "app/card_events.h"
@@ -24,6 +25,10 @@ public:
     void WalkListed(size_t listed, size_t known) override {
         if (walk_) walk_->Update(static_cast<int64_t>(listed), static_cast<int64_t>(known));
     }
+    // The background download, with button 6's busy face and, for a file of
+    // a listed size, its progress; cancelled by button 6 or the program's end.
+    model::Fetched Fetch(const std::wstring& url, const std::wstring& path, uint64_t size, uint64_t limit,
+                         const std::wstring& name) override;
 
     // The walk running now reports its progress here (nullptr when none runs).
     void FollowWalk(ProgressReport* walk) { walk_ = walk; }

@@ -31,8 +31,7 @@ CardThread::CardThread(ui::Bar& bar, model::Session& session, const model::Setti
 std::function<void()> CardThread::WithSettings(std::function<void()> job) {
     return [&session = session_, settings = settings_, journal = bar_.VisibleView() == ui::InfoView::Journal,
             job = std::move(job)] {
-        session.AdoptSettings(settings);
-        session.JournalShown = journal;
+        session.AdoptSettings(settings, journal);
         job();
     };
 }
@@ -40,7 +39,7 @@ std::function<void()> CardThread::WithSettings(std::function<void()> job) {
 void CardThread::Start() {
     worker_.Start();
     // From now on the card thread writes the session.
-    worker_.Post([&session = session_] { session.Writer.Bind(); });
+    worker_.Post([&session = session_] { session.BindWriter(); });
     started_ = true;
 }
 
@@ -48,7 +47,7 @@ bool CardThread::Stop() {
     worker_.Downloads().CancelRunning();
     bool ended = worker_.Stop(kStopWait);
     mailbox_.Discard();
-    if (ended) session_.Writer.Bind();
+    if (ended) session_.BindWriter();
     return ended;
 }
 

@@ -40,8 +40,8 @@ bool CardViews::WalkCard() {
         return false;
     }
     // Folders need a root above them; without an answer it keeps the bar's name.
-    events.WalkStarted(card_.AskSsid() ? card_.CardSsid + L" (" + card_.UrlLastConnect + L")"
-                                       : card_.Config.OccurenceName);
+    events.WalkStarted(card_.AskSsid() ? card_.CardSsid() + L" (" + card_.UrlLastConnect() + L")"
+                                       : card_.Config().OccurenceName);
     {
         BusyFaceScope busy(events);
         ProgressReport progress(events, model::WorkProgress::Kind::Walk);
@@ -49,15 +49,15 @@ bool CardViews::WalkCard() {
         card_.WalkCard(L"/");
         link_.FollowWalk(nullptr);
     }
-    model::CardLists& lists = card_.Lists;
-    model::SortForTree(lists.CardDirectories, lists.CardFiles);
+    const model::CardLists& lists = card_.Lists();
     auto walk = std::make_shared<ui::Walk>();
     walk->lists.CardRecords = lists.CardRecords;
     walk->lists.CardDirectories = lists.CardDirectories;
     walk->lists.CardFiles = lists.CardFiles;
-    walk->stored.reserve(lists.CardFiles.size());
-    for (const model::CardFileEntry& f : lists.CardFiles)
-        walk->stored.push_back(fs::IsNonEmptyFile(model::StoreFile(card_.Config, model::Store::Storage, f.Name)));
+    model::SortForTree(walk->lists.CardDirectories, walk->lists.CardFiles);
+    walk->stored.reserve(walk->lists.CardFiles.size());
+    for (const model::CardFileEntry& f : walk->lists.CardFiles)
+        walk->stored.push_back(fs::IsNonEmptyFile(model::StoreFile(card_.Config(), model::Store::Storage, f.Name)));
     events.WalkEnded(std::move(walk));
     return true;
 }
@@ -75,7 +75,7 @@ void CardViews::WalkEnded(const std::shared_ptr<ui::Walk>& walk) {
 
 bool CardViews::FetchThumbnail(const ui::ThumbRequest& w) {
     if (!model::HasCardThumbnail(w.id.name)) return false;
-    const model::Settings& s = card_.Config;
+    const model::Settings& s = card_.Config();
     const std::wstring cacheFile = model::StoreFile(s, model::Store::ThumbnailCache, w.id.name);
     const std::optional<int64_t> taken = model::CardTime(w.id);
     if (!ThumbCached(cacheFile, taken)) {
@@ -83,7 +83,7 @@ bool CardViews::FetchThumbnail(const ui::ThumbRequest& w) {
         std::wstring tmp = model::DownloadFile(s), why;
         // The cache's folder waits for its drive if that was not there at the start.
         if (model::EnsureFolder(s.ThumbnailPath) &&
-            transfers_.Download(w.id.name, L"/thumbnail.cgi?/" + w.id.folder, {w.rawDirectory, w.rawName, 0}) &&
+            card_.Download(w.id.name, L"/thumbnail.cgi?/" + w.id.folder, {w.rawDirectory, w.rawName, 0}, tmp) &&
             model::PlaceFile(tmp, cacheFile, taken, true, why))
             thread_.Events().Journal(L"Transfer: " + cacheFile);
         (void)fs::DeleteFileAt(tmp);
@@ -103,7 +103,7 @@ void CardViews::FetchThumbnails(uint32_t generation, const std::vector<ui::Thumb
         f->generation = generation;
         f->index = w.index;
         f->key = w.id.Key();
-        f->picture = win::LoadJpeg(model::StoreFile(card_.Config, model::Store::ThumbnailCache, w.id.name));
+        f->picture = win::LoadJpeg(model::StoreFile(card_.Config(), model::Store::ThumbnailCache, w.id.name));
         if (f->picture) events.ThumbnailFetched(std::move(f));  // else the default picture stays
     }
 }

@@ -10,7 +10,6 @@
 #include "app/card_events.h"
 #include "app/card_link.h"
 #include "app/card_thread.h"
-#include "app/transfers.h"
 #include "model/card_session.h"
 #include "ui/bar.h"
 
@@ -18,8 +17,8 @@ namespace app {
 
 class CardViews {
 public:
-    CardViews(model::Session& card, CardThread& thread, CardLink& link, Transfers& transfers, ui::Bar& bar)
-        : card_(card), thread_(thread), link_(link), transfers_(transfers), bar_(bar) {}
+    CardViews(model::Session& card, CardThread& thread, CardLink& link, ui::Bar& bar)
+        : card_(card), thread_(thread), link_(link), bar_(bar) {}
 
     // Interface thread: has the card walked and the tree rebuilt (once while
     // a request is under way).
@@ -43,7 +42,6 @@ private:
     model::Session& card_;
     CardThread& thread_;
     CardLink& link_;
-    Transfers& transfers_;
     ui::Bar& bar_;
     bool treeRequested_ = false;  // interface thread: a walk is queued or running
     bool treeAgain_ = false;      // interface thread: asked for again while it ran

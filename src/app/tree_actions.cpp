@@ -43,10 +43,10 @@ void TreeActions::UseAsCameraFolder(const ui::CardTree::Selection& sel, bool fol
     }
     thread_.RunWithBusyFace([this, folder] {
         if (folder) {
-            card_.PathChanged = true;
+            card_.CameraFolderChosen();
             views_.WalkCard();
         }
-        card_.TransferCandidateCount = card_.ListCameraFolder();
+        (void)card_.ListCameraFolder();
     });
 }
 
@@ -58,7 +58,7 @@ void TreeActions::OnMenu(int menuId) {
     case model::ids::kMenuTransfer:
         if (const model::CardFileRecord* r = RecordAt(static_cast<int32_t>(sel.data)); r && r->Size > 0)
             thread_.RunWithBusyFace([this, f = FileOf(*r)] {
-                bool arrived = transfers_.FetchToFolder(f, card_.Config.StoragePath, true);
+                bool arrived = transfers_.FetchToFolder(f, card_.Config().StoragePath, true);
                 thread_.Events().SingleTransferEnded(f, SingleTransfer::FromTree, arrived);
             });
         break;
@@ -76,7 +76,7 @@ void TreeActions::OnMenu(int menuId) {
         // The root itself, not an empty selection.
         if (root && sel.item)
             thread_.RunWithBusyFace([this] {
-                thread_.Events().CardNamed(card_.AskSsid() ? std::optional(card_.CardSsid) : std::nullopt);
+                thread_.Events().CardNamed(card_.AskSsid() ? std::optional(card_.CardSsid()) : std::nullopt);
             });
         break;
     case model::ids::kMenuRefresh: views_.RequestTree(); break;
@@ -103,7 +103,7 @@ void TreeActions::Act(FileCommand command, int32_t index) {
             return;
         }
         thread_.RunWithBusyFace([this, f = FileOf(*r)] {
-            bool arrived = transfers_.FetchToFolder(f, card_.Config.StoragePath, true);
+            bool arrived = transfers_.FetchToFolder(f, card_.Config().StoragePath, true);
             thread_.Events().SingleTransferEnded(f, SingleTransfer::FromTree, arrived);
         });
         return;
@@ -185,7 +185,7 @@ bool TreeActions::TransferPicked() {
     thread_.RunWithBusyFace([this, picked = std::move(picked)] {
         for (const CardFile& f : picked) {
             if (thread_.Worker().StopRequested()) return;
-            bool arrived = transfers_.FetchToFolder(f, card_.Config.StoragePath, false);
+            bool arrived = transfers_.FetchToFolder(f, card_.Config().StoragePath, false);
             thread_.Events().SingleTransferEnded(f, SingleTransfer::Picked, arrived);
         }
     });

@@ -19,6 +19,7 @@
 #include "model/info_logic.h"
 #include "model/card_text.h"
 #include "model/picture_ledger.h"
+#include "model/source_port.h"
 #include "model/writer_thread.h"
 
 namespace model {
@@ -36,6 +37,9 @@ inline constexpr int64_t kCidRetryNs = int64_t{30} * 1000000000;
 // A card that answered all along is still asked who it is this often:
 // another card put in while no request was on its way leaves no silence.
 inline constexpr int64_t kAskWhoEveryNs = int64_t{15} * 1000000000;
+// Files fetched without a listed size (thumbnails) are small; a card that
+// sends more is not believed.
+inline constexpr uint64_t kUnlistedFetchLimit = uint64_t{16} << 20;
 // An update poll answered this late went through a silence: the card was
 // asleep, or out while another was put in.
 inline constexpr int64_t kLateAnswerNs = int64_t{1} * 1000000000;
@@ -56,6 +60,21 @@ struct CardAnswer {
     bool Whole() const { return success && !cut && !broken; }
 };
 
+// How the card spells a file and what it listed for it: the listing's bytes
+// of its folder and name (the request must use the card's own spelling,
+// whatever the program made of it) and its size (0: not listed).
+struct CardSpelling {
+    std::string directory, name;
+    uint64_t size = 0;
+};
+
+// How a fetch of a card file into a local file ended.
+struct Fetched {
+    bool arrived = false;    // whole: as long as the card listed it
+    bool cancelled = false;  // stopped by the user or the program's end
+    std::string why;         // the reason of a failure, for the journal
+};
+
 // Everything the card operations need from outside.
 class CardPort {
 public:
@@ -73,15 +92,14 @@ public:
     virtual void CameraFolderFollowed(const std::wstring& path) = 0;
     // A walk of the card has listed `listed` of the `known` folders so far.
     virtual void WalkListed(size_t listed, size_t known) { (void)listed, (void)known; }
+    // Fetches `url` into the file at `path`: `size` bytes when the card
+    // listed a size (another length fails), at most `limit` bytes anyway.
+    // `name` is what progress shows. Waits for the end, a cancel or the
+    // program's end.
+    virtual Fetched Fetch(const std::wstring& url, const std::wstring& path, uint64_t size, uint64_t limit,
+                          const std::wstring& name) = 0;
     // The file system's clock (tests set their own).
     virtual int64_t Now() { return fs::Now(); }
-};
-
-// One picture for one store folder, in the order the transfer takes them.
-struct TransferStep {
-    CardFileRecord picture;  // its Directory is the card folder
-    Store folder = Store::LoRes;
-    bool show = false;  // handed to the viewer once stored
 };
 
 struct AddressSweep;
@@ -91,65 +109,38 @@ struct AddressSweep;
 // "1" Changed), or an answer that is neither.
 enum class CardChange : uint8_t { None, Found, Other, Unchanged, Changed };
 
-// The card session, with the card operations (requests, update poll,
-// discovery, listings). It belongs to the card thread and reads the settings
-// from Config, the interface's settings as they were when the running card
-// work was handed over, never the interface's own.
-class Session {
+// The card session: one card, its address, identity, listings, ledger and
+// record, with the card operations (requests, update poll, discovery,
+// listings). It belongs to the card thread and reads the settings from
+// Config(), the interface's settings as they were when the running card
+// work was handed over, never the interface's own. Its state changes only
+// through its methods; a second card is a second Session on a port of its own.
+class Session final : public SourcePort {
 public:
     explicit Session(CardPort& port);
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    // Who writes the session and its ledger: the card thread while it runs
-    // (it binds itself), the interface thread before and after.
-    WriterThread Writer;
-
-    Settings Config;
-    std::wstring SettingsFile;    // [TFA] Url is read from it again before a sweep
-    bool JournalShown = false;    // the journal was visible when the work was handed over
-    std::wstring UrlLastConnect;  // last good address; the interface's copy follows it
-    CardChange UpdateFlag = CardChange::None;  // what the last poll said
-    int32_t TransferCandidateCount = 0;
-    bool CardConnected = false;   // a camera-folder listing succeeded in this run
-    std::wstring CardHost;   // address probed, after success the card's address
-    std::wstring UpdateUrl;  // "http://" + CardHost + "/command.cgi?op=102" once accepted
-    std::wstring CardSsid;   // last op=104 answer
-    CardLists Lists;
-    PictureLedger Pictures;
-    bool PathChanged = false;  // set when the tree menu stores a new [TFA] Path
-    // The card reports a change only once. A "1" read by a transfer or a tree
-    // build is kept here until the camera folder is listed again, so a shot
-    // made meanwhile is not missed on the next tick.
-    bool ChangeNotListed = false;
-    std::set<std::wstring> SaidOnce;  // journal texts already written this run, at most kMaxRemarks
-    // A camera folder followed by the card thread (FollowNewFolders): the
-    // interface's settings name the old one until its copy of Path follows.
-    std::wstring FollowedFrom, FollowedTo;
-    // The camera folders left behind while they still held pictures to
-    // fetch (the last shots, a failed download), and those pictures, with
-    // their folder in Directory: they are fetched after the camera folder's.
-    std::vector<std::wstring> PreviousPaths;
-    std::vector<CardFileRecord> Leftovers;
-    bool Listed = false;  // the last camera-folder request gave a listing
-    int64_t LastAnswer = 0;  // when the card last answered (file-system time)
-    // The camera's next folder, when FollowNewFolders is No: its pictures
-    // are not transferred, and button 6's lamp says so.
-    std::wstring UnfollowedFolder;
-
-    CardPort& Port() { return *port_; }
+    // The calling thread writes the session from now on: the card thread
+    // when it starts, the interface thread again once it has ended.
+    void BindWriter() { writer_.Bind(); }
 
     // Start of a run with card access: the first search starts from [TFA]
-    // Url and tries [TFA] UrlLastConnect first. The cards' records live in
-    // `recordFolder`; `runStart` is when the program started.
+    // Url and tries [TFA] UrlLastConnect first; a sweep reads [TFA] Url from
+    // `settingsFile` again. The cards' records live in `recordFolder`;
+    // `runStart` is when the program started.
     void Begin(const Settings& settings, const std::wstring& settingsFile, const std::wstring& recordFolder,
                int64_t runStart);
     // The settings handed over with card work become Config, except that a
     // camera folder the card thread followed stays followed until the
     // interface's settings have caught up (or name yet another folder). A new
     // [TFA] Url has the card looked for there; a new camera folder counts as
-    // one the user chose.
-    void AdoptSettings(const Settings& settings);
+    // one the user chose. `journalShown`: the journal was visible then (a
+    // range is swept only while it is).
+    void AdoptSettings(const Settings& settings, bool journalShown = true);
+    // The user chose the camera folder (the tree's menu): its next listing
+    // decides anew what was there before.
+    void CameraFolderChosen();
     // Writes a journal line the first time the text comes up in this run, so
     // a polled listing does not repeat its remarks on every tick; past
     // kMaxRemarks one line says that the rest go unsaid.
@@ -193,14 +184,53 @@ public:
     // TransferOnlyAddedFiles are applied. Returns how many of the listed
     // pictures the transfer leaves alone (barred, or stored already).
     int32_t NoTransferList();
-    // The pictures to fetch now, camera folder first, then those left in a
-    // folder the camera moved on from; with LoResFirst in "Both" every JPEG
-    // before any raw file. `automatic`: TransferModeAuto, else
-    // TransferModeMan. A picture still listed with 0 bytes is left for the
-    // next listing.
-    std::vector<TransferStep> TransferSteps(bool automatic);
+    // Fetches a card file of `cardDir` (a CGI part such as
+    // "/thumbnail.cgi?" kept as it is) into `path`, with button 1's lamps;
+    // true when it arrived complete: as long as the card listed it, and
+    // never longer than that (a file fetched without a listed size has a
+    // generous bound instead). A failure is journalled, and listed again on
+    // the next tick unless it was cancelled.
+    bool Download(const std::wstring& name, const std::wstring& cardDir, const CardSpelling& as,
+                  const std::wstring& path);
+
+    // What the card thread knows of the card, read by the card thread (and
+    // by the interface thread before Start and after Stop).
+    const Settings& Config() const override { return config_; }
+    bool JournalShown() const { return journalShown_; }
+    const std::wstring& UrlLastConnect() const { return urlLastConnect_; }
+    const std::wstring& CardHost() const { return cardHost_; }
+    const std::wstring& UpdateUrl() const { return updateUrl_; }
+    const std::wstring& CardSsid() const { return cardSsid_; }
+    bool CardConnected() const { return connected_; }
+    int64_t LastAnswer() const { return lastAnswer_; }
+    CardChange UpdateFlag() const { return updateFlag_; }
+    bool ChangeNotListed() const { return changeNotListed_; }
+    bool PathChanged() const { return pathChanged_; }
+    int32_t TransferCandidateCount() const { return candidateCount_; }
+    const CardLists& Lists() const { return lists_; }
+    const std::vector<std::wstring>& PreviousPaths() const { return previousPaths_; }
+    const std::vector<CardFileRecord>& Leftovers() const { return leftovers_; }
+    size_t RemarksSaid() const { return saidOnce_.size(); }
+    const PictureLedger& Ledger() const { return pictures_; }
+
+    // SourcePort: the card as a source of the transfer of new pictures.
+    std::wstring WhoIs() const override { return pictures_.Record().CardId(); }
+    bool Look(bool changeRead) override { return Poll(changeRead); }
+    bool QuickLook() override { return QuickPoll(); }
+    // The camera folder's pictures, then those left in a folder the camera
+    // moved on from.
+    std::vector<const CardFileRecord*> Listed() const override;
+    bool StillThere() override { return CheckUpdate() != CardChange::None; }
+    bool FetchInto(const CardFileRecord& picture, const std::wstring& path) override;
+    std::wstring PartFile() const override { return DownloadFile(config_); }
+    PictureLedger& Ledger() override;
+    void ListAgain() override;
+    void StepEnded() override;
 
 private:
+    // Tests seed a listing that no answer of a card leads to.
+    friend struct SessionTestAccess;
+
     bool RequestSsid(const std::wstring& host);
     bool TakeSsid(const std::string& answer);
     bool AnswersAsCard(const std::wstring& host);
@@ -221,11 +251,30 @@ private:
     bool SearchAgainWhileSilent();
     void LookForNextFolder();
 
-    // A camera folder the user chose may well have later folders beside it
-    // already: those are not the camera moving on.
-    bool nextFolderToNote_ = false;
-    bool nextFolderLooked_ = false;  // once per run at least
-    std::wstring folderAlreadyNext_;
+    CardPort* port_;
+    // Who writes everything below: the card thread while it runs (it binds
+    // itself), the interface thread before and after. Debug builds stop at a
+    // write from another thread.
+    WriterThread writer_;
+
+    // Set by Begin on the interface thread before the card thread starts.
+    std::wstring settingsFile_;  // [TFA] Url is read from it again before a sweep
+
+    // Handed over with each piece of card work (card thread, AdoptSettings).
+    Settings config_;
+    bool journalShown_ = false;  // the journal was visible when the work was handed over
+    bool pathChanged_ = false;   // the user chose a new [TFA] Path
+    // A camera folder followed by the card thread (FollowNewFolders): the
+    // interface's settings name the old one until its copy of Path follows.
+    std::wstring followedFrom_, followedTo_;
+
+    // The card's address and identity (card thread).
+    std::wstring urlLastConnect_;  // last good address; the interface's copy follows it
+    std::wstring cardHost_;   // address probed, after success the card's address
+    std::wstring updateUrl_;  // "http://" + cardHost_ + "/command.cgi?op=102" once accepted
+    std::wstring cardSsid_;   // last op=104 answer
+    bool connected_ = false;  // a camera-folder listing succeeded in this run
+    int64_t lastAnswer_ = 0;  // when the card last answered (file-system time)
     int64_t nextSilentSearch_ = 0;  // when a silent card is looked for again
     int64_t silentSearchPause_ = kSilentBeforeSearchNs;
     // The card's CID and the address it answered it at; while a CID request
@@ -235,12 +284,35 @@ private:
     bool cidAsked_ = false;
     int64_t nextCidTry_ = 0;
     int64_t askedWho_ = 0;  // when the card was last asked who it is
-    bool remarksCut_ = false;  // said that further remarks go unsaid
     // The card gave no answer since it last said who it is.
     bool silenced_ = false;
     std::wstring cardSaid_;  // the card the journal last named
 
-    CardPort* port_;
+    // The update flag, the listings and what is new (card thread).
+    CardChange updateFlag_ = CardChange::None;  // what the last poll said
+    // The card reports a change only once. A "1" read by a transfer or a tree
+    // build is kept here until the camera folder is listed again, so a shot
+    // made meanwhile is not missed on the next tick.
+    bool changeNotListed_ = false;
+    bool listed_ = false;  // the last camera-folder request gave a listing
+    int32_t candidateCount_ = 0;
+    CardLists lists_;
+    // The camera folders left behind while they still held pictures to
+    // fetch (the last shots, a failed download), and those pictures, with
+    // their folder in Directory: they are fetched after the camera folder's.
+    std::vector<std::wstring> previousPaths_;
+    std::vector<CardFileRecord> leftovers_;
+    // The camera's next folder, when FollowNewFolders is No: its pictures
+    // are not transferred, and button 6's lamp says so.
+    std::wstring unfollowedFolder_;
+    // A camera folder the user chose may well have later folders beside it
+    // already: those are not the camera moving on.
+    bool nextFolderToNote_ = false;
+    bool nextFolderLooked_ = false;  // once per run at least
+    std::wstring folderAlreadyNext_;
+    std::set<std::wstring> saidOnce_;  // journal texts already written this run, at most kMaxRemarks
+    bool remarksCut_ = false;  // said that further remarks go unsaid
+    PictureLedger pictures_;   // the transfer's rules and the card's record
 };
 
 }  // namespace model

@@ -61,6 +61,26 @@ std::wstring UrlPathFromBytes(std::string_view bytes) {
 
 std::wstring UrlPath(std::wstring_view path) { return UrlPathFromBytes(str::ToUtf8(path)); }
 
+std::wstring CardFileUrl(const std::wstring& host, const std::wstring& cardDir, const std::wstring& name,
+                         const std::string& rawDirectory, const std::string& rawName) {
+    std::wstring dir = cardDir;
+    if (!str::StartsWith(dir, L"/")) dir = L"/" + dir;
+    if (!str::EndsWith(dir, L"/")) dir += L"/";
+    size_t query = dir.find(L'?');
+    std::wstring cgi = query == std::wstring::npos ? L"" : dir.substr(0, query + 1);
+    std::wstring folder = UrlPath(query == std::wstring::npos ? dir : dir.substr(query + 1));
+    if (!rawDirectory.empty()) {
+        // The thumbnail request has its own "/" before the folder's.
+        std::string bytes = cgi.empty() ? "" : "/";
+        if (rawDirectory[0] != '/') bytes += '/';
+        bytes += rawDirectory;
+        bytes += '/';
+        folder = UrlPathFromBytes(bytes);
+    }
+    std::wstring file = rawName.empty() ? UrlPath(name) : UrlPathFromBytes(rawName);
+    return L"http://" + host + cgi + folder + file;
+}
+
 bool IsSafeLocalName(std::wstring_view name) {
     if (name.empty() || name.size() > 255) return false;
     if (name == L"." || name == L"..") return false;

@@ -16,6 +16,12 @@ std::string PercentEncode(std::string_view bytes);
 std::wstring UrlPathFromBytes(std::string_view bytes);
 // The same for a path held as program text (sent as UTF-8).
 std::wstring UrlPath(std::wstring_view path);
+// The request for a file of the card at `host` in `cardDir`. A CGI part
+// ("/thumbnail.cgi?") is kept as it is; the folder and file names are
+// percent-encoded, in the card's own spelling (`rawDirectory`, `rawName`)
+// when it is known.
+std::wstring CardFileUrl(const std::wstring& host, const std::wstring& cardDir, const std::wstring& name,
+                         const std::string& rawDirectory, const std::string& rawName);
 
 // True when the card's name can be used as a file name inside a local folder
 // without reaching anything else: not empty, no separator, drive or stream

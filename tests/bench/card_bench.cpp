@@ -16,6 +16,7 @@
 #include "base/str.h"
 #include "model/card_list.h"
 #include "model/card_session.h"
+#include "model/transfer_pipeline.h"
 #include "model/tree_order.h"
 
 namespace {
@@ -111,6 +112,9 @@ public:
     void Lamp(int, model::Lamp, model::LampAt) override {}
     void CardFound(const std::wstring&) override {}
     void CameraFolderFollowed(const std::wstring&) override {}
+    model::Fetched Fetch(const std::wstring&, const std::wstring&, uint64_t, uint64_t, const std::wstring&) override {
+        return {};
+    }
 };
 
 // The camera folder as the card lists it: 999 files, every other one stored.
@@ -131,12 +135,13 @@ std::string CameraListing() {
 void TransferRulesTick100000Pictures(benchmark::State& state) {
     QuietPort port;
     model::Session session(port);
-    session.Config.SourcePath = BigStore::Path();
-    session.Config.Path = L"DCIM/101_PANA";
-    session.Config.TransferHiRes = L".rw2";
-    session.Config.TransferLoRes = L".jpg";
-    session.Config.TransferModeAuto = L"both";
-    session.Config.TransferOnlyAddedFiles = true;
+    model::Settings config;
+    config.SourcePath = BigStore::Path();
+    config.Path = L"DCIM/101_PANA";
+    config.TransferHiRes = L".rw2";
+    config.TransferLoRes = L".jpg";
+    config.TransferModeAuto = L"both";
+    config.TransferOnlyAddedFiles = true;
     const std::wstring records = BigStore::Path() + L"\\records";
     // Store folders an hour old: their time stamps are trusted, as on every
     // tick but the few right after a picture was stored.
@@ -162,16 +167,16 @@ void TransferRulesTick100000Pictures(benchmark::State& state) {
         }
         (void)record.Save();
     }
-    session.Begin(session.Config, L"", records, fs::Now());
-    session.Pictures.CardIdentified(L"cid-bench");
+    session.Begin(config, L"", records, fs::Now());
+    session.Ledger().CardIdentified(L"cid-bench");
     const std::string listing = CameraListing();
     session.TakeCameraListing(listing);  // the first listing: the snapshot
     for (auto _ : state) {
         session.TakeCameraListing(listing);
-        benchmark::DoNotOptimize(session.TransferSteps(true));
+        benchmark::DoNotOptimize(model::TransferSteps(session, true));
     }
-    state.counters["stored"] = static_cast<double>(session.Pictures.Index().Size());
-    state.counters["held"] = static_cast<double>(session.Pictures.Record().HeldCount());
+    state.counters["stored"] = static_cast<double>(session.Ledger().Index().Size());
+    state.counters["held"] = static_cast<double>(session.Ledger().Record().HeldCount());
 }
 BENCHMARK(TransferRulesTick100000Pictures)->Unit(benchmark::kMillisecond);
 

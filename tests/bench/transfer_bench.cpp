@@ -58,16 +58,18 @@ int wmain() {
     if (!sim.Running()) return 1;
     win::InitDownloads();
     TestCard program;
-    program.session.CardHost = kAddress;
-    program.session.Config.TmpPath = tmp;
-    const std::wstring file = model::DownloadFile(program.session.Config);
+    model::Settings settings = program.session.Config();
+    settings.Url = kAddress;  // where the card is looked for, and asked
+    settings.TmpPath = tmp;
+    program.session.AdoptSettings(settings);
+    const std::wstring file = model::DownloadFile(program.session.Config());
     const std::string url = "http://" + str::ToUtf8(kAddress) + "/DCIM/BIG.JPG";
 
     std::vector<double> transFile, plain;
     bool ok = true;
     for (int i = 0; i < 11; i++) {
         transFile.push_back(
-            Milliseconds([&] { return program.transfers.Download(L"BIG.JPG", L"/DCIM", {{}, {}, kFileBytes}); }, ok));
+            Milliseconds([&] { return program.session.Download(L"BIG.JPG", L"/DCIM", {{}, {}, kFileBytes}, file); }, ok));
         (void)fs::DeleteFileAt(file);
         plain.push_back(Milliseconds([&] { return PlainCurl(url, file); }, ok));
         (void)fs::DeleteFileAt(file);

@@ -33,6 +33,9 @@ public:
     void Lamp(int, model::Lamp, model::LampAt) override {}
     void CardFound(const std::wstring&) override {}
     void CameraFolderFollowed(const std::wstring&) override {}
+    model::Fetched Fetch(const std::wstring&, const std::wstring&, uint64_t, uint64_t, const std::wstring&) override {
+        return {};
+    }
     int64_t Now() override { return now; }
 };
 

@@ -1,6 +1,6 @@
-// A card port for unit tests: answers from a table, hosts that answer the
-// echo request, and a record of every request, journal line and lamp, with a
-// card session of its own.
+// A card port for unit tests: answers and files from a table, hosts that
+// answer the echo request, and a record of every request, journal line and
+// lamp, with a card session of its own.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,14 +14,23 @@
 #include "model/card_session.h"
 #include "test_util.h"
 
+namespace model {
+
+struct SessionTestAccess {
+    static CardLists& Lists(Session& s) { return s.lists_; }
+};
+
+}  // namespace model
+
 namespace testutil {
 
 class FakeCardPort final : public model::CardPort {
 public:
     std::map<std::wstring, model::CardAnswer> answers;  // by URL; others cannot be opened
+    std::map<std::wstring, std::string> files;          // what a fetch of the URL brings
     std::set<std::wstring> pingable;
 
-    std::vector<std::wstring> requests, pings, journal, lamps, found, followed;
+    std::vector<std::wstring> requests, pings, journal, lamps, found, followed, fetches;
 
     // A scratch picture store and a folder for the cards' records.
     TempDir store, records;
@@ -29,39 +38,58 @@ public:
     int64_t now = 0;
     int64_t answerNs = 0;  // how long each request takes while `now` is set
 
-    FakeCardPort() {
-        session.Config.PingTimeoutMs = 100;
-        session.Config.SourcePath = store.path();
-        session.JournalShown = true;
-    }
+    // The settings the session is handed by Begin and Configure.
+    model::Settings config;
+    std::wstring settingsFile;
 
     // The card session under test, with this port.
     model::Session session{*this};
 
+    FakeCardPort() {
+        config.PingTimeoutMs = 100;
+        config.SourcePath = store.path();
+        Configure();
+    }
+
+    // Hands the session `config` as card work hands it the settings.
+    void Configure(bool journalShown = true) { session.AdoptSettings(config, journalShown); }
+
     // The camera: the card at 127.0.0.5 (no address from before), the camera
     // folder DCIM/101_PANA with JPEGs and raw files of this extension.
     void ConfigureCamera(const std::wstring& raw) {
-        session.Config.Url = L"127.0.0.5";
-        session.Config.UrlLastConnect = L"";
-        session.Config.Path = L"DCIM/101_PANA";
-        session.Config.TransferHiRes = raw;
-        session.Config.TransferLoRes = L".jpg";
+        config.Url = L"127.0.0.5";
+        config.UrlLastConnect = L"";
+        config.Path = L"DCIM/101_PANA";
+        config.TransferHiRes = raw;
+        config.TransferLoRes = L".jpg";
     }
 
-    // Starts the session's run with its Config as it is, the records in
-    // the scratch folder.
+    // Starts the session's run with `config`, the records in the scratch
+    // folder.
     void Begin(int64_t runStart = 0) {
-        session.Begin(session.Config, session.SettingsFile, records.path(), runStart ? runStart : Now());
+        session.Begin(config, settingsFile, records.path(), runStart ? runStart : Now());
+        Configure();
+    }
+
+    // Starts the run with the card at `host` found, and forgets what that
+    // asked and said.
+    void Found(const std::wstring& host) {
+        Card(host);
+        config.Url = host;
+        config.UrlLastConnect = L"";
+        Begin();
+        EXPECT_TRUE(session.SearchUrl());
+        requests.clear(), pings.clear(), journal.clear(), lamps.clear(), found.clear();
     }
 
     // Stores `bytes` as the picture in a store folder, as a finished
     // download is stored; the path it got, empty when it was not stored.
     std::wstring StorePicture(const model::CardFileRecord& c, model::Store folder, std::string_view bytes) {
-        model::StorePlan plan = session.Pictures.Plan(c, folder, Now());
+        model::StorePlan plan = session.Ledger().Plan(c, folder, Now());
         if (plan.action != model::StorePlan::Action::Fetch) return L"";
         std::wstring downloaded = records / L"download.tmp";
         EXPECT_TRUE(fs::WriteFile(downloaded, bytes));
-        model::Placed placed = session.Pictures.Place(c, folder, plan, downloaded, Now());
+        model::Placed placed = session.Ledger().Place(c, folder, plan, downloaded, Now());
         return placed.ok ? placed.path : L"";
     }
 
@@ -96,7 +124,7 @@ public:
         return a;
     }
     bool Ping(const std::wstring& host, int timeoutMs) override {
-        EXPECT_EQ(timeoutMs, session.Config.PingTimeoutMs);
+        EXPECT_EQ(timeoutMs, session.Config().PingTimeoutMs);
         pings.push_back(host);
         return pingable.count(host) > 0;
     }
@@ -109,6 +137,15 @@ public:
     }
     void CardFound(const std::wstring& host) override { found.push_back(host); }
     void CameraFolderFollowed(const std::wstring& path) override { followed.push_back(path); }
+    // The file of `files` when it is as long as the card listed it.
+    model::Fetched Fetch(const std::wstring& url, const std::wstring& path, uint64_t size, uint64_t limit,
+                         const std::wstring&) override {
+        fetches.push_back(url);
+        auto it = files.find(url);
+        if (it == files.end()) return {false, false, "HTTP 404"};
+        if ((size && it->second.size() != size) || it->second.size() > limit) return {false, false, "cut short"};
+        return {fs::WriteFile(path, it->second), false, ""};
+    }
     int64_t Now() override { return now ? now : fs::Now(); }
 
 };

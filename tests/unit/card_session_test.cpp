@@ -30,15 +30,16 @@ std::vector<std::wstring> Hosts(int from, int to) {
 TEST(CardSession, AskSsidTakesOnlyANetworkName) {
     FakeCardPort port;
     model::Session& session = port.session;
-    session.CardHost = L"127.0.0.5";
+    port.config.Url = L"127.0.0.5";
+    port.Begin();
     // Only what can be a card's network name is one: a longer answer is
     // some other server's, not a card's name cut short.
     port.Answer(L"http://127.0.0.5/command.cgi?op=104", "flashair_e8e0b756a7fb_and_more_than_32_bytes");
     EXPECT_FALSE(session.AskSsid());
-    EXPECT_EQ(session.CardSsid, L"");
+    EXPECT_EQ(session.CardSsid(), L"");
     port.Answer(L"http://127.0.0.5/command.cgi?op=104", "flashair_e8e0b756a7fb");
     EXPECT_TRUE(session.AskSsid());
-    EXPECT_EQ(session.CardSsid, L"flashair_e8e0b756a7fb");
+    EXPECT_EQ(session.CardSsid(), L"flashair_e8e0b756a7fb");
 }
 
 TEST(CardSession, CameraFolderListing) {
@@ -65,13 +66,15 @@ TEST(CardSession, CameraFolderListing) {
     for (auto& c : cases) {
         FakeCardPort port;
         model::Session& session = port.session;
-        session.CardHost = L"127.0.0.5";
-        session.Config.Path = L"DCIM/101_PANA";
-        session.Config.TransferHiRes = L".rw2";
-        session.Config.TransferLoRes = L".jpg";
-        session.Config.TransferOnlyAddedFiles = true;
-        session.Lists.TransferCandidates.resize(1);
-        session.Lists.TransferCandidates[0].Name = L"old";
+        port.config.Url = L"127.0.0.5";
+        port.config.Path = L"DCIM/101_PANA";
+        port.config.TransferHiRes = L".rw2";
+        port.config.TransferLoRes = L".jpg";
+        port.config.TransferOnlyAddedFiles = true;
+        port.Begin();
+        port.requests.clear();
+        model::SessionTestAccess::Lists(session).TransferCandidates.resize(1);
+        model::SessionTestAccess::Lists(session).TransferCandidates[0].Name = L"old";
         if (c.answer == Answer::Error) port.Error(url);
         if (c.answer == Answer::ServerError) port.Error(url, 500);
         if (c.answer == Answer::Broken) {
@@ -79,18 +82,18 @@ TEST(CardSession, CameraFolderListing) {
             port.answers[url].broken = true;
         }
         if (c.answer == Answer::Empty) port.Answer(url, "");
-        session.ChangeNotListed = true;
+        session.ListAgain();
         if (c.answer == Answer::Pictures) port.Answer(url, kTwoPictures);
         EXPECT_EQ(session.ListCameraFolder(), c.result) << c.what;
         EXPECT_EQ(port.requests, std::vector<std::wstring>{url}) << c.what;
-        EXPECT_EQ(session.CardConnected, c.connected) << c.what;
+        EXPECT_EQ(session.CardConnected(), c.connected) << c.what;
         std::vector<std::wstring> names;
-        for (auto& r : session.Lists.TransferCandidates) names.push_back(r.Name);
+        for (auto& r : session.Lists().TransferCandidates) names.push_back(r.Name);
         EXPECT_EQ(names, c.candidates) << c.what;
-        EXPECT_EQ(session.Pictures.HasSnapshot(), c.connected) << c.what;
-        EXPECT_EQ(session.ChangeNotListed, !c.connected) << c.what;  // a failed listing is tried again
+        EXPECT_EQ(session.Ledger().HasSnapshot(), c.connected) << c.what;
+        EXPECT_EQ(session.ChangeNotListed(), !c.connected) << c.what;  // a failed listing is tried again
         if (c.connected) {
-            EXPECT_EQ(session.TransferCandidateCount, c.result) << c.what;
+            EXPECT_EQ(session.TransferCandidateCount(), c.result) << c.what;
         }
     }
 }
@@ -98,8 +101,9 @@ TEST(CardSession, CameraFolderListing) {
 TEST(CardSession, PathsGoIntoUrlsPercentEncoded) {
     FakeCardPort port;
     model::Session& session = port.session;
-    session.CardHost = L"127.0.0.5";
-    session.Config.Path = L"DCIM/\xC4 & 1";
+    port.config.Url = L"127.0.0.5";
+    port.config.Path = L"DCIM/\xC4 & 1";
+    port.Begin();
     session.ListCameraFolder();
     EXPECT_EQ(port.requests.back(), L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM/%C3%84%20%26%201");
 
@@ -112,7 +116,7 @@ TEST(CardSession, PathsGoIntoUrlsPercentEncoded) {
               (std::vector<std::wstring>{L"http://127.0.0.5/command.cgi?op=100&DIR=/",
                                          L"http://127.0.0.5/command.cgi?op=100&DIR=/%C3%84%20b",
                                          L"http://127.0.0.5/command.cgi?op=100&DIR=/%C4%23"}));
-    EXPECT_EQ(session.Lists.CardDirectories, (std::vector<std::wstring>{L"/\xC4 b", L"/\xC4#"}));
+    EXPECT_EQ(session.Lists().CardDirectories, (std::vector<std::wstring>{L"/\xC4 b", L"/\xC4#"}));
 }
 
 TEST(CardSession, CheckUpdate) {
@@ -134,7 +138,7 @@ TEST(CardSession, CheckUpdate) {
     for (auto& c : cases) {
         FakeCardPort port;
         model::Session& session = port.session;
-        if (c.accepted) session.UpdateUrl = L"http://127.0.0.5/command.cgi?op=102";
+        if (c.accepted) port.Found(L"127.0.0.5");
         if (c.answer) port.Answer(L"http://127.0.0.5/command.cgi?op=102", *c.answer);
         EXPECT_EQ(session.CheckUpdate(), c.result) << c.what;
         EXPECT_EQ(port.lamps, std::vector<std::wstring>{c.lamp}) << c.what;
@@ -145,16 +149,17 @@ TEST(CardSession, CheckUpdate) {
 TEST(CardSession, ErrorPagesAreNoAnswers) {
     FakeCardPort port;
     model::Session& session = port.session;
-    session.Config.Url = Host(5);
-    session.Config.UrlLastConnect = L"";
+    port.config.Url = Host(5);
+    port.config.UrlLastConnect = L"";
     port.Begin();
     port.pingable.insert(Host(5));  // a web server, but no card
     port.Error(L"http://127.0.0.5/command.cgi?op=104");
     EXPECT_FALSE(session.AskSsid());
     EXPECT_FALSE(session.SearchUrl());
     EXPECT_EQ(port.journal.back(), L"TFA Fail: 127.0.0.5");
-    session.UpdateUrl = L"http://127.0.0.5/command.cgi?op=102";
-    port.Error(session.UpdateUrl);
+    port.Card(Host(5));  // now a card, whose flag is an error page
+    ASSERT_TRUE(session.SearchUrl());
+    port.Error(session.UpdateUrl());
     EXPECT_EQ(session.CheckUpdate(), model::CardChange::None);
     EXPECT_EQ(port.lamps.back(), L"6rb");
 }
@@ -162,8 +167,8 @@ TEST(CardSession, ErrorPagesAreNoAnswers) {
 TEST(CardSession, SweepFindsTheCardAndRemembersIt) {
     FakeCardPort port;
     model::Session& session = port.session;
-    session.Config.Url = L"127.0.0.*";
-    session.Config.UrlLastConnect = L"";
+    port.config.Url = L"127.0.0.*";
+    port.config.UrlLastConnect = L"";
     port.Begin();
     port.Card(Host(57));
     EXPECT_EQ(session.SearchUrl(), 1);
@@ -172,11 +177,11 @@ TEST(CardSession, SweepFindsTheCardAndRemembersIt) {
     want.push_back(L"TFA Success: 127.0.0.57");
     want.push_back(L"Card: flashair_e8e0b756a7fb (127.0.0.57)");  // the card says who it is
     EXPECT_EQ(port.journal, want);
-    EXPECT_EQ(session.UrlLastConnect, Host(57));
+    EXPECT_EQ(session.UrlLastConnect(), Host(57));
     EXPECT_EQ(port.found, std::vector<std::wstring>{Host(57)});  // the interface learns it
-    EXPECT_EQ(session.CardHost, Host(57));
-    EXPECT_EQ(session.UpdateUrl, L"http://127.0.0.57/command.cgi?op=102");
-    EXPECT_EQ(session.CardSsid, L"flashair_e8e0b756a7fb");
+    EXPECT_EQ(session.CardHost(), Host(57));
+    EXPECT_EQ(session.UpdateUrl(), L"http://127.0.0.57/command.cgi?op=102");
+    EXPECT_EQ(session.CardSsid(), L"flashair_e8e0b756a7fb");
 
     // The next search tries the remembered address first.
     port.pings.clear();
@@ -186,17 +191,17 @@ TEST(CardSession, SweepFindsTheCardAndRemembersIt) {
     // The camera restarted and its card came back at .60: once it has been
     // silent for a while, the range is swept again, quietly, and the
     // journal says where the card is now.
-    session.CardConnected = true;
+    session.TakeCameraListing("");  // listed: connected
     port.pingable.erase(Host(57));
     port.Card(Host(60));
-    port.now = session.LastAnswer + 1;
+    port.now = session.LastAnswer() + 1;
     session.Poll();
-    EXPECT_EQ(session.CardHost, Host(57));  // not yet: a card sleeps often
+    EXPECT_EQ(session.CardHost(), Host(57));  // not yet: a card sleeps often
     port.journal.clear();
     port.now += model::kSilentBeforeSearchNs;
     session.Poll();
-    EXPECT_EQ(session.CardHost, Host(60));
-    EXPECT_EQ(session.UrlLastConnect, Host(60));
+    EXPECT_EQ(session.CardHost(), Host(60));
+    EXPECT_EQ(session.UrlLastConnect(), Host(60));
     EXPECT_EQ(port.journal.front(), L"TFA Success: 127.0.0.60");
     EXPECT_EQ(std::count(port.journal.begin(), port.journal.end(), L"TFA Checking: 127.0.0.58"), 0);
 }
@@ -229,12 +234,12 @@ TEST(CardSession, SearchOrderAndJournal) {
     for (auto& c : cases) {
         FakeCardPort port;
         model::Session& session = port.session;
-        session.Config.Url = c.url;
-        session.Config.UrlLastConnect = c.lastGood;
+        port.config.Url = c.url;
+        port.config.UrlLastConnect = c.lastGood;
         port.Begin();
         for (int n : c.cards) port.Card(Host(n));
         for (int n : c.echoOnly) port.pingable.insert(Host(n));
-        port.session.JournalShown = c.journalVisible;
+        port.Configure(c.journalVisible);
         EXPECT_EQ(session.SearchUrl(), c.result) << c.what;
         EXPECT_EQ(port.pings, c.pings) << c.what;
         auto at = port.journal.begin();
@@ -252,9 +257,9 @@ TEST(CardSession, SweepTakesTheUrlFromTheSettingsFileAsItIsNow) {
     testutil::TempDir dir;
     FakeCardPort port;
     model::Session& session = port.session;
-    session.SettingsFile = dir.Write(L"Wemlox.ini", "[TFA]\r\nUrl = 127.0.0.7-8\r\n");
-    session.Config.Url = L"127.0.0.1-2";
-    session.Config.UrlLastConnect = L"";
+    port.settingsFile = dir.Write(L"Wemlox.ini", "[TFA]\r\nUrl = 127.0.0.7-8\r\n");
+    port.config.Url = L"127.0.0.1-2";
+    port.config.UrlLastConnect = L"";
     port.Begin();
     port.Card(Host(8));
     EXPECT_EQ(session.SearchUrl(), 1);
@@ -275,18 +280,18 @@ TEST(CardSession, PollListsTheCameraFolderWhenTheFlagSaysSo) {
         FakeCardPort port;
         model::Session& session = port.session;
         port.ConfigureCamera(L".rw2");
-        session.Config.UseUpdateFlag = c.useUpdateFlag;
+        port.config.UseUpdateFlag = c.useUpdateFlag;
         port.Begin();
         port.Card(Host(5));
         port.Answer(L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM/101_PANA", kTwoPictures);
         if (c.flag) port.Answer(L"http://127.0.0.5/command.cgi?op=102", *c.flag);
         std::string label = std::to_string(c.useUpdateFlag) + " " + c.flag.value_or("gone");
         EXPECT_EQ(session.Poll(), c.transfer) << label;
-        EXPECT_TRUE(session.CardConnected) << label;
+        EXPECT_TRUE(session.CardConnected()) << label;
         EXPECT_EQ(std::count_if(port.requests.begin(), port.requests.end(),
                                 [](const std::wstring& u) { return u.find(L"op=100&DIR=/DCIM/101_PANA") != std::wstring::npos; }),
                   c.listings) << label;
-        EXPECT_EQ(session.TransferCandidateCount, 2) << label;
+        EXPECT_EQ(session.TransferCandidateCount(), 2) << label;
         // A connected card is not searched for again.
         port.pings.clear();
         session.Poll();
@@ -299,11 +304,11 @@ TEST(CardSession, PollListsTheCameraFolderWhenTheFlagSaysSo) {
 TEST(CardSession, ChangeReadBetweenTicksIsListedOnTheNextTick) {
     FakeCardPort port;
     model::Session& session = port.session;
-    session.Config.Url = Host(5);
-    session.Config.UrlLastConnect = L"";
-    session.Config.Path = L"DCIM/101_PANA";
-    session.Config.TransferLoRes = L".jpg";
-    session.Config.UseUpdateFlag = true;
+    port.config.Url = Host(5);
+    port.config.UrlLastConnect = L"";
+    port.config.Path = L"DCIM/101_PANA";
+    port.config.TransferLoRes = L".jpg";
+    port.config.UseUpdateFlag = true;
     port.Begin();
     port.Card(Host(5));
     const std::wstring flag = L"http://127.0.0.5/command.cgi?op=102";
@@ -327,19 +332,20 @@ TEST(CardSession, ChangeReadBetweenTicksIsListedOnTheNextTick) {
 TEST(CardSession, PollWithoutACardOnlySearches) {
     FakeCardPort port;
     model::Session& session = port.session;
-    session.Config.Url = Host(5);
-    session.Config.UrlLastConnect = L"";
+    port.config.Url = Host(5);
+    port.config.UrlLastConnect = L"";
     port.Begin();
     EXPECT_FALSE(session.Poll());
-    EXPECT_FALSE(session.CardConnected);
-    EXPECT_EQ(session.UpdateFlag, model::CardChange::None);
+    EXPECT_FALSE(session.CardConnected());
+    EXPECT_EQ(session.UpdateFlag(), model::CardChange::None);
     EXPECT_TRUE(port.requests.empty());  // the echo failed, so no request at all
 }
 
 TEST(CardSession, RemarksAreWrittenOncePerRun) {
     FakeCardPort port;
     model::Session& session = port.session;
-    session.Config.TransferLoRes = L".jpg";
+    port.config.TransferLoRes = L".jpg";
+    port.Configure();
     std::string answer = "WLANSD_FILELIST\r\n/D,CON.JPG,1,32,0,0\r\n/D,ok.jpg,1,32,0,0\r\n";
     EXPECT_EQ(session.TakeCameraListing(answer), 1);
     EXPECT_EQ(session.TakeCameraListing(answer), 1);
@@ -351,7 +357,7 @@ TEST(CardSession, RemarksAreWrittenOncePerRun) {
         for (size_t n = 0; n < model::kMaxRemarks; n++) odd += "/D,a" + std::to_string(i) + "_" + std::to_string(n) + ":.jpg,1,32,0,0\r\n";
         session.TakeCameraListing(odd);
     }
-    EXPECT_EQ(session.SaidOnce.size(), model::kMaxRemarks);
+    EXPECT_EQ(session.RemarksSaid(), model::kMaxRemarks);
     EXPECT_EQ(port.journal.size(), model::kMaxRemarks + 1);
 }
 
@@ -361,25 +367,25 @@ TEST(CardSession, RemarksAreWrittenOncePerRun) {
 TEST(CardSession, AFailedCidRequestKeepsTheCardItIs) {
     FakeCardPort port;
     port.ConfigureCamera(L".rw2");
-    port.session.Config.TransferOnlyAddedFiles = true;
+    port.config.TransferOnlyAddedFiles = true;
     port.Card(Host(5), "card");
     port.now = int64_t{1000} * 1000000000;
     port.Begin();
     model::Session& s = port.session;
     const std::wstring cidUrl = L"http://127.0.0.5/command.cgi?op=120", cid = L"cid-0123456789abcdef0123456789abcdef";
-    auto found = [&] { return s.SearchUrl() ? s.Pictures.Record().CardId() : L"not found"; };
+    auto found = [&] { return s.SearchUrl() ? s.Ledger().Record().CardId() : L"not found"; };
     EXPECT_EQ(found(), L"ssid-card");
     s.TakeCameraListing(kTwoPictures);
     port.Answer(cidUrl, "0123456789ABCDEF0123456789abcdef\r\n");
     s.Poll();
-    EXPECT_EQ(s.Pictures.Record().CardId(), L"ssid-card");  // not yet
+    EXPECT_EQ(s.Ledger().Record().CardId(), L"ssid-card");  // not yet
     port.now += model::kCidRetryNs;
     s.Poll();
-    EXPECT_EQ(s.Pictures.Record().CardId(), cid);
-    EXPECT_TRUE(s.Pictures.HasSnapshot());
+    EXPECT_EQ(s.Ledger().Record().CardId(), cid);
+    EXPECT_TRUE(s.Ledger().HasSnapshot());
     port.answers.erase(cidUrl);
     EXPECT_EQ(found(), cid);
-    EXPECT_TRUE(s.Pictures.HasSnapshot());
+    EXPECT_TRUE(s.Ledger().HasSnapshot());
     port.Error(cidUrl);
     EXPECT_EQ(found(), L"ssid-card");
     // Another card put in between two polls: a poll answered late went
@@ -394,7 +400,7 @@ TEST(CardSession, AFailedCidRequestKeepsTheCardItIs) {
     port.answerNs = 0;
     port.Answer(cidUrl, "00000000000000000000000000000001");
     s.Poll();
-    EXPECT_EQ(s.Pictures.Record().CardId(), L"cid-fedcba9876543210fedcba9876543210");
+    EXPECT_EQ(s.Ledger().Record().CardId(), L"cid-fedcba9876543210fedcba9876543210");
     port.now += model::kAskWhoEveryNs;
     s.Poll();
     EXPECT_EQ(port.journal.back(), L"Card: 00000000000000000000000000000001 (127.0.0.5)");
@@ -408,10 +414,10 @@ TEST(CardSession, FollowsTheCameraIntoItsNextFolder) {
         FakeCardPort port;
         model::Session& session = port.session;
         port.ConfigureCamera(L".rw2");
-        session.Config.TransferOnlyAddedFiles = true;
-        session.Config.FollowNewFolders = follow;
-        session.Config.TransferModeAuto = L"lores";
-        const model::Settings before = session.Config;
+        port.config.TransferOnlyAddedFiles = true;
+        port.config.FollowNewFolders = follow;
+        port.config.TransferModeAuto = L"lores";
+        const model::Settings before = port.config;
         port.Begin();
         port.Card(Host(5));
         const std::wstring parent = L"http://127.0.0.5/command.cgi?op=100&DIR=/DCIM";
@@ -431,40 +437,40 @@ TEST(CardSession, FollowsTheCameraIntoItsNextFolder) {
         EXPECT_TRUE(session.Poll());
         if (!follow) {
             // It stays, and says once that the new folder's pictures stay on the card.
-            EXPECT_EQ(session.Config.Path, L"DCIM/101_PANA");
+            EXPECT_EQ(session.Config().Path, L"DCIM/101_PANA");
             const std::wstring said = L"Not transferred: the camera writes to DCIM/102_PANA now (FollowNewFolders = No)";
             session.Poll();
             EXPECT_EQ(std::count(port.journal.begin(), port.journal.end(), said), 1);
             EXPECT_EQ(port.lamps.back(), L"6rb");
             continue;
         }
-        EXPECT_EQ(session.Config.Path, L"DCIM/102_PANA");
+        EXPECT_EQ(session.Config().Path, L"DCIM/102_PANA");
         EXPECT_EQ(port.followed, std::vector<std::wstring>{L"DCIM/102_PANA"});
         EXPECT_EQ(port.journal.back(), L"Set: TFA Path: DCIM/102_PANA");
-        ASSERT_EQ(session.Lists.TransferCandidates.size(), 1u);
+        ASSERT_EQ(session.Lists().TransferCandidates.size(), 1u);
         // On the card before, but new to this folder.
-        EXPECT_FALSE(session.Pictures.Barred(session.Lists.TransferCandidates[0]));
+        EXPECT_FALSE(session.Ledger().Barred(session.Lists().TransferCandidates[0]));
         // The last shot left behind is still fetched from its folder, until it is stored.
-        ASSERT_EQ(session.Leftovers.size(), 1u);
-        EXPECT_EQ(session.Leftovers[0].Name, L"P1010002.JPG");
-        EXPECT_EQ(session.Leftovers[0].Directory, L"DCIM/101_PANA");
-        model::CardFileRecord shot = session.Leftovers[0];
+        ASSERT_EQ(session.Leftovers().size(), 1u);
+        EXPECT_EQ(session.Leftovers()[0].Name, L"P1010002.JPG");
+        EXPECT_EQ(session.Leftovers()[0].Directory, L"DCIM/101_PANA");
+        model::CardFileRecord shot = session.Leftovers()[0];
         shot.Size = 1000;  // stored while the camera still wrote it
         EXPECT_NE(port.StorePicture(shot, model::Store::LoRes, std::string(1000, 'j')), L"");
         session.Poll();
-        EXPECT_EQ(session.Leftovers.size(), 1u);
-        EXPECT_NE(port.StorePicture(session.Leftovers[0], model::Store::LoRes, std::string(4123456, 'j')), L"");
+        EXPECT_EQ(session.Leftovers().size(), 1u);
+        EXPECT_NE(port.StorePicture(session.Leftovers()[0], model::Store::LoRes, std::string(4123456, 'j')), L"");
         session.Poll();
-        EXPECT_TRUE(session.Leftovers.empty());
-        EXPECT_TRUE(session.PreviousPaths.empty());
+        EXPECT_TRUE(session.Leftovers().empty());
+        EXPECT_TRUE(session.PreviousPaths().empty());
 
         session.AdoptSettings(before);  // handed over before the interface heard of it
-        EXPECT_EQ(session.Config.Path, L"DCIM/102_PANA");
+        EXPECT_EQ(session.Config().Path, L"DCIM/102_PANA");
         model::Settings caughtUp = before;
         caughtUp.Path = L"DCIM/102_PANA";
         session.AdoptSettings(caughtUp);
         session.AdoptSettings(before);  // now the user's own choice
-        EXPECT_EQ(session.Config.Path, L"DCIM/101_PANA");
+        EXPECT_EQ(session.Config().Path, L"DCIM/101_PANA");
     }
 }
 
@@ -472,20 +478,19 @@ TEST(CardSession, AddressAndCameraFolderChangedWhileRunningTakeEffectAtOnce) {
     FakeCardPort port;
     model::Session& session = port.session;
     port.ConfigureCamera(L".rw2");
-    session.CardConnected = true;
-    session.CardHost = Host(5);
-    session.UrlLastConnect = Host(5);
-    model::Settings same = session.Config;
+    port.Found(Host(5));
+    session.TakeCameraListing("");  // listed: connected
+    model::Settings same = session.Config();
     session.AdoptSettings(same);
-    EXPECT_TRUE(session.CardConnected);
-    EXPECT_FALSE(session.PathChanged);
+    EXPECT_TRUE(session.CardConnected());
+    EXPECT_FALSE(session.PathChanged());
 
     model::Settings moved = same;
     moved.Url = Host(7);
     moved.Path = L"DCIM/100EOS5D";
     session.AdoptSettings(moved);
-    EXPECT_FALSE(session.CardConnected);  // looked for at the new address
-    EXPECT_EQ(session.CardHost, Host(7));
-    EXPECT_EQ(session.UrlLastConnect, L"");
-    EXPECT_TRUE(session.PathChanged);     // a folder the user chose
+    EXPECT_FALSE(session.CardConnected());  // looked for at the new address
+    EXPECT_EQ(session.CardHost(), Host(7));
+    EXPECT_EQ(session.UrlLastConnect(), L"");
+    EXPECT_TRUE(session.PathChanged());     // a folder the user chose
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "card_fakes.h"
+#include "model/transfer_pipeline.h"
 #include "test_util.h"
 
 namespace {
@@ -49,19 +50,22 @@ struct Camera {
     int64_t start = TakenAt(Shot(L"x", 1, 10, 30));
 
     // `after`: the run before, whose store and records this one takes over.
-    explicit Camera(bool onlyAdded = true, const Camera* after = nullptr) {
+    // `folder`: the camera folder, when not the camera's first.
+    explicit Camera(bool onlyAdded = true, const Camera* after = nullptr, const std::wstring& folder = L"") {
         port.ConfigureCamera(L".cr2");
-        session.Config.TransferModeAuto = L"both";
-        session.Config.TransferOnlyAddedFiles = onlyAdded;
+        port.config.TransferModeAuto = L"both";
+        port.config.TransferOnlyAddedFiles = onlyAdded;
+        if (!folder.empty()) port.config.Path = folder;
         std::wstring records = port.records.path();
         if (after) {
             start = after->start + 3600 * kSecond;
-            session.Config.SourcePath = after->port.store.path();
+            port.config.SourcePath = after->port.store.path();
             records = after->port.records.path();
         }
         port.now = start;
-        session.Begin(session.Config, L"", records, start);
-        session.Pictures.CardIdentified(L"cid-0123");
+        session.Begin(port.config, L"", records, start);
+        port.Configure();
+        session.Ledger().CardIdentified(L"cid-0123");
     }
     void List(const std::vector<model::CardFileRecord>& shots, int64_t after = 2 * kSecond) {
         port.now += after;
@@ -70,7 +74,7 @@ struct Camera {
     std::wstring Folder(const std::wstring& kind) const { return port.store / kind; }
     Names Steps(bool automatic = true) {
         Names names;
-        for (auto& s : session.TransferSteps(automatic)) names.push_back(s.picture.Name);
+        for (auto& s : model::TransferSteps(session, automatic)) names.push_back(s.picture.Name);
         return names;
     }
 };
@@ -162,7 +166,7 @@ TEST(PictureLedger, AJpegWithoutItsEndMarkerWaitsUntilItsSizeHolds) {
         for (auto [size, ms] : c.listings) camera.List({Shot(L"P1010001.JPG", size)}, ms * 1000000);
         const std::wstring downloaded = camera.port.store.Write(L"download", c.endMarker ? "\xFF\xD8..\xFF\xD9" : "\xFF\xD8..");
         const int64_t checked = camera.port.now + c.checkedAfterMs * 1000000;
-        EXPECT_EQ(camera.session.Pictures.StillBeingWritten(Shot(L"P1010001.JPG", c.listings.back().first), downloaded,
+        EXPECT_EQ(camera.session.Ledger().StillBeingWritten(Shot(L"P1010001.JPG", c.listings.back().first), downloaded,
                                                             checked),
                   c.writing);
     }
@@ -170,13 +174,13 @@ TEST(PictureLedger, AJpegWithoutItsEndMarkerWaitsUntilItsSizeHolds) {
     Camera camera(false);
     const model::CardFileRecord shot = Shot(L"P1010001.JPG", 2500);
     camera.List({shot});
-    ASSERT_TRUE(camera.session.Pictures.StillBeingWritten(shot, camera.port.store.Write(L"download", "\xFF\xD8.."),
+    ASSERT_TRUE(camera.session.Ledger().StillBeingWritten(shot, camera.port.store.Write(L"download", "\xFF\xD8.."),
                                                           camera.port.now));
     camera.List({shot}, 300 * 1000000);
-    EXPECT_EQ(camera.session.Pictures.Plan(shot, model::Store::LoRes, camera.port.now).action,
+    EXPECT_EQ(camera.session.Ledger().Plan(shot, model::Store::LoRes, camera.port.now).action,
               model::StorePlan::Action::Writing);
     camera.List({shot}, 1700 * 1000000);
-    EXPECT_EQ(camera.session.Pictures.Plan(shot, model::Store::LoRes, camera.port.now).action,
+    EXPECT_EQ(camera.session.Ledger().Plan(shot, model::Store::LoRes, camera.port.now).action,
               model::StorePlan::Action::Fetch);
 }
 
@@ -207,13 +211,13 @@ TEST(PictureLedger, ARepeatedNameIsStoredBesideTheOldPicture) {
     const auto legacy = Shot(L"P1010009.CR2", 7000, 8, 0, 0);
     upgraded.port.store.MakeDir(L"HiRes");
     const std::wstring file = upgraded.port.store.Write(L"HiRes\\P1010009.CR2", std::string(7000, 'r'));
-    ASSERT_TRUE(fs::SetLastWriteTime(file, upgraded.session.Pictures.IdentitiesSince() - 86400 * kSecond));
+    ASSERT_TRUE(fs::SetLastWriteTime(file, upgraded.session.Ledger().IdentitiesSince() - 86400 * kSecond));
     upgraded.List({legacy});
     EXPECT_EQ(upgraded.port.StorePicture(legacy, model::Store::HiRes, std::string(7000, 'r')), file);
     upgraded.List({legacy});
     EXPECT_EQ(upgraded.Steps(), Names{});
     Camera otherCard(false, &upgraded);
-    otherCard.session.Pictures.CardIdentified(L"cid-4567");
+    otherCard.session.Ledger().CardIdentified(L"cid-4567");
     otherCard.List({legacy});
     EXPECT_EQ(otherCard.port.StorePicture(legacy, model::Store::HiRes, std::string(7000, 'o')),
               upgraded.Folder(L"HiRes\\P1010009-2.CR2"));
@@ -231,7 +235,7 @@ TEST(PictureLedger, ARepeatedNameIsStoredBesideTheOldPicture) {
     growing.Size = formatted.Size = 9000;
     const auto elsewhere = Shot(L"P1010003.CR2", 9500, 10, 41, 0, L"/DCIM/102_PANA");
     writing.List({growing, formatted});
-    model::StorePlan plan = writing.session.Pictures.Plan(growing, model::Store::HiRes, writing.port.Now());
+    model::StorePlan plan = writing.session.Ledger().Plan(growing, model::Store::HiRes, writing.port.Now());
     EXPECT_EQ(plan.cutCopies, Names{L"P1010003.CR2"});
     EXPECT_EQ(writing.port.StorePicture(growing, model::Store::HiRes, part + std::string(6000, 'w')),
               writing.Folder(L"HiRes\\P1010003.CR2"));
@@ -248,7 +252,7 @@ TEST(PictureLedger, ARepeatedNameIsStoredBesideTheOldPicture) {
     growing.Size = 3500;
     killed.List({growing});
     EXPECT_EQ(killed.port.StorePicture(growing, model::Store::HiRes, part + std::string(500, 'w')), completed);
-    plan = writing.session.Pictures.Plan(elsewhere, model::Store::HiRes, writing.port.Now());
+    plan = writing.session.Ledger().Plan(elsewhere, model::Store::HiRes, writing.port.Now());
     EXPECT_EQ(plan.cutCopies, Names{});
     EXPECT_EQ(plan.fileName, L"P1010003-2.CR2");
 }
@@ -267,10 +271,10 @@ TEST(PictureLedger, NothingWaitsPastTheNextStart) {
     EXPECT_EQ(first.Steps(), Names{});
     first.List({before, burst1, raw, burst2});
     EXPECT_EQ(first.Steps(), (Names{L"P1010002.JPG", L"P1010002.CR2", L"P1010003.JPG"}));
-    EXPECT_EQ(first.session.Pictures.Record().WaitingCount(), 3u);
+    EXPECT_EQ(first.session.Ledger().Record().WaitingCount(), 3u);
     ASSERT_NE(first.port.StorePicture(burst1, model::Store::LoRes, "jpeg"), L"");
     ASSERT_NE(first.port.StorePicture(raw, model::Store::HiRes, std::string(2000, 'r')), L"");
-    EXPECT_TRUE(first.session.Pictures.SaveRecord());
+    EXPECT_TRUE(first.session.Ledger().SaveRecord());
     // The program ends here, in the middle of the burst: what it was
     // downloading and moving is left behind. A file of the card that looks
     // like a helper's is no helper.
@@ -281,13 +285,14 @@ TEST(PictureLedger, NothingWaitsPastTheNextStart) {
 
     Camera next(true, &first);
     model::Session& s = next.session;
-    s.Config.TmpPath = first.port.store.path();
+    next.port.config.TmpPath = first.port.store.path();
+    next.port.Configure();
     const auto later = Shot(L"P1010004.JPG", 5000, 11, 31);  // after the second start
     const auto whileEnded = Shot(L"P1010005.JPG", 5000, 11, 10);
     raw.Size = 6000;  // the copy stored was cut short: it is completed
     burst2.Size = 5000;  // it waited at the size it had then: it comes whole
     next.List({before, burst1, raw, burst2, whileEnded, later}, 400 * kSecond);
-    EXPECT_EQ(s.Pictures.Record().WaitingCount(), 4u);
+    EXPECT_EQ(s.Ledger().Record().WaitingCount(), 4u);
     EXPECT_FALSE(fs::FileSize(download) || fs::FileSize(moving) || fs::IsDirectory(next.Folder(L"LoRes\\~wemlox")));
     EXPECT_EQ(next.Steps(), (Names{L"P1010002.CR2", L"P1010003.JPG", L"P1010005.JPG", L"P1010004.JPG"}));
     EXPECT_NE(next.port.StorePicture(burst2, model::Store::LoRes, "jpeg"), L"");
@@ -352,9 +357,8 @@ TEST(PictureLedger, NewIsWhatTheCardDidNotHold) {
     for (const Case& c : cases) {
         Camera first;
         first.List({held});
-        Camera next(true, &first);
-        next.session.Pictures.CardIdentified(c.card);
-        next.session.Config.Path = std::wstring(c.folder + 1);
+        Camera next(true, &first, std::wstring(c.folder + 1));
+        next.session.Ledger().CardIdentified(c.card);
         auto shot = Shot(held.Name, held.Size, 9, 0, 0, c.folder);
         shot.RawDate = c.date, shot.RawTime = c.time;
         next.List({shot});
@@ -373,7 +377,7 @@ TEST(PictureLedger, AStoreThatFailsSaysSoAndRecovers) {
     // The store's folder is gone, and a file stands where it was.
     const std::wstring lowRes = cam.Folder(L"LoRes");
     ASSERT_TRUE(fs::WriteFile(lowRes, "not a folder"));
-    model::PictureLedger& ledger = cam.session.Pictures;
+    model::PictureLedger& ledger = cam.session.Ledger();
     EXPECT_EQ(ledger.Plan(shot, model::Store::LoRes, cam.port.now).action, model::StorePlan::Action::Later);
     EXPECT_TRUE(str::StartsWith(cam.port.journal.back(), L"Not stored: " + lowRes + L" ("));
     EXPECT_EQ(cam.port.lamps.back(), L"6rb");
@@ -395,7 +399,8 @@ TEST(PictureLedger, AStoreThatFailsSaysSoAndRecovers) {
 
     // Paths beyond the classic 260 characters work.
     Camera deep;
-    deep.session.Config.SourcePath = deep.port.store / std::wstring(120, L'a') + L"\\" + std::wstring(120, L'b');
+    deep.port.config.SourcePath = deep.port.store / std::wstring(120, L'a') + L"\\" + std::wstring(120, L'b');
+    deep.port.Configure();
     deep.List({});
     deep.List({shot});
     const std::wstring stored = deep.port.StorePicture(shot, model::Store::LoRes, "jpeg");
@@ -408,7 +413,7 @@ TEST(PictureLedger, AStoreThatFailsSaysSoAndRecovers) {
 // Names are taken as the file system takes them, every letter's case.
 TEST(PictureLedger, APictureThatCannotBePlacedHoldsBackNoOther) {
     Camera cam(false);
-    model::PictureLedger& ledger = cam.session.Pictures;
+    model::PictureLedger& ledger = cam.session.Ledger();
     const auto blocked = Shot(L"P1010009.JPG", 5000, 10, 31), next = Shot(L"P1010010.JPG", 5000, 10, 31),
                polish = Shot(L"\x141.JPG", 5000, 10, 31), late = Shot(L"P1010011.JPG", 5000, 10, 31);
     cam.port.store.MakeDir(L"LoRes");
@@ -510,24 +515,25 @@ TEST(PictureLedger, BuiltFromTheFirstListingAndTheBarredName) {
     for (bool onlyAdded : {true, false}) {
         SCOPED_TRACE(onlyAdded ? "TransferOnlyAddedFiles" : "every picture");
         Camera cam(onlyAdded);
-        cam.session.Config.DoNotLoad = L"FA000001.JPG";
+        cam.port.config.DoNotLoad = L"FA000001.JPG";
+        cam.port.Configure();
         const auto p1 = Shot(L"P1.JPG", 100), p2 = Shot(L"P2.JPG", 100), p3 = Shot(L"P3.JPG", 100),
                    barred = Shot(L"fa000001.jpg", 100);
         cam.port.store.MakeDir(L"LoRes");
         // An earlier version stored it, with the download's time: its bytes
         // tell whether it is the picture.
         std::wstring legacy = cam.port.store.Write(L"LoRes\\P1.JPG", std::string(100, 'x'));
-        ASSERT_TRUE(fs::SetLastWriteTime(legacy, cam.session.Pictures.IdentitiesSince() - 60 * kSecond));
+        ASSERT_TRUE(fs::SetLastWriteTime(legacy, cam.session.Ledger().IdentitiesSince() - 60 * kSecond));
         cam.List({p1, p2, barred});
         EXPECT_EQ(cam.session.NoTransferList(), onlyAdded ? 3 : 1);
         EXPECT_EQ(cam.Steps(), onlyAdded ? Names{} : (Names{L"P1.JPG", L"P2.JPG"}));
         cam.List({p1, p2, barred, p3});
         EXPECT_EQ(cam.Steps(), onlyAdded ? Names{L"P3.JPG"} : (Names{L"P1.JPG", L"P2.JPG", L"P3.JPG"}));
-        cam.session.PathChanged = true;
-        cam.session.Config.Path = L"DCIM/102_PANA";
+        cam.port.config.Path = L"DCIM/102_PANA";  // the user's choice
+        cam.port.Configure();
         const auto p4 = Shot(L"P4.JPG", 100, 11, 0, 0, L"/DCIM/102_PANA");  // taken during the run
         cam.List({p4});
         EXPECT_EQ(cam.Steps(), onlyAdded ? Names{} : Names{L"P4.JPG"});
-        EXPECT_FALSE(cam.session.PathChanged);
+        EXPECT_FALSE(cam.session.PathChanged());
     }
 }

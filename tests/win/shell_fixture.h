@@ -94,5 +94,5 @@ struct TestCard {
     app::CardThread thread{Shell().bar, session, Shell().settings, dropped};
     app::Backup backup{dropped};  // never started: it takes nothing
     app::Transfers transfers{session, thread, backup};
-    app::CardViews views{session, thread, link, transfers, Shell().bar};
+    app::CardViews views{session, thread, link, Shell().bar};
 };

@@ -17,8 +17,10 @@ TEST(Thumbs, ACachedThumbnailNeedsNoCard) {
     };
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    std::wstring& cache = card.session.Config.ThumbnailPath;
+    model::Settings settings = card.session.Config();
+    std::wstring& cache = settings.ThumbnailPath;
     cache = std::wstring(temp) + L"wemlox-thumbs-" + std::to_wstring(GetCurrentProcessId());
+    card.session.AdoptSettings(settings);
     ASSERT_TRUE(fs::CreateDir(cache));
     ASSERT_TRUE(CopyFileW((Shell().graphicsPath + L"Copy.jpg").c_str(), (cache + L"\\_thm_P1.JPG").c_str(), FALSE));
     EXPECT_TRUE(fetch(L"P1.JPG"));
