@@ -477,8 +477,9 @@ bool Session::Download(const std::wstring& name, const std::wstring& cardDir, co
         return true;
     }
     updateFlag_ = CardChange::None;
-    // A failed download is tried again on the next tick, as after a change.
-    if (!f.cancelled) changeNotListed_ = true;
+    // A failed download is tried again on the next tick, as after a change;
+    // the card may have been put out meanwhile, so it says who it is first.
+    if (!f.cancelled) changeNotListed_ = silenced_ = true;
     port_->Lamp(ids::kCopyButton, Lamp::Blue, LampAt::Top);
     port_->Lamp(ids::kCopyButton, Lamp::Red, LampAt::Bottom);
     const std::string why = f.cancelled ? "cancelled" : f.why;
