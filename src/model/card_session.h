@@ -76,15 +76,12 @@ struct Fetched {
 };
 
 // Everything the card operations need from outside.
-class CardPort {
+class CardPort : public LedgerPort {
 public:
-    virtual ~CardPort() = default;
     // GET of an URL, reading at most `capacity` bytes of the body.
     virtual CardAnswer Get(const std::wstring& url, size_t capacity) = 0;
     // One echo request with the time-out; true when the host answered.
     virtual bool Ping(const std::wstring& host, int timeoutMs) = 0;
-    virtual void Journal(const std::wstring& text) = 0;
-    virtual void Lamp(int image, model::Lamp colour, model::LampAt at) = 0;
     // A card was accepted at host: the interface's UrlLastConnect follows.
     virtual void CardFound(const std::wstring& host) = 0;
     // The card thread moved on to the camera's next folder: the interface's
@@ -98,8 +95,6 @@ public:
     // program's end.
     virtual Fetched Fetch(const std::wstring& url, const std::wstring& path, uint64_t size, uint64_t limit,
                           const std::wstring& name) = 0;
-    // The file system's clock (tests set their own).
-    virtual int64_t Now() { return fs::Now(); }
 };
 
 struct AddressSweep;

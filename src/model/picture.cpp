@@ -129,4 +129,6 @@ std::optional<std::wstring> FreeName(const FileLookup& lookup, std::wstring_view
     return WalkBesideNames(name, lookup, [](const std::wstring&, const fs::FileEntry&, int) { return false; });
 }
 
+bool HasCardThumbnail(std::wstring_view name) { return str::EndsWithI(name, L"jpg") || str::EndsWithI(name, L"jpeg"); }
+
 }  // namespace model

@@ -37,6 +37,8 @@ PictureId IdOf(const CardFileRecord& r);
 // as this computer's local time. Nothing for a date of 0 or fields that no
 // clock shows (cameras without a set clock write such dates).
 std::optional<int64_t> CardTime(int32_t date, int32_t time);
+// Only JPEG files have a thumbnail on the card.
+bool HasCardThumbnail(std::wstring_view name);
 inline std::optional<int64_t> CardTime(const PictureId& id) { return CardTime(id.date, id.time); }
 
 // The file system keeps times coarsely (FAT to 2 s): times this close are one.

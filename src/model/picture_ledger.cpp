@@ -4,9 +4,8 @@
 #include <algorithm>
 
 #include "base/str.h"
-#include "model/card_session.h"
 #include "model/ids.h"
-#include "model/thumb_layout.h"
+#include "model/info_logic.h"
 
 namespace model {
 

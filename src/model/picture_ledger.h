@@ -16,13 +16,22 @@
 #include "model/card_list.h"
 #include "model/card_record.h"
 #include "model/folders.h"
+#include "model/info_logic.h"
 #include "model/picture.h"
 #include "model/settings.h"
 #include "model/store_index.h"
 
 namespace model {
 
-class CardPort;
+// What the ledger tells and asks outside: journal lines, lamps, the clock.
+class LedgerPort {
+public:
+    virtual ~LedgerPort() = default;
+    virtual void Journal(const std::wstring& text) = 0;
+    virtual void Lamp(int image, Lamp colour, LampAt at) = 0;
+    // The file system's clock (tests set their own).
+    virtual int64_t Now() { return fs::Now(); }
+};
 
 // What to do with one picture for one store folder (HiRes or LoRes).
 struct StorePlan {
@@ -69,7 +78,7 @@ public:
     // How far a picture's card time may move while the camera writes it.
     static constexpr int64_t kWritingTimeNs = int64_t{120} * 1000000000;
 
-    explicit PictureLedger(CardPort& port) : port_(&port) {}
+    explicit PictureLedger(LedgerPort& port) : port_(&port) {}
 
     // Start of a run: where the card records live, when the run started and
     // since when stored files carry the card's time (file-system times).
@@ -168,7 +177,7 @@ private:
                      int64_t now);
     std::wstring PauseKey(const CardFileRecord& c, Store folder) const;
 
-    CardPort* port_;
+    LedgerPort* port_;
     std::wstring recordFolder_;
     int64_t runStart_ = 0, since_ = 0;
     std::wstring hiResFolder_, loResFolder_, hiRes_, loRes_, doNotLoad_;

@@ -11,10 +11,6 @@ namespace {
 constexpr size_t kCaptionLimit = 36;
 constexpr size_t kCaptionKeep = 18;
 
-bool EndsWithI(std::wstring_view s, std::wstring_view suffix) {
-    return !suffix.empty() && s.size() >= suffix.size() && str::EqualsI(s.substr(s.size() - suffix.size()), suffix);
-}
-
 }  // namespace
 
 bool WantsTile(std::wstring_view directory, std::wstring_view name, int64_t size, std::wstring_view cameraPath,
@@ -24,7 +20,6 @@ bool WantsTile(std::wstring_view directory, std::wstring_view name, int64_t size
            (IsOfKind(name, hiResExt) || IsOfKind(name, loResExt));
 }
 
-bool HasCardThumbnail(std::wstring_view name) { return EndsWithI(name, L"jpg") || EndsWithI(name, L"jpeg"); }
 
 std::wstring Caption(std::wstring_view directory, std::wstring_view name) {
     std::wstring caption = std::wstring(directory) + L"/" + std::wstring(name);

@@ -8,13 +8,13 @@
 #include <string_view>
 #include <vector>
 
+#include "model/picture.h"
+
 namespace model {
 
 // Only complete pictures of the camera folder itself get a tile.
 bool WantsTile(std::wstring_view directory, std::wstring_view name, int64_t size, std::wstring_view cameraPath,
                std::wstring_view hiResExt, std::wstring_view loResExt);
-// Only JPEG files have a thumbnail on the card.
-bool HasCardThumbnail(std::wstring_view name);
 // "directory/name", shortened in the middle to 18 + " ... " + 18 characters.
 std::wstring Caption(std::wstring_view directory, std::wstring_view name);
 
