@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "app/card_events.h"
-#include "model/backup.h"
-#include "model/settings.h"
+#include "model/pictures/backup.h"
+#include "model/settings/settings.h"
 
 namespace app {
 

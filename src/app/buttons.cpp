@@ -4,8 +4,8 @@
 #include <windows.h>
 
 #include "base/fs.h"
-#include "model/ids.h"
-#include "model/journal.h"
+#include "model/common/ids.h"
+#include "model/common/journal.h"
 #include "win/desktop.h"
 
 namespace app {

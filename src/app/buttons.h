@@ -11,7 +11,7 @@
 #include "app/transfers.h"
 #include "app/tree_actions.h"
 #include "app/viewer_actions.h"
-#include "model/settings.h"
+#include "model/settings/settings.h"
 #include "ui/bar.h"
 
 namespace app {

@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "base/str.h"
-#include "model/card_text.h"
+#include "model/pictures/card_text.h"
 #include "win/download.h"
 
 namespace app {

@@ -5,7 +5,7 @@
 
 #include "app/card_events.h"
 #include "app/card_thread.h"
-#include "model/card_session.h"
+#include "model/card/card_session.h"
 #include "win/card_net.h"
 
 namespace app {

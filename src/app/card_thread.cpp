@@ -5,7 +5,7 @@
 
 #include <chrono>
 
-#include "model/ids.h"
+#include "model/common/ids.h"
 
 namespace app {
 

@@ -6,10 +6,10 @@
 #include <utility>
 
 #include "base/fs.h"
-#include "model/folders.h"
-#include "model/picture.h"
-#include "model/thumb_layout.h"
-#include "model/tree_order.h"
+#include "model/settings/folders.h"
+#include "model/pictures/picture.h"
+#include "model/bar/thumb_layout.h"
+#include "model/bar/tree_order.h"
 
 namespace app {
 

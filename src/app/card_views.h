@@ -10,7 +10,7 @@
 #include "app/card_events.h"
 #include "app/card_link.h"
 #include "app/card_thread.h"
-#include "model/card_session.h"
+#include "model/card/card_session.h"
 #include "ui/bar.h"
 
 namespace app {

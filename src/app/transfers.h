@@ -10,8 +10,8 @@
 #include "app/backup.h"
 #include "app/card_events.h"
 #include "app/card_thread.h"
-#include "model/card_session.h"
-#include "model/transfer_pipeline.h"
+#include "model/card/card_session.h"
+#include "model/pictures/transfer_pipeline.h"
 
 namespace app {
 

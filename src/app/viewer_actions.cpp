@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <optional>
 
-#include "model/handover_logic.h"
-#include "model/ids.h"
-#include "model/key_table.h"
+#include "model/viewer/handover_logic.h"
+#include "model/common/ids.h"
+#include "model/viewer/key_table.h"
 #include "win/keys.h"
 #include "win/process_rights.h"
 #include "win/window_search.h"

@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <string>
 
-#include "model/handover_logic.h"
-#include "model/settings.h"
-#include "model/viewer_reach.h"
+#include "model/viewer/handover_logic.h"
+#include "model/settings/settings.h"
+#include "model/viewer/viewer_reach.h"
 #include "ui/bar.h"
 
 namespace app {

@@ -8,7 +8,7 @@
 #include <iterator>
 #include <vector>
 
-#include "model/tree_menu_logic.h"
+#include "model/bar/tree_menu_logic.h"
 #include "ui/theme.h"
 #include "ui/thumb_area.h"
 #include "win/dpi.h"

@@ -13,10 +13,10 @@
 #include <optional>
 #include <string>
 
-#include "model/ids.h"
-#include "model/info_logic.h"
-#include "model/placement.h"
-#include "model/settings.h"
+#include "model/common/ids.h"
+#include "model/common/info_logic.h"
+#include "model/bar/placement.h"
+#include "model/settings/settings.h"
 #include "ui/card_tree.h"
 #include "ui/events.h"
 #include "ui/thumb_grid.h"

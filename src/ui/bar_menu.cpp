@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <windowsx.h>
 
-#include "model/bar_menu.h"
+#include "model/bar/bar_menu.h"
 #include "ui/bar.h"
 #include "win/handle.h"
 

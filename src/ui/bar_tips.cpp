@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "model/work_progress.h"
+#include "model/bar/work_progress.h"
 #include "ui/bar.h"
 #include "ui/theme.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "model/card_list.h"
+#include "model/pictures/card_list.h"
 #include "win/handle.h"
 
 namespace ui {

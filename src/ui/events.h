@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "model/bar_menu.h"
-#include "model/thumb_layout.h"
+#include "model/bar/bar_menu.h"
+#include "model/bar/thumb_layout.h"
 
 namespace ui {
 

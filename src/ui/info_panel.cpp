@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "model/journal.h"
+#include "model/common/journal.h"
 #include "ui/bar.h"
 #include "ui/thumb_area.h"
 

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "model/settings_form.h"
+#include "model/settings/settings_form.h"
 #include "win/handle.h"
 
 namespace ui {

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "model/thumb_picks.h"
+#include "model/bar/thumb_picks.h"
 
 namespace ui {
 

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "model/card_session.h"
+#include "model/card/card_session.h"
 #include "win/handle.h"
 
 namespace win {

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "model/key_table.h"
+#include "model/viewer/key_table.h"
 
 namespace win {
 

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "model/viewer_reach.h"
+#include "model/viewer/viewer_reach.h"
 
 namespace win {
 

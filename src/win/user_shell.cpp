@@ -8,9 +8,9 @@
 
 #include <algorithm>
 
-#include "model/bar_menu.h"
-#include "model/ids.h"
-#include "model/settings.h"
+#include "model/bar/bar_menu.h"
+#include "model/common/ids.h"
+#include "model/settings/settings.h"
 
 namespace win {
 

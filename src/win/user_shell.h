@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "model/placement.h"
+#include "model/bar/placement.h"
 
 namespace win {
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "base/str.h"
-#include "model/catalogue.h"
-#include "model/key_table.h"
+#include "model/settings/catalogue.h"
+#include "model/viewer/key_table.h"
 #include "win/handle.h"
 
 namespace win {

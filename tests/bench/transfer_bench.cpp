@@ -17,9 +17,9 @@
 #include "base/fs.h"
 #include "card_support.h"
 #include "driver.h"
-#include "model/card_session.h"
+#include "model/card/card_session.h"
 #include "win/download.h"
-#include "model/ids.h"
+#include "model/common/ids.h"
 
 namespace {
 

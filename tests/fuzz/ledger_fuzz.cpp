@@ -16,7 +16,7 @@
 
 #include "base/fs.h"
 #include "base/str.h"
-#include "model/card_session.h"
+#include "model/card/card_session.h"
 
 namespace {
 

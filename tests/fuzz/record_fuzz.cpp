@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "model/card_record.h"
+#include "model/pictures/card_record.h"
 
 namespace {
 

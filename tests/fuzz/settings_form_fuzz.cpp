@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "base/str.h"
-#include "model/address_range.h"
-#include "model/folders.h"
-#include "model/settings_form.h"
+#include "model/card/address_range.h"
+#include "model/settings/folders.h"
+#include "model/settings/settings_form.h"
 
 namespace {
 

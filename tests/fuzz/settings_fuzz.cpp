@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "base/str.h"
-#include "model/settings.h"
+#include "model/settings/settings.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "base/fs.h"
 #include "base/str.h"
 #include "card_support.h"
-#include "model/settings.h"
+#include "model/settings/settings.h"
 #include "driver.h"
 
 using namespace driver;

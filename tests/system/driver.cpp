@@ -8,7 +8,7 @@
 
 #include "base/fs.h"
 #include "base/str.h"
-#include "model/settings.h"
+#include "model/settings/settings.h"
 
 namespace driver {
 

@@ -11,7 +11,7 @@
 #include "base/fs.h"
 #include "base/str.h"
 #include "driver.h"
-#include "model/settings.h"
+#include "model/settings/settings.h"
 
 namespace standins {
 

@@ -6,7 +6,7 @@
 
 #include "base/fs.h"
 #include "base/str.h"
-#include "model/settings.h"
+#include "model/settings/settings.h"
 #include "driver.h"
 #include "standins.h"
 

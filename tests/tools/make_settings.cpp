@@ -5,7 +5,7 @@
 
 #include "base/fs.h"
 #include "base/str.h"
-#include "model/settings.h"
+#include "model/settings/settings.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) {

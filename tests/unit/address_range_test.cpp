@@ -1,4 +1,4 @@
-#include "model/address_range.h"
+#include "model/card/address_range.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // The backup's rules: where a stored file goes, the name beside a different
 // picture, and the queue across a restart.
-#include "model/backup.h"
+#include "model/pictures/backup.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 
-#include "model/settings.h"
+#include "model/settings/settings.h"
 #include "test_util.h"
 
 using model::BackupMatch;

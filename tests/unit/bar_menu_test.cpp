@@ -1,9 +1,9 @@
-#include "model/bar_menu.h"
+#include "model/bar/bar_menu.h"
 
 #include <gtest/gtest.h>
 
 #include "base/str.h"
-#include "model/ids.h"
+#include "model/common/ids.h"
 
 TEST(BarMenu, ItemsTheirTextsAndIds) {
     std::vector<std::wstring> texts;

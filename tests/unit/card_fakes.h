@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "model/card_session.h"
+#include "model/card/card_session.h"
 #include "test_util.h"
 
 namespace model {

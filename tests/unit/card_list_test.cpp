@@ -1,4 +1,4 @@
-#include "model/card_list.h"
+#include "model/pictures/card_list.h"
 
 #include <gtest/gtest.h>
 

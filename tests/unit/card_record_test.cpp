@@ -1,7 +1,7 @@
 // A card's record is its own: named after the whole identity, checked
 // against its card line, taken over from the earlier naming, and bounded
 // whatever a file or a card gives it.
-#include "model/card_record.h"
+#include "model/pictures/card_record.h"
 
 #include <gtest/gtest.h>
 

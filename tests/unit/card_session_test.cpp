@@ -1,4 +1,4 @@
-#include "model/card_session.h"
+#include "model/card/card_session.h"
 
 #include <gtest/gtest.h>
 

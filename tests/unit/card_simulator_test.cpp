@@ -8,7 +8,7 @@
 #include <set>
 #include <thread>
 
-#include "model/card_list.h"
+#include "model/pictures/card_list.h"
 #include "test_util.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "model/card_text.h"
+#include "model/pictures/card_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The card thread's queue, the mailbox to the interface and the cancel gate,
 // driven from several threads at once (this file also runs under
 // ThreadSanitizer in the native build).
-#include "model/card_worker.h"
-#include "model/writer_thread.h"
+#include "model/card/card_worker.h"
+#include "model/common/writer_thread.h"
 
 #include <gtest/gtest.h>
 

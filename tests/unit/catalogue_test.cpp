@@ -1,4 +1,4 @@
-#include "model/catalogue.h"
+#include "model/settings/catalogue.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "model/folders.h"
+#include "model/settings/folders.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 
 #include "base/fs.h"
 #include "base/str.h"
-#include "model/settings.h"
+#include "model/settings/settings.h"
 #include "test_util.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "model/info_logic.h"
+#include "model/common/info_logic.h"
 
 #include <gtest/gtest.h>
 

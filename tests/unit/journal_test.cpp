@@ -1,4 +1,4 @@
-#include "model/journal.h"
+#include "model/common/journal.h"
 
 #include <gtest/gtest.h>
 

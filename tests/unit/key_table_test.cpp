@@ -1,4 +1,4 @@
-#include "model/key_table.h"
+#include "model/viewer/key_table.h"
 
 #include <gtest/gtest.h>
 

@@ -2,12 +2,12 @@
 // by folder, name, size and the card's time, the store index, the record
 // that carries waiting pictures across a restart, the camera's clock, and a
 // store that cannot take a picture.
-#include "model/picture_ledger.h"
+#include "model/pictures/picture_ledger.h"
 
 #include <gtest/gtest.h>
 
 #include "card_fakes.h"
-#include "model/transfer_pipeline.h"
+#include "model/pictures/transfer_pipeline.h"
 #include "test_util.h"
 
 namespace {

@@ -1,11 +1,11 @@
-#include "model/placement.h"
+#include "model/bar/placement.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <tuple>
 
-#include "model/settings.h"
+#include "model/settings/settings.h"
 
 using model::BarMode;
 using model::PlacementRecord;

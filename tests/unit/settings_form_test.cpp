@@ -1,4 +1,4 @@
-#include "model/settings_form.h"
+#include "model/settings/settings_form.h"
 
 #include <gtest/gtest.h>
 

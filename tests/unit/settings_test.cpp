@@ -1,4 +1,4 @@
-#include "model/settings.h"
+#include "model/settings/settings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "model/thumb_layout.h"
+#include "model/bar/thumb_layout.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "model/thumb_picks.h"
+#include "model/bar/thumb_picks.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "model/transfer_pipeline.h"
+#include "model/pictures/transfer_pipeline.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "model/tree_menu_logic.h"
+#include "model/bar/tree_menu_logic.h"
 
 #include <gtest/gtest.h>
 
-#include "model/settings.h"
-#include "model/ids.h"
+#include "model/settings/settings.h"
+#include "model/common/ids.h"
 
 TEST(TreeMenuLogic, EnabledItemsByKind) {
     using model::ItemKind;

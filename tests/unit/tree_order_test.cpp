@@ -1,4 +1,4 @@
-#include "model/tree_order.h"
+#include "model/bar/tree_order.h"
 
 #include <gtest/gtest.h>
 

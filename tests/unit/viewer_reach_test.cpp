@@ -1,4 +1,4 @@
-#include "model/viewer_reach.h"
+#include "model/viewer/viewer_reach.h"
 
 #include <gtest/gtest.h>
 

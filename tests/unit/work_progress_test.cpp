@@ -1,4 +1,4 @@
-#include "model/work_progress.h"
+#include "model/bar/work_progress.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 
 #include <thread>
 
-#include "model/ids.h"
+#include "model/common/ids.h"
 #include "ui_fixture.h"
 #include "win/user_shell.h"
 

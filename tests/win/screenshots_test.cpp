@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "base/fs.h"
-#include "model/ids.h"
+#include "model/common/ids.h"
 #include "ui_fixture.h"
 
 namespace {

@@ -9,8 +9,8 @@
 
 #include <thread>
 
-#include "model/ids.h"
-#include "model/settings_form.h"
+#include "model/common/ids.h"
+#include "model/settings/settings_form.h"
 #include "ui_fixture.h"
 
 namespace {

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "base/fs.h"
-#include "model/card_session.h"
+#include "model/card/card_session.h"
 #include "shell_fixture.h"
 
 // A cached thumbnail is taken from the cache without asking the card (no card

@@ -1,0 +1,152 @@
+// Environment values, working folders and path parts.
+#include "model/settings/folders.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "base/fs.h"
+#include "base/str.h"
+#include "model/settings/settings.h"
+
+namespace model {
+
+std::wstring own_GetEnv(const std::wstring& name) {
+    // Longer values than the classic 255 characters come back whole: a cut
+    // path would name a different folder.
+    return fs::GetEnv(name).value_or(std::wstring(256, L' '));
+}
+
+std::wstring own_GetProgramFolder() {
+    std::wstring file = fs::ProgramFile();
+    size_t cut = file.find_last_of(L"\\/");
+    return cut == std::wstring::npos ? std::wstring() : file.substr(0, cut + 1);
+}
+
+namespace {
+
+bool IsFtp(const std::wstring& folder) { return str::ContainsI(folder, L"ftp://"); }
+
+}  // namespace
+
+std::wstring DefaultFolder(std::wstring_view key) {
+    for (const SettingKey& row : SettingKeys())
+        if (row.belowProfile && str::EqualsI(row.key, key)) return own_GetEnv(L"userprofile") + row.belowProfile;
+    return L"";
+}
+
+bool IsAbsoluteFolderPath(std::wstring_view path) {
+    if (path.size() >= 3 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/') &&
+        ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')))
+        return true;
+    return !path.empty() && (path[0] == L'\\' || path[0] == L'/');
+}
+
+bool EnsureFolder(const std::wstring& folder) {
+    if (fs::IsDirectory(folder)) return true;
+    return IsAbsoluteFolderPath(folder) ? fs::CreateDirs(folder) : fs::CreateDir(folder);
+}
+
+size_t RootLength(std::wstring_view p) {
+    auto separator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+    auto letter = [](wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); };
+    if (p.size() >= 2 && p[1] == L':' && letter(p[0])) return std::min<size_t>(3, p.size());
+    if (p.size() >= 2 && separator(p[0]) && separator(p[1])) {
+        size_t server = p.find_first_of(L"\\/", 2);
+        if (server == std::wstring_view::npos) return p.size();
+        size_t share = p.find_first_of(L"\\/", server + 1);
+        return share == std::wstring_view::npos ? p.size() : share + 1;
+    }
+    return 1;
+}
+
+namespace {
+
+// Whether the drive or share of an absolute path is there now.
+bool RootIsThere(const std::wstring& path) {
+    return !IsAbsoluteFolderPath(path) || fs::IsDirectory(path.substr(0, RootLength(path)));
+}
+
+}  // namespace
+
+// Parents come before their children, so the default tree is made top-down.
+std::optional<SettingsProblem> MakeWorkingTree(Settings& s, bool tfaActive, std::vector<std::wstring>& waiting) {
+    struct Folder {
+        const SettingKey* row;
+        std::wstring path;
+    };
+    std::vector<Folder> folders;
+    for (const SettingKey& row : SettingKeys()) {
+        if (!row.belowProfile) continue;
+        std::wstring& folder = row.slot.text(s);
+        if (folder.empty()) folder = DefaultFolder(row.key);
+        folders.push_back({&row, folder});
+    }
+    if (tfaActive) {
+        const SettingKey* pictures = &SettingKeyOf(KeyId::PictureFolder);
+        folders.push_back({pictures, StoreFolder(s, Store::HiRes)});
+        folders.push_back({pictures, StoreFolder(s, Store::LoRes)});
+    }
+    for (const Folder& f : folders) {
+        // A remote one is taken as written; one whose drive is not there can wait.
+        const bool secondary = f.row->remoteAllowed;
+        if ((secondary && IsFtp(f.path)) || EnsureFolder(f.path)) continue;
+        const std::wstring why = fs::LastErrorText();
+        if (secondary && !RootIsThere(f.path)) {
+            waiting.push_back(L"[" + std::wstring(f.row->group) + L"] " + f.row->key +
+                              L" is on a drive that is not there; the folder is made when it is first used: " + f.path);
+            continue;
+        }
+        return SettingsProblem{SettingsProblemKind::FolderCannotBeMade, f.row->group, f.row->key, f.path, why};
+    }
+    return std::nullopt;
+}
+
+std::wstring StoreFolder(const Settings& s, Store where) {
+    switch (where) {
+    case Store::LoRes: return s.SourcePath + L"\\LoRes";
+    case Store::HiRes: return s.SourcePath + L"\\HiRes";
+    case Store::Selected: return s.SourcePath + L"\\Selected";
+    case Store::Storage: return s.StoragePath;
+    case Store::Target: return s.TargetPath;
+    case Store::Tmp: return s.TmpPath;
+    case Store::ThumbnailCache: return s.ThumbnailPath;
+    }
+    return L"";
+}
+
+std::wstring StoreFile(const Settings& s, Store where, std::wstring_view name) {
+    return StoreFolder(s, where) + (where == Store::ThumbnailCache ? L"\\_thm_" : L"\\") + std::wstring(name);
+}
+
+std::wstring DownloadFile(const Settings& s) { return StoreFolder(s, Store::Tmp) + L"\\Wemlox" + std::wstring(kDownloadSuffix); }
+
+std::wstring PartFolder(const std::wstring& folder) { return folder + L"\\" + std::wstring(kPartFolder); }
+
+namespace {
+
+std::wstring PartOf(const std::wstring& path, PathPart part) {
+    size_t slash = path.rfind(L'\\');
+    std::wstring file = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    switch (part) {
+    case PathPart::PathFile: return path;
+    case PathPart::Path: return slash == std::wstring::npos ? L"" : path.substr(0, slash + 1);
+    case PathPart::File: return file;
+    case PathPart::Ext: {
+        size_t dot = file.rfind(L'.');
+        return dot == std::wstring::npos ? L"" : file.substr(dot + 1);
+    }
+    }
+    return L"";
+}
+
+}  // namespace
+
+std::wstring own_CheckPathFile(const std::wstring& path, bool mustExist, PathPart part) {
+    std::wstring p = str::Trim(path);
+    std::wstring found = PartOf(p, part);
+    if (!mustExist || found.empty()) return found;
+    if (fs::IsNonEmptyFile(p) || (part == PathPart::Path && fs::IsDirectory(p))) return found;
+    return L"";
+}
+
+}  // namespace model
