@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "model/ids.h"
+#include "model/common/ids.h"
 
 namespace app {
 

@@ -13,9 +13,9 @@
 
 #include "app/backup.h"
 #include "app/card_events.h"
-#include "model/inbox_source.h"
-#include "model/settings.h"
-#include "model/transfer_pipeline.h"
+#include "model/pictures/inbox_source.h"
+#include "model/settings/settings.h"
+#include "model/pictures/transfer_pipeline.h"
 #include "win/folder_watch.h"
 
 namespace app {

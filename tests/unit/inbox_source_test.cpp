@@ -1,4 +1,4 @@
-#include "model/inbox_source.h"
+#include "model/pictures/inbox_source.h"
 
 #include <gtest/gtest.h>
 

@@ -1,18 +1,21 @@
 // An inbox folder as a source: its files as the pipeline's listing, fetched
 // by a verified copy, never touched in the inbox itself.
-#include "model/inbox_source.h"
+#include "model/pictures/inbox_source.h"
 
 #include <algorithm>
 
 #include "base/str.h"
-#include "model/card_list.h"
-#include "model/folders.h"
-#include "model/ids.h"
-#include "model/picture.h"
+#include "model/common/ids.h"
+#include "model/pictures/card_list.h"
+#include "model/pictures/picture.h"
+#include "model/settings/folders.h"
 
 namespace model {
 
 namespace {
+
+// Files whose copy failed are named once each, up to this many in a run.
+constexpr size_t kMaxFailuresSaid = 500;
 
 // A folder as the file system compares it: "\" between names, none at the
 // end, every letter's case ignored.
@@ -252,7 +255,7 @@ bool InboxSource::FetchInto(const CardFileRecord& c, const std::wstring& path) {
         return true;
     // Written to again while it was copied, or held open by a writer again:
     // the next look decides anew.
-    if (outcome == fs::CopyOutcome::Failed && fs::FileFacts(from) && said_.size() < kMaxRemarks &&
+    if (outcome == fs::CopyOutcome::Failed && fs::FileFacts(from) && said_.size() < kMaxFailuresSaid &&
         said_.insert(IdOf(c).Key()).second)
         events_.Journal(L"Inbox: not taken yet: " + from + L" (" + fs::LastErrorText() + L")");
     (void)fs::DeleteFileAt(path);

@@ -15,10 +15,9 @@
 #include <vector>
 
 #include "base/fs.h"
-#include "model/card_session.h"
-#include "model/picture_ledger.h"
-#include "model/source_port.h"
-#include "model/transfer_pipeline.h"
+#include "model/pictures/picture_ledger.h"
+#include "model/pictures/source_port.h"
+#include "model/pictures/transfer_pipeline.h"
 
 namespace model {
 
@@ -87,20 +86,12 @@ public:
     void StepEnded() override {}
 
 private:
-    // The ledger reports through the card's port: journal and lamps go to
-    // the events, and nothing else is asked of it.
-    class LedgerPort final : public CardPort {
+    // What the ledger reports goes out as the transfer's events.
+    class LedgerEvents final : public LedgerPort {
     public:
-        explicit LedgerPort(TransferEvents& events) : events_(events) {}
-        CardAnswer Get(const std::wstring&, size_t) override { return {}; }
-        bool Ping(const std::wstring&, int) override { return false; }
+        explicit LedgerEvents(TransferEvents& events) : events_(events) {}
         void Journal(const std::wstring& text) override { events_.Journal(text); }
         void Lamp(int image, model::Lamp colour, model::LampAt at) override { events_.Lamp(image, colour, at); }
-        void CardFound(const std::wstring&) override {}
-        void CameraFolderFollowed(const std::wstring&) override {}
-        Fetched Fetch(const std::wstring&, const std::wstring&, uint64_t, uint64_t, const std::wstring&) override {
-            return {};
-        }
 
     private:
         TransferEvents& events_;
@@ -112,7 +103,7 @@ private:
     std::wstring folder_, id_;
     TransferEvents& events_;
     std::function<bool()> stopping_;
-    LedgerPort port_;
+    LedgerEvents port_;
     PictureLedger ledger_;
     Settings config_;
     bool begun_ = false;     // the first look of the run is behind
