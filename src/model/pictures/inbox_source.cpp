@@ -181,8 +181,9 @@ bool InboxSource::Look(bool) {
             continue;
         }
         CardFileRecord c = RecordOf(e.below, e.file);
-        // Its writer still has it open: it is taken once it was closed.
-        if (!ledger_.Record().StoredAs(IdOf(c)) && !fs::ClosedByWriters(PathOf(e.below, name))) {
+        // Its writer still has it open: it is taken once it was closed. (A
+        // picture stored, or there before, is not opened at every look.)
+        if (Wanted(c) && !fs::ClosedByWriters(PathOf(e.below, name))) {
             lookSoon_ = true;
             continue;
         }
@@ -225,10 +226,14 @@ bool InboxSource::Look(bool) {
     if (!listedOnce_ && !heard_.count(L"")) changed.push_back({L"", {}});
     if (!changed.empty() || !listedOnce_) ledger_.ListedFolders(changed, now);
     listedOnce_ = true;
-    for (const CardFileRecord& c : listed_)
-        for (auto [ext, kind] : {std::pair{&config_.TransferLoRes, Store::LoRes}, {&config_.TransferHiRes, Store::HiRes}})
-            if (IsOfKind(c.Name, *ext) && ledger_.NeedsFetch(c, kind)) return true;
-    return false;
+    return std::any_of(listed_.begin(), listed_.end(), [this](const CardFileRecord& c) { return Wanted(c); });
+}
+
+bool InboxSource::Wanted(const CardFileRecord& c) const {
+    const std::wstring mode = str::ToLower(config_.TransferModeAuto);
+    const bool loRes = mode == L"lores" || mode == L"both", hiRes = mode == L"hires" || mode == L"both";
+    return (loRes && IsOfKind(c.Name, config_.TransferLoRes) && ledger_.NeedsFetch(c, Store::LoRes)) ||
+           (hiRes && IsOfKind(c.Name, config_.TransferHiRes) && ledger_.NeedsFetch(c, Store::HiRes));
 }
 
 std::vector<const CardFileRecord*> InboxSource::Listed() const {

@@ -98,6 +98,8 @@ private:
     };
 
     void Reached(bool reached);
+    // True when the ledger would still fetch the picture into a store folder.
+    bool Wanted(const CardFileRecord& c) const;
     std::wstring PathOf(const std::wstring& below, const std::wstring& name) const;
 
     std::wstring folder_, id_;
