@@ -144,7 +144,8 @@ namespace {
 
 bool ListTreeInto(const std::wstring& dir, const std::wstring& below, int depth, std::vector<TreeEntry>& into) {
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileExW(Long(dir + L"\\*.*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+    const std::wstring in = dir.back() == L'\\' ? dir : dir + L"\\";  // a drive's root ends in one
+    HANDLE find = FindFirstFileExW(Long(in + L"*.*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
                                    nullptr, FIND_FIRST_EX_LARGE_FETCH);
     // The root of an empty FAT drive has not even "." in it.
     if (find == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND || Failed();
@@ -156,7 +157,7 @@ bool ListTreeInto(const std::wstring& dir, const std::wstring& below, int depth,
             into.push_back({below, {name, (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
                                     FromFileTime(data.ftLastWriteTime)}});
         } else if (!(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && depth < kTreeDepth) {
-            ok = ListTreeInto(dir + L"\\" + name, below.empty() ? name : below + L"\\" + name, depth + 1, into);
+            ok = ListTreeInto(in + name, below.empty() ? name : below + L"\\" + name, depth + 1, into);
         }
     } while (ok && FindNextFileW(find, &data));
     // A listing that broke off (the share went) is no listing.
