@@ -71,6 +71,11 @@ target_link_libraries(pickup_bench PRIVATE wemlox_driver CURL::libcurl ws2_32 co
 target_link_options(pickup_bench PRIVATE -static -municode)
 add_dependencies(pickup_bench Wemlox card_simulator standin_viewer)
 
+add_executable(inbox_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/tests/bench/inbox_bench.cpp)
+target_link_libraries(inbox_bench PRIVATE wemlox_driver)
+target_link_options(inbox_bench PRIVATE -static -municode)
+add_dependencies(inbox_bench Wemlox standin_viewer)
+
 add_executable(latency_bench EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/tests/bench/latency_bench.cpp
                              ${CMAKE_SOURCE_DIR}/tests/system/card_support.cpp)
 target_link_libraries(latency_bench PRIVATE wemlox_driver ws2_32 comctl32)

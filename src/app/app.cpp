@@ -25,6 +25,7 @@ App::App()
       card_(link_),
       cards_(bar_, card_, settings_, *this),
       backup_(cards_.Events()),
+      inboxes_(cards_.Events(), backup_),
       transfers_(card_, cards_, backup_),
       views_(card_, cards_, link_, bar_),
       viewer_(bar_, settings_, facts_.viewerPath),
@@ -173,6 +174,7 @@ void App::WriteBackSettings() {
 void App::Shutdown() {
     settingsWindow_.Close();
     bool cardEnded = StopCardAccess();
+    inboxes_.Stop();  // before the backup, which takes what they store
     backup_.Stop();
     WriteBackSettings();
     win::own_ShowHideTaskBar(true);
@@ -227,6 +229,7 @@ int App::Run(int argc, wchar_t** argv) {
     // Before the card thread, which hands it what it stores.
     backup_.Start(settings_, facts_.settingsFolder + L"Backup.txt");
     StartCardAccess();
+    inboxes_.Start(settings_, facts_.settingsFolder + L"Cards", facts_.startedAt);
     bar_.ShowInfo(L"\r**********");
     bar_.ShowInfo(L"Programmversion: " + std::wstring(model::kProgramVersion));
     bar_.ShowInfo(L"\r**********");

@@ -20,6 +20,7 @@
 #include "app/card_link.h"
 #include "app/card_thread.h"
 #include "app/card_views.h"
+#include "app/inboxes.h"
 #include "app/transfers.h"
 #include "app/tree_actions.h"
 #include "app/viewer_actions.h"
@@ -129,6 +130,7 @@ private:
     model::Session card_;
     CardThread cards_;
     Backup backup_;
+    Inboxes inboxes_;
     Transfers transfers_;
     CardViews views_;
     ViewerActions viewer_;

@@ -44,6 +44,22 @@ struct FileEntry {
 std::vector<FileEntry> ListFiles(const std::wstring& folder);
 // Size and last-write time of an existing regular file.
 std::optional<FileEntry> FileFacts(const std::wstring& path);
+// A file somewhere below a folder: the folders between, joined by "\\"
+// ("" for the folder's own files).
+struct TreeEntry {
+    std::wstring below;
+    FileEntry file;
+};
+// Every file below a folder, in its folders too (not through links or
+// junctions, which may loop, and at most kTreeDepth deep); nothing when the
+// folder or a folder below it could not be listed (a share that dropped
+// midway lists nothing rather than part).
+inline constexpr int kTreeDepth = 32;
+std::optional<std::vector<TreeEntry>> ListTree(const std::wstring& folder);
+// True when no program has the file open for writing: it opens for reading
+// without letting others write (the Linux host knows no such share mode:
+// true when it opens).
+bool ClosedByWriters(const std::wstring& path);
 
 // Times of the file system, in nanoseconds since 1970 (UTC), so stamps and
 // the clock can be compared. A folder's last-write time changes whenever a
@@ -59,6 +75,11 @@ int64_t Now();
 // of that date applied) as a file-system time; nothing for a date that does
 // not exist.
 std::optional<int64_t> LocalTimeToFileTime(int year, int month, int day, int hour, int minute, int second);
+// The other way: a file-system time as this computer's wall-clock time.
+struct LocalTime {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+std::optional<LocalTime> FileTimeToLocalTime(int64_t time);
 
 // Whole file as bytes; nothing when it cannot be opened, is larger than
 // `limit`, or what could be read is not its size (a read that broke off on a

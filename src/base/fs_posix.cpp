@@ -82,6 +82,41 @@ std::vector<FileEntry> ListFiles(const std::wstring& folder) {
     return files;
 }
 
+static bool ListTreeInto(const std::string& dir, const std::wstring& below, int depth,
+                         std::vector<TreeEntry>& into) {
+    DIR* d = opendir(dir.c_str());
+    if (!d) return false;
+    bool ok = true;
+    while (dirent* e = readdir(d)) {
+        const std::string name = e->d_name;
+        if (name == "." || name == "..") continue;
+        struct stat st {};
+        if (lstat((dir + "/" + name).c_str(), &st) != 0) continue;  // gone meanwhile
+        const std::wstring wide = str::FromUtf8(name);
+        if (S_ISREG(st.st_mode)) {
+            into.push_back({below, {wide, static_cast<uint64_t>(st.st_size), Nanoseconds(st.st_mtim)}});
+        } else if (S_ISDIR(st.st_mode) && depth < kTreeDepth) {
+            ok = ListTreeInto(dir + "/" + name, below.empty() ? wide : below + L"\\" + wide, depth + 1, into);
+            if (!ok) break;
+        }
+    }
+    closedir(d);
+    return ok;
+}
+
+std::optional<std::vector<TreeEntry>> ListTree(const std::wstring& folder) {
+    std::vector<TreeEntry> files;
+    if (folder.empty() || !ListTreeInto(Native(folder), L"", 1, files)) return std::nullopt;
+    return files;
+}
+
+bool ClosedByWriters(const std::wstring& path) {
+    int f = open(Native(path).c_str(), O_RDONLY);
+    if (f < 0) return false;
+    close(f);
+    return true;
+}
+
 std::optional<FileEntry> FileFacts(const std::wstring& path) {
     struct stat st {};
     if (path.empty() || stat(Native(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
@@ -123,6 +158,13 @@ std::optional<int64_t> LocalTimeToFileTime(int year, int month, int day, int hou
         tm.tm_year != asked.tm_year || month < 1 || month > 12 || hour > 23 || minute > 59 || second > 59)
         return std::nullopt;
     return int64_t{t} * 1000000000;
+}
+
+std::optional<LocalTime> FileTimeToLocalTime(int64_t time) {
+    const time_t seconds = static_cast<time_t>(time / 1000000000 - (time % 1000000000 < 0 ? 1 : 0));
+    std::tm tm{};
+    if (!localtime_r(&seconds, &tm)) return std::nullopt;
+    return LocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
 static thread_local int t_lastError = 0;

@@ -140,6 +140,47 @@ std::vector<FileEntry> ListFiles(const std::wstring& folder) {
     return files;
 }
 
+namespace {
+
+bool ListTreeInto(const std::wstring& dir, const std::wstring& below, int depth, std::vector<TreeEntry>& into) {
+    WIN32_FIND_DATAW data;
+    const std::wstring in = dir.back() == L'\\' ? dir : dir + L"\\";  // a drive's root ends in one
+    HANDLE find = FindFirstFileExW(Long(in + L"*.*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                   nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    // The root of an empty FAT drive has not even "." in it.
+    if (find == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND || Failed();
+    bool ok = true;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            into.push_back({below, {name, (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
+                                    FromFileTime(data.ftLastWriteTime)}});
+        } else if (!(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && depth < kTreeDepth) {
+            ok = ListTreeInto(in + name, below.empty() ? name : below + L"\\" + name, depth + 1, into);
+        }
+    } while (ok && FindNextFileW(find, &data));
+    // A listing that broke off (the share went) is no listing.
+    if (ok && GetLastError() != ERROR_NO_MORE_FILES) ok = Failed();
+    FindClose(find);
+    return ok;
+}
+
+}  // namespace
+
+std::optional<std::vector<TreeEntry>> ListTree(const std::wstring& folder) {
+    std::vector<TreeEntry> files;
+    std::wstring root = folder;
+    while (root.size() > 3 && root.back() == L'\\') root.pop_back();
+    if (root.empty() || !ListTreeInto(root, L"", 1, files)) return std::nullopt;
+    return files;
+}
+
+bool ClosedByWriters(const std::wstring& path) {
+    File f(CreateFileW(Long(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    return f ? true : Failed();
+}
+
 std::optional<FileEntry> FileFacts(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (path.empty() || !GetFileAttributesExW(Long(path).c_str(), GetFileExInfoStandard, &data) ||
@@ -185,6 +226,15 @@ std::optional<int64_t> LocalTimeToFileTime(int year, int month, int day, int hou
         !SystemTimeToFileTime(&utc, &t))
         return std::nullopt;
     return FromFileTime(t);
+}
+
+std::optional<LocalTime> FileTimeToLocalTime(int64_t time) {
+    if (time / 100 < -kFrom1601To1970) return std::nullopt;
+    const uint64_t ticks = static_cast<uint64_t>(time / 100 + kFrom1601To1970);
+    FILETIME t{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    SYSTEMTIME utc{}, local{};
+    if (!FileTimeToSystemTime(&t, &utc) || !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) return std::nullopt;
+    return LocalTime{local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
 }
 
 std::optional<std::string> ReadFile(const std::wstring& path, size_t limit) {

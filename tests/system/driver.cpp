@@ -41,7 +41,8 @@ void Sandbox::WriteSettings(const std::vector<std::pair<std::wstring, std::wstri
     (void)ini.SetValue(L"TFA", L"UrlLastConnect", L"127.0.0.1");
     for (auto& [groupKey, value] : changes) {
         size_t dot = groupKey.find(L'.');
-        (void)ini.SetValue(groupKey.substr(0, dot), groupKey.substr(dot + 1), value);
+        // A group the built-in text lacks ([Inbox]) is added.
+        (void)ini.SetValues({{groupKey.substr(0, dot), groupKey.substr(dot + 1), value}}, true);
     }
     CreateDirectoryW(SettingsFolder().c_str(), nullptr);
     (void)fs::WriteFile(SettingsFile(), ini.Serialize());

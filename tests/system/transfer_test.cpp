@@ -828,3 +828,58 @@ TEST(Transfer, EveryPictureHasASecondCopyThatWaitsForItsDrive) {
     EXPECT_TRUE(standins::LampShows(run.Control(kLogButton), false, 'g'));
     EXPECT_EQ(run.JournalCount(L"Backup failed: "), 1u);
 }
+
+// An FTP server's inbox: a picture written in pieces arrives once it is
+// closed, once, in LoRes, and is shown; what was there at first sight stays
+// out; one written while Wemlox was ended comes at the next start; the inbox
+// is left as it was.
+TEST(Inbox, APictureArrivesOnceClosedAndOneWrittenWhileEndedAtTheNextStart) {
+    CardStore run;
+    const std::wstring inbox = run.box.root + L"\\Ftp", lowRes = run.Folder(L"LoRes");
+    MakeDirs(inbox + L"\\cam1");
+    ASSERT_TRUE(fs::WriteFile(inbox + L"\\before.jpg", kJpegStart + "before\xFF\xD9"));
+    const Changes settings = {{L"Inbox.Folders", inbox}, {L"TFA.TransferModeAuto", L"LoRes"}};
+    run.Start(settings);
+    ASSERT_TRUE(run.bar);
+    // The inbox's record tells that its first look is behind.
+    const std::wstring records = run.box.SettingsFolder() + L"\\Cards";
+    auto recorded = [&] {
+        Names files = FilesIn(records);
+        return std::any_of(files.begin(), files.end(), [](auto& f) { return str::StartsWith(f, L"inbox-"); });
+    };
+    ASSERT_TRUE(WaitFor(recorded)) << Dump(run.Journal());
+
+    // Written in pieces as the bytes come in, the writer keeping it open.
+    const std::string picture = kJpegStart + std::string(200000, 'p') + "\xFF\xD9";
+    const std::wstring arriving = inbox + L"\\cam1\\P1.JPG";
+    {
+        win::Handle file(CreateFileW(arriving.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, 0, nullptr));
+        ASSERT_TRUE(file.get() != INVALID_HANDLE_VALUE);
+        for (size_t at = 0; at < picture.size(); at += 50000) {
+            const DWORD piece = static_cast<DWORD>(std::min<size_t>(50000, picture.size() - at));
+            DWORD wrote = 0;
+            ASSERT_TRUE(WriteFile(file.get(), picture.data() + at, piece, &wrote, nullptr) && wrote == piece);
+            FlushFileBuffers(file.get());
+            Sleep(150);  // the pace of the upload
+        }
+        EXPECT_FALSE(fs::FileSize(lowRes + L"\\P1.JPG").has_value());
+    }
+    ASSERT_TRUE(run.WaitFiles(L"LoRes", {L"P1.JPG"})) << Dump(run.Journal());
+    EXPECT_EQ(Bytes(lowRes + L"\\P1.JPG"), picture);
+    EXPECT_TRUE(run.Shows({lowRes + L"\\P1.JPG"})) << Dump(run.Shown());
+    EXPECT_EQ(run.JournalCount(L"Transfer: " + lowRes + L"\\P1.JPG"), 1u) << Dump(run.Journal());
+
+    // Ended; the camera's counter starts again in another folder.
+    run.Stop();
+    MakeDirs(inbox + L"\\cam2");
+    ASSERT_TRUE(fs::WriteFile(inbox + L"\\cam2\\P1.JPG", kJpegStart + "second camera\xFF\xD9"));
+    const Names inInbox = FilesBelow(inbox);
+    run.Start(settings);
+    ASSERT_TRUE(run.bar);
+    ASSERT_TRUE(run.WaitFiles(L"LoRes", {L"P1-2.JPG", L"P1.JPG"})) << Dump(run.Journal());
+    EXPECT_EQ(Bytes(lowRes + L"\\P1-2.JPG"), kJpegStart + "second camera\xFF\xD9");
+    EXPECT_TRUE(run.Shows({lowRes + L"\\P1-2.JPG", lowRes + L"\\P1.JPG"})) << Dump(run.Shown());
+    EXPECT_EQ(FilesBelow(inbox), inInbox);
+    EXPECT_EQ(Bytes(inbox + L"\\cam1\\P1.JPG"), picture);
+    EXPECT_EQ(run.StoreProblems(), "");
+}

@@ -153,6 +153,19 @@ void PictureLedger::Listed(const std::wstring& folder, const std::vector<CardFil
     (void)SaveRecord();
 }
 
+void PictureLedger::ListedFolders(const std::vector<std::pair<std::wstring, std::vector<CardFileRecord>>>& folders,
+                                  int64_t now) {
+    // Before any folder is recorded as held: a record that knew nothing of
+    // the source would know one folder after the first, and take the rest as new.
+    if (onlyAdded_ && !snapshotTaken_) {
+        for (const auto& [folder, candidates] : folders)
+            for (const CardFileRecord& c : candidates)
+                if (PictureId id = IdOf(c); !IsNew(id)) snapshot_.insert(id.Key());
+        snapshotTaken_ = true;
+    }
+    for (const auto& [folder, candidates] : folders) Listed(folder, candidates, now, false);
+}
+
 void PictureLedger::ForgetSnapshot() {
     snapshot_.clear();
     snapshotTaken_ = false;

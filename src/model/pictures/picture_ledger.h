@@ -11,6 +11,7 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "model/pictures/card_list.h"
@@ -100,6 +101,10 @@ public:
     // `cameraFolder`: the folder the camera writes to now.
     void Listed(const std::wstring& folder, const std::vector<CardFileRecord>& candidates, int64_t now,
                 bool cameraFolder);
+    // One look at a source of many folders (an inbox and the folders below
+    // it), each folder with its pictures: the first look of the run decides
+    // over all of them at once which pictures were there before.
+    void ListedFolders(const std::vector<std::pair<std::wstring, std::vector<CardFileRecord>>>& folders, int64_t now);
     // The camera folder changed: its next listing decides anew.
     void ForgetSnapshot();
     bool HasSnapshot() const { return snapshotTaken_; }

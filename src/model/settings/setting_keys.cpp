@@ -380,6 +380,8 @@ const std::vector<SettingKey>& Table() {
          .label = L"&JPEGs before raw files"},
         {.group = L"TFA", .key = L"ExtendedDirectory", .kind = K::YesNo, .fallback = L"No",
          .slot = FlagSlot<&S::ExtendedDirectory>(), .withCard = true},
+        // Folders whose new pictures are taken like a card's; read at the start.
+        {.group = L"Inbox", .key = L"Folders", .slot = TextSlot<&S::InboxFolders>(), .takes = kNextStart},
         // The folders
         {.group = L"Copy", .key = L"SourcePath", .kind = K::Folder, .slot = TextSlot<&S::SourcePath>(),
          .takes = kNextStart, .id = KeyId::PictureFolder, .tab = T::Folders, .label = L"&Pictures (HiRes, LoRes)",

@@ -269,7 +269,7 @@ struct LoadedGroup {
     bool required;
 };
 constexpr LoadedGroup kLoadedGroups[] = {
-    {L"Main", true}, {L"Menu", true}, {L"Graphics", true}, {L"Copy", true}, {L"TFA", true}, {L"System", false},
+    {L"Main", true}, {L"Menu", true}, {L"Graphics", true}, {L"Copy", true}, {L"Inbox", false}, {L"TFA", true}, {L"System", false},
 };
 
 // One key by its kind, unless its row reads it otherwise.
@@ -289,13 +289,15 @@ std::optional<SettingsProblem> LoadKey(const SettingKey& row, const IniDocument&
 std::optional<SettingsProblem> LoadGroup(std::wstring_view group, const IniDocument& ini, const LoadFacts& facts,
                                          Settings& s) {
     for (bool cardKeys : {false, true}) {
-        if (cardKeys && !s.Active) break;
+        // An inbox takes its pictures by the card's rules, card or not.
+        if (cardKeys && !s.Active && s.InboxFolders.empty()) break;
         for (const SettingKey& row : SettingKeys())
             if (row.withCard == cardKeys && str::EqualsI(row.group, group))
                 if (auto problem = LoadKey(row, ini, facts, s)) return problem;
     }
     for (const SettingKey& row : SettingKeys())
-        if (row.settle && str::EqualsI(row.group, group) && (!row.withCard || s.Active)) row.settle(row, s);
+        if (row.settle && str::EqualsI(row.group, group) && (!row.withCard || s.Active || !s.InboxFolders.empty()))
+            row.settle(row, s);
     return std::nullopt;
 }
 

@@ -43,6 +43,8 @@ struct Settings {
     // [Copy]
     std::wstring SourcePath, TargetPath, StoragePath, ThumbnailPath, TmpPath;
     std::wstring BackupPath;  // the second copy of every stored picture; empty: none
+    // [Inbox]
+    std::wstring InboxFolders;  // folders separated by ";"; empty: none
     // [TFA]
     bool Active = false;
     std::wstring TransferHiRes, TransferLoRes;  // with a leading "."
