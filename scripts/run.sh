@@ -109,8 +109,10 @@ for i in $(seq "$shots"); do
       "$inbox_win\\P2010001.JPG" &
     uploads+=($!)
   fi
-  # Written under its final name, the writer holding it open between pieces.
-  if [ "$i" = 2 ]; then
+  # Written under its final name, the writer holding it open between pieces;
+  # with the last shot: it usually comes in after the card's JPEG, so the
+  # viewer ends on it.
+  if [ "$i" = "$shots" ]; then
     echo "  upload: P2010002.JPG in 8 pieces, held open until the last"
     drive upload "build\\demo\\uploads\\P2010002.JPG" "$inbox_win\\P2010002.JPG" 8 400 &
     uploads+=($!)
@@ -120,6 +122,7 @@ done
 for u in "${uploads[@]}"; do wait "$u" || echo "An upload into the inbox failed"; done
 wait_files "$store/LoRes" 60 $((shots + 2)) || echo "Not every JPEG arrived in LoRes"
 sleep 1
+# The viewer shows the last picture that came in (usually the inbox's).
 import -window root "$out/2-viewer-last-shot.png"
 # The journal, with the inbox's pictures among the card's; it stays open.
 drive click 8
