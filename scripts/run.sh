@@ -90,7 +90,8 @@ done
 echo "Starting Wemlox (settings: $settings_dir/Wemlox.ini)"
 wine "$bin/Wemlox.exe" &
 wemlox=$!
-drive wait-bar 30000
+# A fresh Wine prefix on a busy machine can take longer than half a minute.
+drive wait-bar 90000
 for _ in $(seq 100); do control log | grep -q "op=100" && break; sleep 0.2; done
 import -window root "$out/1-bar-watching.png"
 
