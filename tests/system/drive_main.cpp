@@ -1,28 +1,57 @@
 // Command-line driver for demos and scripts: acts on a running Wemlox bar as
 // a user would. Usage:
 //   wemlox_drive wait-bar [ms] | click N | hover N | toggle K [shift|ctrl] | right-click-tree TEXT
-//                | escape | journal | close
+//                | escape | journal | close | upload FROM TO PIECES PAUSE_MS [RENAME_TO]
 // "click 6" clicks button 6; "toggle 2 shift" clicks the second selection
-// toggle of the thumbnail grid with Shift held.
+// toggle of the thumbnail grid with Shift held. "upload" writes as an FTP
+// server does while the bytes come in and needs no bar.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
+#include "base/fs.h"
 #include "base/str.h"
+#include "win/handle.h"
 #include "card_support.h"
 #include "driver.h"
 
 static HWND AnyBar() { return FindWindowW(L"WemloxBar", nullptr); }
 
+// Writes FROM's bytes into TO in `pieces` pieces, `pauseMs` apart, holding
+// TO open (readers allowed, as FTP servers do) until the last one; then, if
+// `renameTo` is given, gives it that name, as a server that writes under a
+// temporary name does.
+static int Upload(const std::wstring& from, const std::wstring& to, int pieces, int pauseMs,
+                  const std::wstring& renameTo) {
+    std::optional<std::string> bytes = fs::ReadFile(from);
+    if (!bytes || pieces < 1) return 1;
+    {
+        win::Handle file(CreateFileW(to.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, 0, nullptr));
+        if (file.get() == INVALID_HANDLE_VALUE) return 1;
+        const size_t piece = (bytes->size() + pieces - 1) / pieces;
+        for (size_t at = 0; at < bytes->size(); at += piece) {
+            if (at > 0) Sleep(static_cast<DWORD>(pauseMs));
+            const DWORD size = static_cast<DWORD>(std::min(piece, bytes->size() - at));
+            DWORD wrote = 0;
+            if (!WriteFile(file.get(), bytes->data() + at, size, &wrote, nullptr) || wrote != size) return 1;
+            FlushFileBuffers(file.get());
+        }
+    }
+    if (!renameTo.empty() && !MoveFileW(to.c_str(), renameTo.c_str())) return 1;
+    return 0;
+}
+
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) {
         std::fprintf(stderr,
                      "usage: wemlox_drive wait-bar [ms] | click N | hover N | toggle K [shift|ctrl] | "
-                     "right-click-tree TEXT | escape | journal | close\n");
+                     "right-click-tree TEXT | escape | journal | close | upload FROM TO PIECES PAUSE_MS [RENAME_TO]\n");
         return 2;
     }
     std::wstring cmd = argv[1];
+    if (cmd == L"upload" && argc > 5) return Upload(argv[2], argv[3], _wtoi(argv[4]), _wtoi(argv[5]), argc > 6 ? argv[6] : L"");
     HWND bar = nullptr;
     int wait = cmd == L"wait-bar" && argc > 2 ? _wtoi(argv[2]) : 20000;
     driver::WaitFor([&] { return (bar = AnyBar()) != nullptr && IsWindowVisible(bar); }, wait);

@@ -1,5 +1,6 @@
 // Writes a Wemlox.ini for tests and demos: the built-in default text with
-// chosen keys changed, e.g. make_settings OUT.ini TFA.Url=127.0.0.1
+// chosen keys changed, e.g. make_settings OUT.ini TFA.Url=127.0.0.1; a group
+// the built-in text lacks ([Inbox]) is added.
 #include <cstdio>
 #include <string>
 
@@ -17,7 +18,7 @@ int main(int argc, char** argv) {
         std::wstring arg = str::FromUtf8(argv[i]);
         size_t dot = arg.find(L'.'), eq = arg.find(L'=');
         if (dot == std::wstring::npos || eq == std::wstring::npos || dot > eq ||
-            !ini.SetValue(arg.substr(0, dot), arg.substr(dot + 1, eq - dot - 1), arg.substr(eq + 1))) {
+            !ini.SetValues({{arg.substr(0, dot), arg.substr(dot + 1, eq - dot - 1), arg.substr(eq + 1)}}, true)) {
             std::fprintf(stderr, "make_settings: cannot set %s\n", argv[i]);
             return 1;
         }
