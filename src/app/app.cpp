@@ -368,6 +368,10 @@ void App::Journal(std::wstring text) {
 
 void App::Lamp(int button, model::Lamp colour, model::LampAt at) {
     ui_.CheckWrite();
+    // The card answering does not make an inbox that is away come back.
+    if (button == model::ids::kCardButton && at == model::LampAt::Bottom && colour == model::Lamp::Green &&
+        inboxes_.AnyInTrouble())
+        colour = model::Lamp::Red;
     bar_.SetLamp(button, colour, at);
 }
 

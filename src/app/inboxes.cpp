@@ -30,6 +30,13 @@ void Inboxes::Inbox::Stored(const model::PictureStored& picture) {
     owner.backup_.Stored(picture.path);
 }
 
+void Inboxes::Inbox::Lamp(int button, model::Lamp colour, model::LampAt at) {
+    // Counted before the lamp goes out, so the interface never sees an inbox
+    // back with the count saying it is away.
+    if (source.Missing() != away) owner.trouble_ += (away = source.Missing()) ? 1 : -1;
+    owner.events_.Lamp(button, colour, at);
+}
+
 void Inboxes::Inbox::Run() {
     while (!stop) {
         if (!watch.Watching()) (void)watch.Watch(source.Folder());
@@ -55,6 +62,7 @@ void Inboxes::Start(const model::Settings& s, const std::wstring& recordFolder, 
         if (std::optional<std::wstring> why = model::InboxRefusal(folder, s, taken)) {
             events_.Journal(L"Inbox refused: " + folder + L" (" + *why + L")");
             events_.Lamp(model::ids::kCardButton, model::Lamp::Red, model::LampAt::Bottom);
+            trouble_++;
             continue;
         }
         taken.push_back(folder);
@@ -74,6 +82,7 @@ void Inboxes::Stop() {
     for (auto& inbox : inboxes_)
         if (inbox->thread.joinable()) inbox->thread.join();
     inboxes_.clear();
+    trouble_ = 0;
 }
 
 }  // namespace app

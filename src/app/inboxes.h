@@ -35,6 +35,9 @@ public:
     // Interface thread: ends every inbox's thread (a copy under way stops
     // and leaves no part behind).
     void Stop();
+    // Any thread: an inbox is away or was refused. Button 6's lower lamp
+    // stays red meanwhile, whatever the card's poll paints.
+    bool AnyInTrouble() const { return trouble_.load() > 0; }
 
 private:
     // One inbox: its source, pipeline and thread. What it reports goes out
@@ -43,7 +46,7 @@ private:
         Inbox(Inboxes& owner, const std::wstring& folder);
         void Run();
         void Journal(const std::wstring& text) override { owner.events_.Journal(text); }
-        void Lamp(int button, model::Lamp colour, model::LampAt at) override { owner.events_.Lamp(button, colour, at); }
+        void Lamp(int button, model::Lamp colour, model::LampAt at) override;
         void Stored(const model::PictureStored& picture) override;
         // An inbox's pick-up is too quick and too frequent for the busy face.
         void Busy(bool) override {}
@@ -54,11 +57,13 @@ private:
         model::TransferPipeline pipeline;
         win::FolderWatch watch;
         std::thread thread;
+        bool away = false;  // the inbox's thread's own
     };
 
     CardEvents& events_;
     Backup& backup_;
     std::vector<std::unique_ptr<Inbox>> inboxes_;  // interface thread
+    std::atomic<int> trouble_{0};  // inboxes away or refused
 };
 
 }  // namespace app

@@ -126,7 +126,7 @@ private:
         model::IniDocument ini(str::ToUtf8(model::DefaultSettingsText()));
         for (auto& [groupKey, value] : changes) {
             size_t dot = groupKey.find(L'.');
-            EXPECT_TRUE(ini.SetValue(groupKey.substr(0, dot), groupKey.substr(dot + 1), value));
+            EXPECT_TRUE(ini.SetValues({{groupKey.substr(0, dot), groupKey.substr(dot + 1), value}}, true));
         }
         MakeDirs(box.SettingsFolder());
         EXPECT_TRUE(fs::WriteFile(box.SettingsFile(), ini.Serialize()));
@@ -377,7 +377,9 @@ TEST(CardFaults, AGoneOrStalledCardLeavesTheTreeAndTheProgramRecovers) {
     WriteCardFile(run.CardFolder() + L"\\DCIM\\101_PANA\\P1010001.JPG");
     Simulator sim(run.CardFolder(), kCardAddress, L"--stall 60");
     ASSERT_TRUE(sim.Running());
-    run.Start({{L"Menu.ButtonSize", L"80"}});
+    const std::wstring inbox = run.CardFolder(L"Inbox");
+    MakeDirs(inbox);
+    run.Start({{L"Menu.ButtonSize", L"80"}, {L"Inbox.Folders", inbox}});
     ASSERT_TRUE(run.bar);
     ASSERT_TRUE(run.WaitJournal(L"TFA Success: 127.0.0.5"));
     ASSERT_TRUE(run.ShowView(kTree));
@@ -408,6 +410,16 @@ TEST(CardFaults, AGoneOrStalledCardLeavesTheTreeAndTheProgramRecovers) {
         EXPECT_TRUE(WaitFor([&] { return CardLamp(cardButton, RGB(0, 255, 0)); }, 5000)) << s.what;
         shown = run.Tree().size();
     }
+    // An inbox that is away keeps the lamp red while the card answers.
+    ASSERT_TRUE(MoveFileW(inbox.c_str(), (inbox + L"-away").c_str()));
+    EXPECT_TRUE(WaitFor([&] { return CardLamp(cardButton, RGB(255, 0, 0)); }, 10000));
+    const size_t polled = sim.Count("op=102");
+    Click(run.Control(kToolButton));
+    ASSERT_TRUE(WaitFor([&] { return sim.Count("op=102") > polled; }));
+    ASSERT_TRUE(run.WaitTree([&](auto& t) { return t.size() == shown; }));
+    EXPECT_FALSE(CardLamp(cardButton, RGB(0, 255, 0)));
+    ASSERT_TRUE(MoveFileW((inbox + L"-away").c_str(), inbox.c_str()));
+    EXPECT_TRUE(WaitFor([&] { return CardLamp(cardButton, RGB(0, 255, 0)); }, 10000));
 }
 
 TEST(CardFaults, ACutListingLosesOnlyItsIncompleteLine) {

@@ -146,15 +146,16 @@ std::wstring InboxSource::PathOf(const std::wstring& below, const std::wstring& 
 }
 
 void InboxSource::Reached(bool reached) {
+    const bool wasMissing = missing_;
+    missing_ = !reached;  // before the lamp, which may ask
     if (!reached) {
         // Red for as long as it is missing: the card's poll may have turned it green.
         events_.Lamp(ids::kCardButton, Lamp::Red, LampAt::Bottom);
-        if (!missing_) events_.Journal(L"Inbox not reachable: " + folder_ + L" (looked at again until it is back)");
-    } else if (missing_) {
+        if (!wasMissing) events_.Journal(L"Inbox not reachable: " + folder_ + L" (looked at again until it is back)");
+    } else if (wasMissing) {
         events_.Journal(L"Inbox back: " + folder_);
         events_.Lamp(ids::kCardButton, Lamp::Green, LampAt::Bottom);
     }
-    missing_ = !reached;
 }
 
 bool InboxSource::Look(bool) {
