@@ -11,6 +11,7 @@
 #include "base/str.h"
 #include "model/common/ids.h"
 #include "model/bar/placement.h"
+#include "model/settings/folders.h"
 #include "win/dpi.h"
 #include "win/user_shell.h"
 

@@ -160,6 +160,7 @@ TEST_F(SettingsWindowTest, AValueThatCannotWorkIsRefusedWithItsMessageUntilMende
     Pump([] { return false; }, 50);
     EXPECT_EQ(Text(window.Note()), L"At the next start of Wemlox: Title bar, Inbox folders, Pictures (HiRes, LoRes).");
     // Enter is OK.
+    window.ShowTab(model::SettingsTab::Bar);
     SetFocus(Field(L"Menu", L"ButtonSize"));
     Press(WM_KEYDOWN, VK_RETURN);
     ASSERT_EQ(events.saved.size(), 1u);
