@@ -40,6 +40,12 @@ constexpr int kButtonWidth = 80;
 constexpr int kButtonHeight = 24;
 constexpr int kNoteHeight = 30;   // two lines
 constexpr int kFolderListHeight = 120;
+constexpr int kAboutHeight = 60;  // four lines
+
+// What the inbox list is for, under it.
+constexpr wchar_t kInboxAbout[] =
+    L"Pictures that an FTP server, a camera maker's transfer program or tethering software writes into these "
+    L"folders are taken into the picture folder as a card's are. The folders themselves are only read.";
 
 enum Piece { kLabel = 0, kField = 1, kBrowse = 2, kMessage = 3, kEntryLabel = 4, kEntry = 5, kAdd = 6, kRemove = 7 };
 
@@ -291,6 +297,7 @@ void SettingsWindow::CreateListRow(size_t i, HWND page) {
     r.remove = Child(page, L"BUTTON", L"&Remove", WS_TABSTOP | BS_PUSHBUTTON, ControlId(i, kRemove));
     EnableWindow(r.add, FALSE);
     EnableWindow(r.remove, FALSE);
+    r.about = Child(page, L"STATIC", kInboxAbout, SS_LEFT | SS_NOPREFIX, -1);
 }
 
 int SettingsWindow::S(int size) const { return model::ScaleToDpi(size, dpi_); }
@@ -341,6 +348,8 @@ void SettingsWindow::Layout() {
             MoveWindow(r.add, buttonX, y, S(kBrowseWidth), S(kButtonHeight), FALSE);
             MoveWindow(r.remove, buttonX, y + S(kButtonHeight) + S(kRowGap), S(kBrowseWidth), S(kButtonHeight), FALSE);
             y += S(kFolderListHeight) + S(kRowGap);
+            MoveWindow(r.about, fieldX, y, fieldWidth, S(kAboutHeight), FALSE);
+            y += S(kAboutHeight) + S(kRowGap);
         };
         // Text fields first, two narrow ones to a row; then the check boxes.
         for (Row& r : rows_) {

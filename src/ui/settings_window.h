@@ -67,7 +67,7 @@ private:
         model::FormField field;
         HWND label = nullptr, control = nullptr, browse = nullptr, message = nullptr;
         // A list of folders: the control is the list; the folder to add is typed here.
-        HWND entryLabel = nullptr, entry = nullptr, add = nullptr, remove = nullptr;
+        HWND entryLabel = nullptr, entry = nullptr, add = nullptr, remove = nullptr, about = nullptr;
     };
 
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
