@@ -530,6 +530,10 @@ void SettingsWindow::OnCommand(int id, int code, HWND control) {
     const bool selected = code == CBN_SELCHANGE;
     if (code == EN_CHANGE || code == CBN_EDITCHANGE || selected || code == BN_CLICKED) {
         CheckRow(r, selected);
+        // The folder typed to add is judged against the store as it is now.
+        if (r.field.id == model::KeyId::PictureFolder || r.field.id == model::KeyId::BackupFolder)
+            for (Row& list : rows_)
+                if (list.entry) (void)CheckEntry(list);
         UpdateNote();
     }
 }
