@@ -1,5 +1,5 @@
-// The settings window: a standard window with four tabs (Bar, Viewer, Card,
-// Folders) built from the model's settings form. It checks each value as it
+// The settings window: a standard window with five tabs (Bar, Viewer, Card,
+// Sources, Folders) built from the model's settings form. It checks each value as it
 // is typed and shows why one cannot work beside it, says which changes wait
 // for the next start, and reports OK with the changes to its events; it
 // writes nothing itself. Modeless: the program's loop hands it its messages
