@@ -11,6 +11,7 @@
 #include "base/str.h"
 #include "model/common/ids.h"
 #include "model/bar/placement.h"
+#include "model/settings/folders.h"
 #include "win/dpi.h"
 #include "win/user_shell.h"
 
@@ -38,8 +39,15 @@ constexpr int kBrowseWidth = 75;
 constexpr int kButtonWidth = 80;
 constexpr int kButtonHeight = 24;
 constexpr int kNoteHeight = 30;   // two lines
+constexpr int kFolderListHeight = 120;
+constexpr int kAboutHeight = 60;  // four lines
 
-enum Piece { kLabel = 0, kField = 1, kBrowse = 2, kMessage = 3 };
+// What the inbox list is for, under it.
+constexpr wchar_t kInboxAbout[] =
+    L"Pictures that an FTP server, a camera maker's transfer program or tethering software writes into these "
+    L"folders are taken into the picture folder as a card's are. The folders themselves are only read.";
+
+enum Piece { kLabel = 0, kField = 1, kBrowse = 2, kMessage = 3, kEntryLabel = 4, kEntry = 5, kAdd = 6, kRemove = 7 };
 
 int ControlId(size_t row, Piece piece) {
     return model::ids::kSettingsFirstField + static_cast<int>(row) * model::ids::kSettingsControlsPerField + piece;
@@ -49,6 +57,13 @@ size_t TabIndex(model::SettingsTab tab) {
     for (size_t i = 0; i < std::size(model::kSettingsTabs); i++)
         if (model::kSettingsTabs[i] == tab) return i;
     return 0;
+}
+
+std::wstring Text(HWND control) {
+    const int length = GetWindowTextLengthW(control);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), length + 1)));
+    return text;
 }
 
 HWND Child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, int id, DWORD exStyle = 0) {
@@ -164,6 +179,9 @@ LRESULT SettingsWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
     }
     case DM_GETDEFID:
+        // Enter in the folder to add adds it; anywhere else it is OK.
+        for (size_t i = 0; i < rows_.size(); i++)
+            if (rows_[i].entry && rows_[i].entry == GetFocus()) return MAKELRESULT(ControlId(i, kAdd), DC_HASDEFID);
         return MAKELRESULT(IDOK, DC_HASDEFID);
     case WM_NEXTDLGCTL: {
         // What a dialog does for the keyboard (an access key of a label, the
@@ -234,6 +252,7 @@ void SettingsWindow::CreateRow(size_t i, HWND page) {
     Row& r = rows_[i];
     const model::FormField& f = r.field;
     const std::wstring shown = f.Shown();
+    if (f.kind == model::FieldKind::InboxList) return CreateListRow(i, page);
     if (f.kind == model::FieldKind::YesNo) {
         r.control = Child(page, L"BUTTON", f.label.c_str(), WS_TABSTOP | BS_AUTOCHECKBOX, ControlId(i, kField));
         SendMessageW(r.control, BM_SETCHECK, shown == L"Yes" ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -259,6 +278,26 @@ void SettingsWindow::CreateRow(size_t i, HWND page) {
     if (f.kind == model::FieldKind::Folder || f.kind == model::FieldKind::Program)
         r.browse = Child(page, L"BUTTON", L"Browse\u2026", WS_TABSTOP | BS_PUSHBUTTON, ControlId(i, kBrowse));
     r.message = Child(page, L"STATIC", L"", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, ControlId(i, kMessage));
+}
+
+// The folder to add first (typed or chosen, checked as it comes), then the list.
+void SettingsWindow::CreateListRow(size_t i, HWND page) {
+    Row& r = rows_[i];
+    r.entryLabel = Child(page, L"STATIC", L"F&older to add", SS_LEFT, ControlId(i, kEntryLabel));
+    r.entry = Child(page, L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, ControlId(i, kEntry), WS_EX_CLIENTEDGE);
+    r.browse = Child(page, L"BUTTON", L"Browse\u2026", WS_TABSTOP | BS_PUSHBUTTON, ControlId(i, kBrowse));
+    // Two lines: a refusal names the folder it clashes with.
+    r.message = Child(page, L"STATIC", L"", SS_LEFT | SS_NOPREFIX, ControlId(i, kMessage));
+    r.label = Child(page, L"STATIC", r.field.label.c_str(), SS_LEFT, ControlId(i, kLabel));
+    r.control = Child(page, L"LISTBOX", L"", WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+                      ControlId(i, kField), WS_EX_CLIENTEDGE);
+    for (const std::wstring& folder : model::InboxFolders(r.field.Shown()))
+        SendMessageW(r.control, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(folder.c_str()));
+    r.add = Child(page, L"BUTTON", L"&Add", WS_TABSTOP | BS_PUSHBUTTON, ControlId(i, kAdd));
+    r.remove = Child(page, L"BUTTON", L"&Remove", WS_TABSTOP | BS_PUSHBUTTON, ControlId(i, kRemove));
+    EnableWindow(r.add, FALSE);
+    EnableWindow(r.remove, FALSE);
+    r.about = Child(page, L"STATIC", kInboxAbout, SS_LEFT | SS_NOPREFIX, -1);
 }
 
 int SettingsWindow::S(int size) const { return model::ScaleToDpi(size, dpi_); }
@@ -294,9 +333,32 @@ void SettingsWindow::Layout() {
             MoveWindow(r.message, wide ? fieldX : x, y + S(kControlHeight) + 1, wide ? fieldWidth : w,
                        S(kMessageHeight), FALSE);
         };
+        // The folder to add with Browse and its message, then the list with Add and Remove.
+        auto placeList = [&](Row& r, int x, int w) {
+            const int labelWidth = S(kLabelWidth), gap = S(kLabelGap), fieldX = x + labelWidth + gap;
+            const int buttonX = x + w - S(kBrowseWidth), fieldWidth = buttonX - gap - fieldX;
+            MoveWindow(r.entryLabel, x, y + S(3), labelWidth, S(kControlHeight) - S(3), FALSE);
+            MoveWindow(r.entry, fieldX, y, fieldWidth, S(kControlHeight), FALSE);
+            MoveWindow(r.browse, buttonX, y - 1, S(kBrowseWidth), S(kControlHeight) + 2, FALSE);
+            y += S(kControlHeight) + 1;
+            MoveWindow(r.message, fieldX, y, fieldWidth, 2 * S(kMessageHeight), FALSE);
+            y += 2 * S(kMessageHeight) + S(kRowGap);
+            MoveWindow(r.label, x, y + S(3), labelWidth, S(kControlHeight) - S(3), FALSE);
+            MoveWindow(r.control, fieldX, y, fieldWidth, S(kFolderListHeight), FALSE);
+            MoveWindow(r.add, buttonX, y, S(kBrowseWidth), S(kButtonHeight), FALSE);
+            MoveWindow(r.remove, buttonX, y + S(kButtonHeight) + S(kRowGap), S(kBrowseWidth), S(kButtonHeight), FALSE);
+            y += S(kFolderListHeight) + S(kRowGap);
+            MoveWindow(r.about, fieldX, y, fieldWidth, S(kAboutHeight), FALSE);
+            y += S(kAboutHeight) + S(kRowGap);
+        };
         // Text fields first, two narrow ones to a row; then the check boxes.
         for (Row& r : rows_) {
             if (r.field.tab != tab || r.field.kind == model::FieldKind::YesNo) continue;
+            if (r.field.kind == model::FieldKind::InboxList) {
+                if (col == 1) y += textRow, col = 0;
+                placeList(r, S(kPad), pageWidth - 2 * S(kPad));
+                continue;
+            }
             if (r.field.Wide()) {
                 if (col == 1) y += textRow, col = 0;
                 place(r, S(kPad), pageWidth - 2 * S(kPad), true);
@@ -367,6 +429,7 @@ HWND SettingsWindow::MessageControl(std::wstring_view group, std::wstring_view k
 }
 
 std::wstring SettingsWindow::ValueOf(const Row& r, bool fromSelection) const {
+    if (r.field.kind == model::FieldKind::InboxList) return model::JoinInboxFolders(ListedFolders(r));
     if (r.field.kind == model::FieldKind::YesNo)
         return SendMessageW(r.control, BM_GETCHECK, 0, 0) == BST_CHECKED ? L"Yes" : L"No";
     if (fromSelection) {
@@ -391,7 +454,14 @@ bool SettingsWindow::CheckRow(Row& r, bool fromSelection) {
     const std::wstring value = ValueOf(r, fromSelection);
     // What the file already says is left as it is, whatever it is.
     std::optional<std::wstring> problem;
-    if (str::Trim(value) != str::Trim(r.field.Shown())) problem = model::CheckFieldValue(r.field, value);
+    if (r.field.kind == model::FieldKind::InboxList) {
+        // The store's folders may have changed on their tab since a folder was added.
+        if (value != r.field.Shown()) problem = model::InboxListProblem(Neighbours());
+        if (!problem && GetWindowTextLengthW(r.entry) > 0)
+            problem = L"This folder is not in the list yet: add it with Add, or empty the field.";
+    } else if (str::Trim(value) != str::Trim(r.field.Shown())) {
+        problem = model::CheckFieldValue(r.field, value);
+    }
     SetWindowTextW(r.message, problem.value_or(L"").c_str());
     return !problem;
 }
@@ -414,7 +484,13 @@ void SettingsWindow::UpdateNote(const std::wstring& failure) {
 
 void SettingsWindow::Browse(Row& r) {
     const std::wstring title = model::PlainLabel(r.field.label);
-    const std::wstring start = str::Trim(ValueOf(r));
+    const bool list = r.field.kind == model::FieldKind::InboxList;
+    std::wstring start = str::Trim(list ? Text(r.entry) : ValueOf(r));
+    if (list && start.empty()) {
+        const std::vector<std::wstring> listed = ListedFolders(r);
+        const LRESULT at = SendMessageW(r.control, LB_GETCURSEL, 0, 0);
+        if (at != LB_ERR && static_cast<size_t>(at) < listed.size()) start = listed[static_cast<size_t>(at)];
+    }
     events_.OnModalLoop(true);
     std::optional<std::wstring> chosen = r.field.kind == model::FieldKind::Program
                                              ? win::PickProgram(window_, title, start)
@@ -422,6 +498,11 @@ void SettingsWindow::Browse(Row& r) {
     events_.OnModalLoop(false);
     // The window may have gone while the picker was open.
     if (!window_ || !chosen) return;
+    if (list) {
+        SetWindowTextW(r.entry, chosen->c_str());
+        SetFocus(CheckEntry(r) ? r.add : r.entry);
+        return;
+    }
     SetWindowTextW(r.control, chosen->c_str());
     CheckRow(r);
     UpdateNote();
@@ -437,10 +518,22 @@ void SettingsWindow::OnCommand(int id, int code, HWND control) {
     if (row >= rows_.size()) return;
     Row& r = rows_[row];
     if (part == kBrowse && code == BN_CLICKED) return Browse(r);
+    if (r.field.kind == model::FieldKind::InboxList) {
+        if (part == kEntry && code == EN_CHANGE) (void)CheckEntry(r);
+        if (part == kAdd && code == BN_CLICKED) AddEntry(r);
+        if (part == kRemove && code == BN_CLICKED) RemoveEntry(r);
+        if (part == kField && code == LBN_SELCHANGE)
+            EnableWindow(r.remove, SendMessageW(r.control, LB_GETCURSEL, 0, 0) != LB_ERR);
+        return;
+    }
     if (part != kField) return;
     const bool selected = code == CBN_SELCHANGE;
     if (code == EN_CHANGE || code == CBN_EDITCHANGE || selected || code == BN_CLICKED) {
         CheckRow(r, selected);
+        // The folder typed to add is judged against the store as it is now.
+        if (r.field.id == model::KeyId::PictureFolder || r.field.id == model::KeyId::BackupFolder)
+            for (Row& list : rows_)
+                if (list.entry) (void)CheckEntry(list);
         UpdateNote();
     }
 }
@@ -452,7 +545,7 @@ void SettingsWindow::OnOk() {
     if (first) {
         // Nothing is saved while a value cannot work: the first is shown.
         ShowTab(first->field.tab);
-        SetFocus(first->control);
+        SetFocus(first->entry && GetWindowTextLengthW(first->entry) > 0 ? first->entry : first->control);
         MessageBeep(MB_ICONWARNING);
         return;
     }
@@ -467,6 +560,80 @@ void SettingsWindow::OnOk() {
     std::optional<std::wstring> failure = events_.OnSettingsOk(changes);
     if (!failure) return Close();
     UpdateNote(*failure);
+}
+
+const SettingsWindow::Row* SettingsWindow::InboxRow() const {
+    for (const Row& r : rows_)
+        if (r.field.kind == model::FieldKind::InboxList) return &r;
+    return nullptr;
+}
+
+HWND SettingsWindow::InboxEntry() const { return InboxRow() ? InboxRow()->entry : nullptr; }
+HWND SettingsWindow::InboxAdd() const { return InboxRow() ? InboxRow()->add : nullptr; }
+HWND SettingsWindow::InboxRemove() const { return InboxRow() ? InboxRow()->remove : nullptr; }
+
+std::vector<std::wstring> SettingsWindow::ListedFolders(const Row& r) const {
+    std::vector<std::wstring> folders;
+    const LRESULT count = SendMessageW(r.control, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; i++) {
+        const LRESULT length = SendMessageW(r.control, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+        if (length == LB_ERR) continue;
+        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+        SendMessageW(r.control, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
+        text.resize(static_cast<size_t>(length));
+        folders.push_back(std::move(text));
+    }
+    return folders;
+}
+
+// The window's values as they stand: the store's folders may be changed on
+// their own tab before OK.
+model::InboxNeighbours SettingsWindow::Neighbours() const {
+    std::vector<model::FormField> fields;
+    std::vector<std::wstring> values;
+    for (const Row& r : rows_) {
+        fields.push_back(r.field);
+        values.push_back(ValueOf(r));
+    }
+    return model::InboxNeighboursOf(fields, values);
+}
+
+bool SettingsWindow::CheckEntry(Row& r) {
+    const std::wstring folder = str::Trim(Text(r.entry));
+    std::optional<std::wstring> problem;
+    if (!folder.empty()) problem = model::InboxFolderProblem(folder, Neighbours());
+    SetWindowTextW(r.message, problem.value_or(L"").c_str());
+    EnableWindow(r.add, !folder.empty() && !problem);
+    return !folder.empty() && !problem;
+}
+
+void SettingsWindow::AddEntry(Row& r) {
+    if (!CheckEntry(r)) {
+        MessageBeep(MB_ICONWARNING);
+        return;
+    }
+    const std::wstring folder = str::Trim(Text(r.entry));
+    const LRESULT at = SendMessageW(r.control, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(folder.c_str()));
+    SendMessageW(r.control, LB_SETCURSEL, static_cast<WPARAM>(at), 0);
+    EnableWindow(r.remove, TRUE);
+    SetWindowTextW(r.entry, L"");
+    (void)CheckEntry(r);
+    UpdateNote();
+    SetFocus(r.entry);
+}
+
+void SettingsWindow::RemoveEntry(Row& r) {
+    const LRESULT at = SendMessageW(r.control, LB_GETCURSEL, 0, 0);
+    if (at == LB_ERR) return;
+    SendMessageW(r.control, LB_DELETESTRING, static_cast<WPARAM>(at), 0);
+    const LRESULT left = SendMessageW(r.control, LB_GETCOUNT, 0, 0);
+    if (left > 0) SendMessageW(r.control, LB_SETCURSEL, static_cast<WPARAM>(std::min(at, left - 1)), 0);
+    // A disabled button keeps no focus: the list takes it.
+    if (left <= 0 && GetFocus() == r.remove) SetFocus(r.control);
+    EnableWindow(r.remove, left > 0);
+    // The folder typed may clash no more.
+    (void)CheckEntry(r);
+    UpdateNote();
 }
 
 bool SettingsWindow::PreTranslate(MSG& msg) {

@@ -1,5 +1,5 @@
-// The settings window: a standard window with four tabs (Bar, Viewer, Card,
-// Folders) built from the model's settings form. It checks each value as it
+// The settings window: a standard window with five tabs (Bar, Viewer, Card,
+// Sources, Folders) built from the model's settings form. It checks each value as it
 // is typed and shows why one cannot work beside it, says which changes wait
 // for the next start, and reports OK with the changes to its events; it
 // writes nothing itself. Modeless: the program's loop hands it its messages
@@ -55,6 +55,10 @@ public:
     model::SettingsTab Tab() const { return tab_; }
     HWND FieldControl(std::wstring_view group, std::wstring_view key) const;
     HWND MessageControl(std::wstring_view group, std::wstring_view key) const;
+    // The inbox list's folder to add, and its Add and Remove buttons.
+    HWND InboxEntry() const;
+    HWND InboxAdd() const;
+    HWND InboxRemove() const;
     HWND Note() const { return note_; }
     int Dpi() const { return dpi_; }
 
@@ -62,6 +66,8 @@ private:
     struct Row {
         model::FormField field;
         HWND label = nullptr, control = nullptr, browse = nullptr, message = nullptr;
+        // A list of folders: the control is the list; the folder to add is typed here.
+        HWND entryLabel = nullptr, entry = nullptr, add = nullptr, remove = nullptr, about = nullptr;
     };
 
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -72,6 +78,7 @@ private:
     // Gives every control the window's font (repainted when `redraw`).
     void ApplyFont(bool redraw);
     void CreateRow(size_t i, HWND page);
+    void CreateListRow(size_t i, HWND page);
     void Layout();
     int S(int size) const;
     const Row* RowOf(std::wstring_view group, std::wstring_view key) const;
@@ -80,6 +87,13 @@ private:
     bool CheckRow(Row& row, bool fromSelection = false);
     void UpdateNote(const std::wstring& failure = {});
     void Browse(Row& row);
+    // The list of folders: the folder typed or chosen, checked; Add and Remove.
+    const Row* InboxRow() const;
+    model::InboxNeighbours Neighbours() const;
+    bool CheckEntry(Row& row);
+    void AddEntry(Row& row);
+    void RemoveEntry(Row& row);
+    std::vector<std::wstring> ListedFolders(const Row& row) const;
     void OnOk();
     void OnDestroyed();
 

@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "base/str.h"
+#include "model/settings/folders.h"
 #include "test_util.h"
 
 namespace {
@@ -46,7 +47,8 @@ TEST(SettingsForm, EveryKeyOnceOnItsTabWithAnAccessKeyOfItsOwn) {
     for (auto [group, key, tab, takes] : {std::tuple{L"TFA", L"QuickPollMs", model::SettingsTab::Card, model::Takes::NextStart},
                                           {L"TFA", L"LoResFirst", model::SettingsTab::Card, model::Takes::AtOnce},
                                           {L"Menu", L"Position", model::SettingsTab::Bar, model::Takes::AtOnce},
-                                          {L"Copy", L"SourcePath", model::SettingsTab::Folders, model::Takes::NextStart}}) {
+                                          {L"Copy", L"SourcePath", model::SettingsTab::Folders, model::Takes::NextStart},
+                                          {L"Inbox", L"Folders", model::SettingsTab::Sources, model::Takes::NextStart}}) {
         EXPECT_EQ(Field(form, group, key).tab, tab) << Utf8(key);
         EXPECT_EQ(Field(form, group, key).takes, takes) << Utf8(key);
     }
@@ -185,6 +187,47 @@ TEST(SettingsForm, AFolderIsJudgedByWhatCanBeMadeWithoutMakingAnything) {
     for (const std::wstring& name : pictures.mustHold) g_files.insert(L"D:\\Art\\" + name);
     EXPECT_FALSE(model::CheckFieldValue(pictures, L"D:\\Art\\", kFakeDisk));
     EXPECT_TRUE(model::CheckFieldValue(pictures, L"D:\\Nowhere", kFakeDisk));
+
+    // An inbox must be there to be read, and clear of the store, the backup and the other inboxes.
+    g_folders.insert({L"D:\\In", L"D:\\Ftp", L"D:\\Ftp\\up", L"E:\\Backup\\cam", L"\\\\nas\\photos"});
+    g_files.insert(L"D:\\list.txt");
+    const model::InboxNeighbours around{L"D:\\Shoots", L"E:\\Backup", {L"D:\\Ftp"}};
+    const Case inboxes[] = {
+        {L"D:\\In", false, nullptr},
+        {L"D:/In/", false, nullptr},
+        {L"\\\\nas\\photos", false, nullptr},
+        {L"D:\\Shoots", false, L"picture folder D:\\Shoots"},
+        {L"d:\\shoots\\cam", false, L"picture folder"},
+        {L"D:\\", false, L"picture folder"},
+        {L"E:\\Backup\\cam", false, L"backup folder"},
+        {L"D:\\FTP\\up", false, L"inbox D:\\Ftp"},
+        {L"D:\\Ftp", false, L"taken twice"},
+        {L"D:\\Nowhere", false, L"cannot reach"},
+        {L"D:\\list.txt", false, L"is a file"},
+        {L"In", false, L"whole path"},
+        {L"ftp://host/in", false, L"whole path"},
+        {L"D:\\In;E:\\x", false, L"\";\""},
+    };
+    for (const Case& c : inboxes) {
+        std::optional<std::wstring> problem = model::InboxFolderProblem(c.path, around, kFakeDisk);
+        EXPECT_EQ(problem.has_value(), c.refusal != nullptr) << Utf8(c.path) << ": " << Utf8(problem.value_or(L""));
+        if (problem && c.refusal) EXPECT_NE(problem->find(c.refusal), std::wstring::npos) << Utf8(*problem);
+    }
+    // The window's values: an empty picture folder is its default; the list is
+    // judged against the store as it stands now, but not asked to be there.
+    std::vector<std::wstring> values;
+    for (const model::FormField& f : form)
+        values.push_back(f.id == model::KeyId::InboxFolders ? L"D:\\In ;Q:\\Away" : f.id == model::KeyId::BackupFolder ? L"E:\\Backup" : L"");
+    model::InboxNeighbours window = model::InboxNeighboursOf(form, values);
+    EXPECT_EQ(window.pictures, model::DefaultFolder(L"SourcePath"));
+    EXPECT_EQ(window.inboxes, (std::vector<std::wstring>{L"D:\\In", L"Q:\\Away"}));
+    EXPECT_FALSE(model::InboxListProblem(window));
+    window.pictures = L"D:\\In\\Store";
+    EXPECT_EQ(model::InboxListProblem(window).value_or(L"").rfind(L"D:\\In: ", 0), 0u);
+    const model::FormField& list = Field(form, L"Inbox", L"Folders");
+    EXPECT_TRUE(model::CheckFieldValue(list, L"D:\\In;d:\\in\\sub", kFakeDisk));
+    const model::FormField asWritten{.kind = model::FieldKind::InboxList, .current = L" D:\\In ;; E:\\x "};
+    EXPECT_EQ(asWritten.Shown(), L"D:\\In;E:\\x");
 }
 
 TEST(SettingsForm, ChangesAreWhatDiffersFromWhatWasShown) {

@@ -94,6 +94,12 @@ TEST_F(UiTest, SaveScreenshotsOfTheMenuAndTheSettingsTabs) {
         SendMessageW(edit, EM_SETSEL, 0, -1);
         for (const wchar_t* c = L"192.168.0.300"; *c; c++) SendMessageW(edit, WM_CHAR, *c, 0);
     }
+    // An inbox in the list, and a folder typed that holds the picture folder.
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    SetWindowTextW(window.InboxEntry(), temp);
+    SendMessageW(window.InboxAdd(), BM_CLICK, 0, 0);
+    SetWindowTextW(window.InboxEntry(), L"C:\\");
     for (model::SettingsTab tab : model::kSettingsTabs) {
         window.ShowTab(tab);
         Pump([] { return false; }, 300);

@@ -37,8 +37,8 @@ protected:
     }
     HWND Field(const wchar_t* group, const wchar_t* key) const { return window.FieldControl(group, key); }
     // Types into a field as the user would: the control reports the change.
-    void Type(const wchar_t* group, const wchar_t* key, const wchar_t* text) {
-        HWND field = Field(group, key);
+    void Type(const wchar_t* group, const wchar_t* key, const wchar_t* text) { TypeInto(Field(group, key), text); }
+    void TypeInto(HWND field, const wchar_t* text) {
         if (HWND edit = FindWindowExW(field, nullptr, L"Edit", nullptr)) {
             // A combo box reports only what is typed into its edit part.
             SendMessageW(edit, EM_SETSEL, 0, -1);
@@ -55,6 +55,7 @@ protected:
         case model::SettingsTab::Bar: return GetParent(Field(L"Menu", L"Position"));
         case model::SettingsTab::Viewer: return GetParent(Field(L"Main", L"Mode"));
         case model::SettingsTab::Card: return GetParent(Field(L"TFA", L"Url"));
+        case model::SettingsTab::Sources: return GetParent(Field(L"Inbox", L"Folders"));
         case model::SettingsTab::Folders: return GetParent(Field(L"Copy", L"SourcePath"));
         }
         return nullptr;
@@ -68,13 +69,13 @@ protected:
 
 }  // namespace
 
-TEST_F(SettingsWindowTest, FourTabsLaidOutWithoutOverlapAtBothDpis) {
+TEST_F(SettingsWindowTest, EveryTabLaidOutWithoutOverlapAtBothDpis) {
     int okHeight96 = 0;
     for (int dpi : {96, 192}) {
         SCOPED_TRACE(dpi);
         ASSERT_TRUE(OpenAt(dpi));
         HWND tabs = GetDlgItem(window.Window(), model::ids::kSettingsTabControl);
-        ASSERT_EQ(TabCtrl_GetItemCount(tabs), 4);
+        ASSERT_EQ(TabCtrl_GetItemCount(tabs), static_cast<int>(std::size(model::kSettingsTabs)));
         const int okHeight = Rect(GetDlgItem(window.Window(), IDOK)).bottom - Rect(GetDlgItem(window.Window(), IDOK)).top;
         if (dpi == 96) okHeight96 = okHeight;
         else EXPECT_EQ(okHeight, 2 * okHeight96);
@@ -119,16 +120,55 @@ TEST_F(SettingsWindowTest, AValueThatCannotWorkIsRefusedWithItsMessageUntilMende
     Type(L"TFA", L"Url", L"192.168.0.300");
     EXPECT_NE(Text(window.MessageControl(L"TFA", L"Url")), L"");
     Type(L"TFA", L"Url", L"192.168.1.*");
+
+    // An inbox in the picture folder (as the Folders tab has it now) is
+    // refused as it is typed; one that can be read is added with Enter,
+    // removed, and added again with Add.
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring root = temp + std::wstring(L"wemlox_sources_") + std::to_wstring(GetCurrentProcessId());
+    const std::wstring store = root + L"\\store", inbox = root + L"\\in";
+    for (const std::wstring& folder : {root, store, inbox}) CreateDirectoryW(folder.c_str(), nullptr);
+    Type(L"Copy", L"SourcePath", store.c_str());
+    window.ShowTab(model::SettingsTab::Sources);
+    HWND list = Field(L"Inbox", L"Folders"), entry = window.InboxEntry();
+    HWND inboxMessage = window.MessageControl(L"Inbox", L"Folders");
+    EXPECT_FALSE(IsWindowEnabled(window.InboxRemove()));
+    TypeInto(entry, (store + L"\\cam").c_str());
+    EXPECT_NE(Text(inboxMessage).find(L"picture folder " + store), std::wstring::npos) << str::ToUtf8(Text(inboxMessage));
+    EXPECT_FALSE(IsWindowEnabled(window.InboxAdd()));
+    TypeInto(entry, (root + L"\\nowhere").c_str());
+    EXPECT_NE(Text(inboxMessage).find(L"cannot reach"), std::wstring::npos);
+    TypeInto(entry, inbox.c_str());
+    EXPECT_EQ(Text(inboxMessage), L"");
+    SetFocus(entry);
+    Press(WM_KEYDOWN, VK_RETURN);
+    EXPECT_TRUE(window.IsOpen());
+    ASSERT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 1);
+    EXPECT_EQ(Text(entry), L"");
+    SendMessageW(window.InboxRemove(), BM_CLICK, 0, 0);
+    EXPECT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 0);
+    EXPECT_FALSE(IsWindowEnabled(window.InboxRemove()));
+    TypeInto(entry, inbox.c_str());
+    SendMessageW(window.InboxAdd(), BM_CLICK, 0, 0);
+    TypeInto(entry, (inbox + L"\\").c_str());
+    EXPECT_NE(Text(inboxMessage).find(L"taken twice"), std::wstring::npos);
+    TypeInto(entry, L"");
+    for (const std::wstring& folder : {inbox, store, root}) RemoveDirectoryW(folder.c_str());
+
     SendMessageW(Field(L"Menu", L"Titled"), BM_CLICK, 0, 0);
     Pump([] { return false; }, 50);
-    EXPECT_EQ(Text(window.Note()), L"At the next start of Wemlox: Title bar.");
+    EXPECT_EQ(Text(window.Note()), L"At the next start of Wemlox: Title bar, Inbox folders, Pictures (HiRes, LoRes).");
     // Enter is OK.
+    window.ShowTab(model::SettingsTab::Bar);
     SetFocus(Field(L"Menu", L"ButtonSize"));
     Press(WM_KEYDOWN, VK_RETURN);
     ASSERT_EQ(events.saved.size(), 1u);
     EXPECT_EQ(events.saved[0], (std::vector<model::SettingChange>{{L"Menu", L"ButtonSize", L"64"},
                                                                   {L"Menu", L"Titled", L"Yes"},
-                                                                  {L"TFA", L"Url", L"192.168.1.*"}}));
+                                                                  {L"TFA", L"Url", L"192.168.1.*"},
+                                                                  {L"Inbox", L"Folders", inbox},
+                                                                  {L"Copy", L"SourcePath", store}}));
     EXPECT_FALSE(window.IsOpen());
 }
 

@@ -41,12 +41,13 @@ constexpr int kBarMenuAbout = 184;
 constexpr int kBarMenuEnd = 185;
 
 // The settings window: the tab control, the message on the changes that
-// wait for the next start, and per field four controls from kSettingsFirstField
-// on (label, field, Browse button, message). OK and Cancel are IDOK and IDCANCEL.
+// wait for the next start, and per field eight controls from kSettingsFirstField
+// on (label, field, Browse button, message; for a list of folders also the
+// folder to add, its label, Add and Remove). OK and Cancel are IDOK and IDCANCEL.
 constexpr int kSettingsTabControl = 4001;
 constexpr int kSettingsNote = 4002;
 constexpr int kSettingsFirstField = 4100;
-constexpr int kSettingsControlsPerField = 4;
+constexpr int kSettingsControlsPerField = 8;
 
 // Image numbers: 1..11 faces, 21..31 busy faces, 53..56 tree icons.
 constexpr int kFirstTreeImage = 53;

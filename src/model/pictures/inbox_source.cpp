@@ -17,18 +17,6 @@ namespace {
 // Files whose copy failed are named once each, up to this many in a run.
 constexpr size_t kMaxFailuresSaid = 500;
 
-// A folder as the file system compares it: "\" between names, none at the
-// end, every letter's case ignored.
-std::wstring FolderKey(std::wstring path) {
-    std::replace(path.begin(), path.end(), L'/', L'\\');
-    while (path.size() > 1 && path.back() == L'\\') path.pop_back();
-    return fs::NameKey(path);
-}
-
-bool Holds(const std::wstring& outer, const std::wstring& inner) {
-    return inner == outer || str::StartsWith(inner, outer + L"\\");
-}
-
 bool LooksWritten(std::wstring_view name) {
     return !name.empty() && (name.front() == L'~' || name.front() == L'.');
 }
@@ -64,34 +52,6 @@ CardFileRecord RecordOf(const std::wstring& below, const fs::FileEntry& f) {
 
 }  // namespace
 
-std::vector<std::wstring> InboxFolders(std::wstring_view setting) {
-    std::vector<std::wstring> folders;
-    for (size_t start = 0; start <= setting.size();) {
-        size_t end = setting.find(L';', start);
-        if (end == std::wstring_view::npos) end = setting.size();
-        std::wstring folder = str::Trim(std::wstring(setting.substr(start, end - start)));
-        if (!folder.empty()) folders.push_back(std::move(folder));
-        start = end + 1;
-    }
-    return folders;
-}
-
-std::optional<std::wstring> InboxRefusal(const std::wstring& inbox, const Settings& s,
-                                         const std::vector<std::wstring>& earlier) {
-    if (!IsAbsoluteFolderPath(inbox)) return L"it is no full path of a folder";
-    const std::wstring key = FolderKey(inbox);
-    for (const std::wstring* own : {&s.SourcePath, &s.BackupPath}) {
-        if (own->empty()) continue;
-        const std::wstring ownKey = FolderKey(*own);
-        if (Holds(key, ownKey) || Holds(ownKey, key))
-            return L"it would feed itself: the inbox and " + *own + L" lie one in the other";
-    }
-    for (const std::wstring& other : earlier)
-        if (Holds(FolderKey(other), key) || Holds(key, FolderKey(other)))
-            return L"its pictures would be taken twice: it lies in " + other + L" or holds it";
-    return std::nullopt;
-}
-
 bool IsNameInWriting(std::wstring_view name) {
     if (LooksWritten(name)) return true;
     for (std::wstring_view suffix : {L".tmp", L".part", L".filepart", L".crdownload"})
@@ -116,7 +76,7 @@ static std::wstring WithoutTrailingSeparator(std::wstring folder) {
 
 InboxSource::InboxSource(std::wstring folder, TransferEvents& events, std::function<bool()> stopping)
     : folder_(WithoutTrailingSeparator(std::move(folder))),
-      id_(L"inbox-" + str::Hex(str::Hash64(str::ToUtf8(FolderKey(folder_))), 16)),
+      id_(L"inbox-" + str::Hex(str::Hash64(str::ToUtf8(LocalFolderKey(folder_))), 16)),
       events_(events),
       stopping_(std::move(stopping)),
       port_(events),

@@ -18,18 +18,9 @@
 #include "model/pictures/picture_ledger.h"
 #include "model/pictures/source_port.h"
 #include "model/pictures/transfer_pipeline.h"
+#include "model/settings/folders.h"
 
 namespace model {
-
-// The folders of [Inbox] Folders: separated by ";", trimmed, empty ones left out.
-std::vector<std::wstring> InboxFolders(std::wstring_view setting);
-
-// Why an inbox cannot be used with this store: it would feed itself (it
-// holds the picture folder or the backup, or lies inside either), or it is
-// another inbox again or inside one. Nothing when it can be used.
-// `earlier`: the inboxes taken before it.
-std::optional<std::wstring> InboxRefusal(const std::wstring& inbox, const Settings& s,
-                                         const std::vector<std::wstring>& earlier);
 
 // Names that FTP servers and copy programs give a file while they write it
 // (".tmp", ".part", ".filepart", ".crdownload", a leading "~" or "."): the

@@ -46,6 +46,61 @@ bool EnsureFolder(const std::wstring& folder) {
     return IsAbsoluteFolderPath(folder) ? fs::CreateDirs(folder) : fs::CreateDir(folder);
 }
 
+std::vector<std::wstring> InboxFolders(std::wstring_view setting) {
+    std::vector<std::wstring> folders;
+    for (size_t start = 0; start <= setting.size();) {
+        size_t end = setting.find(L';', start);
+        if (end == std::wstring_view::npos) end = setting.size();
+        std::wstring folder = str::Trim(std::wstring(setting.substr(start, end - start)));
+        if (!folder.empty()) folders.push_back(std::move(folder));
+        start = end + 1;
+    }
+    return folders;
+}
+
+std::wstring LocalFolderKey(std::wstring path) {
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    while (path.size() > 1 && path.back() == L'\\') path.pop_back();
+    return fs::NameKey(path);
+}
+
+namespace {
+
+bool Holds(const std::wstring& outer, const std::wstring& inner) {
+    return inner == outer || str::StartsWith(inner, outer + L"\\");
+}
+
+bool OneInTheOther(const std::wstring& a, const std::wstring& b) {
+    const std::wstring ka = LocalFolderKey(a), kb = LocalFolderKey(b);
+    return Holds(ka, kb) || Holds(kb, ka);
+}
+
+}  // namespace
+
+std::optional<InboxRefused> InboxRefusal(const std::wstring& inbox, const std::wstring& pictures,
+                                         const std::wstring& backup, const std::vector<std::wstring>& earlier) {
+    if (!IsAbsoluteFolderPath(inbox)) return InboxRefused{InboxClash::NotFullPath, {}};
+    if (!pictures.empty() && OneInTheOther(inbox, pictures)) return InboxRefused{InboxClash::Pictures, pictures};
+    if (!backup.empty() && OneInTheOther(inbox, backup)) return InboxRefused{InboxClash::Backup, backup};
+    for (const std::wstring& other : earlier)
+        if (OneInTheOther(inbox, other)) return InboxRefused{InboxClash::OtherInbox, other};
+    return std::nullopt;
+}
+
+std::optional<std::wstring> InboxRefusal(const std::wstring& inbox, const Settings& s,
+                                         const std::vector<std::wstring>& earlier) {
+    std::optional<InboxRefused> refused = InboxRefusal(inbox, s.SourcePath, s.BackupPath, earlier);
+    if (!refused) return std::nullopt;
+    switch (refused->clash) {
+    case InboxClash::NotFullPath: return L"it is no full path of a folder";
+    case InboxClash::Pictures:
+    case InboxClash::Backup: return L"it would feed itself: the inbox and " + refused->with + L" lie one in the other";
+    case InboxClash::OtherInbox:
+        return L"its pictures would be taken twice: it lies in " + refused->with + L" or holds it";
+    }
+    return std::nullopt;
+}
+
 size_t RootLength(std::wstring_view p) {
     auto separator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
     auto letter = [](wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); };

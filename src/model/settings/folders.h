@@ -40,6 +40,28 @@ size_t RootLength(std::wstring_view path);
 // when it is first used, and `waiting` gets a journal line for it.
 std::optional<SettingsProblem> MakeWorkingTree(Settings& s, bool tfaActive, std::vector<std::wstring>& waiting);
 
+// The folders of [Inbox] Folders: separated by ";", trimmed, empty ones left out.
+std::vector<std::wstring> InboxFolders(std::wstring_view setting);
+// A folder as the file system compares it: "\" between names, none at the
+// end, every letter's case ignored.
+std::wstring LocalFolderKey(std::wstring path);
+
+// Why a folder cannot be an inbox beside this store: it would feed itself
+// (it is the picture folder or the backup, lies inside either or holds
+// it), or it is another inbox again, inside one or holding one.
+enum class InboxClash { NotFullPath, Pictures, Backup, OtherInbox };
+struct InboxRefused {
+    InboxClash clash;
+    std::wstring with;  // the folder it clashes with, as given
+};
+// `pictures`, `backup`: the store's folders (empty: none); `earlier`: the
+// inboxes taken before it. Nothing when it can be used.
+std::optional<InboxRefused> InboxRefusal(const std::wstring& inbox, const std::wstring& pictures,
+                                         const std::wstring& backup, const std::vector<std::wstring>& earlier);
+// The same with the store the settings name, in a few words for the journal.
+std::optional<std::wstring> InboxRefusal(const std::wstring& inbox, const Settings& s,
+                                         const std::vector<std::wstring>& earlier);
+
 // The folders of the picture store and the files in them: every path of the
 // store is built here.
 enum class Store { LoRes, HiRes, Selected, Storage, Target, Tmp, ThumbnailCache };

@@ -381,7 +381,8 @@ const std::vector<SettingKey>& Table() {
         {.group = L"TFA", .key = L"ExtendedDirectory", .kind = K::YesNo, .fallback = L"No",
          .slot = FlagSlot<&S::ExtendedDirectory>(), .withCard = true},
         // Folders whose new pictures are taken like a card's; read at the start.
-        {.group = L"Inbox", .key = L"Folders", .slot = TextSlot<&S::InboxFolders>(), .takes = kNextStart},
+        {.group = L"Inbox", .key = L"Folders", .kind = K::InboxList, .slot = TextSlot<&S::InboxFolders>(),
+         .takes = kNextStart, .id = KeyId::InboxFolders, .tab = T::Sources, .label = L"&Inbox folders"},
         // The folders
         {.group = L"Copy", .key = L"SourcePath", .kind = K::Folder, .slot = TextSlot<&S::SourcePath>(),
          .takes = kNextStart, .id = KeyId::PictureFolder, .tab = T::Folders, .label = L"&Pictures (HiRes, LoRes)",
@@ -399,7 +400,7 @@ const std::vector<SettingKey>& Table() {
          .takes = kNextStart, .tab = T::Folders, .label = L"Temporary &downloads",
          .belowProfile = L"\\Wemlox\\Storage\\tmp"},
         {.group = L"Copy", .key = L"BackupPath", .kind = K::Folder, .slot = TextSlot<&S::BackupPath>(),
-         .takes = kNextStart, .tab = T::Folders, .label = L"Bac&kup (another drive)"},
+         .takes = kNextStart, .id = KeyId::BackupFolder, .tab = T::Folders, .label = L"Bac&kup (another drive)"},
         // The bar's pictures, in the order they are checked, then their folder.
         Picture(L"Button_1", ButtonFace<1>), Picture(L"Button_2", ButtonFace<2>),
         Picture(L"Button_3", ButtonFace<3>), Picture(L"Button_4", ButtonFace<4>),

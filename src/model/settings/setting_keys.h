@@ -22,9 +22,9 @@ std::wstring BuiltInBlock(size_t& position);
 // The default settings file text (the first block).
 std::wstring DefaultSettingsText();
 
-enum class SettingsTab { Bar, Viewer, Card, Folders };
+enum class SettingsTab { Bar, Viewer, Card, Sources, Folders };
 inline constexpr SettingsTab kSettingsTabs[] = {SettingsTab::Bar, SettingsTab::Viewer, SettingsTab::Card,
-                                                SettingsTab::Folders};
+                                                SettingsTab::Sources, SettingsTab::Folders};
 
 enum class FieldKind {
     Text,       // free text (with suggestions when the file offers some)
@@ -35,6 +35,7 @@ enum class FieldKind {
     Program,    // a program file (Browse); "AutoSearch" or empty also do
     Address,    // the card's address or range of addresses
     Extension,  // a file extension: letters and digits
+    InboxList,  // inbox folders separated by ";", shown as a list (Add, Remove, Browse)
 };
 
 // When a saved change takes effect.
@@ -49,7 +50,7 @@ enum class Effect {
 
 // The keys that code outside the table reads on its own, by name.
 enum class KeyId { None, Mode, ViewerLocation, GraphicsLocation, CardActive, CardUrl, HiResExtension,
-                   LoResExtension, PictureFolder };
+                   LoResExtension, PictureFolder, BackupFolder, InboxFolders };
 
 // The program's facts a load needs besides the file.
 struct LoadFacts {

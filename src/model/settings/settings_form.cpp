@@ -37,6 +37,7 @@ const wchar_t* TabTitle(SettingsTab tab) {
     case SettingsTab::Bar: return L"Bar";
     case SettingsTab::Viewer: return L"Viewer";
     case SettingsTab::Card: return L"Card";
+    case SettingsTab::Sources: return L"Sources";
     case SettingsTab::Folders: return L"Folders";
     }
     return L"";
@@ -45,11 +46,13 @@ const wchar_t* TabTitle(SettingsTab tab) {
 std::wstring FormField::Shown() const {
     std::wstring value = current.value_or(fallback);
     if (kind == FieldKind::YesNo) return IsYes(value) ? L"Yes" : L"No";
+    if (kind == FieldKind::InboxList) return JoinInboxFolders(InboxFolders(value));
     return value;
 }
 
 bool FormField::Wide() const {
     return kind == FieldKind::Folder || kind == FieldKind::Program || kind == FieldKind::Address ||
+           kind == FieldKind::InboxList ||
            (kind == FieldKind::Text && !choices.empty());
 }
 
@@ -63,6 +66,7 @@ std::vector<FormField> BuildSettingsForm(const IniDocument& ini, const std::vect
         f.key = row.key;
         f.label = row.label;
         f.kind = row.kind;
+        f.id = row.id;
         f.min = row.min;
         f.max = row.max;
         f.alsoAllowed = row.alsoAllowed;
@@ -73,7 +77,8 @@ std::vector<FormField> BuildSettingsForm(const IniDocument& ini, const std::vect
         for (const SettingChange& h : held)
             if (row.Is(h.group, h.key)) f.current = h.value;
         // The file's own suggestions ("; Position = Left") first, then the known values.
-        if (f.kind != FieldKind::YesNo && f.kind != FieldKind::Number && f.kind != FieldKind::Folder) {
+        if (f.kind != FieldKind::YesNo && f.kind != FieldKind::Number && f.kind != FieldKind::Folder &&
+            f.kind != FieldKind::InboxList) {
             for (std::wstring& v : ini.CommentedValues(row.group, row.key)) AddChoice(f.choices, std::move(v));
             for (const wchar_t* v : row.known) AddChoice(f.choices, v);
             // A list never hides the value the file has.
@@ -248,6 +253,73 @@ std::optional<std::wstring> FolderProblem(std::wstring_view path, bool remoteAll
     return std::nullopt;
 }
 
+InboxNeighbours InboxNeighboursOf(const std::vector<FormField>& fields, const std::vector<std::wstring>& values) {
+    InboxNeighbours around;
+    for (size_t i = 0; i < fields.size() && i < values.size(); i++) {
+        const std::wstring v = str::Trim(values[i]);
+        if (fields[i].id == KeyId::PictureFolder) around.pictures = v.empty() ? DefaultFolder(fields[i].key) : v;
+        if (fields[i].id == KeyId::BackupFolder) around.backup = v;
+        if (fields[i].id == KeyId::InboxFolders) around.inboxes = InboxFolders(v);
+    }
+    return around;
+}
+
+namespace {
+
+// Whether a folder may stand beside the store and the inboxes: its path and
+// the clashes; whether it is there is judged apart.
+std::optional<std::wstring> InboxClashProblem(const std::wstring& f, const InboxNeighbours& around) {
+    // The file separates the folders with it.
+    if (f.find(L';') != std::wstring::npos) return std::wstring(L"An inbox folder cannot have \";\" in its path.");
+    if (!IsAbsoluteFolderPath(f) || str::ContainsI(f, L"://"))
+        return std::wstring(L"Give the whole path, beginning with a drive (D:\\Inbox) or a share (\\\\server\\share).");
+    std::optional<InboxRefused> refused = InboxRefusal(f, around.pictures, around.backup, around.inboxes);
+    if (!refused) return std::nullopt;
+    switch (refused->clash) {
+    case InboxClash::NotFullPath: break;
+    case InboxClash::Pictures:
+        return L"This is, holds or lies in the picture folder " + refused->with + L": Wemlox would take its own pictures.";
+    case InboxClash::Backup:
+        return L"This is, holds or lies in the backup folder " + refused->with + L": Wemlox would take its copies.";
+    case InboxClash::OtherInbox:
+        return L"This is, holds or lies in the inbox " + refused->with + L": its pictures would be taken twice.";
+    }
+    return std::wstring(L"This folder cannot be an inbox.");
+}
+
+}  // namespace
+
+std::optional<std::wstring> InboxFolderProblem(std::wstring_view folder, const InboxNeighbours& around,
+                                               const FileSystemView& files) {
+    std::wstring at = str::Trim(folder);
+    if (auto problem = InboxClashProblem(at, around)) return problem;
+    std::replace(at.begin(), at.end(), L'/', L'\\');
+    while (at.size() > RootLength(at) && IsSeparator(at.back())) at.pop_back();
+    if (files.isFile(at)) return std::wstring(L"This is a file, not a folder.");
+    // An inbox is only read: it must be there, not merely possible to make.
+    if (!files.isFolder(at))
+        return std::wstring(L"Wemlox cannot reach this folder: it is not there, or its drive or share is not connected.");
+    return std::nullopt;
+}
+
+// Folders already listed were checked as they were added (or come from the
+// file, and may be away for now); only the store may have moved since.
+std::optional<std::wstring> InboxListProblem(const InboxNeighbours& around) {
+    InboxNeighbours before = around;
+    before.inboxes.clear();
+    for (const std::wstring& folder : around.inboxes) {
+        if (auto problem = InboxClashProblem(folder, before)) return folder + L": " + *problem;
+        before.inboxes.push_back(folder);
+    }
+    return std::nullopt;
+}
+
+std::wstring JoinInboxFolders(const std::vector<std::wstring>& folders) {
+    std::wstring joined;
+    for (const std::wstring& f : folders) joined += (joined.empty() ? L"" : L";") + f;
+    return joined;
+}
+
 std::optional<std::wstring> CheckFieldValue(const FormField& f, std::wstring_view value, const FileSystemView& files) {
     if (value.find_first_of(L"\r\n") != std::wstring_view::npos) return std::wstring(L"Give one line.");
     // The file would not read them back as written.
@@ -289,6 +361,7 @@ std::optional<std::wstring> CheckFieldValue(const FormField& f, std::wstring_vie
         if (ok) return std::nullopt;
         return std::wstring(L"An extension is letters and digits, such as cr2 (empty: none of these is fetched).");
     }
+    case FieldKind::InboxList: return InboxListProblem({.inboxes = InboxFolders(v)});
     }
     return std::nullopt;
 }

@@ -20,6 +20,7 @@ struct FormField {
     std::wstring group, key;
     std::wstring label;  // with its access key: "&Position"
     FieldKind kind = FieldKind::Text;
+    KeyId id = KeyId::None;
     int min = 0, max = 0;       // Number: the limits
     std::optional<int> alsoAllowed;  // Number: one more value outside them (-1, 0, 12)
     bool remoteAllowed = false;      // Folder: "ftp://..." is taken as written
@@ -31,7 +32,7 @@ struct FormField {
     Takes takes = Takes::AtOnce;
 
     // What the field shows first: the current value, else the fallback; for
-    // a yes/no field "Yes" or "No".
+    // a yes/no field "Yes" or "No"; an inbox list as the file would write it.
     std::wstring Shown() const;
     // Folders, programs and addresses take the whole width of the tab.
     bool Wide() const;
@@ -70,6 +71,25 @@ std::optional<std::wstring> CheckFieldValue(const FormField& field, std::wstring
 // The same for a folder alone (empty: the default folder, which is fine).
 std::optional<std::wstring> FolderProblem(std::wstring_view path, bool remoteAllowed,
                                           const FileSystemView& files = {});
+// The folders an inbox must keep clear of, as the window has them now.
+struct InboxNeighbours {
+    std::wstring pictures;              // the picture folder (its default when left empty)
+    std::wstring backup;                // empty: no backup
+    std::vector<std::wstring> inboxes;  // the inbox list's folders
+};
+// From the window's fields and their values (one value per field).
+InboxNeighbours InboxNeighboursOf(const std::vector<FormField>& fields, const std::vector<std::wstring>& values);
+// Why a folder cannot be added as an inbox, in a sentence: it is not there
+// to be read, or it clashes with the store, the backup or an inbox of the list.
+std::optional<std::wstring> InboxFolderProblem(std::wstring_view folder, const InboxNeighbours& around,
+                                               const FileSystemView& files = {});
+// The clashes of every folder of the list (with the store, the backup and
+// the folders before it): the first, with its folder. Whether the listed
+// folders are there is not asked again.
+std::optional<std::wstring> InboxListProblem(const InboxNeighbours& around);
+// The list as the settings file writes it, and back.
+std::wstring JoinInboxFolders(const std::vector<std::wstring>& folders);
+
 // Whether a text names a card: one address (192.168.0.1), a range of the
 // last field (192.168.0.201-209, 192.168.0.*) or a host name.
 bool IsCardAddress(std::wstring_view text);
