@@ -7,10 +7,10 @@
 
 #include "base/fs.h"
 #include "base/str.h"
-#include "model/settings/catalogue.h"
-#include "model/settings/folders.h"
 #include "model/common/ids.h"
 #include "model/common/journal.h"
+#include "model/settings/catalogue.h"
+#include "model/settings/folders.h"
 #include "model/settings/settings_form.h"
 #include "win/desktop.h"
 #include "win/download.h"

@@ -9,8 +9,8 @@
 #include <chrono>
 
 #include "base/fs.h"
-#include "model/settings/folders.h"
 #include "model/common/ids.h"
+#include "model/settings/folders.h"
 
 namespace app {
 

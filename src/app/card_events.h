@@ -9,9 +9,9 @@
 #include <optional>
 #include <string>
 
+#include "model/bar/work_progress.h"
 #include "model/card/card_worker.h"
 #include "model/common/info_logic.h"
-#include "model/bar/work_progress.h"
 #include "ui/card_tree.h"
 #include "win/images.h"
 

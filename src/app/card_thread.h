@@ -10,10 +10,10 @@
 #include <string>
 
 #include "app/card_events.h"
+#include "model/bar/work_progress.h"
 #include "model/card/card_session.h"
 #include "model/card/card_worker.h"
 #include "model/settings/settings.h"
-#include "model/bar/work_progress.h"
 #include "ui/bar.h"
 
 namespace app {

@@ -6,10 +6,10 @@
 #include <utility>
 
 #include "base/fs.h"
-#include "model/settings/folders.h"
-#include "model/pictures/picture.h"
 #include "model/bar/thumb_layout.h"
 #include "model/bar/tree_order.h"
+#include "model/pictures/picture.h"
+#include "model/settings/folders.h"
 
 namespace app {
 

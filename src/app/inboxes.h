@@ -14,8 +14,8 @@
 #include "app/backup.h"
 #include "app/card_events.h"
 #include "model/pictures/inbox_source.h"
-#include "model/settings/settings.h"
 #include "model/pictures/transfer_pipeline.h"
+#include "model/settings/settings.h"
 #include "win/folder_watch.h"
 
 namespace app {

@@ -4,10 +4,10 @@
 
 #include "base/fs.h"
 #include "base/str.h"
-#include "model/pictures/card_text.h"
-#include "model/settings/folders.h"
 #include "model/common/ids.h"
+#include "model/pictures/card_text.h"
 #include "model/pictures/picture.h"
+#include "model/settings/folders.h"
 
 namespace app {
 

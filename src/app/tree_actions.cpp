@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "base/fs.h"
-#include "model/settings/folders.h"
 #include "model/common/ids.h"
 #include "model/pictures/picture.h"
+#include "model/settings/folders.h"
 
 namespace app {
 

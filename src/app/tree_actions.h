@@ -11,10 +11,10 @@
 #include "app/card_views.h"
 #include "app/transfers.h"
 #include "app/viewer_actions.h"
-#include "model/card/card_session.h"
-#include "model/settings/settings.h"
 #include "model/bar/thumb_layout.h"
 #include "model/bar/tree_menu_logic.h"
+#include "model/card/card_session.h"
+#include "model/settings/settings.h"
 #include "ui/bar.h"
 
 namespace app {

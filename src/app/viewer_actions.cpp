@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <optional>
 
-#include "model/viewer/handover_logic.h"
 #include "model/common/ids.h"
+#include "model/viewer/handover_logic.h"
 #include "model/viewer/key_table.h"
 #include "win/keys.h"
 #include "win/process_rights.h"

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <string>
 
-#include "model/viewer/handover_logic.h"
 #include "model/settings/settings.h"
+#include "model/viewer/handover_logic.h"
 #include "model/viewer/viewer_reach.h"
 #include "ui/bar.h"
 

@@ -13,9 +13,9 @@
 #include <optional>
 #include <string>
 
+#include "model/bar/placement.h"
 #include "model/common/ids.h"
 #include "model/common/info_logic.h"
-#include "model/bar/placement.h"
 #include "model/settings/settings.h"
 #include "ui/card_tree.h"
 #include "ui/events.h"

@@ -2,8 +2,8 @@
 // marks of stored files.
 #include "ui/card_tree.h"
 
-#include "model/common/ids.h"
 #include "model/bar/tree_order.h"
+#include "model/common/ids.h"
 #include "ui/bar.h"
 #include "win/dpi.h"
 

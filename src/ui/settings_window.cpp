@@ -9,8 +9,8 @@
 #include <algorithm>
 
 #include "base/str.h"
-#include "model/common/ids.h"
 #include "model/bar/placement.h"
+#include "model/common/ids.h"
 #include "model/settings/folders.h"
 #include "win/dpi.h"
 #include "win/user_shell.h"

@@ -3,9 +3,9 @@
 
 #include "base/fs.h"
 #include "base/str.h"
-#include "model/settings/folders.h"
-#include "model/common/ids.h"
 #include "model/bar/placement.h"
+#include "model/common/ids.h"
+#include "model/settings/folders.h"
 #include "ui/bar.h"
 #include "ui/theme.h"
 #include "ui/thumb_area.h"

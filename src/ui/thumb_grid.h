@@ -12,10 +12,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "model/pictures/picture.h"
 #include "model/bar/thumb_layout.h"
 #include "model/bar/thumb_picks.h"
 #include "model/bar/tree_menu_logic.h"
+#include "model/pictures/picture.h"
 #include "win/images.h"
 
 namespace ui {

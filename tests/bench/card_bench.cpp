@@ -14,10 +14,10 @@
 
 #include "base/fs.h"
 #include "base/str.h"
-#include "model/pictures/card_list.h"
-#include "model/card/card_session.h"
-#include "model/pictures/transfer_pipeline.h"
 #include "model/bar/tree_order.h"
+#include "model/card/card_session.h"
+#include "model/pictures/card_list.h"
+#include "model/pictures/transfer_pipeline.h"
 
 namespace {
 

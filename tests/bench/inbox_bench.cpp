@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "bench_clock.h"
 #include "base/fs.h"
+#include "bench_clock.h"
 #include "driver.h"
 
 namespace {

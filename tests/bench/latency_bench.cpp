@@ -22,9 +22,9 @@
 #include <string>
 #include <vector>
 
-#include "bench_clock.h"
 #include "base/fs.h"
 #include "base/str.h"
+#include "bench_clock.h"
 #include "card_support.h"
 #include "driver.h"
 

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "bench_download.h"
 #include "base/fs.h"
 #include "base/str.h"
+#include "bench_download.h"
 #include "card_support.h"
 #include "driver.h"
 

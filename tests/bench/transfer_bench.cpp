@@ -13,13 +13,13 @@
 #include <vector>
 
 #include "../win/shell_fixture.h"
-#include "bench_clock.h"
 #include "base/fs.h"
+#include "bench_clock.h"
 #include "card_support.h"
 #include "driver.h"
 #include "model/card/card_session.h"
-#include "win/download.h"
 #include "model/common/ids.h"
+#include "win/download.h"
 
 namespace {
 

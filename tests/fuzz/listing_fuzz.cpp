@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "base/str.h"
+#include "model/bar/tree_order.h"
 #include "model/card/address_range.h"
 #include "model/pictures/card_list.h"
 #include "model/pictures/card_text.h"
-#include "model/bar/tree_order.h"
 
 namespace {
 

@@ -24,9 +24,9 @@
 
 #include <string>
 
-#include "win/handle.h"
-#include "base/str.h"
 #include "base/fs.h"
+#include "base/str.h"
+#include "win/handle.h"
 #include "win/images.h"
 
 namespace {

@@ -7,11 +7,11 @@
 
 #include "base/fs.h"
 #include "base/str.h"
-#include "model/settings/settings.h"
-#include "driver.h"
-#include "standins.h"
 #include "card_support.h"
+#include "driver.h"
 #include "model/bar/placement.h"
+#include "model/settings/settings.h"
+#include "standins.h"
 
 using namespace driver;
 using standins::RunningBar;

@@ -7,8 +7,8 @@
 #include "base/fs.h"
 #include "base/str.h"
 #include "card_support.h"
-#include "model/settings/settings.h"
 #include "driver.h"
+#include "model/settings/settings.h"
 
 using namespace driver;
 using cardtest::Simulator;

@@ -13,9 +13,9 @@
 
 #include "base/fs.h"
 #include "base/str.h"
-#include "win/handle.h"
 #include "card_support.h"
 #include "driver.h"
+#include "win/handle.h"
 
 static HWND AnyBar() { return FindWindowW(L"WemloxBar", nullptr); }
 

@@ -6,8 +6,8 @@
 
 #include "base/fs.h"
 #include "base/str.h"
-#include "model/settings/settings.h"
 #include "driver.h"
+#include "model/settings/settings.h"
 #include "standins.h"
 
 using namespace driver;

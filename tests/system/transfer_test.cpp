@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "base/fs.h"
-#include "win/handle.h"
 #include "base/str.h"
 #include "card_support.h"
 #include "driver.h"
 #include "standins.h"
+#include "win/handle.h"
 
 using namespace driver;
 using cardtest::Simulator;

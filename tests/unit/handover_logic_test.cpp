@@ -1,5 +1,5 @@
-#include "model/viewer/handover_logic.h"
 #include "model/settings/settings.h"
+#include "model/viewer/handover_logic.h"
 
 #include <gtest/gtest.h>
 

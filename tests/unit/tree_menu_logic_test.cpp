@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "model/settings/settings.h"
 #include "model/common/ids.h"
+#include "model/settings/settings.h"
 
 TEST(TreeMenuLogic, EnabledItemsByKind) {
     using model::ItemKind;

@@ -7,11 +7,11 @@
 #include <utility>
 #include <vector>
 
+#include "app/viewer_actions.h"
 #include "base/fs.h"
 #include "base/str.h"
 #include "driver.h"
 #include "shell_fixture.h"
-#include "app/viewer_actions.h"
 
 namespace {
 

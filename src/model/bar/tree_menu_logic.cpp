@@ -4,9 +4,9 @@
 #include <algorithm>
 
 #include "base/str.h"
+#include "model/common/ids.h"
 #include "model/common/journal.h"
 #include "model/settings/settings.h"
-#include "model/common/ids.h"
 
 namespace model {
 

@@ -5,8 +5,8 @@
 
 #include "base/str.h"
 #include "model/card/address_range.h"
-#include "model/pictures/card_text.h"
 #include "model/common/ids.h"
+#include "model/pictures/card_text.h"
 #include "model/settings/settings.h"
 
 namespace model {

@@ -13,14 +13,14 @@
 #include <vector>
 
 #include "base/fs.h"
-#include "model/settings/folders.h"
-#include "model/settings/settings.h"
-#include "model/pictures/card_list.h"
 #include "model/common/info_logic.h"
+#include "model/common/writer_thread.h"
+#include "model/pictures/card_list.h"
 #include "model/pictures/card_text.h"
 #include "model/pictures/picture_ledger.h"
 #include "model/pictures/source_port.h"
-#include "model/common/writer_thread.h"
+#include "model/settings/folders.h"
+#include "model/settings/settings.h"
 
 namespace model {
 

@@ -14,13 +14,13 @@
 #include <utility>
 #include <vector>
 
+#include "model/common/info_logic.h"
 #include "model/pictures/card_list.h"
 #include "model/pictures/card_record.h"
-#include "model/settings/folders.h"
-#include "model/common/info_logic.h"
 #include "model/pictures/picture.h"
-#include "model/settings/settings.h"
 #include "model/pictures/store_index.h"
+#include "model/settings/folders.h"
+#include "model/settings/settings.h"
 
 namespace model {
 

@@ -6,8 +6,8 @@
 
 #include "base/fs.h"
 #include "base/str.h"
-#include "model/pictures/card_text.h"
 #include "model/common/ids.h"
+#include "model/pictures/card_text.h"
 #include "model/pictures/picture_ledger.h"
 
 namespace model {

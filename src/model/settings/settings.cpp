@@ -8,8 +8,8 @@
 
 #include "base/fs.h"
 #include "base/str.h"
-#include "model/settings/folders.h"
 #include "model/common/journal.h"
+#include "model/settings/folders.h"
 
 namespace model {
 
