@@ -905,14 +905,16 @@ std::string InboxBytes(size_t n, int kind, uint64_t size) {
 }
 
 // Starts an upload of `base` into the first of the inbox's folders (from a
-// random one on) where no file of its name was written: in `pieces` held
+// random one on) where no file of that name was written: in `pieces` held
 // open, under `temporary` ("" for its own name) renamed at the end. The
 // picture is known once its writer has ended.
 bool StartUpload(Soak& s, const std::string& base, int kind, int pieces, int pauseMs, const std::string& temporary) {
     static const char* const folders[] = {"", "camA", "camB", "camB\\DCIM"};
     const std::string name = base + kExtension[kind];
-    for (int k = 0, start = s.inboxRandom.Between(0, 3); k < 4; k++) {
-        const std::string folder = folders[(start + k) % 4], under = folder.empty() ? "" : folder + "\\";
+    // Where every folder has one, a folder of its own.
+    for (int k = 0, start = s.inboxRandom.Between(0, 3); k < 5; k++) {
+        const std::string folder = k < 4 ? folders[(start + k) % 4] : "camC\\" + std::to_string(s.pictures.size());
+        const std::string under = folder.empty() ? "" : folder + "\\";
         if (!s.inboxPaths.insert(Upper(under + name)).second) continue;
         const size_t n = s.pictures.size();
         const std::wstring from = s.box.root + L"\\Uploads\\" + std::to_wstring(n) + L".bin",
@@ -996,7 +998,9 @@ void CheckInbox(Soak& s) {
 void Progress(Soak& s) {
     std::vector<double> times = s.clicker->Times();
     std::printf("  [%5.0f s] shot %zu of %d pictures, %zu files in the store, %zu clicks (p95 %.0f ms)\n",
-                s.Seconds(), s.pictures.size(), s.options.pictures, s.present.size(), times.size(),
+                s.Seconds(), static_cast<size_t>(std::count_if(s.pictures.begin(), s.pictures.end(),
+                                                               [](const Picture& p) { return p.only < 0; })),
+                s.options.pictures, s.present.size(), times.size(),
                 Percentile(times, 0.95));
     std::fflush(stdout);
     s.lastProgress = Now();
@@ -1162,6 +1166,7 @@ void WhileEnded(Soak& s, const Burst& b) {
     if (s.options.inbox) {
         FeedInbox(s, 1, 0, 2);
         if (!s.uploads.empty()) (void)driver::WaitExit(s.uploads.back().writer, 15000);
+        Say(s, s.Name({s.pictures.size() - 1, s.pictures.back().only}) + " written while Wemlox is ended");
     }
     Burst one = b;
     one.pairs = 1;
@@ -1295,7 +1300,10 @@ bool Restart(Soak& s, const Burst& b, size_t first) {
         Sleep(30);
     }
     s.clicker->Stop();
-    if (s.options.inbox) FeedInbox(s, 8, 2500, 0);  // on its way while Wemlox ends and starts again
+    if (s.options.inbox) {
+        FeedInbox(s, 8, 2500, 0);
+        Say(s, "an upload of " + s.Name({s.pictures.size() - 1, s.pictures.back().only}) + " on its way in the inbox");
+    }
     EndWemlox(s, b.ending);
     Scan(s);
     WhileEnded(s, b);
