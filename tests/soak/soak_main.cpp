@@ -963,6 +963,10 @@ void FeedInbox(Soak& s, int pieces = 0, int pauseMs = 0, int how = -1) {
     }
 }
 
+std::string LastUpload(const Soak& s) {
+    return s.pictures.back().only < 0 ? "(none)" : s.Name({s.pictures.size() - 1, s.pictures.back().only});
+}
+
 // Writers that ended: what they wrote is known from now on.
 void PollUploads(Soak& s) {
     std::erase_if(s.uploads, [&](Soak::Upload& u) {
@@ -1166,7 +1170,7 @@ void WhileEnded(Soak& s, const Burst& b) {
     if (s.options.inbox) {
         FeedInbox(s, 1, 0, 2);
         if (!s.uploads.empty()) (void)driver::WaitExit(s.uploads.back().writer, 15000);
-        Say(s, s.Name({s.pictures.size() - 1, s.pictures.back().only}) + " written while Wemlox is ended");
+        Say(s, LastUpload(s) + " written while Wemlox is ended");
     }
     Burst one = b;
     one.pairs = 1;
@@ -1302,7 +1306,7 @@ bool Restart(Soak& s, const Burst& b, size_t first) {
     s.clicker->Stop();
     if (s.options.inbox) {
         FeedInbox(s, 8, 2500, 0);
-        Say(s, "an upload of " + s.Name({s.pictures.size() - 1, s.pictures.back().only}) + " on its way in the inbox");
+        Say(s, "an upload of " + LastUpload(s) + " on its way in the inbox");
     }
     EndWemlox(s, b.ending);
     Scan(s);
