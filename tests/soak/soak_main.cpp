@@ -35,12 +35,9 @@
 //        [--moves N] [--unwritable-seconds S] [--no-roll] [--no-router]
 //        [--inbox] [--out FOLDER]
 //
-// With --inbox an inbox folder is fed besides: between bursts a camera's FTP
-// upload writes pictures into it or a folder below it (in pieces held open
-// under their own name, or under a temporary name renamed at the end), with
-// the card's names and each other's; an upload is on its way when Wemlox is
-// ended, and a picture comes while it is ended. Each is stored once, whole,
-// in the folder of its kind, and the inbox is left as written.
+// With --inbox, FTP uploads feed an inbox folder besides (see FeedInbox):
+// each is stored once, whole, in the folder of its kind, and the inbox is
+// left as written.
 //
 // A short day (fewer than 500 pictures) has one wrap and one restart (the
 // killed one); a long day two restarts, one move and a minute of unwritable
@@ -916,25 +913,21 @@ bool StartUpload(Soak& s, const std::string& base, int kind, int pieces, int pau
         const std::string folder = k < 4 ? folders[(start + k) % 4] : "camC\\" + std::to_string(s.pictures.size());
         const std::string under = folder.empty() ? "" : folder + "\\";
         if (!s.inboxPaths.insert(Upper(under + name)).second) continue;
-        const size_t n = s.pictures.size();
-        const std::wstring from = s.box.root + L"\\Uploads\\" + std::to_wstring(n) + L".bin",
-                           dir = s.inbox + (folder.empty() ? L"" : L"\\" + str::FromUtf8(folder));
-        const std::wstring to = dir + L"\\" + str::FromUtf8(temporary.empty() ? name : temporary), at = dir + L"\\" + str::FromUtf8(name);
-        Picture p;
-        p.card = s.inbox;
-        p.folder = folder.empty() ? "" : "/" + folder;
+        Picture p{.card = s.inbox, .base = base, .folder = "/" + folder, .wholeAt = 1e300, .only = kind, .onCard = {}};
         std::replace(p.folder.begin(), p.folder.end(), '\\', '/');
-        p.base = base;
-        p.only = kind;
-        p.bytes = static_cast<uint64_t>(s.inboxRandom.Between(40, 160)) * 1000 + static_cast<uint64_t>(s.inboxRandom.Between(0, 999));
-        p.wholeAt = 1e300;
-        if (!driver::MakeDirs(s.box.root + L"\\Uploads") || !driver::MakeDirs(dir) ||
+        if (folder.empty()) p.folder.clear();
+        p.bytes = static_cast<uint64_t>(s.inboxRandom.Between(40000, 160000));
+        const size_t n = s.pictures.size();
+        const std::wstring from = s.box.root + L"\\Uploads\\" + std::to_wstring(n), file = s.CardFile(p, kind);
+        auto quoted = [&](const std::string& file) { return L" \"" + s.inbox + str::FromUtf8("\\" + under + file) + L"\""; };
+        if (!driver::MakeDirs(s.box.root + L"\\Uploads") || !driver::MakeDirs(file.substr(0, file.rfind(L'\\'))) ||
             !fs::WriteFile(from, InboxBytes(n, kind, p.bytes)))
             return false;
         if (!temporary.empty()) s.tempNames.insert(Upper(temporary));
         s.pictures.push_back(p);
-        std::wstring args = L"upload \"" + from + L"\" \"" + to + L"\" " + std::to_wstring(pieces) + L" " + std::to_wstring(pauseMs);
-        if (!temporary.empty()) args += L" \"" + at + L"\"";
+        const std::wstring args = L"upload \"" + from + L"\"" + quoted(temporary.empty() ? name : temporary) + L" " +
+                                  std::to_wstring(pieces) + L" " + std::to_wstring(pauseMs) +
+                                  (temporary.empty() ? L"" : quoted(name));
         s.uploads.push_back({driver::Start(s.box, driver::TestBinDir() + L"wemlox_drive.exe", args), n});
         return static_cast<bool>(s.uploads.back().writer.process);
     }
@@ -1304,10 +1297,6 @@ bool Restart(Soak& s, const Burst& b, size_t first) {
         Sleep(30);
     }
     s.clicker->Stop();
-    if (s.options.inbox) {
-        FeedInbox(s, 8, 2500, 0);
-        Say(s, "an upload of " + LastUpload(s) + " on its way in the inbox");
-    }
     EndWemlox(s, b.ending);
     Scan(s);
     WhileEnded(s, b);
@@ -1680,6 +1669,12 @@ int wmain(int argc, wchar_t** argv) {
         if (b.wrapBefore || b.swapBefore) Wrap(s, b.swapBefore);
         if (b.unwritableBefore) BlockStore(s, b.unwritableBefore);
         if (b.ending == Ending::Killed) MoveBackup(s, true);
+        // An upload under way in the inbox when Wemlox ends, seen in part before.
+        if (o.inbox && b.ending != Ending::None) {
+            FeedInbox(s, 12, 2500, 0);
+            Say(s, "an upload of " + LastUpload(s) + " on its way in the inbox");
+            Pause(s, 4000);
+        }
         // Wemlox is started again on a store it can write (one it cannot makes it give up at the start).
         while (b.ending != Ending::None && s.blocked.until > 0) Pause(s, 250);
         const size_t first = s.pictures.size();
