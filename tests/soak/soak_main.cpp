@@ -919,7 +919,9 @@ bool StartUpload(Soak& s, const std::string& base, int kind, int pieces, int pau
         p.bytes = static_cast<uint64_t>(s.inboxRandom.Between(40000, 160000));
         const size_t n = s.pictures.size();
         const std::wstring from = s.box.root + L"\\Uploads\\" + std::to_wstring(n), file = s.CardFile(p, kind);
-        auto quoted = [&](const std::string& file) { return L" \"" + s.inbox + str::FromUtf8("\\" + under + file) + L"\""; };
+        auto quoted = [&](const std::string& leaf) {
+            return L" \"" + s.inbox + str::FromUtf8("\\" + under + leaf) + L"\"";
+        };
         if (!driver::MakeDirs(s.box.root + L"\\Uploads") || !driver::MakeDirs(file.substr(0, file.rfind(L'\\'))) ||
             !fs::WriteFile(from, InboxBytes(n, kind, p.bytes)))
             return false;
