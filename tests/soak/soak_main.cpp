@@ -1291,6 +1291,7 @@ void EndWemlox(Soak& s, Ending how) {
 // and started again: whatever it had not stored yet arrives soon after.
 bool Restart(Soak& s, const Burst& b, size_t first) {
     const double start = Now();
+    const std::map<FileRef, int> storedBefore = s.stored;  // as the last scan found it
     size_t arrived = 0;
     while (Now() - start < kMidBurstMs) {
         ScanStore(s);
@@ -1311,7 +1312,8 @@ bool Restart(Soak& s, const Burst& b, size_t first) {
             waited.files.insert({i, kind});
             p.nearEnding = true;
         }
-        if (i >= first) p.nearEnding = true;
+        // A JPEG stored since the last scan may have been cut off from the viewer.
+        if (i >= first || !storedBefore.count({i, 0})) p.nearEnding = true;
     }
     const double down = Now();
     if (!StartWemlox(s)) {
