@@ -1310,10 +1310,11 @@ bool Restart(Soak& s, const Burst& b, size_t first) {
         for (int kind : {0, 1}) {
             if (p.formatted || !p.Has(kind) || s.stored.count({i, kind})) continue;
             waited.files.insert({i, kind});
-            p.nearEnding = true;
+            p.nearEnding |= p.only < 0;  // an inbox's picture is shown even when it waited for a start
         }
         // A JPEG stored since the last scan may have been cut off from the viewer.
-        if (i >= first || !storedBefore.count({i, 0})) p.nearEnding = true;
+        if ((i >= first && p.only < 0) || (s.stored.count({i, 0}) && !storedBefore.count({i, 0})))
+            p.nearEnding = true;
     }
     const double down = Now();
     if (!StartWemlox(s)) {
@@ -1505,8 +1506,7 @@ void CheckViewer(Soak& s, size_t& shown) {
         const Picture& p = s.pictures[i];
         if (p.formatted || !p.Has(0)) continue;
         int n = starts[i];
-        // An inbox's picture is shown even when it waited for a start.
-        if (n == 0 && (!p.nearEnding || p.only >= 0)) t.Named(check::kNever).Add(s.Name({i, 0}));
+        if (n == 0 && !p.nearEnding) t.Named(check::kNever).Add(s.Name({i, 0}));
         if (n > 0) (p.only < 0 ? shown : s.inboxShown)++;
         if (n > (p.inSteps ? 2 : 1)) t.Named(check::kAgain).Add(s.Name({i, 0}) + " (" + std::to_string(n) + " starts)");
     }
