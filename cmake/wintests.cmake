@@ -92,7 +92,7 @@ add_dependencies(backup_bench Wemlox)
 add_executable(soak ${CMAKE_SOURCE_DIR}/tests/soak/soak_main.cpp ${CMAKE_SOURCE_DIR}/tests/system/card_support.cpp)
 target_link_libraries(soak PRIVATE wemlox_driver ws2_32 comctl32)
 target_link_options(soak PRIVATE -static -municode)
-add_dependencies(soak Wemlox card_simulator standin_viewer)
+add_dependencies(soak Wemlox card_simulator standin_viewer wemlox_drive)
 # The short day: 100 pictures, the card asleep for 8 s instead of half a minute,
 # one counter wrap and one restart (Wemlox killed in a burst).
 add_test(NAME soak COMMAND soak --pictures 100 --seed 12 --sleep-seconds 8)

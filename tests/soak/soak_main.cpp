@@ -33,7 +33,11 @@
 //   soak [--pictures N] [--seed S] [--sleep-seconds S] [--slow-percent P]
 //        [--pause-ms MS] [--prefill FILES] [--restarts N] [--wraps N]
 //        [--moves N] [--unwritable-seconds S] [--no-roll] [--no-router]
-//        [--out FOLDER]
+//        [--inbox] [--out FOLDER]
+//
+// With --inbox, FTP uploads feed an inbox folder besides (see FeedInbox):
+// each is stored once, whole, in the folder of its kind, and the inbox is
+// left as written.
 //
 // A short day (fewer than 500 pictures) has one wrap and one restart (the
 // killed one); a long day two restarts, one move and a minute of unwritable
@@ -111,6 +115,7 @@ struct Options {
     int unwritableSeconds = -1;  // a store folder replaced by a plain file this long
     bool roll = true;        // the camera folder rolls over; FollowNewFolders = Yes
     bool router = true;      // a router in the card's address range answers while the card does not
+    bool inbox = false;      // an inbox folder fed by uploads besides the card
     std::wstring out;        // journal, card log and viewer log are saved here
 };
 
@@ -119,6 +124,10 @@ bool ParseOptions(int argc, wchar_t** argv, Options& o) {
         std::wstring key = argv[i];
         if (key == L"--no-roll" || key == L"--no-router") {
             (key == L"--no-roll" ? o.roll : o.router) = false;
+            continue;
+        }
+        if (key == L"--inbox") {
+            o.inbox = true;
             continue;
         }
         if (i + 1 >= argc) return false;
@@ -631,6 +640,8 @@ constexpr char kNoBar[] = "starts of Wemlox without a bar";
 constexpr char kEnded[] = "the bar did not end when closed";
 constexpr char kBackup[] = "HiRes and LoRes files not in the backup byte for byte (or only there)";
 constexpr char kStaging[] = "parts of the day the soak could not stage";
+constexpr char kInboxTemp[] = "inbox files stored under their temporary name";
+constexpr char kInboxChanged[] = "inbox files changed, moved, deleted or added by Wemlox";
 constexpr const char* kAll[] = {kMissing, kTwice, kEmpty, kCut, kDiffers, kWrongFolder, kWrongName, kTime,
                                 kPart, kOld, kStray, kChanged, kWaited, kStoreBack, kRefetched, kFormatted,
                                 kFoundAgain, kNamed, kNever, kAgain, kOther, kRouter, kNoBar, kEnded, kBackup,
@@ -672,7 +683,10 @@ struct Picture {
     double wholeAt = 0;       // when the card has written it whole
     bool nearEnding = false;  // on its way when Wemlox was ended: it may never be shown
     bool formatted = false;   // formatted away before it was stored
+    int only = -1;            // an inbox's picture: its one kind; -1: a card's pair
     std::optional<Content> onCard[2];  // JPEG and raw file as the card held them once whole
+    bool Has(int kind) const { return only < 0 || only == kind; }
+    bool Captured() const { return (onCard[0] || !Has(0)) && (onCard[1] || !Has(1)); }
 };
 
 // Picture files that are to be in the store by a deadline.
@@ -728,6 +742,19 @@ struct Soak {
 
     std::vector<Expectation> expectations;
     std::vector<MovedCard> moves;
+    // The inbox: writers at work in it, its files as written, the paths taken
+    // and the temporary names used (upper case).
+    std::wstring inbox = box.root + L"\\Inbox";
+    struct Upload {
+        driver::Started writer;
+        size_t picture = 0;
+    };
+    std::vector<Upload> uploads;
+    std::map<std::wstring, Content> inboxFiles;
+    std::set<std::string> inboxPaths, tempNames;
+    Random inboxRandom{0};
+    size_t inboxWhole = 0, inboxShown = 0;
+
     struct {
         std::wstring path, away;  // the store folder made unwritable, and where it waits meanwhile
         double until = 0;         // 0: the store can be written
@@ -739,7 +766,7 @@ struct Soak {
     }
     std::string Name(const FileRef& f) const {
         const Picture& p = pictures[f.picture];
-        return p.folder + "/" + p.base + kExtension[f.kind] +
+        return (p.only < 0 ? "" : "inbox") + p.folder + "/" + p.base + kExtension[f.kind] +
                (p.wraps ? " (after wrap " + std::to_string(p.wraps) + ")" : "");
     }
     double Seconds() const { return (Now() - begin) / 1000; }
@@ -759,7 +786,7 @@ std::wstring JournalText(const Soak& s) {
 void Capture(Soak& s, size_t i, bool asTheyAre) {
     Picture& p = s.pictures[i];
     for (int kind : {0, 1}) {
-        if (p.onCard[kind]) continue;
+        if (p.onCard[kind] || !p.Has(kind)) continue;
         std::optional<Content> c = ReadContent(s.CardFile(p, kind));
         if (!c || (c->size != p.bytes && !asTheyAre)) continue;
         if (c->size != p.bytes)
@@ -774,7 +801,7 @@ void Capture(Soak& s, size_t i, bool asTheyAre) {
 void CaptureDue(Soak& s) {
     for (size_t i = 0; i < s.pictures.size(); i++) {
         const Picture& p = s.pictures[i];
-        if ((p.onCard[0] && p.onCard[1]) || p.formatted || Now() < p.wholeAt) continue;
+        if (p.Captured() || p.formatted || Now() < p.wholeAt) continue;
         Capture(s, i, Now() > p.wholeAt + 15000);
     }
 }
@@ -840,7 +867,7 @@ void Scan(Soak& s) {
 bool AllStored(const Soak& s) {
     for (size_t i = 0; i < s.pictures.size(); i++)
         for (int kind : {0, 1})
-            if (!s.pictures[i].formatted && !s.stored.count({i, kind})) return false;
+            if (!s.pictures[i].formatted && s.pictures[i].Has(kind) && !s.stored.count({i, kind})) return false;
     return true;
 }
 
@@ -862,10 +889,117 @@ void LookForMovedCards(Soak& s, const std::wstring& journal) {
     }
 }
 
+// ---- The inbox ------------------------------------------------------------------------
+
+// A camera's JPEG or raw file as its FTP upload brings it; its first bytes
+// name the upload, so every one differs from every other.
+std::string InboxBytes(size_t n, int kind, uint64_t size) {
+    std::string data = (kind == 0 ? std::string("\xFF\xD8\xFF\xFE", 4) : std::string("II*\0\x08\0\0\0", 8)) +
+                       "inbox upload " + std::to_string(n) + "\n";
+    Random r(n);
+    while (data.size() + 2 < size) data += static_cast<char>('a' + r.Next() % 26);
+    return data + (kind == 0 ? "\xFF\xD9" : "RR");
+}
+
+// Starts an upload of `base` into the first of the inbox's folders (from a
+// random one on) where no file of that name was written: in `pieces` held
+// open, under `temporary` ("" for its own name) renamed at the end. The
+// picture is known once its writer has ended.
+bool StartUpload(Soak& s, const std::string& base, int kind, int pieces, int pauseMs, const std::string& temporary) {
+    static const char* const folders[] = {"", "camA", "camB", "camB\\DCIM"};
+    const std::string name = base + kExtension[kind];
+    // Where every folder has one, a folder of its own.
+    for (int k = 0, start = s.inboxRandom.Between(0, 3); k < 5; k++) {
+        const std::string folder = k < 4 ? folders[(start + k) % 4] : "camC\\" + std::to_string(s.pictures.size());
+        const std::string under = folder.empty() ? "" : folder + "\\";
+        if (!s.inboxPaths.insert(Upper(under + name)).second) continue;
+        Picture p{.card = s.inbox, .base = base, .folder = "/" + folder, .wholeAt = 1e300, .only = kind, .onCard = {}};
+        std::replace(p.folder.begin(), p.folder.end(), '\\', '/');
+        if (folder.empty()) p.folder.clear();
+        p.bytes = static_cast<uint64_t>(s.inboxRandom.Between(40000, 160000));
+        const size_t n = s.pictures.size();
+        const std::wstring from = s.box.root + L"\\Uploads\\" + std::to_wstring(n), file = s.CardFile(p, kind);
+        auto quoted = [&](const std::string& leaf) {
+            return L" \"" + s.inbox + str::FromUtf8("\\" + under + leaf) + L"\"";
+        };
+        if (!driver::MakeDirs(s.box.root + L"\\Uploads") || !driver::MakeDirs(file.substr(0, file.rfind(L'\\'))) ||
+            !fs::WriteFile(from, InboxBytes(n, kind, p.bytes)))
+            return false;
+        if (!temporary.empty()) s.tempNames.insert(Upper(temporary));
+        s.pictures.push_back(p);
+        const std::wstring args = L"upload \"" + from + L"\"" + quoted(temporary.empty() ? name : temporary) + L" " +
+                                  std::to_wstring(pieces) + L" " + std::to_wstring(pauseMs) +
+                                  (temporary.empty() ? L"" : quoted(name));
+        s.uploads.push_back({driver::Start(s.box, driver::TestBinDir() + L"wemlox_drive.exe", args), n});
+        return static_cast<bool>(s.uploads.back().writer.process);
+    }
+    return false;
+}
+
+// An upload: a name of the card's day or of an earlier upload, sometimes two
+// of one name at once (two cameras), in pieces under its own name, under a
+// temporary name, or whole.
+void FeedInbox(Soak& s, int pieces = 0, int pauseMs = 0, int how = -1) {
+    Random& r = s.inboxRandom;
+    static const char* const temporary[][2] = {{"", ".part"}, {"", ".filepart"}, {"", ".tmp"}, {"", ".crdownload"},
+                                               {"~", ""}, {".", ""}};
+    std::vector<std::string> names;
+    for (const Picture& p : s.pictures) names.push_back(p.base);
+    const std::string base = r.Pick(std::vector(names.begin(), names.begin() + std::min<size_t>(names.size(), 6)));
+    const std::string name = r.Chance(50) ? r.Pick(names) : base;
+    const int kind = r.Chance(70) ? 0 : 1, cameras = how < 0 && r.Chance(30) ? 2 : 1;
+    for (int c = 0; c < cameras; c++) {
+        const int style = how >= 0 ? how : r.Between(0, 2);
+        const auto& t = temporary[r.Between(0, 5)];
+        if (!StartUpload(s, name, kind, pieces ? pieces : style == 2 ? 1 : r.Between(2, 6),
+                         pauseMs ? pauseMs : r.Between(200, 1500),
+                         style == 1 ? t[0] + name + kExtension[kind] + t[1] : ""))
+            s.tally.Named(check::kStaging).Add("an upload into the inbox of " + name);
+    }
+}
+
+std::string LastUpload(const Soak& s) {
+    return s.pictures.back().only < 0 ? "(none)" : s.Name({s.pictures.size() - 1, s.pictures.back().only});
+}
+
+// Writers that ended: what they wrote is known from now on.
+void PollUploads(Soak& s) {
+    std::erase_if(s.uploads, [&](Soak::Upload& u) {
+        DWORD code = 1;
+        if (WaitForSingleObject(u.writer.process.get(), 0) == WAIT_TIMEOUT) return false;
+        Picture& p = s.pictures[u.picture];
+        p.wholeAt = Now();
+        Capture(s, u.picture, true);
+        if (GetExitCodeProcess(u.writer.process.get(), &code) && code == 0 && p.onCard[p.only])
+            s.inboxFiles[s.CardFile(p, p.only).substr(s.inbox.size() + 1)] = *p.onCard[p.only];
+        else
+            p.formatted = true, s.tally.Named(check::kStaging).Add("the upload of " + s.Name({u.picture, p.only}));
+        return true;
+    });
+}
+
+// The inbox is only read: every file in it is still there as written, and
+// there is none besides.
+void CheckInbox(Soak& s) {
+    std::set<std::wstring> there;
+    for (const StoredFile& f : StoreFiles(s.inbox)) {
+        there.insert(f.relative);
+        auto it = s.inboxFiles.find(f.relative);
+        std::optional<Content> c = ReadContent(s.inbox + L"\\" + f.relative);
+        if (it == s.inboxFiles.end() || !c || !c->SameAs(it->second))
+            s.tally.Named(check::kInboxChanged)
+                .Add(str::ToUtf8(f.relative) + (it == s.inboxFiles.end() ? " (appeared)" : " (changed)"));
+    }
+    for (const auto& [path, c] : s.inboxFiles)
+        if (!there.count(path)) s.tally.Named(check::kInboxChanged).Add(str::ToUtf8(path) + " (gone)");
+}
+
 void Progress(Soak& s) {
     std::vector<double> times = s.clicker->Times();
     std::printf("  [%5.0f s] shot %zu of %d pictures, %zu files in the store, %zu clicks (p95 %.0f ms)\n",
-                s.Seconds(), s.pictures.size(), s.options.pictures, s.present.size(), times.size(),
+                s.Seconds(), static_cast<size_t>(std::count_if(s.pictures.begin(), s.pictures.end(),
+                                                               [](const Picture& p) { return p.only < 0; })),
+                s.options.pictures, s.present.size(), times.size(),
                 Percentile(times, 0.95));
     std::fflush(stdout);
     s.lastProgress = Now();
@@ -888,6 +1022,7 @@ void MoveBackup(Soak& s, bool away) {
 }
 
 void Tick(Soak& s) {
+    if (!s.uploads.empty()) PollUploads(s);
     if (Now() - s.lastProgress > 30000) Progress(s);
     if (Now() - s.lastScan >= kScanEveryMs) Scan(s);
     if (s.blocked.until > 0 && Now() >= s.blocked.until) RestoreStore(s);
@@ -1027,6 +1162,11 @@ void WhileEnded(Soak& s, const Burst& b) {
     if (s.restarts == 1 &&
         Ok(s.sim->Command("clock " + std::to_string((*fs::LocalTimeToFileTime(2015, 1, 1, 0, 0, 0) - fs::Now()) / 1000000000))))
         Say(s, "the camera's clock reset to 2015-01-01");
+    if (s.options.inbox) {
+        FeedInbox(s, 1, 0, 2);
+        if (!s.uploads.empty()) (void)driver::WaitExit(s.uploads.back().writer, 15000);
+        Say(s, LastUpload(s) + " written while Wemlox is ended");
+    }
     Burst one = b;
     one.pairs = 1;
     if (!Shoot(s, one)) s.tally.Named(check::kStaging).Add("no picture shot while Wemlox was ended");
@@ -1043,7 +1183,7 @@ void Wrap(Soak& s, bool swap = false) {
     size_t lost = 0;
     for (size_t i = 0; i < s.pictures.size(); i++) {
         Picture& p = s.pictures[i];
-        if (p.formatted || (s.stored.count({i, 0}) && s.stored.count({i, 1}))) continue;
+        if (p.formatted || p.only >= 0 || (s.stored.count({i, 0}) && s.stored.count({i, 1}))) continue;
         p.formatted = true;
         lost++;
         s.tally.Named(check::kFormatted).Add("the pair of " + s.Name({i, 0}));
@@ -1113,7 +1253,8 @@ void RestoreStore(Soak& s) {
     Expectation e{check::kStoreBack, "not stored 45 s after the store came back", {}, Now() + kStoreBackMs};
     for (size_t i = 0; i < s.pictures.size(); i++)
         for (int kind : {0, 1})
-            if (!s.pictures[i].formatted && !s.stored.count({i, kind})) e.files.insert({i, kind});
+            if (!s.pictures[i].formatted && s.pictures[i].Has(kind) && !s.stored.count({i, kind}))
+                e.files.insert({i, kind});
     Say(s, "the store's " + name + " is a folder again; " + std::to_string(e.files.size()) +
                " files waiting; a file was fetched at most " + std::to_string(highest) + " times meanwhile");
     s.expectations.push_back(std::move(e));
@@ -1150,6 +1291,7 @@ void EndWemlox(Soak& s, Ending how) {
 // and started again: whatever it had not stored yet arrives soon after.
 bool Restart(Soak& s, const Burst& b, size_t first) {
     const double start = Now();
+    const std::map<FileRef, int> storedBefore = s.stored;  // as the last scan found it
     size_t arrived = 0;
     while (Now() - start < kMidBurstMs) {
         ScanStore(s);
@@ -1166,11 +1308,13 @@ bool Restart(Soak& s, const Burst& b, size_t first) {
     for (size_t i = 0; i < s.pictures.size(); i++) {
         Picture& p = s.pictures[i];
         for (int kind : {0, 1}) {
-            if (p.formatted || s.stored.count({i, kind})) continue;
+            if (p.formatted || !p.Has(kind) || s.stored.count({i, kind})) continue;
             waited.files.insert({i, kind});
-            p.nearEnding = true;
+            p.nearEnding |= p.only < 0;  // an inbox's picture is shown even when it waited for a start
         }
-        if (i >= first) p.nearEnding = true;
+        // A JPEG stored since the last scan may have been cut off from the viewer.
+        if ((i >= first && p.only < 0) || (s.stored.count({i, 0}) && !storedBefore.count({i, 0})))
+            p.nearEnding = true;
     }
     const double down = Now();
     if (!StartWemlox(s)) {
@@ -1262,6 +1406,10 @@ void CheckStore(Soak& s, size_t& whole) {
     for (const StoredFile& f : StoreFiles(s.store)) {
         const std::string rel = str::ToUtf8(f.relative);
         auto [folder, name] = FolderAndName(f.relative);
+        if (s.tempNames.count(Upper(name))) {
+            t.Named(check::kInboxTemp).Add(rel);
+            continue;
+        }
         if (IsTemporary(f.relative)) {
             t.Named(check::kPart).Add(rel);
             continue;
@@ -1296,9 +1444,9 @@ void CheckStore(Soak& s, size_t& whole) {
                 t.Named(check::kDiffers).Add(rel + " (" + s.Name(head->second) + ")");
             continue;
         }
-        whole++;
-        copies[*ref].push_back(rel);
         const Picture& p = s.pictures[ref->picture];
+        (p.only < 0 ? whole : s.inboxWhole)++;
+        copies[*ref].push_back(rel);
         if (folder != kKindFolder[ref->kind]) t.Named(check::kWrongFolder).Add(rel + " (" + s.Name(*ref) + ")");
         if (!NameFits(name, p.base + kExtension[ref->kind]))
             t.Named(check::kWrongName).Add(rel + " (" + s.Name(*ref) + ")");
@@ -1313,6 +1461,7 @@ void CheckStore(Soak& s, size_t& whole) {
     for (size_t i = 0; i < s.pictures.size(); i++) {
         if (s.pictures[i].formatted) continue;
         for (int kind : {0, 1}) {
+            if (!s.pictures[i].Has(kind)) continue;
             const std::vector<std::string>& at = copies[{i, kind}];
             if (at.empty()) t.Named(check::kMissing).Add(s.Name({i, kind}));
             if (at.size() < 2) continue;
@@ -1355,10 +1504,10 @@ void CheckViewer(Soak& s, size_t& shown) {
     }
     for (size_t i = 0; i < s.pictures.size(); i++) {
         const Picture& p = s.pictures[i];
-        if (p.formatted) continue;
+        if (p.formatted || !p.Has(0)) continue;
         int n = starts[i];
         if (n == 0 && !p.nearEnding) t.Named(check::kNever).Add(s.Name({i, 0}));
-        if (n > 0) shown++;
+        if (n > 0) (p.only < 0 ? shown : s.inboxShown)++;
         if (n > (p.inSteps ? 2 : 1)) t.Named(check::kAgain).Add(s.Name({i, 0}) + " (" + std::to_string(n) + " starts)");
     }
     for (const auto& [file, n] : others) t.Named(check::kOther).Add(file + " (" + std::to_string(n) + " starts)");
@@ -1397,18 +1546,19 @@ int wmain(int argc, wchar_t** argv) {
     if (!ParseOptions(argc, argv, s.options))
         return Fail("usage: soak [--pictures N] [--seed S] [--sleep-seconds S] [--slow-percent P] [--pause-ms MS]\n"
                     "            [--prefill FILES] [--restarts N] [--wraps N] [--moves N] [--unwritable-seconds S]\n"
-                    "            [--no-roll] [--no-router] [--out FOLDER]");
+                    "            [--no-roll] [--no-router] [--inbox] [--out FOLDER]");
     const Options& o = s.options;
     const uint64_t seed =
         o.seedGiven ? o.seed : (GetTickCount64() ^ (static_cast<uint64_t>(GetCurrentProcessId()) << 20)) % 1000000;
     Random random(seed);
+    s.inboxRandom = Random(seed ^ 0x1B0C5ull);  // its own, so that the card's day stays the same
     const Day day = PlanDay(o, random);
     std::printf("soak: %d pictures (JPEG + CR2 pairs), seed %llu\n", o.pictures, static_cast<unsigned long long>(seed));
     std::printf("  repeat with: --pictures %d --seed %llu --sleep-seconds %d --slow-percent %d --pause-ms %d"
-                " --prefill %d --restarts %d --wraps %d --moves %d --unwritable-seconds %d%s%s\n",
+                " --prefill %d --restarts %d --wraps %d --moves %d --unwritable-seconds %d%s%s%s\n",
                 o.pictures, static_cast<unsigned long long>(seed), o.sleepSeconds, o.slowPercent, o.pauseMs,
                 o.prefillFiles, o.restarts, o.wraps, o.moves, o.unwritableSeconds, o.roll ? "" : " --no-roll",
-                o.router ? "" : " --no-router");
+                o.router ? "" : " --no-router", o.inbox ? " --inbox" : "");
     std::printf("  card %s at %llu bytes/s, [TFA] Url %s, %d files in %s before the run, %s\n", kCardAddress,
                 static_cast<unsigned long long>(kCardRate), kAddressRange, o.prefillFiles, kFirstCameraFolder,
                 o.roll ? "camera folders of 999 files (FollowNewFolders = Yes)"
@@ -1480,13 +1630,28 @@ int wmain(int argc, wchar_t** argv) {
     Clicker clicker(window);
     s.clicker = &clicker;
 
-    s.box.WriteSettings({{L"TFA.Url", str::FromUtf8(kAddressRange)},
+    // The inbox as first seen: what it holds then is not taken.
+    if (o.inbox) {
+        for (const char* c : {check::kInboxTemp, check::kInboxChanged}) s.tally.Named(c);
+        for (const char* old : {"P1010001.JPG", "camA\\P1010002.CR2"}) {
+            const std::string bytes = InboxBytes(0, EndsWith(old, ".JPG") ? 0 : 1, 5000);
+            driver::MakeDirs(s.inbox + L"\\camA");
+            if (!fs::WriteFile(s.inbox + L"\\" + str::FromUtf8(old), bytes)) return Fail("the inbox was not filled");
+            s.oldContent.insert({bytes.size(), Hash(bytes)});
+            s.oldHeads.insert(bytes.substr(0, kHeadBytes));
+            s.inboxPaths.insert(Upper(old));
+            s.inboxFiles[str::FromUtf8(old)] = *ReadContent(s.inbox + L"\\" + str::FromUtf8(old));
+        }
+    }
+    std::vector<std::pair<std::wstring, std::wstring>> settings = {{L"TFA.Url", str::FromUtf8(kAddressRange)},
                          {L"TFA.UrlLastConnect", str::FromUtf8(kCardAddress)},
                          {L"TFA.Path", str::FromUtf8(std::string(kFirstCameraFolder).substr(1))},
                          {L"TFA.CheckNewFilesSec", L"1"},
                          {L"TFA.TransferModeAuto", L"Both"},
                          {L"TFA.FollowNewFolders", o.roll ? L"Yes" : L"No"},
-                         {L"Copy.BackupPath", s.backup}});
+                         {L"Copy.BackupPath", s.backup}};
+    if (o.inbox) settings.push_back({L"Inbox.Folders", s.inbox});
+    s.box.WriteSettings(settings);
     if (!StartWemlox(s)) {
         TerminateProcess(s.wemlox.process.get(), 1);
         return Fail("the bar did not open");
@@ -1508,14 +1673,21 @@ int wmain(int argc, wchar_t** argv) {
         if (b.wrapBefore || b.swapBefore) Wrap(s, b.swapBefore);
         if (b.unwritableBefore) BlockStore(s, b.unwritableBefore);
         if (b.ending == Ending::Killed) MoveBackup(s, true);
+        // An upload under way in the inbox when Wemlox ends, seen in part before.
+        if (o.inbox && b.ending != Ending::None) {
+            FeedInbox(s, 12, 2500, 0);
+            Say(s, "an upload of " + LastUpload(s) + " on its way in the inbox");
+            Pause(s, 4000);
+        }
         // Wemlox is started again on a store it can write (one it cannot makes it give up at the start).
         while (b.ending != Ending::None && s.blocked.until > 0) Pause(s, 250);
         const size_t first = s.pictures.size();
         if (!Shoot(s, b)) s.tally.Named(check::kStaging).Add("a burst the card did not shoot");
         if (b.ending != Ending::None && !Restart(s, b, first)) break;
+        if (o.inbox && s.inboxRandom.Chance(40)) FeedInbox(s);
         Pause(s, b.pauseMs);
     }
-    while (s.blocked.until > 0 || s.backupBackAt > 0) Pause(s, 250);
+    while (s.blocked.until > 0 || s.backupBackAt > 0 || !s.uploads.empty()) Pause(s, 250);
     Progress(s);
     Say(s, "last shot; waiting for the store to settle");
     const char* settled = s.bar ? Settle(s) : "no bar";
@@ -1545,21 +1717,26 @@ int wmain(int argc, wchar_t** argv) {
     CheckViewer(s, shown);
     CheckRouter(cardLog, s.tally);
     CheckBackup(s);
+    if (o.inbox) CheckInbox(s);
 
     // Names that came again after a wrap, and how many of those raw files
     // had exactly the size of the earlier picture of that name.
     std::map<std::string, const Picture*> firstOfName;
-    size_t again = 0, sameSize = 0, formatted = 0, inSteps = 0;
+    size_t again = 0, sameSize = 0, formatted = 0, inSteps = 0, uploads = 0, inboxJpegs = 0;
     for (const Picture& p : s.pictures) {
+        if (p.only >= 0) {
+            uploads++, inboxJpegs += p.only == 0;
+            continue;
+        }
         auto [earlier, isNew] = firstOfName.emplace(p.base, &p);
         if (!isNew) again++, sameSize += p.bytes == earlier->second->bytes;
         formatted += p.formatted;
         inSteps += p.inSteps;
     }
     std::vector<double> times = clicker.Times();
-    const size_t expected = 2 * (s.pictures.size() - formatted);
+    const size_t expected = 2 * (s.pictures.size() - uploads - formatted);
     std::printf("\ntally after %.0f s (%s):\n", s.Seconds(), settled);
-    std::printf("  pictures shot            %zu pairs in", s.pictures.size());
+    std::printf("  pictures shot            %zu pairs in", s.pictures.size() - uploads);
     for (const std::string& f : s.folders) std::printf(" %s", f.c_str());
     std::printf("; %zu pairs written in steps, %zu stored parts of them completed in place\n", inSteps,
                 completed);
@@ -1569,7 +1746,11 @@ int wmain(int argc, wchar_t** argv) {
                 s.journals.size(), formatted);
     std::printf("  stored whole             %zu of %zu files (by content: JPEG in LoRes, raw in HiRes)\n", whole,
                 expected);
-    std::printf("  JPEGs shown              %zu of %zu\n", shown, s.pictures.size() - formatted);
+    std::printf("  JPEGs shown              %zu of %zu\n", shown, s.pictures.size() - uploads - formatted);
+    if (o.inbox)
+        std::printf("  inbox                    %zu uploads (%zu under a temporary name), stored whole %zu of %zu,"
+                    " JPEGs shown %zu of %zu\n",
+                    uploads, s.tempNames.size(), s.inboxWhole, uploads, s.inboxShown, inboxJpegs);
     size_t failed = 0;
     for (const Check& c : s.tally.checks) {
         std::printf("  %-66s %6zu  %s\n", c.what.c_str(), c.count, c.count ? "FAIL" : "ok");
