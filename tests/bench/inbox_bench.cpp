@@ -21,9 +21,8 @@ constexpr int kPictures = 20;
 
 int wmain() {
     driver::Sandbox box;
-    const std::wstring viewer = box.programFiles + L"\\IrfanView\\i_view64.exe";
-    driver::MakeDirs(box.programFiles + L"\\IrfanView");
-    if (!CopyFileW((driver::TestBinDir() + L"standin_viewer.exe").c_str(), viewer.c_str(), FALSE)) return 1;
+    const std::wstring viewer = driver::InstallStandinIrfanView(box);
+    if (viewer.empty()) return 1;
     const std::wstring inbox = box.root + L"\\Ftp", lores = box.profile + L"\\Wemlox\\LoRes\\";
     driver::MakeDirs(inbox);
     box.WriteSettings({{L"Inbox.Folders", inbox}, {L"TFA.Active", L"No"}});

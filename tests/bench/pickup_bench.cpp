@@ -38,9 +38,8 @@ struct Run {
 // quickPollMs leaves the key out of the file.
 bool Measure(const std::wstring& quickPollMs, Run& out) {
     driver::Sandbox box;
-    const std::wstring viewer = box.programFiles + L"\\IrfanView\\i_view64.exe";
-    driver::MakeDirs(box.programFiles + L"\\IrfanView");
-    if (!CopyFileW((driver::TestBinDir() + L"standin_viewer.exe").c_str(), viewer.c_str(), FALSE)) return false;
+    const std::wstring viewer = driver::InstallStandinIrfanView(box);
+    if (viewer.empty()) return false;
     const std::wstring card = box.root + L"\\Card";
     driver::MakeDirs(card + L"\\DCIM\\101_PANA");
     cardtest::Simulator sim(card, kAddress, L"--rate 3000000");

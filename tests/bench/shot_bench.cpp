@@ -46,9 +46,8 @@ double CpuMs(HANDLE process) {
 
 int wmain() {
     driver::Sandbox box;
-    const std::wstring viewer = box.programFiles + L"\\IrfanView\\i_view64.exe";
-    driver::MakeDirs(box.programFiles + L"\\IrfanView");
-    if (!CopyFileW((driver::TestBinDir() + L"standin_viewer.exe").c_str(), viewer.c_str(), FALSE)) return 1;
+    const std::wstring viewer = driver::InstallStandinIrfanView(box);
+    if (viewer.empty()) return 1;
     const std::wstring card = box.root + L"\\Card";
     driver::MakeDirs(card + L"\\DCIM\\101_PANA");
     cardtest::Simulator sim(card, kAddress);

@@ -55,6 +55,12 @@ std::wstring TestBinDir() {
 
 std::wstring WemloxExe() { return TestBinDir() + L"Wemlox.exe"; }
 
+std::wstring InstallStandinIrfanView(const Sandbox& box) {
+    const std::wstring viewer = box.programFiles + L"\\IrfanView\\i_view64.exe";
+    MakeDirs(box.programFiles + L"\\IrfanView");
+    return CopyFileW((TestBinDir() + L"standin_viewer.exe").c_str(), viewer.c_str(), FALSE) ? viewer : L"";
+}
+
 static std::vector<wchar_t> EnvironmentWith(const Sandbox& box) {
     // A 64-bit process under Wine takes ProgramFiles from ProgramW6432, so
     // both name the sandbox's folder.

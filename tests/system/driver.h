@@ -27,6 +27,9 @@ struct Sandbox {
 
 std::wstring TestBinDir();  // folder of the running test program (ends in "\")
 std::wstring WemloxExe();
+// The stand-in viewer installed where IrfanView would be; its path, or
+// nothing when it could not be copied there.
+std::wstring InstallStandinIrfanView(const Sandbox& box);
 
 struct Started {
     win::KernelHandle process;
