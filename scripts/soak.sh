@@ -10,6 +10,11 @@
 # and killed as by a computer that restarts), the store unwritable for a
 # minute, and the card back from a sleep at another address of its range.
 #
+# With --two-cards a second card in a second camera shoots now and then
+# between the first one's bursts and sleeps and wakes meanwhile; its names
+# repeat the first card's (and, with --inbox, the inbox's), and the tally
+# also checks that the journal puts each picture down to its source.
+#
 # Usage: scripts/soak.sh [--pictures N] [--seed S] [other options of soak.exe]
 # Without options: the long run, 1,000 pictures with a fresh seed (printed,
 # so a run can be repeated with --seed). The journals of every start, the
