@@ -213,6 +213,7 @@ echo; echo "Inbox ($inbox_win):"
 # in the folder of its kind (JPEG in LoRes, raw in HiRes), in the journal
 # once and, a JPEG, handed to the viewer once.
 echo; echo "Each picture once:"
+wrong=0
 for f in "$card/$camera"/* "$card_b/$camera"/* "$out/uploads"/*; do
   name=$(basename "$f")
   [ "${name%.*}" != "$before" ] || continue
@@ -230,8 +231,9 @@ for f in "$card/$camera"/* "$card_b/$camera"/* "$out/uploads"/*; do
   [ "$folder" = LoRes ] || shown="-"
   verdict="ok"
   [ "$copies" = 1 ] && [ "$placed" = 1 ] && [ "$journalled" = 1 ] && { [ "$shown" = 1 ] || [ "$shown" = - ]; } ||
-    verdict="NOT AS IT SHOULD BE"
+    verdict="NOT AS IT SHOULD BE" wrong=$((wrong + 1))
   printf '  %-7s %-14s %s copy in %s as %-16s %s journal line, shown %s: %s\n' \
     "$from" "$name" "$copies" "$folder" "${as:-nothing}" "$journalled" "$shown" "$verdict"
 done
 echo; echo "Screenshots: $out/*.png"
+[ "$wrong" = 0 ] || { echo "$wrong pictures not as they should be"; exit 1; }
