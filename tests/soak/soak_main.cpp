@@ -792,8 +792,8 @@ struct Soak {
     }
     std::string Name(const FileRef& f) const {
         const Picture& p = pictures[f.picture];
-        return (p.source == 0 ? "" : p.source == 1 ? "card B " : "inbox") + p.folder + "/" + p.base + kExtension[f.kind] +
-               (p.wraps ? " (after wrap " + std::to_string(p.wraps) + ")" : "");
+        return (p.source == 0 ? "" : p.source == 1 ? "card B " : "inbox") + p.folder + "/" + p.base +
+               kExtension[f.kind] + (p.wraps ? " (after wrap " + std::to_string(p.wraps) + ")" : "");
     }
     double Seconds() const { return (Now() - begin) / 1000; }
 };
@@ -1195,7 +1195,8 @@ void WhileEnded(Soak& s, const Burst& b) {
         Say(s, "daylight saving time changes: " + std::to_string(s.shifted.size()) + " stored files an hour off");
     }
     if (s.restarts == 1 &&
-        Ok(s.cameras[0].sim->Command("clock " + std::to_string((*fs::LocalTimeToFileTime(2015, 1, 1, 0, 0, 0) - fs::Now()) / 1000000000))))
+        Ok(s.cameras[0].sim->Command(
+            "clock " + std::to_string((*fs::LocalTimeToFileTime(2015, 1, 1, 0, 0, 0) - fs::Now()) / 1000000000))))
         Say(s, "the camera's clock reset to 2015-01-01");
     if (s.options.inbox) {
         FeedInbox(s, 1, 0, 2);
@@ -1224,8 +1225,9 @@ void Wrap(Soak& s, bool swap = false) {
         s.tally.Named(check::kFormatted).Add("the pair of " + s.Name({i, 0}));
     }
     if (swap) return Swap(s, start, lost);
-    s.cameras[0].wraps++;
-    if (!Ok(s.cameras[0].sim->Command("format")) || !Ok(s.cameras[0].sim->Command("counter " + std::to_string(kWrapCounter))))
+    Camera& a = s.cameras[0];
+    a.wraps++;
+    if (!Ok(a.sim->Command("format")) || !Ok(a.sim->Command("counter " + std::to_string(kWrapCounter))))
         s.tally.Named(check::kStaging).Add("the card was not formatted, or its counter not set");
     Say(s, "the card formatted after " + std::to_string(static_cast<int>((Now() - start) / 1000)) + " s of waiting (" +
                std::to_string(lost) + " pictures not yet stored); the camera's counter at " +
