@@ -1731,8 +1731,8 @@ int wmain(int argc, wchar_t** argv) {
                                           " CR2 4096"));
         for (size_t i = 1; i < lines.size(); i++)
             for (const char* ext : kExtension)
-                if (std::optional<Content> c = ReadContent(s.cameras[0].card + CardToLocal(std::string(kFirstCameraFolder) + "/" +
-                                                                                lines[i] + ext))) {
+                if (std::optional<Content> c = ReadContent(
+                        s.cameras[0].card + CardToLocal(std::string(kFirstCameraFolder) + "/" + lines[i] + ext))) {
                     s.oldContent.insert({c->size, c->hash});
                     s.oldHeads.insert(c->head);
                 }
