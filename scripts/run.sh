@@ -72,7 +72,7 @@ wait_files() {
 # Card B, in the second camera: its own network name and CID, its names
 # further on (P1010501...), so that the tree's two roots are told apart.
 build/native/card_simulator --root "$card" --address 127.0.0.1 --port 80 --control-port 8080 \
-  --rate "$rate" --lifetime 900 >"$out/card_simulator.log" 2>&1 &
+  --ssid flashair_camera_a --rate "$rate" --lifetime 900 >"$out/card_simulator.log" 2>&1 &
 simulator=$!
 build/native/card_simulator --root "$card_b" --address 127.0.0.2 --port 80 --control-port 8080 \
   --ssid flashair_camera_b --cid fedcba9876543210fedcba9876543210 \
@@ -167,6 +167,7 @@ drive escape
 sleep 1
 # Both cards' roots, "SSID (address)", each with its own pictures.
 import -window root "$out/4a-card-tree-two-cards.png"
+drive tree-roots | tr -d '\r' >"$out/tree-roots.txt"
 drive click 8
 sleep 3
 import -window root "$out/5-thumbnails.png"
@@ -211,13 +212,18 @@ echo; echo "Inbox ($inbox_win):"
 (cd "$inbox" && find . -type f | sort) | sed 's/^/  /'
 # Each new picture of either card and each upload: once in the store, whole,
 # in the folder of its kind (JPEG in LoRes, raw in HiRes), in the journal
-# once and, a JPEG, handed to the viewer once.
+# once under its source's name (a card's network name or address in
+# brackets, none for the inbox) and, a JPEG, handed to the viewer once.
 echo; echo "Each picture once:"
 wrong=0
 for f in "$card/$camera"/* "$card_b/$camera"/* "$out/uploads"/*; do
   name=$(basename "$f")
   [ "${name%.*}" != "$before" ] || continue
-  case $f in "$card_b"/*) from="card B" ;; "$card"/*) from="card A" ;; *) from="inbox" ;; esac
+  case $f in
+    "$card_b"/*) from="card B" tag='\[\(flashair_camera_b\|127\.0\.0\.2\)\] ' ;;
+    "$card"/*) from="card A" tag='\[\(flashair_camera_a\|127\.0\.0\.1\)\] ' ;;
+    *) from="inbox" tag='[0-9] ' ;;
+  esac
   folder=LoRes; [ "${name##*.}" = JPG ] || folder=HiRes
   stored=$(find "$store/LoRes" "$store/HiRes" -type f -exec cmp -s {} "$f" \; -print)
   copies=$(printf '%s' "$stored" | grep -c . || true)
@@ -225,7 +231,7 @@ for f in "$card/$camera"/* "$card_b/$camera"/* "$out/uploads"/*; do
   as=$(basename "$stored" 2>/dev/null | head -n 1)
   journalled=0; shown=0
   if [ "$copies" = 1 ]; then
-    journalled=$(tr '\r' '\n' <"$out/journal.txt" | grep -c "Transfer: .*\\\\$folder\\\\$as\$" || true)
+    journalled=$(tr '\r' '\n' <"$out/journal.txt" | grep -c "${tag}Transfer: .*\\\\$folder\\\\$as\$" || true)
     shown=$(tr -d '\r' <"$out/viewer.log" | grep -c "^start: .*\\\\$as\"\?\$" || true)
   fi
   [ "$folder" = LoRes ] || shown="-"
@@ -235,5 +241,10 @@ for f in "$card/$camera"/* "$card_b/$camera"/* "$out/uploads"/*; do
   printf '  %-7s %-14s %s copy in %s as %-16s %s journal line, shown %s: %s\n' \
     "$from" "$name" "$copies" "$folder" "${as:-nothing}" "$journalled" "$shown" "$verdict"
 done
+echo; echo "The tree's roots:"
+sed 's/^/  /' "$out/tree-roots.txt"
+for address in 127.0.0.1 127.0.0.2; do
+  grep -q "($address)\$" "$out/tree-roots.txt" || { echo "  no root for the card at $address"; wrong=$((wrong + 1)); }
+done
 echo; echo "Screenshots: $out/*.png"
-[ "$wrong" = 0 ] || { echo "$wrong pictures not as they should be"; exit 1; }
+[ "$wrong" = 0 ] || { echo "$wrong things not as they should be"; exit 1; }
