@@ -5,6 +5,7 @@
 // session and never reads the interface's settings.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -18,12 +19,30 @@
 
 namespace app {
 
+// Button 6's busy face while card work that asked for it runs, on any
+// card. Hold and release come in pairs; a release may be delayed by the
+// face's after-action pause. Interface thread.
+class BusyFace {
+public:
+    explicit BusyFace(ui::Bar& bar) : bar_(bar) {}
+    void Hold();
+    void Release(int afterMs = 0);
+    void OnTimer();
+
+private:
+    ui::Bar& bar_;
+    int holds_ = 0;
+    int delayedReleases_ = 0;  // releases waiting for the face's pause
+};
+
 class CardThread {
 public:
-    // `settings`: the interface's, copied for each job; `session`: the card
-    // thread's own; `bar`: wakes the interface for the mail; `target`: where
-    // the card thread's events are carried out, on the interface thread.
-    CardThread(ui::Bar& bar, model::Session& session, const model::Settings& settings, CardEvents& target);
+    // `settings`: the interface's, copied for each job as the card of Url
+    // entry `entry` sees them; `session`: the card thread's own; `bar`: wakes
+    // the interface for the mail; `target`: where the card thread's events
+    // are carried out, on the interface thread.
+    CardThread(ui::Bar& bar, model::Session& session, const model::Settings& settings, CardEvents& target,
+               BusyFace& face, size_t entry);
 
     // Starts the thread; the bar window must exist (it is woken for the mail).
     void Start();
@@ -54,12 +73,8 @@ public:
     void Deliver();
     void OnDeliverTimer();
 
-    // Interface thread: button 6 shows its busy face while card work that
-    // asked for it runs. Hold and release come in pairs; a release may be
-    // delayed by the face's after-action pause.
-    void HoldBusyFace();
-    void ReleaseBusyFace(int afterMs = 0);
-    void OnBusyFaceTimer();
+    // The mailbox to the interface, for others that report through it.
+    model::UiMailbox& Mailbox() { return mailbox_; }
 
 private:
     std::function<void()> WithSettings(std::function<void()> job);
@@ -67,12 +82,12 @@ private:
     ui::Bar& bar_;
     model::Session& session_;
     const model::Settings& settings_;
+    BusyFace& face_;
+    size_t entry_;
     model::CardWorker worker_;
     model::UiMailbox mailbox_;
     PostedCardEvents posted_;
     bool started_ = false;   // no card work without card access
-    int busyHolds_ = 0;
-    int delayedReleases_ = 0;  // releases waiting for the face's pause
 };
 
 // Card thread: long work's progress for button 6's bar and tooltip, shown
