@@ -58,6 +58,14 @@ std::vector<std::wstring> InboxFolders(std::wstring_view setting) {
     return folders;
 }
 
+std::vector<std::wstring> CardEntries(const std::wstring& url) { return InboxFolders(url); }
+
+std::wstring JoinCardEntries(const std::vector<std::wstring>& entries) {
+    std::wstring joined;
+    for (const std::wstring& e : entries) joined += (joined.empty() ? L"" : L";") + e;
+    return joined;
+}
+
 std::wstring LocalFolderKey(std::wstring path) {
     std::replace(path.begin(), path.end(), L'/', L'\\');
     while (path.size() > 1 && path.back() == L'\\') path.pop_back();

@@ -42,6 +42,11 @@ std::optional<SettingsProblem> MakeWorkingTree(Settings& s, bool tfaActive, std:
 
 // The folders of [Inbox] Folders: separated by ";", trimmed, empty ones left out.
 std::vector<std::wstring> InboxFolders(std::wstring_view setting);
+// The entries of [TFA] Url, each an address or a range: separated by ";",
+// trimmed, empty ones left out. An old file's single entry is one entry.
+std::vector<std::wstring> CardEntries(const std::wstring& url);
+// The entries as [TFA] Url writes them.
+std::wstring JoinCardEntries(const std::vector<std::wstring>& entries);
 // A folder as the file system compares it: "\" between names, none at the
 // end, every letter's case ignored.
 std::wstring LocalFolderKey(std::wstring path);
