@@ -382,6 +382,8 @@ void SettingsWindow::Layout() {
             if (r.field.tab != tab || r.field.kind == model::FieldKind::YesNo) continue;
             if (r.field.IsList()) {
                 if (col == 1) y += textRow, col = 0;
+                // A list below other rows stands apart from them.
+                if (y > S(kPad)) y += S(kPad);
                 placeList(r, S(kPad), pageWidth - 2 * S(kPad));
                 continue;
             }
