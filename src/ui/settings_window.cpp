@@ -39,7 +39,6 @@ constexpr int kBrowseWidth = 75;
 constexpr int kButtonWidth = 80;
 constexpr int kButtonHeight = 24;
 constexpr int kNoteHeight = 30;   // two lines
-constexpr int kTextLine = 15;
 
 // How one list of sources looks: the inbox folders, the cards' addresses.
 struct ListLook {
@@ -374,8 +373,8 @@ void SettingsWindow::Layout() {
             MoveWindow(r.add, buttonX, y, S(kBrowseWidth), S(kButtonHeight), FALSE);
             MoveWindow(r.remove, buttonX, y + S(kButtonHeight) + S(kRowGap), S(kBrowseWidth), S(kButtonHeight), FALSE);
             y += S(look.listHeight) + S(kRowGap);
-            MoveWindow(r.about, fieldX, y, fieldWidth, S(look.aboutLines * kTextLine), FALSE);
-            y += S(look.aboutLines * kTextLine) + S(kRowGap);
+            MoveWindow(r.about, fieldX, y, fieldWidth, S(look.aboutLines * kMessageHeight), FALSE);
+            y += S(look.aboutLines * kMessageHeight) + S(kRowGap);
         };
         // Text fields first, two narrow ones to a row; then the check boxes.
         for (Row& r : rows_) {

@@ -33,7 +33,7 @@ struct FormField {
     Takes takes = Takes::AtOnce;
 
     // What the field shows first: the current value, else the fallback; for
-    // a yes/no field "Yes" or "No"; an inbox list as the file would write it.
+    // a yes/no field "Yes" or "No"; a list as the file would write it.
     std::wstring Shown() const;
     // Folders, programs and lists take the whole width of the tab.
     bool Wide() const;
