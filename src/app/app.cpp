@@ -389,6 +389,10 @@ std::optional<std::wstring> App::OnSettingsOk(const std::vector<model::SettingCh
     facts_.foundViewerId = viewer.foundId;
     if (effects.barLayout) bar_.ApplyLayout();
     bar_.ShowInfo(L"Settings saved: " + facts_.settingsFile);
+    // The cards found in the list go on being served; a card added to or
+    // removed from it is started or ended with the program.
+    if (facts_.cardAccess && model::CardEntries(settings_.Url).size() != cards_.size())
+        effects.nextStart.push_back(L"the list of card addresses");
     if (!effects.nextStart.empty()) bar_.ShowInfo(model::NextStartNote(effects.nextStart));
     return std::nullopt;
 }

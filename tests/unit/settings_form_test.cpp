@@ -295,7 +295,7 @@ TEST(SettingsForm, SavedChangesTakeEffectAtOnceOrWait) {
     EXPECT_TRUE(effects.barLayout);
     EXPECT_TRUE(effects.card);
     EXPECT_TRUE(effects.viewer);
-    EXPECT_EQ(effects.nextStart, (std::vector<std::wstring>{L"Titled", L"SourcePath"}));
+    EXPECT_EQ(effects.nextStart, (std::vector<std::wstring>{L"Title bar", L"Pictures (HiRes, LoRes)"}));
     EXPECT_EQ(live.Url, L"192.168.0.*");
     EXPECT_EQ(live.UrlLastConnect, L"");  // follows Url, unnamed in the note
     EXPECT_TRUE(live.LoResFirst);

@@ -550,7 +550,7 @@ ChangeEffects ApplySavedChanges(const IniDocument& saved, const std::vector<Sett
         // Without the card its keys wait with it; they are read when it is used.
         // A key the window does not show follows one it does, unnamed.
         if (!row || row->takes != Takes::AtOnce || (row->withCard && !live.Active)) {
-            if (!row || row->InWindow()) effects.nextStart.push_back(c.key);
+            if (!row || row->InWindow()) effects.nextStart.push_back(row ? PlainLabel(row->label) : c.key);
             continue;
         }
         switch (row->effect) {
