@@ -36,7 +36,6 @@ App::App()
       backup_(plain_),
       cards_(FirstCard(bar_, settings_, *this, face_, backup_)),
       card_(*cards_.front()),
-      plain_(card_.thread.Mailbox(), *this),
       inboxes_(plain_, backup_),
       viewer_(bar_, settings_, facts_.viewerPath),
       tree_(bar_, settings_, card_.session, card_.thread, card_.transfers, card_.views, viewer_, facts_.identitiesSince),
@@ -142,7 +141,9 @@ void App::StartCardAccess() {
     for (const auto& card : cards_) {
         card->session.Begin(model::CardSettings(settings_, card->entry), facts_.settingsFile,
                             facts_.settingsFolder + L"Cards", facts_.startedAt, card->entry);
-        cardStates_.push_back({.entry = entries.empty() ? L"" : entries[card->entry]});
+        model::CardState state;
+        state.entry = entries.empty() ? L"" : entries[card->entry];
+        cardStates_.push_back(std::move(state));
     }
     facts_.identitiesSince = card_.session.Ledger().IdentitiesSince();
     bar_.ShowInfo(L"TFA Search in " + str::FromInt(settings_.CheckNewFilesSec) + L" sec");
@@ -297,7 +298,8 @@ void App::OnTimer(unsigned id) {
     } else if (id == model::ids::kBusyFaceTimer) {
         face_.OnTimer();
     } else if (id == model::ids::kCardMailTimer) {
-        for (const auto& card : cards_) card->thread.OnDeliverTimer();
+        bar_.StopTimer(model::ids::kCardMailTimer);
+        OnCardMail();
     } else if (id == model::ids::kHousekeepingTimer) {
         bar_.SetLamp(model::ids::kCopyButton, model::Lamp::Clear, model::LampAt::Top);
         bar_.SetLamp(model::ids::kCardButton, model::Lamp::Clear, model::LampAt::Top);
@@ -313,6 +315,7 @@ void App::OnMoved(int x, int y) {
 void App::OnClose() { quit_ = true; }
 
 void App::OnCardMail() {
+    DeliverMail(mail_, bar_);
     for (const auto& card : cards_) card->thread.Deliver();
 }
 

@@ -134,6 +134,9 @@ private:
     ui::Bar bar_;
     ui::SettingsWindow settingsWindow_{*this};
     app::BusyFace face_;
+    // The backup's and the inboxes' road to the bar.
+    model::UiMailbox mail_{[this] { bar_.PostCardMail(); }};
+    PostedCardEvents plain_{mail_, *this};
     Backup backup_;
     // One card for each [TFA] Url entry; the first is there from the start
     // (the tree, the grid and their menus show it), the others come with
@@ -141,8 +144,6 @@ private:
     CardList cards_;
     Card& card_;  // the first
     std::vector<model::CardState> cardStates_;  // interface thread: what the bar shows of each card
-    // The backup's and the inboxes' road to the bar, by the first card's mailbox.
-    PostedCardEvents plain_;
     Inboxes inboxes_;
     ViewerActions viewer_;
     TreeActions tree_;

@@ -70,18 +70,15 @@ bool CardThread::RunWithBusyFace(std::function<void()> job, int pauseAfterMs) {
 
 bool CardThread::Tick(std::function<void()> job) { return started_ && worker_.PostTick(WithSettings(std::move(job))); }
 
-void CardThread::Deliver() {
+void DeliverMail(model::UiMailbox& mailbox, ui::Bar& bar) {
     // A slice at a time, and none while input waits: input comes after posted
     // messages, so the rest is picked up by a timer, which comes after it.
     const ULONGLONG end = GetTickCount64() + kDeliverSliceMs;
-    bool more = mailbox_.Drain([end] { return HIWORD(GetQueueStatus(QS_INPUT)) != 0 || GetTickCount64() >= end; });
-    if (more) bar_.StartTimer(model::ids::kCardMailTimer, 1);
+    bool more = mailbox.Drain([end] { return HIWORD(GetQueueStatus(QS_INPUT)) != 0 || GetTickCount64() >= end; });
+    if (more) bar.StartTimer(model::ids::kCardMailTimer, 1);
 }
 
-void CardThread::OnDeliverTimer() {
-    bar_.StopTimer(model::ids::kCardMailTimer);
-    Deliver();
-}
+void CardThread::Deliver() { DeliverMail(mailbox_, bar_); }
 
 void BusyFace::Hold() {
     if (holds_++ == 0) bar_.ShowBusyFace(model::ids::kCardButton, true);

@@ -68,13 +68,10 @@ public:
     CardEvents& Events() { return posted_; }
     model::CardWorker& Worker() { return worker_; }
 
-    // Interface thread: carries out what the card thread handed over, in
-    // slices that leave room for the user's input.
+    // Interface thread: carries out what the card thread handed over (see
+    // DeliverMail).
     void Deliver();
-    void OnDeliverTimer();
 
-    // The mailbox to the interface, for others that report through it.
-    model::UiMailbox& Mailbox() { return mailbox_; }
 
 private:
     std::function<void()> WithSettings(std::function<void()> job);
@@ -89,6 +86,10 @@ private:
     PostedCardEvents posted_;
     bool started_ = false;   // no card work without card access
 };
+
+// Interface thread: carries out what a mailbox holds, in slices that leave
+// room for the user's input; the card mail timer picks up the rest.
+void DeliverMail(model::UiMailbox& mailbox, ui::Bar& bar);
 
 // Card thread: long work's progress for button 6's bar and tooltip, shown
 // once the work has run model::kProgressAfterMs and taken away when the
