@@ -489,9 +489,15 @@ void App::ThumbnailFetched(std::shared_ptr<FetchedThumbnail> t) {
     bar_.Grid().PictureArrived(t->generation, t->index, t->key, std::move(t->picture));
 }
 
-void App::Progress(std::optional<model::WorkProgress> work) {
+// Each card's long work is its own; the bar and the tip show the first
+// card's that runs, so one card's end does not hide another's.
+void App::CardProgress(size_t entry, std::optional<model::WorkProgress> work) {
     ui_.CheckWrite();
-    work_ = std::move(work);
+    if (entry >= cardStates_.size()) cardStates_.resize(entry + 1);
+    cardStates_[entry].work = std::move(work);
+    work_.reset();
+    for (const model::CardState& card : cardStates_)
+        if (!work_ && card.work) work_ = card.work;
     std::optional<double> share;
     if (work_ && work_->elapsedMs >= model::kProgressAfterMs) share = model::ProgressFraction(*work_);
     bar_.SetProgress(share);

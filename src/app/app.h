@@ -94,7 +94,7 @@ public:
     void WalkStarted(std::wstring rootCaption) override;
     void WalkEnded(std::shared_ptr<ui::Walk> walk) override;
     void ThumbnailFetched(std::shared_ptr<FetchedThumbnail> thumbnail) override;
-    void Progress(std::optional<model::WorkProgress> work) override;
+    void Progress(std::optional<model::WorkProgress> work) override { CardProgress(0, std::move(work)); }
     void BusyFace(bool on, int pauseMs) override;
     void ButtonTransferBegun() override;
     // CardReports: what depends on which card reported it.
@@ -102,6 +102,7 @@ public:
     void CardLamp(size_t entry, int button, model::Lamp colour, model::LampAt at) override;
     void CardFoundAt(size_t entry, std::wstring host, std::wstring ssid) override;
     void CameraFolderFollowedBy(size_t entry, std::wstring path) override;
+    void CardProgress(size_t entry, std::optional<model::WorkProgress> work) override;
 
 private:
     bool PrepareSettings(int argc, wchar_t** argv);

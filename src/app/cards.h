@@ -30,6 +30,7 @@ public:
     virtual void CardLamp(size_t entry, int button, model::Lamp colour, model::LampAt at) = 0;
     virtual void CardFoundAt(size_t entry, std::wstring host, std::wstring ssid) = 0;
     virtual void CameraFolderFollowedBy(size_t entry, std::wstring path) = 0;
+    virtual void CardProgress(size_t entry, std::optional<model::WorkProgress> work) = 0;
 };
 
 // A card's events with the card they came from.
@@ -53,7 +54,7 @@ public:
     void ThumbnailFetched(std::shared_ptr<FetchedThumbnail> thumbnail) override {
         app_.ThumbnailFetched(std::move(thumbnail));
     }
-    void Progress(std::optional<model::WorkProgress> work) override { app_.Progress(std::move(work)); }
+    void Progress(std::optional<model::WorkProgress> work) override { app_.CardProgress(entry_, std::move(work)); }
     void BusyFace(bool on, int pauseMs) override { app_.BusyFace(on, pauseMs); }
     void ButtonTransferBegun() override { app_.ButtonTransferBegun(); }
 

@@ -3,9 +3,11 @@
 // tooltip's line per card.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "model/bar/work_progress.h"
 #include "model/common/info_logic.h"
 
 namespace model {
@@ -15,6 +17,7 @@ struct CardState {
     std::wstring entry;       // its [TFA] Url entry
     std::wstring ssid, host;  // its network name and address, once found
     Lamp answer = Lamp::Yellow;  // its last lower lamp: Green answers, Red does not, Yellow not found yet
+    std::optional<WorkProgress> work;  // its long work running now
 };
 
 // The card's name for the user: its network name once found, else its entry.
