@@ -33,8 +33,9 @@ CardThread::CardThread(ui::Bar& bar, model::Session& session, const model::Setti
 // Everything the card thread needs of the interface's state, copied when the
 // work is handed over.
 std::function<void()> CardThread::WithSettings(std::function<void()> job) {
-    return [&session = session_, settings = model::CardSettings(settings_, entry_),
-            journal = bar_.VisibleView() == ui::InfoView::Journal,
+    model::Settings card = model::CardSettings(settings_, entry_);
+    if (entry_ > 0) card.Path = cameraFolder_;
+    return [&session = session_, settings = std::move(card), journal = bar_.VisibleView() == ui::InfoView::Journal,
             job = std::move(job)] {
         session.AdoptSettings(settings, journal);
         job();
@@ -42,6 +43,7 @@ std::function<void()> CardThread::WithSettings(std::function<void()> job) {
 }
 
 void CardThread::Start() {
+    cameraFolder_ = settings_.Path;
     worker_.Start();
     // From now on the card thread writes the session.
     worker_.Post([&session = session_] { session.BindWriter(); });

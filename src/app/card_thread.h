@@ -60,6 +60,10 @@ public:
     // Interface thread: a card timer tick; false when skipped because the
     // last card work has not ended yet.
     bool Tick(std::function<void()> job);
+    // Interface thread: the camera folder of a card of a later Url entry.
+    // [TFA] Path is the first card's (it follows that card's camera); the
+    // others start from it and follow their own cameras on their own.
+    void ChooseCameraFolder(std::wstring path) { cameraFolder_ = std::move(path); }
     // Interface thread: cancels the running download; false when none runs.
     bool CancelDownload() { return worker_.Downloads().CancelRunning(); }
     bool Downloading() { return worker_.Downloads().Running(); }
@@ -81,6 +85,7 @@ private:
     const model::Settings& settings_;
     BusyFace& face_;
     size_t entry_;
+    std::wstring cameraFolder_;  // interface thread; used for entries after the first
     model::CardWorker worker_;
     model::UiMailbox mailbox_;
     PostedCardEvents posted_;
