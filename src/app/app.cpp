@@ -8,6 +8,7 @@
 #include "base/fs.h"
 #include "base/str.h"
 #include "model/common/ids.h"
+#include "model/common/info_logic.h"
 #include "model/common/journal.h"
 #include "model/settings/catalogue.h"
 #include "model/settings/folders.h"
@@ -19,18 +20,26 @@
 
 namespace app {
 
+namespace {
+
+CardList FirstCard(ui::Bar& bar, const model::Settings& settings, CardReports& app, BusyFace& face, Backup& backup) {
+    CardList cards;
+    cards.push_back(std::make_unique<Card>(0, bar, settings, app, face, backup));
+    return cards;
+}
+
+}  // namespace
+
 App::App()
     : bar_(settings_, *this),
-      link_(net_, cards_),
-      card_(link_),
-      cards_(bar_, card_, settings_, *this),
-      backup_(cards_.Events()),
-      inboxes_(cards_.Events(), backup_),
-      transfers_(card_, cards_, backup_),
-      views_(card_, cards_, link_, bar_),
+      face_(bar_),
+      backup_(plain_),
+      cards_(FirstCard(bar_, settings_, *this, face_, backup_)),
+      card_(*cards_.front()),
+      inboxes_(plain_, backup_),
       viewer_(bar_, settings_, facts_.viewerPath),
-      tree_(bar_, settings_, card_, cards_, transfers_, views_, viewer_, facts_.identitiesSince),
-      buttons_(bar_, settings_, cards_, transfers_, views_, tree_, viewer_, [this] { quit_ = true; }) {}
+      tree_(bar_, settings_, card_.session, card_.thread, card_.transfers, card_.views, viewer_, facts_.identitiesSince),
+      buttons_(bar_, settings_, cards_, card_.views, tree_, viewer_, [this] { quit_ = true; }) {}
 
 // The picture given on the command line goes to the viewer before the
 // single-instance test, so a second start still shows it.
@@ -109,19 +118,37 @@ void App::WriteStartJournal() {
     bar_.SetLamp(model::ids::kMinimiseButton, model::Lamp::Yellow, model::LampAt::Bottom);
 }
 
+// One card for each [TFA] Url entry (an empty Url is one card that is
+// never found, as it always was).
 void App::StartCardAccess() {
     if (!facts_.cardAccess) return;
-    if (!net_.Open(std::wstring(model::kProgramName) + L"/" + model::kProgramVersion)) {
+    const std::vector<std::wstring> entries = model::CardEntries(settings_.Url);
+    for (size_t i = 1; i < entries.size(); i++)
+        cards_.push_back(std::make_unique<Card>(i, bar_, settings_, *this, face_, backup_));
+    const std::wstring agent = std::wstring(model::kProgramName) + L"/" + model::kProgramVersion;
+    bool opened = true;
+    for (const auto& card : cards_) opened = opened && card->net.Open(agent);
+    if (!opened) {
+        for (const auto& card : cards_) card->net.Close();
+        cards_.resize(1);
         facts_.cardAccess = false;
         bar_.SetLamp(model::ids::kCardButton, model::Lamp::Red, model::LampAt::Top);
         bar_.ShowInfo(L"TFA Deactivated");
         return;
     }
-    card_.Begin(settings_, facts_.settingsFile, facts_.settingsFolder + L"Cards", facts_.startedAt);
-    facts_.identitiesSince = card_.Ledger().IdentitiesSince();
+    // Every card begins before any thread starts: each clears what a cut
+    // run left of its own download while nothing is fetched.
+    for (const auto& card : cards_) {
+        card->session.Begin(model::CardSettings(settings_, card->entry), facts_.settingsFile,
+                            facts_.settingsFolder + L"Cards", facts_.startedAt, card->entry);
+        model::CardState state;
+        state.entry = entries.empty() ? L"" : entries[card->entry];
+        cardStates_.push_back(std::move(state));
+    }
+    facts_.identitiesSince = card_.session.Ledger().IdentitiesSince();
     bar_.ShowInfo(L"TFA Search in " + str::FromInt(settings_.CheckNewFilesSec) + L" sec");
     bar_.SetLamp(model::ids::kCardButton, model::Lamp::Yellow, model::LampAt::Bottom);
-    cards_.Start();
+    for (const auto& card : cards_) card->thread.Start();
     bar_.StartTimer(model::ids::kCardTimer, static_cast<unsigned>(settings_.CheckNewFilesSec) * 1000u);
     if (settings_.QuickPollMs > 0)
         bar_.StartTimer(model::ids::kQuickPollTimer, static_cast<unsigned>(settings_.QuickPollMs));
@@ -132,11 +159,20 @@ void App::StartCardAccess() {
 // is stuck in a request and the process has to end without it.
 bool App::StopCardAccess() {
     if (!facts_.cardAccess) return true;
-    if (!cards_.Stop()) return false;  // the thread keeps the session until the process ends
-    (void)card_.Ledger().SaveRecord();
-    settings_.UrlLastConnect = card_.UrlLastConnect();
-    net_.Close();
-    return true;
+    // Each thread is asked to end before any is waited for.
+    for (const auto& card : cards_) card->thread.CancelDownload();
+    bool ended = true;
+    for (const auto& card : cards_) {
+        if (!card->thread.Stop()) {
+            ended = false;  // the thread keeps the session until the process ends
+            continue;
+        }
+        (void)card->session.Ledger().SaveRecord();
+        settings_.UrlLastConnect =
+            model::WithLastConnect(settings_.UrlLastConnect, card->entry, card->session.UrlLastConnect());
+        card->net.Close();
+    }
+    return ended;
 }
 
 void App::EventLoop() {
@@ -195,13 +231,15 @@ void App::CardTick() {
         return;
     }
     tickWaiting_ = false;
-    cards_.Tick([this] { transfers_.TimerStep(); });
+    // Each card on its own thread: one that is still busy skips this tick
+    // alone.
+    for (const auto& card : cards_) card->thread.Tick([&card = *card] { card.transfers.TimerStep(); });
 }
 
 // A quick poll is skipped whenever a tick would wait: the next one comes soon.
 void App::QuickTick() {
     if (bar_.VisibleView() == ui::InfoView::Tree || bar_.InModalLoop()) return;
-    cards_.Tick([this] { transfers_.QuickPollStep(); });
+    for (const auto& card : cards_) card->thread.Tick([&card = *card] { card.transfers.QuickPollStep(); });
 }
 
 int App::Run(int argc, wchar_t** argv) {
@@ -258,9 +296,10 @@ void App::OnTimer(unsigned id) {
     } else if (id == model::ids::kQuickPollTimer) {
         QuickTick();
     } else if (id == model::ids::kBusyFaceTimer) {
-        cards_.OnBusyFaceTimer();
+        face_.OnTimer();
     } else if (id == model::ids::kCardMailTimer) {
-        cards_.OnDeliverTimer();
+        bar_.StopTimer(model::ids::kCardMailTimer);
+        OnCardMail();
     } else if (id == model::ids::kHousekeepingTimer) {
         bar_.SetLamp(model::ids::kCopyButton, model::Lamp::Clear, model::LampAt::Top);
         bar_.SetLamp(model::ids::kCardButton, model::Lamp::Clear, model::LampAt::Top);
@@ -275,15 +314,18 @@ void App::OnMoved(int x, int y) {
 
 void App::OnClose() { quit_ = true; }
 
-void App::OnCardMail() { cards_.Deliver(); }
+void App::OnCardMail() {
+    DeliverMail(mail_, bar_);
+    for (const auto& card : cards_) card->thread.Deliver();
+}
 
 void App::OnModalLoopEnded() {
     if (tickWaiting_) CardTick();
 }
 
-void App::OnTreeWanted() { views_.RequestTree(); }
+void App::OnTreeWanted() { card_.views.RequestTree(); }
 
-void App::OnGridWanted() { views_.BuildGrid(); }
+void App::OnGridWanted() { card_.views.BuildGrid(); }
 
 std::wstring App::TipFor(int button) {
     model::TipFacts f;
@@ -295,9 +337,11 @@ std::wstring App::TipFor(int button) {
     f.cardAccess = facts_.cardAccess;
     if (f.view == ui::InfoView::Thumbnails)
         for (const model::Cell& c : bar_.Grid().Cells()) f.picked += c.on ? 1 : 0;
-    f.downloading = cards_.Downloading();
+    f.downloading = AnyDownloading(cards_);
     f.work = work_;
-    return model::ButtonTip(button, f);
+    std::wstring tip = model::ButtonTip(button, f);
+    if (button == model::ids::kCardButton && facts_.cardAccess) tip += model::CardsTip(cardStates_);
+    return tip;
 }
 
 void App::OnBarMenu(model::BarMenuItem item) {
@@ -348,6 +392,10 @@ std::optional<std::wstring> App::OnSettingsOk(const std::vector<model::SettingCh
     facts_.foundViewerId = viewer.foundId;
     if (effects.barLayout) bar_.ApplyLayout();
     bar_.ShowInfo(L"Settings saved: " + facts_.settingsFile);
+    // The cards found in the list go on being served; a card added to or
+    // removed from it is started or ended with the program.
+    if (facts_.cardAccess && model::CardEntries(settings_.Url).size() != cards_.size())
+        effects.nextStart.push_back(L"the list of card addresses");
     if (!effects.nextStart.empty()) bar_.ShowInfo(model::NextStartNote(effects.nextStart));
     return std::nullopt;
 }
@@ -368,21 +416,45 @@ void App::Journal(std::wstring text) {
 
 void App::Lamp(int button, model::Lamp colour, model::LampAt at) {
     ui_.CheckWrite();
-    // The card answering does not make an inbox that is away come back.
-    if (button == model::ids::kCardButton && at == model::LampAt::Bottom && colour == model::Lamp::Green &&
-        inboxes_.AnyInTrouble())
-        colour = model::Lamp::Red;
+    // Button 6's lower lamp speaks for every card and inbox: one answering
+    // does not make another that is away come back.
+    if (button == model::ids::kCardButton && at == model::LampAt::Bottom)
+        colour = model::JoinedLamp(cardStates_, inboxes_.AnyInTrouble(), colour);
     bar_.SetLamp(button, colour, at);
 }
 
-void App::CardFound(std::wstring host) {
+void App::CardJournal(size_t entry, std::wstring text) {
     ui_.CheckWrite();
-    settings_.UrlLastConnect = std::move(host);
+    bar_.ShowInfo(model::CardLine(cardStates_, entry, text));
+    // A card's success paints the upper lamp green only while every card answers.
+    if (cardStates_.size() > 1 && model::JournalLamp(text) == model::Lamp::Green)
+        bar_.SetLamp(model::ids::kCardButton, model::JoinedLamp(cardStates_, inboxes_.AnyInTrouble(), model::Lamp::Green),
+                     model::LampAt::Top);
 }
 
-void App::CameraFolderFollowed(std::wstring path) {
+void App::CardLamp(size_t entry, int button, model::Lamp colour, model::LampAt at) {
     ui_.CheckWrite();
-    settings_.Path = std::move(path);
+    if (button == model::ids::kCardButton && at == model::LampAt::Bottom && entry < cardStates_.size() &&
+        (colour == model::Lamp::Green || colour == model::Lamp::Red))
+        cardStates_[entry].answer = colour;
+    Lamp(button, colour, at);
+}
+
+void App::CardFoundAt(size_t entry, std::wstring host, std::wstring ssid) {
+    ui_.CheckWrite();
+    if (entry < cardStates_.size()) {
+        cardStates_[entry].host = host;
+        cardStates_[entry].ssid = std::move(ssid);
+        cardStates_[entry].answer = model::Lamp::Green;
+    }
+    settings_.UrlLastConnect = model::WithLastConnect(settings_.UrlLastConnect, entry, host);
+}
+
+// [TFA] Path is the first card's camera folder; another card follows its
+// camera into the next folder on its own for the rest of the run.
+void App::CameraFolderFollowedBy(size_t entry, std::wstring path) {
+    ui_.CheckWrite();
+    if (entry == 0) settings_.Path = std::move(path);
 }
 
 void App::CardNamed(std::optional<std::wstring> ssid) {
@@ -409,7 +481,7 @@ void App::WalkStarted(std::wstring rootCaption) {
 
 void App::WalkEnded(std::shared_ptr<ui::Walk> walk) {
     ui_.CheckWrite();
-    views_.WalkEnded(walk);
+    card_.views.WalkEnded(walk);
 }
 
 void App::ThumbnailFetched(std::shared_ptr<FetchedThumbnail> t) {
@@ -417,9 +489,15 @@ void App::ThumbnailFetched(std::shared_ptr<FetchedThumbnail> t) {
     bar_.Grid().PictureArrived(t->generation, t->index, t->key, std::move(t->picture));
 }
 
-void App::Progress(std::optional<model::WorkProgress> work) {
+// Each card's long work is its own; the bar and the tip show the first
+// card's that runs, so one card's end does not hide another's.
+void App::CardProgress(size_t entry, std::optional<model::WorkProgress> work) {
     ui_.CheckWrite();
-    work_ = std::move(work);
+    if (entry >= cardStates_.size()) cardStates_.resize(entry + 1);
+    cardStates_[entry].work = std::move(work);
+    work_.reset();
+    for (const model::CardState& card : cardStates_)
+        if (!work_ && card.work) work_ = card.work;
     std::optional<double> share;
     if (work_ && work_->elapsedMs >= model::kProgressAfterMs) share = model::ProgressFraction(*work_);
     bar_.SetProgress(share);
@@ -428,9 +506,9 @@ void App::Progress(std::optional<model::WorkProgress> work) {
 void App::BusyFace(bool on, int pauseMs) {
     ui_.CheckWrite();
     if (on)
-        cards_.HoldBusyFace();
+        face_.Hold();
     else
-        cards_.ReleaseBusyFace(pauseMs);
+        face_.Release(pauseMs);
 }
 
 void App::ButtonTransferBegun() {

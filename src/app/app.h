@@ -1,10 +1,10 @@
 // The running program: one App that owns the settings, the facts start-up
-// finds out, the bar, the card session and the card thread, builds the small
-// objects that do the work (transfers, card views, viewer actions, tree
-// actions, buttons) and hands each what it uses. It answers what the bar
-// reports (ui::BarEvents), what the settings window reports
-// (ui::SettingsEvents) and carries out what the card thread reports
-// (CardEvents), on the interface thread.
+// finds out, the bar and the cards (one app::Card with its session and
+// thread for each [TFA] Url entry), builds the small objects that do the work
+// (transfers, card views, viewer actions, tree actions, buttons) and hands
+// each what it uses. It answers what the bar reports (ui::BarEvents), what
+// the settings window reports (ui::SettingsEvents) and carries out what the
+// card threads report (CardReports), on the interface thread.
 #pragma once
 
 #include <windows.h>
@@ -20,10 +20,12 @@
 #include "app/card_link.h"
 #include "app/card_thread.h"
 #include "app/card_views.h"
+#include "app/cards.h"
 #include "app/inboxes.h"
 #include "app/transfers.h"
 #include "app/tree_actions.h"
 #include "app/viewer_actions.h"
+#include "model/bar/card_states.h"
 #include "model/bar/work_progress.h"
 #include "model/card/card_session.h"
 #include "model/common/writer_thread.h"
@@ -51,7 +53,7 @@ struct StartFacts {
     std::vector<std::wstring> foldersLater;  // the same of [Copy] folders whose drive is not there yet
 };
 
-class App final : public ui::BarEvents, public ui::SettingsEvents, public CardEvents {
+class App final : public ui::BarEvents, public ui::SettingsEvents, public CardReports {
 public:
     App();
     App(const App&) = delete;
@@ -80,20 +82,27 @@ public:
     std::optional<std::wstring> OnSettingsOk(const std::vector<model::SettingChange>& changes) override;
     void OnModalLoop(bool entered) override;
 
-    // CardEvents, carried out on the interface thread.
+    // CardEvents, carried out on the interface thread: of the backup and
+    // the inboxes, and of every card through its CardChannel.
     void Journal(std::wstring text) override;
     void Lamp(int button, model::Lamp colour, model::LampAt at) override;
-    void CardFound(std::wstring host) override;
-    void CameraFolderFollowed(std::wstring path) override;
+    void CardFound(std::wstring host, std::wstring ssid) override { CardFoundAt(0, std::move(host), std::move(ssid)); }
+    void CameraFolderFollowed(std::wstring path) override { CameraFolderFollowedBy(0, std::move(path)); }
     void CardNamed(std::optional<std::wstring> ssid) override;
     void PictureStored(std::wstring path) override;
     void SingleTransferEnded(CardFile file, SingleTransfer how, bool arrived) override;
     void WalkStarted(std::wstring rootCaption) override;
     void WalkEnded(std::shared_ptr<ui::Walk> walk) override;
     void ThumbnailFetched(std::shared_ptr<FetchedThumbnail> thumbnail) override;
-    void Progress(std::optional<model::WorkProgress> work) override;
+    void Progress(std::optional<model::WorkProgress> work) override { CardProgress(0, std::move(work)); }
     void BusyFace(bool on, int pauseMs) override;
     void ButtonTransferBegun() override;
+    // CardReports: what depends on which card reported it.
+    void CardJournal(size_t entry, std::wstring text) override;
+    void CardLamp(size_t entry, int button, model::Lamp colour, model::LampAt at) override;
+    void CardFoundAt(size_t entry, std::wstring host, std::wstring ssid) override;
+    void CameraFolderFollowedBy(size_t entry, std::wstring path) override;
+    void CardProgress(size_t entry, std::optional<model::WorkProgress> work) override;
 
 private:
     bool PrepareSettings(int argc, wchar_t** argv);
@@ -125,14 +134,18 @@ private:
 
     ui::Bar bar_;
     ui::SettingsWindow settingsWindow_{*this};
-    win::CardNet net_;                 // used by the card thread
-    CardLink link_;
-    model::Session card_;
-    CardThread cards_;
+    app::BusyFace face_;
+    // The backup's and the inboxes' road to the bar.
+    model::UiMailbox mail_{[this] { bar_.PostCardMail(); }};
+    PostedCardEvents plain_{mail_, *this};
     Backup backup_;
+    // One card for each [TFA] Url entry; the first is there from the start
+    // (the tree, the grid and their menus show it), the others come with
+    // card access.
+    CardList cards_;
+    Card& card_;  // the first
+    std::vector<model::CardState> cardStates_;  // interface thread: what the bar shows of each card
     Inboxes inboxes_;
-    Transfers transfers_;
-    CardViews views_;
     ViewerActions viewer_;
     TreeActions tree_;
     Buttons buttons_;

@@ -42,7 +42,7 @@ void Buttons::OnClick(int button) {
     if (button == model::ids::kCardButton) return CardButton();
     // While a download runs the info panel keeps its view (a view may need
     // card work of its own); the viewer buttons always act at once.
-    if (busy_ || (button == model::ids::kInfoButton && thread_.Downloading())) return;
+    if (busy_ || (button == model::ids::kInfoButton && AnyDownloading(cards_))) return;
     busy_ = true;
     {
         BusyButton face(bar_, button, settings_.Graphics.DelayChg);
@@ -73,17 +73,21 @@ void Buttons::Act(int button) {
     }
 }
 
-// Button 6: a click while a download runs cancels it; otherwise the button
-// transfer is queued on the card thread (once, however often it is clicked
-// while it waits), and the busy face stays until it has ended.
+// Button 6: a click while a download runs cancels it (on every card);
+// otherwise the button transfer is queued on each card's thread (once,
+// however often it is clicked while it waits), and the busy face stays
+// until they have ended.
 void Buttons::CardButton() {
-    if (thread_.CancelDownload() || busy_ || buttonTransferWaiting_) return;
-    buttonTransferWaiting_ = thread_.RunWithBusyFace(
-        [this] {
-            thread_.Events().ButtonTransferBegun();
-            transfers_.TransferNew(false);
-        },
-        settings_.Graphics.DelayChg);
+    bool cancelled = false;
+    for (const auto& card : cards_) cancelled = card->thread.CancelDownload() || cancelled;
+    if (cancelled || busy_ || buttonTransfersWaiting_ > 0) return;
+    for (const auto& card : cards_)
+        buttonTransfersWaiting_ += card->thread.RunWithBusyFace(
+            [&card = *card] {
+                card.thread.Events().ButtonTransferBegun();
+                card.transfers.TransferNew(false);
+            },
+            settings_.Graphics.DelayChg);
 }
 
 // Button 7: saves the journal, walks the card again for the tree or the

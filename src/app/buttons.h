@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "app/card_thread.h"
+#include "app/cards.h"
 #include "app/card_views.h"
 #include "app/transfers.h"
 #include "app/tree_actions.h"
@@ -19,12 +19,11 @@ namespace app {
 class Buttons {
 public:
     // `endProgram`: button 9's end of the program, once its keys are sent.
-    Buttons(ui::Bar& bar, const model::Settings& settings, CardThread& thread, Transfers& transfers,
-            CardViews& views, TreeActions& tree, ViewerActions& viewer, std::function<void()> endProgram)
+    Buttons(ui::Bar& bar, const model::Settings& settings, CardList& cards, CardViews& views, TreeActions& tree,
+            ViewerActions& viewer, std::function<void()> endProgram)
         : bar_(bar),
           settings_(settings),
-          thread_(thread),
-          transfers_(transfers),
+          cards_(cards),
           views_(views),
           tree_(tree),
           viewer_(viewer),
@@ -33,7 +32,9 @@ public:
     // A click on button 1..11.
     void OnClick(int button);
     // Button 6's transfer, queued behind other card work, has begun.
-    void ButtonTransferBegun() { buttonTransferWaiting_ = false; }
+    void ButtonTransferBegun() {
+        if (buttonTransfersWaiting_ > 0) buttonTransfersWaiting_--;
+    }
 
 private:
     void Act(int button);
@@ -44,14 +45,13 @@ private:
 
     ui::Bar& bar_;
     const model::Settings& settings_;
-    CardThread& thread_;
-    Transfers& transfers_;
+    CardList& cards_;
     CardViews& views_;
     TreeActions& tree_;
     ViewerActions& viewer_;
     std::function<void()> endProgram_;
     bool busy_ = false;                    // an action runs; further clicks are dropped
-    bool buttonTransferWaiting_ = false;   // button 6's transfer waits behind other card work
+    int buttonTransfersWaiting_ = 0;  // button 6's transfers waiting behind other card work, one per card
 };
 
 }  // namespace app

@@ -50,8 +50,9 @@ public:
     virtual ~CardEvents() = default;
     virtual void Journal(std::wstring text) = 0;
     virtual void Lamp(int button, model::Lamp colour, model::LampAt at) = 0;
-    // The card answers at host: [TFA] UrlLastConnect follows.
-    virtual void CardFound(std::wstring host) = 0;
+    // The card answers at host, by its network name: [TFA] UrlLastConnect
+    // follows.
+    virtual void CardFound(std::wstring host, std::wstring ssid) = 0;
     // The card thread moved on to the camera's next folder: [TFA] Path follows.
     virtual void CameraFolderFollowed(std::wstring path) = 0;
     // The card's network name, asked for by the tree's menu (nothing when it
@@ -87,8 +88,10 @@ public:
     void Lamp(int button, model::Lamp colour, model::LampAt at) override {
         Post([=](CardEvents& e) { e.Lamp(button, colour, at); });
     }
-    void CardFound(std::wstring host) override {
-        Post([host = std::move(host)](CardEvents& e) mutable { e.CardFound(std::move(host)); });
+    void CardFound(std::wstring host, std::wstring ssid) override {
+        Post([host = std::move(host), ssid = std::move(ssid)](CardEvents& e) mutable {
+            e.CardFound(std::move(host), std::move(ssid));
+        });
     }
     void CameraFolderFollowed(std::wstring path) override {
         Post([path = std::move(path)](CardEvents& e) mutable { e.CameraFolderFollowed(std::move(path)); });

@@ -20,7 +20,9 @@ public:
     bool Ping(const std::wstring& host, int timeoutMs) override { return net_.Ping(host, timeoutMs); }
     void Journal(const std::wstring& text) override { thread_.Events().Journal(text); }
     void Lamp(int image, model::Lamp colour, model::LampAt at) override { thread_.Events().Lamp(image, colour, at); }
-    void CardFound(const std::wstring& host) override { thread_.Events().CardFound(host); }
+    void CardFound(const std::wstring& host, const std::wstring& ssid) override {
+        thread_.Events().CardFound(host, ssid);
+    }
     void CameraFolderFollowed(const std::wstring& path) override { thread_.Events().CameraFolderFollowed(path); }
     void WalkListed(size_t listed, size_t known) override {
         if (walk_) walk_->Update(static_cast<int64_t>(listed), static_cast<int64_t>(known));

@@ -6,6 +6,7 @@
 #include <chrono>
 
 #include "model/common/ids.h"
+#include "model/settings/folders.h"
 
 namespace app {
 
@@ -19,17 +20,22 @@ constexpr ULONGLONG kDeliverSliceMs = 25;
 
 }  // namespace
 
-CardThread::CardThread(ui::Bar& bar, model::Session& session, const model::Settings& settings, CardEvents& target)
+CardThread::CardThread(ui::Bar& bar, model::Session& session, const model::Settings& settings, CardEvents& target,
+                       BusyFace& face, size_t entry)
     : bar_(bar),
       session_(session),
       settings_(settings),
+      face_(face),
+      entry_(entry),
       mailbox_([&bar] { bar.PostCardMail(); }),
       posted_(mailbox_, target) {}
 
 // Everything the card thread needs of the interface's state, copied when the
 // work is handed over.
 std::function<void()> CardThread::WithSettings(std::function<void()> job) {
-    return [&session = session_, settings = settings_, journal = bar_.VisibleView() == ui::InfoView::Journal,
+    model::Settings card = model::CardSettings(settings_, entry_);
+    if (entry_ > 0) card.Path = cameraFolder_;
+    return [&session = session_, settings = std::move(card), journal = bar_.VisibleView() == ui::InfoView::Journal,
             job = std::move(job)] {
         session.AdoptSettings(settings, journal);
         job();
@@ -37,6 +43,7 @@ std::function<void()> CardThread::WithSettings(std::function<void()> job) {
 }
 
 void CardThread::Start() {
+    cameraFolder_ = settings_.Path;
     worker_.Start();
     // From now on the card thread writes the session.
     worker_.Post([&session = session_] { session.BindWriter(); });
@@ -54,46 +61,43 @@ bool CardThread::Stop() {
 bool CardThread::Run(std::function<void()> job) { return started_ && worker_.Post(WithSettings(std::move(job))); }
 
 bool CardThread::RunWithBusyFace(std::function<void()> job, int pauseAfterMs) {
-    HoldBusyFace();
+    face_.Hold();
     bool queued = Run([this, job = std::move(job), pauseAfterMs] {
         job();
         Events().BusyFace(false, pauseAfterMs);
     });
-    if (!queued) ReleaseBusyFace(pauseAfterMs);
+    if (!queued) face_.Release(pauseAfterMs);
     return queued;
 }
 
 bool CardThread::Tick(std::function<void()> job) { return started_ && worker_.PostTick(WithSettings(std::move(job))); }
 
-void CardThread::Deliver() {
+void DeliverMail(model::UiMailbox& mailbox, ui::Bar& bar) {
     // A slice at a time, and none while input waits: input comes after posted
     // messages, so the rest is picked up by a timer, which comes after it.
     const ULONGLONG end = GetTickCount64() + kDeliverSliceMs;
-    bool more = mailbox_.Drain([end] { return HIWORD(GetQueueStatus(QS_INPUT)) != 0 || GetTickCount64() >= end; });
-    if (more) bar_.StartTimer(model::ids::kCardMailTimer, 1);
+    bool more = mailbox.Drain([end] { return HIWORD(GetQueueStatus(QS_INPUT)) != 0 || GetTickCount64() >= end; });
+    if (more) bar.StartTimer(model::ids::kCardMailTimer, 1);
 }
 
-void CardThread::OnDeliverTimer() {
-    bar_.StopTimer(model::ids::kCardMailTimer);
-    Deliver();
+void CardThread::Deliver() { DeliverMail(mailbox_, bar_); }
+
+void BusyFace::Hold() {
+    if (holds_++ == 0) bar_.ShowBusyFace(model::ids::kCardButton, true);
 }
 
-void CardThread::HoldBusyFace() {
-    if (busyHolds_++ == 0) bar_.ShowBusyFace(model::ids::kCardButton, true);
-}
-
-void CardThread::ReleaseBusyFace(int afterMs) {
+void BusyFace::Release(int afterMs) {
     if (afterMs > 0 && bar_.Window()) {
         delayedReleases_++;
         bar_.StartTimer(model::ids::kBusyFaceTimer, static_cast<unsigned>(afterMs));
         return;
     }
-    if (busyHolds_ > 0 && --busyHolds_ == 0) bar_.ShowBusyFace(model::ids::kCardButton, false);
+    if (holds_ > 0 && --holds_ == 0) bar_.ShowBusyFace(model::ids::kCardButton, false);
 }
 
-void CardThread::OnBusyFaceTimer() {
+void BusyFace::OnTimer() {
     bar_.StopTimer(model::ids::kBusyFaceTimer);
-    for (; delayedReleases_ > 0; delayedReleases_--) ReleaseBusyFace();
+    for (; delayedReleases_ > 0; delayedReleases_--) Release();
 }
 
 ProgressReport::ProgressReport(CardEvents& events, model::WorkProgress::Kind kind, std::wstring name)

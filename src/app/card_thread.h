@@ -5,6 +5,7 @@
 // session and never reads the interface's settings.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -18,12 +19,30 @@
 
 namespace app {
 
+// Button 6's busy face while card work that asked for it runs, on any
+// card. Hold and release come in pairs; a release may be delayed by the
+// face's after-action pause. Interface thread.
+class BusyFace {
+public:
+    explicit BusyFace(ui::Bar& bar) : bar_(bar) {}
+    void Hold();
+    void Release(int afterMs = 0);
+    void OnTimer();
+
+private:
+    ui::Bar& bar_;
+    int holds_ = 0;
+    int delayedReleases_ = 0;  // releases waiting for the face's pause
+};
+
 class CardThread {
 public:
-    // `settings`: the interface's, copied for each job; `session`: the card
-    // thread's own; `bar`: wakes the interface for the mail; `target`: where
-    // the card thread's events are carried out, on the interface thread.
-    CardThread(ui::Bar& bar, model::Session& session, const model::Settings& settings, CardEvents& target);
+    // `settings`: the interface's, copied for each job as the card of Url
+    // entry `entry` sees them; `session`: the card thread's own; `bar`: wakes
+    // the interface for the mail; `target`: where the card thread's events
+    // are carried out, on the interface thread.
+    CardThread(ui::Bar& bar, model::Session& session, const model::Settings& settings, CardEvents& target,
+               BusyFace& face, size_t entry);
 
     // Starts the thread; the bar window must exist (it is woken for the mail).
     void Start();
@@ -41,6 +60,10 @@ public:
     // Interface thread: a card timer tick; false when skipped because the
     // last card work has not ended yet.
     bool Tick(std::function<void()> job);
+    // Interface thread: the camera folder of a card of a later Url entry.
+    // [TFA] Path is the first card's (it follows that card's camera); the
+    // others start from it and follow their own cameras on their own.
+    void ChooseCameraFolder(std::wstring path) { cameraFolder_ = std::move(path); }
     // Interface thread: cancels the running download; false when none runs.
     bool CancelDownload() { return worker_.Downloads().CancelRunning(); }
     bool Downloading() { return worker_.Downloads().Running(); }
@@ -49,17 +72,10 @@ public:
     CardEvents& Events() { return posted_; }
     model::CardWorker& Worker() { return worker_; }
 
-    // Interface thread: carries out what the card thread handed over, in
-    // slices that leave room for the user's input.
+    // Interface thread: carries out what the card thread handed over (see
+    // DeliverMail).
     void Deliver();
-    void OnDeliverTimer();
 
-    // Interface thread: button 6 shows its busy face while card work that
-    // asked for it runs. Hold and release come in pairs; a release may be
-    // delayed by the face's after-action pause.
-    void HoldBusyFace();
-    void ReleaseBusyFace(int afterMs = 0);
-    void OnBusyFaceTimer();
 
 private:
     std::function<void()> WithSettings(std::function<void()> job);
@@ -67,13 +83,18 @@ private:
     ui::Bar& bar_;
     model::Session& session_;
     const model::Settings& settings_;
+    BusyFace& face_;
+    size_t entry_;
+    std::wstring cameraFolder_;  // interface thread; used for entries after the first
     model::CardWorker worker_;
     model::UiMailbox mailbox_;
     PostedCardEvents posted_;
     bool started_ = false;   // no card work without card access
-    int busyHolds_ = 0;
-    int delayedReleases_ = 0;  // releases waiting for the face's pause
 };
+
+// Interface thread: carries out what a mailbox holds, in slices that leave
+// room for the user's input; the card mail timer picks up the rest.
+void DeliverMail(model::UiMailbox& mailbox, ui::Bar& bar);
 
 // Card thread: long work's progress for button 6's bar and tooltip, shown
 // once the work has run model::kProgressAfterMs and taken away when the

@@ -80,7 +80,7 @@ bool CardViews::FetchThumbnail(const ui::ThumbRequest& w) {
     const std::optional<int64_t> taken = model::CardTime(w.id);
     if (!ThumbCached(cacheFile, taken)) {
         // No size is listed for a thumbnail: the download's own bound keeps it small.
-        std::wstring tmp = model::DownloadFile(s), why;
+        std::wstring tmp = card_.PartFile(), why;
         // The cache's folder waits for its drive if that was not there at the start.
         if (model::EnsureFolder(s.ThumbnailPath) &&
             card_.Download(w.id.name, L"/thumbnail.cgi?/" + w.id.folder, {w.rawDirectory, w.rawName, 0}, tmp) &&

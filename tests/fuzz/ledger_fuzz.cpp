@@ -31,7 +31,7 @@ public:
     bool Ping(const std::wstring&, int) override { return false; }
     void Journal(const std::wstring&) override {}
     void Lamp(int, model::Lamp, model::LampAt) override {}
-    void CardFound(const std::wstring&) override {}
+    void CardFound(const std::wstring&, const std::wstring&) override {}
     void CameraFolderFollowed(const std::wstring&) override {}
     model::Fetched Fetch(const std::wstring&, const std::wstring&, uint64_t, uint64_t, const std::wstring&) override {
         return {};

@@ -123,9 +123,13 @@ struct CardStore {
             if (l.size() > 20) lines.insert(lines.begin(), l.substr(20));
         return lines;
     }
+    // Lines that begin with `prefix`, after the card's name where several cards are.
     size_t JournalCount(const std::wstring& prefix) const {
         Names j = Journal();
-        return static_cast<size_t>(std::count_if(j.begin(), j.end(), [&](auto& l) { return str::StartsWith(l, prefix); }));
+        return static_cast<size_t>(std::count_if(j.begin(), j.end(), [&](const std::wstring& l) {
+            const size_t named = str::StartsWith(l, L"[") ? l.find(L"] ") : std::wstring::npos;
+            return str::StartsWith(named == std::wstring::npos ? l : l.substr(named + 2), prefix);
+        }));
     }
     // The files handed to the viewer (or another stand-in), sorted: viewers
     // started in quick succession log in the order they happen to get going.
@@ -727,11 +731,16 @@ TEST(Thumbnails, GridOfTheCameraFolderWithACacheAcrossRuns) {
 // next start. A store that cannot take a picture says so, with button 6's
 // lamp red, and takes the picture once it works again. A picture the store
 // cannot take while it takes others holds back none after it.
+// A second body on a card of its own counts from P1010001 too.
 TEST(Transfer, RepeatedNamesARestartAndAStoreThatFails) {
     CardStore run;
     Simulator sim(run.card, kCardAddress, L"--rate 300000");
-    ASSERT_TRUE(sim.Running());
-    const Changes settings = {{L"TFA.TransferModeAuto", L"LoRes"}, {L"TFA.UseUpdateFlag", L"No"}};
+    const std::wstring bodyB = run.box.root + L"\\CardB";
+    MakeDirs(bodyB + L"\\DCIM\\101_PANA");
+    Simulator simB(bodyB, L"127.0.0.6", L"--rate 300000 --ssid BodyB --cid 0123456789abcdef0123456789abcdef");
+    ASSERT_TRUE(sim.Running() && simB.Running());
+    const Changes settings = {{L"TFA.TransferModeAuto", L"LoRes"}, {L"TFA.UseUpdateFlag", L"No"},
+                              {L"TFA.Url", kCardAddress + L";127.0.0.6"}, {L"TFA.UrlLastConnect", L""}};
     run.Start(settings);
     ASSERT_TRUE(run.bar);
     ASSERT_TRUE(WaitFor([&] { return sim.Count("op=100&DIR=" + kCamera) > 0; }));
@@ -750,6 +759,14 @@ TEST(Transfer, RepeatedNamesARestartAndAStoreThatFails) {
     EXPECT_EQ(Bytes(lowRes + L"\\P1010001-2.JPG"), second);
     EXPECT_EQ(run.JournalCount(L"Another picture has the name P1010001.JPG: this one is stored beside it as "
                                L"P1010001-2.JPG"), 1u);
+    const std::string fromB = picture('g', 30000);
+    ASSERT_TRUE(fs::WriteFile(bodyB + L"\\DCIM\\101_PANA\\P1010001.JPG", fromB));
+    ASSERT_TRUE(run.WaitFiles(L"LoRes", {L"P1010001-2.JPG", L"P1010001-3.JPG", L"P1010001.JPG"}));
+    EXPECT_EQ(Bytes(lowRes + L"\\P1010001-3.JPG"), fromB);
+    const Names journal = run.Journal();
+    EXPECT_EQ(std::count(journal.begin(), journal.end(),
+                         L"[BodyB] Another picture has the name P1010001.JPG: this one is stored beside it as "
+                         L"P1010001-3.JPG"), 1) << Dump(journal);
 
     // A burst of three, and End after the first has come.
     const Names burst = {L"P1010002.JPG", L"P1010003.JPG", L"P1010004.JPG"};
@@ -760,9 +777,11 @@ TEST(Transfer, RepeatedNamesARestartAndAStoreThatFails) {
     run.bar = nullptr;
     run.Start(settings);
     ASSERT_TRUE(run.bar);
-    ASSERT_TRUE(run.WaitFiles(L"LoRes", {L"P1010001-2.JPG", L"P1010001.JPG", burst[0], burst[1], burst[2]}, 30000))
+    ASSERT_TRUE(run.WaitFiles(L"LoRes", {L"P1010001-2.JPG", L"P1010001-3.JPG", L"P1010001.JPG", burst[0], burst[1],
+                                         burst[2]}, 30000))
         << Dump(FilesIn(lowRes));
     EXPECT_EQ(Fetches(sim, burst[0]), 1u);
+    EXPECT_EQ(Fetches(simB, L"P1010001.JPG"), 1u);
 
     // The store's folder goes away (a drive pulled): a file stands in its place.
     ASSERT_TRUE(MoveFileW(lowRes.c_str(), (lowRes + L"-away").c_str()));

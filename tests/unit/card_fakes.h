@@ -135,7 +135,7 @@ public:
         lamps.push_back(std::to_wstring(image) + kLetters[static_cast<int>(colour)] +
                         (at == model::LampAt::Top ? L"t" : L"b"));
     }
-    void CardFound(const std::wstring& host) override { found.push_back(host); }
+    void CardFound(const std::wstring& host, const std::wstring&) override { found.push_back(host); }
     void CameraFolderFollowed(const std::wstring& path) override { followed.push_back(path); }
     // The file of `files` when it is as long as the card listed it.
     model::Fetched Fetch(const std::wstring& url, const std::wstring& path, uint64_t size, uint64_t limit,

@@ -30,6 +30,18 @@ TEST(InboxSource, NamesAndCompleteness) {
 
     EXPECT_EQ(model::InboxFolders(L" C:\\In ;;D:\\Ftp\\up; "), (std::vector<std::wstring>{L"C:\\In", L"D:\\Ftp\\up"}));
     EXPECT_TRUE(model::InboxFolders(L"").empty());
+    // [TFA] Url's entries are one card each; UrlLastConnect keeps their order,
+    // and a single entry means what it always meant.
+    EXPECT_EQ(model::CardEntries(L" 127.0.0.2 ;; 10.0.0.1-9 "), (std::vector<std::wstring>{L"127.0.0.2", L"10.0.0.1-9"}));
+    EXPECT_EQ(model::WithLastConnect(L"", 1, L"10.0.0.4"), L";10.0.0.4");
+    EXPECT_EQ(model::WithLastConnect(L"127.0.0.2;10.0.0.3", 1, L""), L"127.0.0.2");
+    EXPECT_EQ(model::WithLastConnect(L"192.168.0.1", 0, L"192.168.0.7"), L"192.168.0.7");
+    model::Settings cards;
+    cards.Url = L"127.0.0.2; 10.0.0.1-9";
+    cards.UrlLastConnect = L";10.0.0.4";
+    EXPECT_EQ(model::CardSettings(cards, 1).Url + L"|" + model::CardSettings(cards, 1).UrlLastConnect, L"10.0.0.1-9|10.0.0.4");
+    EXPECT_EQ(model::CardSettings(cards, 0).Url + L"|" + model::CardSettings(cards, 0).UrlLastConnect, L"127.0.0.2|");
+    EXPECT_EQ(model::DownloadName(0) + L" " + model::DownloadName(1), L"Wemlox.download Wemlox-2.download");
     model::Settings s;
     s.SourcePath = L"C:\\Pictures";
     s.BackupPath = L"E:\\Backup";

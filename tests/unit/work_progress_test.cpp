@@ -2,7 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "model/bar/card_states.h"
+
 using model::ButtonTip;
+using model::CardLine;
+using model::CardState;
+using model::CardsTip;
+using model::JoinedLamp;
+using model::Lamp;
 using model::InfoView;
 using model::TipFacts;
 using model::WorkProgress;
@@ -36,6 +43,22 @@ TEST(ButtonTips, SayWhatAClickDoesNow) {
     EXPECT_EQ(ButtonTip(6, f), L"Cancel the transfer");
     f.work->elapsedMs = 1000;
     EXPECT_EQ(ButtonTip(6, f), L"Cancel the transfer\nB.CR2: 1.0 of 4.0 MB (25 %), 1.0 MB/s");
+
+    // Several cards: each named on its lines and in the tip; the lower lamp
+    // is green only while all answer and no inbox is in trouble.
+    std::vector<CardState> cards{{.entry = L"10.0.0.1-9", .ssid = L"BodyA", .host = L"10.0.0.4", .answer = Lamp::Green},
+                                 {.entry = L"10.0.1.1-9"}};
+    EXPECT_EQ(CardLine(cards, 0, L"Transfer: x") + L"|" + CardLine(cards, 1, L"TFA Fail"),
+              L"[BodyA] Transfer: x|[10.0.1.1-9] TFA Fail");
+    EXPECT_EQ(CardsTip(cards), L"\nBodyA (10.0.0.4): answers\n10.0.1.1-9: looked for");
+    EXPECT_EQ(JoinedLamp(cards, false, Lamp::Green), Lamp::Yellow);
+    cards[1].answer = Lamp::Green;
+    EXPECT_EQ(JoinedLamp(cards, false, Lamp::Green), Lamp::Green);
+    EXPECT_EQ(JoinedLamp(cards, true, Lamp::Green), Lamp::Red);
+    cards[0].answer = Lamp::Red;
+    EXPECT_EQ(JoinedLamp(cards, false, Lamp::Green), Lamp::Red);
+    cards.resize(1);
+    EXPECT_EQ(CardLine(cards, 0, L"TFA Fail") + CardsTip(cards), L"TFA Fail");
 
     // The info button skips views that are turned off; button 1 with picks.
     f.view = InfoView::Journal;

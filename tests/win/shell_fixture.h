@@ -71,7 +71,7 @@ inline bool OpenTestBar() {
 struct DroppedCardEvents final : app::CardEvents {
     void Journal(std::wstring) override {}
     void Lamp(int, model::Lamp, model::LampAt) override {}
-    void CardFound(std::wstring) override {}
+    void CardFound(std::wstring, std::wstring) override {}
     void CameraFolderFollowed(std::wstring) override {}
     void CardNamed(std::optional<std::wstring>) override {}
     void PictureStored(std::wstring) override {}
@@ -91,7 +91,8 @@ struct TestCard {
     win::CardNet net;
     app::CardLink link{net, thread};
     model::Session session{link};
-    app::CardThread thread{Shell().bar, session, Shell().settings, dropped};
+    app::BusyFace face{Shell().bar};
+    app::CardThread thread{Shell().bar, session, Shell().settings, dropped, face, 0};
     app::Backup backup{dropped};  // never started: it takes nothing
     app::Transfers transfers{session, thread, backup};
     app::CardViews views{session, thread, link, Shell().bar};

@@ -47,7 +47,7 @@ bool Session::Accept(const std::wstring& host) {
     updateUrl_ = CardUrl(host, kUpdatePath);
     urlLastConnect_ = host;
     lastAnswer_ = port_->Now();
-    port_->CardFound(host);
+    port_->CardFound(host, cardSsid_);
     port_->Journal(L"TFA Success: " + host);
     silenced_ = false;
     (void)IdentifyCard();
@@ -126,7 +126,10 @@ void Session::ShowSearching() { port_->Lamp(ids::kCardButton, model::Lamp::Blue,
 // [TFA] Url as the settings file holds it now; the loaded value when the
 // file cannot be read.
 std::wstring Session::ConfiguredUrl() {
-    return ReadPreference(settingsFile_, KeyId::CardUrl).value_or(config_.Url);
+    std::optional<std::wstring> url = ReadPreference(settingsFile_, KeyId::CardUrl);
+    if (!url) return config_.Url;
+    std::vector<std::wstring> entries = CardEntries(*url);
+    return entry_ < entries.size() ? entries[entry_] : config_.Url;
 }
 
 bool Session::Sweep(const AddressSweep& sweep) {
@@ -258,9 +261,11 @@ void Session::JournalOnce(const std::wstring& text) {
 }
 
 void Session::Begin(const Settings& settings, const std::wstring& settingsFile, const std::wstring& recordFolder,
-                    int64_t runStart) {
+                    int64_t runStart, size_t entry) {
     config_ = settings;
     settingsFile_ = settingsFile;
+    entry_ = entry;
+    pictures_.OwnDownload(DownloadName(entry));
     cardHost_ = settings.Url;
     urlLastConnect_ = settings.UrlLastConnect;
     pictures_.Begin(recordFolder, runStart, IdentitiesSince(recordFolder, runStart));
@@ -270,12 +275,13 @@ void Session::AdoptSettings(const Settings& settings, bool journalShown) {
     writer_.CheckWrite();
     journalShown_ = journalShown;
     // Changed in the settings window while the program runs: a new address
-    // is where the card is looked for from now on (not where it was last),
+    // is where the card is looked for from now on (not where it was last,
+    // unless the entry was kept in a new place of the list),
     // and a camera folder the user names is a folder chosen, as in the tree.
     if (settings.Url != config_.Url) {
         connected_ = false;
         cardHost_ = settings.Url;
-        urlLastConnect_.clear();
+        urlLastConnect_ = settings.UrlLastConnect;  // the window keeps it for an entry it kept
     }
     const bool pathNamed = followedTo_.empty() ? settings.Path != config_.Path
                                               : settings.Path != followedFrom_ && settings.Path != followedTo_;

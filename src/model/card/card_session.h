@@ -82,8 +82,9 @@ public:
     virtual CardAnswer Get(const std::wstring& url, size_t capacity) = 0;
     // One echo request with the time-out; true when the host answered.
     virtual bool Ping(const std::wstring& host, int timeoutMs) = 0;
-    // A card was accepted at host: the interface's UrlLastConnect follows.
-    virtual void CardFound(const std::wstring& host) = 0;
+    // A card was accepted at host with its network name: the interface's
+    // UrlLastConnect follows.
+    virtual void CardFound(const std::wstring& host, const std::wstring& ssid) = 0;
     // The card thread moved on to the camera's next folder: the interface's
     // Path follows.
     virtual void CameraFolderFollowed(const std::wstring& path) = 0;
@@ -124,8 +125,10 @@ public:
     // Url and tries [TFA] UrlLastConnect first; a sweep reads [TFA] Url from
     // `settingsFile` again. The cards' records live in `recordFolder`;
     // `runStart` is when the program started.
+    // `entry`: which of [TFA] Url's entries this card is (its settings are
+    // model::CardSettings of that entry).
     void Begin(const Settings& settings, const std::wstring& settingsFile, const std::wstring& recordFolder,
-               int64_t runStart);
+               int64_t runStart, size_t entry = 0);
     // The settings handed over with card work become Config, except that a
     // camera folder the card thread followed stays followed until the
     // interface's settings have caught up (or name yet another folder). A new
@@ -217,7 +220,7 @@ public:
     std::vector<const CardFileRecord*> Listed() const override;
     bool StillThere() override { return CheckUpdate() != CardChange::None; }
     bool FetchInto(const CardFileRecord& picture, const std::wstring& path) override;
-    std::wstring PartFile() const override { return DownloadFile(config_); }
+    std::wstring PartFile() const override { return DownloadFile(config_, entry_); }
     PictureLedger& Ledger() override;
     void ListAgain() override;
     void StepEnded() override;
@@ -254,6 +257,7 @@ private:
 
     // Set by Begin on the interface thread before the card thread starts.
     std::wstring settingsFile_;  // [TFA] Url is read from it again before a sweep
+    size_t entry_ = 0;           // the card's entry in [TFA] Url
 
     // Handed over with each piece of card work (card thread, AdoptSettings).
     Settings config_;

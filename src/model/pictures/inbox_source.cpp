@@ -85,6 +85,7 @@ InboxSource::InboxSource(std::wstring folder, TransferEvents& events, std::funct
 void InboxSource::Begin(const Settings& settings, const std::wstring& recordFolder, int64_t runStart) {
     config_ = settings;
     ledger_.Begin(recordFolder, runStart, IdentitiesSince(recordFolder, runStart));
+    ledger_.OwnDownload(PartName());
     const bool seenBefore = fs::FileSize(CardRecord::FileFor(recordFolder, id_)).has_value();
     (void)ledger_.CardIdentified(id_);
     // Seen before, and empty every time: whatever it holds now came while
@@ -96,7 +97,9 @@ void InboxSource::Begin(const Settings& settings, const std::wstring& recordFold
     (void)fs::DeleteFileAt(PartFile());
 }
 
-std::wstring InboxSource::PartFile() const { return StoreFolder(config_, Store::Tmp) + L"\\Wemlox-" + id_ + L".part"; }
+std::wstring InboxSource::PartName() const { return L"Wemlox-" + id_ + L".part"; }
+
+std::wstring InboxSource::PartFile() const { return StoreFolder(config_, Store::Tmp) + L"\\" + PartName(); }
 
 std::wstring InboxSource::PathOf(const std::wstring& below, const std::wstring& name) const {
     const std::wstring separator = folder_.back() == L'\\' ? L"" : L"\\";

@@ -72,6 +72,7 @@ public:
     bool StillThere() override { return fs::IsDirectory(folder_); }
     bool FetchInto(const CardFileRecord& picture, const std::wstring& path) override;
     std::wstring PartFile() const override;
+    std::wstring PartName() const;
     PictureLedger& Ledger() override { return ledger_; }
     void ListAgain() override { lookSoon_ = true; }
     void StepEnded() override {}

@@ -71,8 +71,12 @@ FileMatch MatchStoredFile(const fs::FileEntry& file, const PictureId& id, int64_
 bool PlaceFile(const std::wstring& from, const std::wstring& to, std::optional<int64_t> time, bool replace,
                std::wstring& why) {
     const std::wstring parts = PartFolder(to.substr(0, to.find_last_of(L'\\')));
-    const std::wstring part = parts + L"\\picture.part";
-    bool ok = fs::CreateDirs(parts) && fs::MoveFileReplacing(from, part);
+    // Named after the download: each source has its own, so two sources
+    // placing at once never meet in one part file.
+    const std::wstring part = parts + L"\\" + from.substr(from.find_last_of(L"\\/") + 1);
+    // Another source may remove the helper folder the moment it was made.
+    bool ok = fs::CreateDirs(parts) && (fs::MoveFileReplacing(from, part) ||
+                                        (fs::CreateDirs(parts) && fs::MoveFileReplacing(from, part)));
     if (ok) {
         if (time) (void)fs::SetLastWriteTime(part, *time);
         if (!replace && fs::FileSize(to) == std::optional<uint64_t>(0)) (void)fs::DeleteFileAt(to);
@@ -86,9 +90,12 @@ bool PlaceFile(const std::wstring& from, const std::wstring& to, std::optional<i
     return ok;
 }
 
-void SweepPartFolder(const std::wstring& folder) {
+void SweepPartFolder(const std::wstring& folder, const std::wstring& own) {
     const std::wstring parts = PartFolder(folder);
-    for (const fs::FileEntry& f : fs::ListFiles(parts)) (void)fs::DeleteFileAt(parts + L"\\" + f.name);
+    for (const fs::FileEntry& f : fs::ListFiles(parts))
+        if (own.empty() || str::EqualsI(f.name, own) || str::EqualsI(f.name, own + L".probe") ||
+            str::EqualsI(f.name, L"picture.part"))
+            (void)fs::DeleteFileAt(parts + L"\\" + f.name);
     (void)fs::RemoveDir(parts);
 }
 

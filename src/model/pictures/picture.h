@@ -105,8 +105,10 @@ inline bool StoredFileIs(const fs::FileEntry& file, const PictureId& id, int64_t
 // it could not be done.
 [[nodiscard]] bool PlaceFile(const std::wstring& from, const std::wstring& to, std::optional<int64_t> time,
                              bool replace, std::wstring& why);
-// Removes what a run cut short left in the folder's PartFolder.
-void SweepPartFolder(const std::wstring& folder);
+// Removes what a run cut short left in the folder's PartFolder: all of it,
+// or only the part file of the download named `own` (and what older
+// versions left), where other sources may be placing at the same time.
+void SweepPartFolder(const std::wstring& folder, const std::wstring& own = L"");
 // The journal's word when a picture went beside another of its name.
 std::wstring BesideText(std::wstring_view name, std::wstring_view storedAs);
 

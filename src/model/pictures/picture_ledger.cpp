@@ -61,15 +61,13 @@ void PictureLedger::Configure(const Settings& s) {
     // downloaded or placed while the rules are brought up to date.
     if (partsSwept_ != s.SourcePath) {
         partsSwept_ = s.SourcePath;
-        SweepPartFolder(hiResFolder_);
-        SweepPartFolder(loResFolder_);
+        SweepPartFolder(hiResFolder_, download_);
+        SweepPartFolder(loResFolder_, download_);
     }
     index_.Refresh(s.SourcePath);
     if (!tmpSwept_) {
         tmpSwept_ = true;
-        const std::wstring tmp = StoreFolder(s, Store::Tmp);
-        for (const fs::FileEntry& f : fs::ListFiles(tmp))
-            if (str::EndsWithI(f.name, kDownloadSuffix)) (void)fs::DeleteFileAt(tmp + L"\\" + f.name);
+        (void)fs::DeleteFileAt(StoreFolder(s, Store::Tmp) + L"\\" + download_);
     }
 }
 
@@ -249,7 +247,7 @@ void PictureLedger::StoreFailed(Store folder, const std::wstring& what, const st
 }
 
 bool PictureLedger::TakesFiles(const std::wstring& dir, std::wstring& why) const {
-    const std::wstring parts = PartFolder(dir), probe = parts + L"\\probe.tmp";
+    const std::wstring parts = PartFolder(dir), probe = parts + L"\\" + download_ + L".probe";
     const bool ok = fs::CreateDirs(parts) && fs::WriteFile(probe, "");
     if (!ok) why = fs::LastErrorText();
     (void)fs::DeleteFileAt(probe);

@@ -84,6 +84,10 @@ public:
     // Start of a run: where the card records live, when the run started and
     // since when stored files carry the card's time (file-system times).
     void Begin(std::wstring recordFolder, int64_t runStart, int64_t since);
+    // The name of the card's download file in TmpPath, which the first look
+    // of the run clears: each card its own, so one card's clearing never
+    // meets another's download.
+    void OwnDownload(std::wstring name) { download_ = std::move(name); }
     // The card answered as `cardId` (its CID, else its network name): its
     // record is opened; the record of the card before is written first.
     // `sameCard`: the card before was this one under another name (its
@@ -194,7 +198,8 @@ private:
     std::unordered_set<std::wstring> snapshot_;  // PictureId::Key of the pictures from before
     CardRecord record_;
     bool recordUnwritable_ = false;  // said once
-    bool tmpSwept_ = false;          // the temporary folder, once a run
+    bool tmpSwept_ = false;          // the download a cut run left, once a run
+    std::wstring download_ = DownloadName(0);  // the card's download file (a name in TmpPath)
     std::wstring partsSwept_;        // the store whose helper folders were swept
     StoreIndex index_;
     Health health_[2];  // HiRes, LoRes

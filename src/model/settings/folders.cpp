@@ -46,16 +46,57 @@ bool EnsureFolder(const std::wstring& folder) {
     return IsAbsoluteFolderPath(folder) ? fs::CreateDirs(folder) : fs::CreateDir(folder);
 }
 
-std::vector<std::wstring> InboxFolders(std::wstring_view setting) {
-    std::vector<std::wstring> folders;
+namespace {
+
+// The ";"-separated parts of a setting, trimmed, empty ones kept in place.
+std::vector<std::wstring> Parts(std::wstring_view setting) {
+    std::vector<std::wstring> parts;
     for (size_t start = 0; start <= setting.size();) {
         size_t end = setting.find(L';', start);
         if (end == std::wstring_view::npos) end = setting.size();
-        std::wstring folder = str::Trim(std::wstring(setting.substr(start, end - start)));
-        if (!folder.empty()) folders.push_back(std::move(folder));
+        parts.push_back(str::Trim(std::wstring(setting.substr(start, end - start))));
         start = end + 1;
     }
-    return folders;
+    return parts;
+}
+
+std::vector<std::wstring> NonEmptyParts(std::wstring_view setting) {
+    std::vector<std::wstring> parts = Parts(setting);
+    parts.erase(std::remove(parts.begin(), parts.end(), L""), parts.end());
+    return parts;
+}
+
+}  // namespace
+
+std::vector<std::wstring> InboxFolders(std::wstring_view setting) { return NonEmptyParts(setting); }
+
+std::vector<std::wstring> CardEntries(const std::wstring& url) { return NonEmptyParts(url); }
+
+std::wstring JoinCardEntries(const std::vector<std::wstring>& entries) {
+    std::wstring joined;
+    for (size_t i = 0; i < entries.size(); i++) joined += (i ? L";" : L"") + entries[i];
+    return joined;
+}
+
+std::wstring LastConnectOf(const std::wstring& lasts, size_t entry) {
+    std::vector<std::wstring> parts = Parts(lasts);
+    return entry < parts.size() ? parts[entry] : L"";
+}
+
+std::wstring WithLastConnect(const std::wstring& lasts, size_t entry, const std::wstring& host) {
+    std::vector<std::wstring> parts = lasts.empty() ? std::vector<std::wstring>{} : Parts(lasts);
+    if (parts.size() <= entry) parts.resize(entry + 1);
+    parts[entry] = host;
+    while (parts.size() > 1 && parts.back().empty()) parts.pop_back();
+    return JoinCardEntries(parts);
+}
+
+Settings CardSettings(const Settings& s, size_t entry) {
+    Settings card = s;
+    std::vector<std::wstring> entries = CardEntries(s.Url);
+    card.Url = entry < entries.size() ? entries[entry] : (entry == 0 ? str::Trim(s.Url) : L"");
+    card.UrlLastConnect = LastConnectOf(s.UrlLastConnect, entry);
+    return card;
 }
 
 std::wstring LocalFolderKey(std::wstring path) {
@@ -173,7 +214,11 @@ std::wstring StoreFile(const Settings& s, Store where, std::wstring_view name) {
     return StoreFolder(s, where) + (where == Store::ThumbnailCache ? L"\\_thm_" : L"\\") + std::wstring(name);
 }
 
-std::wstring DownloadFile(const Settings& s) { return StoreFolder(s, Store::Tmp) + L"\\Wemlox" + std::wstring(kDownloadSuffix); }
+std::wstring DownloadName(size_t entry) {
+    return L"Wemlox" + (entry == 0 ? std::wstring() : L"-" + std::to_wstring(entry + 1)) + std::wstring(kDownloadSuffix);
+}
+
+std::wstring DownloadFile(const Settings& s, size_t entry) { return StoreFolder(s, Store::Tmp) + L"\\" + DownloadName(entry); }
 
 std::wstring PartFolder(const std::wstring& folder) { return folder + L"\\" + std::wstring(kPartFolder); }
 

@@ -42,6 +42,17 @@ std::optional<SettingsProblem> MakeWorkingTree(Settings& s, bool tfaActive, std:
 
 // The folders of [Inbox] Folders: separated by ";", trimmed, empty ones left out.
 std::vector<std::wstring> InboxFolders(std::wstring_view setting);
+// [TFA] Url's entries, separated by ";": each an address or a range, and
+// each one card (an old file's single entry is the one card it always was).
+std::vector<std::wstring> CardEntries(const std::wstring& url);
+std::wstring JoinCardEntries(const std::vector<std::wstring>& entries);
+// [TFA] UrlLastConnect holds the last address of each entry in the same
+// order ("" where a card was not found yet).
+std::wstring LastConnectOf(const std::wstring& lasts, size_t entry);
+std::wstring WithLastConnect(const std::wstring& lasts, size_t entry, const std::wstring& host);
+// The settings as the card of Url entry `entry` sees them: its entry as
+// Url, its last address as UrlLastConnect.
+Settings CardSettings(const Settings& s, size_t entry);
 // A folder as the file system compares it: "\" between names, none at the
 // end, every letter's case ignored.
 std::wstring LocalFolderKey(std::wstring path);
@@ -76,8 +87,10 @@ std::wstring StoreFile(const Settings& s, Store where, std::wstring_view name);
 // one volume. What a cut run left there is known as such.
 inline constexpr std::wstring_view kDownloadSuffix = L".download";
 inline constexpr std::wstring_view kPartFolder = L"~wemlox";
-// TmpPath\Wemlox.download.
-std::wstring DownloadFile(const Settings& s);
+// TmpPath\Wemlox.download, for a card of a later Url entry
+// TmpPath\Wemlox-<entry + 1>.download.
+std::wstring DownloadName(size_t entry);
+std::wstring DownloadFile(const Settings& s, size_t entry = 0);
 // The helper folder inside `folder`.
 std::wstring PartFolder(const std::wstring& folder);
 // The parts of a path own_CheckPathFile gives: the whole (trimmed) path, its
