@@ -2,7 +2,8 @@
 # A day of shooting compressed into minutes (tests/soak/soak_main.cpp): the
 # real Wemlox.exe under Wine against the card simulator, inside the sandbox
 # (private network namespace, virtual display). Not part of CI; the test
-# command runs a short day of 100 pictures (one counter wrap, one restart).
+# command runs a short day of 100 pictures (one counter wrap, one restart,
+# two cards).
 #
 # The long day brings what a real one does: the card formatted and the
 # camera's counter wrapping (names come again with other pictures), Wemlox
