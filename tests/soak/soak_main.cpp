@@ -83,10 +83,12 @@ using bench::Percentile;
 constexpr char kCardAddress[] = "127.0.0.71";
 constexpr char kRouterAddress[] = "127.0.0.72";
 constexpr char kAddressRange[] = "127.0.0.71-79";
-constexpr int kFirstMoveTarget = 73, kLastMoveTarget = 79;
+constexpr int kFirstMoveTarget = 73, kLastMoveTarget = 78;
 constexpr char kFirstCameraFolder[] = "/DCIM/101_PANA";
-// The second card: one address of its own, its own network name and CID.
-constexpr char kSecondCardAddress[] = "127.0.0.81";
+// The second card: its own network name and CID, and one address of its own
+// at the end of the first card's range, which a search for the first card
+// passes over.
+constexpr char kSecondCardAddress[] = "127.0.0.79";
 constexpr char kSsids[2][20] = {"flashair_soak_a", "flashair_soak_b"};
 constexpr char kSecondCardCid[] = "fedcba9876543210fedcba9876543210";
 constexpr int kFolderLimit = 999;          // files a camera puts into one folder
@@ -1670,8 +1672,8 @@ int wmain(int argc, wchar_t** argv) {
                 o.roll ? "camera folders of 999 files (FollowNewFolders = Yes)"
                        : "no roll-over (FollowNewFolders = No)");
     if (o.twoCards)
-        std::printf("  card B %s at the same pace, its own [TFA] Url entry, shooting now and then, asleep now and"
-                    " then\n", kSecondCardAddress);
+        std::printf("  card B %s (in card A's range) at the same pace, its own [TFA] Url entry, shooting now and"
+                    " then, asleep now and then\n", kSecondCardAddress);
     std::printf("  faults planned:");
     for (const auto& [name, n] : day.faultCount) std::printf(" %s %d", name.c_str(), n);
     std::printf(" (asleep %d s); at the start the card sleeps %d s", o.sleepSeconds, kStartAsleepSeconds);
