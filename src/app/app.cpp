@@ -425,6 +425,7 @@ void App::Lamp(int button, model::Lamp colour, model::LampAt at) {
 
 void App::CardJournal(size_t entry, std::wstring text) {
     ui_.CheckWrite();
+    if (!model::CardSays(cardStates_, entry, text)) return;
     bar_.ShowInfo(model::CardLine(cardStates_, entry, text));
     // A card's success paints the upper lamp green only while every card answers.
     if (cardStates_.size() > 1 && model::JournalLamp(text) == model::Lamp::Green)
