@@ -142,6 +142,7 @@ private:
     // One card for each [TFA] Url entry; the first is there from the start
     // (the tree, the grid and their menus show it), the others come with
     // card access.
+    CardHosts hosts_;
     CardList cards_;
     Card& card_;  // the first
     std::vector<model::CardState> cardStates_;  // interface thread: what the bar shows of each card

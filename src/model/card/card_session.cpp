@@ -40,7 +40,9 @@ bool Session::TakeSsid(const std::string& answer) {
     return true;
 }
 
-bool Session::AnswersAsCard(const std::wstring& host) { return CheckUrlPing(host) && RequestSsid(host); }
+bool Session::AnswersAsCard(const std::wstring& host) {
+    return !port_->HeldByAnother(host) && CheckUrlPing(host) && RequestSsid(host);
+}
 
 bool Session::Accept(const std::wstring& host) {
     cardHost_ = host;
@@ -136,7 +138,8 @@ bool Session::Sweep(const AddressSweep& sweep) {
     for (int n = sweep.lower; n <= sweep.upper; n++) {
         cardHost_ = sweep.Host(n);
         port_->Journal(L"TFA Checking: " + cardHost_);
-        if (!CheckUrlPing(cardHost_)) continue;  // silent hosts get no line of their own
+        // Silent hosts and another card's get no line of their own.
+        if (port_->HeldByAnother(cardHost_) || !CheckUrlPing(cardHost_)) continue;
         if (RequestSsid(cardHost_)) return Accept(cardHost_);
         port_->Journal(L"TFA Fail: " + cardHost_);
     }
@@ -180,7 +183,7 @@ bool Session::SearchAgainWhileSilent() {
         std::wstring host = sweep->Host(n);
         if (host == lastGood) continue;
         if (++probed % kRecheckEvery == 0 && AnswersAsCard(lastGood)) return Accept(lastGood);
-        if (CheckUrlPing(host) && RequestSsid(host)) {
+        if (AnswersAsCard(host)) {
             silentSearchPause_ = kSilentBeforeSearchNs;
             return Accept(host);
         }

@@ -82,6 +82,10 @@ public:
     virtual CardAnswer Get(const std::wstring& url, size_t capacity) = 0;
     // One echo request with the time-out; true when the host answered.
     virtual bool Ping(const std::wstring& host, int timeoutMs) = 0;
+    // Another card of the program was accepted at host: it is not looked
+    // at as this one (ranges may overlap, a card may come back at an address
+    // of another's range).
+    virtual bool HeldByAnother(const std::wstring& host) { (void)host; return false; }
     // A card was accepted at host with its network name: the interface's
     // UrlLastConnect follows.
     virtual void CardFound(const std::wstring& host, const std::wstring& ssid) = 0;
