@@ -247,4 +247,4 @@ for address in 127.0.0.1 127.0.0.2; do
   grep -q "($address)\$" "$out/tree-roots.txt" || { echo "  no root for the card at $address"; wrong=$((wrong + 1)); }
 done
 echo; echo "Screenshots: $out/*.png"
-[ "$wrong" = 0 ] || { echo "$wrong things not as they should be"; exit 1; }
+[ "$wrong" = 0 ] || { echo "$wrong of the checks above failed"; exit 1; }
