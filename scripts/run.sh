@@ -191,22 +191,9 @@ cp "$viewer.log" "$out/viewer.log" 2>/dev/null || true
 echo; echo "Journal:"; tr '\r' '\n' <"$out/journal.txt" | sed '/^$/d'
 echo; echo "Viewer started with:"
 tr -d '\r' <"$out/viewer.log" | sed -n 's/^start: .*"\(.*\)"$/  \1/p'
-# Where a stored file came from, by its content.
-origin() {
-  for f in "$card_b/$camera"/* "$card/$camera"/* "$out/uploads"/*; do
-    cmp -s "$1" "$f" || continue
-    case $f in
-      "$card_b"/*) echo "card B's $(basename "$f")" ;;
-      "$card"/*) echo "card A's $(basename "$f")" ;;
-      *) echo "the FTP upload $(basename "$f")" ;;
-    esac
-    return
-  done
-  echo "NOT FROM A CARD OR THE INBOX"
-}
 echo; echo "Picture store ($store):"
 (cd "$store" && find . -type f | sort) | while read -r f; do
-  printf '  %-40s %9s bytes  %s\n' "$f" "$(stat -c %s "$store/$f")" "$(origin "$store/$f")"
+  printf '  %-40s %9s bytes\n' "$f" "$(stat -c %s "$store/$f")"
 done
 echo; echo "Inbox ($inbox_win):"
 (cd "$inbox" && find . -type f | sort) | sed 's/^/  /'
