@@ -478,7 +478,7 @@ void Bar::PrepareTreeMenu() {
     CardTree::Selection sel = tree_.Selected();
     model::ItemKind kind = sel.item ? model::ItemKind::Root : model::ItemKind::Nothing;
     if (!tree_.IsRoot(sel)) {
-        const model::CardFileRecord* r = tree_.Shown().Lists.Record(static_cast<int32_t>(sel.data));
+        const model::CardFileRecord* r = tree_.Shown(sel.card).Lists.Record(static_cast<int32_t>(sel.data));
         kind = r && r->Size >= 1 ? model::ItemKind::File : model::ItemKind::Folder;
     }
     for (int id : model::EnabledItems(kind)) EnableMenuItem(menu, id, MF_BYCOMMAND | MF_ENABLED);

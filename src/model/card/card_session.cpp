@@ -299,6 +299,15 @@ void Session::CameraFolderChosen() {
     pathChanged_ = true;
 }
 
+void Session::ChooseCameraFolder(const std::wstring& path) {
+    writer_.CheckWrite();
+    if (followedTo_.empty()) followedFrom_ = config_.Path;
+    followedTo_ = path;
+    config_.Path = path;
+    pathChanged_ = true;
+    port_->Journal(L"Set: TFA Path: " + path);
+}
+
 bool Session::Poll(bool changeRead) {
     writer_.CheckWrite();
     if (!connected_) {

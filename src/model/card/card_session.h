@@ -139,6 +139,11 @@ public:
     // The user chose the camera folder (the tree's menu): its next listing
     // decides anew what was there before.
     void CameraFolderChosen();
+    // The user chose this card's own camera folder (a card after the first,
+    // whose camera folder is not [TFA] Path): it is held as one the card
+    // followed, until [TFA] Path names another, and its next listing decides
+    // anew what was there before.
+    void ChooseCameraFolder(const std::wstring& path);
     // Writes a journal line the first time the text comes up in this run, so
     // a polled listing does not repeat its remarks on every tick; past
     // kMaxRemarks one line says that the rest go unsaid.
