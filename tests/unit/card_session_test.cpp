@@ -493,4 +493,15 @@ TEST(CardSession, AddressAndCameraFolderChangedWhileRunningTakeEffectAtOnce) {
     EXPECT_EQ(session.CardHost(), Host(7));
     EXPECT_EQ(session.UrlLastConnect(), L"");
     EXPECT_TRUE(session.PathChanged());     // a folder the user chose
+
+    // A card after the first is told its own camera folder (the tree's
+    // menu): handovers of [TFA] Path as it was keep it, another replaces it.
+    session.ChooseCameraFolder(L"DCIM/200B");
+    EXPECT_EQ(port.journal.back(), L"Set: TFA Path: DCIM/200B");
+    session.AdoptSettings(moved);
+    EXPECT_EQ(session.Config().Path, L"DCIM/200B");
+    model::Settings named = moved;
+    named.Path = L"DCIM/101EOS5D";
+    session.AdoptSettings(named);
+    EXPECT_EQ(session.Config().Path, L"DCIM/101EOS5D");
 }
