@@ -271,9 +271,14 @@ void Session::Begin(const Settings& settings, const std::wstring& settingsFile, 
     pictures_.Begin(recordFolder, runStart, IdentitiesSince(recordFolder, runStart));
 }
 
-void Session::AdoptSettings(const Settings& settings, bool journalShown) {
+void Session::AdoptSettings(const Settings& handed, bool journalShown) {
     writer_.CheckWrite();
     journalShown_ = journalShown;
+    // [TFA] Path is the first card's camera folder. Another card starts
+    // there and then keeps its own: a first card that follows its camera
+    // must not take the other cards' cameras along.
+    Settings settings = handed;
+    if (entry_ > 0) settings.Path = config_.Path;
     // Changed in the settings window while the program runs: a new address
     // is where the card is looked for from now on (not where it was last,
     // unless the entry was kept in a new place of the list),
@@ -301,8 +306,7 @@ void Session::CameraFolderChosen() {
 
 void Session::ChooseCameraFolder(const std::wstring& path) {
     writer_.CheckWrite();
-    if (followedTo_.empty()) followedFrom_ = config_.Path;
-    followedTo_ = path;
+    followedFrom_.clear(), followedTo_.clear();
     config_.Path = path;
     pathChanged_ = true;
     port_->Journal(L"Set: TFA Path: " + path);

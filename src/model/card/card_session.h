@@ -131,7 +131,8 @@ public:
                int64_t runStart, size_t entry = 0);
     // The settings handed over with card work become Config, except that a
     // camera folder the card thread followed stays followed until the
-    // interface's settings have caught up (or name yet another folder). A new
+    // interface's settings have caught up (or name yet another folder), and
+    // that a card after the first keeps its own camera folder. A new
     // [TFA] Url has the card looked for there; a new camera folder counts as
     // one the user chose. `journalShown`: the journal was visible then (a
     // range is swept only while it is).
@@ -139,10 +140,9 @@ public:
     // The user chose the camera folder (the tree's menu): its next listing
     // decides anew what was there before.
     void CameraFolderChosen();
-    // The user chose this card's own camera folder (a card after the first,
-    // whose camera folder is not [TFA] Path): it is held as one the card
-    // followed, until [TFA] Path names another, and its next listing decides
-    // anew what was there before.
+    // The user chose the camera folder of a card after the first (whose
+    // camera folder is its own, not [TFA] Path, once it has begun): its next
+    // listing decides anew what was there before.
     void ChooseCameraFolder(const std::wstring& path);
     // Writes a journal line the first time the text comes up in this run, so
     // a polled listing does not repeat its remarks on every tick; past
