@@ -36,7 +36,6 @@ App::App()
       backup_(plain_),
       cards_(FirstCard(bar_, settings_, *this, face_, backup_)),
       card_(*cards_.front()),
-      plain_(card_.thread.Mailbox(), *this),
       inboxes_(plain_, backup_),
       viewer_(bar_, settings_, facts_.viewerPath),
       tree_(bar_, settings_, cards_, viewer_, facts_.identitiesSince),
@@ -142,7 +141,9 @@ void App::StartCardAccess() {
     for (const auto& card : cards_) {
         card->session.Begin(model::CardSettings(settings_, card->entry), facts_.settingsFile,
                             facts_.settingsFolder + L"Cards", facts_.startedAt, card->entry);
-        cardStates_.push_back({.entry = entries.empty() ? L"" : entries[card->entry]});
+        model::CardState state;
+        state.entry = entries.empty() ? L"" : entries[card->entry];
+        cardStates_.push_back(std::move(state));
     }
     // The bar has the first card's root; each other card's follows it.
     for (size_t i = 1; i < cardStates_.size(); i++) bar_.Tree().AddStartRoot(model::CardName(cardStates_[i]));
@@ -299,7 +300,8 @@ void App::OnTimer(unsigned id) {
     } else if (id == model::ids::kBusyFaceTimer) {
         face_.OnTimer();
     } else if (id == model::ids::kCardMailTimer) {
-        for (const auto& card : cards_) card->thread.OnDeliverTimer();
+        bar_.StopTimer(model::ids::kCardMailTimer);
+        OnCardMail();
     } else if (id == model::ids::kHousekeepingTimer) {
         bar_.SetLamp(model::ids::kCopyButton, model::Lamp::Clear, model::LampAt::Top);
         bar_.SetLamp(model::ids::kCardButton, model::Lamp::Clear, model::LampAt::Top);
@@ -315,6 +317,7 @@ void App::OnMoved(int x, int y) {
 void App::OnClose() { quit_ = true; }
 
 void App::OnCardMail() {
+    DeliverMail(mail_, bar_);
     for (const auto& card : cards_) card->thread.Deliver();
 }
 
@@ -391,6 +394,10 @@ std::optional<std::wstring> App::OnSettingsOk(const std::vector<model::SettingCh
     facts_.foundViewerId = viewer.foundId;
     if (effects.barLayout) bar_.ApplyLayout();
     bar_.ShowInfo(L"Settings saved: " + facts_.settingsFile);
+    // The cards found in the list go on being served; a card added to or
+    // removed from it is started or ended with the program.
+    if (facts_.cardAccess && model::CardEntries(settings_.Url).size() != cards_.size())
+        effects.nextStart.push_back(L"the list of card addresses");
     if (!effects.nextStart.empty()) bar_.ShowInfo(model::NextStartNote(effects.nextStart));
     return std::nullopt;
 }
@@ -420,6 +427,7 @@ void App::Lamp(int button, model::Lamp colour, model::LampAt at) {
 
 void App::CardJournal(size_t entry, std::wstring text) {
     ui_.CheckWrite();
+    if (!model::CardSays(cardStates_, entry, text)) return;
     bar_.ShowInfo(model::CardLine(cardStates_, entry, text));
     // A card's success paints the upper lamp green only while every card answers.
     if (cardStates_.size() > 1 && model::JournalLamp(text) == model::Lamp::Green)
@@ -491,9 +499,15 @@ void App::CardThumbnailFetched(size_t entry, std::shared_ptr<FetchedThumbnail> t
     bar_.Grid().PictureArrived(entry, t->generation, t->index, t->key, std::move(t->picture));
 }
 
-void App::Progress(std::optional<model::WorkProgress> work) {
+// Each card's long work is its own; the bar and the tip show the first
+// card's that runs, so one card's end does not hide another's.
+void App::CardProgress(size_t entry, std::optional<model::WorkProgress> work) {
     ui_.CheckWrite();
-    work_ = std::move(work);
+    if (entry >= cardStates_.size()) cardStates_.resize(entry + 1);
+    cardStates_[entry].work = std::move(work);
+    work_.reset();
+    for (const model::CardState& card : cardStates_)
+        if (!work_ && card.work) work_ = card.work;
     std::optional<double> share;
     if (work_ && work_->elapsedMs >= model::kProgressAfterMs) share = model::ProgressFraction(*work_);
     bar_.SetProgress(share);

@@ -98,7 +98,7 @@ public:
     void ThumbnailFetched(std::shared_ptr<FetchedThumbnail> thumbnail) override {
         CardThumbnailFetched(0, std::move(thumbnail));
     }
-    void Progress(std::optional<model::WorkProgress> work) override;
+    void Progress(std::optional<model::WorkProgress> work) override { CardProgress(0, std::move(work)); }
     void BusyFace(bool on, int pauseMs) override;
     void ButtonTransferBegun() override;
     // CardReports: what depends on which card reported it.
@@ -110,6 +110,7 @@ public:
     void CardWalkStarted(size_t entry, std::wstring rootCaption) override;
     void CardWalkEnded(size_t entry, std::shared_ptr<ui::Walk> walk) override;
     void CardThumbnailFetched(size_t entry, std::shared_ptr<FetchedThumbnail> thumbnail) override;
+    void CardProgress(size_t entry, std::optional<model::WorkProgress> work) override;
 
 private:
     bool PrepareSettings(int argc, wchar_t** argv);
@@ -142,6 +143,9 @@ private:
     ui::Bar bar_;
     ui::SettingsWindow settingsWindow_{*this};
     app::BusyFace face_;
+    // The backup's and the inboxes' road to the bar.
+    model::UiMailbox mail_{[this] { bar_.PostCardMail(); }};
+    PostedCardEvents plain_{mail_, *this};
     Backup backup_;
     // One card for each [TFA] Url entry, each a root of the tree and tiles
     // of the grid; the first is there from the start, the others come with
@@ -149,8 +153,6 @@ private:
     CardList cards_;
     Card& card_;  // the first
     std::vector<model::CardState> cardStates_;  // interface thread: what the bar shows of each card
-    // The backup's and the inboxes' road to the bar, by the first card's mailbox.
-    PostedCardEvents plain_;
     Inboxes inboxes_;
     ViewerActions viewer_;
     TreeActions tree_;

@@ -41,8 +41,11 @@ void Buttons::OnClick(int button) {
     if (button < 1 || button > model::ids::kButtonCount) return;
     if (button == model::ids::kCardButton) return CardButton();
     // While a download runs the info panel keeps its view (a view may need
-    // card work of its own); the viewer buttons always act at once.
-    if (busy_ || (button == model::ids::kInfoButton && AnyDownloading(cards_))) return;
+    // card work of its own); the viewer buttons always act at once. With
+    // several cards one of them is downloading most of a busy day: the
+    // panel then changes anyway, and a card's walk waits for its download.
+    const bool heldByDownload = cards_.size() == 1 && AnyDownloading(cards_);
+    if (busy_ || (button == model::ids::kInfoButton && heldByDownload)) return;
     busy_ = true;
     {
         BusyButton face(bar_, button, settings_.Graphics.DelayChg);

@@ -33,8 +33,9 @@ CardThread::CardThread(ui::Bar& bar, model::Session& session, const model::Setti
 // Everything the card thread needs of the interface's state, copied when the
 // work is handed over.
 std::function<void()> CardThread::WithSettings(std::function<void()> job) {
-    return [&session = session_, settings = model::CardSettings(settings_, entry_),
-            journal = bar_.VisibleView() == ui::InfoView::Journal,
+    model::Settings card = model::CardSettings(settings_, entry_);
+    if (entry_ > 0) card.Path = cameraFolder_;
+    return [&session = session_, settings = std::move(card), journal = bar_.VisibleView() == ui::InfoView::Journal,
             job = std::move(job)] {
         session.AdoptSettings(settings, journal);
         job();
@@ -42,6 +43,7 @@ std::function<void()> CardThread::WithSettings(std::function<void()> job) {
 }
 
 void CardThread::Start() {
+    cameraFolder_ = settings_.Path;
     worker_.Start();
     // From now on the card thread writes the session.
     worker_.Post([&session = session_] { session.BindWriter(); });
@@ -70,18 +72,15 @@ bool CardThread::RunWithBusyFace(std::function<void()> job, int pauseAfterMs) {
 
 bool CardThread::Tick(std::function<void()> job) { return started_ && worker_.PostTick(WithSettings(std::move(job))); }
 
-void CardThread::Deliver() {
+void DeliverMail(model::UiMailbox& mailbox, ui::Bar& bar) {
     // A slice at a time, and none while input waits: input comes after posted
     // messages, so the rest is picked up by a timer, which comes after it.
     const ULONGLONG end = GetTickCount64() + kDeliverSliceMs;
-    bool more = mailbox_.Drain([end] { return HIWORD(GetQueueStatus(QS_INPUT)) != 0 || GetTickCount64() >= end; });
-    if (more) bar_.StartTimer(model::ids::kCardMailTimer, 1);
+    bool more = mailbox.Drain([end] { return HIWORD(GetQueueStatus(QS_INPUT)) != 0 || GetTickCount64() >= end; });
+    if (more) bar.StartTimer(model::ids::kCardMailTimer, 1);
 }
 
-void CardThread::OnDeliverTimer() {
-    bar_.StopTimer(model::ids::kCardMailTimer);
-    Deliver();
-}
+void CardThread::Deliver() { DeliverMail(mailbox_, bar_); }
 
 void BusyFace::Hold() {
     if (holds_++ == 0) bar_.ShowBusyFace(model::ids::kCardButton, true);

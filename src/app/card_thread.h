@@ -60,6 +60,10 @@ public:
     // Interface thread: a card timer tick; false when skipped because the
     // last card work has not ended yet.
     bool Tick(std::function<void()> job);
+    // Interface thread: the camera folder of a card of a later Url entry.
+    // [TFA] Path is the first card's (it follows that card's camera); the
+    // others start from it and follow their own cameras on their own.
+    void ChooseCameraFolder(std::wstring path) { cameraFolder_ = std::move(path); }
     // Interface thread: cancels the running download; false when none runs.
     bool CancelDownload() { return worker_.Downloads().CancelRunning(); }
     bool Downloading() { return worker_.Downloads().Running(); }
@@ -68,13 +72,10 @@ public:
     CardEvents& Events() { return posted_; }
     model::CardWorker& Worker() { return worker_; }
 
-    // Interface thread: carries out what the card thread handed over, in
-    // slices that leave room for the user's input.
+    // Interface thread: carries out what the card thread handed over (see
+    // DeliverMail).
     void Deliver();
-    void OnDeliverTimer();
 
-    // The mailbox to the interface, for others that report through it.
-    model::UiMailbox& Mailbox() { return mailbox_; }
 
 private:
     std::function<void()> WithSettings(std::function<void()> job);
@@ -84,11 +85,16 @@ private:
     const model::Settings& settings_;
     BusyFace& face_;
     size_t entry_;
+    std::wstring cameraFolder_;  // interface thread; used for entries after the first
     model::CardWorker worker_;
     model::UiMailbox mailbox_;
     PostedCardEvents posted_;
     bool started_ = false;   // no card work without card access
 };
+
+// Interface thread: carries out what a mailbox holds, in slices that leave
+// room for the user's input; the card mail timer picks up the rest.
+void DeliverMail(model::UiMailbox& mailbox, ui::Bar& bar);
 
 // Card thread: long work's progress for button 6's bar and tooltip, shown
 // once the work has run model::kProgressAfterMs and taken away when the

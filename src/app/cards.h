@@ -34,6 +34,7 @@ public:
     virtual void CardWalkStarted(size_t entry, std::wstring rootCaption) = 0;
     virtual void CardWalkEnded(size_t entry, std::shared_ptr<ui::Walk> walk) = 0;
     virtual void CardThumbnailFetched(size_t entry, std::shared_ptr<FetchedThumbnail> thumbnail) = 0;
+    virtual void CardProgress(size_t entry, std::optional<model::WorkProgress> work) = 0;
 };
 
 // A card's events with the card they came from.
@@ -57,7 +58,7 @@ public:
     void ThumbnailFetched(std::shared_ptr<FetchedThumbnail> thumbnail) override {
         app_.CardThumbnailFetched(entry_, std::move(thumbnail));
     }
-    void Progress(std::optional<model::WorkProgress> work) override { app_.Progress(std::move(work)); }
+    void Progress(std::optional<model::WorkProgress> work) override { app_.CardProgress(entry_, std::move(work)); }
     void BusyFace(bool on, int pauseMs) override { app_.BusyFace(on, pauseMs); }
     void ButtonTransferBegun() override { app_.ButtonTransferBegun(); }
 

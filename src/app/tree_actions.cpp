@@ -53,24 +53,21 @@ void TreeActions::RequestTree() {
 }
 
 // The new camera folder goes with the work, in the settings it is handed.
-// [TFA] Path is the first card's; another card is told its folder, which it
-// keeps while [TFA] Path stays as it is.
+// [TFA] Path is the first card's; another card's thread is told its own.
 void TreeActions::UseAsCameraFolder(const ui::CardTree::Selection& sel, bool folder) {
     Card* c = CardAt(sel.card);
     if (!c) return;
-    std::wstring chosen;
+    const std::wstring path = folder ? sel.text.substr(1) : L"";
     if (folder && sel.card == 0) {
-        settings_.Path = sel.text.substr(1);
-        bar_.ShowInfo(L"Set: TFA Path: " + settings_.Path);
+        settings_.Path = path;
+        bar_.ShowInfo(L"Set: TFA Path: " + path);
     } else if (folder) {
-        chosen = sel.text.substr(1);
+        c->thread.ChooseCameraFolder(path);
     }
-    c->thread.RunWithBusyFace([c, folder, chosen] {
+    c->thread.RunWithBusyFace([c, folder, path] {
         if (folder) {
-            if (chosen.empty())
-                c->session.CameraFolderChosen();
-            else
-                c->session.ChooseCameraFolder(chosen);
+            if (c->entry > 0) c->thread.Events().Journal(L"Set: TFA Path: " + path);
+            c->session.CameraFolderChosen();
             c->views.WalkCard();
         }
         (void)c->session.ListCameraFolder();

@@ -39,13 +39,34 @@ constexpr int kBrowseWidth = 75;
 constexpr int kButtonWidth = 80;
 constexpr int kButtonHeight = 24;
 constexpr int kNoteHeight = 30;   // two lines
-constexpr int kFolderListHeight = 120;
-constexpr int kAboutHeight = 60;  // four lines
 
-// What the inbox list is for, under it.
-constexpr wchar_t kInboxAbout[] =
+// How one list of sources looks: the inbox folders, the cards' addresses.
+struct ListLook {
+    const wchar_t* entryLabel;
+    const wchar_t* add;
+    const wchar_t* remove;
+    const wchar_t* cue;       // greyed in the empty entry
+    const wchar_t* about;     // what the list is for, under it
+    const wchar_t* notAdded;  // on OK while the entry holds what is not in the list
+    bool browse;              // folders can be picked
+    int listHeight, aboutLines;  // at 96 DPI
+};
+
+constexpr ListLook kInboxLook{
+    L"F&older to add", L"&Add", L"&Remove", L"",
     L"Pictures that an FTP server, a camera maker's transfer program or tethering software writes into these "
-    L"folders are taken into the picture folder as a card's are. The folders themselves are only read.";
+    L"folders are taken into the picture folder as a card's are. The folders themselves are only read.",
+    L"This folder is not in the list yet: add it with Add, or empty the field.", true, 120, 4};
+// Their own access keys: both lists share the tab.
+constexpr ListLook kCardLook{
+    L"&Card address to add", L"A&dd", L"Re&move", L"192.168.0.1, 192.168.0.201-209 or 192.168.0.*",
+    L"A FlashAir card is looked for at each entry: at its address, or at every address of its range "
+    L"(192.168.0.* is 1 to 254).",
+    L"This address is not in the list yet: add it with Add, or empty the field.", false, 66, 2};
+
+const ListLook& LookOf(const model::FormField& f) {
+    return f.kind == model::FieldKind::CardList ? kCardLook : kInboxLook;
+}
 
 enum Piece { kLabel = 0, kField = 1, kBrowse = 2, kMessage = 3, kEntryLabel = 4, kEntry = 5, kAdd = 6, kRemove = 7 };
 
@@ -179,7 +200,7 @@ LRESULT SettingsWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
     }
     case DM_GETDEFID:
-        // Enter in the folder to add adds it; anywhere else it is OK.
+        // Enter in an entry to add adds it; anywhere else it is OK.
         for (size_t i = 0; i < rows_.size(); i++)
             if (rows_[i].entry && rows_[i].entry == GetFocus()) return MAKELRESULT(ControlId(i, kAdd), DC_HASDEFID);
         return MAKELRESULT(IDOK, DC_HASDEFID);
@@ -252,7 +273,7 @@ void SettingsWindow::CreateRow(size_t i, HWND page) {
     Row& r = rows_[i];
     const model::FormField& f = r.field;
     const std::wstring shown = f.Shown();
-    if (f.kind == model::FieldKind::InboxList) return CreateListRow(i, page);
+    if (f.IsList()) return CreateListRow(i, page);
     if (f.kind == model::FieldKind::YesNo) {
         r.control = Child(page, L"BUTTON", f.label.c_str(), WS_TABSTOP | BS_AUTOCHECKBOX, ControlId(i, kField));
         SendMessageW(r.control, BM_SETCHECK, shown == L"Yes" ? BST_CHECKED : BST_UNCHECKED, 0);
@@ -280,24 +301,27 @@ void SettingsWindow::CreateRow(size_t i, HWND page) {
     r.message = Child(page, L"STATIC", L"", SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, ControlId(i, kMessage));
 }
 
-// The folder to add first (typed or chosen, checked as it comes), then the list.
+// The entry to add first (typed or chosen, checked as it comes), then the list.
 void SettingsWindow::CreateListRow(size_t i, HWND page) {
     Row& r = rows_[i];
-    r.entryLabel = Child(page, L"STATIC", L"F&older to add", SS_LEFT, ControlId(i, kEntryLabel));
+    const ListLook& look = LookOf(r.field);
+    r.entryLabel = Child(page, L"STATIC", look.entryLabel, SS_LEFT, ControlId(i, kEntryLabel));
     r.entry = Child(page, L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, ControlId(i, kEntry), WS_EX_CLIENTEDGE);
-    r.browse = Child(page, L"BUTTON", L"Browse\u2026", WS_TABSTOP | BS_PUSHBUTTON, ControlId(i, kBrowse));
-    // Two lines: a refusal names the folder it clashes with.
+    if (*look.cue) SendMessageW(r.entry, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(look.cue));
+    if (look.browse)
+        r.browse = Child(page, L"BUTTON", L"Browse\u2026", WS_TABSTOP | BS_PUSHBUTTON, ControlId(i, kBrowse));
+    // Two lines: a refusal names the entry it clashes with.
     r.message = Child(page, L"STATIC", L"", SS_LEFT | SS_NOPREFIX, ControlId(i, kMessage));
     r.label = Child(page, L"STATIC", r.field.label.c_str(), SS_LEFT, ControlId(i, kLabel));
     r.control = Child(page, L"LISTBOX", L"", WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
                       ControlId(i, kField), WS_EX_CLIENTEDGE);
-    for (const std::wstring& folder : model::InboxFolders(r.field.Shown()))
-        SendMessageW(r.control, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(folder.c_str()));
-    r.add = Child(page, L"BUTTON", L"&Add", WS_TABSTOP | BS_PUSHBUTTON, ControlId(i, kAdd));
-    r.remove = Child(page, L"BUTTON", L"&Remove", WS_TABSTOP | BS_PUSHBUTTON, ControlId(i, kRemove));
+    for (const std::wstring& entry : r.field.Entries(r.field.Shown()))
+        SendMessageW(r.control, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+    r.add = Child(page, L"BUTTON", look.add, WS_TABSTOP | BS_PUSHBUTTON, ControlId(i, kAdd));
+    r.remove = Child(page, L"BUTTON", look.remove, WS_TABSTOP | BS_PUSHBUTTON, ControlId(i, kRemove));
     EnableWindow(r.add, FALSE);
     EnableWindow(r.remove, FALSE);
-    r.about = Child(page, L"STATIC", kInboxAbout, SS_LEFT | SS_NOPREFIX, -1);
+    r.about = Child(page, L"STATIC", look.about, SS_LEFT | SS_NOPREFIX, -1);
 }
 
 int SettingsWindow::S(int size) const { return model::ScaleToDpi(size, dpi_); }
@@ -333,29 +357,32 @@ void SettingsWindow::Layout() {
             MoveWindow(r.message, wide ? fieldX : x, y + S(kControlHeight) + 1, wide ? fieldWidth : w,
                        S(kMessageHeight), FALSE);
         };
-        // The folder to add with Browse and its message, then the list with Add and Remove.
+        // The entry to add (with Browse) and its message, then the list with Add and Remove.
         auto placeList = [&](Row& r, int x, int w) {
+            const ListLook& look = LookOf(r.field);
             const int labelWidth = S(kLabelWidth), gap = S(kLabelGap), fieldX = x + labelWidth + gap;
             const int buttonX = x + w - S(kBrowseWidth), fieldWidth = buttonX - gap - fieldX;
             MoveWindow(r.entryLabel, x, y + S(3), labelWidth, S(kControlHeight) - S(3), FALSE);
             MoveWindow(r.entry, fieldX, y, fieldWidth, S(kControlHeight), FALSE);
-            MoveWindow(r.browse, buttonX, y - 1, S(kBrowseWidth), S(kControlHeight) + 2, FALSE);
+            if (r.browse) MoveWindow(r.browse, buttonX, y - 1, S(kBrowseWidth), S(kControlHeight) + 2, FALSE);
             y += S(kControlHeight) + 1;
             MoveWindow(r.message, fieldX, y, fieldWidth, 2 * S(kMessageHeight), FALSE);
             y += 2 * S(kMessageHeight) + S(kRowGap);
             MoveWindow(r.label, x, y + S(3), labelWidth, S(kControlHeight) - S(3), FALSE);
-            MoveWindow(r.control, fieldX, y, fieldWidth, S(kFolderListHeight), FALSE);
+            MoveWindow(r.control, fieldX, y, fieldWidth, S(look.listHeight), FALSE);
             MoveWindow(r.add, buttonX, y, S(kBrowseWidth), S(kButtonHeight), FALSE);
             MoveWindow(r.remove, buttonX, y + S(kButtonHeight) + S(kRowGap), S(kBrowseWidth), S(kButtonHeight), FALSE);
-            y += S(kFolderListHeight) + S(kRowGap);
-            MoveWindow(r.about, fieldX, y, fieldWidth, S(kAboutHeight), FALSE);
-            y += S(kAboutHeight) + S(kRowGap);
+            y += S(look.listHeight) + S(kRowGap);
+            MoveWindow(r.about, fieldX, y, fieldWidth, S(look.aboutLines * kMessageHeight), FALSE);
+            y += S(look.aboutLines * kMessageHeight) + S(kRowGap);
         };
         // Text fields first, two narrow ones to a row; then the check boxes.
         for (Row& r : rows_) {
             if (r.field.tab != tab || r.field.kind == model::FieldKind::YesNo) continue;
-            if (r.field.kind == model::FieldKind::InboxList) {
+            if (r.field.IsList()) {
                 if (col == 1) y += textRow, col = 0;
+                // A list below other rows stands apart from them.
+                if (y > S(kPad)) y += S(kPad);
                 placeList(r, S(kPad), pageWidth - 2 * S(kPad));
                 continue;
             }
@@ -429,7 +456,7 @@ HWND SettingsWindow::MessageControl(std::wstring_view group, std::wstring_view k
 }
 
 std::wstring SettingsWindow::ValueOf(const Row& r, bool fromSelection) const {
-    if (r.field.kind == model::FieldKind::InboxList) return model::JoinInboxFolders(ListedFolders(r));
+    if (r.field.IsList()) return r.field.Joined(ListedEntries(r));
     if (r.field.kind == model::FieldKind::YesNo)
         return SendMessageW(r.control, BM_GETCHECK, 0, 0) == BST_CHECKED ? L"Yes" : L"No";
     if (fromSelection) {
@@ -454,11 +481,12 @@ bool SettingsWindow::CheckRow(Row& r, bool fromSelection) {
     const std::wstring value = ValueOf(r, fromSelection);
     // What the file already says is left as it is, whatever it is.
     std::optional<std::wstring> problem;
-    if (r.field.kind == model::FieldKind::InboxList) {
+    if (r.field.IsList()) {
         // The store's folders may have changed on their tab since a folder was added.
-        if (value != r.field.Shown()) problem = model::InboxListProblem(Neighbours());
-        if (!problem && GetWindowTextLengthW(r.entry) > 0)
-            problem = L"This folder is not in the list yet: add it with Add, or empty the field.";
+        if (value != r.field.Shown())
+            problem = r.field.kind == model::FieldKind::CardList ? model::CardListProblem(ListedEntries(r))
+                                                                 : model::InboxListProblem(Neighbours());
+        if (!problem && GetWindowTextLengthW(r.entry) > 0) problem = LookOf(r.field).notAdded;
     } else if (str::Trim(value) != str::Trim(r.field.Shown())) {
         problem = model::CheckFieldValue(r.field, value);
     }
@@ -484,10 +512,10 @@ void SettingsWindow::UpdateNote(const std::wstring& failure) {
 
 void SettingsWindow::Browse(Row& r) {
     const std::wstring title = model::PlainLabel(r.field.label);
-    const bool list = r.field.kind == model::FieldKind::InboxList;
+    const bool list = r.field.IsList();
     std::wstring start = str::Trim(list ? Text(r.entry) : ValueOf(r));
     if (list && start.empty()) {
-        const std::vector<std::wstring> listed = ListedFolders(r);
+        const std::vector<std::wstring> listed = ListedEntries(r);
         const LRESULT at = SendMessageW(r.control, LB_GETCURSEL, 0, 0);
         if (at != LB_ERR && static_cast<size_t>(at) < listed.size()) start = listed[static_cast<size_t>(at)];
     }
@@ -518,7 +546,7 @@ void SettingsWindow::OnCommand(int id, int code, HWND control) {
     if (row >= rows_.size()) return;
     Row& r = rows_[row];
     if (part == kBrowse && code == BN_CLICKED) return Browse(r);
-    if (r.field.kind == model::FieldKind::InboxList) {
+    if (r.field.IsList()) {
         if (part == kEntry && code == EN_CHANGE) (void)CheckEntry(r);
         if (part == kAdd && code == BN_CLICKED) AddEntry(r);
         if (part == kRemove && code == BN_CLICKED) RemoveEntry(r);
@@ -562,18 +590,23 @@ void SettingsWindow::OnOk() {
     UpdateNote(*failure);
 }
 
-const SettingsWindow::Row* SettingsWindow::InboxRow() const {
-    for (const Row& r : rows_)
-        if (r.field.kind == model::FieldKind::InboxList) return &r;
-    return nullptr;
+HWND SettingsWindow::EntryControl(std::wstring_view group, std::wstring_view key) const {
+    const Row* r = RowOf(group, key);
+    return r ? r->entry : nullptr;
 }
 
-HWND SettingsWindow::InboxEntry() const { return InboxRow() ? InboxRow()->entry : nullptr; }
-HWND SettingsWindow::InboxAdd() const { return InboxRow() ? InboxRow()->add : nullptr; }
-HWND SettingsWindow::InboxRemove() const { return InboxRow() ? InboxRow()->remove : nullptr; }
+HWND SettingsWindow::AddButton(std::wstring_view group, std::wstring_view key) const {
+    const Row* r = RowOf(group, key);
+    return r ? r->add : nullptr;
+}
 
-std::vector<std::wstring> SettingsWindow::ListedFolders(const Row& r) const {
-    std::vector<std::wstring> folders;
+HWND SettingsWindow::RemoveButton(std::wstring_view group, std::wstring_view key) const {
+    const Row* r = RowOf(group, key);
+    return r ? r->remove : nullptr;
+}
+
+std::vector<std::wstring> SettingsWindow::ListedEntries(const Row& r) const {
+    std::vector<std::wstring> entries;
     const LRESULT count = SendMessageW(r.control, LB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; i++) {
         const LRESULT length = SendMessageW(r.control, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
@@ -581,9 +614,9 @@ std::vector<std::wstring> SettingsWindow::ListedFolders(const Row& r) const {
         std::wstring text(static_cast<size_t>(length) + 1, L'\0');
         SendMessageW(r.control, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
         text.resize(static_cast<size_t>(length));
-        folders.push_back(std::move(text));
+        entries.push_back(std::move(text));
     }
-    return folders;
+    return entries;
 }
 
 // The window's values as they stand: the store's folders may be changed on
@@ -599,12 +632,14 @@ model::InboxNeighbours SettingsWindow::Neighbours() const {
 }
 
 bool SettingsWindow::CheckEntry(Row& r) {
-    const std::wstring folder = str::Trim(Text(r.entry));
+    const std::wstring entry = str::Trim(Text(r.entry));
     std::optional<std::wstring> problem;
-    if (!folder.empty()) problem = model::InboxFolderProblem(folder, Neighbours());
+    if (!entry.empty())
+        problem = r.field.kind == model::FieldKind::CardList ? model::CardEntryProblem(entry, ListedEntries(r))
+                                                             : model::InboxFolderProblem(entry, Neighbours());
     SetWindowTextW(r.message, problem.value_or(L"").c_str());
-    EnableWindow(r.add, !folder.empty() && !problem);
-    return !folder.empty() && !problem;
+    EnableWindow(r.add, !entry.empty() && !problem);
+    return !entry.empty() && !problem;
 }
 
 void SettingsWindow::AddEntry(Row& r) {
@@ -612,8 +647,8 @@ void SettingsWindow::AddEntry(Row& r) {
         MessageBeep(MB_ICONWARNING);
         return;
     }
-    const std::wstring folder = str::Trim(Text(r.entry));
-    const LRESULT at = SendMessageW(r.control, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(folder.c_str()));
+    const std::wstring entry = str::Trim(Text(r.entry));
+    const LRESULT at = SendMessageW(r.control, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
     SendMessageW(r.control, LB_SETCURSEL, static_cast<WPARAM>(at), 0);
     EnableWindow(r.remove, TRUE);
     SetWindowTextW(r.entry, L"");
@@ -631,7 +666,7 @@ void SettingsWindow::RemoveEntry(Row& r) {
     // A disabled button keeps no focus: the list takes it.
     if (left <= 0 && GetFocus() == r.remove) SetFocus(r.control);
     EnableWindow(r.remove, left > 0);
-    // The folder typed may clash no more.
+    // The entry typed may clash no more.
     (void)CheckEntry(r);
     UpdateNote();
 }

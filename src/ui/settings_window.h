@@ -55,10 +55,10 @@ public:
     model::SettingsTab Tab() const { return tab_; }
     HWND FieldControl(std::wstring_view group, std::wstring_view key) const;
     HWND MessageControl(std::wstring_view group, std::wstring_view key) const;
-    // The inbox list's folder to add, and its Add and Remove buttons.
-    HWND InboxEntry() const;
-    HWND InboxAdd() const;
-    HWND InboxRemove() const;
+    // A list's entry to add (a folder, a card's address), and its Add and Remove buttons.
+    HWND EntryControl(std::wstring_view group, std::wstring_view key) const;
+    HWND AddButton(std::wstring_view group, std::wstring_view key) const;
+    HWND RemoveButton(std::wstring_view group, std::wstring_view key) const;
     HWND Note() const { return note_; }
     int Dpi() const { return dpi_; }
 
@@ -66,7 +66,7 @@ private:
     struct Row {
         model::FormField field;
         HWND label = nullptr, control = nullptr, browse = nullptr, message = nullptr;
-        // A list of folders: the control is the list; the folder to add is typed here.
+        // A list (folders, card addresses): the control is the list; the entry to add is typed here.
         HWND entryLabel = nullptr, entry = nullptr, add = nullptr, remove = nullptr, about = nullptr;
     };
 
@@ -87,13 +87,12 @@ private:
     bool CheckRow(Row& row, bool fromSelection = false);
     void UpdateNote(const std::wstring& failure = {});
     void Browse(Row& row);
-    // The list of folders: the folder typed or chosen, checked; Add and Remove.
-    const Row* InboxRow() const;
+    // A list: the entry typed or chosen, checked; Add and Remove.
     model::InboxNeighbours Neighbours() const;
     bool CheckEntry(Row& row);
     void AddEntry(Row& row);
     void RemoveEntry(Row& row);
-    std::vector<std::wstring> ListedFolders(const Row& row) const;
+    std::vector<std::wstring> ListedEntries(const Row& row) const;
     void OnOk();
     void OnDestroyed();
 

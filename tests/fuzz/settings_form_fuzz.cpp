@@ -63,7 +63,9 @@ void CheckAccepted(const model::FormField& f, const std::wstring& v) {
     case model::FieldKind::Folder:
         Check(v.empty() || str::ContainsI(v, L"ftp://") || model::IsAbsoluteFolderPath(v));
         break;
-    case model::FieldKind::Address: CheckAddress(v); break;
+    case model::FieldKind::CardList:
+        for (const std::wstring& entry : model::CardEntries(v)) CheckAddress(entry);
+        break;
     case model::FieldKind::Extension: {
         std::wstring_view e = v;
         if (!e.empty() && e[0] == L'.') e.remove_prefix(1);

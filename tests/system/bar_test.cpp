@@ -354,10 +354,17 @@ TEST(Bar, ItsMenuOpensTheSettingsWindowWhoseChangesTakeEffectAtOnce) {
     ASSERT_TRUE(ChooseFromBarMenu(run, 0));  // "Settings…"
     HWND window = nullptr;
     ASSERT_TRUE(WaitFor([&] { return (window = FindOwnWindow(run.process.pid, L"WemloxSettings")) != nullptr; }));
-    HWND address = SettingsField(window, L"Card &address"), x = SettingsField(window, L"User position &X");
-    ASSERT_TRUE(address && x);
+    HWND address = SettingsField(window, L"&Card address to add"), x = SettingsField(window, L"User position &X");
+    HWND addresses = SettingsField(window, L"Card addre&sses");
+    ASSERT_TRUE(address && x && addresses);
     DWORD_PTR ignored = 0;
+    // The new address added (Add follows the entry), the old one removed.
     SendMessageTimeoutW(address, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"127.0.0.52"), SMTO_NORMAL, 5000, &ignored);
+    SendMessageTimeoutW(GetDlgItem(GetParent(address), GetDlgCtrlID(address) + 1), BM_CLICK, 0, 0, SMTO_NORMAL, 5000,
+                        &ignored);
+    SendMessageTimeoutW(addresses, LB_SETCURSEL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+    SendMessageTimeoutW(GetDlgItem(GetParent(address), GetDlgCtrlID(address) + 2), BM_CLICK, 0, 0, SMTO_NORMAL, 5000,
+                        &ignored);
     SendMessageTimeoutW(x, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"500"), SMTO_NORMAL, 5000, &ignored);
     SendMessageTimeoutW(GetDlgItem(window, IDOK), BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &ignored);
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(window); }));
@@ -366,6 +373,7 @@ TEST(Bar, ItsMenuOpensTheSettingsWindowWhoseChangesTakeEffectAtOnce) {
     ASSERT_EQ(after.size(), before.size());
     for (size_t i = 0; i < before.size(); i++) {
         if (before[i] == "Url = 127.0.0.51") EXPECT_EQ(after[i], "Url = 127.0.0.52");
+        else if (before[i] == "UrlLastConnect = 127.0.0.51") EXPECT_EQ(after[i], "UrlLastConnect = ");
         else if (before[i] == "PositionX = 300") EXPECT_EQ(after[i], "PositionX = 500");
         else EXPECT_EQ(after[i], before[i]) << "line " << i + 1;
     }

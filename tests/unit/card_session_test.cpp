@@ -494,22 +494,3 @@ TEST(CardSession, AddressAndCameraFolderChangedWhileRunningTakeEffectAtOnce) {
     EXPECT_EQ(session.UrlLastConnect(), L"");
     EXPECT_TRUE(session.PathChanged());     // a folder the user chose
 }
-
-// [TFA] Path is the first card's camera folder: a card after the first
-// starts there and keeps its own, the one the user chose for it in the tree.
-TEST(CardSession, ACardAfterTheFirstKeepsItsOwnCameraFolder) {
-    FakeCardPort port;
-    model::Session& session = port.session;
-    port.ConfigureCamera(L".rw2");
-    session.Begin(port.config, port.settingsFile, port.records.path(), fs::Now(), 1);
-    model::Settings handed = port.config;
-    handed.Path = L"DCIM/102_PANA";  // the first card followed its camera
-    session.AdoptSettings(handed);
-    EXPECT_EQ(session.Config().Path, L"DCIM/101_PANA");
-    EXPECT_FALSE(session.PathChanged());
-    session.ChooseCameraFolder(L"DCIM/200B");
-    EXPECT_EQ(port.journal.back(), L"Set: TFA Path: DCIM/200B");
-    EXPECT_TRUE(session.PathChanged());
-    session.AdoptSettings(handed);
-    EXPECT_EQ(session.Config().Path, L"DCIM/200B");
-}

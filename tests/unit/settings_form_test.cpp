@@ -48,6 +48,7 @@ TEST(SettingsForm, EveryKeyOnceOnItsTabWithAnAccessKeyOfItsOwn) {
                                           {L"TFA", L"LoResFirst", model::SettingsTab::Card, model::Takes::AtOnce},
                                           {L"Menu", L"Position", model::SettingsTab::Bar, model::Takes::AtOnce},
                                           {L"Copy", L"SourcePath", model::SettingsTab::Folders, model::Takes::NextStart},
+                                          {L"TFA", L"Url", model::SettingsTab::Sources, model::Takes::AtOnce},
                                           {L"Inbox", L"Folders", model::SettingsTab::Sources, model::Takes::NextStart}}) {
         EXPECT_EQ(Field(form, group, key).tab, tab) << Utf8(key);
         EXPECT_EQ(Field(form, group, key).takes, takes) << Utf8(key);
@@ -78,7 +79,7 @@ TEST(SettingsForm, StartsFromTheFileItsChoicesAndWhatTheProgramHolds) {
                                          L"UserHorizontalTop", L"UserHorizontalBottom", L"Right"}));
     EXPECT_EQ(Field(form, L"TFA", L"TransferModeAuto").choices,
               (std::vector<std::wstring>{L"HiRes", L"Both", L"LoRes"}));
-    EXPECT_EQ(Field(form, L"TFA", L"Url").choices.front(), L"192.168.0.201-209");
+    EXPECT_EQ(Field(form, L"TFA", L"Url").lastConnects, L"192.168.0.1");
     EXPECT_EQ(Field(form, L"Graphics", L"Location").mustHold.size(), 21u);
     // An empty folder shows the one it stands for.
     EXPECT_TRUE(str::EndsWith(Field(form, L"Copy", L"ThumbnailPath").hint, L"\\Wemlox\\Storage\\Thumbnails"));
@@ -112,15 +113,17 @@ TEST(SettingsForm, ValuesThatCannotWorkAreRefusedWithTheirReason) {
         {L"Menu", L"Position", L"userverticalleft", nullptr},
         {L"Menu", L"Position", L"Middle", L"Choose one"},
         {L"TFA", L"Url", L"192.168.0.1", nullptr},
-        {L"TFA", L"Url", L"192.168.0.201-209", nullptr},
-        {L"TFA", L"Url", L"192.168.0.*", nullptr},
-        {L"TFA", L"Url", L"flashair.local", nullptr},
-        {L"TFA", L"Url", L"192.168.0.256", L"Not an address: 192.168.0.1, 192.168.0.201-209"},
+        {L"TFA", L"Url", L"192.168.0.201-209; 192.168.1.* ;flashair.local", nullptr},
+        {L"TFA", L"Url", L"192.168.0.5;192.168.0.6-9;192.168.1.5", nullptr},
+        {L"TFA", L"Url", L"192.168.0.1;192.168.0.256", L"192.168.0.256: Not an address or range: 192.168.0.1"},
         {L"TFA", L"Url", L"192.168.0", L"address"},
         {L"TFA", L"Url", L"192.168.0.0-9", L"address"},
         {L"TFA", L"Url", L"my card", L"address"},
-        {L"TFA", L"Url", L"", L"address"},
+        {L"TFA", L"Url", L" ; ", L"at least one"},
         {L"TFA", L"Url", L"http://192.168.0.1", L"without http://"},
+        {L"TFA", L"Url", L"Card;card", L"in the list already"},
+        {L"TFA", L"Url", L"192.168.0.*;192.168.0.254", L"entry 192.168.0.* too"},
+        {L"TFA", L"Url", L"192.168.0.9-5;192.168.0.3-5", L"looked for twice"},
         {L"TFA", L"TransferHiRes", L".ARW", nullptr},
         {L"TFA", L"TransferHiRes", L"", nullptr},  // raw files are not fetched
         {L"TFA", L"TransferHiRes", L"*.arw", L"letters and digits"},
@@ -239,19 +242,34 @@ TEST(SettingsForm, ChangesAreWhatDiffersFromWhatWasShown) {
         for (size_t i = 0; i < form.size(); i++)
             if (form[i].group == group && form[i].key == key) values[i] = value;
     };
-    set(L"TFA", L"Url", L"192.168.0.*");
+    set(L"TFA", L"Url", L" 192.168.0.1; 192.168.1.*");
     set(L"Menu", L"Titled", L"Yes");
     set(L"Copy", L"SourcePath", L"D:\\Shoots");
     set(L"TFA", L"FollowNewFolders", L"yes");  // shown as Yes: no change
     set(L"TFA", L"QuickPollMs", L" 300 ");      // the value used when missing: no change
     std::vector<model::SettingChange> changes = model::FormChanges(form, values);
     EXPECT_EQ(changes, (std::vector<model::SettingChange>{{L"Menu", L"Titled", L"Yes"},
-                                                          {L"TFA", L"Url", L"192.168.0.*"},
+                                                          {L"TFA", L"Url", L"192.168.0.1;192.168.1.*"},
+                                                          {L"TFA", L"UrlLastConnect", L"192.168.0.1;"},
                                                           {L"Copy", L"SourcePath", L"D:\\Shoots"}}));
     std::vector<std::wstring> waiting = model::WaitingForNextStart(form, changes);
     EXPECT_EQ(waiting, (std::vector<std::wstring>{L"Title bar", L"Pictures (HiRes, LoRes)"}));
     EXPECT_EQ(model::NextStartNote(waiting), L"At the next start of Wemlox: Title bar, Pictures (HiRes, LoRes).");
     EXPECT_EQ(model::NextStartNote({}), L"");
+}
+
+TEST(SettingsForm, LastConnectsFollowTheirEntries) {
+    struct Case { const wchar_t* oldUrl; const wchar_t* oldLast; const wchar_t* newUrl; const wchar_t* newLast; };
+    const Case cases[] = {
+        {L"192.168.0.1-254", L"192.168.0.7", L"192.168.0.1-254;10.0.0.1", L"192.168.0.7;"},  // an old file's one entry
+        {L"a;b;c", L"1;2;3", L"c;a", L"3;1"},                                                  // kept, reordered, one gone
+        {L"a;b", L"1", L"b;a", L";1"},                                                         // too few: none for b
+        {L"a", L"1;2;3", L"A", L"1"},                                                          // too many; case ignored
+        {L"a;b", L"1;2", L"", L""},
+        {L"", L"", L"a;b", L";"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(model::KeepLastConnects(c.oldUrl, c.oldLast, c.newUrl), c.newLast) << Utf8(c.newUrl);
 }
 
 TEST(SettingsForm, SavedChangesTakeEffectAtOnceOrWait) {
@@ -266,7 +284,7 @@ TEST(SettingsForm, SavedChangesTakeEffectAtOnceOrWait) {
     live.PositionY = 500;           // the user moved the bar
     live.Path = L"DCIM/102_PANA";  // the camera's next folder was followed
     const std::vector<model::SettingChange> changes = {
-        {L"TFA", L"Url", L"192.168.0.*"},     {L"Menu", L"PositionX", L"40"},
+        {L"TFA", L"Url", L"192.168.0.*"},     {L"TFA", L"UrlLastConnect", L""}, {L"Menu", L"PositionX", L"40"},
         {L"Menu", L"Position", L"UserVerticalLeft"}, {L"Menu", L"Titled", L"Yes"},
         {L"TFA", L"LoResFirst", L"Yes"},      {L"Copy", L"SourcePath", L"D:\\Shoots"},
         {L"Main", L"Mode", L"TransferOnly"},
@@ -277,8 +295,9 @@ TEST(SettingsForm, SavedChangesTakeEffectAtOnceOrWait) {
     EXPECT_TRUE(effects.barLayout);
     EXPECT_TRUE(effects.card);
     EXPECT_TRUE(effects.viewer);
-    EXPECT_EQ(effects.nextStart, (std::vector<std::wstring>{L"Titled", L"SourcePath"}));
+    EXPECT_EQ(effects.nextStart, (std::vector<std::wstring>{L"Title bar", L"Pictures (HiRes, LoRes)"}));
     EXPECT_EQ(live.Url, L"192.168.0.*");
+    EXPECT_EQ(live.UrlLastConnect, L"");  // follows Url, unnamed in the note
     EXPECT_TRUE(live.LoResFirst);
     EXPECT_EQ(live.Position, L"verticalleft");
     EXPECT_EQ(live.PositionX, 40);

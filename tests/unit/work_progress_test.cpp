@@ -50,7 +50,10 @@ TEST(ButtonTips, SayWhatAClickDoesNow) {
                                  {.entry = L"10.0.1.1-9"}};
     EXPECT_EQ(CardLine(cards, 0, L"Transfer: x") + L"|" + CardLine(cards, 1, L"TFA Fail"),
               L"[BodyA] Transfer: x|[10.0.1.1-9] TFA Fail");
-    EXPECT_EQ(CardsTip(cards), L"\nBodyA (10.0.0.4): answers\n10.0.1.1-9: looked for");
+    EXPECT_EQ(CardsTip(cards), L"\nBodyA (10.0.0.4): answers\n10.0.1.1-9: not found yet");
+    EXPECT_TRUE(model::CardSays(cards, 1, L"TFA Fail: 10.0.1.1"));
+    EXPECT_TRUE(model::CardSays(cards, 0, L"Transfer: x"));
+    EXPECT_FALSE(model::CardSays(cards, 1, L"TFA Fail: 10.0.1.1"));  // another card's line between lets none through
     EXPECT_EQ(JoinedLamp(cards, false, Lamp::Green), Lamp::Yellow);
     cards[1].answer = Lamp::Green;
     EXPECT_EQ(JoinedLamp(cards, false, Lamp::Green), Lamp::Green);

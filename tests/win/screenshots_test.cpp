@@ -89,17 +89,17 @@ TEST_F(UiTest, SaveScreenshotsOfTheMenuAndTheSettingsTabs) {
     model::IniDocument ini(str::ToUtf8(model::DefaultSettingsText()));
     ASSERT_TRUE(window.Open(bar.Window(), model::BuildSettingsForm(ini), bar.Dpi()));
     // One value that cannot work, so that its message shows on the Card tab.
-    HWND url = window.FieldControl(L"TFA", L"Url");
-    if (HWND edit = FindWindowExW(url, nullptr, L"Edit", nullptr)) {
-        SendMessageW(edit, EM_SETSEL, 0, -1);
-        for (const wchar_t* c = L"192.168.0.300"; *c; c++) SendMessageW(edit, WM_CHAR, *c, 0);
-    }
+    SetWindowTextW(window.FieldControl(L"TFA", L"PingTimeoutMs"), L"5");
+    // A second card's range in the list, and an address typed that the first names.
+    SetWindowTextW(window.EntryControl(L"TFA", L"Url"), L"192.168.1.201-209");
+    SendMessageW(window.AddButton(L"TFA", L"Url"), BM_CLICK, 0, 0);
+    SetWindowTextW(window.EntryControl(L"TFA", L"Url"), L"192.168.0.1");
     // An inbox in the list, and a folder typed that holds the picture folder.
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
-    SetWindowTextW(window.InboxEntry(), temp);
-    SendMessageW(window.InboxAdd(), BM_CLICK, 0, 0);
-    SetWindowTextW(window.InboxEntry(), L"C:\\");
+    SetWindowTextW(window.EntryControl(L"Inbox", L"Folders"), temp);
+    SendMessageW(window.AddButton(L"Inbox", L"Folders"), BM_CLICK, 0, 0);
+    SetWindowTextW(window.EntryControl(L"Inbox", L"Folders"), L"C:\\");
     for (model::SettingsTab tab : model::kSettingsTabs) {
         window.ShowTab(tab);
         Pump([] { return false; }, 300);

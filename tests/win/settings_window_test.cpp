@@ -54,7 +54,7 @@ protected:
         switch (tab) {
         case model::SettingsTab::Bar: return GetParent(Field(L"Menu", L"Position"));
         case model::SettingsTab::Viewer: return GetParent(Field(L"Main", L"Mode"));
-        case model::SettingsTab::Card: return GetParent(Field(L"TFA", L"Url"));
+        case model::SettingsTab::Card: return GetParent(Field(L"TFA", L"Path"));
         case model::SettingsTab::Sources: return GetParent(Field(L"Inbox", L"Folders"));
         case model::SettingsTab::Folders: return GetParent(Field(L"Copy", L"SourcePath"));
         }
@@ -117,9 +117,22 @@ TEST_F(SettingsWindowTest, AValueThatCannotWorkIsRefusedWithItsMessageUntilMende
 
     Type(L"Menu", L"ButtonSize", L"64");
     EXPECT_EQ(Text(message), L"");
-    Type(L"TFA", L"Url", L"192.168.0.300");
-    EXPECT_NE(Text(window.MessageControl(L"TFA", L"Url")), L"");
-    Type(L"TFA", L"Url", L"192.168.1.*");
+
+    // A card's address is checked as typed: no address, then one the file's
+    // entry names already; a range added with Enter joins it.
+    window.ShowTab(model::SettingsTab::Sources);
+    HWND cards = Field(L"TFA", L"Url"), cardEntry = window.EntryControl(L"TFA", L"Url");
+    HWND cardMessage = window.MessageControl(L"TFA", L"Url");
+    TypeInto(cardEntry, L"192.168.0.300");
+    EXPECT_NE(Text(cardMessage).find(L"Not an address or range"), std::wstring::npos);
+    EXPECT_FALSE(IsWindowEnabled(window.AddButton(L"TFA", L"Url")));
+    TypeInto(cardEntry, L"192.168.0.*");
+    EXPECT_NE(Text(cardMessage).find(L"192.168.0.1 too"), std::wstring::npos) << str::ToUtf8(Text(cardMessage));
+    TypeInto(cardEntry, L"192.168.1.*");
+    EXPECT_EQ(Text(cardMessage), L"");
+    SetFocus(cardEntry);
+    Press(WM_KEYDOWN, VK_RETURN);
+    EXPECT_EQ(SendMessageW(cards, LB_GETCOUNT, 0, 0), 2);
 
     // An inbox in the picture folder (as the Folders tab has it now) is
     // refused as it is typed; one that can be read is added with Enter,
@@ -130,13 +143,12 @@ TEST_F(SettingsWindowTest, AValueThatCannotWorkIsRefusedWithItsMessageUntilMende
     const std::wstring store = root + L"\\store", inbox = root + L"\\in";
     for (const std::wstring& folder : {root, store, inbox}) CreateDirectoryW(folder.c_str(), nullptr);
     Type(L"Copy", L"SourcePath", store.c_str());
-    window.ShowTab(model::SettingsTab::Sources);
-    HWND list = Field(L"Inbox", L"Folders"), entry = window.InboxEntry();
+    HWND list = Field(L"Inbox", L"Folders"), entry = window.EntryControl(L"Inbox", L"Folders");
     HWND inboxMessage = window.MessageControl(L"Inbox", L"Folders");
-    EXPECT_FALSE(IsWindowEnabled(window.InboxRemove()));
+    EXPECT_FALSE(IsWindowEnabled(window.RemoveButton(L"Inbox", L"Folders")));
     TypeInto(entry, (store + L"\\cam").c_str());
     EXPECT_NE(Text(inboxMessage).find(L"picture folder " + store), std::wstring::npos) << str::ToUtf8(Text(inboxMessage));
-    EXPECT_FALSE(IsWindowEnabled(window.InboxAdd()));
+    EXPECT_FALSE(IsWindowEnabled(window.AddButton(L"Inbox", L"Folders")));
     TypeInto(entry, (root + L"\\nowhere").c_str());
     EXPECT_NE(Text(inboxMessage).find(L"cannot reach"), std::wstring::npos);
     TypeInto(entry, inbox.c_str());
@@ -146,11 +158,11 @@ TEST_F(SettingsWindowTest, AValueThatCannotWorkIsRefusedWithItsMessageUntilMende
     EXPECT_TRUE(window.IsOpen());
     ASSERT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 1);
     EXPECT_EQ(Text(entry), L"");
-    SendMessageW(window.InboxRemove(), BM_CLICK, 0, 0);
+    SendMessageW(window.RemoveButton(L"Inbox", L"Folders"), BM_CLICK, 0, 0);
     EXPECT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 0);
-    EXPECT_FALSE(IsWindowEnabled(window.InboxRemove()));
+    EXPECT_FALSE(IsWindowEnabled(window.RemoveButton(L"Inbox", L"Folders")));
     TypeInto(entry, inbox.c_str());
-    SendMessageW(window.InboxAdd(), BM_CLICK, 0, 0);
+    SendMessageW(window.AddButton(L"Inbox", L"Folders"), BM_CLICK, 0, 0);
     TypeInto(entry, (inbox + L"\\").c_str());
     EXPECT_NE(Text(inboxMessage).find(L"taken twice"), std::wstring::npos);
     TypeInto(entry, L"");
@@ -166,7 +178,8 @@ TEST_F(SettingsWindowTest, AValueThatCannotWorkIsRefusedWithItsMessageUntilMende
     ASSERT_EQ(events.saved.size(), 1u);
     EXPECT_EQ(events.saved[0], (std::vector<model::SettingChange>{{L"Menu", L"ButtonSize", L"64"},
                                                                   {L"Menu", L"Titled", L"Yes"},
-                                                                  {L"TFA", L"Url", L"192.168.1.*"},
+                                                                  {L"TFA", L"Url", L"192.168.0.1;192.168.1.*"},
+                                                                  {L"TFA", L"UrlLastConnect", L"192.168.0.1;"},
                                                                   {L"Inbox", L"Folders", inbox},
                                                                   {L"Copy", L"SourcePath", store}}));
     EXPECT_FALSE(window.IsOpen());

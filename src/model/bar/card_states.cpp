@@ -12,6 +12,13 @@ std::wstring CardLine(const std::vector<CardState>& cards, size_t card, const st
     return L"[" + CardName(cards[card]) + L"] " + text;
 }
 
+bool CardSays(std::vector<CardState>& cards, size_t card, const std::wstring& text) {
+    if (card >= cards.size()) return true;
+    if (cards[card].said == text) return false;
+    cards[card].said = text;
+    return true;
+}
+
 Lamp JoinedLamp(const std::vector<CardState>& cards, bool inboxTrouble, Lamp asked) {
     auto any = [&cards](Lamp l) {
         return std::any_of(cards.begin(), cards.end(), [l](const CardState& c) { return c.answer == l; });
@@ -26,7 +33,7 @@ std::wstring CardsTip(const std::vector<CardState>& cards) {
     std::wstring tip;
     for (const CardState& c : cards) {
         tip += L"\n" + CardName(c) + (c.host.empty() ? L"" : L" (" + c.host + L")") + L": ";
-        tip += c.answer == Lamp::Green ? L"answers" : c.answer == Lamp::Red ? L"does not answer" : L"looked for";
+        tip += c.answer == Lamp::Green ? L"answers" : c.answer == Lamp::Red ? L"does not answer" : L"not found yet";
     }
     return tip;
 }

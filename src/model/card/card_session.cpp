@@ -40,7 +40,9 @@ bool Session::TakeSsid(const std::string& answer) {
     return true;
 }
 
-bool Session::AnswersAsCard(const std::wstring& host) { return CheckUrlPing(host) && RequestSsid(host); }
+bool Session::AnswersAsCard(const std::wstring& host) {
+    return !port_->HeldByAnother(host) && CheckUrlPing(host) && RequestSsid(host);
+}
 
 bool Session::Accept(const std::wstring& host) {
     cardHost_ = host;
@@ -136,7 +138,8 @@ bool Session::Sweep(const AddressSweep& sweep) {
     for (int n = sweep.lower; n <= sweep.upper; n++) {
         cardHost_ = sweep.Host(n);
         port_->Journal(L"TFA Checking: " + cardHost_);
-        if (!CheckUrlPing(cardHost_)) continue;  // silent hosts get no line of their own
+        // Silent hosts and another card's get no line of their own.
+        if (port_->HeldByAnother(cardHost_) || !CheckUrlPing(cardHost_)) continue;
         if (RequestSsid(cardHost_)) return Accept(cardHost_);
         port_->Journal(L"TFA Fail: " + cardHost_);
     }
@@ -180,7 +183,7 @@ bool Session::SearchAgainWhileSilent() {
         std::wstring host = sweep->Host(n);
         if (host == lastGood) continue;
         if (++probed % kRecheckEvery == 0 && AnswersAsCard(lastGood)) return Accept(lastGood);
-        if (CheckUrlPing(host) && RequestSsid(host)) {
+        if (AnswersAsCard(host)) {
             silentSearchPause_ = kSilentBeforeSearchNs;
             return Accept(host);
         }
@@ -271,14 +274,9 @@ void Session::Begin(const Settings& settings, const std::wstring& settingsFile, 
     pictures_.Begin(recordFolder, runStart, IdentitiesSince(recordFolder, runStart));
 }
 
-void Session::AdoptSettings(const Settings& handed, bool journalShown) {
+void Session::AdoptSettings(const Settings& settings, bool journalShown) {
     writer_.CheckWrite();
     journalShown_ = journalShown;
-    // [TFA] Path is the first card's camera folder. Another card starts
-    // there and then keeps its own: a first card that follows its camera
-    // must not take the other cards' cameras along.
-    Settings settings = handed;
-    if (entry_ > 0) settings.Path = config_.Path;
     // Changed in the settings window while the program runs: a new address
     // is where the card is looked for from now on (not where it was last,
     // unless the entry was kept in a new place of the list),
@@ -302,14 +300,6 @@ void Session::AdoptSettings(const Settings& handed, bool journalShown) {
 void Session::CameraFolderChosen() {
     writer_.CheckWrite();
     pathChanged_ = true;
-}
-
-void Session::ChooseCameraFolder(const std::wstring& path) {
-    writer_.CheckWrite();
-    followedFrom_.clear(), followedTo_.clear();
-    config_.Path = path;
-    pathChanged_ = true;
-    port_->Journal(L"Set: TFA Path: " + path);
 }
 
 bool Session::Poll(bool changeRead) {

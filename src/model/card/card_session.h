@@ -82,6 +82,10 @@ public:
     virtual CardAnswer Get(const std::wstring& url, size_t capacity) = 0;
     // One echo request with the time-out; true when the host answered.
     virtual bool Ping(const std::wstring& host, int timeoutMs) = 0;
+    // Another card of the program was accepted at host: it is not looked
+    // at as this one (ranges may overlap, a card may come back at an address
+    // of another's range).
+    virtual bool HeldByAnother(const std::wstring& host) { (void)host; return false; }
     // A card was accepted at host with its network name: the interface's
     // UrlLastConnect follows.
     virtual void CardFound(const std::wstring& host, const std::wstring& ssid) = 0;
@@ -131,8 +135,7 @@ public:
                int64_t runStart, size_t entry = 0);
     // The settings handed over with card work become Config, except that a
     // camera folder the card thread followed stays followed until the
-    // interface's settings have caught up (or name yet another folder), and
-    // that a card after the first keeps its own camera folder. A new
+    // interface's settings have caught up (or name yet another folder). A new
     // [TFA] Url has the card looked for there; a new camera folder counts as
     // one the user chose. `journalShown`: the journal was visible then (a
     // range is swept only while it is).
@@ -140,10 +143,6 @@ public:
     // The user chose the camera folder (the tree's menu): its next listing
     // decides anew what was there before.
     void CameraFolderChosen();
-    // The user chose the camera folder of a card after the first (whose
-    // camera folder is its own, not [TFA] Path, once it has begun): its next
-    // listing decides anew what was there before.
-    void ChooseCameraFolder(const std::wstring& path);
     // Writes a journal line the first time the text comes up in this run, so
     // a polled listing does not repeat its remarks on every tick; past
     // kMaxRemarks one line says that the rest go unsaid.

@@ -328,10 +328,12 @@ const std::vector<SettingKey>& Table() {
         {.group = L"System", .key = L"Delay", .kind = K::Number, .fallback = L"50", .slot = NumberSlot<&S::Delay>(),
          .min = 8, .max = 8000, .takes = kAtOnce, .tab = T::Viewer, .label = L"&Wait for the viewer (ms)"},
         // The card
-        {.group = L"TFA", .key = L"Url", .kind = K::Address, .slot = TextSlot<&S::Url>(), .takes = kAtOnce,
-         .withCard = true, .id = KeyId::CardUrl, .tab = T::Card, .label = L"Card &address"},
-        {.group = L"TFA", .key = L"UrlLastConnect", .slot = TextSlot<&S::UrlLastConnect>(), .withCard = true,
-         .writtenBack = 1},
+        // The cards' entries are listed with the other sources.
+        {.group = L"TFA", .key = L"Url", .kind = K::CardList, .slot = TextSlot<&S::Url>(), .takes = kAtOnce,
+         .withCard = true, .id = KeyId::CardUrl, .tab = T::Sources, .label = L"Card addre&sses"},
+        // One per entry of Url; saved with it when the window changes the entries.
+        {.group = L"TFA", .key = L"UrlLastConnect", .slot = TextSlot<&S::UrlLastConnect>(), .takes = kAtOnce,
+         .withCard = true, .writtenBack = 1, .id = KeyId::CardLastConnects},
         {.group = L"TFA", .key = L"Path", .slot = TextSlot<&S::Path>(), .takes = kAtOnce, .withCard = true,
          .writtenBack = 3, .tab = T::Card, .label = L"&Camera folder"},
         {.group = L"TFA", .key = L"OccurenceName", .fallback = L"FlashAir", .slot = TextSlot<&S::OccurenceName>(),

@@ -33,7 +33,7 @@ enum class FieldKind {
     Choice,     // one of a fixed list
     Folder,     // a folder (Browse); empty: the default folder
     Program,    // a program file (Browse); "AutoSearch" or empty also do
-    Address,    // the card's address or range of addresses
+    CardList,   // the cards' addresses or ranges separated by ";", shown as a list (Add, Remove)
     Extension,  // a file extension: letters and digits
     InboxList,  // inbox folders separated by ";", shown as a list (Add, Remove, Browse)
 };
@@ -49,8 +49,8 @@ enum class Effect {
 };
 
 // The keys that code outside the table reads on its own, by name.
-enum class KeyId { None, Mode, ViewerLocation, GraphicsLocation, CardActive, CardUrl, HiResExtension,
-                   LoResExtension, PictureFolder, BackupFolder, InboxFolders };
+enum class KeyId { None, Mode, ViewerLocation, GraphicsLocation, CardActive, CardUrl, CardLastConnects,
+                   HiResExtension, LoResExtension, PictureFolder, BackupFolder, InboxFolders };
 
 // The program's facts a load needs besides the file.
 struct LoadFacts {

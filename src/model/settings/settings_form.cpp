@@ -46,14 +46,23 @@ const wchar_t* TabTitle(SettingsTab tab) {
 std::wstring FormField::Shown() const {
     std::wstring value = current.value_or(fallback);
     if (kind == FieldKind::YesNo) return IsYes(value) ? L"Yes" : L"No";
-    if (kind == FieldKind::InboxList) return JoinInboxFolders(InboxFolders(value));
+    if (IsList()) return Joined(Entries(value));
     return value;
 }
 
 bool FormField::Wide() const {
-    return kind == FieldKind::Folder || kind == FieldKind::Program || kind == FieldKind::Address ||
-           kind == FieldKind::InboxList ||
+    return kind == FieldKind::Folder || kind == FieldKind::Program || IsList() ||
            (kind == FieldKind::Text && !choices.empty());
+}
+
+bool FormField::IsList() const { return kind == FieldKind::InboxList || kind == FieldKind::CardList; }
+
+std::vector<std::wstring> FormField::Entries(const std::wstring& value) const {
+    return kind == FieldKind::CardList ? CardEntries(value) : InboxFolders(value);
+}
+
+std::wstring FormField::Joined(const std::vector<std::wstring>& entries) const {
+    return kind == FieldKind::CardList ? JoinCardEntries(entries) : JoinInboxFolders(entries);
 }
 
 std::vector<FormField> BuildSettingsForm(const IniDocument& ini, const std::vector<SettingChange>& held) {
@@ -78,7 +87,7 @@ std::vector<FormField> BuildSettingsForm(const IniDocument& ini, const std::vect
             if (row.Is(h.group, h.key)) f.current = h.value;
         // The file's own suggestions ("; Position = Left") first, then the known values.
         if (f.kind != FieldKind::YesNo && f.kind != FieldKind::Number && f.kind != FieldKind::Folder &&
-            f.kind != FieldKind::InboxList) {
+            !f.IsList()) {
             for (std::wstring& v : ini.CommentedValues(row.group, row.key)) AddChoice(f.choices, std::move(v));
             for (const wchar_t* v : row.known) AddChoice(f.choices, v);
             // A list never hides the value the file has.
@@ -89,6 +98,12 @@ std::vector<FormField> BuildSettingsForm(const IniDocument& ini, const std::vect
             f.hint = ResolveGraphicsPath(L"", own_GetProgramFolder());
         } else if (f.kind == FieldKind::Folder) {
             f.hint = DefaultFolder(f.key);
+        }
+        if (row.id == KeyId::CardUrl) {
+            const SettingKey& last = SettingKeyOf(KeyId::CardLastConnects);
+            f.lastConnects = ini.Value(last.group, last.key).value_or(L"");
+            for (const SettingChange& h : held)
+                if (last.Is(h.group, h.key)) f.lastConnects = h.value;
         }
         fields.push_back(std::move(f));
     }
@@ -214,6 +229,84 @@ bool IsCardAddress(std::wstring_view text) {
         return from && to && *from >= 1 && *to >= 1;
     }
     return IsHostName(t);
+}
+
+namespace {
+
+// The addresses an entry names, when it is a dotted IPv4 address or a range
+// of its last field; a host name names none that can be compared.
+struct EntrySpan {
+    int net[3] = {};
+    int lower = 0, upper = 0;
+};
+
+std::optional<EntrySpan> SpanOf(std::wstring_view entry) {
+    std::vector<std::wstring_view> fields = Split(entry, L'.');
+    if (fields.size() != 4) return std::nullopt;
+    EntrySpan span;
+    for (int i = 0; i < 3; i++) {
+        std::optional<int> n = SmallNumber(fields[static_cast<size_t>(i)], 3, 255);
+        if (!n) return std::nullopt;
+        span.net[i] = *n;
+    }
+    std::wstring_view last = fields[3];
+    if (last == L"*") last = L"1-254";
+    const size_t dash = last.find(L'-');
+    std::optional<int> from = SmallNumber(last.substr(0, dash), 3, 255);
+    std::optional<int> to = dash == std::wstring_view::npos ? from : SmallNumber(last.substr(dash + 1), 3, 255);
+    if (!from || !to) return std::nullopt;
+    span.lower = std::min(*from, *to);
+    span.upper = std::max(*from, *to);
+    return span;
+}
+
+bool Overlap(std::wstring_view a, std::wstring_view b) {
+    if (str::EqualsI(a, b)) return true;
+    std::optional<EntrySpan> x = SpanOf(a), y = SpanOf(b);
+    return x && y && std::equal(x->net, x->net + 3, y->net) && x->lower <= y->upper && y->lower <= x->upper;
+}
+
+}  // namespace
+
+std::optional<std::wstring> CardEntryProblem(std::wstring_view entry, const std::vector<std::wstring>& listed) {
+    const std::wstring e = str::Trim(entry);
+    if (str::ContainsI(e, L"://")) return std::wstring(L"Give the address alone, without http://.");
+    if (!IsCardAddress(e))
+        return std::wstring(L"Not an address or range: 192.168.0.1, 192.168.0.201-209, 192.168.0.* or the card's name.");
+    for (const std::wstring& other : listed) {
+        if (str::EqualsI(e, other)) return std::wstring(L"This entry is in the list already.");
+        if (Overlap(e, other))
+            return L"This names addresses of the entry " + other + L" too: a card there would be looked for twice.";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::wstring> CardListProblem(const std::vector<std::wstring>& entries) {
+    if (entries.empty())
+        return std::wstring(L"Give at least one address; to work without a card, clear \"Use the FlashAir card\".");
+    std::vector<std::wstring> before;
+    for (const std::wstring& e : entries) {
+        if (auto problem = CardEntryProblem(e, before)) return e + L": " + *problem;
+        before.push_back(e);
+    }
+    return std::nullopt;
+}
+
+std::wstring KeepLastConnects(const std::wstring& oldUrl, const std::wstring& oldLast, const std::wstring& newUrl) {
+    const std::vector<std::wstring> oldEntries = CardEntries(oldUrl);
+    std::vector<bool> taken(oldEntries.size(), false);
+    std::vector<std::wstring> kept;
+    for (const std::wstring& entry : CardEntries(newUrl)) {
+        std::wstring last;
+        for (size_t i = 0; i < oldEntries.size(); i++) {
+            if (taken[i] || !str::EqualsI(oldEntries[i], entry)) continue;
+            taken[i] = true;
+            last = LastConnectOf(oldLast, i);
+            break;
+        }
+        kept.push_back(std::move(last));
+    }
+    return JoinCardEntries(kept);
 }
 
 std::optional<std::wstring> FolderProblem(std::wstring_view path, bool remoteAllowed, const FileSystemView& files) {
@@ -347,10 +440,7 @@ std::optional<std::wstring> CheckFieldValue(const FormField& f, std::wstring_vie
     case FieldKind::Program:
         if (v.empty() || str::EqualsI(v, L"AutoSearch") || files.isFile(v)) return std::nullopt;
         return std::wstring(L"There is no such program. Choose it with Browse, or write AutoSearch.");
-    case FieldKind::Address:
-        if (str::ContainsI(v, L"://")) return std::wstring(L"Give the address alone, without http://.");
-        if (IsCardAddress(v)) return std::nullopt;
-        return std::wstring(L"Not an address: 192.168.0.1, 192.168.0.201-209, 192.168.0.* or the card's name.");
+    case FieldKind::CardList: return CardListProblem(CardEntries(v));
     case FieldKind::Extension: {
         std::wstring_view e = v;
         if (!e.empty() && e[0] == L'.') e.remove_prefix(1);
@@ -374,7 +464,13 @@ std::vector<SettingChange> FormChanges(const std::vector<FormField>& fields, con
         const FormField& f = fields[i];
         std::wstring value = str::Trim(values[i]);
         if (f.kind == FieldKind::YesNo) value = IsYes(value) ? L"Yes" : L"No";
-        if (value != str::Trim(f.Shown())) changes.push_back({f.group, f.key, value});
+        if (f.IsList()) value = f.Joined(f.Entries(value));
+        if (value == str::Trim(f.Shown())) continue;
+        changes.push_back({f.group, f.key, value});
+        if (f.id != KeyId::CardUrl) continue;
+        const SettingKey& last = SettingKeyOf(KeyId::CardLastConnects);
+        std::wstring kept = KeepLastConnects(f.Shown(), f.lastConnects, value);
+        if (kept != f.lastConnects) changes.push_back({last.group, last.key, std::move(kept)});
     }
     return changes;
 }
@@ -452,8 +548,9 @@ ChangeEffects ApplySavedChanges(const IniDocument& saved, const std::vector<Sett
     for (const SettingChange& c : changes) {
         const SettingKey* row = FindSettingKey(c.group, c.key);
         // Without the card its keys wait with it; they are read when it is used.
-        if (!row || !row->InWindow() || row->takes != Takes::AtOnce || (row->withCard && !live.Active)) {
-            effects.nextStart.push_back(c.key);
+        // A key the window does not show follows one it does, unnamed.
+        if (!row || row->takes != Takes::AtOnce || (row->withCard && !live.Active)) {
+            if (!row || row->InWindow()) effects.nextStart.push_back(row ? PlainLabel(row->label) : c.key);
             continue;
         }
         switch (row->effect) {

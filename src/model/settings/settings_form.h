@@ -28,14 +28,20 @@ struct FormField {
     std::wstring fallback;               // the value used when the key is missing
     std::wstring hint;                   // Folder: the folder an empty value stands for, shown greyed
     std::optional<std::wstring> current;  // as the file has it (or as the program holds it now)
+    std::wstring lastConnects;            // card entries: [TFA] UrlLastConnect as it stands, one per entry
     std::vector<std::wstring> choices;   // the list (Choice) or the suggestions (others)
     Takes takes = Takes::AtOnce;
 
     // What the field shows first: the current value, else the fallback; for
-    // a yes/no field "Yes" or "No"; an inbox list as the file would write it.
+    // a yes/no field "Yes" or "No"; a list as the file would write it.
     std::wstring Shown() const;
-    // Folders, programs and addresses take the whole width of the tab.
+    // Folders, programs and lists take the whole width of the tab.
     bool Wide() const;
+    // Inbox folders and card entries: typed one at a time, added, removed.
+    bool IsList() const;
+    // A list's value as its entries, and back as the file writes it.
+    std::vector<std::wstring> Entries(const std::wstring& value) const;
+    std::wstring Joined(const std::vector<std::wstring>& entries) const;
 };
 
 // Every field of the window, tab by tab, from the settings file. `held`
@@ -93,9 +99,20 @@ std::wstring JoinInboxFolders(const std::vector<std::wstring>& folders);
 // Whether a text names a card: one address (192.168.0.1), a range of the
 // last field (192.168.0.201-209, 192.168.0.*) or a host name.
 bool IsCardAddress(std::wstring_view text);
+// Why an entry cannot be added to the cards' list, in a sentence: it is no
+// address or range, or it names an address an entry of `listed` names too
+// (a card there would be looked for twice).
+std::optional<std::wstring> CardEntryProblem(std::wstring_view entry, const std::vector<std::wstring>& listed);
+// The first problem of a whole list, with its entry; an empty list too.
+std::optional<std::wstring> CardListProblem(const std::vector<std::wstring>& entries);
+// [TFA] UrlLastConnect after the entries changed from `oldUrl` to `newUrl`:
+// one address per new entry, in its order; an entry kept keeps its last
+// address, a new one has none yet.
+std::wstring KeepLastConnects(const std::wstring& oldUrl, const std::wstring& oldLast, const std::wstring& newUrl);
 
 // The changes the window makes: each field whose value differs from what it
-// showed first, in the fields' order. `values` holds one value per field.
+// showed first, in the fields' order; after changed card entries their last
+// addresses, kept entry by entry. `values` holds one value per field.
 std::vector<SettingChange> FormChanges(const std::vector<FormField>& fields, const std::vector<std::wstring>& values);
 // The labels (access keys removed) of the changed fields that wait for the
 // next start.
