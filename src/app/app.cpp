@@ -22,9 +22,10 @@ namespace app {
 
 namespace {
 
-CardList FirstCard(ui::Bar& bar, const model::Settings& settings, CardReports& app, BusyFace& face, Backup& backup) {
+CardList FirstCard(ui::Bar& bar, const model::Settings& settings, CardReports& app, BusyFace& face, Backup& backup,
+                   CardHosts& hosts) {
     CardList cards;
-    cards.push_back(std::make_unique<Card>(0, bar, settings, app, face, backup));
+    cards.push_back(std::make_unique<Card>(0, bar, settings, app, face, backup, hosts));
     return cards;
 }
 
@@ -34,7 +35,7 @@ App::App()
     : bar_(settings_, *this),
       face_(bar_),
       backup_(plain_),
-      cards_(FirstCard(bar_, settings_, *this, face_, backup_)),
+      cards_(FirstCard(bar_, settings_, *this, face_, backup_, hosts_)),
       card_(*cards_.front()),
       inboxes_(plain_, backup_),
       viewer_(bar_, settings_, facts_.viewerPath),
@@ -124,7 +125,7 @@ void App::StartCardAccess() {
     if (!facts_.cardAccess) return;
     const std::vector<std::wstring> entries = model::CardEntries(settings_.Url);
     for (size_t i = 1; i < entries.size(); i++)
-        cards_.push_back(std::make_unique<Card>(i, bar_, settings_, *this, face_, backup_));
+        cards_.push_back(std::make_unique<Card>(i, bar_, settings_, *this, face_, backup_, hosts_));
     const std::wstring agent = std::wstring(model::kProgramName) + L"/" + model::kProgramVersion;
     bool opened = true;
     for (const auto& card : cards_) opened = opened && card->net.Open(agent);

@@ -150,6 +150,7 @@ private:
     // One card for each [TFA] Url entry, each a root of the tree and tiles
     // of the grid; the first is there from the start, the others come with
     // card access.
+    CardHosts hosts_;
     CardList cards_;
     Card& card_;  // the first
     std::vector<model::CardState> cardStates_;  // interface thread: what the bar shows of each card

@@ -43,6 +43,19 @@ bool WaitForDownload(CardThread& thread, win::BackgroundDownload& download, cons
 
 }  // namespace
 
+void CardHosts::Set(size_t entry, const std::wstring& host) {
+    std::lock_guard lock(mutex_);
+    if (hosts_.size() <= entry) hosts_.resize(entry + 1);
+    hosts_[entry] = host;
+}
+
+bool CardHosts::HeldByAnother(size_t entry, const std::wstring& host) const {
+    std::lock_guard lock(mutex_);
+    for (size_t i = 0; i < hosts_.size(); i++)
+        if (i != entry && hosts_[i] == host) return true;
+    return false;
+}
+
 model::Fetched CardLink::Fetch(const std::wstring& url, const std::wstring& path, uint64_t size, uint64_t limit,
                                const std::wstring& name) {
     BusyFaceScope busy(thread_.Events());

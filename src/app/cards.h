@@ -70,10 +70,10 @@ private:
 // One card: its place in [TFA] Url and everything that serves it.
 struct Card {
     Card(size_t entry, ui::Bar& bar, const model::Settings& settings, CardReports& app, BusyFace& face,
-         Backup& backup)
+         Backup& backup, CardHosts& hosts)
         : entry(entry),
           channel(app, entry),
-          link(net, thread),
+          link(net, thread, hosts, entry),
           session(link),
           thread(bar, session, settings, channel, face, entry),
           transfers(session, thread, backup),

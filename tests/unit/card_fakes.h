@@ -29,6 +29,7 @@ public:
     std::map<std::wstring, model::CardAnswer> answers;  // by URL; others cannot be opened
     std::map<std::wstring, std::string> files;          // what a fetch of the URL brings
     std::set<std::wstring> pingable;
+    std::set<std::wstring> held;  // addresses where another card of the program was accepted
 
     std::vector<std::wstring> requests, pings, journal, lamps, found, followed, fetches;
 
@@ -123,6 +124,7 @@ public:
         a.body.resize(std::min(a.body.size(), capacity));
         return a;
     }
+    bool HeldByAnother(const std::wstring& host) override { return held.count(host) > 0; }
     bool Ping(const std::wstring& host, int timeoutMs) override {
         EXPECT_EQ(timeoutMs, session.Config().PingTimeoutMs);
         pings.push_back(host);

@@ -251,6 +251,19 @@ TEST(CardSession, SearchOrderAndJournal) {
         ASSERT_FALSE(port.journal.empty());
         EXPECT_EQ(port.journal.back(), c.journal.back()) << c.what;
     }
+
+    // Another card of the program was accepted at .4 (once this card's last
+    // address): it is neither asked nor taken.
+    FakeCardPort port;
+    port.config.Url = L"127.0.0.3-6";
+    port.config.UrlLastConnect = Host(4);
+    port.Begin();
+    port.Card(Host(4));
+    port.Card(Host(6));
+    port.held.insert(Host(4));
+    port.Configure(true);
+    EXPECT_EQ(port.session.SearchUrl(), 1);
+    EXPECT_EQ(port.pings, (std::vector<std::wstring>{Host(3), Host(5), Host(6)}));
 }
 
 TEST(CardSession, SweepTakesTheUrlFromTheSettingsFileAsItIsNow) {

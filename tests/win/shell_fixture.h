@@ -89,7 +89,8 @@ struct DroppedCardEvents final : app::CardEvents {
 struct TestCard {
     DroppedCardEvents dropped;
     win::CardNet net;
-    app::CardLink link{net, thread};
+    app::CardHosts hosts;
+    app::CardLink link{net, thread, hosts, 0};
     model::Session session{link};
     app::BusyFace face{Shell().bar};
     app::CardThread thread{Shell().bar, session, Shell().settings, dropped, face, 0};
