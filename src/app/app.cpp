@@ -326,7 +326,12 @@ void App::OnModalLoopEnded() {
     if (tickWaiting_) CardTick();
 }
 
-void App::OnTreeWanted() { tree_.RequestTree(); }
+// The tree view opened with a card's root still empty: the cards that have
+// shown nothing yet are walked (a walked card waits for button 7 or Refresh).
+void App::OnTreeWanted() {
+    for (const auto& card : cards_)
+        if (bar_.Tree().WantsWalk(card->entry)) card->views.RequestTree();
+}
 
 void App::OnGridWanted() { BuildGrid(bar_, cards_); }
 

@@ -135,10 +135,10 @@ void CardTree::Install(size_t card, Walk& walk) {
 
 UINT CardTree::ItemCount() const { return TreeView_GetCount(Control()); }
 
-bool CardTree::WantsWalk() const {
+bool CardTree::WantsWalk(std::optional<size_t> card) const {
     HWND tree = Control();
-    for (HTREEITEM root : roots_)
-        if (root && !TreeView_GetChild(tree, root)) return true;
+    for (size_t c = 0; c < roots_.size(); c++)
+        if ((!card || c == *card) && roots_[c] && !TreeView_GetChild(tree, roots_[c])) return true;
     return false;
 }
 

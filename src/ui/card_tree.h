@@ -53,8 +53,9 @@ public:
     // The walk's lists become the card's shown ones; its root gets their items.
     void Install(size_t card, Walk& walk);
     UINT ItemCount() const;
-    // A card's root has nothing below it yet: the cards are to be walked.
-    bool WantsWalk() const;
+    // The card's root has nothing below it yet (the card is to be walked);
+    // without a card: any card's root.
+    bool WantsWalk(std::optional<size_t> card = std::nullopt) const;
 
     struct Selection {
         HTREEITEM item = nullptr;
