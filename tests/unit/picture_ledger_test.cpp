@@ -436,12 +436,16 @@ TEST(PictureLedger, APictureThatCannotBePlacedHoldsBackNoOther) {
     }
     EXPECT_EQ(saidCount(), 1);
 
-    // A name taken after the folder was listed: the next try goes beside it.
+    // A name taken after the folder was listed (another source stored one):
+    // the download goes beside it at once.
     model::StorePlan plan = ledger.Plan(late, model::Store::LoRes, cam.port.now);
     ASSERT_EQ(plan.fileName, L"P1010011.JPG");
     cam.port.store.Write(L"LoRes\\P1010011.JPG", "came meanwhile");
-    EXPECT_FALSE(ledger.Place(late, model::Store::LoRes, plan, cam.port.store.Write(L"download", "jpeg"), cam.port.now).ok);
-    EXPECT_EQ(cam.port.StorePicture(late, model::Store::LoRes, "jpeg"), cam.Folder(L"LoRes\\P1010011-2.JPG"));
+    const model::Placed placed =
+        ledger.Place(late, model::Store::LoRes, plan, cam.port.store.Write(L"download", "jpeg"), cam.port.now);
+    EXPECT_TRUE(placed.ok);
+    EXPECT_EQ(placed.path, cam.Folder(L"LoRes\\P1010011-2.JPG"));
+    EXPECT_EQ(testutil::ReadAll(cam.Folder(L"LoRes\\P1010011.JPG")), "came meanwhile");
 }
 
 TEST(PictureLedger, TheStoreIsListedAgainOnlyWhenItChanged) {

@@ -84,7 +84,8 @@ bool PlaceFile(const std::wstring& from, const std::wstring& to, std::optional<i
     }
     if (!ok) {
         why = fs::LastErrorText();
-        (void)fs::DeleteFileAt(part);
+        // The download stays where it was, for another try.
+        if (!fs::MoveFileReplacing(part, from)) (void)fs::DeleteFileAt(part);
     }
     (void)fs::RemoveDir(parts);
     return ok;

@@ -102,7 +102,7 @@ inline bool StoredFileIs(const fs::FileEntry& file, const PictureId& id, int64_t
 // picture cut short under its own name), with the card's time when there
 // is one. Never over another file unless `replace`; an empty file in the way
 // is a failed copy and goes. False, with the system's reason in `why`, when
-// it could not be done.
+// it could not be done; `from` is then left as it was.
 [[nodiscard]] bool PlaceFile(const std::wstring& from, const std::wstring& to, std::optional<int64_t> time,
                              bool replace, std::wstring& why);
 // Removes what a run cut short left in the folder's PartFolder: all of it,

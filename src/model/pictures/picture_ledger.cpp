@@ -355,12 +355,24 @@ Placed PictureLedger::Place(const CardFileRecord& c, Store folder, const StorePl
         return placed;
     }
     placed.path = dir + L"\\" + fileName;
-    if (!PlaceFile(downloaded, placed.path, CardTime(id), replace, placed.why)) {
-        // The name was taken after all (the folder changed since it was
-        // listed, or the file system compares a letter otherwise): the next
-        // try goes beside it. Otherwise the name is the trouble, unless the
-        // store takes no file at all.
-        if (fs::FileSize(placed.path) || fs::IsDirectory(placed.path))
+    bool ok = PlaceFile(downloaded, placed.path, CardTime(id), replace, placed.why);
+    // The name was taken after all: another source stored a picture of that
+    // name in the moment since the plan (two bodies both count from 0001),
+    // or the file system compares a letter otherwise. The download goes
+    // beside it at once, not fetched again.
+    auto taken = [&placed] { return fs::FileSize(placed.path) || fs::IsDirectory(placed.path); };
+    for (int tries = 0; !ok && !replace && tries < 3 && taken(); tries++) {
+        index_.NoteTaken(folder, fileName);
+        std::optional<std::wstring> next = FreeName(LookupIn(folder), c.Name);
+        if (!next) break;
+        fileName = *next;
+        placed.path = dir + L"\\" + fileName;
+        ok = PlaceFile(downloaded, placed.path, CardTime(id), false, placed.why);
+    }
+    if (!ok) {
+        // Otherwise the name is the trouble, unless the store takes no file
+        // at all.
+        if (taken())
             index_.NoteTaken(folder, fileName);
         else if (std::wstring unused; TakesFiles(dir, unused))
             CannotPlace(c, folder, placed.path, placed.why, now);
