@@ -327,8 +327,8 @@ TEST(ThumbSelection, PicturesShowOrFetchCaptionsReportAndTogglesSelect) {
     const std::wstring cardB = L"127.0.0.8", ssidB = L"flashair_b";
     Simulator simB(run.box.root + L"\\CardB", cardB, L"--ssid " + ssidB + L" --cid 02544d535731364710a3b5c974011be2");
     ASSERT_TRUE(simB.Running());
-    for (const char* name : {"IMG_0101.JPG", "IMG_0102.JPG"})
-        ASSERT_EQ(simB.Command("add /DCIM/100CANON/" + std::string(name) + " 7000"), "ok\n");
+    for (const char* name : {"100CANON/IMG_0101.JPG", "100CANON/IMG_0102.JPG", "PICKED/DSC_0001.JPG"})
+        ASSERT_EQ(simB.Command("add /DCIM/" + std::string(name) + " 7000"), "ok\n");
     std::wstring reported = run.Card() + L"\\DCIM\\100CANON\\IMG_0002.JPG";
     ASSERT_TRUE(SetLocalTime(reported, 2017, 3, 5, 9, 4, 6));
     for (const wchar_t* d : {L"\\Pics\\LoRes", L"\\Pics\\Storage", L"\\Pics\\HiRes"}) MakeDirs(run.box.root + d);
@@ -524,4 +524,16 @@ TEST(ThumbSelection, PicturesShowOrFetchCaptionsReportAndTogglesSelect) {
         EXPECT_TRUE(run.WaitJournal(L"Not transferred, still picked: /DCIM/100CANON/" + std::wstring(name)));
     EXPECT_EQ(States(toggles), "00011");
     ASSERT_EQ(sim.Command("accept"), "ok\n");
+
+    // A folder of B becomes B's camera folder from the tree's menu: B lists
+    // it from then on, and [TFA] Path stays the first card's.
+    ASSERT_TRUE(run.ShowView(kTree));
+    ASSERT_EQ(simB.Command("log-clear"), "ok\n");
+    ASSERT_TRUE(run.Choose(L"/DCIM/PICKED", kSourcePath));
+    EXPECT_TRUE(run.WaitJournal(L"[" + ssidB + L"] Set: TFA Path: DCIM/PICKED"));
+    EXPECT_TRUE(WaitFor([&] { return simB.Count("op=100&DIR=/DCIM/PICKED") >= 2; }));  // the walk, then the listing
+    EXPECT_EQ(sim.Count("DIR=/DCIM/PICKED"), 0u);
+    EXPECT_EQ(CloseBar(run.process, run.bar), 0);
+    run.bar = nullptr;
+    EXPECT_NE(ReadTextFile(run.box.SettingsFile()).find(L"Path = DCIM/100CANON"), std::wstring::npos);
 }
