@@ -39,8 +39,8 @@ App::App()
       card_(*cards_.front()),
       inboxes_(plain_, backup_),
       viewer_(bar_, settings_, facts_.viewerPath),
-      tree_(bar_, settings_, card_.session, card_.thread, card_.transfers, card_.views, viewer_, facts_.identitiesSince),
-      buttons_(bar_, settings_, cards_, card_.views, tree_, viewer_, [this] { quit_ = true; }) {}
+      tree_(bar_, settings_, cards_, viewer_, facts_.identitiesSince),
+      buttons_(bar_, settings_, cards_, tree_, viewer_, [this] { quit_ = true; }) {}
 
 // The picture given on the command line goes to the viewer before the
 // single-instance test, so a second start still shows it.
@@ -146,6 +146,8 @@ void App::StartCardAccess() {
         state.entry = entries.empty() ? L"" : entries[card->entry];
         cardStates_.push_back(std::move(state));
     }
+    // The bar has the first card's root; each other card's follows it.
+    for (size_t i = 1; i < cardStates_.size(); i++) bar_.Tree().AddStartRoot(model::CardName(cardStates_[i]));
     facts_.identitiesSince = card_.session.Ledger().IdentitiesSince();
     bar_.ShowInfo(L"TFA Search in " + str::FromInt(settings_.CheckNewFilesSec) + L" sec");
     bar_.SetLamp(model::ids::kCardButton, model::Lamp::Yellow, model::LampAt::Bottom);
@@ -324,9 +326,14 @@ void App::OnModalLoopEnded() {
     if (tickWaiting_) CardTick();
 }
 
-void App::OnTreeWanted() { card_.views.RequestTree(); }
+// The tree view opened with a card's root still empty: the cards that have
+// shown nothing yet are walked (a walked card waits for button 7 or Refresh).
+void App::OnTreeWanted() {
+    for (const auto& card : cards_)
+        if (bar_.Tree().WantsWalk(card->entry)) card->views.RequestTree();
+}
 
-void App::OnGridWanted() { card_.views.BuildGrid(); }
+void App::OnGridWanted() { BuildGrid(bar_, cards_); }
 
 std::wstring App::TipFor(int button) {
     model::TipFacts f;
@@ -453,10 +460,14 @@ void App::CardFoundAt(size_t entry, std::wstring host, std::wstring ssid) {
 }
 
 // [TFA] Path is the first card's camera folder; another card follows its
-// camera into the next folder on its own for the rest of the run.
+// camera into the next folder on its own for the rest of the run, and its
+// tiles go with it.
 void App::CameraFolderFollowedBy(size_t entry, std::wstring path) {
     ui_.CheckWrite();
-    if (entry == 0) settings_.Path = std::move(path);
+    if (entry == 0)
+        settings_.Path = std::move(path);
+    else
+        bar_.Tree().Shown(entry).CameraPath = std::move(path);
 }
 
 void App::CardNamed(std::optional<std::wstring> ssid) {
@@ -471,24 +482,27 @@ void App::PictureStored(std::wstring path) {
     viewer_.ShowFile(path);
 }
 
-void App::SingleTransferEnded(CardFile file, SingleTransfer how, bool arrived) {
+void App::CardSingleTransferEnded(size_t entry, CardFile file, SingleTransfer how, bool arrived) {
     ui_.CheckWrite();
-    tree_.SingleTransferEnded(file, how, arrived);
+    tree_.SingleTransferEnded(entry, file, how, arrived);
 }
 
-void App::WalkStarted(std::wstring rootCaption) {
+void App::CardWalkStarted(size_t entry, std::wstring rootCaption) {
     ui_.CheckWrite();
-    bar_.Tree().Start(rootCaption);
+    bar_.Tree().Start(entry, rootCaption);
 }
 
-void App::WalkEnded(std::shared_ptr<ui::Walk> walk) {
+// A card's new lists rebuild the whole grid: its tiles stand among the others'.
+void App::CardWalkEnded(size_t entry, std::shared_ptr<ui::Walk> walk) {
     ui_.CheckWrite();
-    card_.views.WalkEnded(walk);
+    if (entry >= cards_.size() || !cards_[entry]->views.WalkEnded(walk)) return;
+    bar_.Grid().Clear();
+    if (bar_.VisibleView() == ui::InfoView::Thumbnails) bar_.Grid().SizeArea(BuildGrid(bar_, cards_));
 }
 
-void App::ThumbnailFetched(std::shared_ptr<FetchedThumbnail> t) {
+void App::CardThumbnailFetched(size_t entry, std::shared_ptr<FetchedThumbnail> t) {
     ui_.CheckWrite();
-    bar_.Grid().PictureArrived(t->generation, t->index, t->key, std::move(t->picture));
+    bar_.Grid().PictureArrived(entry, t->generation, t->index, t->key, std::move(t->picture));
 }
 
 // Each card's long work is its own; the bar and the tip show the first

@@ -90,10 +90,14 @@ public:
     void CameraFolderFollowed(std::wstring path) override { CameraFolderFollowedBy(0, std::move(path)); }
     void CardNamed(std::optional<std::wstring> ssid) override;
     void PictureStored(std::wstring path) override;
-    void SingleTransferEnded(CardFile file, SingleTransfer how, bool arrived) override;
-    void WalkStarted(std::wstring rootCaption) override;
-    void WalkEnded(std::shared_ptr<ui::Walk> walk) override;
-    void ThumbnailFetched(std::shared_ptr<FetchedThumbnail> thumbnail) override;
+    void SingleTransferEnded(CardFile file, SingleTransfer how, bool arrived) override {
+        CardSingleTransferEnded(0, std::move(file), how, arrived);
+    }
+    void WalkStarted(std::wstring rootCaption) override { CardWalkStarted(0, std::move(rootCaption)); }
+    void WalkEnded(std::shared_ptr<ui::Walk> walk) override { CardWalkEnded(0, std::move(walk)); }
+    void ThumbnailFetched(std::shared_ptr<FetchedThumbnail> thumbnail) override {
+        CardThumbnailFetched(0, std::move(thumbnail));
+    }
     void Progress(std::optional<model::WorkProgress> work) override { CardProgress(0, std::move(work)); }
     void BusyFace(bool on, int pauseMs) override;
     void ButtonTransferBegun() override;
@@ -102,6 +106,10 @@ public:
     void CardLamp(size_t entry, int button, model::Lamp colour, model::LampAt at) override;
     void CardFoundAt(size_t entry, std::wstring host, std::wstring ssid) override;
     void CameraFolderFollowedBy(size_t entry, std::wstring path) override;
+    void CardSingleTransferEnded(size_t entry, CardFile file, SingleTransfer how, bool arrived) override;
+    void CardWalkStarted(size_t entry, std::wstring rootCaption) override;
+    void CardWalkEnded(size_t entry, std::shared_ptr<ui::Walk> walk) override;
+    void CardThumbnailFetched(size_t entry, std::shared_ptr<FetchedThumbnail> thumbnail) override;
     void CardProgress(size_t entry, std::optional<model::WorkProgress> work) override;
 
 private:
@@ -139,8 +147,8 @@ private:
     model::UiMailbox mail_{[this] { bar_.PostCardMail(); }};
     PostedCardEvents plain_{mail_, *this};
     Backup backup_;
-    // One card for each [TFA] Url entry; the first is there from the start
-    // (the tree, the grid and their menus show it), the others come with
+    // One card for each [TFA] Url entry, each a root of the tree and tiles
+    // of the grid; the first is there from the start, the others come with
     // card access.
     CardHosts hosts_;
     CardList cards_;

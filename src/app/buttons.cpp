@@ -93,17 +93,17 @@ void Buttons::CardButton() {
             settings_.Graphics.DelayChg);
 }
 
-// Button 7: saves the journal, walks the card again for the tree or the
+// Button 7: saves the journal, walks the cards again for the tree or the
 // grid, or with the panel closed shows or hides the taskbar.
 void Buttons::JournalOrTreeOrTaskbar() {
     switch (bar_.VisibleView()) {
     case ui::InfoView::Journal: SaveJournal(); break;
     case ui::InfoView::Tree:
     case ui::InfoView::Thumbnails:
-        // The walk runs on the card thread; a shown grid is rebuilt from its
-        // lists when they arrive.
+        // The walks run on the card threads; a shown grid is rebuilt from
+        // the lists as each arrives.
         bar_.SetLamp(model::ids::kCardButton, model::Lamp::Blue, model::LampAt::Top);
-        views_.RequestTree();
+        tree_.RequestTree();
         bar_.Grid().ForgetRows();
         break;
     case ui::InfoView::Closed: {

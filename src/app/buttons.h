@@ -7,7 +7,6 @@
 #include <functional>
 
 #include "app/cards.h"
-#include "app/card_views.h"
 #include "app/transfers.h"
 #include "app/tree_actions.h"
 #include "app/viewer_actions.h"
@@ -19,12 +18,11 @@ namespace app {
 class Buttons {
 public:
     // `endProgram`: button 9's end of the program, once its keys are sent.
-    Buttons(ui::Bar& bar, const model::Settings& settings, CardList& cards, CardViews& views, TreeActions& tree,
-            ViewerActions& viewer, std::function<void()> endProgram)
+    Buttons(ui::Bar& bar, const model::Settings& settings, CardList& cards, TreeActions& tree, ViewerActions& viewer,
+            std::function<void()> endProgram)
         : bar_(bar),
           settings_(settings),
           cards_(cards),
-          views_(views),
           tree_(tree),
           viewer_(viewer),
           endProgram_(std::move(endProgram)) {}
@@ -46,7 +44,6 @@ private:
     ui::Bar& bar_;
     const model::Settings& settings_;
     CardList& cards_;
-    CardViews& views_;
     TreeActions& tree_;
     ViewerActions& viewer_;
     std::function<void()> endProgram_;

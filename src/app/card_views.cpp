@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "app/cards.h"
 #include "base/fs.h"
 #include "model/bar/thumb_layout.h"
 #include "model/bar/tree_order.h"
@@ -39,9 +40,11 @@ bool CardViews::WalkCard() {
         events.WalkEnded(nullptr);
         return false;
     }
-    // Folders need a root above them; without an answer it keeps the bar's name.
-    events.WalkStarted(card_.AskSsid() ? card_.CardSsid() + L" (" + card_.UrlLastConnect() + L")"
-                                       : card_.Config().OccurenceName);
+    // Folders need a root above them; without an answer it keeps the card's
+    // name: the bar's for the first card, its Url entry for the others.
+    events.WalkStarted(card_.AskSsid()  ? card_.CardSsid() + L" (" + card_.UrlLastConnect() + L")"
+                       : entry_ == 0 ? card_.Config().OccurenceName
+                                     : card_.Config().Url);
     {
         BusyFaceScope busy(events);
         ProgressReport progress(events, model::WorkProgress::Kind::Walk);
@@ -55,6 +58,7 @@ bool CardViews::WalkCard() {
     walk->lists.CardDirectories = lists.CardDirectories;
     walk->lists.CardFiles = lists.CardFiles;
     model::SortForTree(walk->lists.CardDirectories, walk->lists.CardFiles);
+    walk->cameraPath = card_.Config().Path;
     walk->stored.reserve(walk->lists.CardFiles.size());
     for (const model::CardFileEntry& f : walk->lists.CardFiles)
         walk->stored.push_back(fs::IsNonEmptyFile(model::StoreFile(card_.Config(), model::Store::Storage, f.Name)));
@@ -62,15 +66,17 @@ bool CardViews::WalkCard() {
     return true;
 }
 
-void CardViews::WalkEnded(const std::shared_ptr<ui::Walk>& walk) {
+bool CardViews::WalkEnded(const std::shared_ptr<ui::Walk>& walk) {
     treeRequested_ = false;
     // A walk that failed (the card was gone) and was asked for again
     // meanwhile (the card is back) runs once more; a tree that came stands.
     if (std::exchange(treeAgain_, false) && !walk) RequestTree();
-    if (!walk) return;
-    bar_.Tree().Install(*walk);
-    bar_.Grid().Clear();
-    if (bar_.VisibleView() == ui::InfoView::Thumbnails) bar_.Grid().SizeArea(BuildGrid());
+    if (!walk) return false;
+    // The first card's tiles follow [TFA] Path as it is when the grid is
+    // built; another card's, the folder its own camera writes to.
+    if (entry_ > 0) bar_.Tree().Shown(entry_).CameraPath = walk->cameraPath;
+    bar_.Tree().Install(entry_, *walk);
+    return true;
 }
 
 bool CardViews::FetchThumbnail(const ui::ThumbRequest& w) {
@@ -108,13 +114,20 @@ void CardViews::FetchThumbnails(uint32_t generation, const std::vector<ui::Thumb
     }
 }
 
-int32_t CardViews::BuildGrid() {
+void CardViews::FetchThumbnailsLater(std::vector<ui::ThumbRequest> wanted) {
+    if (wanted.empty()) return;
+    thread_.Run([this, generation = bar_.Tree().Shown(entry_).Generation, wanted = std::move(wanted)] {
+        FetchThumbnails(generation, wanted);
+    });
+}
+
+int32_t BuildGrid(ui::Bar& bar, const CardList& cards) {
     std::vector<ui::ThumbRequest> wanted;
-    int32_t rows = bar_.Grid().Build(wanted);
-    if (!wanted.empty())
-        thread_.Run([this, generation = bar_.Tree().Shown().Generation, wanted = std::move(wanted)] {
-            FetchThumbnails(generation, wanted);
-        });
+    int32_t rows = bar.Grid().Build(wanted);
+    std::vector<std::vector<ui::ThumbRequest>> byCard(cards.size());
+    for (ui::ThumbRequest& w : wanted)
+        if (w.card < cards.size()) byCard[w.card].push_back(std::move(w));
+    for (size_t c = 0; c < cards.size(); c++) cards[c]->views.FetchThumbnailsLater(std::move(byCard[c]));
     return rows;
 }
 

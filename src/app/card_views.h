@@ -1,8 +1,9 @@
-// The card's views in the info panel: the walk for the tree and the
-// thumbnails for the grid run on the card thread, the tree's items and the
-// grid's tiles are made on the interface thread.
+// A card's views in the info panel: the walk for its root of the tree and
+// the thumbnails of its tiles run on its card thread, the tree's items and
+// the grid's tiles are made on the interface thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -17,8 +18,9 @@ namespace app {
 
 class CardViews {
 public:
-    CardViews(model::Session& card, CardThread& thread, CardLink& link, ui::Bar& bar)
-        : card_(card), thread_(thread), link_(link), bar_(bar) {}
+    // `entry`: the card's place in [TFA] Url, and its root in the tree.
+    CardViews(model::Session& card, CardThread& thread, CardLink& link, ui::Bar& bar, size_t entry = 0)
+        : card_(card), thread_(thread), link_(link), bar_(bar), entry_(entry) {}
 
     // Interface thread: has the card walked and the tree rebuilt (once while
     // a request is under way).
@@ -26,12 +28,13 @@ public:
     // Card thread: walks the card for the tree; false when the card did not
     // answer (the old tree stays).
     bool WalkCard();
-    // Interface thread: the walk ended; its lists become the shown ones, the
-    // tree gets their items, and the thumbnail grid is built anew.
-    void WalkEnded(const std::shared_ptr<ui::Walk>& walk);
-    // Interface thread: rebuilds the thumbnail grid at once; the missing
-    // pictures are fetched on the card thread. The number of rows + 1.
-    int32_t BuildGrid();
+    // Interface thread: the walk ended; its lists become the card's shown
+    // ones and its root gets their items. False when the card did not answer
+    // (nothing changed); the grid is then built anew by the caller.
+    bool WalkEnded(const std::shared_ptr<ui::Walk>& walk);
+    // Interface thread: the card's pictures the grid has none for are
+    // fetched on the card thread.
+    void FetchThumbnailsLater(std::vector<ui::ThumbRequest> wanted);
     // Card thread: the picture's thumbnail into the cache unless it is there;
     // true when the cache holds it.
     bool FetchThumbnail(const ui::ThumbRequest& wanted);
@@ -43,6 +46,7 @@ private:
     CardThread& thread_;
     CardLink& link_;
     ui::Bar& bar_;
+    size_t entry_;
     bool treeRequested_ = false;  // interface thread: a walk is queued or running
     bool treeAgain_ = false;      // interface thread: asked for again while it ran
 };

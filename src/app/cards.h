@@ -30,6 +30,10 @@ public:
     virtual void CardLamp(size_t entry, int button, model::Lamp colour, model::LampAt at) = 0;
     virtual void CardFoundAt(size_t entry, std::wstring host, std::wstring ssid) = 0;
     virtual void CameraFolderFollowedBy(size_t entry, std::wstring path) = 0;
+    virtual void CardSingleTransferEnded(size_t entry, CardFile file, SingleTransfer how, bool arrived) = 0;
+    virtual void CardWalkStarted(size_t entry, std::wstring rootCaption) = 0;
+    virtual void CardWalkEnded(size_t entry, std::shared_ptr<ui::Walk> walk) = 0;
+    virtual void CardThumbnailFetched(size_t entry, std::shared_ptr<FetchedThumbnail> thumbnail) = 0;
     virtual void CardProgress(size_t entry, std::optional<model::WorkProgress> work) = 0;
 };
 
@@ -47,12 +51,12 @@ public:
     void CardNamed(std::optional<std::wstring> ssid) override { app_.CardNamed(std::move(ssid)); }
     void PictureStored(std::wstring path) override { app_.PictureStored(std::move(path)); }
     void SingleTransferEnded(CardFile file, SingleTransfer how, bool arrived) override {
-        app_.SingleTransferEnded(std::move(file), how, arrived);
+        app_.CardSingleTransferEnded(entry_, std::move(file), how, arrived);
     }
-    void WalkStarted(std::wstring rootCaption) override { app_.WalkStarted(std::move(rootCaption)); }
-    void WalkEnded(std::shared_ptr<ui::Walk> walk) override { app_.WalkEnded(std::move(walk)); }
+    void WalkStarted(std::wstring rootCaption) override { app_.CardWalkStarted(entry_, std::move(rootCaption)); }
+    void WalkEnded(std::shared_ptr<ui::Walk> walk) override { app_.CardWalkEnded(entry_, std::move(walk)); }
     void ThumbnailFetched(std::shared_ptr<FetchedThumbnail> thumbnail) override {
-        app_.ThumbnailFetched(std::move(thumbnail));
+        app_.CardThumbnailFetched(entry_, std::move(thumbnail));
     }
     void Progress(std::optional<model::WorkProgress> work) override { app_.CardProgress(entry_, std::move(work)); }
     void BusyFace(bool on, int pauseMs) override { app_.BusyFace(on, pauseMs); }
@@ -73,7 +77,7 @@ struct Card {
           session(link),
           thread(bar, session, settings, channel, face, entry),
           transfers(session, thread, backup),
-          views(session, thread, link, bar) {}
+          views(session, thread, link, bar, entry) {}
     Card(const Card&) = delete;
     Card& operator=(const Card&) = delete;
 
@@ -95,5 +99,9 @@ inline bool AnyDownloading(const CardList& cards) {
         if (c->thread.Downloading()) return true;
     return false;
 }
+
+// Interface thread: rebuilds the thumbnail grid of every card at once; each
+// card's missing pictures are fetched on its own thread. The rows + 1.
+int32_t BuildGrid(ui::Bar& bar, const CardList& cards);
 
 }  // namespace app

@@ -473,12 +473,15 @@ void Bar::LeaveModalLoop() {
 void Bar::PrepareTreeMenu() {
     HMENU menu = menu_.get();
     for (int id = model::ids::kMenuTransfer; id <= model::ids::kMenuHiRes; id++) EnableMenuItem(menu, id, MF_BYCOMMAND | MF_GRAYED);
-    for (auto& [id, text] : model::ItemTexts(settings_))
-        ModifyMenuW(menu, id, MF_BYCOMMAND | MF_STRING | MF_GRAYED, id, text.c_str());
     CardTree::Selection sel = tree_.Selected();
+    // A card after the first has a camera folder of its own.
+    model::Settings current = settings_;
+    if (const std::optional<std::wstring>& path = tree_.Shown(sel.card).CameraPath) current.Path = *path;
+    for (auto& [id, text] : model::ItemTexts(current))
+        ModifyMenuW(menu, id, MF_BYCOMMAND | MF_STRING | MF_GRAYED, id, text.c_str());
     model::ItemKind kind = sel.item ? model::ItemKind::Root : model::ItemKind::Nothing;
     if (!tree_.IsRoot(sel)) {
-        const model::CardFileRecord* r = tree_.Shown().Lists.Record(static_cast<int32_t>(sel.data));
+        const model::CardFileRecord* r = tree_.Shown(sel.card).Lists.Record(static_cast<int32_t>(sel.data));
         kind = r && r->Size >= 1 ? model::ItemKind::File : model::ItemKind::Folder;
     }
     for (int id : model::EnabledItems(kind)) EnableMenuItem(menu, id, MF_BYCOMMAND | MF_ENABLED);

@@ -59,10 +59,16 @@ void CardTree::MakeImages() {
     images_ = std::move(list);
 }
 
-HTREEITEM CardTree::AddItem(HTREEITEM parent, const std::wstring& text, int image, LPARAM data) {
+ShownCard& CardTree::Shown(size_t card) {
+    // A card without a walk yet shows nothing.
+    if (card >= shown_.size()) shown_.resize(card + 1);
+    return shown_[card];
+}
+
+HTREEITEM CardTree::AddItem(HTREEITEM parent, HTREEITEM after, const std::wstring& text, int image, LPARAM data) {
     TVINSERTSTRUCTW ins{};
     ins.hParent = parent;
-    ins.hInsertAfter = TVI_LAST;
+    ins.hInsertAfter = after;
     ins.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
     ins.item.pszText = const_cast<wchar_t*>(text.c_str());
     ins.item.iImage = ins.item.iSelectedImage = image;
@@ -76,50 +82,75 @@ void CardTree::AddStartRoot(const std::wstring& caption) {
     ins.hInsertAfter = TVI_LAST;
     ins.item.mask = TVIF_TEXT;
     ins.item.pszText = const_cast<wchar_t*>(caption.c_str());
-    root_ = TreeView_InsertItem(Control(), &ins);
+    roots_.push_back(TreeView_InsertItem(Control(), &ins));
+    Shown(roots_.size() - 1);
 }
 
-void CardTree::Start(const std::wstring& caption) {
+void CardTree::Start(size_t card, const std::wstring& caption) {
     AttachImages();
-    TreeView_DeleteAllItems(Control());
-    root_ = AddItem(TVI_ROOT, caption, kNoImage, 0);
+    if (card >= roots_.size()) roots_.resize(card + 1, nullptr);
+    Shown(card);
+    HWND tree = Control();
+    if (roots_[card]) TreeView_DeleteItem(tree, roots_[card]);
+    // In its place among the others: after the nearest card before it that has a root.
+    HTREEITEM after = TVI_FIRST;
+    for (size_t c = card; c-- > 0;)
+        if (roots_[c]) {
+            after = roots_[c];
+            break;
+        }
+    roots_[card] = AddItem(TVI_ROOT, after, caption, kNoImage, 0);
 }
 
-void CardTree::AddCardItems(const std::vector<bool>& stored) {
+void CardTree::AddCardItems(size_t card, const std::vector<bool>& stored) {
     HWND tree = Control();
-    const model::CardLists& lists = shown_.Lists;
+    const model::CardLists& lists = shown_[card].Lists;
+    const HTREEITEM root = roots_[card];
     HTREEITEM folder = nullptr;
     for (const model::TreeRow& row : model::TreeRows(lists.CardDirectories, lists.CardFiles)) {
         if (row.level == 1) {
             if (folder) TreeView_Expand(tree, folder, TVE_EXPAND);
-            folder = AddItem(root_, *row.text, kNoImage, 0);
+            folder = AddItem(root, TVI_LAST, *row.text, kNoImage, 0);
             continue;
         }
         size_t at = static_cast<size_t>(row.file - lists.CardFiles.data());
         bool isStored = at < stored.size() && stored[at];
-        AddItem(folder, *row.text, isStored ? kLoadedImage : kNoImage, row.file->RecordIndex);
+        AddItem(folder, TVI_LAST, *row.text, isStored ? kLoadedImage : kNoImage, row.file->RecordIndex);
     }
     if (folder) TreeView_Expand(tree, folder, TVE_EXPAND);
-    TreeView_Expand(tree, root_, TVE_EXPAND);
+    TreeView_Expand(tree, root, TVE_EXPAND);
 }
 
-void CardTree::Install(Walk& walk) {
-    shown_.Lists = std::move(walk.lists);
-    shown_.Generation++;
+void CardTree::Install(size_t card, Walk& walk) {
+    ShownCard& shown = Shown(card);
+    shown.Lists = std::move(walk.lists);
+    shown.Generation++;
+    if (card >= roots_.size() || !roots_[card]) return;  // every walk starts with its root
     HWND tree = Control();
     SendMessageW(tree, WM_SETREDRAW, FALSE, 0);
-    AddCardItems(walk.stored);
+    AddCardItems(card, walk.stored);
     SendMessageW(tree, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(tree, nullptr, TRUE);
 }
 
 UINT CardTree::ItemCount() const { return TreeView_GetCount(Control()); }
 
+bool CardTree::WantsWalk(std::optional<size_t> card) const {
+    HWND tree = Control();
+    for (size_t c = 0; c < roots_.size(); c++)
+        if ((!card || c == *card) && roots_[c] && !TreeView_GetChild(tree, roots_[c])) return true;
+    return false;
+}
+
 CardTree::Selection CardTree::Selected() const {
     HWND tree = Control();
     Selection sel;
     sel.item = TreeView_GetSelection(tree);
     if (!sel.item) return sel;
+    HTREEITEM top = sel.item;
+    while (HTREEITEM up = TreeView_GetParent(tree, top)) top = up;
+    for (size_t c = 0; c < roots_.size(); c++)
+        if (roots_[c] == top) sel.card = c;
     wchar_t buf[1024] = {};
     TVITEMW tv{};
     tv.mask = TVIF_HANDLE | TVIF_TEXT | TVIF_PARAM;
@@ -133,7 +164,7 @@ CardTree::Selection CardTree::Selected() const {
     return sel;
 }
 
-bool CardTree::IsRoot(const Selection& sel) const { return !sel.item || sel.item == TreeView_GetRoot(Control()); }
+bool CardTree::IsRoot(const Selection& sel) const { return !sel.item || !TreeView_GetParent(Control(), sel.item); }
 
 void CardTree::MarkStored(HTREEITEM item) {
     if (!item) return;
@@ -145,9 +176,10 @@ void CardTree::MarkStored(HTREEITEM item) {
 }
 
 template <typename Match>
-HTREEITEM CardTree::FindFileItem(Match match) const {
+HTREEITEM CardTree::FindFileItem(size_t card, Match match) const {
     HWND tree = Control();
-    HTREEITEM root = TreeView_GetRoot(tree);
+    HTREEITEM root = card < roots_.size() ? roots_[card] : nullptr;
+    if (!root) return nullptr;
     for (HTREEITEM folder = TreeView_GetChild(tree, root); folder; folder = TreeView_GetNextSibling(tree, folder)) {
         for (HTREEITEM file = TreeView_GetChild(tree, folder); file; file = TreeView_GetNextSibling(tree, file)) {
             TVITEMW tv{};
@@ -159,13 +191,14 @@ HTREEITEM CardTree::FindFileItem(Match match) const {
     return nullptr;
 }
 
-HTREEITEM CardTree::FindItemOf(int32_t index) const {
-    return FindFileItem([index](int32_t data) { return data == index; });
+HTREEITEM CardTree::FindItemOf(size_t card, int32_t index) const {
+    return FindFileItem(card, [index](int32_t data) { return data == index; });
 }
 
-void CardTree::MarkFileStored(const std::wstring& directory, const std::wstring& name) {
-    MarkStored(FindFileItem([&](int32_t data) {
-        const model::CardFileRecord* r = shown_.Lists.Record(data);
+void CardTree::MarkFileStored(size_t card, const std::wstring& directory, const std::wstring& name) {
+    if (card >= shown_.size()) return;
+    MarkStored(FindFileItem(card, [&](int32_t data) {
+        const model::CardFileRecord* r = shown_[card].Lists.Record(data);
         return r && r->Directory == directory && r->Name == name;
     }));
 }

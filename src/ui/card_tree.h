@@ -1,12 +1,15 @@
-// The card tree of the info panel (control 111): the lists of the last card
-// walk that the tree and the thumbnail grid show, the tree's items and their
-// "stored" marks, and the selected item.
+// The card tree of the info panel (control 111): a root per card with the
+// items of its last walk, the lists the tree and the thumbnail grid show of
+// each card, the "stored" marks, and the selected item.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,38 +20,48 @@ namespace ui {
 
 class Bar;
 
-// The card as the tree and the thumbnail grid show it: the lists of the last
-// walk, handed over by the card thread. Generation grows with every walk, so
+// A card as the tree and the thumbnail grid show it: the lists of its last
+// walk, handed over by its card thread. Generation grows with every walk, so
 // work handed out before it can tell that the records it named were replaced.
 struct ShownCard {
     model::CardLists Lists;
     uint32_t Generation = 0;
+    // The camera folder whose pictures get tiles; nothing: [TFA] Path.
+    std::optional<std::wstring> CameraPath;
 };
 
-// What a walk hands to the tree: the sorted lists and, per file, whether it
-// lies in the storage folder (looked up on the card thread).
+// What a walk hands to the tree: the sorted lists, per file whether it lies
+// in the storage folder (looked up on the card thread), and the camera
+// folder the card had then.
 struct Walk {
     model::CardLists lists;
     std::vector<bool> stored;
+    std::wstring cameraPath;
 };
 
 class CardTree {
 public:
     explicit CardTree(Bar& bar) : bar_(bar) {}
 
-    ShownCard& Shown() { return shown_; }
-    // The root the bar starts with, named after the card ([TFA] OccurenceName).
+    // The cards are numbered as their roots, from 0.
+    ShownCard& Shown(size_t card = 0);
+    size_t CardCount() const { return shown_.size(); }
+    // The root of the next card, before its first walk (named after the card).
     void AddStartRoot(const std::wstring& caption);
-    // An empty tree with its root, as a walk begins.
-    void Start(const std::wstring& caption);
-    // The walk's lists become the shown ones; the tree gets their items.
-    void Install(Walk& walk);
+    // The card's root emptied and captioned anew, in its place, as a walk begins.
+    void Start(size_t card, const std::wstring& caption);
+    // The walk's lists become the card's shown ones; its root gets their items.
+    void Install(size_t card, Walk& walk);
     UINT ItemCount() const;
+    // The card's root has nothing below it yet (the card is to be walked);
+    // without a card: any card's root.
+    bool WantsWalk(std::optional<size_t> card = std::nullopt) const;
 
     struct Selection {
         HTREEITEM item = nullptr;
         std::wstring text;
         LPARAM data = 0;
+        size_t card = 0;  // the card whose root the item is, or is below
     };
     Selection Selected() const;
     // Also true with nothing selected: the items for a file or folder need one.
@@ -56,10 +69,10 @@ public:
 
     // Gives a file item the mark of a file present in the storage folder.
     void MarkStored(HTREEITEM item);
-    // The first file item (below a folder) whose data is the record index.
-    HTREEITEM FindItemOf(int32_t index) const;
-    // Marks the item of the card file directory/name, when the tree shows it.
-    void MarkFileStored(const std::wstring& directory, const std::wstring& name);
+    // The first file item of the card (below a folder) whose data is the record index.
+    HTREEITEM FindItemOf(size_t card, int32_t index) const;
+    // Marks the item of the card's file directory/name, when the tree shows it.
+    void MarkFileStored(size_t card, const std::wstring& directory, const std::wstring& name);
     // Makes the icons anew at the bar's DPI (when the tree has them yet).
     void ScaleImages();
 
@@ -67,14 +80,14 @@ private:
     HWND Control() const;
     void AttachImages();
     void MakeImages();
-    HTREEITEM AddItem(HTREEITEM parent, const std::wstring& text, int image, LPARAM data);
-    void AddCardItems(const std::vector<bool>& stored);
+    HTREEITEM AddItem(HTREEITEM parent, HTREEITEM after, const std::wstring& text, int image, LPARAM data);
+    void AddCardItems(size_t card, const std::vector<bool>& stored);
     template <typename Match>
-    HTREEITEM FindFileItem(Match match) const;
+    HTREEITEM FindFileItem(size_t card, Match match) const;
 
     Bar& bar_;
-    ShownCard shown_;
-    HTREEITEM root_ = nullptr;
+    std::deque<ShownCard> shown_;  // by card; grows only, so references stay
+    std::vector<HTREEITEM> roots_;  // by card; nullptr before its first root
     win::Owned<HIMAGELIST, win::ImageListTraits> images_;
 };
 

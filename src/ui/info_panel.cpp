@@ -94,7 +94,7 @@ void Bar::ShowTreeView() {
     model::Rect r = model::ComputeInfoViewRects(geometry_.mode, geometry_.info, sizes_.ButtonSpace).treeAndThumbs;
     PlaceView(model::ids::kTree, r);
     PlaceView(model::ids::kThumbArea, r);
-    if (items == 1) events_.OnTreeWanted();  // walked on the card thread; the items follow
+    if (tree_.WantsWalk()) events_.OnTreeWanted();  // walked on the card threads; the items follow
     ShowWindow(journal_, SW_HIDE);
     ShowWindow(thumbArea_, SW_HIDE);
     if (!settings_.ShowInfoTree) return SkipView(model::ids::kTree);

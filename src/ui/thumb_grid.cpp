@@ -36,6 +36,11 @@ const win::Picture* ThumbGrid::PictureOf(int32_t number) const {
     return &pictures_[static_cast<size_t>(number - 1)];
 }
 
+model::CardFileRecord* ThumbGrid::RecordOf(model::TileKey tile) const {
+    CardTree& tree = bar_.Tree();
+    return tile.card < tree.CardCount() ? tree.Shown(tile.card).Lists.Record(tile.record) : nullptr;
+}
+
 void ThumbGrid::DestroyTiles() {
     HWND area = Area();
     // Children are destroyed from the last, so the walk stays valid.
@@ -43,7 +48,7 @@ void ThumbGrid::DestroyTiles() {
         bar_.RemoveTip(child);
         DestroyWindow(child);
     }
-    indexList_.clear();
+    tiles_.clear();
     positionOf_.clear();
 }
 
@@ -53,35 +58,46 @@ void ThumbGrid::Clear() {
 }
 
 int32_t ThumbGrid::Build(std::vector<ThumbRequest>& wanted) {
-    HWND area = Area();
     DestroyTiles();
+    int32_t column = 0, row = 0;
+    for (size_t card = 0; card < bar_.Tree().CardCount(); card++)
+        if (!AddTiles(card, column, row, wanted)) break;
+    rowCount_ = row;
+    lastBuild_ = row + 1;
+    return lastBuild_;
+}
+
+bool ThumbGrid::AddTiles(size_t card, int32_t& column, int32_t& row, std::vector<ThumbRequest>& wanted) {
+    HWND area = Area();
     const model::Settings& s = bar_.Config();
     const model::Settings& sizes = bar_.Sizes();
     const HFONT font = bar_.CaptionFont();
-    model::CardLists& lists = bar_.Tree().Shown().Lists;
-    int32_t column = 0, row = 0;
+    ShownCard& shown = bar_.Tree().Shown(card);
+    model::CardLists& lists = shown.Lists;
+    const std::wstring& cameraPath = shown.CameraPath ? *shown.CameraPath : s.Path;
     for (const model::CardFileEntry& entry : lists.CardFiles) {
         model::CardFileRecord* r = lists.Record(entry.RecordIndex);
-        if (!r || !model::WantsTile(r->Directory, r->Name, r->Size, s.Path, s.TransferHiRes, s.TransferLoRes))
+        if (!r || !model::WantsTile(r->Directory, r->Name, r->Size, cameraPath, s.TransferHiRes, s.TransferLoRes))
             continue;
-        std::optional<model::TileIds> tileIds = model::TileIdsFor(r->Index, indexList_.size());
+        const model::TileKey key{card, r->Index};
+        std::optional<model::TileIds> tileIds = model::TileIdsFor(key, tiles_.size());
         model::TileLayout t = model::LayoutTile(column, row, sizes.ThumbSize, sizes.ThumbSelSize, sizes.ButtonSpace);
         HWND picture = tileIds ? MakeTileControl(area, tileIds->picture, t.picture, BS_OWNERDRAW, L"", font) : nullptr;
         if (!picture) {
             // Out of control ids or of the system's window quota.
-            bar_.ShowInfo(L"Thumbnails: only the first " + str::FromInt(static_cast<int64_t>(indexList_.size())) +
+            bar_.ShowInfo(L"Thumbnails: only the first " + str::FromInt(static_cast<int64_t>(tiles_.size())) +
                           L" pictures of the camera folder fit the grid");
-            break;
+            return false;
         }
         if (r->ThumbImage == 0 || r->ThumbImage == kDefaultPicture) {
             auto known = pictureOf_.find(model::IdOf(*r).Key());
             r->ThumbImage = known != pictureOf_.end() ? known->second : kDefaultPicture;
             if (r->ThumbImage == kDefaultPicture && model::HasCardThumbnail(r->Name))
-                wanted.push_back({r->Index, model::IdOf(*r), r->RawDirectory, r->RawName});
+                wanted.push_back({card, r->Index, model::IdOf(*r), r->RawDirectory, r->RawName});
         }
         HWND toggle = MakeTileControl(area, tileIds->toggle, t.toggle, BS_PUSHLIKE | BS_AUTOCHECKBOX | BS_BITMAP, L"", font);
-        positionOf_[r->Index] = indexList_.size();
-        indexList_.push_back(r->Index);
+        positionOf_[key] = tiles_.size();
+        tiles_.push_back(key);
         HWND caption = MakeTileControl(area, tileIds->caption, t.caption, BS_MULTILINE | BS_LEFT | BS_FLAT,
                                        model::Caption(r->Directory, r->Name), font);
         // The caption shortens the path; the tooltip has it whole.
@@ -91,17 +107,15 @@ int32_t ThumbGrid::Build(std::vector<ThumbRequest>& wanted) {
         r->SelectControl = tileIds->toggle;
         r->LabelControl = tileIds->caption;
         // Records are made anew by every card walk; the picks are kept.
-        if (const model::Picks* picks = PicksOf(area)) r->Selected = picks->Has(r->Directory, r->Name);
+        if (const model::Picks* picks = PicksOf(area)) r->Selected = picks->Has(card, r->Directory, r->Name);
         SendMessageW(toggle, BM_SETCHECK, r->Selected ? BST_CHECKED : BST_UNCHECKED, 0);
-        RefreshToggleFace(r->Index);
+        RefreshToggleFace(key);
         if (++column == sizes.ThumbCols) {
             column = 0;
             row++;
         }
     }
-    rowCount_ = row;
-    lastBuild_ = row + 1;
-    return lastBuild_;
+    return true;
 }
 
 void ThumbGrid::SizeArea(int32_t rows) {
@@ -110,11 +124,10 @@ void ThumbGrid::SizeArea(int32_t rows) {
                             model::ThumbAreaInnerHeight(rows, s.ThumbSize, s.ThumbSelSize, s.ButtonSpace));
 }
 
-void ThumbGrid::PictureArrived(uint32_t generation, int32_t index, const std::wstring& key,
+void ThumbGrid::PictureArrived(size_t card, uint32_t generation, int32_t index, const std::wstring& key,
                                win::Picture picture) {
-    ShownCard& shown = bar_.Tree().Shown();
-    if (generation != shown.Generation) return;
-    model::CardFileRecord* r = shown.Lists.Record(index);
+    if (card >= bar_.Tree().CardCount() || generation != bar_.Tree().Shown(card).Generation) return;
+    model::CardFileRecord* r = RecordOf({card, index});
     if (!r) return;
     auto known = pictureOf_.find(key);
     if (known != pictureOf_.end()) {
@@ -124,27 +137,27 @@ void ThumbGrid::PictureArrived(uint32_t generation, int32_t index, const std::ws
         r->ThumbImage = static_cast<int32_t>(pictures_.size());
         pictureOf_.emplace(key, r->ThumbImage);
     }
-    if (HWND tile = TileControl(index, model::TilePart::Picture)) InvalidateRect(tile, nullptr, FALSE);
+    if (HWND tile = TileControl({card, index}, model::TilePart::Picture)) InvalidateRect(tile, nullptr, FALSE);
 }
 
-model::TileRef ThumbGrid::TileOfControl(int id) const { return model::TileOfId(id, indexList_); }
+model::TileRef ThumbGrid::TileOfControl(int id) const { return model::TileOfId(id, tiles_); }
 
 std::optional<std::wstring> ThumbGrid::CardPathOfControl(int id) const {
     model::TileRef tile = TileOfControl(id);
     if (tile.part == model::TilePart::None) return std::nullopt;
-    const model::CardFileRecord* r = bar_.Tree().Shown().Lists.Record(tile.recordIndex);
+    const model::CardFileRecord* r = RecordOf({tile.card, tile.recordIndex});
     if (!r) return std::nullopt;
     return (r->Directory == L"/" ? L"" : r->Directory) + L"/" + r->Name;
 }
 
-HWND ThumbGrid::TileControl(int32_t index, model::TilePart part) const {
-    auto at = positionOf_.find(index);
+HWND ThumbGrid::TileControl(model::TileKey tile, model::TilePart part) const {
+    auto at = positionOf_.find(tile);
     if (at == positionOf_.end()) return nullptr;
-    std::optional<model::TileIds> tile = model::TileIdsFor(index, at->second);
-    if (!tile) return nullptr;
-    int id = part == model::TilePart::Picture ? tile->picture
-             : part == model::TilePart::Toggle ? tile->toggle
-                                                : tile->caption;
+    std::optional<model::TileIds> ids = model::TileIdsFor(tile, at->second);
+    if (!ids) return nullptr;
+    int id = part == model::TilePart::Picture ? ids->picture
+             : part == model::TilePart::Toggle ? ids->toggle
+                                                : ids->caption;
     return GetDlgItem(Area(), id);
 }
 
@@ -153,15 +166,15 @@ bool ThumbGrid::DrawTile(const DRAWITEMSTRUCT& di) {
     if (tile.part != model::TilePart::Picture) return false;
     win::Brush back(CreateSolidBrush(theme::kBackground));
     FillRect(di.hDC, &di.rcItem, back.get());
-    const model::CardFileRecord* r = bar_.Tree().Shown().Lists.Record(tile.recordIndex);
+    const model::CardFileRecord* r = RecordOf({tile.card, tile.recordIndex});
     if (const win::Picture* pic = r ? PictureOf(r->ThumbImage) : nullptr)
         win::DrawScaled(di.hDC, *pic, di.rcItem, true);
     return true;
 }
 
-void ThumbGrid::RefreshToggleFace(int32_t index) {
-    const model::CardFileRecord* r = bar_.Tree().Shown().Lists.Record(index);
-    HWND toggle = TileControl(index, model::TilePart::Toggle);
+void ThumbGrid::RefreshToggleFace(model::TileKey tile) {
+    const model::CardFileRecord* r = RecordOf(tile);
+    HWND toggle = TileControl(tile, model::TilePart::Toggle);
     if (!r || !toggle) return;
     bool stored = fs::IsNonEmptyFile(model::StoreFile(bar_.Config(), model::Store::Storage, r->Name));
     bool checked = SendMessageW(toggle, BM_GETCHECK, 0, 0) == BST_CHECKED;
@@ -169,10 +182,10 @@ void ThumbGrid::RefreshToggleFace(int32_t index) {
     SendMessageW(toggle, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(face.bitmap.get()));
 }
 
-void ThumbGrid::SetPicked(int32_t index, bool picked) {
-    if (HWND toggle = TileControl(index, model::TilePart::Toggle))
+void ThumbGrid::SetPicked(model::TileKey tile, bool picked) {
+    if (HWND toggle = TileControl(tile, model::TilePart::Toggle))
         SendMessageW(toggle, BM_SETCHECK, picked ? BST_CHECKED : BST_UNCHECKED, 0);
-    RefreshToggleFace(index);
+    RefreshToggleFace(tile);
 }
 
 bool ThumbGrid::Visible() const { return IsWindowVisible(Area()) != 0; }
@@ -181,9 +194,9 @@ model::Picks* ThumbGrid::Picks() const { return PicksOf(Area()); }
 
 std::vector<model::Cell> ThumbGrid::Cells() const {
     std::vector<model::Cell> cells;
-    for (int32_t index : indexList_) {
-        HWND toggle = TileControl(index, model::TilePart::Toggle);
-        cells.push_back({index, toggle && SendMessageW(toggle, BM_GETCHECK, 0, 0) == BST_CHECKED});
+    for (model::TileKey tile : tiles_) {
+        HWND toggle = TileControl(tile, model::TilePart::Toggle);
+        cells.push_back({tile.record, toggle && SendMessageW(toggle, BM_GETCHECK, 0, 0) == BST_CHECKED, tile.card});
     }
     return cells;
 }

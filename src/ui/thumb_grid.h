@@ -1,15 +1,15 @@
 // The thumbnail grid of the info panel: one tile (picture, toggle, caption)
-// per picture of the camera folder, built from the shown card lists, with
-// the decoded thumbnails and the toggles' faces.
+// per picture of each card's camera folder, card by card, built from the
+// shown card lists, with the decoded thumbnails and the toggles' faces.
 #pragma once
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "model/bar/thumb_layout.h"
@@ -24,6 +24,7 @@ class Bar;
 
 // A thumbnail the grid has no picture for: fetched by the program above.
 struct ThumbRequest {
+    size_t card = 0;
     int32_t index = 0;
     model::PictureId id;                 // the picture (its folder as the card lists it)
     std::string rawDirectory, rawName;  // the card's own spelling
@@ -33,8 +34,9 @@ class ThumbGrid {
 public:
     explicit ThumbGrid(Bar& bar) : bar_(bar) {}
 
-    // Rebuilds the tiles of the shown lists at once, with the pictures known
-    // so far; `wanted` gets the thumbnails to fetch. Returns the rows + 1.
+    // Rebuilds the tiles of every card's shown lists at once, with the
+    // pictures known so far; `wanted` gets the thumbnails to fetch. Returns
+    // the rows + 1.
     int32_t Build(std::vector<ThumbRequest>& wanted);
     // Sizes the scrolling area to the grid as built (rows + 1 as Build gave).
     void SizeArea(int32_t rows);
@@ -48,28 +50,27 @@ public:
     // A picture fetched for a record's tile (`key`: the card picture's
     // identity); dropped when a walk has replaced the records since it was
     // asked for.
-    void PictureArrived(uint32_t generation, int32_t index, const std::wstring& key, win::Picture picture);
+    void PictureArrived(size_t card, uint32_t generation, int32_t index, const std::wstring& key,
+                        win::Picture picture);
 
     // The tile a control of the grid is part of (None for other controls).
     model::TileRef TileOfControl(int id) const;
     // The card path of the file a tile's control shows; nothing for another control.
     std::optional<std::wstring> CardPathOfControl(int id) const;
     // A control of the record's tile; nullptr when the grid has no such tile.
-    HWND TileControl(int32_t index, model::TilePart part) const;
+    HWND TileControl(model::TileKey tile, model::TilePart part) const;
     // Paints a tile's picture (owner-drawn button); false when not a tile.
     bool DrawTile(const DRAWITEMSTRUCT& di);
     // Shows the toggle face for the record's storage state and check state.
-    void RefreshToggleFace(int32_t index);
+    void RefreshToggleFace(model::TileKey tile);
     // Sets the record's toggle picked or not, with its face.
-    void SetPicked(int32_t index, bool picked);
+    void SetPicked(model::TileKey tile, bool picked);
     // The grid is on show.
     bool Visible() const;
     // The pictures picked, kept across rebuilds; nullptr before the bar is open.
     model::Picks* Picks() const;
     // Every tile in display order with its toggle's state.
     std::vector<model::Cell> Cells() const;
-    // The record of the n-th tile, in display order.
-    const std::vector<int32_t>& ThumbIndexList() const { return indexList_; }
 
 private:
     HWND Area() const;
@@ -77,8 +78,12 @@ private:
     void DestroyTiles();
 
     Bar& bar_;
-    std::vector<int32_t> indexList_;
-    std::unordered_map<int32_t, size_t> positionOf_;  // grid position of each record's tile
+    model::CardFileRecord* RecordOf(model::TileKey tile) const;
+    // The tiles of one card after those before it; false once the grid is full.
+    bool AddTiles(size_t card, int32_t& column, int32_t& row, std::vector<ThumbRequest>& wanted);
+
+    std::vector<model::TileKey> tiles_;           // by grid position
+    std::map<model::TileKey, size_t> positionOf_;  // grid position of each tile
     int32_t rowCount_ = 0;
     int32_t lastBuild_ = 0;
     // Decoded thumbnails; image number n is entry n - 1. A picture's

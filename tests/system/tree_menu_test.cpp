@@ -316,12 +316,19 @@ bool SetLocalTime(const std::wstring& path, WORD year, WORD month, WORD day, WOR
 
 }  // namespace
 
+// With a second card (B) the tree has its root and the grid its tiles after
+// the first card's, and what a tile of B asks for comes from B.
 TEST(ThumbSelection, PicturesShowOrFetchCaptionsReportAndTogglesSelect) {
     CardApp run;
     Simulator sim(run.Card(), kCard);
     ASSERT_TRUE(sim.Running());
     for (int i = 1; i <= 5; i++)
         ASSERT_EQ(sim.Command("add /DCIM/100CANON/IMG_000" + std::to_string(i) + ".JPG 6000"), "ok\n");
+    const std::wstring cardB = L"127.0.0.8", ssidB = L"flashair_b";
+    Simulator simB(run.box.root + L"\\CardB", cardB, L"--ssid " + ssidB + L" --cid 02544d535731364710a3b5c974011be2");
+    ASSERT_TRUE(simB.Running());
+    for (const char* name : {"100CANON/IMG_0101.JPG", "100CANON/IMG_0102.JPG", "PICKED/DSC_0001.JPG"})
+        ASSERT_EQ(simB.Command("add /DCIM/" + std::string(name) + " 7000"), "ok\n");
     std::wstring reported = run.Card() + L"\\DCIM\\100CANON\\IMG_0002.JPG";
     ASSERT_TRUE(SetLocalTime(reported, 2017, 3, 5, 9, 4, 6));
     for (const wchar_t* d : {L"\\Pics\\LoRes", L"\\Pics\\Storage", L"\\Pics\\HiRes"}) MakeDirs(run.box.root + d);
@@ -336,11 +343,17 @@ TEST(ThumbSelection, PicturesShowOrFetchCaptionsReportAndTogglesSelect) {
         ASSERT_TRUE(fs::SetLastWriteTime(f, fs::Now() / 2000000000 * 2000000000 + int64_t{3600} * 1000000000));
     ASSERT_TRUE(WriteTextFile(run.box.root + L"\\Pics\\Storage\\IMG_0002.JPG", copyOf(L"IMG_0002.JPG")));
     ASSERT_TRUE(WriteTextFile(run.box.root + L"\\Pics\\HiRes\\IMG_0002.JPG", copyOf(L"IMG_0002.JPG")));
-    run.Start({{L"TFA.Path", L"DCIM/100CANON"}});
+    run.Start({{L"TFA.Path", L"DCIM/100CANON"}, {L"TFA.Url", kCard + L";" + cardB},
+               {L"TFA.UrlLastConnect", kCard + L";" + cardB}});
     ASSERT_TRUE(run.bar);
     ASSERT_TRUE(run.WaitJournal(L"TFA Success: " + kCard));
     ASSERT_TRUE(run.ShowView(kTree));
-    ASSERT_TRUE(WaitFor([&] { return run.RecordOf(L"IMG_0005.JPG") != 0; }));
+    ASSERT_TRUE(WaitFor([&] { return run.RecordOf(L"IMG_0005.JPG") != 0 && run.RecordOf(L"IMG_0102.JPG") != 0; }));
+    std::vector<std::wstring> roots;
+    for (auto& i : run.Tree())
+        if (i.level == 0) roots.push_back(i.text);
+    EXPECT_EQ(roots, (std::vector<std::wstring>{kSsid + L" (" + kCard + L")", ssidB + L" (" + cardB + L")"}))
+        << Dump(roots);
     std::map<std::wstring, int> record;
     for (int i = 1; i <= 5; i++) {
         std::wstring name = L"IMG_000" + std::to_wstring(i) + L".JPG";
@@ -352,6 +365,14 @@ TEST(ThumbSelection, PicturesShowOrFetchCaptionsReportAndTogglesSelect) {
     ASSERT_TRUE(WaitFor([&] { return (toggles = GridToggles(area)).size() == 5; })) << toggles.size();
     auto tile = [&](const wchar_t* name, int base) { return GetDlgItem(area, base + record[name]); };
     ASSERT_EQ(States(toggles), "00000");
+    // B's two tiles follow A's five, with ids by grid position; their
+    // thumbnails come from B.
+    auto tileB = [&](int position, int part) { return GetDlgItem(area, 10000 + 3 * position + part); };
+    ASSERT_TRUE(WaitFor([&] { return tileB(6, 1) != nullptr; }));
+    EXPECT_EQ(WindowText(tileB(5, 2)), L"/DCIM/100CANON/IMG_0101.JPG");
+    EXPECT_TRUE(WaitFor([&] { return simB.Count("/thumbnail.cgi?//DCIM/100CANON/IMG_0101") > 0 &&
+                                     simB.Count("/thumbnail.cgi?//DCIM/100CANON/IMG_0102") > 0; }));
+    EXPECT_EQ(sim.Count("/thumbnail.cgi?//DCIM/100CANON/IMG_010"), 0u);
 
     // A local copy in LoRes is shown and nothing is fetched.
     ASSERT_EQ(sim.Command("log-clear"), "ok\n");
@@ -368,6 +389,12 @@ TEST(ThumbSelection, PicturesShowOrFetchCaptionsReportAndTogglesSelect) {
             EXPECT_EQ(i.image, i.text == L"IMG_0003.JPG" ? 1 : 0);
         }
     for (auto& l : sim.Log()) EXPECT_NE(l.rfind("/DCIM/100CANON/IMG_0001.JPG", 0), 0u) << l;
+    // B's picture comes from B.
+    Click(tileB(5, 0));
+    EXPECT_TRUE(WaitFor([&] { return fs::IsNonEmptyFile(run.Storage() + L"\\IMG_0101.JPG"); }));
+    EXPECT_TRUE(fs::ReadFile(run.Storage() + L"\\IMG_0101.JPG") ==
+                fs::ReadFile(run.box.root + L"\\CardB\\DCIM\\100CANON\\IMG_0101.JPG"));
+    EXPECT_TRUE(WaitFor([&] { return Face(tileB(5, 1)) == loaded; }, 5000));
 
     // The caption's report: one journal entry of ten lines, then a message box.
     Click(tile(L"IMG_0002.JPG", 3000));
@@ -427,20 +454,46 @@ TEST(ThumbSelection, PicturesShowOrFetchCaptionsReportAndTogglesSelect) {
     ClickWith(toggles[4], VK_CONTROL);
     EXPECT_TRUE(WaitFor([&] { return States(toggles) == "10011"; }, 5000)) << States(toggles);
 
-    // Button 7 builds the grid anew from a fresh card walk: every pick stays.
+    // Button 7 builds the grid anew from a fresh walk of each card: every
+    // pick stays. Each walk rebuilds the grid; the toggles are read after both.
+    ASSERT_EQ(sim.Command("log-clear"), "ok\n");
+    ASSERT_EQ(simB.Command("log-clear"), "ok\n");
+    // Two card steps' listings after the walk's last one: by the second the
+    // bar has carried out what the walk posted (the rest of a long delivery
+    // waits for a timer, which a card step's timer due at once may pass).
+    auto walkedAndListed = [](const Simulator& card) {
+        const std::string camera = "/command.cgi?op=100&DIR=/DCIM/100CANON";
+        std::vector<std::string> log = card.Log();
+        auto at = std::find(std::find(log.begin(), log.end(), "/command.cgi?op=100&DIR=/DCIM"), log.end(), camera);
+        for (int step = 0; step < 2 && at != log.end(); step++) at = std::find(at + 1, log.end(), camera);
+        return at != log.end();
+    };
     const HWND oldToggle = toggles[0];
     Click(run.Control(7));
+    ASSERT_TRUE(WaitFor([&] { return walkedAndListed(sim) && walkedAndListed(simB); }));
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(oldToggle) && (toggles = GridToggles(area)).size() == 5; }))
         << toggles.size();
     EXPECT_TRUE(WaitFor([&] { return States(toggles) == "10011"; }, 5000)) << States(toggles);
 
     // Button 1 brings the three selected files to the storage folder (the one
     // with a copy in LoRes from there, the others from the card, once each),
-    // clears their toggles and marks them Loaded in grid and tree.
+    // and B's picked one from B; clears their toggles and marks them Loaded
+    // in grid and tree.
+    SendMessageW(area, WM_VSCROLL, SB_BOTTOM, 0);  // B's second tile is in the third row
+    ClickWith(tileB(6, 1), VK_CONTROL);
+    ASSERT_TRUE(WaitFor([&] { return States({tileB(6, 1)}) == "1"; }, 5000));
+    SendMessageW(area, WM_VSCROLL, SB_TOP, 0);
+    EXPECT_EQ(States(toggles), "10011");
     ASSERT_EQ(sim.Command("log-clear"), "ok\n");
     const std::vector<std::wstring> picked = {L"IMG_0001.JPG", L"IMG_0004.JPG", L"IMG_0005.JPG"};
     Click(run.Control(kCopyButton));
-    EXPECT_TRUE(WaitFor([&] { return States(toggles) == "00000"; }, 15000)) << States(toggles);
+    EXPECT_TRUE(WaitFor([&] { return States(toggles) == "00000" && States({tileB(6, 1)}) == "0"; }, 15000))
+        << States(toggles);
+    EXPECT_TRUE(fs::ReadFile(run.Storage() + L"\\IMG_0102.JPG") ==
+                fs::ReadFile(run.box.root + L"\\CardB\\DCIM\\100CANON\\IMG_0102.JPG"));
+    std::vector<std::string> logB = simB.Log();
+    EXPECT_EQ(std::count(logB.begin(), logB.end(), "/DCIM/100CANON/IMG_0102.JPG"), 1);
+    EXPECT_EQ(Face(tileB(6, 1)), loaded);
     for (auto& name : picked) {
         SCOPED_TRACE(str::ToUtf8(name));
         const bool local = name == L"IMG_0001.JPG";
@@ -457,7 +510,7 @@ TEST(ThumbSelection, PicturesShowOrFetchCaptionsReportAndTogglesSelect) {
     std::vector<std::wstring> stored = fs::ListFileNames(run.Storage());
     std::sort(stored.begin(), stored.end());
     EXPECT_EQ(stored, (std::vector<std::wstring>{L"IMG_0001.JPG", L"IMG_0002.JPG", L"IMG_0003.JPG", L"IMG_0004.JPG",
-                                                 L"IMG_0005.JPG"}));
+                                                 L"IMG_0005.JPG", L"IMG_0101.JPG", L"IMG_0102.JPG"}));
 
     // A batch that fails (the camera went to sleep) keeps the picks of the
     // pictures that did not come, and says so for each.
@@ -471,4 +524,16 @@ TEST(ThumbSelection, PicturesShowOrFetchCaptionsReportAndTogglesSelect) {
         EXPECT_TRUE(run.WaitJournal(L"Not transferred, still picked: /DCIM/100CANON/" + std::wstring(name)));
     EXPECT_EQ(States(toggles), "00011");
     ASSERT_EQ(sim.Command("accept"), "ok\n");
+
+    // A folder of B becomes B's camera folder from the tree's menu: B lists
+    // it from then on, and [TFA] Path stays the first card's.
+    ASSERT_TRUE(run.ShowView(kTree));
+    ASSERT_EQ(simB.Command("log-clear"), "ok\n");
+    ASSERT_TRUE(run.Choose(L"/DCIM/PICKED", kSourcePath));
+    EXPECT_TRUE(run.WaitJournal(L"[" + ssidB + L"] Set: TFA Path: DCIM/PICKED"));
+    EXPECT_TRUE(WaitFor([&] { return simB.Count("op=100&DIR=/DCIM/PICKED") >= 2; }));  // the walk, then the listing
+    EXPECT_EQ(sim.Count("DIR=/DCIM/PICKED"), 0u);
+    EXPECT_EQ(CloseBar(run.process, run.bar), 0);
+    run.bar = nullptr;
+    EXPECT_NE(ReadTextFile(run.box.SettingsFile()).find(L"Path = DCIM/100CANON"), std::wstring::npos);
 }

@@ -41,22 +41,26 @@ TEST(ThumbLayout, TilesFillRowsOfTheGrid) {
     EXPECT_EQ(t.caption, (TileRect{360, 359, 124, 36}));
 }
 
-// Records below 1000 keep their numbered ids; later ones are numbered by grid
-// position, and every id leads back to its tile.
+// The first card's records below 1000 keep their numbered ids; later ones
+// and another card's are numbered by grid position (a second card's record 7
+// is not the first card's), and every id leads back to its tile.
 TEST(ThumbLayout, TileIdsOfEveryPictureLeadBackToTheirTile) {
-    std::vector<int32_t> grid = {7, 999, 1000, 25000};
+    std::vector<TileKey> grid = {{0, 7}, {0, 999}, {0, 1000}, {0, 25000}, {1, 7}};
     for (size_t position = 0; position < grid.size(); position++) {
         std::optional<TileIds> ids = TileIdsFor(grid[position], position);
         ASSERT_TRUE(ids) << position;
-        EXPECT_EQ(TileOfId(ids->picture, grid).recordIndex, grid[position]);
+        for (int32_t id : {ids->picture, ids->toggle, ids->caption}) {
+            EXPECT_EQ(TileOfId(id, grid).recordIndex, grid[position].record) << id;
+            EXPECT_EQ(TileOfId(id, grid).card, grid[position].card) << id;
+        }
         EXPECT_EQ(TileOfId(ids->picture, grid).part, TilePart::Picture);
         EXPECT_EQ(TileOfId(ids->toggle, grid).part, TilePart::Toggle);
-        EXPECT_EQ(TileOfId(ids->caption, grid).recordIndex, grid[position]);
         EXPECT_EQ(TileOfId(ids->caption, grid).part, TilePart::Caption);
     }
-    EXPECT_EQ(TileIdsFor(7, 0)->toggle, 2007);
-    EXPECT_EQ(TileIdsFor(25000, 3)->picture, 10009);
-    EXPECT_FALSE(TileIdsFor(25000, 20000));  // beyond the last control id
-    for (int32_t stray : {0, 11, 1000, 3999 + 1, 9999, 10000 + 3 * 4, 10000 + 3 * 1})
+    EXPECT_EQ(TileIdsFor({0, 7}, 0)->toggle, 2007);
+    EXPECT_EQ(TileIdsFor({0, 25000}, 3)->picture, 10009);
+    EXPECT_EQ(TileIdsFor({1, 7}, 4)->picture, 10012);
+    EXPECT_FALSE(TileIdsFor({0, 25000}, 20000));  // beyond the last control id
+    for (int32_t stray : {0, 11, 1000, 3999 + 1, 9999, 10000 + 3 * 5, 10000 + 3 * 1})
         EXPECT_EQ(TileOfId(stray, grid).part, TilePart::None) << stray;  // 10003 is record 999's position
 }

@@ -50,7 +50,8 @@ std::vector<bool> States(const std::vector<model::Cell>& cells) {
     for (auto& c : cells) on.push_back(c.on);
     return on;
 }
-void Ignore(int32_t, bool) {}
+void Ignore(const model::Cell&, bool) {}
+model::TileKey At(int32_t record) { return {0, record}; }
 
 }  // namespace
 
@@ -58,14 +59,14 @@ TEST(Selection, ClicksSelectSingleRangesAndAdd) {
     auto cells = Cells();
     // Click the first (it turns on by itself), then Shift-click the fourth.
     cells[0].on = true;
-    ASSERT_TRUE(model::ApplyClick(model::PickClick::Plain, cells, 7, 0, Ignore));
+    ASSERT_TRUE(model::ApplyClick(model::PickClick::Plain, cells, At(7), At(0), Ignore));
     cells[3].on = true;
-    ASSERT_TRUE(model::ApplyClick(model::PickClick::Shift, cells, 1, 7, Ignore));
+    ASSERT_TRUE(model::ApplyClick(model::PickClick::Shift, cells, At(1), At(7), Ignore));
     EXPECT_EQ(States(cells), (std::vector<bool>{true, true, true, true, false}));
 
     // A plain click on the second cell leaves only that one.
     std::vector<int32_t> cleared;
-    ASSERT_TRUE(model::ApplyClick(model::PickClick::Plain, cells, 3, 1, [&](int32_t i, bool on) { if (!on) cleared.push_back(i); }));
+    ASSERT_TRUE(model::ApplyClick(model::PickClick::Plain, cells, At(3), At(1), [&](const model::Cell& c, bool on) { if (!on) cleared.push_back(c.index); }));
     EXPECT_EQ(States(cells), (std::vector<bool>{false, true, false, false, false}));
     EXPECT_EQ(cleared, (std::vector<int32_t>{7, 9, 1, 5}));
 
@@ -76,7 +77,7 @@ TEST(Selection, ClicksSelectSingleRangesAndAdd) {
         cells[clicked].on = !cells[clicked].on;
         const std::vector<bool> afterClick = States(cells);
         int flagged = 0;
-        ASSERT_TRUE(model::ApplyClick(model::PickClick::Ctrl, cells, cells[clicked].index, 3, [&](int32_t, bool) { flagged++; }));
+        ASSERT_TRUE(model::ApplyClick(model::PickClick::Ctrl, cells, At(cells[clicked].index), At(3), [&](const model::Cell&, bool) { flagged++; }));
         EXPECT_EQ(States(cells), afterClick);
         EXPECT_EQ(flagged, 0);
     }
@@ -87,12 +88,19 @@ TEST(Selection, ShiftRangesAddInDisplayOrderAndNeedTwoKnownCells) {
     auto cells = Cells();
     cells[0].on = true;  // selected earlier, stays on
     // Shift-click the fourth, then Shift-click the second: two to four.
-    EXPECT_TRUE(model::ApplyClick(model::PickClick::Shift, cells, 3, 1, Ignore));
+    EXPECT_TRUE(model::ApplyClick(model::PickClick::Shift, cells, At(3), At(1), Ignore));
     EXPECT_EQ(States(cells), (std::vector<bool>{true, true, true, true, false}));
 
     auto fresh = Cells();
-    EXPECT_FALSE(model::ApplyClick(model::PickClick::Shift, fresh, 3, 0, Ignore));   // no earlier click
-    EXPECT_FALSE(model::ApplyClick(model::PickClick::Shift, fresh, 3, 3, Ignore));   // same cell twice
-    EXPECT_FALSE(model::ApplyClick(model::PickClick::Shift, fresh, 3, 42, Ignore));  // anchor without a tile
+    EXPECT_FALSE(model::ApplyClick(model::PickClick::Shift, fresh, At(3), At(0), Ignore));   // no earlier click
+    EXPECT_FALSE(model::ApplyClick(model::PickClick::Shift, fresh, At(3), At(3), Ignore));   // same cell twice
+    EXPECT_FALSE(model::ApplyClick(model::PickClick::Shift, fresh, At(3), At(42), Ignore));  // anchor without a tile
     EXPECT_EQ(States(fresh), (std::vector<bool>(5, false)));
+
+    // Two cards may number their records alike: the card tells the cells apart.
+    std::vector<model::Cell> two = {{3, true, 0}, {5, false, 0}, {3, true, 1}, {4, false, 1}};
+    ASSERT_TRUE(model::ApplyClick(model::PickClick::Plain, two, {1, 3}, {0, 3}, Ignore));
+    EXPECT_EQ(States(two), (std::vector<bool>{false, false, true, false}));
+    ASSERT_TRUE(model::ApplyClick(model::PickClick::Shift, two, {0, 5}, {1, 3}, Ignore));
+    EXPECT_EQ(States(two), (std::vector<bool>{false, true, true, false}));
 }

@@ -37,15 +37,20 @@ TileLayout LayoutTile(int32_t column, int32_t row, int32_t thumbSize, int32_t th
     return t;
 }
 
-std::optional<TileIds> TileIdsFor(int32_t recordIndex, size_t position) {
-    if (recordIndex > 0 && recordIndex < 1000)
-        return TileIds{kFirstRecordTileId + recordIndex, 2000 + recordIndex, 3000 + recordIndex};
+namespace {
+
+bool HasRecordIds(TileKey tile) { return tile.card == 0 && tile.record > 0 && tile.record < 1000; }
+
+}  // namespace
+
+std::optional<TileIds> TileIdsFor(TileKey tile, size_t position) {
+    if (HasRecordIds(tile)) return TileIds{kFirstRecordTileId + tile.record, 2000 + tile.record, 3000 + tile.record};
     if (position >= static_cast<size_t>(kPositionTileIdEnd - kPositionTileIdBase) / 3) return std::nullopt;
     int32_t first = kPositionTileIdBase + 3 * static_cast<int32_t>(position);
     return TileIds{first, first + 1, first + 2};
 }
 
-TileRef TileOfId(int32_t id, const std::vector<int32_t>& recordOfPosition) {
+TileRef TileOfId(int32_t id, const std::vector<TileKey>& tileOfPosition) {
     if (id >= kFirstRecordTileId && id < kRecordTileIdEnd) {
         int32_t k = id % 1000;
         if (k == 0) return {};
@@ -53,10 +58,11 @@ TileRef TileOfId(int32_t id, const std::vector<int32_t>& recordOfPosition) {
     }
     if (id < kPositionTileIdBase || id >= kPositionTileIdEnd) return {};
     size_t position = static_cast<size_t>(id - kPositionTileIdBase) / 3;
-    if (position >= recordOfPosition.size()) return {};
-    int32_t k = recordOfPosition[position];
-    if (k < 1000) return {};  // that tile has ids of the first kind
-    return {static_cast<TilePart>(static_cast<int>(TilePart::Picture) + (id - kPositionTileIdBase) % 3), k};
+    if (position >= tileOfPosition.size()) return {};
+    const TileKey tile = tileOfPosition[position];
+    if (HasRecordIds(tile)) return {};  // that tile has ids of the first kind
+    return {static_cast<TilePart>(static_cast<int>(TilePart::Picture) + (id - kPositionTileIdBase) % 3), tile.record,
+            tile.card};
 }
 
 }  // namespace model

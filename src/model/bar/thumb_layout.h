@@ -2,6 +2,8 @@
 // caption and where its three controls go.
 #pragma once
 
+#include <compare>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -28,24 +30,33 @@ struct TileLayout {
 // Tile at grid position (column, row).
 TileLayout LayoutTile(int32_t column, int32_t row, int32_t thumbSize, int32_t thumbSelSize, int32_t buttonSpace);
 
-// Control ids of a tile. The tile of record k below 1000 has 1000 + k, 2000
-// + k and 3000 + k; a card with more entries puts later records' tiles in a
-// range of their own, three ids per grid position, so the grid holds every
-// picture of the camera folder.
+// A tile's picture: the card it is on (its place in [TFA] Url) and its
+// record in that card's walk. Ordered card by card, as the grid shows them.
+struct TileKey {
+    size_t card = 0;
+    int32_t record = 0;
+    friend auto operator<=>(const TileKey&, const TileKey&) = default;
+};
+
+// Control ids of a tile. The tile of the first card's record k below 1000
+// has 1000 + k, 2000 + k and 3000 + k; later records and every other card's
+// tiles have ids of a range of their own, three per grid position, so the
+// grid holds every picture of every camera folder.
 inline constexpr int32_t kFirstRecordTileId = 1000, kRecordTileIdEnd = 4000;
 inline constexpr int32_t kPositionTileIdBase = 10000, kPositionTileIdEnd = 65536;
 struct TileIds {
     int32_t picture = 0, toggle = 0, caption = 0;
 };
 // Nothing when the position is beyond every id (the grid is full).
-std::optional<TileIds> TileIdsFor(int32_t recordIndex, size_t position);
+std::optional<TileIds> TileIdsFor(TileKey tile, size_t position);
 
 enum class TilePart { None, Picture, Toggle, Caption };
 struct TileRef {
     TilePart part = TilePart::None;
     int32_t recordIndex = 0;
+    size_t card = 0;
 };
-// The tile a control id names, with the grid's records by position.
-TileRef TileOfId(int32_t id, const std::vector<int32_t>& recordOfPosition);
+// The tile a control id names, with the grid's tiles by position.
+TileRef TileOfId(int32_t id, const std::vector<TileKey>& tileOfPosition);
 
 }  // namespace model

@@ -12,17 +12,17 @@ std::wstring PathOf(std::wstring_view directory, std::wstring_view name) {
 
 }  // namespace
 
-void Picks::Set(std::wstring_view directory, std::wstring_view name, bool picked) {
+void Picks::Set(size_t card, std::wstring_view directory, std::wstring_view name, bool picked) {
     if (name.empty()) return;
     if (picked) {
-        paths_.insert(PathOf(directory, name));
+        paths_.emplace(card, PathOf(directory, name));
     } else {
-        paths_.erase(PathOf(directory, name));
+        paths_.erase({card, PathOf(directory, name)});
     }
 }
 
-bool Picks::Has(std::wstring_view directory, std::wstring_view name) const {
-    return !name.empty() && paths_.contains(PathOf(directory, name));
+bool Picks::Has(size_t card, std::wstring_view directory, std::wstring_view name) const {
+    return !name.empty() && paths_.contains({card, PathOf(directory, name)});
 }
 
 }  // namespace model

@@ -62,32 +62,32 @@ std::wstring FileReport(const ReportFile& f, const Settings& s,
 
 namespace {
 
-std::optional<size_t> PositionOf(const std::vector<Cell>& cells, int32_t index) {
+std::optional<size_t> PositionOf(const std::vector<Cell>& cells, TileKey tile) {
     for (size_t i = 0; i < cells.size(); i++)
-        if (cells[i].index == index) return i;
+        if (cells[i].index == tile.record && cells[i].card == tile.card) return i;
     return std::nullopt;
 }
 
 }  // namespace
 
-bool ApplyClick(PickClick click, std::vector<Cell>& cells, int32_t current, int32_t previous,
-                const std::function<void(int32_t index, bool selected)>& setSelected) {
+bool ApplyClick(PickClick click, std::vector<Cell>& cells, TileKey current, TileKey previous,
+                const std::function<void(const Cell& cell, bool selected)>& setSelected) {
     if (click == PickClick::Plain) {
         // The clicked cell keeps what its click gave it; all others clear.
         for (Cell& c : cells) {
-            if (c.index == current) continue;
+            if (c.index == current.record && c.card == current.card) continue;
             c.on = false;
-            setSelected(c.index, false);
+            setSelected(c, false);
         }
         return true;
     }
     if (click == PickClick::Ctrl) return true;  // the click itself flipped the one cell
-    if (current < 1 || previous < 1 || current == previous) return false;
+    if (current.record < 1 || previous.record < 1 || current == previous) return false;
     auto p = PositionOf(cells, current), q = PositionOf(cells, previous);
     if (!p || !q) return false;  // an anchor without a cell: nothing to span
     for (size_t i = std::min(*p, *q); i <= std::max(*p, *q); i++) {
         cells[i].on = true;
-        setSelected(cells[i].index, true);
+        setSelected(cells[i], true);
     }
     return true;
 }

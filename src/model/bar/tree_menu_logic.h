@@ -3,6 +3,7 @@
 // and how plain, Shift and Ctrl clicks change the toggles.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -10,6 +11,8 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "model/bar/thumb_layout.h"
 
 
 namespace model {
@@ -36,18 +39,20 @@ struct ReportFile {
 std::wstring FileReport(const ReportFile& f, const Settings& s,
                         const std::function<bool(const std::wstring&)>& isThere);
 
-// One thumbnail cell in display order: its record index and toggle state.
+// One thumbnail cell in display order: its record index, toggle state and
+// the card it is on.
 struct Cell {
     int32_t index = 0;
     bool on = false;
+    size_t card = 0;
 };
 // How a toggle was clicked: plainly, with Shift (a range from the click
 // before), with Ctrl (that toggle alone).
 enum class PickClick : uint8_t { Plain, Shift, Ctrl };
-// Applies a toggle click for the current and previous clicked records.
-// setSelected records a record's Selected flag. Returns false when nothing
+// Applies a toggle click for the current and previous clicked tiles.
+// setSelected records a cell's Selected flag. Returns false when nothing
 // was done.
-bool ApplyClick(PickClick click, std::vector<Cell>& cells, int32_t current, int32_t previous,
-                const std::function<void(int32_t index, bool selected)>& setSelected);
+bool ApplyClick(PickClick click, std::vector<Cell>& cells, TileKey current, TileKey previous,
+                const std::function<void(const Cell& cell, bool selected)>& setSelected);
 
 }  // namespace model
