@@ -94,8 +94,10 @@ target_link_libraries(soak PRIVATE wemlox_driver ws2_32 comctl32)
 target_link_options(soak PRIVATE -static -municode)
 add_dependencies(soak Wemlox card_simulator standin_viewer wemlox_drive)
 # The short day: 100 pictures, the card asleep for 8 s instead of half a minute,
-# one counter wrap and one restart (Wemlox killed in a burst).
-add_test(NAME soak COMMAND soak --pictures 100 --seed 12 --sleep-seconds 8)
+# one counter wrap and one restart (Wemlox killed in a burst), and a second
+# card beside it (it costs the day no time: it shoots between the first
+# card's bursts).
+add_test(NAME soak COMMAND soak --pictures 100 --seed 12 --sleep-seconds 8 --two-cards)
 set_tests_properties(soak PROPERTIES TIMEOUT 1200 COST 200)
 
 # Test code is built for a quick compile: it waits on the program far more

@@ -2,13 +2,19 @@
 # A day of shooting compressed into minutes (tests/soak/soak_main.cpp): the
 # real Wemlox.exe under Wine against the card simulator, inside the sandbox
 # (private network namespace, virtual display). Not part of CI; the test
-# command runs a short day of 100 pictures (one counter wrap, one restart).
+# command runs a short day of 100 pictures (one counter wrap, one restart,
+# two cards).
 #
 # The long day brings what a real one does: the card formatted and the
 # camera's counter wrapping (names come again with other pictures), Wemlox
 # ended in the middle of a burst and started again twice (as a user ends it,
 # and killed as by a computer that restarts), the store unwritable for a
 # minute, and the card back from a sleep at another address of its range.
+#
+# With --two-cards a second card in a second camera shoots now and then
+# between the first one's bursts and sleeps and wakes meanwhile; its names
+# repeat the first card's (and, with --inbox, the inbox's), and the tally
+# also checks that the journal puts each picture down to its source.
 #
 # Usage: scripts/soak.sh [--pictures N] [--seed S] [other options of soak.exe]
 # Without options: the long run, 1,000 pictures with a fresh seed (printed,

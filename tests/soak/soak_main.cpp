@@ -33,11 +33,16 @@
 //   soak [--pictures N] [--seed S] [--sleep-seconds S] [--slow-percent P]
 //        [--pause-ms MS] [--prefill FILES] [--restarts N] [--wraps N]
 //        [--moves N] [--unwritable-seconds S] [--no-roll] [--no-router]
-//        [--inbox] [--out FOLDER]
+//        [--inbox] [--two-cards] [--out FOLDER]
 //
 // With --inbox, FTP uploads feed an inbox folder besides (see FeedInbox):
 // each is stored once, whole, in the folder of its kind, and the inbox is
-// left as written.
+// left as written. With --two-cards, a second card in a second camera (its
+// own entry in [TFA] Url) shoots now and then between the first one's
+// bursts and sleeps and wakes meanwhile (see SecondCard); its names start at
+// P1010001 as the first card's day does. Each picture is then also put down
+// to its source in the journal: a card's "Transfer:" line begins with that
+// card's name in brackets, the inbox's with neither.
 //
 // A short day (fewer than 500 pictures) has one wrap and one restart (the
 // killed one); a long day two restarts, one move and a minute of unwritable
@@ -78,8 +83,14 @@ using bench::Percentile;
 constexpr char kCardAddress[] = "127.0.0.71";
 constexpr char kRouterAddress[] = "127.0.0.72";
 constexpr char kAddressRange[] = "127.0.0.71-79";
-constexpr int kFirstMoveTarget = 73, kLastMoveTarget = 79;
+constexpr int kFirstMoveTarget = 73, kLastMoveTarget = 78;
 constexpr char kFirstCameraFolder[] = "/DCIM/101_PANA";
+// The second card: its own network name and CID, and one address of its own
+// at the end of the first card's range, which a search for the first card
+// passes over.
+constexpr char kSecondCardAddress[] = "127.0.0.79";
+constexpr char kSsids[2][20] = {"flashair_soak_a", "flashair_soak_b"};
+constexpr char kSecondCardCid[] = "fedcba9876543210fedcba9876543210";
 constexpr int kFolderLimit = 999;          // files a camera puts into one folder
 constexpr uint64_t kCardRate = 1000000;    // bytes per second, a card's pace
 constexpr int kStallSeconds = 15;          // a stalled request is held this long, then reset
@@ -116,6 +127,7 @@ struct Options {
     bool roll = true;        // the camera folder rolls over; FollowNewFolders = Yes
     bool router = true;      // a router in the card's address range answers while the card does not
     bool inbox = false;      // an inbox folder fed by uploads besides the card
+    bool twoCards = false;   // a second card in a second camera
     std::wstring out;        // journal, card log and viewer log are saved here
 };
 
@@ -126,8 +138,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options& o) {
             (key == L"--no-roll" ? o.roll : o.router) = false;
             continue;
         }
-        if (key == L"--inbox") {
-            o.inbox = true;
+        if (key == L"--inbox" || key == L"--two-cards") {
+            (key == L"--inbox" ? o.inbox : o.twoCards) = true;
             continue;
         }
         if (i + 1 >= argc) return false;
@@ -642,6 +654,7 @@ constexpr char kBackup[] = "HiRes and LoRes files not in the backup byte for byt
 constexpr char kStaging[] = "parts of the day the soak could not stage";
 constexpr char kInboxTemp[] = "inbox files stored under their temporary name";
 constexpr char kInboxChanged[] = "inbox files changed, moved, deleted or added by Wemlox";
+constexpr char kSource[] = "stored files the journal puts down to another source (or to none)";
 constexpr const char* kAll[] = {kMissing, kTwice, kEmpty, kCut, kDiffers, kWrongFolder, kWrongName, kTime,
                                 kPart, kOld, kStray, kChanged, kWaited, kStoreBack, kRefetched, kFormatted,
                                 kFoundAgain, kNamed, kNever, kAgain, kOther, kRouter, kNoBar, kEnded, kBackup,
@@ -673,6 +686,9 @@ struct FileRef {
     auto operator<=>(const FileRef&) const = default;
 };
 
+constexpr int kInbox = 2;
+constexpr const char* kSourceName[] = {"card A", "card B", "inbox"};
+
 struct Picture {
     std::wstring card;   // the card's folder
     std::string base;    // "P1010451"
@@ -684,6 +700,7 @@ struct Picture {
     bool nearEnding = false;  // on its way when Wemlox was ended: it may never be shown
     bool formatted = false;   // formatted away before it was stored
     int only = -1;            // an inbox's picture: its one kind; -1: a card's pair
+    int source = 0;           // the card it came from (0: A, 1: B), or kInbox
     std::optional<Content> onCard[2];  // JPEG and raw file as the card held them once whole
     bool Has(int kind) const { return only < 0 || only == kind; }
     bool Captured() const { return (onCard[0] || !Has(0)) && (onCard[1] || !Has(1)); }
@@ -705,15 +722,29 @@ struct MovedCard {
 
 using ContentKey = std::pair<uint64_t, uint64_t>;  // size, hash
 
+// A card of the day in its camera: its simulator, the folder it serves (the
+// next card's after a swap), the camera folder it shoots into.
+struct Camera {
+    const cardtest::Simulator* sim = nullptr;
+    std::wstring card;
+    std::string folder = kFirstCameraFolder;
+    std::set<std::string> folders{kFirstCameraFolder};
+    int wraps = 0;            // of its counter so far
+    std::string ssid, url;    // the names its journal lines may begin with: network name, [TFA] Url entry
+    Random random{0};         // card B's own plan, so that card A's day stays the same for a seed
+    double asleepUntil = 0;
+    size_t logFrom = 0;       // its requests from when the store became unwritable
+    bool Named(const std::string& name) const { return name == ssid || name == url; }
+};
+
 struct Soak {
     Options options;
     driver::Sandbox box;
-    std::wstring card = box.root + L"\\Card";
     std::wstring store = box.profile + L"\\Wemlox";  // SourcePath left empty: its default below the profile
     std::wstring backup = box.root + L"\\Backup";
     double backupBackAt = 0;  // 0: the backup folder is there
     std::wstring irfan = box.programFiles + L"\\IrfanView\\i_view64.exe";
-    const cardtest::Simulator* sim = nullptr;
+    std::vector<Camera> cameras;  // card A first
     Clicker* clicker = nullptr;
     Tally tally;
 
@@ -723,9 +754,7 @@ struct Soak {
 
     double begin = 0, lastProgress = 0, lastScan = -1e9, lastJournalLook = 0, lastShot = 0;
     std::vector<Picture> pictures;
-    std::string folder = kFirstCameraFolder;
-    std::set<std::string> folders{kFirstCameraFolder};
-    int wraps = 0, restarts = 0;  // of the counter, of Wemlox so far
+    int restarts = 0;  // of Wemlox so far
     std::set<std::wstring> shifted;  // stored files an hour off since the daylight saving change
 
     // Every file of the day by its content, and those from before the run.
@@ -739,6 +768,7 @@ struct Soak {
     std::set<std::wstring> present;
     std::map<std::wstring, std::string> changed;
     std::map<FileRef, int> stored;  // copies in the store of each picture file
+    std::set<FileRef> aroundEnding;  // stored as Wemlox was ended: its journal line may be lost
 
     std::vector<Expectation> expectations;
     std::vector<MovedCard> moves;
@@ -753,12 +783,10 @@ struct Soak {
     std::map<std::wstring, Content> inboxFiles;
     std::set<std::string> inboxPaths, tempNames;
     Random inboxRandom{0};
-    size_t inboxWhole = 0, inboxShown = 0;
 
     struct {
         std::wstring path, away;  // the store folder made unwritable, and where it waits meanwhile
         double until = 0;         // 0: the store can be written
-        size_t logFrom = 0;       // the card's requests from then on
     } blocked;
 
     std::wstring CardFile(const Picture& p, int kind) const {
@@ -766,8 +794,8 @@ struct Soak {
     }
     std::string Name(const FileRef& f) const {
         const Picture& p = pictures[f.picture];
-        return (p.only < 0 ? "" : "inbox") + p.folder + "/" + p.base + kExtension[f.kind] +
-               (p.wraps ? " (after wrap " + std::to_string(p.wraps) + ")" : "");
+        return (p.source == 0 ? "" : p.source == 1 ? "card B " : "inbox") + p.folder + "/" + p.base +
+               kExtension[f.kind] + (p.wraps ? " (after wrap " + std::to_string(p.wraps) + ")" : "");
     }
     double Seconds() const { return (Now() - begin) / 1000; }
 };
@@ -863,11 +891,13 @@ void Scan(Soak& s) {
     s.lastScan = Now();
 }
 
-// Both files of every picture so far whole in the store (but those formatted away).
-bool AllStored(const Soak& s) {
+// Both files of every picture so far (of one source) whole in the store (but those formatted away).
+bool AllStored(const Soak& s, int source = -1) {
     for (size_t i = 0; i < s.pictures.size(); i++)
         for (int kind : {0, 1})
-            if (!s.pictures[i].formatted && s.pictures[i].Has(kind) && !s.stored.count({i, kind})) return false;
+            if (!s.pictures[i].formatted && s.pictures[i].Has(kind) && !s.stored.count({i, kind}) &&
+                (source < 0 || s.pictures[i].source == source))
+                return false;
     return true;
 }
 
@@ -913,7 +943,8 @@ bool StartUpload(Soak& s, const std::string& base, int kind, int pieces, int pau
         const std::string folder = k < 4 ? folders[(start + k) % 4] : "camC\\" + std::to_string(s.pictures.size());
         const std::string under = folder.empty() ? "" : folder + "\\";
         if (!s.inboxPaths.insert(Upper(under + name)).second) continue;
-        Picture p{.card = s.inbox, .base = base, .folder = "/" + folder, .wholeAt = 1e300, .only = kind, .onCard = {}};
+        Picture p{.card = s.inbox, .base = base, .folder = "/" + folder, .wholeAt = 1e300, .only = kind,
+                  .source = kInbox, .onCard = {}};
         std::replace(p.folder.begin(), p.folder.end(), '\\', '/');
         if (folder.empty()) p.folder.clear();
         p.bytes = static_cast<uint64_t>(s.inboxRandom.Between(40000, 160000));
@@ -998,7 +1029,7 @@ void Progress(Soak& s) {
     std::vector<double> times = s.clicker->Times();
     std::printf("  [%5.0f s] shot %zu of %d pictures, %zu files in the store, %zu clicks (p95 %.0f ms)\n",
                 s.Seconds(), static_cast<size_t>(std::count_if(s.pictures.begin(), s.pictures.end(),
-                                                               [](const Picture& p) { return p.only < 0; })),
+                                                               [](const Picture& p) { return p.source == 0; })),
                 s.options.pictures, s.present.size(), times.size(),
                 Percentile(times, 0.95));
     std::fflush(stdout);
@@ -1043,19 +1074,20 @@ void Pause(Soak& s, int ms) {
 bool Ok(const std::string& reply) { return reply.rfind("ok", 0) == 0; }
 
 void Inject(Soak& s, const Fault& f) {
+    const cardtest::Simulator& sim = *s.cameras[0].sim;
     switch (f.kind) {
     case FaultKind::Cut:
     case FaultKind::ServerError:
     case FaultKind::Stall:
-        s.sim->Command(std::string("fault ") + FaultName(f.kind) + " 1 " + f.target);
+        sim.Command(std::string("fault ") + FaultName(f.kind) + " 1 " + f.target);
         return;
     case FaultKind::Asleep:
         // The camera powered down with the card: nobody shoots meanwhile. A
         // card that moves wakes at another address of its range, as one that
         // the network gave another address when the camera came back.
-        s.sim->Command("sleep " + std::to_string(f.seconds));
+        sim.Command("sleep " + std::to_string(f.seconds));
         if (!f.moveTo.empty()) {
-            if (Ok(s.sim->Command("move " + f.moveTo))) {
+            if (Ok(sim.Command("move " + f.moveTo))) {
                 const double wokeAt = Now() + f.seconds * 1000.0;
                 s.moves.push_back({L"TFA Success: " + str::FromUtf8(f.moveTo), wokeAt, wokeAt + kFoundAgainMs});
                 Say(s, "the card sleeps " + std::to_string(f.seconds) + " s and wakes at " + f.moveTo);
@@ -1069,30 +1101,32 @@ void Inject(Soak& s, const Fault& f) {
         // The card drops off the network for a moment while the camera shoots
         // on; meanwhile only the router answers.
         if (s.options.router)
-            s.sim->Command(std::string("decoy ") + kRouterAddress + (f.redirect ? " redirect" : " page"));
-        s.sim->Command("sleep " + std::to_string(f.seconds));
+            sim.Command(std::string("decoy ") + kRouterAddress + (f.redirect ? " redirect" : " page"));
+        sim.Command("sleep " + std::to_string(f.seconds));
         return;
     }
 }
 
 // One reply of "shoot": picture names one a line, "folder <path>" where the
 // camera went on in the next folder.
-size_t TakeShootReply(Soak& s, const std::string& reply, const Burst& b) {
+size_t TakeShootReply(Soak& s, int source, const std::string& reply, const Burst& b) {
+    Camera& camera = s.cameras[static_cast<size_t>(source)];
     std::vector<std::string> lines = TextLines(reply);
     if (lines.empty() || lines[0] != "ok") return 0;
     size_t names = 0;
     for (size_t i = 1; i < lines.size(); i++) {
         if (lines[i].rfind("folder ", 0) == 0) {
-            s.folder = lines[i].substr(7);
-            s.folders.insert(s.folder);
+            camera.folder = lines[i].substr(7);
+            camera.folders.insert(camera.folder);
             continue;
         }
         Picture p;
-        p.card = s.card;
+        p.card = camera.card;
         p.base = lines[i];
-        p.folder = s.folder;
+        p.folder = camera.folder;
         p.inSteps = b.inSteps;
-        p.wraps = s.wraps;
+        p.wraps = camera.wraps;
+        p.source = source;
         p.bytes = b.bytes;
         // The card writes the last step at twice the step time; it checks for due steps every 100 ms.
         p.wholeAt = b.inSteps ? Now() + 2.0 * b.stepMs + 300 : Now();
@@ -1103,12 +1137,13 @@ size_t TakeShootReply(Soak& s, const std::string& reply, const Burst& b) {
     return names;
 }
 
-bool Shoot(Soak& s, const Burst& b) {
-    std::string command = b.inSteps ? "shoot-slow " + s.folder + " " + std::to_string(b.pairs) + " " +
+bool Shoot(Soak& s, const Burst& b, int source = 0) {
+    const Camera& camera = s.cameras[static_cast<size_t>(source)];
+    std::string command = b.inSteps ? "shoot-slow " + camera.folder + " " + std::to_string(b.pairs) + " " +
                                           std::to_string(b.stepMs)
-                                    : "shoot " + s.folder + " " + std::to_string(b.pairs);
+                                    : "shoot " + camera.folder + " " + std::to_string(b.pairs);
     command += " CR2 " + std::to_string(b.bytes);
-    size_t got = TakeShootReply(s, s.sim->Command(command), b);
+    size_t got = TakeShootReply(s, source, camera.sim->Command(command), b);
     s.lastShot = Now();
     return got == static_cast<size_t>(b.pairs);
 }
@@ -1118,24 +1153,26 @@ bool Shoot(Soak& s, const Burst& b) {
 // Its first listing decides what it held, so the camera shoots on once the
 // journal names it and its camera folder was listed.
 void Swap(Soak& s, double start, size_t lost) {
+    Camera& a = s.cameras[0];
+    const cardtest::Simulator& sim = *a.sim;
     const std::wstring next = s.box.root + L"\\NextCard";
     for (size_t i = 0; i < 2 && i < s.pictures.size(); i++) {
         std::string bytes = "on the next card before it came: " + s.pictures[i].base;
         bytes.resize(static_cast<size_t>(s.pictures[i].bytes), 'x');
-        driver::MakeDirs(next + CardToLocal(s.folder));
-        (void)fs::WriteFile(next + CardToLocal(s.folder + "/" + s.pictures[i].base + kExtension[i]), bytes);
+        driver::MakeDirs(next + CardToLocal(a.folder));
+        (void)fs::WriteFile(next + CardToLocal(a.folder + "/" + s.pictures[i].base + kExtension[i]), bytes);
         s.oldContent.insert({bytes.size(), Hash(bytes)});
         s.oldHeads.insert(bytes.substr(0, kHeadBytes));
     }
     const std::string cid = "0123456789abcdef0123456789abcdef";
-    if (!Ok(s.sim->Command("swap " + str::ToUtf8(next) + " " + cid)) || !Ok(s.sim->Command("counter 1")))
+    if (!Ok(sim.Command("swap " + str::ToUtf8(next) + " " + cid)) || !Ok(sim.Command("counter 1")))
         return s.tally.Named(check::kStaging).Add("the card was not swapped");
-    s.card = next;
+    a.card = next;
     const double swapped = Now();
     while (Now() - swapped < kFoundAgainMs && JournalText(s).find(L"Card: " + str::FromUtf8(cid)) == std::wstring::npos)
         Pause(s, 250);
-    const size_t listed = s.sim->Count("op=100&DIR=" + s.folder);
-    while (Now() - swapped < kFoundAgainMs && s.sim->Count("op=100&DIR=" + s.folder) == listed) Pause(s, 250);
+    const size_t listed = sim.Count("op=100&DIR=" + a.folder);
+    while (Now() - swapped < kFoundAgainMs && sim.Count("op=100&DIR=" + a.folder) == listed) Pause(s, 250);
     if (Now() - swapped >= kFoundAgainMs) s.tally.Named(check::kNamed).Add("no \"Card: " + cid + "\"");
     Say(s, "another card put in after " + std::to_string(static_cast<int>((swapped - start) / 1000)) +
                " s of waiting (" + std::to_string(lost) + " pictures not yet stored), named after " +
@@ -1160,7 +1197,8 @@ void WhileEnded(Soak& s, const Burst& b) {
         Say(s, "daylight saving time changes: " + std::to_string(s.shifted.size()) + " stored files an hour off");
     }
     if (s.restarts == 1 &&
-        Ok(s.sim->Command("clock " + std::to_string((*fs::LocalTimeToFileTime(2015, 1, 1, 0, 0, 0) - fs::Now()) / 1000000000))))
+        Ok(s.cameras[0].sim->Command(
+            "clock " + std::to_string((*fs::LocalTimeToFileTime(2015, 1, 1, 0, 0, 0) - fs::Now()) / 1000000000))))
         Say(s, "the camera's clock reset to 2015-01-01");
     if (s.options.inbox) {
         FeedInbox(s, 1, 0, 2);
@@ -1178,19 +1216,20 @@ void WhileEnded(Soak& s, const Burst& b) {
 void Wrap(Soak& s, bool swap = false) {
     const double start = Now();
     Scan(s);
-    while (Now() - start < kFormatWaitMs && !AllStored(s)) Pause(s, 500);
+    while (Now() - start < kFormatWaitMs && !AllStored(s, 0)) Pause(s, 500);
     Scan(s);
     size_t lost = 0;
     for (size_t i = 0; i < s.pictures.size(); i++) {
         Picture& p = s.pictures[i];
-        if (p.formatted || p.only >= 0 || (s.stored.count({i, 0}) && s.stored.count({i, 1}))) continue;
+        if (p.formatted || p.source != 0 || (s.stored.count({i, 0}) && s.stored.count({i, 1}))) continue;
         p.formatted = true;
         lost++;
         s.tally.Named(check::kFormatted).Add("the pair of " + s.Name({i, 0}));
     }
     if (swap) return Swap(s, start, lost);
-    s.wraps++;
-    if (!Ok(s.sim->Command("format")) || !Ok(s.sim->Command("counter " + std::to_string(kWrapCounter))))
+    Camera& a = s.cameras[0];
+    a.wraps++;
+    if (!Ok(a.sim->Command("format")) || !Ok(a.sim->Command("counter " + std::to_string(kWrapCounter))))
         s.tally.Named(check::kStaging).Add("the card was not formatted, or its counter not set");
     Say(s, "the card formatted after " + std::to_string(static_cast<int>((Now() - start) / 1000)) + " s of waiting (" +
                std::to_string(lost) + " pictures not yet stored); the camera's counter at " +
@@ -1214,7 +1253,7 @@ void BlockStore(Soak& s, int which) {
         return;
     }
     s.blocked.until = Now() + s.options.unwritableSeconds * 1000.0;
-    s.blocked.logFrom = s.sim->Log().size();
+    for (Camera& c : s.cameras) c.logFrom = c.sim->Log().size();
     Say(s, "the store's " + str::ToUtf8(name) + " is a plain file for " + std::to_string(s.options.unwritableSeconds) +
                " s");
 }
@@ -1234,11 +1273,14 @@ void RestoreStore(Soak& s) {
     if (!back) s.tally.Named(check::kStaging).Add("the store's " + name + " could not be put back");
 
     // A file that could not be placed is not fetched again on every tick.
-    const std::vector<std::string> log = s.sim->Log();
     std::map<std::string, int> fetched;
-    for (size_t i = s.blocked.logFrom; i < log.size(); i++)
-        if (log[i].rfind("/", 0) == 0 && log[i].rfind("/command.cgi", 0) != 0 && log[i].rfind("/thumbnail.cgi", 0) != 0)
-            fetched[log[i]]++;
+    for (const Camera& c : s.cameras) {
+        const std::vector<std::string> log = c.sim->Log();
+        for (size_t i = c.logFrom; i < log.size(); i++)
+            if (log[i].rfind("/", 0) == 0 && log[i].rfind("/command.cgi", 0) != 0 &&
+                log[i].rfind("/thumbnail.cgi", 0) != 0)
+                fetched[(c.sim == s.cameras[0].sim ? "" : "card B ") + log[i]]++;
+    }
     const int most = 1 + s.options.unwritableSeconds / 10;
     int highest = 0;
     for (const auto& [file, n] : fetched) {
@@ -1258,6 +1300,36 @@ void RestoreStore(Soak& s) {
     Say(s, "the store's " + name + " is a folder again; " + std::to_string(e.files.size()) +
                " files waiting; a file was fetched at most " + std::to_string(highest) + " times meanwhile");
     s.expectations.push_back(std::move(e));
+}
+
+// Card B between card A's bursts: now and then a burst of its own (one or
+// two pairs, some written in steps), now and then asleep with its camera for
+// a while, nobody shooting it meanwhile.
+void SecondCard(Soak& s) {
+    Camera& b = s.cameras[1];
+    Random& r = b.random;
+    if (Now() < b.asleepUntil) return;
+    if (r.Chance(12)) {
+        const int seconds = r.Between(4, std::max(4, s.options.sleepSeconds));
+        if (!Ok(b.sim->Command("sleep " + std::to_string(seconds))))
+            return s.tally.Named(check::kStaging).Add("card B did not fall asleep");
+        b.asleepUntil = Now() + seconds * 1000.0;
+        return Say(s, "card B sleeps " + std::to_string(seconds) + " s");
+    }
+    if (!r.Chance(40)) return;
+    Burst burst;
+    burst.pairs = r.Between(1, 2);
+    burst.inSteps = r.Chance(s.options.slowPercent);
+    burst.stepMs = r.Between(kStepMsMin, kStepMsMax);
+    burst.bytes = static_cast<uint64_t>(r.Between(40, 160)) * 1000 + static_cast<uint64_t>(r.Between(0, 999));
+    if (!Shoot(s, burst, 1)) s.tally.Named(check::kStaging).Add("a burst card B did not shoot");
+}
+
+// Card B woken before Wemlox is ended, so what it waits with comes after the start as card A's does.
+void WakeSecondCard(Soak& s) {
+    if (s.cameras.size() < 2 || Now() >= s.cameras[1].asleepUntil) return;
+    if (!Ok(s.cameras[1].sim->Command("wake"))) s.tally.Named(check::kStaging).Add("card B did not wake");
+    s.cameras[1].asleepUntil = 0;
 }
 
 bool StartWemlox(Soak& s) {
@@ -1302,6 +1374,8 @@ bool Restart(Soak& s, const Burst& b, size_t first) {
     s.clicker->Stop();
     EndWemlox(s, b.ending);
     Scan(s);
+    for (const auto& [ref, copies] : s.stored)
+        if (!storedBefore.count(ref)) s.aroundEnding.insert(ref);
     WhileEnded(s, b);
     Expectation waited{check::kWaited, std::string("not stored 60 s after Wemlox was ") + EndingName(b.ending) +
                                            " and started again", {}, 0};
@@ -1398,10 +1472,33 @@ size_t FinalLook(Soak& s) {
     return completed;
 }
 
+// Which sources the "Transfer:" lines of the journals put each stored file
+// down to, by folder and name ("LORES\\P1010001-2.JPG"): a card's lines
+// begin with its name in brackets, the inbox's with neither card's.
+std::map<std::string, std::set<int>> TransferSources(const Soak& s) {
+    std::map<std::string, std::set<int>> sources;
+    const std::string transfer = "Transfer: ";
+    for (const std::wstring& journal : s.journals)
+        for (const std::string& line : TextLines(str::ToUtf8(journal))) {
+            const size_t at = line.find(transfer), name = line.rfind('\\');
+            const size_t folder = name == std::string::npos || name == 0 ? name : line.rfind('\\', name - 1);
+            if (at == std::string::npos || folder == std::string::npos || folder < at) continue;
+            int source = kInbox;
+            const size_t open = line.rfind('[', at), close = open == std::string::npos ? open : line.find("] ", open);
+            for (size_t c = 0; close < at && c < s.cameras.size(); c++)
+                if (s.cameras[c].Named(line.substr(open + 1, close - open - 1))) source = static_cast<int>(c);
+            sources[Upper(line.substr(folder + 1))].insert(source);
+        }
+    return sources;
+}
+
 // Each stored file is known by its content: a picture of the day (whole, or
 // by its first bytes cut or different), one from before the run, or nothing.
-void CheckStore(Soak& s, size_t& whole) {
+// With two cards, the journal puts it down to its source.
+void CheckStore(Soak& s, size_t (&whole)[3]) {
     Tally& t = s.tally;
+    const std::map<std::string, std::set<int>> sources =
+        s.options.twoCards ? TransferSources(s) : std::map<std::string, std::set<int>>{};
     std::map<FileRef, std::vector<std::string>> copies;
     for (const StoredFile& f : StoreFiles(s.store)) {
         const std::string rel = str::ToUtf8(f.relative);
@@ -1445,8 +1542,16 @@ void CheckStore(Soak& s, size_t& whole) {
             continue;
         }
         const Picture& p = s.pictures[ref->picture];
-        (p.only < 0 ? whole : s.inboxWhole)++;
+        whole[p.source]++;
         copies[*ref].push_back(rel);
+        if (s.options.twoCards) {
+            auto said = sources.find(Upper(rel));
+            if (said == sources.end() ? !p.nearEnding && !s.aroundEnding.count(*ref)
+                                      : said->second != std::set<int>{p.source})
+                t.Named(check::kSource).Add(rel + " (" + s.Name(*ref) + ", put down to " +
+                                            (said == sources.end() ? std::string("none")
+                                                                   : kSourceName[*said->second.rbegin()]) + ")");
+        }
         if (folder != kKindFolder[ref->kind]) t.Named(check::kWrongFolder).Add(rel + " (" + s.Name(*ref) + ")");
         if (!NameFits(name, p.base + kExtension[ref->kind]))
             t.Named(check::kWrongName).Add(rel + " (" + s.Name(*ref) + ")");
@@ -1479,7 +1584,7 @@ void CheckStore(Soak& s, size_t& whole) {
 // written whole is shown once; one written in steps may be shown twice (its
 // part, then its whole), as the card listed two sizes for it. One on its way
 // when Wemlox was ended may not be shown at all.
-void CheckViewer(Soak& s, size_t& shown) {
+void CheckViewer(Soak& s, size_t (&shown)[3]) {
     Tally& t = s.tally;
     std::map<size_t, int> starts;
     std::map<std::string, int> others;
@@ -1507,7 +1612,7 @@ void CheckViewer(Soak& s, size_t& shown) {
         if (p.formatted || !p.Has(0)) continue;
         int n = starts[i];
         if (n == 0 && !p.nearEnding) t.Named(check::kNever).Add(s.Name({i, 0}));
-        if (n > 0) (p.only < 0 ? shown : s.inboxShown)++;
+        if (n > 0) shown[p.source]++;
         if (n > (p.inSteps ? 2 : 1)) t.Named(check::kAgain).Add(s.Name({i, 0}) + " (" + std::to_string(n) + " starts)");
     }
     for (const auto& [file, n] : others) t.Named(check::kOther).Add(file + " (" + std::to_string(n) + " starts)");
@@ -1525,11 +1630,14 @@ void CheckRouter(const std::vector<std::string>& cardLog, Tally& t) {
 
 void SaveLogs(const Soak& s, const std::vector<std::string>& cardLog) {
     if (s.options.out.empty() || !driver::MakeDirs(s.options.out)) return;
-    std::string log, journals;
+    std::string log, logB, journals;
     for (const std::string& l : cardLog) log += l + "\n";
+    if (s.cameras.size() > 1)
+        for (const std::string& l : s.cameras[1].sim->Log()) logB += l + "\n";
     for (size_t i = 0; i < s.journals.size(); i++)
         journals += "==== Wemlox, start " + std::to_string(i + 1) + " ====\n" + str::ToUtf8(s.journals[i]) + "\n";
     (void)fs::WriteFile(s.options.out + L"\\card-requests.txt", log);
+    if (s.cameras.size() > 1) (void)fs::WriteFile(s.options.out + L"\\card-b-requests.txt", logB);
     (void)fs::WriteFile(s.options.out + L"\\journal.txt", journals);
     (void)fs::WriteFile(s.options.out + L"\\viewer-starts.txt", fs::ReadFile(s.irfan + L".log").value_or(""));
 }
@@ -1546,7 +1654,7 @@ int wmain(int argc, wchar_t** argv) {
     if (!ParseOptions(argc, argv, s.options))
         return Fail("usage: soak [--pictures N] [--seed S] [--sleep-seconds S] [--slow-percent P] [--pause-ms MS]\n"
                     "            [--prefill FILES] [--restarts N] [--wraps N] [--moves N] [--unwritable-seconds S]\n"
-                    "            [--no-roll] [--no-router] [--inbox] [--out FOLDER]");
+                    "            [--no-roll] [--no-router] [--inbox] [--two-cards] [--out FOLDER]");
     const Options& o = s.options;
     const uint64_t seed =
         o.seedGiven ? o.seed : (GetTickCount64() ^ (static_cast<uint64_t>(GetCurrentProcessId()) << 20)) % 1000000;
@@ -1555,14 +1663,17 @@ int wmain(int argc, wchar_t** argv) {
     const Day day = PlanDay(o, random);
     std::printf("soak: %d pictures (JPEG + CR2 pairs), seed %llu\n", o.pictures, static_cast<unsigned long long>(seed));
     std::printf("  repeat with: --pictures %d --seed %llu --sleep-seconds %d --slow-percent %d --pause-ms %d"
-                " --prefill %d --restarts %d --wraps %d --moves %d --unwritable-seconds %d%s%s%s\n",
+                " --prefill %d --restarts %d --wraps %d --moves %d --unwritable-seconds %d%s%s%s%s\n",
                 o.pictures, static_cast<unsigned long long>(seed), o.sleepSeconds, o.slowPercent, o.pauseMs,
                 o.prefillFiles, o.restarts, o.wraps, o.moves, o.unwritableSeconds, o.roll ? "" : " --no-roll",
-                o.router ? "" : " --no-router", o.inbox ? " --inbox" : "");
+                o.router ? "" : " --no-router", o.inbox ? " --inbox" : "", o.twoCards ? " --two-cards" : "");
     std::printf("  card %s at %llu bytes/s, [TFA] Url %s, %d files in %s before the run, %s\n", kCardAddress,
                 static_cast<unsigned long long>(kCardRate), kAddressRange, o.prefillFiles, kFirstCameraFolder,
                 o.roll ? "camera folders of 999 files (FollowNewFolders = Yes)"
                        : "no roll-over (FollowNewFolders = No)");
+    if (o.twoCards)
+        std::printf("  card B %s (in card A's range) at the same pace, its own [TFA] Url entry, shooting now and"
+                    " then, asleep now and then\n", kSecondCardAddress);
     std::printf("  faults planned:");
     for (const auto& [name, n] : day.faultCount) std::printf(" %s %d", name.c_str(), n);
     std::printf(" (asleep %d s); at the start the card sleeps %d s", o.sleepSeconds, kStartAsleepSeconds);
@@ -1588,16 +1699,32 @@ int wmain(int argc, wchar_t** argv) {
     // The card, with the pictures taken before Wemlox starts. Their numbers
     // end just before the counter wraps, so the day's first pictures are
     // P1010001 onwards, and the names come again after the day's own wrap.
-    driver::MakeDirs(s.card + CardToLocal(kFirstCameraFolder));
+    s.cameras.resize(o.twoCards ? 2 : 1);
+    for (size_t c = 0; c < s.cameras.size(); c++) {
+        s.cameras[c].card = s.box.root + (c == 0 ? L"\\Card" : L"\\CardB");
+        s.cameras[c].ssid = kSsids[c];
+        s.cameras[c].url = c == 0 ? kAddressRange : kSecondCardAddress;
+        driver::MakeDirs(s.cameras[c].card + CardToLocal(kFirstCameraFolder));
+    }
     // The simulator ends by itself after its lifetime: well after the day's end.
     const int lifetime = 1200 + o.pictures * 4 + day.faultCount.at("asleep") * o.sleepSeconds +
                          o.restarts * (kMidBurstMs + kWaitedMs) / 1000 + o.wraps * kFormatWaitMs / 1000 +
                          o.unwritableSeconds + kFormatWaitMs / 1000 + BackupAwaySeconds(o);
-    cardtest::Simulator sim(s.card, str::FromUtf8(kCardAddress),
-                            L"--rate " + std::to_wstring(kCardRate) + L" --stall " + std::to_wstring(kStallSeconds) +
-                                L" --lifetime " + std::to_wstring(lifetime));
+    const std::wstring simArgs = L"--rate " + std::to_wstring(kCardRate) + L" --stall " +
+                                 std::to_wstring(kStallSeconds) + L" --lifetime " + std::to_wstring(lifetime);
+    cardtest::Simulator sim(s.cameras[0].card, str::FromUtf8(kCardAddress),
+                            simArgs + L" --ssid " + str::FromUtf8(kSsids[0]));
     if (!sim.Running()) return Fail("the card simulator did not start");
-    s.sim = &sim;
+    s.cameras[0].sim = &sim;
+    // Card B: its camera's counter at 1, so that its names are card A's day's.
+    std::optional<cardtest::Simulator> second;
+    if (o.twoCards) {
+        second.emplace(s.cameras[1].card, str::FromUtf8(kSecondCardAddress),
+                       simArgs + L" --ssid " + str::FromUtf8(kSsids[1]) + L" --cid " + str::FromUtf8(kSecondCardCid));
+        if (!second->Running() || !Ok(second->Command("flag 0"))) return Fail("card B's simulator did not start");
+        s.cameras[1].sim = &*second;
+        s.cameras[1].random = Random(seed ^ 0xCA4DBull);
+    }
     if (o.prefillFiles >= 2) {
         const int pairs = o.prefillFiles / 2;
         std::vector<std::string> lines;
@@ -1606,8 +1733,8 @@ int wmain(int argc, wchar_t** argv) {
                                           " CR2 4096"));
         for (size_t i = 1; i < lines.size(); i++)
             for (const char* ext : kExtension)
-                if (std::optional<Content> c = ReadContent(s.card + CardToLocal(std::string(kFirstCameraFolder) + "/" +
-                                                                                lines[i] + ext))) {
+                if (std::optional<Content> c = ReadContent(
+                        s.cameras[0].card + CardToLocal(std::string(kFirstCameraFolder) + "/" + lines[i] + ext))) {
                     s.oldContent.insert({c->size, c->hash});
                     s.oldHeads.insert(c->head);
                 }
@@ -1630,6 +1757,7 @@ int wmain(int argc, wchar_t** argv) {
     Clicker clicker(window);
     s.clicker = &clicker;
 
+    if (o.twoCards) s.tally.Named(check::kSource);
     // The inbox as first seen: what it holds then is not taken.
     if (o.inbox) {
         for (const char* c : {check::kInboxTemp, check::kInboxChanged}) s.tally.Named(c);
@@ -1643,8 +1771,10 @@ int wmain(int argc, wchar_t** argv) {
             s.inboxFiles[str::FromUtf8(old)] = *ReadContent(s.inbox + L"\\" + str::FromUtf8(old));
         }
     }
-    std::vector<std::pair<std::wstring, std::wstring>> settings = {{L"TFA.Url", str::FromUtf8(kAddressRange)},
-                         {L"TFA.UrlLastConnect", str::FromUtf8(kCardAddress)},
+    const std::string urls = std::string(kAddressRange) + (o.twoCards ? std::string(";") + kSecondCardAddress : ""),
+                      lastConnect = kCardAddress + (o.twoCards ? std::string(";") + kSecondCardAddress : "");
+    std::vector<std::pair<std::wstring, std::wstring>> settings = {{L"TFA.Url", str::FromUtf8(urls)},
+                         {L"TFA.UrlLastConnect", str::FromUtf8(lastConnect)},
                          {L"TFA.Path", str::FromUtf8(std::string(kFirstCameraFolder).substr(1))},
                          {L"TFA.CheckNewFilesSec", L"1"},
                          {L"TFA.TransferModeAuto", L"Both"},
@@ -1662,10 +1792,13 @@ int wmain(int argc, wchar_t** argv) {
     // still meets the day: the tally shows what it missed.
     const std::string listing = std::string("/command.cgi?op=100&DIR=") + kFirstCameraFolder;
     bool listed = driver::WaitFor([&] {
-        std::vector<std::string> log = sim.Log();
-        return std::any_of(log.begin(), log.end(), [&](const std::string& l) { return l.rfind(listing, 0) == 0; });
+        return std::all_of(s.cameras.begin(), s.cameras.end(), [&](const Camera& c) {
+            std::vector<std::string> log = c.sim->Log();
+            return std::any_of(log.begin(), log.end(), [&](const std::string& l) { return l.rfind(listing, 0) == 0; });
+        });
     }, 120000);
-    Say(s, std::string(listed ? "camera folder listed at the card" : "no listing at the card") + "; shooting");
+    Say(s, std::string(listed ? "camera folder listed at the card" : "no listing at the card") +
+               (o.twoCards ? "s" : "") + "; shooting");
 
     clicker.Start(s.bar);
     for (const Burst& b : day.bursts) {
@@ -1681,13 +1814,17 @@ int wmain(int argc, wchar_t** argv) {
         }
         // Wemlox is started again on a store it can write (one it cannot makes it give up at the start).
         while (b.ending != Ending::None && s.blocked.until > 0) Pause(s, 250);
+        if (b.ending != Ending::None) WakeSecondCard(s);
         const size_t first = s.pictures.size();
         if (!Shoot(s, b)) s.tally.Named(check::kStaging).Add("a burst the card did not shoot");
         if (b.ending != Ending::None && !Restart(s, b, first)) break;
         if (o.inbox && s.inboxRandom.Chance(40)) FeedInbox(s);
+        if (o.twoCards) SecondCard(s);
         Pause(s, b.pauseMs);
     }
-    while (s.blocked.until > 0 || s.backupBackAt > 0 || !s.uploads.empty()) Pause(s, 250);
+    while (s.blocked.until > 0 || s.backupBackAt > 0 || !s.uploads.empty() ||
+           (o.twoCards && Now() < s.cameras[1].asleepUntil))
+        Pause(s, 250);
     Progress(s);
     Say(s, "last shot; waiting for the store to settle");
     const char* settled = s.bar ? Settle(s) : "no bar";
@@ -1712,7 +1849,7 @@ int wmain(int argc, wchar_t** argv) {
     std::vector<std::string> cardLog = sim.Log();
     SaveLogs(s, cardLog);
 
-    size_t whole = 0, shown = 0;
+    size_t whole[3] = {}, shown[3] = {};
     CheckStore(s, whole);
     CheckViewer(s, shown);
     CheckRouter(cardLog, s.tally);
@@ -1721,36 +1858,44 @@ int wmain(int argc, wchar_t** argv) {
 
     // Names that came again after a wrap, and how many of those raw files
     // had exactly the size of the earlier picture of that name.
+    // Per source: pictures (pairs, uploads), files and JPEGs to be stored.
     std::map<std::string, const Picture*> firstOfName;
-    size_t again = 0, sameSize = 0, formatted = 0, inSteps = 0, uploads = 0, inboxJpegs = 0;
+    std::set<std::string> namesOfA;
+    size_t again = 0, sameSize = 0, formatted = 0, inSteps = 0, namesOfAOnB = 0;
+    size_t pictures[3] = {}, files[3] = {}, jpegs[3] = {};
     for (const Picture& p : s.pictures) {
-        if (p.only >= 0) {
-            uploads++, inboxJpegs += p.only == 0;
-            continue;
-        }
+        pictures[p.source]++;
+        files[p.source] += p.formatted ? 0 : p.only < 0 ? 2 : 1;
+        jpegs[p.source] += !p.formatted && p.Has(0);
+        if (p.source == 1) namesOfAOnB += namesOfA.count(p.base);
+        if (p.source != 0) continue;
+        namesOfA.insert(p.base);
         auto [earlier, isNew] = firstOfName.emplace(p.base, &p);
         if (!isNew) again++, sameSize += p.bytes == earlier->second->bytes;
         formatted += p.formatted;
         inSteps += p.inSteps;
     }
     std::vector<double> times = clicker.Times();
-    const size_t expected = 2 * (s.pictures.size() - uploads - formatted);
     std::printf("\ntally after %.0f s (%s):\n", s.Seconds(), settled);
-    std::printf("  pictures shot            %zu pairs in", s.pictures.size() - uploads);
-    for (const std::string& f : s.folders) std::printf(" %s", f.c_str());
+    std::printf("  pictures shot            %zu pairs in", pictures[0]);
+    for (const std::string& f : s.cameras[0].folders) std::printf(" %s", f.c_str());
     std::printf("; %zu pairs written in steps, %zu stored parts of them completed in place\n", inSteps,
                 completed);
     std::printf("  names that came again    %zu after %d wrap(s), %zu with a raw file of the earlier one's size\n",
                 again, o.wraps, sameSize);
     std::printf("  Wemlox started           %zu times; %zu pairs formatted away before they were stored\n",
                 s.journals.size(), formatted);
-    std::printf("  stored whole             %zu of %zu files (by content: JPEG in LoRes, raw in HiRes)\n", whole,
-                expected);
-    std::printf("  JPEGs shown              %zu of %zu\n", shown, s.pictures.size() - uploads - formatted);
+    std::printf("  stored whole             %zu of %zu files (by content: JPEG in LoRes, raw in HiRes)\n", whole[0],
+                files[0]);
+    std::printf("  JPEGs shown              %zu of %zu\n", shown[0], jpegs[0]);
+    if (o.twoCards)
+        std::printf("  card B                   %zu pairs (%zu under a name of card A's day), stored whole %zu of %zu"
+                    " files, JPEGs shown %zu of %zu\n",
+                    pictures[1], namesOfAOnB, whole[1], files[1], shown[1], jpegs[1]);
     if (o.inbox)
         std::printf("  inbox                    %zu uploads (%zu under a temporary name), stored whole %zu of %zu,"
                     " JPEGs shown %zu of %zu\n",
-                    uploads, s.tempNames.size(), s.inboxWhole, uploads, s.inboxShown, inboxJpegs);
+                    pictures[kInbox], s.tempNames.size(), whole[kInbox], files[kInbox], shown[kInbox], jpegs[kInbox]);
     size_t failed = 0;
     for (const Check& c : s.tally.checks) {
         std::printf("  %-66s %6zu  %s\n", c.what.c_str(), c.count, c.count ? "FAIL" : "ok");

@@ -1,7 +1,7 @@
 // Command-line driver for demos and scripts: acts on a running Wemlox bar as
 // a user would. Usage:
 //   wemlox_drive wait-bar [ms] | click N | hover N | toggle K [shift|ctrl] | right-click-tree TEXT
-//                | escape | journal | close | upload FROM TO PIECES PAUSE_MS [RENAME_TO]
+//                | escape | journal | tree-roots | close | upload FROM TO PIECES PAUSE_MS [RENAME_TO]
 // "click 6" clicks button 6; "toggle 2 shift" clicks the second selection
 // toggle of the thumbnail grid with Shift held. "upload" writes as an FTP
 // server does while the bytes come in and needs no bar.
@@ -47,7 +47,8 @@ int wmain(int argc, wchar_t** argv) {
     if (argc < 2) {
         std::fprintf(stderr,
                      "usage: wemlox_drive wait-bar [ms] | click N | hover N | toggle K [shift|ctrl] | "
-                     "right-click-tree TEXT | escape | journal | close | upload FROM TO PIECES PAUSE_MS [RENAME_TO]\n");
+                     "right-click-tree TEXT | escape | journal | tree-roots | close | "
+                     "upload FROM TO PIECES PAUSE_MS [RENAME_TO]\n");
         return 2;
     }
     std::wstring cmd = argv[1];
@@ -102,6 +103,11 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (cmd == L"journal") {
         std::fputs(str::ToUtf8(driver::WindowText(GetDlgItem(bar, 101))).c_str(), stdout);
+        return 0;
+    }
+    if (cmd == L"tree-roots") {
+        for (const cardtest::TreeItem& item : cardtest::ReadTree(GetDlgItem(bar, 111)))
+            if (item.level == 0) std::printf("%s\n", str::ToUtf8(item.text).c_str());
         return 0;
     }
     if (cmd == L"close") {

@@ -478,8 +478,9 @@ std::string Card::Shoot(const std::vector<std::string>& args, bool slow) {
         if (tries == 9999) return "error no free name in " + Joined(*segments);
         fs::path jpeg = *folder / (base + ".JPG"), raw = *folder / base;
         raw += "." + rawExt;
-        const std::string mark =
-            "card simulator shot " + std::to_string(++shots_) + " " + Joined(*segments) + "/" + base;
+        // The network name tells two cards' shots of one number and name apart.
+        const std::string mark = "card simulator shot " + std::to_string(++shots_) + " on " + ssid_ + " " +
+                                 Joined(*segments) + "/" + base;
         std::string jpegBytes = Picture(size, mark + ".JPG");
         std::string rawBytes = RawFile(std::max<uint64_t>(size, 4096), mark + "." + rawExt);
         if (slow) {
