@@ -442,6 +442,16 @@ bool Session::SearchUrl() {
     cardHost_ = ConfiguredUrl();
     std::optional<AddressSweep> sweep = SweepOf(cardHost_);
     if (sweep && journalShown_ && Sweep(*sweep)) return true;
+    // With the journal hidden the range is swept quietly, and less often
+    // the longer the card stays away: a card that came back at another
+    // address while the program was ended is found all the same. The last
+    // good address is asked again between the others.
+    if (sweep && !journalShown_) {
+        const std::wstring range = cardHost_;
+        if (!lastGood.empty()) cardHost_ = lastGood;
+        if (SearchAgainWhileSilent()) return true;
+        cardHost_ = range;
+    }
     port_->Journal(L"TFA Fail: " + cardHost_);
     return false;
 }

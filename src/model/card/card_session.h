@@ -178,7 +178,8 @@ public:
     // True when the host answered one echo request within [TFA] PingTimeoutMs.
     bool CheckUrlPing(const std::wstring& host);
     // Finds the card: last good address, configured host, then the range
-    // sweep (only while the journal is visible). True when a card was accepted.
+    // sweep (with the journal hidden: quietly, less often the longer the card
+    // stays away). True when a card was accepted.
     bool SearchUrl();
     // Brings the transfer's rules up to date with the camera folder's
     // listing: a changed camera folder drops the snapshot of the pictures
