@@ -307,23 +307,16 @@ TEST(CardDiscovery, HostThatIsNoCardFails) {
     }
 }
 
-TEST(CardDiscovery, NoSweepWhileTheJournalIsNotShown) {
+// With the panel closed the range is swept all the same, quietly: no line
+// per address, and the card that came back at another address is found.
+TEST(CardDiscovery, ARangeIsSweptQuietlyWhileTheJournalIsNotShown) {
     CardRun run;
     Simulator sim(run.CardFolder(), kCardAddress);
     ASSERT_TRUE(sim.Running());
-    run.Start({{L"TFA.Url", L"127.0.0.1-5"}, {L"TFA.UrlLastConnect", L""}});
+    run.Start({{L"TFA.Url", L"127.0.0.1-5"}, {L"TFA.UrlLastConnect", L"127.0.0.2"}});
     ASSERT_TRUE(run.bar);
-    auto noSweep = [&] {
-        return !InOrder(run.Journal(), {L"TFA Checking: 127.0.0.1"}) && sim.Log().empty();
-    };
-    ASSERT_TRUE(run.WaitJournal(L"TFA Fail: 127.0.0.1-5"));  // panel closed: the configured range fails
-    EXPECT_TRUE(noSweep());
-    ASSERT_TRUE(run.ClickInfoQuickly(2, kTree));  // the card timer rests while the tree is shown
-    EXPECT_FALSE(WaitFor([&] { return !noSweep(); }, 3000));
-    ASSERT_TRUE(run.ClickInfoQuickly(1, kThumbs));
-    EXPECT_FALSE(WaitFor([&] { return !noSweep(); }, 3000));
-    ASSERT_TRUE(run.ClickInfoQuickly(2, kJournal));
     EXPECT_TRUE(run.WaitJournal(L"TFA Success: 127.0.0.5", 30000)) << Dump(run.Journal());
+    EXPECT_FALSE(InOrder(run.Journal(), {L"TFA Checking: 127.0.0.1"})) << Dump(run.Journal());
 }
 
 TEST(CardDiscovery, InactiveCardAccessSendsNothing) {
