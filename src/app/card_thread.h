@@ -76,7 +76,6 @@ public:
     // DeliverMail).
     void Deliver();
 
-
 private:
     std::function<void()> WithSettings(std::function<void()> job);
 
