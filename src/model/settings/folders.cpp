@@ -72,7 +72,7 @@ std::vector<std::wstring> InboxFolders(std::wstring_view setting) { return NonEm
 
 std::vector<std::wstring> CardEntries(const std::wstring& url) { return NonEmptyParts(url); }
 
-std::wstring JoinCardEntries(const std::vector<std::wstring>& entries) {
+std::wstring JoinEntries(const std::vector<std::wstring>& entries) {
     std::wstring joined;
     for (size_t i = 0; i < entries.size(); i++) joined += (i ? L";" : L"") + entries[i];
     return joined;
@@ -88,7 +88,7 @@ std::wstring WithLastConnect(const std::wstring& lasts, size_t entry, const std:
     if (parts.size() <= entry) parts.resize(entry + 1);
     parts[entry] = host;
     while (parts.size() > 1 && parts.back().empty()) parts.pop_back();
-    return JoinCardEntries(parts);
+    return JoinEntries(parts);
 }
 
 Settings CardSettings(const Settings& s, size_t entry) {

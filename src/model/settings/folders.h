@@ -45,7 +45,9 @@ std::vector<std::wstring> InboxFolders(std::wstring_view setting);
 // [TFA] Url's entries, separated by ";": each an address or a range, and
 // each one card (an old file's single entry is the one card it always was).
 std::vector<std::wstring> CardEntries(const std::wstring& url);
-std::wstring JoinCardEntries(const std::vector<std::wstring>& entries);
+// A list as the settings file writes it ([TFA] Url, UrlLastConnect, [Inbox]
+// Folders): the entries separated by ";", empty ones keeping their place.
+std::wstring JoinEntries(const std::vector<std::wstring>& entries);
 // [TFA] UrlLastConnect holds the last address of each entry in the same
 // order ("" where a card was not found yet).
 std::wstring LastConnectOf(const std::wstring& lasts, size_t entry);

@@ -62,10 +62,17 @@ std::vector<std::wstring> FormField::Entries(const std::wstring& value) const {
 }
 
 std::wstring FormField::Joined(const std::vector<std::wstring>& entries) const {
-    return kind == FieldKind::CardList ? JoinCardEntries(entries) : JoinInboxFolders(entries);
+    return JoinEntries(entries);
 }
 
 std::vector<FormField> BuildSettingsForm(const IniDocument& ini, const std::vector<SettingChange>& held) {
+    // A key's value: what the program holds and writes back, else the file's.
+    auto current = [&](const SettingKey& row) {
+        std::optional<std::wstring> value = ini.Value(row.group, row.key);
+        for (const SettingChange& h : held)
+            if (row.Is(h.group, h.key)) value = h.value;
+        return value;
+    };
     std::vector<FormField> fields;
     for (const SettingKey& row : SettingKeys()) {
         if (!row.InWindow()) continue;
@@ -82,9 +89,7 @@ std::vector<FormField> BuildSettingsForm(const IniDocument& ini, const std::vect
         f.remoteAllowed = row.remoteAllowed;
         f.fallback = row.fallback;
         f.takes = row.takes;
-        f.current = ini.Value(row.group, row.key);
-        for (const SettingChange& h : held)
-            if (row.Is(h.group, h.key)) f.current = h.value;
+        f.current = current(row);
         // The file's own suggestions ("; Position = Left") first, then the known values.
         if (f.kind != FieldKind::YesNo && f.kind != FieldKind::Number && f.kind != FieldKind::Folder &&
             !f.IsList()) {
@@ -100,10 +105,7 @@ std::vector<FormField> BuildSettingsForm(const IniDocument& ini, const std::vect
             f.hint = DefaultFolder(f.key);
         }
         if (row.id == KeyId::CardUrl) {
-            const SettingKey& last = SettingKeyOf(KeyId::CardLastConnects);
-            f.lastConnects = ini.Value(last.group, last.key).value_or(L"");
-            for (const SettingChange& h : held)
-                if (last.Is(h.group, h.key)) f.lastConnects = h.value;
+            f.lastConnects = current(SettingKeyOf(KeyId::CardLastConnects)).value_or(L"");
         }
         fields.push_back(std::move(f));
     }
@@ -306,7 +308,7 @@ std::wstring KeepLastConnects(const std::wstring& oldUrl, const std::wstring& ol
         }
         kept.push_back(std::move(last));
     }
-    return JoinCardEntries(kept);
+    return JoinEntries(kept);
 }
 
 std::optional<std::wstring> FolderProblem(std::wstring_view path, bool remoteAllowed, const FileSystemView& files) {
@@ -405,12 +407,6 @@ std::optional<std::wstring> InboxListProblem(const InboxNeighbours& around) {
         before.inboxes.push_back(folder);
     }
     return std::nullopt;
-}
-
-std::wstring JoinInboxFolders(const std::vector<std::wstring>& folders) {
-    std::wstring joined;
-    for (const std::wstring& f : folders) joined += (joined.empty() ? L"" : L";") + f;
-    return joined;
 }
 
 std::optional<std::wstring> CheckFieldValue(const FormField& f, std::wstring_view value, const FileSystemView& files) {

@@ -93,8 +93,6 @@ std::optional<std::wstring> InboxFolderProblem(std::wstring_view folder, const I
 // the folders before it): the first, with its folder. Whether the listed
 // folders are there is not asked again.
 std::optional<std::wstring> InboxListProblem(const InboxNeighbours& around);
-// The list as the settings file writes it, and back.
-std::wstring JoinInboxFolders(const std::vector<std::wstring>& folders);
 
 // Whether a text names a card: one address (192.168.0.1), a range of the
 // last field (192.168.0.201-209, 192.168.0.*) or a host name.
