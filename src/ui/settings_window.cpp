@@ -445,14 +445,17 @@ const SettingsWindow::Row* SettingsWindow::RowOf(std::wstring_view group, std::w
     return nullptr;
 }
 
-HWND SettingsWindow::FieldControl(std::wstring_view group, std::wstring_view key) const {
+HWND SettingsWindow::PartOf(std::wstring_view group, std::wstring_view key, HWND Row::*part) const {
     const Row* r = RowOf(group, key);
-    return r ? r->control : nullptr;
+    return r ? r->*part : nullptr;
+}
+
+HWND SettingsWindow::FieldControl(std::wstring_view group, std::wstring_view key) const {
+    return PartOf(group, key, &Row::control);
 }
 
 HWND SettingsWindow::MessageControl(std::wstring_view group, std::wstring_view key) const {
-    const Row* r = RowOf(group, key);
-    return r ? r->message : nullptr;
+    return PartOf(group, key, &Row::message);
 }
 
 std::wstring SettingsWindow::ValueOf(const Row& r, bool fromSelection) const {
@@ -591,18 +594,15 @@ void SettingsWindow::OnOk() {
 }
 
 HWND SettingsWindow::EntryControl(std::wstring_view group, std::wstring_view key) const {
-    const Row* r = RowOf(group, key);
-    return r ? r->entry : nullptr;
+    return PartOf(group, key, &Row::entry);
 }
 
 HWND SettingsWindow::AddButton(std::wstring_view group, std::wstring_view key) const {
-    const Row* r = RowOf(group, key);
-    return r ? r->add : nullptr;
+    return PartOf(group, key, &Row::add);
 }
 
 HWND SettingsWindow::RemoveButton(std::wstring_view group, std::wstring_view key) const {
-    const Row* r = RowOf(group, key);
-    return r ? r->remove : nullptr;
+    return PartOf(group, key, &Row::remove);
 }
 
 std::vector<std::wstring> SettingsWindow::ListedEntries(const Row& r) const {

@@ -82,6 +82,8 @@ private:
     void Layout();
     int S(int size) const;
     const Row* RowOf(std::wstring_view group, std::wstring_view key) const;
+    // One control of the key's row (nullptr when the key has no row).
+    HWND PartOf(std::wstring_view group, std::wstring_view key, HWND Row::*part) const;
     std::wstring ValueOf(const Row& row, bool fromSelection = false) const;
     // Checks the row's value if it changed; true when it can work.
     bool CheckRow(Row& row, bool fromSelection = false);
